@@ -1,0 +1,87 @@
+// The embedded configuration: the process-wide LauncherConfig and its loader.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+enum class EntryType { Hex, Text, Integer, Flag, Scrambled, Message, ReservedText, ReservedFlag, ReservedInteger };
+
+struct EntryInfo {
+    unsigned id;
+    const char* name;
+    EntryType type;
+    const char* defaultText;
+    const char* meaning;
+};
+
+// Every entry in id order, from resources/entries.def.
+extern const EntryInfo kEntries[];
+extern const size_t kEntryCount;
+const EntryInfo* findEntry(unsigned id);
+const EntryInfo* findEntryByName(const char* name);
+
+constexpr unsigned kFirstEntryId = 1024;
+constexpr unsigned kLastEntryId = 1728;
+constexpr unsigned kFirstMessageId = 1456;
+constexpr size_t kConfigTextMax = 1023;   // characters an entry may hold
+constexpr size_t kMainClassMaxBytes = 255; // 510 hex digits
+extern const unsigned char kScrambleKey[17];
+
+// Message ids.
+enum MessageId : unsigned {
+    MsgFileAccess = 1456, MsgNoRuntime = 1472, MsgLoadJvm = 1488, MsgJniInterfaces = 1504,
+    MsgCreateJvm = 1520, MsgAttach = 1536, MsgLocateClass = 1552, MsgLocateMethod = 1568,
+    MsgInstantiate = 1584, MsgAssignArgument = 1600, MsgInvoke = 1616, MsgServiceInstalled = 1632,
+    MsgServiceUninstalled = 1648, MsgServiceExists = 1664, MsgServiceStarted = 1680,
+    MsgServiceStopped = 1696, MsgServiceFailed = 1712, MsgServiceTimeout = 1728,
+};
+constexpr size_t kMessageCount = (kLastEntryId - kFirstMessageId) / 16 + 1;
+
+struct LauncherConfig {
+    char* MinJavaVersion;          // the text as read
+    uint32_t MinJavaVersionValue;  // its hexadecimal value
+    char* JvmPath;
+    char* JvmOptions;
+    char* ClassPath;
+    int32_t JavaSearchMode;
+    char* InstallSwitch;
+    char* UninstallSwitch;
+    char* ServiceSwitch;
+    char* WorkingDir;
+    char* MainClass;               // slash form
+    char* AppOptions;
+    char* OptionsFile;
+    bool UseStartupDir;
+    bool EarlyWorkingDir;
+    char* ServiceName;
+    char* ServiceDescription;
+    char* ServiceStartOptions;
+    char* ServiceStopOptions;
+    bool ServiceStopByExit;
+    bool ServiceManualStart;
+    bool Reserved1344;
+    char* SystemOutFile;
+    char* SystemErrFile;
+    char* Reserved1392;
+    bool Reserved1408;
+    int32_t Reserved1424;
+    char* Reserved1440;
+    char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
+};
+
+extern LauncherConfig Config;
+
+// The format text of a message entry; never null after loading.
+const char* message(unsigned id);
+
+// A new heap string with entry `id`, "" for a missing, empty or "<null>" entry.
+char* loadConfigString(unsigned id);
+// Descrambles a hex text into a process-wide 256-byte buffer (overwritten by the next call).
+// Returns null when the text is not an even number (at most 510) of digits 0-9/A-F.
+const char* descrambleText(const char* hex);
+void loadConfiguration();
+
+// Conversion rules, shared with varnlet-pack.
+bool convertFlag(const char* text);
+int32_t convertInteger(const char* text);
+// Hexadecimal with optional blanks and 0x prefix; false when nothing converts (value 0).
+bool convertHex(const char* text, uint32_t* value);

@@ -1,0 +1,53 @@
+// The launcher's main sequence and the dispatch of the service switches.
+#include "launcher/dispatch.h"
+
+#include <cstring>
+
+#include "invoke/invoke.h"
+#include "jvm/create_jvm.h"
+#include "launcher/config.h"
+#include "launcher/directories.h"
+#include "launcher/report.h"
+#include "launcher/state.h"
+#include "service/install.h"
+#include "service/runtime.h"
+
+bool dispatchCommandLine(int argc, char** argv) {
+    if (argc != 2) return false;
+    const char* argument = argv[1];
+    if (strcmp(argument, Config.InstallSwitch) == 0) {
+        int installed = isServiceInstalled(Config.ServiceName);
+        if (installed == 1) {
+            reportError(message(MsgServiceExists), Config.ServiceName);
+        } else if (installed == 0) {
+            if (installService(Config.ServiceName, Config.ServiceDescription) == 0)
+                reportInfo(message(MsgServiceInstalled), Config.ServiceName);
+        } else {
+            // The query failed (typically no right to create services): a silent exit
+            // code 0 would look like success, so show the system's text for it.
+            reportLastError();
+        }
+        return true;
+    }
+    if (strcmp(argument, Config.UninstallSwitch) == 0) {
+        if (uninstallService(Config.ServiceName) == 0) reportInfo(message(MsgServiceUninstalled), Config.ServiceName);
+        return true;
+    }
+    if (strcmp(argument, Config.ServiceSwitch) == 0) {
+        runServiceDispatcher();
+        return true;
+    }
+    return false;
+}
+
+int launcherMain(int argc, char** argv) {
+    State.RunMode = RunModeKind::Console;
+    if (!captureStartupDirectory()) return 0;
+    enterExecutableDirectory();
+    loadConfiguration();
+    if (Config.ServiceName[0] != '\0' && dispatchCommandLine(argc, argv)) return 0;
+    if (!createJvm(false)) return -1;
+    bool ran = invokeMainClass(argc > 0 ? argc - 1 : 0, argc > 0 ? argv + 1 : argv, false);
+    destroyJvm();
+    return ran ? 0 : -1;
+}

@@ -1,0 +1,28 @@
+// Message reporting: console streams or the event log, chosen by RunMode.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+enum class ReportKind { Info, Error };
+
+constexpr size_t kReportTextSize = 8192;
+// Event identifiers of the message table.
+constexpr uint32_t kInfoEventId = 0x40000001u;
+constexpr uint32_t kErrorEventId = 0xC0000002u;
+constexpr uint16_t kEventTypeError = 1;
+constexpr uint16_t kEventTypeInformation = 4;
+
+void reportInfo(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+void reportError(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+void reportLastError();
+// Reports the system's text for an explicit error code (registry status codes do not set the last error).
+void reportSystemError(uint32_t code);
+void emitReport(ReportKind kind, const char* text);

@@ -1,0 +1,4 @@
+// The process-wide LauncherState.
+#include "launcher/state.h"
+
+LauncherState State;

@@ -1,0 +1,179 @@
+// The platform seam: one process-wide table of OS operations. The Win32 or POSIX
+// backend fills it with defaults (chosen by CMake); unit tests replace entries
+// with recording fakes and restore the defaults afterwards.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "launcher/state.h"
+
+// Error codes the core looks at, with their Win32 values on every OS.
+enum : uint32_t {
+    kErrorSuccess = 0,
+    kErrorFileNotFound = 2,
+    kErrorPathNotFound = 3,
+    kErrorAccessDenied = 5,
+    kErrorInvalidHandle = 6,
+    kErrorNoMoreFiles = 18,
+    kErrorNotSupported = 50,
+    kErrorInvalidParameter = 87,
+    kErrorInsufficientBuffer = 122,
+    kErrorFilenameTooLong = 206,
+    kErrorMoreData = 234,
+    kErrorNoMoreItems = 259,
+    kErrorServiceDoesNotExist = 1060,
+    kErrorServiceExists = 1073,
+    kErrorFailedServiceControllerConnect = 1063,
+};
+
+constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+constexpr uint32_t kFileAttributeDirectory = 0x10;
+
+// Path rules of the OS the launcher runs on; unit tests swap them to run the other OS's rules.
+struct PathStyle {
+    char dirSeparator;        // '\\' or '/'
+    char classPathSeparator;  // ';' or ':' inside -Djava.class.path=
+    bool caseInsensitiveNames;
+};
+
+struct DirEntry {
+    std::string name;
+    bool isDirectory;  // following links, as the listing reports it
+};
+
+// Identity of a directory, to walk each directory once even through links.
+struct DirIdentity {
+    uint64_t volume;
+    uint64_t index;
+    bool operator<(const DirIdentity& o) const {
+        return volume != o.volume ? volume < o.volume : index < o.index;
+    }
+    bool operator==(const DirIdentity& o) const { return volume == o.volume && index == o.index; }
+};
+
+typedef void* PlatformHandle;
+
+enum class RegistryRoot { LocalMachine };
+constexpr uint32_t kKeyRead = 0x20019;
+constexpr uint32_t kKeyWrite = 0x20006;
+constexpr uint32_t kKeyAllAccess = 0xF003F;
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegExpandSz = 2;
+constexpr uint32_t kRegDword = 4;
+
+// Service manager constants (Win32 values).
+constexpr uint32_t kScManagerCreateService = 2;
+constexpr uint32_t kScManagerAllAccess = 0xF003F;
+constexpr uint32_t kServiceQueryConfig = 1;
+constexpr uint32_t kServiceAllAccess = 0xF01FF;
+constexpr uint32_t kDeleteAccess = 0x10000;
+constexpr uint32_t kServiceWin32OwnProcess = 0x10;
+constexpr uint32_t kServiceAutoStart = 2;
+constexpr uint32_t kServiceDemandStart = 3;
+constexpr uint32_t kServiceErrorNormal = 1;
+constexpr uint32_t kServiceStopped = 1;
+constexpr uint32_t kServiceStopPending = 3;
+constexpr uint32_t kServiceRunning = 4;
+constexpr uint32_t kServiceAcceptStop = 1;
+constexpr uint32_t kServiceAcceptShutdown = 4;
+constexpr uint32_t kServiceControlStop = 1;
+constexpr uint32_t kServiceControlInterrogate = 4;
+constexpr uint32_t kServiceControlShutdown = 5;
+
+typedef uint32_t (*ThreadRoutine)(void* parameter);
+typedef void (*ServiceMainRoutine)(uint32_t argc, char** argv);
+typedef void (*ServiceHandlerRoutine)(uint32_t control);
+typedef bool (*ConsoleHandlerRoutine)(uint32_t eventType);
+
+struct PlatformOps {
+    // Directories and module path. Both getters follow the Win32 contract: the length
+    // copied, the size needed when the buffer is too small (current directory), the
+    // buffer size on truncation (module path), 0 on failure with the last error set.
+    uint32_t (*getCurrentDirectory)(char* buffer, uint32_t size);
+    uint32_t (*getModulePath)(char* buffer, uint32_t size);
+    bool (*setCurrentDirectory)(const char* path);
+
+    // Last error and its system text.
+    uint32_t (*getLastError)();
+    void (*setLastError)(uint32_t code);
+    // The system's text for a code (with its own line end), false when there is none.
+    bool (*formatSystemMessage)(uint32_t code, char* buffer, size_t size);
+
+    // Embedded string table: LoadStringA semantics (characters copied, 0 when missing or empty).
+    int (*loadString)(unsigned id, char* buffer, int size);
+    // Profile (INI) read: GetPrivateProfileStringA semantics.
+    uint32_t (*readProfileString)(const char* section, const char* key, const char* defaultText,
+                                  char* buffer, uint32_t size, const char* file);
+    // True when the file can be opened for reading (directories do not count).
+    bool (*canOpenForReading)(const char* path);
+
+    // Event log.
+    PlatformHandle (*registerEventSource)(const char* sourceName);
+    bool (*reportEvent)(PlatformHandle source, uint16_t eventType, uint32_t eventId, const char* text);
+    bool (*deregisterEventSource)(PlatformHandle source);
+
+    // Standard streams: writes one whole line (text and line end) to stdout or stderr.
+    void (*writeConsoleLine)(bool toError, const char* text);
+
+    // Environment.
+    const char* (*getEnvironment)(const char* name);
+
+    // Files and directories.
+    uint32_t (*getFileAttributes)(const char* path);  // kInvalidFileAttributes with the last error set
+    // Lists a directory (without "." and ".."). Returns kErrorSuccess, or the error that
+    // stopped the listing; entries met before the error are kept. An empty or missing
+    // listing reports kErrorFileNotFound or kErrorNoMoreFiles like the Win32 calls do.
+    uint32_t (*listDirectory)(const char* directory, std::vector<DirEntry>* entries);
+    bool (*directoryIdentity)(const char* directory, DirIdentity* identity);
+
+    // Library loading. `extraSearchDir` (may be null) is searched for the library's dependencies.
+    PlatformHandle (*loadLibrary)(const char* path, const char* extraSearchDir);
+    void* (*getProcAddress)(PlatformHandle library, const char* name);
+    bool (*freeLibrary)(PlatformHandle library);
+
+    // Registry (read and write); results are registry status codes (0 = success).
+    long (*regOpenKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+    long (*regQueryValue)(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
+    long (*regEnumKey)(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
+    long (*regCloseKey)(PlatformHandle key);
+    long (*regCreateKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+    long (*regSetValue)(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
+
+    // Service control manager; handles are null on failure with the last error set.
+    PlatformHandle (*openScManager)(uint32_t access);
+    PlatformHandle (*openService)(PlatformHandle manager, const char* name, uint32_t access);
+    PlatformHandle (*createService)(PlatformHandle manager, const char* name, const char* displayName,
+                                    uint32_t access, uint32_t serviceType, uint32_t startType,
+                                    uint32_t errorControl, const char* binaryPath);
+    bool (*deleteService)(PlatformHandle service);
+    bool (*closeServiceHandle)(PlatformHandle handle);
+    bool (*startServiceDispatcher)(const char* serviceName, ServiceMainRoutine routine);
+    PlatformHandle (*registerServiceCtrlHandler)(const char* serviceName, ServiceHandlerRoutine handler);
+    bool (*setServiceStatus)(PlatformHandle statusHandle, const ServiceStatusRecord* status);
+
+    // Threads, events, sleep.
+    PlatformHandle (*createThread)(ThreadRoutine routine, void* parameter);
+    PlatformHandle (*createEvent)();  // auto-reset, not signalled
+    bool (*setEvent)(PlatformHandle event);
+    void (*waitForEvent)(PlatformHandle event);  // no time limit
+    bool (*closeHandle)(PlatformHandle handle);
+    void (*sleepMs)(uint32_t milliseconds);
+
+    // Console (service runs).
+    bool (*allocConsole)();
+    bool (*setConsoleCtrlHandler)(ConsoleHandlerRoutine handler);
+    // Points the C runtime's stdout and stderr at the console; false when not possible.
+    bool (*reopenStdStreamsOnConsole)();
+    const char* consoleDeviceName;  // "CONOUT$" on Windows
+
+    // Text crossing into Java: the process's code page decoded to UTF-16.
+    void (*decodeCodePage)(const char* text, std::u16string* out);
+
+    PathStyle pathStyle;
+};
+
+extern PlatformOps Platform;
+// The backend's defaults, for restoring after tests.
+const PlatformOps& defaultPlatformOps();

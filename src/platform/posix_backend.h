@@ -1,0 +1,51 @@
+// The POSIX backend's operations, gathered into the table by posix_table.cpp.
+#pragma once
+#include "platform/platform.h"
+
+uint32_t posixGetCurrentDirectory(char* buffer, uint32_t size);
+uint32_t posixGetModulePath(char* buffer, uint32_t size);
+bool posixSetCurrentDirectory(const char* path);
+uint32_t posixGetLastError();
+void posixSetLastError(uint32_t code);
+bool posixFormatSystemMessage(uint32_t code, char* buffer, size_t size);
+int posixLoadString(unsigned id, char* buffer, int size);
+uint32_t posixReadProfileString(const char* section, const char* key, const char* defaultText,
+                                char* buffer, uint32_t size, const char* file);
+bool posixCanOpenForReading(const char* path);
+PlatformHandle posixRegisterEventSource(const char* sourceName);
+bool posixReportEvent(PlatformHandle source, uint16_t eventType, uint32_t eventId, const char* text);
+bool posixDeregisterEventSource(PlatformHandle source);
+void posixWriteConsoleLine(bool toError, const char* text);
+const char* posixGetEnvironment(const char* name);
+uint32_t posixGetFileAttributes(const char* path);
+uint32_t posixListDirectory(const char* directory, std::vector<DirEntry>* entries);
+bool posixDirectoryIdentity(const char* directory, DirIdentity* identity);
+PlatformHandle posixLoadLibrary(const char* path, const char* extraSearchDir);
+void* posixGetProcAddress(PlatformHandle library, const char* name);
+bool posixFreeLibrary(PlatformHandle library);
+long posixRegOpenKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+long posixRegQueryValue(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
+long posixRegEnumKey(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
+long posixRegCloseKey(PlatformHandle key);
+long posixRegCreateKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+long posixRegSetValue(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
+PlatformHandle posixOpenScManager(uint32_t access);
+PlatformHandle posixOpenService(PlatformHandle manager, const char* name, uint32_t access);
+PlatformHandle posixCreateService(PlatformHandle manager, const char* name, const char* displayName,
+                                  uint32_t access, uint32_t serviceType, uint32_t startType,
+                                  uint32_t errorControl, const char* binaryPath);
+bool posixDeleteService(PlatformHandle service);
+bool posixCloseServiceHandle(PlatformHandle handle);
+bool posixStartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
+PlatformHandle posixRegisterServiceCtrlHandler(const char* serviceName, ServiceHandlerRoutine handler);
+bool posixSetServiceStatus(PlatformHandle statusHandle, const ServiceStatusRecord* status);
+PlatformHandle posixCreateThread(ThreadRoutine routine, void* parameter);
+PlatformHandle posixCreateEvent();
+bool posixSetEvent(PlatformHandle event);
+void posixWaitForEvent(PlatformHandle event);
+bool posixCloseHandle(PlatformHandle handle);
+void posixSleepMs(uint32_t milliseconds);
+bool posixAllocConsole();
+bool posixSetConsoleCtrlHandler(ConsoleHandlerRoutine handler);
+bool posixReopenStdStreamsOnConsole();
+void posixDecodeCodePage(const char* text, std::u16string* out);

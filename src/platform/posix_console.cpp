@@ -1,0 +1,18 @@
+// POSIX backend: standard streams and environment. There is no console to allocate, so
+// the console steps of a service run leave the streams as they are.
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/posix_backend.h"
+
+void posixWriteConsoleLine(bool toError, const char* text) {
+    FILE* stream = toError ? stderr : stdout;
+    fprintf(stream, "%s\n", text);
+    fflush(stream);
+}
+
+const char* posixGetEnvironment(const char* name) { return getenv(name); }
+
+bool posixAllocConsole() { return false; }
+bool posixSetConsoleCtrlHandler(ConsoleHandlerRoutine) { return false; }
+bool posixReopenStdStreamsOnConsole() { return false; }

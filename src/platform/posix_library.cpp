@@ -1,0 +1,24 @@
+// POSIX backend: shared library loading.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+
+#include "platform/posix_backend.h"
+
+static thread_local char lastDlError[512];
+
+PlatformHandle posixLoadLibrary(const char* path, const char*) {
+    // A path with a slash is loaded as named; the libraries it needs come from its RUNPATH.
+    void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* e = dlerror();
+        snprintf(lastDlError, sizeof lastDlError, "%s", e ? e : "cannot load library");
+        errno = ENOEXEC;
+    }
+    return handle;
+}
+
+void* posixGetProcAddress(PlatformHandle library, const char* name) { return dlsym(library, name); }
+
+bool posixFreeLibrary(PlatformHandle library) { return dlclose(library) == 0; }

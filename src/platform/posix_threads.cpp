@@ -1,0 +1,91 @@
+// POSIX backend: threads, auto-reset events and sleep on pthreads.
+#include <cerrno>
+#include <ctime>
+#include <new>
+#include <pthread.h>
+
+#include "platform/posix_backend.h"
+
+namespace {
+struct ThreadStart {
+    ThreadRoutine routine;
+    void* parameter;
+};
+struct Event {
+    pthread_mutex_t mutex;
+    pthread_cond_t cond;
+    bool signalled;
+};
+
+void* threadTrampoline(void* p) {
+    ThreadStart start = *static_cast<ThreadStart*>(p);
+    delete static_cast<ThreadStart*>(p);
+    start.routine(start.parameter);
+    return nullptr;
+}
+}  // namespace
+
+PlatformHandle posixCreateThread(ThreadRoutine routine, void* parameter) {
+    ThreadStart* start = new (std::nothrow) ThreadStart{routine, parameter};
+    if (!start) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    pthread_t thread;
+    int rc = pthread_create(&thread, nullptr, threadTrampoline, start);
+    if (rc != 0) {
+        delete start;
+        errno = rc;
+        return nullptr;
+    }
+    pthread_detach(thread);  // thread handles are never waited on
+    return reinterpret_cast<PlatformHandle>(static_cast<uintptr_t>(thread) | 1u);
+}
+
+PlatformHandle posixCreateEvent() {
+    Event* e = new (std::nothrow) Event;
+    if (!e) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    pthread_mutex_init(&e->mutex, nullptr);
+    pthread_cond_init(&e->cond, nullptr);
+    e->signalled = false;
+    return e;
+}
+
+bool posixSetEvent(PlatformHandle event) {
+    Event* e = static_cast<Event*>(event);
+    if (!e) return false;
+    pthread_mutex_lock(&e->mutex);
+    e->signalled = true;
+    pthread_cond_signal(&e->cond);
+    pthread_mutex_unlock(&e->mutex);
+    return true;
+}
+
+void posixWaitForEvent(PlatformHandle event) {
+    Event* e = static_cast<Event*>(event);
+    pthread_mutex_lock(&e->mutex);
+    while (!e->signalled) pthread_cond_wait(&e->cond, &e->mutex);
+    e->signalled = false;  // auto-reset: one signal releases one waiter
+    pthread_mutex_unlock(&e->mutex);
+}
+
+bool posixCloseHandle(PlatformHandle handle) {
+    // Only events are closed through this entry; thread handles are tagged and ignored.
+    if (!handle || (reinterpret_cast<uintptr_t>(handle) & 1u)) return true;
+    Event* e = static_cast<Event*>(handle);
+    pthread_cond_destroy(&e->cond);
+    pthread_mutex_destroy(&e->mutex);
+    delete e;
+    return true;
+}
+
+void posixSleepMs(uint32_t milliseconds) {
+    struct timespec ts;
+    ts.tv_sec = milliseconds / 1000;
+    ts.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}

@@ -1,0 +1,51 @@
+// The Win32 backend's operations, gathered into the table by win32_table.cpp.
+#pragma once
+#include "platform/platform.h"
+
+uint32_t win32GetCurrentDirectory(char* buffer, uint32_t size);
+uint32_t win32GetModulePath(char* buffer, uint32_t size);
+bool win32SetCurrentDirectory(const char* path);
+uint32_t win32GetLastError();
+void win32SetLastError(uint32_t code);
+bool win32FormatSystemMessage(uint32_t code, char* buffer, size_t size);
+int win32LoadString(unsigned id, char* buffer, int size);
+uint32_t win32ReadProfileString(const char* section, const char* key, const char* defaultText,
+                                char* buffer, uint32_t size, const char* file);
+bool win32CanOpenForReading(const char* path);
+PlatformHandle win32RegisterEventSource(const char* sourceName);
+bool win32ReportEvent(PlatformHandle source, uint16_t eventType, uint32_t eventId, const char* text);
+bool win32DeregisterEventSource(PlatformHandle source);
+void win32WriteConsoleLine(bool toError, const char* text);
+const char* win32GetEnvironment(const char* name);
+uint32_t win32GetFileAttributes(const char* path);
+uint32_t win32ListDirectory(const char* directory, std::vector<DirEntry>* entries);
+bool win32DirectoryIdentity(const char* directory, DirIdentity* identity);
+PlatformHandle win32LoadLibrary(const char* path, const char* extraSearchDir);
+void* win32GetProcAddress(PlatformHandle library, const char* name);
+bool win32FreeLibrary(PlatformHandle library);
+long win32RegOpenKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+long win32RegQueryValue(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
+long win32RegEnumKey(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
+long win32RegCloseKey(PlatformHandle key);
+long win32RegCreateKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+long win32RegSetValue(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
+PlatformHandle win32OpenScManager(uint32_t access);
+PlatformHandle win32OpenService(PlatformHandle manager, const char* name, uint32_t access);
+PlatformHandle win32CreateService(PlatformHandle manager, const char* name, const char* displayName,
+                                  uint32_t access, uint32_t serviceType, uint32_t startType,
+                                  uint32_t errorControl, const char* binaryPath);
+bool win32DeleteService(PlatformHandle service);
+bool win32CloseServiceHandle(PlatformHandle handle);
+bool win32StartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
+PlatformHandle win32RegisterServiceCtrlHandler(const char* serviceName, ServiceHandlerRoutine handler);
+bool win32SetServiceStatus(PlatformHandle statusHandle, const ServiceStatusRecord* status);
+PlatformHandle win32CreateThread(ThreadRoutine routine, void* parameter);
+PlatformHandle win32CreateEvent();
+bool win32SetEvent(PlatformHandle event);
+void win32WaitForEvent(PlatformHandle event);
+bool win32CloseHandle(PlatformHandle handle);
+void win32SleepMs(uint32_t milliseconds);
+bool win32AllocConsole();
+bool win32SetConsoleCtrlHandler(ConsoleHandlerRoutine handler);
+bool win32ReopenStdStreamsOnConsole();
+void win32DecodeCodePage(const char* text, std::u16string* out);

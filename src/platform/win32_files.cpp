@@ -1,0 +1,39 @@
+// Win32 backend: file attributes, directory listing and directory identity.
+#include <windows.h>
+#include <string>
+
+#include "platform/win32_backend.h"
+
+uint32_t win32GetFileAttributes(const char* path) { return GetFileAttributesA(path); }
+
+uint32_t win32ListDirectory(const char* directory, std::vector<DirEntry>* entries) {
+    std::string pattern = directory;
+    pattern += "\\*.*";
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return GetLastError();
+    uint32_t result = kErrorSuccess;
+    do {
+        const char* name = data.cFileName;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        entries->push_back(DirEntry{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileA(find, &data));
+    DWORD error = GetLastError();
+    if (error != ERROR_NO_MORE_FILES) result = error;
+    FindClose(find);
+    SetLastError(result == kErrorSuccess ? ERROR_NO_MORE_FILES : result);
+    return result;
+}
+
+bool win32DirectoryIdentity(const char* directory, DirIdentity* identity) {
+    HANDLE h = CreateFileA(directory, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!ok) return false;
+    identity->volume = info.dwVolumeSerialNumber;
+    identity->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}

@@ -1,0 +1,23 @@
+// The Win32 backend's operations table.
+#include "platform/win32_backend.h"
+
+static const PlatformOps kWin32Ops = {
+    win32GetCurrentDirectory, win32GetModulePath, win32SetCurrentDirectory,
+    win32GetLastError, win32SetLastError, win32FormatSystemMessage,
+    win32LoadString, win32ReadProfileString, win32CanOpenForReading,
+    win32RegisterEventSource, win32ReportEvent, win32DeregisterEventSource,
+    win32WriteConsoleLine,
+    win32GetEnvironment,
+    win32GetFileAttributes, win32ListDirectory, win32DirectoryIdentity,
+    win32LoadLibrary, win32GetProcAddress, win32FreeLibrary,
+    win32RegOpenKey, win32RegQueryValue, win32RegEnumKey, win32RegCloseKey, win32RegCreateKey, win32RegSetValue,
+    win32OpenScManager, win32OpenService, win32CreateService, win32DeleteService, win32CloseServiceHandle,
+    win32StartServiceDispatcher, win32RegisterServiceCtrlHandler, win32SetServiceStatus,
+    win32CreateThread, win32CreateEvent, win32SetEvent, win32WaitForEvent, win32CloseHandle, win32SleepMs,
+    win32AllocConsole, win32SetConsoleCtrlHandler, win32ReopenStdStreamsOnConsole, "CONOUT$",
+    win32DecodeCodePage,
+    PathStyle{'\\', ';', true},
+};
+
+PlatformOps Platform = kWin32Ops;
+const PlatformOps& defaultPlatformOps() { return kWin32Ops; }

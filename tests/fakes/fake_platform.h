@@ -1,0 +1,68 @@
+// Recording fakes of the platform table for unit tests. A test creates a FakePlatform; it
+// installs the fakes over the table and restores the backend's defaults when it goes.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+struct ConsoleLine {
+    bool toError;
+    std::string text;
+};
+
+struct EventRecord {
+    PlatformHandle source;
+    uint16_t type;
+    uint32_t id;
+    std::string text;
+};
+
+struct ProfileCall {
+    std::string section, key, file;
+};
+
+struct FakeWorld {
+    // Directories.
+    std::string currentDirectory = "C:\\start";
+    std::string modulePath = "C:\\apps\\demo\\varnlet.exe";
+    std::set<std::string> enterableDirectories{"C:\\start", "C:\\apps\\demo"};
+    std::vector<std::string> directoryChanges;
+    uint32_t currentDirectoryError = 0;  // non-zero: getCurrentDirectory fails with it
+    uint32_t modulePathError = 0;
+
+    // Errors.
+    uint32_t lastError = 0;
+    std::set<uint32_t> codesWithoutText;
+
+    // Configuration sources.
+    std::map<unsigned, std::string> strings;  // a missing id reads as absent
+    std::set<std::string> readableFiles;
+    std::map<std::string, std::map<std::string, std::string>> profiles;  // file -> key -> value
+    std::vector<ProfileCall> profileCalls;
+
+    // Reporting.
+    std::vector<ConsoleLine> console;
+    std::vector<EventRecord> events;
+    std::map<std::string, std::string> environment;
+};
+
+FakeWorld& fakeWorld();
+
+class FakePlatform {
+public:
+    // Windows path rules unless told otherwise; the fakes hold Windows-looking paths.
+    explicit FakePlatform(bool windowsStyle = true);
+    ~FakePlatform();
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+    FakeWorld& world() { return fakeWorld(); }
+};
+
+// Puts every entry's default text into the fake string table.
+void loadDefaultStrings(FakeWorld& world);
+// Resets Config and State to a freshly started process.
+void resetLauncherRecords();
