@@ -35,8 +35,11 @@ const EntryInfo* findEntryByName(const char* name) {
 
 const char* message(unsigned id) {
     if (id < kFirstMessageId || id > kLastEntryId || (id % 16) != 0) return "";
-    const char* text = Config.Messages[(id - kFirstMessageId) / 16];
-    return text ? text : "";
+    char*& text = Config.Messages[(id - kFirstMessageId) / 16];
+    // Reports made before the configuration is loaded (an unreadable start-up directory)
+    // still get their configured text, read from the string table on first use.
+    if (!text) text = loadConfigString(id);
+    return text;
 }
 
 static char* duplicate(const char* text) {
@@ -190,7 +193,10 @@ void loadConfiguration() {
     for (char* p = Config.MainClass; *p; ++p)
         if (*p == '.') *p = '/';
 
-    for (size_t i = 0; i < kMessageCount; ++i) Config.Messages[i] = loadConfigString(kFirstMessageId + 16 * i);
+    for (size_t i = 0; i < kMessageCount; ++i) {
+        free(Config.Messages[i]);
+        Config.Messages[i] = loadConfigString(static_cast<unsigned>(kFirstMessageId + 16 * i));
+    }
     Config.Reserved1440 = loadConfigString(1440);
 
     applyIniOverride();

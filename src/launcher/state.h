@@ -20,7 +20,7 @@ constexpr unsigned kPathBufferSize = 260;     // MAX_PATH
 constexpr unsigned kStartupDirSize = 261;
 
 struct LauncherState {
-    volatile RunModeKind RunMode;
+    RunModeKind RunMode;  // written before any thread that reads it starts
     char StartupDir[kStartupDirSize];
     void* volatile EventSource;
     char DiscoveredJavaHome[kPathBufferSize];

@@ -1,0 +1,195 @@
+// Configuration loading: conversions, "<null>", descrambling, dots to slashes, INI override.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "fakes/fake_platform.h"
+#include "launcher/config.h"
+
+namespace {
+
+std::string scramble(const std::string& name) {
+    std::string hex;
+    char digits[3];
+    for (size_t i = 0; i < name.size(); ++i) {
+        snprintf(digits, sizeof digits, "%02X", static_cast<unsigned char>(name[i] ^ kScrambleKey[i % 17]));
+        hex += digits;
+    }
+    return hex;
+}
+
+struct ConfigTest : ::testing::Test {
+    FakePlatform platform;
+    FakeWorld& w = platform.world();
+    void SetUp() override {
+        loadDefaultStrings(w);
+        w.currentDirectory = "C:\\apps\\demo";
+    }
+};
+
+TEST_F(ConfigTest, DefaultsOfThisBuild) {
+    loadConfiguration();
+    EXPECT_STREQ(Config.MainClass, "org/vantohelix/launch/HelixMain");
+    EXPECT_STREQ(Config.ClassPath, "vantoHelix.jar");
+    EXPECT_EQ(Config.MinJavaVersionValue, 0x00010003u);
+    EXPECT_STREQ(Config.MinJavaVersion, "0x00010003");
+    EXPECT_STREQ(Config.ServiceSwitch, "-startlauncherinservicemode");
+    EXPECT_FALSE(Config.UseStartupDir);
+    EXPECT_FALSE(Config.ServiceStopByExit);
+    EXPECT_STREQ(message(MsgFileAccess), "Error accessing file/directory: %s");
+    EXPECT_STREQ(message(MsgServiceTimeout),
+                 "The %s service has timed out during a stop request and will be terminated.");
+    EXPECT_STREQ(Config.Reserved1440, "An instance of this program is already running.");
+    EXPECT_EQ(strlen(kEntries[9].defaultText), 62u);  // the scrambled main class
+}
+
+TEST_F(ConfigTest, FlagRule) {
+    const char* trueTexts[] = {"1", "yes", "", " 0"};
+    for (const char* text : trueTexts) {
+        w.strings[1216] = text;
+        resetLauncherRecords();
+        loadConfiguration();
+        EXPECT_TRUE(Config.UseStartupDir) << "'" << text << "'";
+    }
+    const char* falseTexts[] = {"0", "00", "0yes"};
+    for (const char* text : falseTexts) {
+        w.strings[1216] = text;
+        resetLauncherRecords();
+        loadConfiguration();
+        EXPECT_FALSE(Config.UseStartupDir) << "'" << text << "'";
+    }
+    w.strings.erase(1312);  // a missing flag is true
+    resetLauncherRecords();
+    loadConfiguration();
+    EXPECT_TRUE(Config.ServiceStopByExit);
+}
+
+TEST_F(ConfigTest, IntegerAndHexConversions) {
+    struct {
+        const char* text;
+        int32_t value;
+    } integers[] = {{"letters", 0}, {" 7", 7}, {"-3x", -3}, {"+12", 12}, {"", 0}, {"99999999999", INT32_MAX}};
+    for (auto& c : integers) {
+        w.strings[1088] = c.text;
+        resetLauncherRecords();
+        loadConfiguration();
+        EXPECT_EQ(Config.JavaSearchMode, c.value) << c.text;
+    }
+    struct {
+        const char* text;
+        uint32_t value;
+    } hexes[] = {{"0x00010003", 0x10003}, {"00010003", 0x10003}, {" 0X1000a", 0x1000A}, {"zz", 0}, {"0x", 0}};
+    for (auto& c : hexes) {
+        w.strings[1024] = c.text;
+        resetLauncherRecords();
+        loadConfiguration();
+        EXPECT_EQ(Config.MinJavaVersionValue, c.value) << c.text;
+        EXPECT_STREQ(Config.MinJavaVersion, c.text);
+    }
+}
+
+TEST_F(ConfigTest, NullMarkerOnlyWhenWhole) {
+    w.strings[1184] = "<null>";
+    w.strings[1056] = "<null> ";
+    w.strings.erase(1152);
+    loadConfiguration();
+    EXPECT_STREQ(Config.AppOptions, "");
+    EXPECT_STREQ(Config.JvmOptions, "<null> ");
+    EXPECT_STREQ(Config.WorkingDir, "");
+}
+
+TEST_F(ConfigTest, LongEntryIsCutAt1023) {
+    w.strings[1184] = std::string(1500, 'a');
+    loadConfiguration();
+    EXPECT_EQ(strlen(Config.AppOptions), 1023u);
+}
+
+TEST_F(ConfigTest, DescramblingAndSlashes) {
+    const char* two = descrambleText(scramble("Q").c_str());
+    ASSERT_NE(two, nullptr);
+    EXPECT_STREQ(two, "Q");
+
+    // The 17th byte (index 16) is stored without XOR.
+    std::string hex = scramble("abcdefghijklmnopqrstu");
+    EXPECT_EQ(hex.substr(32, 2), "71");  // 'q' as it stands
+    EXPECT_STREQ(descrambleText(hex.c_str()), "abcdefghijklmnopqrstu");
+
+    w.strings[1168] = scramble("com.example.Main");
+    loadConfiguration();
+    EXPECT_STREQ(Config.MainClass, "com/example/Main");
+    w.strings[1168] = scramble("com/example/Main");
+    resetLauncherRecords();
+    loadConfiguration();
+    EXPECT_STREQ(Config.MainClass, "com/example/Main");
+}
+
+TEST_F(ConfigTest, MalformedScrambledTextDecodesToNothing) {
+    std::string longest = scramble(std::string(255, 'x'));
+    EXPECT_NE(descrambleText(longest.c_str()), nullptr);
+    EXPECT_EQ(descrambleText((longest + "00").c_str()), nullptr);  // over 510 digits
+    EXPECT_EQ(descrambleText("ABC"), nullptr);                      // odd count
+    EXPECT_EQ(descrambleText("4g"), nullptr);                       // not a digit
+    EXPECT_EQ(descrambleText("4b"), nullptr);                       // small letters are not stored
+    w.strings[1168] = "XYZ";
+    loadConfiguration();
+    EXPECT_STREQ(Config.MainClass, "");
+}
+
+struct IniTest : ConfigTest {
+    void SetUp() override {
+        ConfigTest::SetUp();
+        w.strings[1056] = "-Xmx64m";
+        w.strings[1184] = "embedded";
+        w.strings[1200] = "app.ini";
+        w.readableFiles.insert("app.ini");
+    }
+};
+
+TEST_F(IniTest, OverridesFromTheExecutableDirectory) {
+    w.profiles["C:\\apps\\demo\\app.ini"] = {{"JvmOptions", "-Xmx1g"}, {"AppOptions", "from ini"}};
+    loadConfiguration();
+    EXPECT_STREQ(Config.JvmOptions, "-Xmx1g");
+    EXPECT_STREQ(Config.AppOptions, "from ini");
+    ASSERT_EQ(w.profileCalls.size(), 2u);
+    EXPECT_EQ(w.profileCalls[0].section, "Application Configuration");
+    EXPECT_EQ(w.profileCalls[0].key, "JvmOptions");
+    EXPECT_EQ(w.profileCalls[1].key, "AppOptions");
+}
+
+TEST_F(IniTest, EmptyValueAndMissingKeyKeepEmbeddedText) {
+    w.profiles["C:\\apps\\demo\\app.ini"] = {{"JvmOptions", ""}, {"AppOptions", "only this"}};
+    loadConfiguration();
+    EXPECT_STREQ(Config.JvmOptions, "-Xmx64m");
+    EXPECT_STREQ(Config.AppOptions, "only this");
+}
+
+TEST_F(IniTest, MissingFileIsNotRead) {
+    w.readableFiles.clear();
+    loadConfiguration();
+    EXPECT_TRUE(w.profileCalls.empty());
+    EXPECT_STREQ(Config.JvmOptions, "-Xmx64m");
+    EXPECT_TRUE(w.console.empty());
+}
+
+TEST_F(IniTest, AbsoluteOptionsFileIsJoinedToTheDirectory) {
+    w.strings[1200] = "D:\\conf\\app.ini";
+    w.readableFiles = {"D:\\conf\\app.ini"};
+    w.profiles["D:\\conf\\app.ini"] = {{"JvmOptions", "-Xmx1g"}};
+    loadConfiguration();
+    ASSERT_FALSE(w.profileCalls.empty());
+    EXPECT_EQ(w.profileCalls[0].file, "C:\\apps\\demo\\D:\\conf\\app.ini");
+    EXPECT_STREQ(Config.JvmOptions, "-Xmx64m");
+}
+
+TEST_F(IniTest, LongDirectoryIsNotCut) {
+    std::string dir = "C:\\" + std::string(250, 'd');
+    w.currentDirectory = dir;
+    w.strings[1200] = std::string(40, 'n') + ".ini";
+    w.readableFiles = {w.strings[1200]};
+    loadConfiguration();
+    ASSERT_FALSE(w.profileCalls.empty());
+    EXPECT_EQ(w.profileCalls[0].file, dir + "\\" + w.strings[1200]);
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// The POSIX backend's own rules: the configuration section and the INI reader.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "launcher/config.h"
+#include "platform/platform.h"
+
+namespace {
+
+TEST(PosixStrings, SectionHoldsEveryDefault) {
+    const PlatformOps& ops = defaultPlatformOps();
+    char buffer[1024];
+    for (size_t i = 0; i < kEntryCount; ++i) {
+        int n = ops.loadString(kEntries[i].id, buffer, sizeof buffer);
+        EXPECT_EQ(n, static_cast<int>(strlen(kEntries[i].defaultText))) << kEntries[i].name;
+        if (n > 0) {
+            EXPECT_STREQ(buffer, kEntries[i].defaultText);
+        }
+    }
+    EXPECT_EQ(ops.loadString(1025, buffer, sizeof buffer), 0);  // not an entry
+    EXPECT_EQ(ops.loadString(1072, buffer, 5), 4);              // cut like LoadStringA
+    EXPECT_STREQ(buffer, "vant");
+}
+
+struct IniFile : ::testing::Test {
+    std::string path;
+    void write(const char* content) {
+        char name[] = "/tmp/varnlet-ini-XXXXXX";
+        int fd = mkstemp(name);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, content, strlen(content)), static_cast<ssize_t>(strlen(content)));
+        close(fd);
+        path = name;
+    }
+    void TearDown() override {
+        if (!path.empty()) unlink(path.c_str());
+    }
+    std::string read(const char* key, uint32_t size = 1024) {
+        char buffer[1024];
+        uint32_t n = defaultPlatformOps().readProfileString("Application Configuration", key, "", buffer, size,
+                                                            path.c_str());
+        EXPECT_EQ(n, strlen(buffer));
+        return buffer;
+    }
+};
+
+TEST_F(IniFile, NamesCaseInsensitiveValuesTrimmed) {
+    write("; comment\r\n[other]\r\nJvmOptions=wrong\r\n[ application configuration ]\r\n"
+          "  jvmoptions =  -Xmx1g -Dx=\"a b\"  \r\nAppOptions=\r\n");
+    EXPECT_EQ(read("JvmOptions"), "-Xmx1g -Dx=\"a b\"");
+    EXPECT_EQ(read("AppOptions"), "");
+    EXPECT_EQ(read("Missing"), "");
+}
+
+TEST_F(IniFile, FirstKeyWinsQuotesRemovedValueCut) {
+    write("[Application Configuration]\nAppOptions=\"one two\"\nAppOptions=second\nJvmOptions=abcdefgh\n");
+    EXPECT_EQ(read("AppOptions"), "one two");
+    EXPECT_EQ(read("JvmOptions", 4), "abc");
+}
+
+TEST_F(IniFile, MissingFileGivesDefault) {
+    path.clear();
+    char buffer[16];
+    EXPECT_EQ(defaultPlatformOps().readProfileString("S", "K", "dflt", buffer, sizeof buffer, "/nonexistent/x.ini"),
+              4u);
+    EXPECT_STREQ(buffer, "dflt");
+}
+
+TEST(PosixFiles, DirectoriesAreNotReadableFiles) {
+    EXPECT_FALSE(defaultPlatformOps().canOpenForReading("/tmp"));
+    EXPECT_FALSE(defaultPlatformOps().canOpenForReading("/nonexistent"));
+    EXPECT_TRUE(defaultPlatformOps().canOpenForReading("/proc/self/exe") ||
+                defaultPlatformOps().canOpenForReading("/etc/hostname"));
+}
+
+}  // namespace
