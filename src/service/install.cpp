@@ -1,22 +1,173 @@
-// Installing and removing the launcher as a Windows service.
+// Installing and removing the launcher as a Windows service: the service itself, its
+// event-log source (so the event viewer shows the reports' text) and its description.
 #include "service/install.h"
+
+#include <cstdio>
+#include <cstring>
 
 #include "launcher/report.h"
 
-int isServiceInstalled(const char*) {
-    Platform.setLastError(kErrorNotSupported);
+namespace {
+
+// Joins two texts into `buffer`; false when they do not fit (nothing is cut).
+bool joinPath(char* buffer, size_t size, const char* prefix, const char* name) {
+    int n = snprintf(buffer, size, "%s%s", prefix, name);
+    return n >= 0 && static_cast<size_t>(n) < size;
+}
+
+// A text that does not fit its buffer is refused before anything is changed.
+int refuseTooLong(const char* object) {
+    reportSystemError(kErrorFilenameTooLong);
+    reportError(message(MsgFileAccess), object);
     return -1;
 }
-int installService(const char*, const char*) {
-    Platform.setLastError(kErrorNotSupported);
-    reportLastError();
+
+int reportRegistryFailure(long status) {
+    // The registry calls return their status instead of setting the last error.
+    reportSystemError(static_cast<uint32_t>(status));
     return -1;
 }
-int uninstallService(const char*) {
-    Platform.setLastError(kErrorNotSupported);
-    reportLastError();
-    return -1;
+
+int writeRegistryValue(RegistryRoot root, const char* subkey, const char* valueName, uint32_t type,
+                       const void* data, uint32_t size, long* status) {
+    PlatformHandle key = nullptr;
+    long rc = Platform.regOpenKey(root, subkey, kKeyWrite, &key);
+    if (rc != 0) {
+        if (status) *status = rc;
+        return -1;
+    }
+    rc = Platform.regSetValue(key, valueName, type, data, size);
+    Platform.regCloseKey(key);
+    if (rc != 0) {
+        if (status) *status = rc;
+        return 1;
+    }
+    return 0;
 }
-int createRegistryKey(RegistryRoot, const char*) { return -1; }
-int writeRegistryString(RegistryRoot, const char*, const char*, const char*) { return -1; }
-int writeRegistryDword(RegistryRoot, const char*, const char*, uint32_t) { return -1; }
+
+}  // namespace
+
+int isServiceInstalled(const char* serviceName) {
+    PlatformHandle manager = Platform.openScManager(kScManagerCreateService);
+    if (!manager) return -1;
+    PlatformHandle service = Platform.openService(manager, serviceName, kServiceQueryConfig);
+    if (service) {
+        Platform.closeServiceHandle(service);
+        Platform.closeServiceHandle(manager);
+        return 1;
+    }
+    uint32_t error = Platform.getLastError();
+    Platform.closeServiceHandle(manager);
+    // The caller reports a failed query, so it must still find the query's own error.
+    Platform.setLastError(error);
+    return error == kErrorServiceDoesNotExist ? 0 : -1;
+}
+
+int installService(const char* serviceName, const char* description) {
+    char path[kPathBufferSize];
+    char commandLine[kServiceCommandLineSize];
+    char eventLogKey[kRegistryKeyPathSize];
+    char serviceKey[kRegistryKeyPathSize];
+
+    PlatformHandle manager = Platform.openScManager(kScManagerCreateService);
+    if (!manager) {
+        reportLastError();
+        return -1;
+    }
+    // Every text is built before the service is created, so a refusal leaves nothing behind.
+    uint32_t n = Platform.getModulePath(path, sizeof path);
+    int refused = 0;
+    if (n == 0) {
+        reportLastError();
+        reportError(message(MsgFileAccess), "CURRENT_EXE");
+        refused = -1;
+    } else if (n >= sizeof path) {
+        refused = refuseTooLong("CURRENT_EXE");
+    } else {
+        int c = snprintf(commandLine, sizeof commandLine, "\"%s\" %s", path, Config.ServiceSwitch);
+        if (c < 0 || static_cast<size_t>(c) >= sizeof commandLine)
+            refused = refuseTooLong(path);
+        else if (!joinPath(eventLogKey, sizeof eventLogKey, kEventLogKeyPrefix, serviceName))
+            refused = refuseTooLong(serviceName);
+        else if (!joinPath(serviceKey, sizeof serviceKey, kServicesKeyPrefix, serviceName))
+            refused = refuseTooLong(serviceName);
+    }
+    if (refused) {
+        Platform.closeServiceHandle(manager);
+        return -1;
+    }
+
+    uint32_t startType = Config.ServiceManualStart ? kServiceDemandStart : kServiceAutoStart;
+    PlatformHandle service = Platform.createService(manager, serviceName, serviceName, kServiceAllAccess,
+                                                    kServiceWin32OwnProcess, startType, kServiceErrorNormal,
+                                                    commandLine);
+    if (!service) {
+        reportLastError();
+        Platform.closeServiceHandle(manager);
+        return -1;
+    }
+    Platform.closeServiceHandle(service);
+    Platform.closeServiceHandle(manager);
+
+    // The service stays installed if a registry step fails; only the outcome is reported.
+    long status = 0;
+    if (createRegistryKey(RegistryRoot::LocalMachine, eventLogKey, &status) != 0) return reportRegistryFailure(status);
+    if (writeRegistryString(RegistryRoot::LocalMachine, eventLogKey, "EventMessageFile", path, &status) != 0)
+        return reportRegistryFailure(status);
+    if (writeRegistryDword(RegistryRoot::LocalMachine, eventLogKey, "TypesSupported", kEventLogTypesSupported,
+                           &status) != 0)
+        return reportRegistryFailure(status);
+    if (!description || description[0] == '\0') return 0;
+    if (writeRegistryString(RegistryRoot::LocalMachine, serviceKey, "Description", description, &status) != 0)
+        return reportRegistryFailure(status);
+    return 0;
+}
+
+int uninstallService(const char* serviceName) {
+    PlatformHandle manager = Platform.openScManager(kScManagerAllAccess);
+    if (!manager) {
+        reportLastError();
+        return -1;
+    }
+    PlatformHandle service = Platform.openService(manager, serviceName, kDeleteAccess);
+    if (!service) {
+        reportLastError();
+        Platform.closeServiceHandle(manager);
+        return -1;
+    }
+    int result = 0;
+    if (!Platform.deleteService(service)) {
+        reportLastError();
+        result = -1;
+    }
+    Platform.closeServiceHandle(service);
+    Platform.closeServiceHandle(manager);
+    return result;
+}
+
+int createRegistryKey(RegistryRoot root, const char* subkey, long* status) {
+    PlatformHandle key = nullptr;
+    long rc = Platform.regCreateKey(root, subkey, kKeyAllAccess, &key);
+    if (rc != 0) {
+        if (status) *status = rc;
+        return -1;
+    }
+    Platform.regCloseKey(key);
+    return 0;
+}
+
+int writeRegistryString(RegistryRoot root, const char* subkey, const char* valueName, const char* text,
+                        long* status) {
+    // Stored with its terminating zero.
+    size_t size = strlen(text) + 1;
+    if (size > 0xFFFFFFFFu) {
+        if (status) *status = kErrorInvalidParameter;
+        return 1;
+    }
+    return writeRegistryValue(root, subkey, valueName, kRegExpandSz, text, static_cast<uint32_t>(size), status);
+}
+
+int writeRegistryDword(RegistryRoot root, const char* subkey, const char* valueName, uint32_t value,
+                       long* status) {
+    return writeRegistryValue(root, subkey, valueName, kRegDword, &value, sizeof value, status);
+}

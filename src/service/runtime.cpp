@@ -1,23 +1,239 @@
-// Running the application under the service control manager.
+// Running the application under the service control manager: the service's main routine,
+// its control handler, and the worker, stopper and time-out threads.
+//
+// Late threads: a time-out thread may wake, and a worker or stopper may still be inside the
+// JVM, after serviceMain has finished. So that none of them signals a closed event or
+// reports through a deregistered source, the threads coordinate through a few sequentially
+// consistent counters (no locks):
+//  - every use of ServiceDoneEvent and every report made by this file outside serviceMain
+//    happens under a short lease that is refused once the service has ended; serviceMain
+//    closes the event only after the leases have drained;
+//  - threads inside a Java step (which may report through the event log) are counted;
+//    serviceMain deregisters the event source only when none is left, and otherwise leaves
+//    it to the end of the process, which follows at once.
 #include "service/runtime.h"
 
+#include <atomic>
+
+#include "invoke/invoke.h"
+#include "invoke/jni_utils.h"
+#include "invoke/split.h"
+#include "jvm/create_jvm.h"
+#include "launcher/config.h"
 #include "launcher/report.h"
 #include "launcher/state.h"
 #include "platform/platform.h"
 
-void runServiceDispatcher() {
-    State.RunMode = RunModeKind::Service;
-    Platform.setLastError(kErrorNotSupported);
-    void* source = Platform.registerEventSource("varnlet");
-    if (source) {
-        State.EventSource = source;
-        reportLastError();
-        Platform.deregisterEventSource(source);
-        State.EventSource = nullptr;
+namespace {
+
+const ServiceJavaSteps kRealSteps = {createJvm, invokeMainClass, destroyJvm, requestJavaExit};
+
+enum JvmPhase : int { JvmCreating, JvmReady, JvmGone };
+
+std::atomic<bool> serviceEnded{false};   // serviceMain is past its wait
+std::atomic<bool> controlsAccepted{false};  // the first status has been reported
+std::atomic<int> leases{0};              // short uses of the event and the source under way
+std::atomic<int> javaThreads{0};         // threads inside a Java step
+std::atomic<int> jvmPhase{JvmCreating};  // published after createJvm, so State.Jvm is complete
+
+bool takeLease() {
+    ++leases;
+    if (serviceEnded) {
+        --leases;
+        return false;
+    }
+    return true;
+}
+
+void returnLease() { --leases; }
+
+bool enterJava() {
+    ++javaThreads;
+    if (serviceEnded) {
+        --javaThreads;
+        return false;
+    }
+    return true;
+}
+
+void leaveJava() { --javaThreads; }
+
+void reportStatus() { Platform.setServiceStatus(State.ServiceStatusHandle, &State.ServiceStatus); }
+
+// Starts a thread; false with the creation's error as the last error.
+bool startThread(ThreadRoutine routine) { return Platform.createThread(routine, nullptr) != nullptr; }
+
+// Waits until the worker has created the JVM (true) or until there will be none to stop:
+// its creation failed, the application has already ended, or the service has ended.
+bool waitForJvm() {
+    for (;;) {
+        int phase = jvmPhase;
+        if (phase == JvmReady) return true;
+        if (phase == JvmGone || serviceEnded) return false;
+        Platform.sleepMs(kJvmPollMs);
     }
 }
-void serviceMain(uint32_t, char**) {}
-void serviceControlHandler(uint32_t) {}
-uint32_t serviceWorkerThread(void*) { return 0; }
-uint32_t serviceStopperThread(void*) { return 0; }
-uint32_t serviceStopTimeoutThread(void*) { return 0; }
+
+}  // namespace
+
+ServiceJavaSteps ServiceJava = kRealSteps;
+const ServiceJavaSteps& defaultServiceJavaSteps() { return kRealSteps; }
+
+void runServiceDispatcher() {
+    State.RunMode = RunModeKind::Service;
+    if (Platform.startServiceDispatcher(Config.ServiceName, serviceMain)) return;
+    // Started by hand rather than by the service manager: say why in the event log.
+    uint32_t error = Platform.getLastError();
+    PlatformHandle source = Platform.registerEventSource(Config.ServiceName);
+    if (!source) return;
+    State.EventSource = source;
+    reportSystemError(error);
+    State.EventSource = nullptr;
+    Platform.deregisterEventSource(source);
+}
+
+void serviceMain(uint32_t, char**) {
+    serviceEnded = false;
+    controlsAccepted = false;
+    leases = 0;
+    javaThreads = 0;
+    jvmPhase = JvmCreating;
+    State.RunResult = false;
+
+    PlatformHandle source = Platform.registerEventSource(Config.ServiceName);
+    if (!source) {
+        // Nothing can be reported, but the service manager must still learn that the service
+        // is over, or the dispatcher would never return.
+        State.ServiceStatusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
+        State.ServiceStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceStopped, 0, 0, 0, 0, 0};
+        if (State.ServiceStatusHandle) reportStatus();
+        serviceEnded = true;
+        return;
+    }
+    State.EventSource = source;
+    State.ServiceStatusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
+
+    // The event exists before the service reports running: a stop control may come at once,
+    // and its handler signals the event when the time-out thread cannot start.
+    PlatformHandle done = Platform.createEvent();
+    uint32_t eventError = done ? 0 : Platform.getLastError();
+    State.ServiceDoneEvent = done;
+
+    reportInfo(message(MsgServiceStarted), Config.ServiceName);
+    State.ServiceStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceRunning,
+                                              kServiceAcceptStop | kServiceAcceptShutdown, 0, 0, 0, 0};
+    reportStatus();
+    controlsAccepted = true;
+
+    bool workerRunning = false;
+    if (!done) {
+        reportSystemError(eventError);
+    } else {
+        ++javaThreads;  // the worker's, taken before it can run
+        workerRunning = startThread(serviceWorkerThread);
+        if (!workerRunning) {
+            uint32_t error = Platform.getLastError();
+            --javaThreads;
+            reportSystemError(error);
+        }
+    }
+    if (workerRunning) Platform.waitForEvent(done);
+
+    serviceEnded = true;
+    while (leases != 0) Platform.sleepMs(1);
+    State.ServiceDoneEvent = nullptr;
+    if (done) Platform.closeHandle(done);
+
+    if (State.RunResult)
+        reportInfo(message(MsgServiceStopped), Config.ServiceName);
+    else
+        reportError(message(MsgServiceFailed), Config.ServiceName);
+    State.ServiceStatus.dwCurrentState = kServiceStopped;
+    State.ServiceStatus.dwWaitHint = 0;
+    reportStatus();
+
+    // A thread still inside the JVM may report yet; its source then stays until the process ends.
+    if (javaThreads == 0) {
+        State.EventSource = nullptr;
+        Platform.deregisterEventSource(source);
+    }
+}
+
+void serviceControlHandler(uint32_t control) {
+    if (!controlsAccepted || !takeLease()) return;
+    if (control == kServiceControlStop || control == kServiceControlShutdown) {
+        State.ServiceStatus.dwCurrentState = kServiceStopPending;
+        State.ServiceStatus.dwWaitHint = kStopWaitHintMs;
+        reportStatus();
+        if (!startThread(serviceStopperThread)) reportLastError();
+        if (!startThread(serviceStopTimeoutThread)) {
+            reportLastError();
+            Platform.setEvent(State.ServiceDoneEvent);
+        }
+    } else {
+        reportStatus();
+    }
+    returnLease();
+}
+
+uint32_t serviceWorkerThread(void*) {
+    // serviceMain counted this thread in javaThreads before starting it.
+    State.RunResult = true;
+    bool created = ServiceJava.createJvm(true);
+    State.RunResult = created;
+    if (created) {
+        jvmPhase = JvmReady;
+        int count = 0;
+        char** vector = nullptr;
+        if (splitArguments(Config.ServiceStartOptions, &count, &vector)) {
+            State.RunResult = ServiceJava.invokeMainClass(count, vector, false);
+        } else {
+            reportError(message(MsgAssignArgument), Config.ServiceStartOptions);
+            State.RunResult = false;
+        }
+        // Returns once the application's non-daemon threads, stoppers included, have ended.
+        ServiceJava.destroyJvm();
+    }
+    jvmPhase = JvmGone;
+    leaveJava();
+    if (takeLease()) {
+        Platform.setEvent(State.ServiceDoneEvent);
+        returnLease();
+    }
+    return 0;
+}
+
+uint32_t serviceStopperThread(void*) {
+    // A stop can come while the worker is still creating the JVM; there is nothing to call
+    // into until it exists.
+    if (!enterJava()) return 0;
+    if (waitForJvm()) {
+        bool stopped;
+        if (Config.ServiceStopByExit) {
+            stopped = ServiceJava.requestJavaExit();
+        } else {
+            int count = 0;
+            char** vector = nullptr;
+            if (splitArguments(Config.ServiceStopOptions, &count, &vector)) {
+                stopped = ServiceJava.invokeMainClass(count, vector, true);
+            } else {
+                reportError(message(MsgAssignArgument), Config.ServiceStopOptions);
+                stopped = false;
+            }
+        }
+        State.RunResult = stopped;
+    }
+    leaveJava();
+    return 0;
+}
+
+uint32_t serviceStopTimeoutThread(void*) {
+    Platform.sleepMs(kStopTimeoutMs);
+    // Never cancelled: once the service has ended there is nothing left to time out.
+    if (takeLease()) {
+        reportError(message(MsgServiceTimeout), Config.ServiceName);
+        Platform.setEvent(State.ServiceDoneEvent);
+        returnLease();
+    }
+    return 0;
+}
