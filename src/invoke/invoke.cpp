@@ -1,10 +1,99 @@
-// Running the application's static main(String[]).
+// Running the application's static main(String[]): working directory, user.dir, optional
+// System.out/err redirection, the argument array and the call itself.
 #include "invoke/invoke.h"
 
-#include "launcher/config.h"
-#include "launcher/report.h"
+#include <cctype>
+#include <cstring>
+#include <string>
 
-bool invokeMainClass(int, char**, bool) {
-    reportError(message(MsgLocateClass), Config.MainClass);
+#include "invoke/jni_utils.h"
+#include "invoke/split.h"
+#include "launcher/config.h"
+#include "launcher/directories.h"
+#include "launcher/report.h"
+#include "launcher/state.h"
+#include "launcher/text_encoding.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char* const kMainMethodText = "main(java/lang/String[])";
+
+bool failWith(unsigned id, const char* argument) {
+    reportError(message(id), argument);
     return false;
+}
+
+bool sameFileName(const char* a, const char* b) {
+    if (!Platform.pathStyle.caseInsensitiveNames) return strcmp(a, b) == 0;
+    for (; *a && *b; ++a, ++b)
+        if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b))) return false;
+    return *a == *b;
+}
+
+// Steps 3 to 12 of an invocation, on the thread whose environment is `env`.
+bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
+    char directory[kStartupDirSize];
+    uint32_t n = Platform.getCurrentDirectory(directory, sizeof directory);
+    if (n == 0 || n >= sizeof directory) {
+        // A directory too long for the buffer would reach Java cut short.
+        if (n != 0) Platform.setLastError(kErrorFilenameTooLong);
+        reportLastError();
+        return failWith(MsgFileAccess, "CURRENT_DIR");
+    }
+    if (!setSystemProperty(env, "user.dir", directory)) return false;
+
+    // A second, attached invocation runs while the application may still write to the
+    // streams of the first one: opening the files again would empty them under it.
+    if (!attach) {
+        if (Config.SystemOutFile[0] != '\0' && !redirectJavaStream(env, Config.SystemOutFile, "setOut")) return false;
+        if (Config.SystemErrFile[0] != '\0') {
+            // Two streams on one file would each write from its start, over each other's
+            // lines; the file gets one stream that both System.out and System.err use.
+            bool sameFile = Config.SystemOutFile[0] != '\0' && sameFileName(Config.SystemOutFile, Config.SystemErrFile);
+            if (sameFile ? !shareJavaStream(env, "out", "setErr") : !redirectJavaStream(env, Config.SystemErrFile, "setErr"))
+                return false;
+        }
+    }
+
+    // FindClass reads modified UTF-8 too; the name is converted like every other text.
+    std::string className = codePageToModifiedUtf8(Config.MainClass);
+    jclass mainClass = env->FindClass(className.c_str());
+    if (checkJavaException(env) || mainClass == nullptr) return failWith(MsgLocateClass, Config.MainClass);
+    jmethodID mainMethod = env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V");
+    if (checkJavaException(env) || mainMethod == nullptr) return failWith(MsgLocateMethod, kMainMethodText);
+
+    // Arguments given by the caller replace AppOptions entirely.
+    if (count == 0 && !splitArguments(Config.AppOptions, &count, &vector))
+        return failWith(MsgInstantiate, "java/lang/String[]");
+
+    jclass stringClass = env->FindClass("java/lang/String");
+    if (checkJavaException(env) || stringClass == nullptr) return failWith(MsgInstantiate, "java/lang/String[]");
+    jobjectArray arguments = env->NewObjectArray(count, stringClass, nullptr);
+    if (checkJavaException(env) || arguments == nullptr) return failWith(MsgInstantiate, "java/lang/String[]");
+    for (int i = 0; i < count; ++i) {
+        jstring argument = newJavaString(env, vector[i]);
+        if (argument == nullptr) return failWith(MsgInstantiate, "java/lang/String");
+        env->SetObjectArrayElement(arguments, i, argument);
+        if (checkJavaException(env)) return failWith(MsgAssignArgument, vector[i]);
+        // Long argument lists would otherwise fill the thread's local reference frame.
+        env->DeleteLocalRef(argument);
+    }
+
+    env->CallStaticVoidMethod(mainClass, mainMethod, arguments);
+    if (checkJavaException(env)) return failWith(MsgInvoke, kMainMethodText);
+    return true;
+}
+
+}  // namespace
+
+bool invokeMainClass(int count, char** vector, bool attach) {
+    if (!attach && !Config.EarlyWorkingDir && !enterWorkingDirectory(false)) return false;
+
+    JNIEnv* env = State.JniEnv;
+    if (attach && !attachStopperThread(&env)) return false;
+    bool ran = runMain(env, count, vector, attach);
+    // Detached on failure too: a thread left attached keeps DestroyJavaVM waiting for ever.
+    if (attach) State.Jvm->DetachCurrentThread();
+    return ran;
 }

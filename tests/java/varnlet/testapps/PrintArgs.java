@@ -1,0 +1,11 @@
+// Test app: reports its arguments, directories and thread on System.out, and writes one
+// marker line to System.err, then returns normally.
+package varnlet.testapps;
+
+public final class PrintArgs {
+    public static void main(String[] args) {
+        Report.print(System.out, args);
+        System.out.println("out-marker");
+        System.err.println("err-marker");
+    }
+}
