@@ -1,0 +1,96 @@
+// Entry value rules and conversions.
+#include "entry_values.h"
+
+#include <cstdio>
+
+#include "launcher/config.h"
+#include "launcher/text_encoding.h"
+
+std::string scrambleMainClass(const std::string& name) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned char b = static_cast<unsigned char>(name[i]) ^ kScrambleKey[i % 17];
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 15];
+    }
+    return hex;
+}
+
+bool checkMessageFormat(const std::string& text, std::string* error) {
+    int conversions = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') continue;
+        if (i + 1 < text.size() && text[i + 1] == '%') {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= text.size() || text[i + 1] != 's') {
+            *error = "a message may only hold the conversion \"%s\" (write a literal percent sign as \"%%\")";
+            return false;
+        }
+        if (++conversions > 1) {
+            *error = "a message may hold at most one \"%s\"";
+            return false;
+        }
+        ++i;
+    }
+    return true;
+}
+
+bool checkMainClass(const std::string& name, std::string* error) {
+    if (name.empty()) {
+        *error = "the main class must not be empty";
+        return false;
+    }
+    if (name.size() > kMainClassMaxBytes) {
+        *error = "the main class is " + std::to_string(name.size()) + " bytes long; the launcher takes at most " +
+                 std::to_string(kMainClassMaxBytes);
+        return false;
+    }
+    for (char c : name)
+        if (c == ' ' || c == '\t' || c == ';' || static_cast<unsigned char>(c) < 0x20) {
+            *error = "the main class holds a blank or control character";
+            return false;
+        }
+    return true;
+}
+
+bool checkTextLength(const std::string& utf8, bool linuxTarget, std::string* error) {
+    size_t units = utf8ToUtf16(utf8).size();
+    size_t length = linuxTarget ? utf8.size() : units;
+    if (length > kConfigTextMax) {
+        *error = "the text is " + std::to_string(length) + (linuxTarget ? " bytes" : " characters") +
+                 " long; the launcher reads at most " + std::to_string(kConfigTextMax);
+        return false;
+    }
+    return true;
+}
+
+std::string hexVersionText(uint32_t value) {
+    char text[16];
+    snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+bool convertMinJavaVersion(const std::string& text, std::string* stored, std::string* error) {
+    size_t dot = text.find('.');
+    if (dot != std::string::npos) {
+        std::string major = text.substr(0, dot), minor = text.substr(dot + 1);
+        auto digits = [](const std::string& s) { return !s.empty() && s.size() <= 5 && s.find_first_not_of("0123456789") == std::string::npos; };
+        if (!digits(major) || !digits(minor) || std::stoul(major) > 0xFFFF || std::stoul(minor) > 15) {
+            *error = "MinJavaVersion \"" + text + "\" is not a version such as \"1.8\" (major up to 65535, minor up to 15)";
+            return false;
+        }
+        *stored = hexVersionText((static_cast<uint32_t>(std::stoul(major)) << 16) | static_cast<uint32_t>(std::stoul(minor)));
+        return true;
+    }
+    size_t start = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') ? 2 : 0;
+    std::string digits = text.substr(start);
+    if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        *error = "MinJavaVersion \"" + text + "\" is neither a version such as \"1.8\" nor a hexadecimal number such as \"0x00010008\"";
+        return false;
+    }
+    *stored = text;
+    return true;
+}

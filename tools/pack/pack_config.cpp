@@ -1,0 +1,251 @@
+// TOML configuration parsing and validation (toml++).
+#include "pack_config.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#define TOML_ENABLE_FORMATTERS 0
+#include <toml++/toml.h>
+
+#include "entry_values.h"
+#include "launcher/config.h"
+#include "launcher/text_encoding.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Checker {
+    PackConfig* config;
+    std::vector<std::string>* errors;
+
+    std::string place(const toml::source_region& where) const {
+        return config->path + ":" + std::to_string(where.begin.line) + ":" + std::to_string(where.begin.column);
+    }
+    void error(const toml::source_region& where, const std::string& text) { errors->push_back(place(where) + ": " + text); }
+
+    std::string resolve(const std::string& value) const {
+        fs::path p = fs::u8path(value);
+        if (p.is_absolute()) return value;
+        return (fs::u8path(config->path).parent_path() / p).u8string();
+    }
+
+    bool text(const toml::node& node, const std::string& key, std::string* out) {
+        if (!node.is_string()) {
+            error(node.source(), key + " must be a string");
+            return false;
+        }
+        *out = *node.value<std::string>();
+        if (out->find('\0') != std::string::npos) {
+            error(node.source(), key + " must not hold a NUL character");
+            return false;
+        }
+        return true;
+    }
+
+    // A list as one ";"-separated string or as an array of strings.
+    bool list(const toml::node& node, const std::string& key, std::string* out) {
+        if (node.is_string()) return text(node, key, out);
+        const toml::array* array = node.as_array();
+        if (!array) {
+            error(node.source(), key + " must be a string or an array of strings");
+            return false;
+        }
+        out->clear();
+        for (size_t i = 0; i < array->size(); ++i) {
+            const toml::node& item = *array->get(i);
+            std::string part;
+            if (!text(item, key + " element", &part)) return false;
+            if (part.empty() || part.find(';') != std::string::npos) {
+                error(item.source(), key + " elements must be non-empty and must not hold \";\"");
+                return false;
+            }
+            if (i) *out += ';';
+            *out += part;
+        }
+        return true;
+    }
+
+    void entry(const EntryInfo& info, const toml::node& node) {
+        std::string key = info.name, value, why;
+        if (config->entries.count(info.id)) {
+            error(node.source(), key + " is set twice (" + config->entryPlaces[info.id] + ")");
+            return;
+        }
+        switch (info.type) {
+        case EntryType::Flag:
+        case EntryType::ReservedFlag:
+            if (!node.is_boolean()) return error(node.source(), key + " must be true or false");
+            value = *node.value<bool>() ? "1" : "0";
+            break;
+        case EntryType::Integer:
+        case EntryType::ReservedInteger: {
+            if (!node.is_integer()) return error(node.source(), key + " must be an integer");
+            int64_t v = *node.value<int64_t>();
+            bool searchMode = info.id == 1088;
+            if (searchMode ? (v < 0 || v > 7) : (v < INT32_MIN || v > INT32_MAX))
+                return error(node.source(), searchMode ? "JavaSearchMode must be 0 to 7" : key + " is out of range");
+            value = std::to_string(v);
+            break;
+        }
+        case EntryType::Hex:
+            if (node.is_integer()) {
+                int64_t v = *node.value<int64_t>();
+                if (v < 0 || v > 0xFFFFFFFFll) return error(node.source(), key + " is out of range");
+                value = hexVersionText(static_cast<uint32_t>(v));
+            } else {
+                std::string raw;
+                if (!text(node, key, &raw)) return;
+                if (!convertMinJavaVersion(raw, &value, &why)) return error(node.source(), why);
+            }
+            break;
+        case EntryType::Scrambled:
+            if (!text(node, key, &value)) return;
+            if (!checkMainClass(value, &why)) return error(node.source(), why);
+            break;
+        case EntryType::Message:
+            if (!text(node, key, &value)) return;
+            if (!checkMessageFormat(value, &why)) return error(node.source(), key + ": " + why);
+            break;
+        default:
+            if (info.id == 1040 || info.id == 1072) {
+                if (!list(node, key, &value)) return;
+            } else if (!text(node, key, &value)) {
+                return;
+            }
+        }
+        config->entries[info.id] = value;
+        config->entryPlaces[info.id] = place(node.source());
+    }
+
+    void messages(const toml::table& table) {
+        for (auto&& [k, node] : table) {
+            std::string key(k.str());
+            const EntryInfo* info = nullptr;
+            if (!key.empty() && key.find_first_not_of("0123456789") == std::string::npos && key.size() < 6)
+                info = findEntry(static_cast<unsigned>(std::stoul(key)));
+            else
+                info = findEntryByName(key.c_str());
+            if (!info || info->type != EntryType::Message) {
+                error(k.source(), "unknown message \"" + key + "\" (use an id from 1456 to 1728 in steps of 16, or a message name)");
+                continue;
+            }
+            entry(*info, node);
+        }
+    }
+
+    void version(const toml::table& table) {
+        for (auto&& [k, node] : table) {
+            std::string key(k.str()), value;
+            bool known = false;
+            for (size_t i = 0; i < kVersionStringKeyCount; ++i) known = known || key == kVersionStringKeys[i];
+            if (!known) {
+                error(k.source(), "unknown version key \"" + key + "\"");
+                continue;
+            }
+            if (!text(node, key, &value)) continue;
+            uint16_t parts[4];
+            if ((key == "FileVersion" || key == "ProductVersion") && !parseVersionNumber(value, parts)) {
+                error(node.source(), key + " must be numbers separated by dots, such as \"1.2.3.4\" (each up to 65535)");
+                continue;
+            }
+            if (value.size() > 1023) {
+                error(node.source(), key + " is too long");
+                continue;
+            }
+            config->version.emplace_back(key, value);
+        }
+    }
+
+    void top(const toml::table& root) {
+        for (auto&& [k, node] : root) {
+            std::string key(k.str()), value;
+            if (key == "target") {
+                if (text(node, key, &value)) {
+                    if (!isKnownTarget(value)) error(node.source(), "target must be \"win32\", \"win64\" or \"linux\"");
+                    else config->target = value;
+                }
+            } else if (key == "output") {
+                if (text(node, key, &value)) config->output = value.empty() ? "" : resolve(value);
+            } else if (key == "icon") {
+                if (text(node, key, &value)) {
+                    config->icon = resolve(value);
+                    config->iconPlace = place(node.source());
+                }
+            } else if (key == "messages") {
+                if (const toml::table* t = node.as_table()) messages(*t);
+                else error(node.source(), "messages must be a table");
+            } else if (key == "version") {
+                if (const toml::table* t = node.as_table()) version(*t);
+                else error(node.source(), "version must be a table");
+            } else if (const EntryInfo* info = findEntryByName(key.c_str())) {
+                entry(*info, node);
+            } else {
+                error(k.source(), "unknown key \"" + key + "\"");
+            }
+        }
+    }
+};
+
+}  // namespace
+
+bool isKnownTarget(const std::string& target) { return target == "win32" || target == "win64" || target == "linux"; }
+
+bool parsePackConfig(const std::string& text, const std::string& path, PackConfig* config, std::vector<std::string>* errors) {
+    *config = PackConfig{};
+    config->path = path;
+    size_t before = errors->size();
+    try {
+        toml::table root = toml::parse(text, path);
+        Checker{config, errors}.top(root);
+    } catch (const toml::parse_error& e) {
+        errors->push_back(path + ":" + std::to_string(e.source().begin.line) + ":" + std::to_string(e.source().begin.column) +
+                          ": " + std::string(e.description()));
+    }
+    return errors->size() == before;
+}
+
+bool loadPackConfig(const std::string& path, PackConfig* config, std::vector<std::string>* errors) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    if (!in) {
+        errors->push_back(path + ": cannot read the configuration file");
+        return false;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    return parsePackConfig(content.str(), path, config, errors);
+}
+
+bool makePackRequest(const PackConfig& config, const std::string& target, PackRequest* request, std::vector<std::string>* errors) {
+    *request = PackRequest{};
+    size_t before = errors->size();
+    bool linuxTarget = target == "linux";
+    for (const auto& e : config.entries) {
+        std::string why, place = config.entryPlaces.count(e.first) ? config.entryPlaces.at(e.first) : config.path;
+        const EntryInfo* info = findEntry(e.first);
+        std::string stored = info->type == EntryType::Scrambled ? scrambleMainClass(e.second) : e.second;
+        if (!checkTextLength(stored, linuxTarget, &why)) {
+            errors->push_back(place + ": " + info->name + ": " + why);
+            continue;
+        }
+        request->entries[e.first] = utf8ToUtf16(stored);
+    }
+    if (!config.icon.empty()) {
+        std::ifstream in(fs::u8path(config.icon), std::ios::binary);
+        std::string why;
+        if (!in) {
+            errors->push_back(config.iconPlace + ": cannot read the icon file " + config.icon);
+        } else {
+            Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (!parseIcoFile(file, &request->icon, &why)) errors->push_back(config.iconPlace + ": " + config.icon + ": " + why);
+            request->replaceIcon = true;
+        }
+    }
+    for (const auto& v : config.version) {
+        if (v.first == "FileVersion") request->setFileVersion = parseVersionNumber(v.second, request->fileVersion);
+        if (v.first == "ProductVersion") request->setProductVersion = parseVersionNumber(v.second, request->productVersion);
+        request->versionStrings.emplace_back(utf8ToUtf16(v.first), utf8ToUtf16(v.second));
+    }
+    return errors->size() == before;
+}

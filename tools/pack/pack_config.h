@@ -1,0 +1,27 @@
+// The application's configuration file (TOML): target, output, icon, the launcher's
+// entries by name, messages by id or name, and version information. Every problem is
+// reported as "file:line:column: text"; nothing is built from a file with errors.
+#pragma once
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "launcher_file.h"
+
+struct PackConfig {
+    std::string path;
+    std::string target;                                  // "win32", "win64", "linux" or ""
+    std::string output;                                  // resolved against the file's directory
+    std::string icon;                                    // resolved against the file's directory
+    std::map<unsigned, std::string> entries;             // UTF-8 values; MainClass in plain form
+    std::map<unsigned, std::string> entryPlaces;         // "file:line:col" of each value
+    std::vector<std::pair<std::string, std::string>> version;  // version-information key, value
+    std::string iconPlace;
+};
+
+bool isKnownTarget(const std::string& target);
+bool parsePackConfig(const std::string& text, const std::string& path, PackConfig* config, std::vector<std::string>* errors);
+bool loadPackConfig(const std::string& path, PackConfig* config, std::vector<std::string>* errors);
+// Checks what depends on the target (text lengths, icon file) and prepares the rewrite.
+bool makePackRequest(const PackConfig& config, const std::string& target, PackRequest* request, std::vector<std::string>* errors);
