@@ -1,0 +1,127 @@
+// Runtime discovery: the configured list, then (or first) the registry. Every probe that
+// fails just moves on to the next candidate; the caller reports a search that found nothing.
+#include "jvm/discovery.h"
+
+#include <cstring>
+
+#include "jvm/next_token.h"
+#include "jvm/runtime_home.h"
+#include "launcher/config.h"
+
+namespace {
+
+constexpr size_t kMaxRuntimeKeys = 32;
+
+bool copyIfFits(char* buffer, size_t size, const char* text) {
+    size_t n = std::strlen(text);
+    if (n + 1 > size) return false;
+    std::memcpy(buffer, text, n + 1);
+    return true;
+}
+
+// The key path buffer holds the parent key; append "\" and the version so it names the
+// version's own key. Refused when the registry could not hold such a path.
+bool appendVersion(char* keyPath, const char* versionName) {
+    size_t base = std::strlen(keyPath);
+    size_t n = std::strlen(versionName);
+    if (base + 1 + n + 1 > kRegistryPathSize) return false;
+    keyPath[base] = '\\';
+    std::memcpy(keyPath + base + 1, versionName, n + 1);
+    return true;
+}
+
+bool searchVersionedKey(const char* key, char* buffer, size_t size) {
+    char keyPath[kRegistryPathSize];
+    char version[kRegistryPathSize];
+    if (!copyIfFits(keyPath, sizeof keyPath, key)) return false;
+    if (readRegistryString(RegistryRoot::LocalMachine, keyPath, "CurrentVersion", version, sizeof version) == 0 &&
+        tryRuntimeVersion(keyPath, version, buffer, size))
+        return true;
+
+    PlatformHandle handle = nullptr;
+    if (Platform.regOpenKey(RegistryRoot::LocalMachine, key, kKeyRead, &handle) != 0) return false;
+    bool found = false;
+    for (uint32_t index = 0; !found; ++index) {
+        uint32_t nameSize = sizeof version;
+        long rc = Platform.regEnumKey(handle, index, version, &nameSize);
+        if (rc == kErrorMoreData) continue;  // a name longer than any version; skip it
+        if (rc != 0) break;
+        version[sizeof version - 1] = '\0';
+        std::memcpy(keyPath, key, std::strlen(key) + 1);
+        found = tryRuntimeVersion(keyPath, version, buffer, size);
+    }
+    Platform.regCloseKey(handle);
+    return found;
+}
+
+}  // namespace
+
+bool fileExists(const char* path) { return path != nullptr && *path != '\0' && Platform.canOpenForReading(path); }
+
+int readRegistryString(RegistryRoot root, const char* subkey, const char* valueName, char* buffer, size_t size) {
+    if (size == 0) return 1;
+    buffer[0] = '\0';
+    PlatformHandle key = nullptr;
+    if (Platform.regOpenKey(root, subkey, kKeyRead, &key) != 0) return -1;
+    uint32_t type = 0;
+    uint32_t got = static_cast<uint32_t>(size);
+    long rc = Platform.regQueryValue(key, valueName, &type, buffer, &got);
+    Platform.regCloseKey(key);
+    bool isString = type == kRegSz || type == kRegExpandSz;
+    // The registry does not promise a terminator: a value that fills the buffer without
+    // one did not fit.
+    bool fits = got < size || (got == size && buffer[size - 1] == '\0');
+    if (rc != 0 || !isString || !fits) {
+        std::memset(buffer, 0, size);
+        return 1;
+    }
+    buffer[got < size ? got : size - 1] = '\0';
+    return 0;
+}
+
+bool findConfiguredJvm(char* buffer, size_t size) {
+    if (Config.JvmPath == nullptr || Config.JvmPath[0] == '\0') return false;
+    char* cursor = nullptr;
+    for (char* entry = nextToken(Config.JvmPath, ";", &cursor); entry != nullptr;
+         entry = nextToken(Config.JvmPath, ";", &cursor)) {
+        if (std::strlen(entry) + 1 > size) continue;
+        if (fileExists(entry)) return copyIfFits(buffer, size, entry);
+    }
+    return false;
+}
+
+bool tryRuntimeVersion(char* keyPath, const char* versionName, char* buffer, size_t size) {
+    if (!versionPasses(versionName, false)) return false;
+    if (!appendVersion(keyPath, versionName)) return false;
+
+    std::memset(State.DiscoveredJavaHome, 0, sizeof State.DiscoveredJavaHome);
+    readRegistryString(RegistryRoot::LocalMachine, keyPath, "JavaHome", State.DiscoveredJavaHome,
+                       sizeof State.DiscoveredJavaHome);
+
+    std::memset(buffer, 0, size);
+    int runtimeLib = readRegistryString(RegistryRoot::LocalMachine, keyPath, "RuntimeLib", buffer, size);
+    if (runtimeLib == 0) {
+        if (fileExists(buffer)) return true;
+        // The runtime names its own library and it is gone: do not guess another.
+        std::memset(buffer, 0, size);
+        return false;
+    }
+    return tryHomeCandidates(State.DiscoveredJavaHome, buffer, size);
+}
+
+bool findRegistryJvm(char* buffer, size_t size) {
+    const RuntimeKey* keys[kMaxRuntimeKeys];
+    size_t count = selectRuntimeKeys(Config.JavaSearchMode, keys, kMaxRuntimeKeys);
+    for (size_t i = 0; i < count; ++i) {
+        const RuntimeKey& key = *keys[i];
+        bool found = key.layout == KeyLayout::Versioned ? searchVersionedKey(key.path, buffer, size)
+                                                        : searchVendorKey(key, buffer, size);
+        if (found) return true;
+    }
+    return false;
+}
+
+bool locateJvm(char* buffer, size_t size) {
+    if (Config.JavaSearchMode > 3) return findRegistryJvm(buffer, size) || findConfiguredJvm(buffer, size);
+    return findConfiguredJvm(buffer, size) || findRegistryJvm(buffer, size);
+}

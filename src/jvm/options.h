@@ -1,0 +1,37 @@
+// Assembling the JVM option text: the configured options, the class path option with
+// directories expanded into their archives, and %NAME% environment references.
+#pragma once
+#include <cstddef>
+
+// A growable text. `text` stays null until the first non-empty append; whenever it is not
+// null, length + 1 <= capacity. The owner frees `text` (releaseText).
+struct TextBuffer {
+    char* text;
+    size_t length;
+    size_t capacity;
+};
+
+// Appends `piece` (null or empty changes nothing). Grows at most once per append, by at
+// least 1024 bytes and at least four times the piece, and at least doubling, so that long
+// class paths are built in linear time. False only when memory runs out (nothing changed).
+bool appendText(TextBuffer* buffer, const char* piece);
+bool appendText(TextBuffer* buffer, const char* piece, size_t length);
+void releaseText(TextBuffer* buffer);
+
+// Replaces Config.JvmOptions with the final option text. False after a reported failure,
+// with JvmOptions unchanged. Splits Config.ClassPath in place.
+bool buildJvmOptions();
+
+// -1: the entry cannot be accessed (reported); 1: a directory; 0: anything else, and any
+// entry holding '%' (expanded later, so not tested now).
+int classifyClassPathEntry(const char* entry);
+
+// Appends every .jar and .zip beneath `directory` (each followed by the class path
+// separator), names sorted per directory, each directory visited once even through links.
+// Removes one trailing separator from `directory` in place. False when a listing failed
+// (reported); what was found is kept.
+bool appendDirectoryArchives(TextBuffer* list, char* directory);
+
+// A new heap text with every %NAME% replaced: JAVA_HOME by State.DiscoveredJavaHome, other
+// names by the environment (undefined: nothing). Null only when memory runs out.
+char* expandEnvironmentReferences(const char* text);

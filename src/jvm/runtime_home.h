@@ -1,0 +1,36 @@
+// Helpers shared by the registry searches: the library candidates under a Java home and
+// the JavaSearchMode key selection.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Writes `home` + separator + `tail` into `buffer`. False, with nothing written, when the
+// result would not fit (a path of `size` characters or more).
+bool joinPath(char* buffer, size_t size, const char* home, const char* tail);
+
+// Tries, under `home`: the JvmPath text as it stands, then the fixed library candidates
+// of the platform's layout. True with `buffer` holding the first that exists.
+bool tryHomeCandidates(const char* home, char* buffer, size_t size);
+
+// Whether the registry version `name` passes the configured minimum.
+bool versionPasses(const char* name, bool vendorName);
+
+enum class RuntimeKind { Runtime, DevelopmentKit };
+enum class KeyLayout {
+    Versioned,  // CurrentVersion, version subkeys with JavaHome and RuntimeLib
+    VendorMsi,  // version subkeys holding <vm>\MSI with the home in "Path"
+    Zulu,       // zulu-<N> subkeys with the home in "InstallationPath"
+};
+
+struct RuntimeKey {
+    const char* path;
+    RuntimeKind kind;
+    KeyLayout layout;
+};
+
+// The keys to search for `mode`, in order: the classic four first, then the keys of
+// current installers, each group ordered and selected by the mode's lowest two bits.
+size_t selectRuntimeKeys(int32_t mode, const RuntimeKey** keys, size_t capacity);
+
+// Searches one key of the vendor or Zulu layouts.
+bool searchVendorKey(const RuntimeKey& key, char* buffer, size_t size);

@@ -1,0 +1,69 @@
+// The registry layouts of current vendor installers (Adoptium, Microsoft, Semeru, Zulu):
+// one subkey per version, the Java home in a value of that subkey or of its <vm>\MSI key.
+#include <cctype>
+#include <cstring>
+#include <string>
+
+#include "jvm/discovery.h"
+#include "jvm/runtime_home.h"
+#include "launcher/state.h"
+
+namespace {
+
+const char* const kVirtualMachines[] = {"hotspot", "openj9"};
+
+bool namesRuntime(const char* name) {
+    for (const char* p = name; p[0] != '\0'; ++p)
+        if (std::tolower(static_cast<unsigned char>(p[0])) == 'j' && std::tolower(static_cast<unsigned char>(p[1])) == 'r' &&
+            std::tolower(static_cast<unsigned char>(p[2])) == 'e')
+            return true;
+    return false;
+}
+
+// Reads a home into DiscoveredJavaHome, without the separator the MSI keys end it with,
+// so that %JAVA_HOME%\lib reads as one would write it. Nothing is kept when it does not fit.
+bool readHome(const std::string& keyPath, const char* valueName) {
+    if (keyPath.size() + 1 > kRegistryPathSize) return false;
+    char home[kPathBufferSize];
+    if (readRegistryString(RegistryRoot::LocalMachine, keyPath.c_str(), valueName, home, sizeof home) != 0)
+        return false;
+    size_t n = std::strlen(home);
+    while (n > 1 && (home[n - 1] == '\\' || home[n - 1] == '/') && home[n - 2] != ':') home[--n] = '\0';
+    if (n == 0) return false;
+    std::memcpy(State.DiscoveredJavaHome, home, n + 1);
+    return true;
+}
+
+bool tryVendorVersion(const RuntimeKey& key, const char* version, char* buffer, size_t size) {
+    if (key.layout == KeyLayout::Zulu && namesRuntime(version) != (key.kind == RuntimeKind::Runtime)) return false;
+    if (!versionPasses(version, true)) return false;
+    std::memset(State.DiscoveredJavaHome, 0, sizeof State.DiscoveredJavaHome);
+    std::string versionKey = std::string(key.path) + "\\" + version;
+    if (key.layout == KeyLayout::Zulu)
+        return readHome(versionKey, "InstallationPath") && tryHomeCandidates(State.DiscoveredJavaHome, buffer, size);
+    for (const char* vm : kVirtualMachines) {
+        if (readHome(versionKey + "\\" + vm + "\\MSI", "Path") &&
+            tryHomeCandidates(State.DiscoveredJavaHome, buffer, size))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool searchVendorKey(const RuntimeKey& key, char* buffer, size_t size) {
+    PlatformHandle handle = nullptr;
+    if (Platform.regOpenKey(RegistryRoot::LocalMachine, key.path, kKeyRead, &handle) != 0) return false;
+    char version[kRegistryPathSize];
+    bool found = false;
+    for (uint32_t index = 0; !found; ++index) {
+        uint32_t nameSize = sizeof version;
+        long rc = Platform.regEnumKey(handle, index, version, &nameSize);
+        if (rc == kErrorMoreData) continue;
+        if (rc != 0) break;
+        version[sizeof version - 1] = '\0';
+        found = tryVendorVersion(key, version, buffer, size);
+    }
+    Platform.regCloseKey(handle);
+    return found;
+}
