@@ -1,0 +1,100 @@
+// A fake service control manager, registry writes and event log, installed over the
+// platform table. The service runtime runs on real threads and events; the fake wraps them
+// to count threads, fail creations on demand, catch use of a closed event, and hold the
+// stop time-out until a test lets it pass. Self-contained, so the jvm tier can use it too.
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+struct FakeServiceEntry {
+    std::string displayName;
+    uint32_t access, serviceType, startType, errorControl;
+    std::string binaryPath;
+};
+
+struct FakeRegistryValue {
+    uint32_t type;
+    std::string data;  // raw bytes, terminator included for strings
+};
+
+struct FakeLoggedEvent {
+    uint16_t type;
+    uint32_t id;
+    std::string text;
+};
+
+class FakeServiceManager {
+public:
+    // `ownLastError`: keep the last error per thread in the fake (over fakes whose last error
+    // is one shared value); the real POSIX errno is per thread already.
+    explicit FakeServiceManager(bool ownLastError = true);
+    ~FakeServiceManager();
+    FakeServiceManager(const FakeServiceManager&) = delete;
+    FakeServiceManager& operator=(const FakeServiceManager&) = delete;
+
+    // ---- Knobs (set before the code under test runs). A non-zero error makes the call fail.
+    uint32_t openScManagerError = 0;
+    uint32_t openServiceError = 0;  // besides the natural "does not exist"
+    uint32_t createServiceError = 0;
+    uint32_t deleteServiceError = 0;
+    uint32_t dispatcherError = 0;  // startServiceDispatcher fails (started by hand)
+    uint32_t eventSourceError = 0;
+    bool handlerRegistrationFails = false;
+    uint32_t createEventError = 0;
+    std::map<ThreadRoutine, uint32_t> failingThreads;  // routine -> error of its creation
+    long createKeyStatus = 0;
+    long openKeyStatus = 0;
+    std::map<std::string, long> setValueStatus;  // value name -> status
+
+    // ---- Service manager database and registry.
+    std::map<std::string, FakeServiceEntry> services;
+    std::map<std::string, std::map<std::string, FakeRegistryValue>> registry;  // key path -> values
+    std::vector<uint32_t> scManagerAccess;  // access asked for by each openScManager
+    std::vector<uint32_t> serviceAccess;    // access asked for by each openService
+    int openServiceHandles() const;
+    int openRegistryKeys() const;
+
+    // ---- Service runtime records (read them after the dispatcher returned, or under lock()).
+    std::unique_lock<std::mutex> lock();
+    std::string dispatchedName;
+    std::string handlerName;
+    std::vector<ServiceStatusRecord> statuses;
+    std::vector<FakeLoggedEvent> events;
+    std::vector<std::string> faults;  // misuse seen: reports after deregistering, signalling a closed event...
+    int eventSourcesRegistered = 0;
+    int eventSourcesDeregistered = 0;
+    int eventsClosed = 0;
+    int threadsStarted = 0;
+
+    // Delivers a control to the handler, on the dispatcher's thread, once the service has
+    // reported its first status.
+    void sendControl(uint32_t control);
+    // Waits until `count` statuses have been reported; false after `timeoutMs`.
+    bool waitForStatuses(size_t count, int timeoutMs = 10000);
+    // Waits until `count` time-out sleeps have begun.
+    bool waitForTimeoutSleeps(int count, int timeoutMs = 10000);
+    // Lets every held time-out sleep (and any later one) end.
+    void releaseTimeouts();
+    // Waits for every thread started through the fake to end; false after `timeoutMs`.
+    bool waitForThreads(int timeoutMs = 10000);
+    // Texts of the logged events, in order.
+    std::vector<std::string> eventTexts();
+
+    // Internal state shared with the fake operations.
+    struct Internals;
+    Internals* internals;
+
+private:
+    PlatformOps saved_;
+};
+
+// The fake in force (null when none).
+FakeServiceManager* fakeServiceManager();
