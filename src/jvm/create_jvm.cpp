@@ -1,14 +1,147 @@
 // Loading the JVM library, creating the virtual machine and shutting it down.
 #include "jvm/create_jvm.h"
 
-#include "launcher/config.h"
-#include "launcher/report.h"
+#include <cstdlib>
+#include <cstring>
+#include <jni.h>
 
-bool createJvm(bool) {
-    reportError("%s", message(MsgNoRuntime));
-    return false;
+#include "invoke/jni_utils.h"
+#include "invoke/split.h"
+#include "jvm/discovery.h"
+#include "jvm/options.h"
+#include "launcher/config.h"
+#include "launcher/directories.h"
+#include "launcher/report.h"
+#include "launcher/state.h"
+#include "platform/platform.h"
+
+namespace {
+
+typedef jint(JNICALL* CreateJavaVMFunction)(JavaVM**, void**, void*);
+
+constexpr uint32_t kCtrlLogoffEvent = 5;
+
+bool isSeparator(char c) {
+    // Windows accepts both separators in a path; POSIX only its own.
+    return c == Platform.pathStyle.dirSeparator || (Platform.pathStyle.dirSeparator == '\\' && c == '/');
 }
 
-void destroyJvm() {}
+const char* lastSeparator(const char* begin, const char* end) {
+    for (const char* p = end; p > begin;) {
+        --p;
+        if (isSeparator(*p)) return p;
+    }
+    return nullptr;
+}
 
-bool consoleControlHandler(uint32_t eventType) { return eventType == 5; }
+char* copyText(const char* text) {
+    size_t n = strlen(text) + 1;
+    char* copy = static_cast<char*>(malloc(n));
+    if (copy) memcpy(copy, text, n);
+    return copy;
+}
+
+// The service console: the native streams and then System.out and System.err go to it.
+// Without a console of its own (no console could be made, or the system has none to make)
+// the streams stay where they are rather than being pointed at a device that is not there.
+void attachConsole(JNIEnv* env) {
+    bool allocated = Platform.allocConsole();
+    Platform.setConsoleCtrlHandler(consoleControlHandler);
+    if (!allocated) return;
+    Platform.reopenStdStreamsOnConsole();
+    redirectJavaStream(env, Platform.consoleDeviceName, "setOut");
+    redirectJavaStream(env, Platform.consoleDeviceName, "setErr");
+}
+
+}  // namespace
+
+bool javaBinDirectory(const char* libraryPath, char* buffer, size_t size) {
+    const char* end = libraryPath + strlen(libraryPath);
+    const char* libraryFolder = lastSeparator(libraryPath, end);
+    if (!libraryFolder) return false;
+    const char* binEnd = lastSeparator(libraryPath, libraryFolder);
+    if (!binEnd || binEnd == libraryPath) return false;
+    size_t n = static_cast<size_t>(binEnd - libraryPath);
+    if (n + 1 > size) return false;
+    memcpy(buffer, libraryPath, n);
+    buffer[n] = '\0';
+    return true;
+}
+
+bool createJvm(bool withConsole) {
+    if (Config.EarlyWorkingDir && !enterWorkingDirectory(true)) return false;
+
+    char libraryPath[kPathBufferSize];
+    libraryPath[0] = '\0';
+    if (!locateJvm(libraryPath)) {
+        reportError("%s", message(MsgNoRuntime));
+        return false;
+    }
+    // From here on JvmPath names the one library in use, and the messages print it.
+    char* chosen = copyText(libraryPath);
+    if (chosen) Config.JvmPath = chosen;
+
+    char binDirectory[kPathBufferSize];
+    const char* extraSearchDir = javaBinDirectory(Config.JvmPath, binDirectory, sizeof binDirectory) ? binDirectory : nullptr;
+    State.JvmLibrary = Platform.loadLibrary(Config.JvmPath, extraSearchDir);
+    if (!State.JvmLibrary) {
+        // The system's reason first: a wrong architecture or a missing dependency.
+        reportLastError();
+        reportError(message(MsgLoadJvm), Config.JvmPath);
+        return false;
+    }
+    State.CreateJavaVMProc = Platform.getProcAddress(State.JvmLibrary, "JNI_CreateJavaVM");
+    State.DefaultInitArgsProc = Platform.getProcAddress(State.JvmLibrary, "JNI_GetDefaultJavaVMInitArgs");
+    if (!State.CreateJavaVMProc || !State.DefaultInitArgsProc) {
+        reportError(message(MsgJniInterfaces), Config.JvmPath);
+        return false;
+    }
+
+    if (!buildJvmOptions()) return false;
+    int count = 0;
+    char** tokens = nullptr;
+    JavaVMOption* options = nullptr;
+    if (!splitArguments(Config.JvmOptions, &count, &tokens) ||
+        (count > 0 && (options = static_cast<JavaVMOption*>(calloc(static_cast<size_t>(count), sizeof(JavaVMOption)))) == nullptr)) {
+        reportError(message(MsgCreateJvm), Config.JvmPath);
+        return false;
+    }
+    for (int i = 0; i < count; ++i) options[i].optionString = tokens[i];
+
+    JavaVMInitArgs arguments;
+    arguments.version = JNI_VERSION_1_2;
+    arguments.nOptions = count;
+    arguments.options = options;
+    arguments.ignoreUnrecognized = JNI_TRUE;
+    JavaVM* jvm = nullptr;
+    void* env = nullptr;
+    CreateJavaVMFunction create = reinterpret_cast<CreateJavaVMFunction>(State.CreateJavaVMProc);
+    if (create(&jvm, &env, &arguments) != JNI_OK) {
+        reportError(message(MsgCreateJvm), Config.JvmPath);
+        return false;
+    }
+    State.JniEnv = static_cast<JNIEnv*>(env);
+    State.Jvm = jvm;
+
+    if (withConsole) attachConsole(State.JniEnv);
+    return true;
+}
+
+void destroyJvm() {
+    JavaVM* jvm = State.Jvm;
+    if (jvm) {
+        jvm->DetachCurrentThread();
+        // Waits for the application's non-daemon threads.
+        jvm->DestroyJavaVM();
+    }
+    State.Jvm = nullptr;
+    State.JniEnv = nullptr;
+    if (State.JvmLibrary) Platform.freeLibrary(State.JvmLibrary);
+    State.JvmLibrary = nullptr;
+}
+
+bool consoleControlHandler(uint32_t eventType) {
+    // Log-off is handled (the service survives it); close, shutdown and the break keys go on
+    // to the next handler.
+    return eventType == kCtrlLogoffEvent;
+}

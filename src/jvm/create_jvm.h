@@ -1,7 +1,14 @@
 // Loading the JVM library, creating the virtual machine and shutting it down.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 bool createJvm(bool withConsole);
 void destroyJvm();
 bool consoleControlHandler(uint32_t eventType);
+
+// The Java home's bin folder for a JVM library at `libraryPath` (the library's parent's
+// parent: bin\server\jvm.dll and jre\bin\client\jvm.dll both give the bin folder that holds
+// the runtime's own DLLs). False when the path has fewer than two folders above the file
+// or the result does not fit `size`.
+bool javaBinDirectory(const char* libraryPath, char* buffer, size_t size);
