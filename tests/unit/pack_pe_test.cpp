@@ -1,0 +1,312 @@
+// varnlet-pack's PE side: header checks on malformed files, the resource tree, and the
+// resource-section rewrite (growth that moves relocations, refusals, checksum, signature).
+#include <gtest/gtest.h>
+
+#include "entry_block.h"
+#include "launcher_file.h"
+#include "pack/test_images.h"
+#include "pe_image.h"
+#include "resource_tree.h"
+
+namespace {
+
+Bytes stringBlock(const std::u16string& text) { return encodeEntryBlock(text); }
+
+Bytes resourcesAt(uint32_t rva, const std::vector<ResourceItem>& items) { return buildResourceTree(items, rva); }
+
+std::vector<ResourceItem> baseItems() {
+    return {makeItem(RtString, resourceId(65), 0, stringBlock(u"0x00010003")),
+            makeItem(RtMessageTable, resourceId(1), 1033, Bytes{1, 2, 3, 4}),
+            makeItem(RtManifest, resourceId(1), 1033, Bytes(100, 'm'))};
+}
+
+// .text at 0x1000, .rsrc at 0x2000, .reloc at 0x3000 (relocating two words in .text).
+Bytes threeSectionPe(bool plus = true) {
+    return makeTestPe(plus,
+                      {{".text", 0x1000, Bytes(0x300, 0xC3), kTestCode},
+                       {".rsrc", 0x2000, resourcesAt(0x2000, baseItems()), kTestData},
+                       {".reloc", 0x3000, makeRelocations(0x1000, {0x10, 0x20}), kTestDiscardable}},
+                      1, 2);
+}
+
+std::string parseError(const Bytes& b) {
+    PeImage pe;
+    std::string error;
+    EXPECT_FALSE(parsePe(b, &pe, &error));
+    return error;
+}
+
+}  // namespace
+
+TEST(PackPe, ParsesWellFormedImage) {
+    PeImage pe;
+    std::string error;
+    ASSERT_TRUE(parsePe(threeSectionPe(), &pe, &error)) << error;
+    EXPECT_TRUE(pe.pe32plus);
+    ASSERT_EQ(pe.sections.size(), 3u);
+    int r = -1;
+    ASSERT_TRUE(findResourceSection(pe, &r, &error));
+    EXPECT_EQ(r, 1);
+}
+
+TEST(PackPe, TruncatedHeadersAreRefused) {
+    Bytes good = threeSectionPe();
+    EXPECT_NE(parseError(Bytes(good.begin(), good.begin() + 30)).find("DOS header"), std::string::npos);
+    EXPECT_NE(parseError(Bytes(good.begin(), good.begin() + kTestPeOffset + 10)).find("PE header"), std::string::npos);
+    EXPECT_NE(parseError(Bytes(good.begin(), good.begin() + kTestPeOffset + 100)).find("optional header"), std::string::npos);
+    // Every shorter prefix fails cleanly, never reading past the buffer.
+    for (size_t n = 0; n < 0x200; n += 7) {
+        PeImage pe;
+        std::string error;
+        EXPECT_FALSE(parsePe(Bytes(good.begin(), good.begin() + n), &pe, &error)) << n;
+        EXPECT_FALSE(error.empty());
+    }
+    Bytes badOffset = good;
+    wr32(&badOffset[60], 0xFFFFFFF0u);
+    EXPECT_NE(parseError(badOffset).find("outside the file"), std::string::npos);
+}
+
+TEST(PackPe, SectionOutsideFileIsRefused) {
+    Bytes b = threeSectionPe();
+    PeImage pe;
+    std::string error;
+    ASSERT_TRUE(parsePe(b, &pe, &error));
+    wr32(&b[pe.sections[1].headerOffset + 20], 0x7FFFFF00);  // .rsrc raw offset far beyond the end
+    EXPECT_NE(parseError(b).find("section .rsrc lies outside the file"), std::string::npos);
+    Bytes cut(threeSectionPe());
+    cut.resize(cut.size() - 0x100);  // the last section's data is cut short
+    EXPECT_NE(parseError(cut).find("outside the file"), std::string::npos);
+}
+
+TEST(PackPe, ResourceDirectoryOutsideItsSectionIsRefused) {
+    Bytes b = threeSectionPe();
+    PeImage pe;
+    std::string error;
+    ASSERT_TRUE(parsePe(b, &pe, &error));
+    wr32(&b[pe.dataDirectoryOffset + 16], 0x9000);  // no section there
+    ASSERT_TRUE(parsePe(b, &pe, &error));
+    int r = 0;
+    EXPECT_FALSE(findResourceSection(pe, &r, &error));
+    EXPECT_NE(error.find("outside every section"), std::string::npos);
+    LauncherContents c;
+    EXPECT_FALSE(readLauncher(b, &c, &error));
+}
+
+TEST(PackPe, OverlappingSectionsAreRefused) {
+    Bytes memory = makeTestPe(true, {{".text", 0x1000, Bytes(0x1800, 1), kTestCode}, {".rsrc", 0x2000, Bytes(16, 0), kTestData}}, 1);
+    EXPECT_NE(parseError(memory).find("overlap in memory"), std::string::npos);
+    Bytes file = threeSectionPe();
+    PeImage pe;
+    std::string error;
+    ASSERT_TRUE(parsePe(file, &pe, &error));
+    wr32(&file[pe.sections[2].headerOffset + 20], pe.sections[1].rawOffset);  // .reloc data on top of .rsrc
+    EXPECT_NE(parseError(file).find("overlap in the file"), std::string::npos);
+    Bytes headers = threeSectionPe();
+    wr32(&headers[pe.sections[0].headerOffset + 20], 0x100);
+    EXPECT_NE(parseError(headers).find("overlaps the headers"), std::string::npos);
+}
+
+TEST(PackPe, MalformedResourceTreesAreRefused) {
+    Bytes section = resourcesAt(0x2000, baseItems());
+    std::vector<ResourceItem> items;
+    std::string error;
+    ASSERT_TRUE(parseResourceTree(section.data(), section.size(), 0x2000, &items, &error)) << error;
+    EXPECT_EQ(items.size(), 3u);
+
+    Bytes loop = section;
+    wr32(&loop[16 + 4], 0x80000000u);  // first type points back at the root
+    EXPECT_FALSE(parseResourceTree(loop.data(), loop.size(), 0x2000, &items, &error));
+    EXPECT_NE(error.find("reached twice"), std::string::npos);
+
+    // A data entry whose data lies beyond the section.
+    std::vector<ResourceItem> parsed;
+    ASSERT_TRUE(parseResourceTree(section.data(), section.size(), 0x2000, &parsed, &error));
+    Bytes outside = section;
+    for (size_t at = 0; at + 16 <= outside.size(); at += 4)
+        if (rd32(&outside[at]) >= 0x2000 && rd32(&outside[at]) < 0x2000 + outside.size() && rd32(&outside[at + 4]) == 4) {
+            wr32(&outside[at], 0x2000 + static_cast<uint32_t>(outside.size()) - 2);  // the 4-byte message table
+            break;
+        }
+    EXPECT_FALSE(parseResourceTree(outside.data(), outside.size(), 0x2000, &items, &error));
+    EXPECT_NE(error.find("outside the resource section"), std::string::npos);
+
+    for (size_t n = 0; n + 8 <= section.size(); n += 5)  // the last 8 bytes may be padding
+        EXPECT_FALSE(parseResourceTree(section.data(), n, 0x2000, &items, &error) && items.size() == 3) << n;
+}
+
+TEST(PackPe, ResourceTreeRoundTripKeepsNamesAndOrder) {
+    std::vector<ResourceItem> in = baseItems();
+    in.push_back(makeItem(RtGroupIcon, resourceText("MAINICON"), 1033, Bytes{0, 0, 1, 0, 0, 0}));
+    in.push_back(makeItem(RtGroupIcon, resourceText("ALPHA"), 1033, Bytes{0, 0, 1, 0, 0, 0}));
+    Bytes section = buildResourceTree(in, 0x5000);
+    std::vector<ResourceItem> out;
+    std::string error;
+    ASSERT_TRUE(parseResourceTree(section.data(), section.size(), 0x5000, &out, &error)) << error;
+    ASSERT_EQ(out.size(), in.size());
+    // Types ascend; within a type, names come before ids and ascend.
+    EXPECT_EQ(out[0].type.id, RtString);
+    EXPECT_EQ(describeName(out[2].name), "\"ALPHA\"");
+    EXPECT_EQ(describeName(out[3].name), "\"MAINICON\"");
+    for (const ResourceItem& o : out) {
+        bool found = false;
+        for (const ResourceItem& i : in) found = found || (sameName(i.type, o.type) && sameName(i.name, o.name) && i.data == o.data && i.language == o.language);
+        EXPECT_TRUE(found) << describeName(o.type) << "/" << describeName(o.name);
+    }
+}
+
+TEST(PackPe, GrowingResourcesMovesRelocationsAndFixesHeaders) {
+    Bytes body = threeSectionPe();
+    PackRequest request;
+    request.entries[1072] = std::u16string(1000, u'x');
+    for (unsigned id = 1456; id <= 1728; id += 16) request.entries[id] = std::u16string(900, u'm');  // far more than 0x1000 bytes
+    Bytes out;
+    std::vector<std::string> notes;
+    std::string error;
+    ASSERT_TRUE(packLauncher(body, request, &out, &notes, &error)) << error;
+    PeImage pe;
+    ASSERT_TRUE(parsePe(out, &pe, &error)) << error;
+    ASSERT_EQ(pe.sections.size(), 3u);
+    const PeSection& rsrc = pe.sections[1];
+    const PeSection& reloc = pe.sections[2];
+    EXPECT_GT(rsrc.virtualSize, 0x1000u);
+    EXPECT_GE(reloc.virtualAddress, rsrc.virtualAddress + rsrc.virtualSize);
+    EXPECT_EQ(reloc.virtualAddress % 0x1000, 0u);
+    EXPECT_EQ(reloc.rawOffset, rsrc.rawOffset + rsrc.rawSize);
+    uint32_t rva = 0, size = 0;
+    ASSERT_TRUE(dataDirectory(pe, DirBaseReloc, &rva, &size));
+    EXPECT_EQ(rva, reloc.virtualAddress);
+    ASSERT_TRUE(dataDirectory(pe, DirResource, &rva, &size));
+    EXPECT_EQ(size, rsrc.virtualSize);
+    // The relocation data moved with its section, unchanged.
+    EXPECT_EQ(Bytes(out.begin() + reloc.rawOffset, out.begin() + reloc.rawOffset + 12), makeRelocations(0x1000, {0x10, 0x20}));
+    uint32_t imageSize = rd32(&out[pe.optionalHeaderOffset + 56]);
+    EXPECT_EQ(imageSize, alignUp(reloc.virtualAddress + reloc.virtualSize, 0x1000));
+    EXPECT_EQ(rd32(&out[checksumOffset(pe)]), peChecksum(out, checksumOffset(pe)));
+    LauncherContents c;
+    ASSERT_TRUE(readLauncher(out, &c, &error)) << error;
+    EXPECT_EQ(c.entries[1072], request.entries[1072]);
+    EXPECT_EQ(c.entries[1024], u"0x00010003");  // unset entries keep the body's value
+}
+
+TEST(PackPe, GrowthIsRefusedWhenProgramDataFollows) {
+    Bytes body = makeTestPe(false,
+                            {{".rsrc", 0x1000, resourcesAt(0x1000, baseItems()), kTestData},
+                             {".data", 0x2000, Bytes(64, 7), kTestData}},
+                            0);
+    PackRequest small, large;
+    small.entries[1072] = u"app.jar";
+    large.entries[1072] = std::u16string(1000, u'y');
+    for (unsigned id = 1456; id <= 1728; id += 16) large.entries[id] = std::u16string(900, u'm');
+    Bytes out;
+    std::vector<std::string> notes;
+    std::string error;
+    EXPECT_TRUE(packLauncher(body, small, &out, &notes, &error)) << error;
+    EXPECT_FALSE(packLauncher(body, large, &out, &notes, &error));
+    EXPECT_NE(error.find("section .data follows them"), std::string::npos) << error;
+}
+
+TEST(PackPe, RelocationsIntoMovedSectionsAreRefused) {
+    Bytes body = makeTestPe(true,
+                            {{".rsrc", 0x1000, resourcesAt(0x1000, baseItems()), kTestData},
+                             {".reloc", 0x2000, makeRelocations(0x2000, {0x8}), kTestDiscardable}},
+                            0, 1);
+    PackRequest large;
+    for (unsigned id = 1456; id <= 1728; id += 16) large.entries[id] = std::u16string(900, u'm');
+    Bytes out;
+    std::vector<std::string> notes;
+    std::string error;
+    EXPECT_FALSE(packLauncher(body, large, &out, &notes, &error));
+    EXPECT_NE(error.find("relocations"), std::string::npos) << error;
+}
+
+TEST(PackPe, SignatureIsRemovedWithANote) {
+    Bytes body = threeSectionPe();
+    PeImage pe;
+    std::string error;
+    ASSERT_TRUE(parsePe(body, &pe, &error));
+    uint32_t at = static_cast<uint32_t>(body.size());
+    Bytes certificate(0x80, 0xAB);
+    body.insert(body.end(), certificate.begin(), certificate.end());
+    wr32(&body[pe.dataDirectoryOffset + 32], at);
+    wr32(&body[pe.dataDirectoryOffset + 36], 0x80);
+    LauncherContents c;
+    ASSERT_TRUE(readLauncher(body, &c, &error));
+    EXPECT_TRUE(c.signedFile);
+    PackRequest request;
+    request.entries[1248] = u"Svc";
+    Bytes out;
+    std::vector<std::string> notes;
+    ASSERT_TRUE(packLauncher(body, request, &out, &notes, &error)) << error;
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("signed again"), std::string::npos);
+    ASSERT_TRUE(readLauncher(out, &c, &error));
+    EXPECT_FALSE(c.signedFile);
+    EXPECT_EQ(out.size(), at);  // the certificate bytes are gone, nothing else
+    // A certificate table that points into a section is malformed, not removable.
+    wr32(&body[pe.dataDirectoryOffset + 32], pe.sections[0].rawOffset);
+    EXPECT_FALSE(packLauncher(body, request, &out, &notes, &error));
+}
+
+TEST(PackPe, IconAndVersionAreReplacedKeepingOtherResources) {
+    std::vector<ResourceItem> items = baseItems();
+    IconImage old;
+    old.width = old.height = 16;
+    old.planes = 1;
+    old.bitCount = 32;
+    old.data = Bytes(40, 0);
+    wr32(old.data.data(), 40);
+    items.push_back(makeItem(RtIcon, resourceId(1), 1033, old.data));
+    items.push_back(makeItem(RtIcon, resourceId(7), 1033, Bytes(44, 9)));  // used by another group
+    items.push_back(makeItem(RtGroupIcon, resourceText("MAINICON"), 1033, buildGroupIcon({old}, {1})));
+    items.push_back(makeItem(RtGroupIcon, resourceText("OTHER"), 1033, buildGroupIcon({old}, {7})));
+    Bytes body = makeTestPe(true, {{".rsrc", 0x1000, resourcesAt(0x1000, items), kTestData}}, 0);
+
+    PackRequest request;
+    request.replaceIcon = true;
+    IconImage a = old, b = old;
+    b.width = b.height = 32;
+    b.data.resize(80, 5);
+    request.icon = {a, b};
+    request.setFileVersion = true;
+    uint16_t v[4] = {3, 1, 4, 1};
+    std::copy(v, v + 4, request.fileVersion);
+    request.versionStrings.emplace_back(u"ProductName", u"Demo");
+    Bytes out;
+    std::vector<std::string> notes;
+    std::string error;
+    ASSERT_TRUE(packLauncher(body, request, &out, &notes, &error)) << error;
+    LauncherContents c;
+    ASSERT_TRUE(readLauncher(out, &c, &error)) << error;
+    ASSERT_TRUE(c.hasIcon);
+    ASSERT_EQ(c.icon.size(), 2u);
+    EXPECT_EQ(c.icon[1].width, 32);
+    EXPECT_NE(c.icon[0].id, 7);
+    EXPECT_NE(c.icon[1].id, 7);
+    ASSERT_TRUE(c.hasVersion);
+    EXPECT_EQ(versionNumberText(c.version.fileVersion), "3.1.4.1");
+    ASSERT_NE(versionString(c.version, u"ProductName"), nullptr);
+    EXPECT_EQ(*versionString(c.version, u"ProductName"), u"Demo");
+    int icons = 0, groups = 0, manifests = 0;
+    for (const ResourceSummary& r : c.resources) {
+        icons += r.type == "ICON";
+        groups += r.type == "GROUP_ICON";
+        manifests += r.type == "MANIFEST";
+    }
+    EXPECT_EQ(icons, 3);  // two new images and the one "OTHER" still uses
+    EXPECT_EQ(groups, 2);
+    EXPECT_EQ(manifests, 1);
+}
+
+TEST(PackPe, BlockStringsDecodeOnlyWithinTheBlock) {
+    Bytes block = encodeEntryBlock(u"abc");
+    std::u16string text;
+    ASSERT_TRUE(decodeBlockString(block.data(), block.size(), 0, &text));
+    EXPECT_EQ(text, u"abc");
+    EXPECT_EQ(encodeEntryBlock(u""), (Bytes{0, 0, 0, 0}));
+    EXPECT_FALSE(decodeBlockString(block.data(), 5, 0, &text));   // count says 3, only 1.5 units follow
+    EXPECT_FALSE(decodeBlockString(block.data(), block.size(), 2, &text));  // the slot is not present
+    Bytes two = encodeEntryBlock(u"x");
+    two.resize(4);  // slot 0 "x", slot 1 empty
+    ASSERT_TRUE(decodeBlockString(two.data(), two.size(), 0, &text));
+    EXPECT_EQ(text, u"x");
+}
