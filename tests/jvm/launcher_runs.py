@@ -1,0 +1,306 @@
+#!/usr/bin/env python3
+"""Runs the Linux launcher as a process against the real JVM, one scenario per call.
+
+Each scenario packs its own launcher with varnlet-pack into a fresh directory, runs it
+from a separate start-up directory and checks exit code, streams and what the Java test
+app printed (see tests/java/varnlet/testapps)."""
+import argparse
+import json
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+ARGS = None
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what, run=None):
+    if not condition:
+        detail = ""
+        if run is not None:
+            detail = "\n--- exit %s\n--- stdout\n%s--- stderr\n%s" % (run.returncode, run.stdout, run.stderr)
+        raise Failure(what + detail)
+
+
+def toml_value(value):
+    if isinstance(value, bool):
+        return "true" if value else "false"
+    if isinstance(value, list):
+        return "[" + ", ".join(toml_value(v) for v in value) + "]"
+    return json.dumps(value, ensure_ascii=False)
+
+
+class Launcher:
+    """A packed launcher in <root>/app, started from <root>/start."""
+
+    def __init__(self, name, **entries):
+        self.root = os.path.join(ARGS.work, name)
+        shutil.rmtree(self.root, ignore_errors=True)
+        self.app = os.path.join(self.root, "app")
+        self.start = os.path.join(self.root, "start")
+        os.makedirs(self.app)
+        os.makedirs(self.start)
+        config = {"target": "linux", "MainClass": "varnlet.testapps.PrintArgs",
+                  "ClassPath": ARGS.jar, "JvmPath": ARGS.libjvm}
+        config.update(entries)
+        self.toml = os.path.join(self.root, "launcher.toml")
+        with open(self.toml, "w", encoding="utf-8") as f:
+            for key, value in config.items():
+                f.write("%s = %s\n" % (key, toml_value(value)))
+        self.exe = os.path.join(self.app, "testlauncher")
+        command = [ARGS.pack, "build", self.toml, "-o", self.exe]
+        if ARGS.stub:
+            command[3:3] = ["--stub", ARGS.stub]
+        packed = subprocess.run(command, capture_output=True, text=True)
+        check(packed.returncode == 0 and os.path.exists(self.exe),
+              "varnlet-pack failed: %s\n%s%s" % (command, packed.stdout, packed.stderr))
+
+    def run(self, *arguments, cwd=None):
+        began = time.monotonic()
+        run = subprocess.run([self.exe, *arguments], cwd=cwd or self.start, capture_output=True,
+                             timeout=120, env=dict(os.environ, LC_ALL="C.UTF-8"),
+                             encoding="utf-8", errors="surrogateescape")
+        run.elapsed = time.monotonic() - began
+        return run
+
+
+def report(run):
+    """The key=value lines that Report.print wrote."""
+    values = {}
+    for line in run.stdout.splitlines():
+        key, sep, value = line.partition("=")
+        if sep and key not in values:
+            values[key] = value
+    return values
+
+
+def arguments_of(values):
+    count = int(values["argc"])
+    return [bytes.fromhex(values["arg%d" % i]).decode("utf-8") for i in range(count)]
+
+
+def expect_ran(run, arguments=None):
+    check(run.returncode == 0, "exit code 0 expected", run)
+    values = report(run)
+    check("argc" in values, "the app printed no report", run)
+    if arguments is not None:
+        got = arguments_of(values)
+        check(got == arguments, "arguments %r, expected %r" % (got, arguments), run)
+    return values
+
+
+def expect_failed(run, *error_lines):
+    """Exit code -1 (255) and the given lines, in this order, on the error stream."""
+    check(run.returncode == 255, "exit code 255 expected", run)
+    position = 0
+    for line in error_lines:
+        found = run.stderr.find(line, position)
+        check(found >= 0, "missing on stderr (in this order): %r" % line, run)
+        position = found + len(line)
+
+
+# --- scenarios -------------------------------------------------------------------
+
+def scenario_command_line_replaces_app_options():
+    launcher = Launcher("cmdline", AppOptions="from the options")
+    expect_ran(launcher.run("first", "two words", ""), ["first", "two words", ""])
+
+
+def scenario_app_options_split():
+    launcher = Launcher("appoptions", AppOptions='one  two "three four" x"y z" "q"r')
+    expect_ran(launcher.run(), ["one", "", "two", "three four", 'x"y z"', 'q"'])
+
+
+def scenario_empty_app_options():
+    launcher = Launcher("emptyoptions", AppOptions="")
+    values = expect_ran(launcher.run(), [])
+    check(values["argc"] == "0", "zero-length array expected")
+
+
+def scenario_non_ascii_arguments():
+    texts = ["caf\u00e9", "\u00fcber \u65e5\u672c", "\U0001F600", "\u0391\u03b2\u03b3"]
+    launcher = Launcher("nonascii")
+    expect_ran(launcher.run(*texts), texts)
+    launcher = Launcher("nonascii-options", AppOptions="Gr\u00fc\u00dfe \"\u2603 snow\"")
+    expect_ran(launcher.run(), ["Gr\u00fc\u00dfe", "\u2603 snow"])
+
+
+def scenario_directories():
+    # Every combination of WorkingDir (empty or set), UseStartupDir and EarlyWorkingDir.
+    for working in (False, True):
+        for use_startup in (False, True):
+            for early in (False, True):
+                name = "dirs-w%d-s%d-e%d" % (working, use_startup, early)
+                entries = {"UseStartupDir": use_startup, "EarlyWorkingDir": early}
+                root = os.path.join(ARGS.work, name)
+                work_dir = os.path.join(root, "work")
+                if working:
+                    entries["WorkingDir"] = work_dir
+                launcher = Launcher(name, **entries)
+                os.makedirs(work_dir)
+                if early:
+                    expected = work_dir if working else launcher.app
+                elif use_startup:
+                    expected = launcher.start
+                else:
+                    expected = work_dir if working else launcher.app
+                values = expect_ran(launcher.run())
+                check(values["user.dir"] == expected and values["cwd"] == expected,
+                      "%s: user.dir %s, cwd %s, expected %s" % (name, values["user.dir"], values["cwd"], expected))
+
+
+def scenario_relative_paths_follow_the_early_working_directory():
+    # With EarlyWorkingDir the runtime search and the class path resolve in WorkingDir.
+    launcher = Launcher("early-relative", WorkingDir="work", EarlyWorkingDir=True, ClassPath="apps.jar")
+    os.makedirs(os.path.join(launcher.app, "work"))
+    shutil.copy(ARGS.jar, os.path.join(launcher.app, "work", "apps.jar"))
+    values = expect_ran(launcher.run())
+    check(values["user.dir"] == os.path.join(launcher.app, "work"), "user.dir %s" % values["user.dir"])
+    # Without it, the same relative entries resolve in the launcher's own directory.
+    launcher = Launcher("late-relative", WorkingDir="work", ClassPath="apps.jar")
+    os.makedirs(os.path.join(launcher.app, "work"))
+    shutil.copy(ARGS.jar, os.path.join(launcher.app, "apps.jar"))
+    values = expect_ran(launcher.run())
+    check(values["user.dir"] == os.path.join(launcher.app, "work"), "user.dir %s" % values["user.dir"])
+
+
+def scenario_working_directory_missing():
+    for early in (False, True):
+        launcher = Launcher("missing-work-e%d" % early, WorkingDir="/nonexistent/varnlet-work", EarlyWorkingDir=early)
+        run = launcher.run()
+        expect_failed(run, "No such file or directory", "Error accessing file/directory: /nonexistent/varnlet-work")
+        check("argc=" not in run.stdout, "main must not run", run)
+
+
+def scenario_stream_redirection():
+    launcher = Launcher("redirect", SystemOutFile="out.log", SystemErrFile="logs/err.log")
+    os.makedirs(os.path.join(launcher.app, "logs"))
+    out = os.path.join(launcher.app, "out.log")
+    err = os.path.join(launcher.app, "logs", "err.log")
+    for path in (out, err):
+        with open(path, "w") as f:
+            f.write("stale content from an earlier run\n" * 50)
+    run = launcher.run("x")
+    check(run.returncode == 0, "exit code 0 expected", run)
+    check("out-marker" not in run.stdout and "err-marker" not in run.stderr, "streams not redirected", run)
+    out_text = open(out, encoding="utf-8").read()
+    err_text = open(err, encoding="utf-8").read()
+    check("stale" not in out_text and "stale" not in err_text, "existing files must be emptied")
+    check(out_text.startswith("argc=1\n") and out_text.endswith("out-marker\n"), "out.log: %r" % out_text)
+    check(err_text == "err-marker\n", "err.log: %r" % err_text)
+
+
+def scenario_same_file_for_both_streams():
+    launcher = Launcher("samefile", SystemOutFile="both.log", SystemErrFile="both.log")
+    run = launcher.run()
+    check(run.returncode == 0, "exit code 0 expected", run)
+    text = open(os.path.join(launcher.app, "both.log"), encoding="utf-8").read()
+    check(text.startswith("argc=0\n") and text.endswith("out-marker\nerr-marker\n"),
+          "both.log must hold both streams in order: %r" % text)
+
+
+def scenario_redirection_into_missing_directory():
+    launcher = Launcher("redirect-missing", SystemOutFile="no-such-dir/out.log")
+    run = launcher.run()
+    expect_failed(run, "java.io.FileNotFoundException", "Error instantiating object: java/io/FileOutputStream")
+    check("argc=" not in run.stdout, "main must not run", run)
+
+
+def scenario_class_not_found():
+    launcher = Launcher("noclass", MainClass="varnlet.testapps.NoSuchClass")
+    run = launcher.run()
+    expect_failed(run, "java.lang.NoClassDefFoundError: varnlet/testapps/NoSuchClass",
+                  "Error locating class: varnlet/testapps/NoSuchClass")
+
+
+def scenario_no_main_method():
+    launcher = Launcher("nomain", MainClass="varnlet.testapps.NoMain")
+    expect_failed(launcher.run(), "java.lang.NoSuchMethodError", "Error locating method: main(java/lang/String[])")
+
+
+def scenario_main_throws():
+    launcher = Launcher("throws", MainClass="varnlet.testapps.Throws")
+    run = launcher.run()
+    expect_failed(run, "java.lang.IllegalStateException: thrown by the test app",
+                  "at varnlet.testapps.Throws.main", "Error invoking method: main(java/lang/String[])")
+    check(run.stdout == "main-started\n", "main ran before it threw", run)
+
+
+def scenario_non_daemon_thread_outlives_main():
+    launcher = Launcher("nondaemon", MainClass="varnlet.testapps.NonDaemon")
+    run = launcher.run("1500")
+    check(run.returncode == 0, "exit code 0 expected", run)
+    check(run.stdout == "main-returned\nworker-finished\n", "the process ended before the thread", run)
+    check(run.elapsed >= 1.5, "ended after %.2f s, before the thread's 1.5 s pause" % run.elapsed, run)
+
+
+def scenario_runtime_not_found():
+    launcher = Launcher("nojvm", JvmPath="/nonexistent/lib/server/libjvm.so")
+    expect_failed(launcher.run(), "Unable to locate suitable Java Runtime Environment on this machine.")
+
+
+def scenario_library_not_loadable():
+    launcher = Launcher("badlib", JvmPath=["/nonexistent/libjvm.so", "broken/libjvm.so"])
+    os.makedirs(os.path.join(launcher.app, "broken"))
+    with open(os.path.join(launcher.app, "broken", "libjvm.so"), "w") as f:
+        f.write("not a shared object\n")
+    run = launcher.run()
+    # The loader's own reason first, then the message with the one library chosen.
+    expect_failed(run, "broken/libjvm.so", "Unable to load JVM: broken/libjvm.so\n")
+    check("/nonexistent" not in run.stderr, "the message must name the chosen library only", run)
+    first = run.stderr.splitlines()[0]
+    check("Unable to load JVM" not in first and first.strip(), "the system's text must come first", run)
+
+
+def scenario_library_without_jni_exports():
+    library = next((p for p in ("/lib/x86_64-linux-gnu/libz.so.1", "/usr/lib/x86_64-linux-gnu/libz.so.1")
+                    if os.path.exists(p)), None)
+    if library is None:
+        print("skipped: no libz.so.1 to stand in for a library without the JNI exports")
+        return
+    launcher = Launcher("noexports", JvmPath=library)
+    expect_failed(launcher.run(), "Unable to locate JNI interfaces in " + library)
+
+
+def scenario_jvm_creation_fails():
+    launcher = Launcher("createfails", JvmOptions="-XX:MaxHeapSize=abc")
+    run = launcher.run()
+    expect_failed(run, "Invalid maximum heap size", "Unable to create JVM instance using " + ARGS.libjvm)
+    check("argc=" not in run.stdout, "main must not run", run)
+
+
+def scenario_unrecognized_options_ignored():
+    launcher = Launcher("ignored", JvmOptions="-Xno-such-x-option \"-Dvarnlet.test=a b\"")
+    expect_ran(launcher.run("z"), ["z"])
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--pack", required=True)
+    parser.add_argument("--stub")
+    parser.add_argument("--jar", required=True)
+    parser.add_argument("--libjvm", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("scenario", nargs="+")
+    ARGS = parser.parse_args()
+    ARGS.work = os.path.abspath(ARGS.work)
+    os.makedirs(ARGS.work, exist_ok=True)
+    failed = 0
+    for name in ARGS.scenario:
+        try:
+            globals()["scenario_" + name]()
+            print("ok   " + name)
+        except (Failure, subprocess.TimeoutExpired) as e:
+            failed += 1
+            print("FAIL %s: %s" % (name, e))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
