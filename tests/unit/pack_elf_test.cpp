@@ -1,0 +1,106 @@
+// varnlet-pack's Linux side: the ELF section lookup on malformed files and the in-place
+// rewrite of the configuration section.
+#include <gtest/gtest.h>
+
+#include "elf_section.h"
+#include "entry_block.h"
+#include "launcher_file.h"
+#include "pack/test_images.h"
+#include "platform/config_section.h"
+
+namespace {
+
+Bytes defaultSection(size_t size = 4096) {
+    std::vector<ConfigRecord> records{{1024, encodeEntryBlock(u"0x00010003")}, {1072, encodeEntryBlock(u"vantoHelix.jar")},
+                                      {1999, encodeEntryBlock(u"kept")}};
+    Bytes image;
+    std::string error;
+    EXPECT_TRUE(buildConfigSection(records, size, &image, &error)) << error;
+    return image;
+}
+
+}  // namespace
+
+TEST(PackElf, FindsAndRewritesTheConfigurationSection) {
+    Bytes body = makeTestElf(VARNLET_CONFIG_SECTION_NAME, defaultSection());
+    PackRequest request;
+    request.entries[1072] = u"lib;app.jar";
+    request.entries[1248] = u"Dienst \u00fc";
+    Bytes out;
+    std::vector<std::string> notes;
+    std::string error;
+    ASSERT_TRUE(packLauncher(body, request, &out, &notes, &error)) << error;
+    EXPECT_EQ(out.size(), body.size());
+    LauncherContents c;
+    ASSERT_TRUE(readLauncher(out, &c, &error)) << error;
+    EXPECT_EQ(c.format, LauncherFormat::Elf);
+    EXPECT_EQ(c.entries[1024], u"0x00010003");
+    EXPECT_EQ(c.entries[1072], u"lib;app.jar");
+    EXPECT_EQ(c.entries[1248], u"Dienst \u00fc");
+    // The launcher's own lookup reads what was written.
+    size_t offset = 0, size = 0;
+    ASSERT_TRUE(findElfSection(out, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
+    const unsigned char* units = nullptr;
+    size_t count = 0;
+    ASSERT_TRUE(findConfigBlock(out.data() + offset, size, 1072, &units, &count));
+    EXPECT_EQ(count, 11u);
+    ASSERT_TRUE(findConfigBlock(out.data() + offset, size, 1999, &units, &count));  // unknown records stay
+    // Everything outside the section is untouched.
+    EXPECT_TRUE(std::equal(out.begin(), out.begin() + offset, body.begin()));
+    EXPECT_TRUE(std::equal(out.begin() + offset + size, out.end(), body.begin() + offset + size));
+}
+
+TEST(PackElf, EntriesThatDoNotFitAreRefused) {
+    Bytes body = makeTestElf(VARNLET_CONFIG_SECTION_NAME, defaultSection(256));
+    PackRequest request;
+    request.entries[1184] = std::u16string(200, u'a');
+    Bytes out;
+    std::vector<std::string> notes;
+    std::string error;
+    EXPECT_FALSE(packLauncher(body, request, &out, &notes, &error));
+    EXPECT_NE(error.find("more than the 256 bytes"), std::string::npos) << error;
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(PackElf, MalformedFilesAreRefused) {
+    Bytes good = makeTestElf(VARNLET_CONFIG_SECTION_NAME, defaultSection());
+    size_t offset = 0, size = 0;
+    std::string error;
+    for (size_t n = 0; n < 64; n += 3) EXPECT_FALSE(findElfSection(Bytes(good.begin(), good.begin() + n), ".x", &offset, &size, &error));
+    Bytes cut(good.begin(), good.end() - 10);  // the section table is cut short
+    EXPECT_FALSE(findElfSection(cut, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
+    EXPECT_NE(error.find("section table lies outside the file"), std::string::npos);
+
+    Bytes far = good;
+    size_t shoff = rd32(&far[40]);
+    wr32(&far[shoff + 64 + 24], 0x7FFFFFF0);  // the configuration section's offset
+    EXPECT_FALSE(findElfSection(far, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
+    EXPECT_NE(error.find("lies outside the file"), std::string::npos);
+
+    Bytes names = good;
+    wr32(&names[shoff + 64], 0xFFFFFFF0);  // a name offset beyond the name table
+    EXPECT_FALSE(findElfSection(names, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
+    EXPECT_NE(error.find("has no .varnlet_config section"), std::string::npos);
+
+    Bytes other = makeTestElf(".data", defaultSection());
+    LauncherContents c;
+    EXPECT_FALSE(readLauncher(other, &c, &error));
+    EXPECT_NE(error.find("not a varnlet launcher"), std::string::npos);
+}
+
+TEST(PackElf, MalformedSectionRecordsAreRefused) {
+    Bytes s = defaultSection(128);
+    std::vector<ConfigRecord> records;
+    std::string error;
+    ASSERT_TRUE(parseConfigSection(s.data(), s.size(), &records, &error));
+    EXPECT_EQ(records.size(), 3u);
+    Bytes badMagic = s;
+    badMagic[3] ^= 1;
+    EXPECT_FALSE(parseConfigSection(badMagic.data(), badMagic.size(), &records, &error));
+    Bytes longRecord = s;
+    wr16(&longRecord[kConfigSectionHeaderSize + 2], 0xFFF0);
+    EXPECT_FALSE(parseConfigSection(longRecord.data(), longRecord.size(), &records, &error));
+    EXPECT_NE(error.find("runs past its end"), std::string::npos);
+    Bytes noEnd(s.begin(), s.begin() + 60);
+    EXPECT_FALSE(parseConfigSection(noEnd.data(), noEnd.size(), &records, &error));
+}
