@@ -160,7 +160,13 @@ void serviceMain(uint32_t, char**) {
 }
 
 void serviceControlHandler(uint32_t control) {
-    if (!controlsAccepted || !takeLease()) return;
+    // The manager may deliver a control as soon as it has the running status, before
+    // serviceMain is back from reporting it; such a control waits for it rather than being lost.
+    while (!controlsAccepted) {
+        if (serviceEnded) return;
+        Platform.sleepMs(1);
+    }
+    if (!takeLease()) return;
     if (control == kServiceControlStop || control == kServiceControlShutdown) {
         State.ServiceStatus.dwCurrentState = kServiceStopPending;
         State.ServiceStatus.dwWaitHint = kStopWaitHintMs;
