@@ -1,10 +1,13 @@
 // The reference for the start-up benchmark: the least a program can do to run a Java main
 // in process (load libjvm, create the JVM with a class path, call main, destroy).
-// Usage: startup_minimal_jni <libjvm.so> <class path> <main class in slash form>
+// Usage: startup_minimal_jni <libjvm.so> <class path | @file holding it> <main class in slash form>
+// (a class path of 10,000 archives is longer than one command-line argument may be).
 #include <dlfcn.h>
 #include <jni.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 typedef jint(JNICALL* CreateJavaVMFunction)(JavaVM**, void**, void*);
@@ -21,7 +24,13 @@ int main(int argc, char** argv) {
     }
     CreateJavaVMFunction create = reinterpret_cast<CreateJavaVMFunction>(dlsym(library, "JNI_CreateJavaVM"));
     if (!create) return 1;
-    std::string classPath = std::string("-Djava.class.path=") + argv[2];
+    std::string classPath = "-Djava.class.path=";
+    if (argv[2][0] == '@') {
+        std::ifstream in(argv[2] + 1);
+        classPath.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } else {
+        classPath += argv[2];
+    }
     JavaVMOption option;
     option.optionString = &classPath[0];
     option.extraInfo = nullptr;

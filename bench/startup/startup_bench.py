@@ -24,6 +24,7 @@ def run_once(command):
 def measure(commands, rounds):
     """Interleaved rounds; per command the wall times and the peak RSS in KiB."""
     times = {name: [] for name in commands}
+    cpu = {name: [] for name in commands}
     rss = {name: 0 for name in commands}
     for name, command in commands.items():  # warm the page cache and the CDS archive
         run_once(command)
@@ -40,18 +41,22 @@ def measure(commands, rounds):
             if os.waitstatus_to_exitcode(status) != 0:
                 raise SystemExit("%s exited with %d" % (name, os.waitstatus_to_exitcode(status)))
             rss[name] = max(rss[name], usage.ru_maxrss)
-    return times, rss
+            cpu[name].append(usage.ru_utime + usage.ru_stime)
+    return times, cpu, rss
 
 
-def print_table(title, times, rss, reference):
+def print_table(title, measured, reference):
+    times, cpu, rss = measured
     print("\n" + title)
     base = statistics.median(times[reference])
     base_rss = rss[reference]
-    print("  %-34s %10s %10s %11s %12s" % ("", "median ms", "vs " + reference, "peak RSS MiB", "RSS diff KiB"))
+    print("  %-14s %10s %16s %12s %13s %13s" % ("", "median ms", "vs " + reference, "CPU ms", "peak RSS MiB",
+                                                  "RSS diff KiB"))
     for name in times:
         median = statistics.median(times[name])
-        print("  %-34s %10.1f %9.3fx %12.1f %+12d" % (name, median * 1000, median / base, rss[name] / 1024.0,
-                                                      rss[name] - base_rss))
+        print("  %-14s %10.1f %15.3fx %12.1f %13.1f %+13d" % (name, median * 1000, median / base,
+                                                             statistics.median(cpu[name]) * 1000,
+                                                             rss[name] / 1024.0, rss[name] - base_rss))
     launcher = statistics.median(times["varnlet"])
     print("  launcher overhead against %s: %+.2f ms (%+.1f%%)" % (reference, (launcher - base) * 1000,
                                                                   (launcher / base - 1) * 100))
@@ -95,8 +100,8 @@ def main():
         "minimal JNI": [args.minimal, libjvm, args.jar, MAIN_CLASS.replace(".", "/")],
         "java -cp": [java, "-cp", args.jar, MAIN_CLASS],
     }
-    times, rss = measure(commands, args.rounds)
-    print_table("Hello, one archive on the class path (%d interleaved rounds)" % args.rounds, times, rss, "minimal JNI")
+    print_table("Hello, one archive on the class path (%d interleaved rounds)" % args.rounds,
+                measure(commands, args.rounds), "minimal JNI")
 
     big_dir = os.path.join(args.work, "many")
     lib = os.path.join(big_dir, "lib")
@@ -108,15 +113,18 @@ def main():
     # The app's own archive first, so the lookup of the main class opens no other archive
     # and the figures show the class path expansion.
     exe = pack(args, big_dir, args.jar + ";lib")
-    expanded = ":".join([args.jar] + [os.path.join(lib, n) for n in sorted(os.listdir(lib))])
+    expanded = os.path.join(big_dir, "classpath.txt")
+    with open(expanded, "w") as f:
+        f.write(":".join([args.jar] + [os.path.join(lib, n) for n in sorted(os.listdir(lib))]))
     commands = {
         "varnlet": [exe],
-        "minimal JNI": [args.minimal, libjvm, expanded, MAIN_CLASS.replace(".", "/")],
+        "minimal JNI": [args.minimal, libjvm, "@" + expanded, MAIN_CLASS.replace(".", "/")],
         "java -cp": [java, "-cp", args.jar + ":" + lib + "/*", MAIN_CLASS],
     }
-    times, rss = measure(commands, args.rounds)
+    measured = measure(commands, args.rounds)
+    times = measured[0]
     print_table("Hello, plus a directory of %d archives (%d interleaved rounds)" % (args.archives, args.rounds),
-                times, rss, "minimal JNI")
+                measured, "minimal JNI")
     print("  varnlet against java -cp 'dir/*': %.3fx" % (statistics.median(times["varnlet"]) /
                                                         statistics.median(times["java -cp"])))
 
