@@ -279,6 +279,20 @@ def scenario_unrecognized_options_ignored():
     expect_ran(launcher.run("z"), ["z"])
 
 
+def scenario_checked_jni():
+    # The JVM's own JNI checks find no misuse: references, exceptions left pending, etc.
+    arguments = ["arg%d" % i for i in range(40)]
+    launcher = Launcher("checkedjni", JvmOptions="-Xcheck:jni", SystemOutFile="o.log", SystemErrFile="o.log")
+    run = launcher.run(*arguments)
+    check(run.returncode == 0 and "WARNING" not in run.stderr and "FATAL" not in run.stderr, "JNI checks complained", run)
+    text = open(os.path.join(launcher.app, "o.log"), encoding="utf-8").read()
+    check(text.startswith("argc=40\n"), "o.log: %r" % text[:200])
+    launcher = Launcher("checkedjni-throws", JvmOptions="-Xcheck:jni", MainClass="varnlet.testapps.Throws")
+    run = launcher.run()
+    expect_failed(run, "Error invoking method: main(java/lang/String[])")
+    check("WARNING in native method" not in run.stderr, "JNI checks complained", run)
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()

@@ -8,7 +8,7 @@ if(Python3_FOUND AND TARGET varnlet_pack AND EXISTS "${VARNLET_LIBJVM}")
     stream_redirection same_file_for_both_streams redirection_into_missing_directory
     class_not_found no_main_method main_throws non_daemon_thread_outlives_main
     runtime_not_found library_not_loadable library_without_jni_exports jvm_creation_fails
-    unrecognized_options_ignored)
+    unrecognized_options_ignored checked_jni)
   foreach(scenario IN LISTS run_scenarios)
     add_test(NAME jvm.run.${scenario}
       COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/launcher_runs.py
