@@ -1,0 +1,43 @@
+// Service test application. "start ..." starts a non-daemon worker and returns at once, so
+// the service lives on in DestroyJavaVM; "stop ..." (the second main, on the stopper thread)
+// lets the worker end. Every call is appended, with the calling thread's name, to the file
+// named by the system property varnlet.service.record.
+package varnlet.service;
+
+import java.io.FileWriter;
+import java.io.IOException;
+import java.util.concurrent.CountDownLatch;
+
+public class ServiceApp {
+    private static final CountDownLatch stopped = new CountDownLatch(1);
+
+    static synchronized void record(String line) {
+        String file = System.getProperty("varnlet.service.record");
+        try (FileWriter w = new FileWriter(file, true)) {
+            w.write(line + "\n");
+        } catch (IOException e) {
+            throw new RuntimeException(e);
+        }
+    }
+
+    public static void main(String[] args) throws Exception {
+        String line = "main(" + String.join("|", args) + ") on " + Thread.currentThread().getName();
+        if (args.length > 0 && args[0].equals("stop")) {
+            record(line);
+            stopped.countDown();
+            return;
+        }
+        Runtime.getRuntime().addShutdownHook(new Thread(() -> record("shutdown hook")));
+        Thread worker = new Thread(() -> {
+            try {
+                stopped.await();
+                record("worker ends");
+            } catch (InterruptedException e) {
+                record("worker interrupted");
+            }
+        }, "service worker");
+        worker.start();
+        // Recorded last: once this line is there, the application is fully started.
+        record(line);
+    }
+}

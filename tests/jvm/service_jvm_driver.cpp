@@ -1,0 +1,183 @@
+// The service runtime against the real OpenJDK 17, under a fake service control manager
+// that delivers the controls. One scenario per process (one JVM per process):
+//   stop_by_main    a stop runs the second main on the stopper thread; the application ends
+//   several_stops   three stop controls in a row, each with its own stopper
+//   stop_before_jvm a stop handled before the JVM exists waits for it
+//   stop_by_exit    ServiceStopByExit: System.exit(0) ends the process
+// Usage: service_jvm_driver SCENARIO CLASSES_DIR LIBJVM WORK_DIR. Prints "service-jvm: ok"
+// when every check passed.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fakes/fake_service.h"
+#include "launcher/config.h"
+#include "launcher/state.h"
+#include "platform/platform.h"
+#include "service/runtime.h"
+
+namespace {
+
+FakeServiceManager* scm;
+std::string recordFile;
+int failures;
+
+void check(bool ok, const std::string& what) {
+    if (!ok) {
+        ++failures;
+        printf("FAILED: %s\n", what.c_str());
+    }
+}
+
+std::vector<std::string> readLines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+int countOf(const std::vector<std::string>& lines, const std::string& line) {
+    int n = 0;
+    for (const std::string& l : lines) n += l == line;
+    return n;
+}
+
+std::string describe(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) s += "\n    " + l;
+    return s;
+}
+
+// The entries' default texts, then the test's own settings.
+int defaultString(unsigned id, char* buffer, int size) {
+    const EntryInfo* e = findEntry(id);
+    if (!e || !e->defaultText[0] || size <= 0) return 0;
+    snprintf(buffer, static_cast<size_t>(size), "%s", e->defaultText);
+    return static_cast<int>(strlen(buffer));
+}
+
+char* text(const std::string& s) { return strdup(s.c_str()); }
+
+void configure(const std::string& classes, const std::string& libjvm) {
+    Platform.loadString = defaultString;
+    loadConfiguration();
+    Platform.loadString = defaultPlatformOps().loadString;
+    Config.ServiceName = text("VarnletServiceTest");
+    Config.JvmPath = text(libjvm);
+    Config.ClassPath = text(classes);
+    Config.MainClass = text("varnlet/service/ServiceApp");
+    Config.JvmOptions = text("-Xmx64m -Dvarnlet.service.record=" + recordFile);
+    Config.ServiceStartOptions = text("start \"a b\" c");
+    Config.ServiceStopOptions = text("stop now");
+}
+
+std::vector<uint32_t> states() {
+    auto lock = scm->lock();
+    std::vector<uint32_t> v;
+    for (const ServiceStatusRecord& r : scm->statuses) v.push_back(r.dwCurrentState);
+    return v;
+}
+
+// Sends `count` stop controls once the application's main has run.
+std::thread stopWhenStarted(int count) {
+    return std::thread([count] {
+        for (int i = 0; i < 600 && countOf(readLines(recordFile), "main(start|a b|c) on main") == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (int i = 0; i < count; ++i) scm->sendControl(kServiceControlStop);
+    });
+}
+
+// createJvm only once the stop control has been handled, so the stop comes before the JVM.
+bool createJvmAfterStop(bool withConsole) {
+    check(scm->waitForStatuses(2, 60000), "stop pending reported before the JVM is created");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the stopper is waiting by now
+    return defaultServiceJavaSteps().createJvm(withConsole);
+}
+
+void checkStoppedRun(int stops) {
+    std::vector<uint32_t> expected{kServiceRunning};
+    for (int i = 0; i < stops; ++i) expected.push_back(kServiceStopPending);
+    expected.push_back(kServiceStopped);
+    check(states() == expected, "status sequence running, stop pending x" + std::to_string(stops) + ", stopped");
+    for (const ServiceStatusRecord& r : scm->statuses) {
+        check(r.dwControlsAccepted == 5 && r.dwWin32ExitCode == 0 && r.dwServiceType == kServiceWin32OwnProcess,
+              "status fields");
+        check(r.dwWaitHint == (r.dwCurrentState == kServiceStopPending ? kStopWaitHintMs : 0), "wait hint");
+    }
+    std::vector<std::string> events = scm->eventTexts();
+    check(events == std::vector<std::string>{"The VarnletServiceTest service has started.",
+                                             "The VarnletServiceTest service has stopped."},
+          "event log 1680 then 1696:" + describe(events));
+    std::vector<std::string> lines = readLines(recordFile);
+    check(countOf(lines, "main(start|a b|c) on main") == 1, "start main with the start options:" + describe(lines));
+    check(countOf(lines, "main(stop|now) on Varnlet stopper thread") == stops,
+          "stop main on the stopper thread, once per control:" + describe(lines));
+    check(countOf(lines, "worker ends") == 1, "the application's non-daemon thread ended");
+    check(countOf(lines, "shutdown hook") == 1, "DestroyJavaVM shut the JVM down");
+}
+
+void exitCheck() {
+    // Runs inside System.exit(0), on the stopper thread: the service was stop pending.
+    std::vector<uint32_t> s;
+    for (const ServiceStatusRecord& r : scm->statuses) s.push_back(r.dwCurrentState);
+    check(s == (std::vector<uint32_t>{kServiceRunning, kServiceStopPending}), "running then stop pending at exit");
+    std::vector<std::string> lines = readLines(recordFile);
+    check(countOf(lines, "main(start|a b|c) on main") == 1, "start main ran");
+    check(countOf(lines, "main(stop|now) on Varnlet stopper thread") == 0, "no second main with ServiceStopByExit");
+    check(countOf(lines, "worker ends") == 0, "the application was ended by System.exit, not by itself");
+    check(countOf(lines, "shutdown hook") == 1, "System.exit ran the shutdown hooks:" + describe(lines));
+    check(scm->eventTexts().size() == 1, "only 1680 logged before the exit");
+    printf("%s\n", failures ? "service-jvm: FAILED" : "service-jvm: ok");
+    fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        fprintf(stderr, "usage: %s SCENARIO CLASSES_DIR LIBJVM WORK_DIR\n", argv[0]);
+        return 2;
+    }
+    std::string scenario = argv[1];
+    recordFile = std::string(argv[4]) + "/" + scenario + ".record";
+    remove(recordFile.c_str());
+    FakeServiceManager fake(false);
+    scm = &fake;
+    configure(argv[2], argv[3]);
+
+    std::thread controller;
+    int stops = 1;
+    if (scenario == "stop_by_main") {
+        controller = stopWhenStarted(1);
+    } else if (scenario == "several_stops") {
+        stops = 3;
+        controller = stopWhenStarted(3);
+    } else if (scenario == "stop_before_jvm") {
+        ServiceJava.createJvm = createJvmAfterStop;
+        fake.sendControl(kServiceControlStop);
+    } else if (scenario == "stop_by_exit") {
+        Config.ServiceStopByExit = true;
+        atexit(exitCheck);
+        controller = stopWhenStarted(1);
+    } else {
+        fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
+        return 2;
+    }
+
+    runServiceDispatcher();
+    if (controller.joinable()) controller.join();
+    if (scenario == "stop_by_exit") {
+        printf("FAILED: the process outlived System.exit\n");
+        return 1;
+    }
+    checkStoppedRun(stops);
+    check(fake.faults.empty(), "no misuse of events or sources");
+    printf("%s\n", failures ? "service-jvm: FAILED" : "service-jvm: ok");
+    return failures ? 1 : 0;
+}
