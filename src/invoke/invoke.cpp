@@ -91,9 +91,10 @@ bool invokeMainClass(int count, char** vector, bool attach) {
     if (!attach && !Config.EarlyWorkingDir && !enterWorkingDirectory(false)) return false;
 
     JNIEnv* env = State.JniEnv;
-    if (attach && !attachStopperThread(&env)) return false;
+    JavaVM* jvm = nullptr;
+    if (attach && !attachStopperThread(&jvm, &env)) return false;
     bool ran = runMain(env, count, vector, attach);
     // Detached on failure too: a thread left attached keeps DestroyJavaVM waiting for ever.
-    if (attach) State.Jvm->DetachCurrentThread();
+    if (attach) jvm->DetachCurrentThread();
     return ran;
 }

@@ -105,7 +105,7 @@ bool shareJavaStream(JNIEnv* env, const char* fromField, const char* setterName)
     return true;
 }
 
-bool attachStopperThread(JNIEnv** env) {
+bool attachStopperThread(JavaVM** attachedTo, JNIEnv** env) {
     JavaVM* jvm = State.Jvm;
     // The attach request carries a JNI version: anything else makes the JVM drop the
     // thread's name.
@@ -118,13 +118,15 @@ bool attachStopperThread(JNIEnv** env) {
         reportError("%s", message(MsgAttach));
         return false;
     }
+    *attachedTo = jvm;
     *env = static_cast<JNIEnv*>(attached);
     return true;
 }
 
 bool requestJavaExit() {
-    JNIEnv* env = State.JniEnv;
-    if (!attachStopperThread(&env)) return false;
+    JavaVM* jvm = nullptr;
+    JNIEnv* env = nullptr;
+    if (!attachStopperThread(&jvm, &env)) return false;
     bool ok = false;
     jclass system = env->FindClass("java/lang/System");
     if (stepFailed(env, system)) {
@@ -141,6 +143,6 @@ bool requestJavaExit() {
                 ok = true;
         }
     }
-    State.Jvm->DetachCurrentThread();
+    jvm->DetachCurrentThread();
     return ok;
 }

@@ -23,9 +23,10 @@ bool redirectJavaStream(JNIEnv* env, const char* fileName, const char* setterNam
 // `fromField` is "out" or "err", `setterName` "setOut" or "setErr". Reports its own failure.
 bool shareJavaStream(JNIEnv* env, const char* fromField, const char* setterName);
 
-// Attaches the calling thread to State.Jvm under the stopper thread's name. On success *env
-// is the thread's own environment; on failure message 1536 has been reported.
-bool attachStopperThread(JNIEnv** env);
+// Attaches the calling thread to State.Jvm under the stopper thread's name. On success *jvm
+// is the JVM attached to (detach through it) and *env the thread's own environment; on
+// failure message 1536 has been reported.
+bool attachStopperThread(JavaVM** jvm, JNIEnv** env);
 
 // Installs the stream now in System.out (or System.err) through the other setter as well:
 // `fromField` is "out" or "err", `setterName` "setOut" or "setErr". Reports its own failure.
