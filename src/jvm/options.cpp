@@ -42,21 +42,33 @@ bool buildClassPathList(TextBuffer* list) {
 }  // namespace
 
 bool buildJvmOptions() {
+    // The class path is assembled straight into the option text, and a text without any
+    // reference is handed over as it is: a class path of thousands of archives is then
+    // written once, not copied through three buffers.
     TextBuffer options{nullptr, 0, 0};
-    TextBuffer list{nullptr, 0, 0};
     bool result = appendText(&options, Config.JvmOptions);
     if (result && Config.ClassPath != nullptr && Config.ClassPath[0] != '\0') {
-        result = buildClassPathList(&list);
-        if (result && list.length > 0) {
+        size_t withoutClassPath = options.length;
+        result = appendText(&options, " \"-Djava.class.path=");
+        size_t listStart = options.length;
+        result = result && buildClassPathList(&options);
+        if (result && options.length > listStart) {
             // Every piece ends with a separator; the last one goes.
-            list.text[--list.length] = '\0';
-            result = appendText(&options, " \"-Djava.class.path=") && appendText(&options, list.text, list.length) &&
-                     appendText(&options, "\"");
+            options.text[--options.length] = '\0';
+            result = appendText(&options, "\"");
+        } else if (result) {
+            options.length = withoutClassPath;
+            options.text[withoutClassPath] = '\0';
         }
     }
     char* expanded = nullptr;
     if (result) {
-        expanded = expandEnvironmentReferences(options.text != nullptr ? options.text : "");
+        if (options.text != nullptr && std::strchr(options.text, '%') == nullptr) {
+            expanded = options.text;
+            options.text = nullptr;
+        } else {
+            expanded = expandEnvironmentReferences(options.text != nullptr ? options.text : "");
+        }
         result = expanded != nullptr;
     }
     if (result) {
@@ -64,6 +76,5 @@ bool buildJvmOptions() {
         Config.JvmOptions = expanded;
     }
     releaseText(&options);
-    releaseText(&list);
     return result;
 }
