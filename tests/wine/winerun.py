@@ -1,0 +1,469 @@
+#!/usr/bin/env python3
+"""The wine tier's harness: runs the Windows launcher bodies under wine.
+
+CTest calls it in three ways (tests/wine/CMakeLists.txt sets the environment):
+  winerun.py setup                     create the prefix once, start a persistent wineserver
+  winerun.py cleanup                   stop that wineserver
+  winerun.py scenario MODULE NAME ARCH run scenario_NAME of scenarios_MODULE.py for win32/win64
+
+A scenario is a function `scenario_<name>(case)` in a file tests/wine/scenarios_<module>.py;
+CMake registers every such function as two tests, one per Windows executable. `case`
+(class Case below) copies executables into a scratch directory, runs them, and writes
+registry keys, drive mappings and files. Failures raise Failure; Skip ends the test as
+skipped (exit code 77).
+"""
+import importlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+SKIP_CODE = 77
+
+
+class Failure(Exception):
+    pass
+
+
+class Skip(Exception):
+    pass
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def expect_eq(actual, expected, what):
+    if actual != expected:
+        raise Failure(f"{what}: expected {expected!r}, got {actual!r}")
+
+
+def setting(name):
+    value = os.environ.get(name, "")
+    if not value:
+        raise Failure(f"{name} is not set (run the wine tests through ctest)")
+    return value
+
+
+# ---------------------------------------------------------------------------
+# Wine processes
+
+class Wine:
+    """The loaders, the wineserver and the prefix of this build tree."""
+
+    def __init__(self):
+        self.prefix = Path(setting("VARNLET_WINEPREFIX"))
+        self.wine64 = setting("VARNLET_WINE64")
+        self.wine32 = os.environ.get("VARNLET_WINE32", "")
+        self.wineserver = setting("VARNLET_WINESERVER")
+        self._wine32_problem = None
+
+    def env(self, debug="-all", extra=None):
+        env = dict(os.environ)
+        env.update({
+            "WINEPREFIX": str(self.prefix),
+            "WINESERVER": self.wineserver,
+            "WINEDEBUG": debug,
+            # No installer prompts for the .NET and HTML engines.
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        })
+        env.pop("DISPLAY", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        if extra:
+            env.update(extra)
+        return env
+
+    def loader(self, bits):
+        if bits == 64:
+            return self.wine64
+        problem = self.wine32_problem()
+        if problem:
+            raise Skip(problem)
+        return self.wine32
+
+    def wine32_problem(self):
+        """Why 32-bit programs cannot run here, or None when they can."""
+        if self._wine32_problem is None:
+            if not self.wine32:
+                self._wine32_problem = "no 32-bit wine loader (`wine`) was found"
+            else:
+                try:
+                    probe = subprocess.run([self.wine32, "--version"], env=self.env(), capture_output=True,
+                                           timeout=30)
+                    ok = probe.returncode == 0
+                    detail = (probe.stderr or probe.stdout).decode(errors="replace").strip()
+                except OSError as error:
+                    ok, detail = False, str(error)
+                self._wine32_problem = "" if ok else (
+                    f"the 32-bit wine loader cannot execute on this machine ({self.wine32}: {detail})")
+        return self._wine32_problem or None
+
+    def tool(self, args, timeout=60):
+        """Runs a wine program (reg, sc, ...) with the 64-bit loader; returns the result."""
+        result = subprocess.run([self.wine64] + args, env=self.env(), capture_output=True, timeout=timeout)
+        return result.returncode, decode(result.stdout), decode(result.stderr)
+
+
+def decode(data):
+    return data.decode("utf-8", errors="surrogateescape").replace("\r\n", "\n")
+
+
+# A wine debug line: "0024:trace:eventlog:ReportEventW L\"text\"" (thread id, class, channel).
+TRACE_LINE = re.compile(r"^(?:[0-9a-f]{4,8}:){1,2}(trace|err|warn|fixme):([A-Za-z0-9_]+):(\S+) ?(.*)$")
+
+
+def unescape_debugstr(text):
+    """Undoes wine's debugstr quoting: \\n \\r \\t \\" \\\\, \\xHH (narrow), \\HHHH (wide)."""
+    out, i = [], 0
+    while i < len(text):
+        c = text[i]
+        if c != "\\" or i + 1 >= len(text):
+            out.append(c)
+            i += 1
+            continue
+        n = text[i + 1]
+        simple = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
+        if n in simple:
+            out.append(simple[n])
+            i += 2
+        elif n == "x" and re.match(r"[0-9a-fA-F]{2}", text[i + 2:i + 4]):
+            out.append(chr(int(text[i + 2:i + 4], 16)))
+            i += 4
+        elif re.match(r"[0-9a-fA-F]{4}", text[i + 1:i + 5]):
+            out.append(chr(int(text[i + 1:i + 5], 16)))
+            i += 5
+        else:
+            out.append(c)
+            i += 1
+    return "".join(out)
+
+
+def quoted_strings(text):
+    """The debugstr texts of a trace line, in order (L"..." and "..." forms)."""
+    return [unescape_debugstr(m.group(1)) for m in re.finditer(r'L?"((?:[^"\\]|\\.)*)"', text)]
+
+
+class Trace:
+    def __init__(self, cls, channel, function, text):
+        self.cls, self.channel, self.function, self.text = cls, channel, function, text
+
+    @property
+    def strings(self):
+        return quoted_strings(self.text)
+
+    def __repr__(self):
+        return f"{self.cls}:{self.channel}:{self.function} {self.text}"
+
+
+class Result:
+    """One run: exit code, the program's own stdout and stderr, and wine's debug lines."""
+
+    def __init__(self, argv, code, stdout, stderr, record_path):
+        self.argv, self.code, self.stdout = argv, code, stdout
+        lines, self.traces = [], []
+        for line in stderr.split("\n"):
+            m = TRACE_LINE.match(line)
+            if m:
+                function = m.group(3).rstrip(":")
+                self.traces.append(Trace(m.group(1), m.group(2), function, m.group(4)))
+            else:
+                lines.append(line)
+        self.stderr = "\n".join(lines)
+        self.record = Record(record_path)
+
+    def calls(self, function):
+        return [t for t in self.traces if t.function == function]
+
+    def events(self):
+        """Event-log reports, as (type, text): type "information" or "error"."""
+        kinds = {"trace": "information", "err": "error", "warn": "warning"}
+        return [(kinds.get(t.cls, t.cls), (t.strings or [""])[0])
+                for t in self.traces if t.channel == "eventlog" and t.function == "ReportEventW"]
+
+    def expect_exit(self, code):
+        expect_eq(self.code, code, "exit code")
+
+    def expect_lines(self, stream, lines):
+        text = self.stdout if stream == "stdout" else self.stderr
+        expect_eq(text.split("\n")[:-1] if text.endswith("\n") else ([text] if text else []), lines, stream)
+
+    def describe(self):
+        return (f"$ {' '.join(self.argv)}\nexit code {self.code}\n--- stdout\n{self.stdout}--- stderr\n{self.stderr}"
+                f"\n--- {len(self.traces)} trace lines\n")
+
+
+class Record:
+    """The record file of testjvm.dll: one event a line, tab-separated escaped fields."""
+
+    def __init__(self, path):
+        self.path = path
+        self.lines = []
+        if path and Path(path).exists():
+            for raw in Path(path).read_bytes().split(b"\n"):
+                if raw:
+                    fields = raw.decode("utf-8", errors="surrogateescape").split("\t")
+                    self.lines.append([unescape_debugstr(f) for f in fields])
+
+    @property
+    def exists(self):
+        return bool(self.path) and Path(self.path).exists()
+
+    def all(self, event):
+        return [line[1:] for line in self.lines if line[0] == event]
+
+    def one(self, event):
+        found = self.all(event)
+        expect(len(found) == 1, f"record: expected one {event!r} event, got {found!r}\n{self.text()}")
+        return found[0]
+
+    def events(self):
+        return [line[0] for line in self.lines]
+
+    def text(self):
+        return "\n".join("\t".join(line) for line in self.lines)
+
+
+# ---------------------------------------------------------------------------
+# One test case
+
+class Case:
+    """What a scenario works with: one Windows executable's build tree, a scratch directory
+    and the wine prefix. Everything a case changes outside its scratch directory (registry
+    keys, drive mappings, files in drive C:) is undone when it ends."""
+
+    def __init__(self, arch, wine):
+        self.arch = arch
+        self.bits = 32 if arch == "win32" else 64
+        self.wine = wine
+        trees = {"win32": setting("VARNLET_WIN32_TREE"), "win64": setting("VARNLET_WIN64_TREE")}
+        self.tree = Path(trees[arch])
+        self.other_tree = Path(trees["win64" if arch == "win32" else "win32"])
+        self.source = Path(setting("VARNLET_SOURCE_DIR"))
+        self.work = Path(setting("VARNLET_WINE_WORK"))
+        self.runs = []
+        self._undo = []
+
+    # -- artifacts ---------------------------------------------------------
+    def artifact(self, name, other_arch=False):
+        """A built file of this executable's tree: "launcher" (varnlet.exe / varnlet64.exe),
+        "variant-a", "testjvm.dll", "testjvm_noinit.dll", "jnidriver.exe"."""
+        tree = self.other_tree if other_arch else self.tree
+        bits = (64 if self.bits == 32 else 32) if other_arch else self.bits
+        if name == "launcher":
+            path = tree / ("varnlet.exe" if bits == 32 else "varnlet64.exe")
+        elif name.startswith("variant-"):
+            path = tree / "tests/wine/testjvm" / f"varnlet-{name}.exe"
+        else:
+            path = tree / "tests/wine/testjvm" / name
+        if not path.exists():
+            raise Failure(f"{path} is missing: build the {'win32' if bits == 32 else 'win64'} preset first")
+        return path
+
+    def install(self, name, directory=None, as_name=None, other_arch=False):
+        """Copies a built file into the scratch directory (or a directory below it)."""
+        source = self.artifact(name, other_arch)
+        target_dir = Path(directory) if directory else self.work
+        target_dir.mkdir(parents=True, exist_ok=True)
+        target = target_dir / (as_name or source.name)
+        shutil.copyfile(source, target)
+        return target
+
+    def directory(self, *parts):
+        path = self.work.joinpath(*parts)
+        path.mkdir(parents=True, exist_ok=True)
+        return path
+
+    def write(self, path, text, encoding="latin-1"):
+        path = Path(path)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(text.replace("\n", "\r\n").encode(encoding))
+        return path
+
+    # -- paths -------------------------------------------------------------
+    @staticmethod
+    def dos_path(path):
+        """The Windows name of a Linux path: drive Z: maps the Linux root."""
+        return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+    @property
+    def drive_c(self):
+        return self.wine.prefix / "drive_c"
+
+    def map_drive(self, letter, directory):
+        """Maps drive letter (e.g. "m") to a directory for the rest of the case."""
+        link = self.wine.prefix / "dosdevices" / f"{letter.lower()}:"
+        if link.is_symlink() or link.exists():
+            link.unlink()
+        link.symlink_to(Path(directory).resolve())
+        self._undo.append(lambda: link.unlink() if link.is_symlink() else None)
+        return f"{letter.upper()}:\\"
+
+    def file_in_drive_c(self, name, text):
+        path = self.write(self.drive_c / name, text)
+        self._undo.append(lambda: path.unlink() if path.exists() else None)
+        return path
+
+    # -- registry ----------------------------------------------------------
+    def reg_view(self):
+        """A 32-bit process sees the 32-bit registry view."""
+        return f"/reg:{self.bits}"
+
+    def reg_add(self, key, value=None, data=None, kind="REG_SZ"):
+        args = ["reg", "add", key, "/f", self.reg_view()]
+        if value is not None:
+            args += ["/v", value, "/t", kind, "/d", data if data is not None else ""]
+        code, out, err = self.wine.tool(args)
+        expect(code == 0, f"reg add {key} failed ({code}): {out}{err}")
+        self._undo.append(lambda: self.reg_delete(key))
+
+    def reg_delete(self, key):
+        self.wine.tool(["reg", "delete", key, "/f", self.reg_view()])
+
+    def reg_query(self, key, value):
+        code, out, _ = self.wine.tool(["reg", "query", key, "/v", value, self.reg_view()])
+        if code != 0:
+            return None
+        for line in out.split("\n"):
+            parts = line.split(None, 2)
+            if len(parts) >= 2 and parts[0] == value:
+                return parts[2] if len(parts) == 3 else ""
+        return None
+
+    # -- running -----------------------------------------------------------
+    def run(self, exe, args=(), cwd=None, env=None, trace=None, timeout=60, record=None, program=None):
+        """Runs a Windows executable.
+
+        exe: the Linux path of the executable (the scratch copy), or with `program` a
+        Windows path to start instead (e.g. on a mapped drive). cwd: the Linux directory to
+        start in (the scratch directory by default). trace: wine debug channels to turn on,
+        e.g. "+eventlog" or "+profile". record: a path for testjvm.dll's record file
+        (TESTJVM_RECORD); the result's .record reads it after the run."""
+        exe = Path(exe)
+        debug = "-all" if not trace else "-all," + ",".join(
+            c if c[0] in "+-" or ":" in c else "+" + c for c in trace.split(","))
+        extra = dict(env or {})
+        record_path = None
+        if record:
+            record_path = Path(record)
+            if record_path.exists():
+                record_path.unlink()
+            extra["TESTJVM_RECORD"] = self.dos_path(record_path)
+        argv = [self.wine.loader(self.bits), program or str(exe)] + list(args)
+        started = time.monotonic()
+        try:
+            result = subprocess.run(argv, cwd=str(cwd or self.work), env=self.wine.env(debug, extra),
+                                    capture_output=True, timeout=timeout)
+        except subprocess.TimeoutExpired as expired:
+            raise Failure(f"{' '.join(argv)} did not end within {timeout} s; stdout {expired.stdout!r}, "
+                          f"stderr {expired.stderr!r}")
+        run = Result(argv, result.returncode, decode(result.stdout), decode(result.stderr), record_path)
+        run.seconds = time.monotonic() - started
+        self.runs.append(run)
+        return run
+
+    def close(self):
+        for undo in reversed(self._undo):
+            try:
+                undo()
+            except Exception as error:  # an undo step must not hide the test's own result
+                print(f"cleanup step failed: {error}")
+        self._undo.clear()
+
+
+# ---------------------------------------------------------------------------
+# Fixtures and the command line
+
+def setup():
+    wine = Wine()
+    ready = wine.prefix / ".varnlet-ready"
+    env = wine.env()
+    if not ready.exists():
+        started = time.monotonic()
+        if wine.prefix.exists():
+            shutil.rmtree(wine.prefix)
+        wine.prefix.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run([wine.wineserver, "-k"], env=env, capture_output=True)
+        boot = subprocess.run([wine.wine64, "wineboot", "-i"], env=env, capture_output=True, timeout=300)
+        print(f"wineboot -i: {time.monotonic() - started:.1f} s")
+        if boot.returncode != 0:
+            print(decode(boot.stderr))
+            print(f"wineboot -i failed with {boot.returncode}")
+            return 1
+        # No crash debugger: a crashing program ends with its exception code instead of
+        # waiting for a debugger that has no one to talk to.
+        for view in ("/reg:64", "/reg:32"):
+            wine.tool(["reg", "delete", r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug",
+                       "/v", "Debugger", "/f", view])
+        print(f"crash debugger off: {time.monotonic() - started:.1f} s")
+        subprocess.run([wine.wineserver, "-w"], env=env, timeout=120, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        ready.write_text("prefix created by tests/wine/winerun.py setup\n")
+        print(f"created wine prefix {wine.prefix} in {time.monotonic() - started:.1f} s")
+    else:
+        print(f"using wine prefix {wine.prefix}")
+    # A persistent server keeps every later run to a fraction of a second.
+    subprocess.run([wine.wineserver, "-k"], env=env, capture_output=True)
+    # Its own standard streams: the server outlives this process and must not hold ctest's pipes.
+    subprocess.run([wine.wineserver, "-p"], env=env, check=True, timeout=60, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # A program that stays until cleanup keeps wine's own system processes (services,
+    # explorer, device drivers) running: they are not restarted for every run, and they do
+    # not inherit a run's debug channels, so a run's traces are its own.
+    subprocess.Popen([wine.wine64, "timeout", "/t", "86400", "/nobreak"], env=env, start_new_session=True,
+                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    problem = wine.wine32_problem()
+    print("32-bit programs: " + (f"skipped, {problem}" if problem else f"run with {wine.wine32}"))
+    return 0
+
+
+def cleanup():
+    wine = Wine()
+    subprocess.run([wine.wineserver, "-k"], env=wine.env(), capture_output=True, timeout=60)
+    return 0
+
+
+def run_scenario(module, name, arch):
+    sys.path.insert(0, str(Path(__file__).parent))
+    scenarios = importlib.import_module(f"scenarios_{module}")
+    function = getattr(scenarios, f"scenario_{name}")
+    work = Path(setting("VARNLET_WINE_WORK"))
+    if work.exists():
+        shutil.rmtree(work)
+    work.mkdir(parents=True)
+    case = Case(arch, Wine())
+    code = 0
+    try:
+        function(case)
+        print(f"{module}.{name} on {arch}: passed ({len(case.runs)} runs)")
+    except Skip as skip:
+        print(f"SKIPPED: {skip}")
+        code = SKIP_CODE
+    except Failure as failure:
+        for run in case.runs:
+            print(run.describe())
+            if run.record.exists:
+                print(f"--- record {run.record.path}\n{run.record.text()}\n")
+        print(f"FAILED: {failure}")
+        code = 1
+    finally:
+        case.close()
+    return code
+
+
+def main(argv):
+    if len(argv) >= 2 and argv[1] == "setup":
+        return setup()
+    if len(argv) >= 2 and argv[1] == "cleanup":
+        return cleanup()
+    if len(argv) == 5 and argv[1] == "scenario":
+        return run_scenario(argv[2], argv[3], argv[4])
+    print(__doc__)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
