@@ -1,0 +1,105 @@
+"""Wine scenarios of loading and creating the JVM with testjvm.dll, and of the double itself.
+
+Variant A names "testjvm.dll" as its JVM; putting another file under that name beside it
+gives the failure cases: the double without JNI_GetDefaultJavaVMInitArgs, the other
+architecture's double, a file that is no DLL at all.
+"""
+from scenarios_spine import application_run, install_variant, jvm_options, main_arguments
+from winerun import expect, expect_eq
+
+
+def scenario_created_jvm_receives_options(case):
+    """The JVM gets JNI_VERSION_1_2, one option a token with the class path option without
+    its quotes, ignoreUnrecognized true; main runs on the creating thread and the JVM is
+    destroyed and the library freed afterwards."""
+    app = case.directory("app")
+    exe = install_variant(case, "a", app)
+    case.write(app / "variant.ini", '[Application Configuration]\nJvmOptions=-Da=1 "-Db=two words" -Xunknown\n')
+    run = case.run(exe, ["first", "second arg"], cwd=app, record=app / "testjvm.record")
+    record = application_run(run)
+    expect_eq(record.one("create"), ["0x00010002", "4", "options", "1"], "JavaVMInitArgs")
+    expect_eq(jvm_options(record), ["-Da=1", "-Db=two words", "-Xunknown", "-Djava.class.path=variant.jar"],
+              "JVM options")
+    expect_eq(main_arguments(record), ["first", "second arg"], "main's arguments")
+    expect_eq(record.one("main")[0], "main", "thread of main")
+    events = record.events()
+    expect(events.index("main-end") < events.index("detach") < events.index("destroy") < events.index("unload"),
+           f"shutdown order: {events}")
+    run.expect_exit(0)
+
+
+def library_failure(case, replacement):
+    app = case.directory("app")
+    exe = install_variant(case, "a", app)
+    replacement(app / "testjvm.dll")
+    run = case.run(exe, cwd=app, record=app / "testjvm.record")
+    run.expect_exit(255)
+    run.expect_lines("stdout", [])
+    expect(not run.record.lines or run.record.all("create") == [], "JNI_CreateJavaVM was called")
+    return run, app
+
+
+def scenario_library_without_default_init_args(case):
+    """A library lacking JNI_GetDefaultJavaVMInitArgs: 1504 with the chosen library path."""
+    run, app = library_failure(case, lambda target: case.install("testjvm_noinit.dll", target.parent,
+                                                                  as_name=target.name))
+    expect_eq(run.stderr.split("\n")[-2:], ["Unable to locate JNI interfaces in testjvm.dll", ""], "stderr")
+
+
+def scenario_library_not_loadable(case):
+    """The other architecture's double and a file that is no DLL: the system's text, an
+    empty line, then 1488 with the chosen library path."""
+    for what in ("other architecture", "not a DLL"):
+        def replace(target):
+            if what == "not a DLL":
+                target.write_bytes(b"MZ this is no library\n")
+            else:
+                case.install("testjvm.dll", target.parent, other_arch=True)
+        run, _ = library_failure(case, replace)
+        lines = run.stderr.split("\n")
+        expect(len(lines) >= 4 and lines[0].strip() != "" and lines[-3:] == ["", "Unable to load JVM: testjvm.dll", ""],
+               f"{what}: stderr {run.stderr!r}")
+
+
+def scenario_create_failure(case):
+    """JNI_CreateJavaVM returning non-zero: 1520 with the chosen library path, exit 255."""
+    app = case.directory("app")
+    exe = install_variant(case, "a", app)
+    run = case.run(exe, cwd=app, env={"TESTJVM_CREATE": "-6"}, record=app / "testjvm.record")
+    run.expect_exit(255)
+    run.expect_lines("stderr", ["Unable to create JVM instance using testjvm.dll"])
+    expect_eq(run.record.one("create-failed"), ["-6"], "scripted create result")
+
+
+def scenario_double_attach_and_stop(case):
+    """The double itself, driven by jnidriver.exe: a main that waits is released by a second
+    main on an attached thread, whose name arrives with a JNI version; System.exit ends the
+    process with its status; a library without the second export is told apart."""
+    app = case.directory("app")
+    case.install("testjvm.dll", app)
+    case.install("testjvm_noinit.dll", app)
+    driver = case.install("jnidriver.exe", app)
+    run = case.run(driver, ["testjvm.dll", "-Dx=1", "--", "a"], cwd=app, record=app / "r.txt",
+                   env={"TESTJVM_MAIN": "wait=20000", "DRIVER_STOPPER": "main"})
+    run.expect_exit(0)
+    record = run.record
+    expect_eq(record.one("attach"), ["0x00010002", "Varnlet stopper thread", "<null>", "Varnlet stopper thread"],
+              "attach request")
+    expect_eq([call[:1] + call[3:] for call in record.all("main")], [["main", "1", "a"],
+                                                                      ["Varnlet stopper thread", "1", "stop"]],
+              "main calls")
+    expect_eq(record.one("main-stopped"), ["main"], "waiting main released")
+
+    run = case.run(driver, ["testjvm.dll"], cwd=app, record=app / "r.txt",
+                   env={"TESTJVM_MAIN": "wait=20000", "DRIVER_STOPPER": "exit"})
+    run.expect_exit(0)
+    expect_eq(run.record.one("exit"), ["0", "Varnlet stopper thread"], "System.exit")
+    expect(not run.record.all("main-end"), "main ended although the process exited")
+
+    run = case.run(driver, ["testjvm.dll"], cwd=app, record=app / "r.txt", env={"TESTJVM_MAIN": "print,throw"})
+    run.expect_exit(1)
+    expect('Exception in thread "main" java.lang.IllegalStateException' in run.stderr, f"stderr {run.stderr!r}")
+    run.expect_lines("stdout", ["testjvm main: out"])
+
+    run = case.run(driver, ["testjvm_noinit.dll"], cwd=app)
+    run.expect_lines("stderr", ["driver: JNI exports missing"])
