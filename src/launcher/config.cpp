@@ -138,7 +138,9 @@ static void applyIniOverride() {
     uint32_t n = Platform.getCurrentDirectory(dir, sizeof dir);
     if (n == 0 || n >= sizeof dir) return;
     // Joined without a fixed bound, so a long directory never cuts the name into another file's.
-    std::string iniPath = std::string(dir) + Platform.pathStyle.dirSeparator + Config.OptionsFile;
+    std::string iniPath = dir;
+    if (iniPath.empty() || iniPath.back() != Platform.pathStyle.dirSeparator) iniPath += Platform.pathStyle.dirSeparator;
+    iniPath += Config.OptionsFile;
     static const char* const kSection = "Application Configuration";
     struct Override {
         const char* key;

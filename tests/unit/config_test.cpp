@@ -182,6 +182,13 @@ TEST_F(IniTest, AbsoluteOptionsFileIsJoinedToTheDirectory) {
     EXPECT_STREQ(Config.JvmOptions, "-Xmx64m");
 }
 
+TEST_F(IniTest, RootDirectoryGetsOneSeparator) {
+    w.currentDirectory = "M:\\";
+    loadConfiguration();
+    ASSERT_FALSE(w.profileCalls.empty());
+    EXPECT_EQ(w.profileCalls[0].file, "M:\\app.ini");
+}
+
 TEST_F(IniTest, LongDirectoryIsNotCut) {
     std::string dir = "C:\\" + std::string(250, 'd');
     w.currentDirectory = dir;
