@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh demo
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target varnlet_launcher varnlet-pack demo_jar
+cmake --build --preset linux --target varnlet_launcher varnlet_pack demo_jar
 out=build/linux/demo
 mkdir -p "$out"
 cp build/linux/examples/vantoHelix.jar "$out/"

@@ -38,9 +38,9 @@ bool readNode(const Bytes& d, size_t at, size_t limit, NodeView* node) {
         if (c == 0) break;
         node->key.push_back(c);
     }
-    node->value = std::min(alignUp(pos, 4), node->end);
+    node->value = std::min<size_t>(static_cast<size_t>(alignUp(pos, 4)), node->end);
     size_t valueBytes = node->type == 1 ? 2 * node->valueLength : node->valueLength;
-    node->children = std::min<size_t>(alignUp(node->value + std::min(valueBytes, node->end - node->value), 4), node->end);
+    node->children = std::min<size_t>(static_cast<size_t>(alignUp(node->value + std::min(valueBytes, node->end - node->value), 4)), node->end);
     return true;
 }
 
