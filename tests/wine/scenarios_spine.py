@@ -2,10 +2,10 @@
 INI override, the move into the executable's directory, wildcard arguments, the service
 switches and exit codes.
 
-The launchers used: "launcher" is the body with its default entries; "variant-a" and
-"variant-b" are bodies whose string tables carry tests/wine/testjvm/variant_*.entries.
-Both variants name testjvm.dll (copied beside them) as their JVM, whose record shows what
-the JVM and main received.
+The launchers used: "launcher" is the body with its default entries; applications A and B
+are launchers made from the body with varnlet-pack and the entries of APPLICATIONS. Both
+name testjvm.dll (copied beside them) as their JVM, whose record shows what the JVM and
+main received.
 """
 import re
 from pathlib import Path
@@ -15,6 +15,19 @@ from winerun import expect, expect_eq
 SOURCE = Path(__file__).resolve().parents[2]
 NO_RUNTIME = "Unable to locate suitable Java Runtime Environment on this machine."
 SECTION = "Application Configuration"
+
+# The test applications' entries, as varnlet-pack takes them. A: a relative options file
+# beside the executable, non-default texts. B: a service name with a non-default uninstall
+# switch, and an absolute options file (which overrides nothing).
+APPLICATIONS = {
+    "a": {"JvmPath": "testjvm.dll", "ClassPath": "variant.jar", "JvmOptions": "-Dvariant.embedded=a",
+          "AppOptions": "embedded-a", "OptionsFile": "variant.ini", "MainClass": "org.varnlet.wine.VariantMain",
+          "MsgNoRuntime": "Variant A found no Java runtime."},
+    "b": {"JvmPath": "testjvm.dll", "ClassPath": "variant.jar", "JvmOptions": "-Dvariant.embedded=b",
+          "AppOptions": "embedded-b", "OptionsFile": "C:\\varnlet-wine-absolute.ini",
+          "ServiceName": "VarnletWineTest", "UninstallSwitch": "-remove",
+          "MsgNoRuntime": "Variant B found no Java runtime."},
+}
 
 
 def default_entries():
@@ -29,12 +42,7 @@ def default_entries():
 
 
 def variant_entries(letter):
-    texts = {}
-    for line in (SOURCE / f"tests/wine/testjvm/variant_{letter}.entries").read_text().splitlines():
-        if "=" in line and not line.startswith("#"):
-            name, text = line.split("=", 1)
-            texts[name] = text
-    return texts
+    return dict(APPLICATIONS[letter])
 
 
 def scramble(name):
@@ -42,11 +50,14 @@ def scramble(name):
     return "".join(f"{b ^ key[i % 17]:02X}" for i, b in enumerate(name.encode()))
 
 
-def install_variant(case, letter, directory):
-    """A variant launcher with testjvm.dll and its (empty) class path archive beside it."""
+def install_variant(case, letter, directory, **changes):
+    """Test application A or B (with `changes` to its entries; a value None drops the
+    entry), packed into `directory` with testjvm.dll and its (empty) class path archive
+    beside it."""
     case.install("testjvm.dll", directory)
     case.write(Path(directory) / "variant.jar", "")
-    return case.install(f"variant-{letter}", directory)
+    config = {key: value for key, value in {**APPLICATIONS[letter], **changes}.items() if value is not None}
+    return case.pack(config, directory, name=f"variant-{letter}")
 
 
 def application_run(run):

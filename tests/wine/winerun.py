@@ -8,9 +8,9 @@ CTest calls it in three ways (tests/wine/CMakeLists.txt sets the environment):
 
 A scenario is a function `scenario_<name>(case)` in a file tests/wine/scenarios_<module>.py;
 CMake registers every such function as two tests, one per Windows executable. `case`
-(class Case below) copies executables into a scratch directory, runs them, and writes
-registry keys, drive mappings and files. Failures raise Failure; Skip ends the test as
-skipped (exit code 77).
+(class Case below) makes launchers with varnlet-pack (Case.pack), copies the test
+artifacts into a scratch directory, runs them, and writes registry keys, drive mappings
+and files. Failures raise Failure; Skip ends the test as skipped (exit code 77).
 """
 import importlib
 import os
@@ -110,6 +110,32 @@ class Wine:
 
 def decode(data):
     return data.decode("utf-8", errors="surrogateescape").replace("\r\n", "\n")
+
+
+def toml_string(text):
+    escapes = {"\\": "\\\\", '"': '\\"', "\n": "\\n", "\r": "\\r", "\t": "\\t"}
+    return '"' + "".join(escapes.get(c, c if c >= " " and c != "\x7f" else f"\\u{ord(c):04X}")
+                         for c in text) + '"'
+
+
+def toml_value(value):
+    if isinstance(value, bool):
+        return "true" if value else "false"
+    if isinstance(value, int):
+        return str(value)
+    if isinstance(value, (list, tuple)):
+        return "[" + ", ".join(toml_value(v) for v in value) + "]"
+    return toml_string(str(value))
+
+
+def toml_text(config):
+    """A varnlet-pack configuration: plain keys first, then one table per nested dict."""
+    lines = [f"{key} = {toml_value(value)}" for key, value in config.items() if not isinstance(value, dict)]
+    for table, values in config.items():
+        if isinstance(values, dict):
+            lines.append(f"\n[{table}]")
+            lines += [f"{toml_string(str(key))} = {toml_value(value)}" for key, value in values.items()]
+    return "\n".join(lines) + "\n"
 
 
 # A wine debug line: "0024:trace:eventlog:ReportEventW L\"text\"" (thread id, class, channel).
@@ -246,22 +272,41 @@ class Case:
         self.work = Path(setting("VARNLET_WINE_WORK"))
         self.runs = []
         self._undo = []
+        self._reg_owned = []
 
     # -- artifacts ---------------------------------------------------------
     def artifact(self, name, other_arch=False):
         """A built file of this executable's tree: "launcher" (varnlet.exe / varnlet64.exe),
-        "variant-a", "testjvm.dll", "testjvm_noinit.dll", "jnidriver.exe"."""
+        "testjvm.dll", "testjvm_noinit.dll", "jnidriver.exe"."""
         tree = self.other_tree if other_arch else self.tree
         bits = (64 if self.bits == 32 else 32) if other_arch else self.bits
         if name == "launcher":
             path = tree / ("varnlet.exe" if bits == 32 else "varnlet64.exe")
-        elif name.startswith("variant-"):
-            path = tree / "tests/wine/testjvm" / f"varnlet-{name}.exe"
         else:
             path = tree / "tests/wine/testjvm" / name
         if not path.exists():
             raise Failure(f"{path} is missing: build the {'win32' if bits == 32 else 'win64'} preset first")
         return path
+
+    def pack(self, config, directory=None, name="app"):
+        """Makes an application's launcher from this case's body with varnlet-pack, as a
+        user does: `config` is a dict of entries (plus [messages] / [version] tables as
+        nested dicts) or the text of a TOML file. Writes DIRECTORY/NAME.exe (the scratch
+        directory by default) and returns its path."""
+        target_dir = Path(directory) if directory else self.work
+        target_dir.mkdir(parents=True, exist_ok=True)
+        text = config if isinstance(config, str) else toml_text(config)
+        # The configuration lives outside the application's directory, which some scenarios list.
+        config_file = self.directory("pack") / f"{name}.toml"
+        config_file.write_bytes(text.encode("utf-8"))
+        output = target_dir / f"{name}.exe"
+        argv = [setting("VARNLET_PACK"), "build", str(config_file), "--target", self.arch,
+                "--stub", str(self.artifact("launcher")), "-o", str(output)]
+        result = subprocess.run(argv, capture_output=True, timeout=60)
+        if result.returncode != 0 or not output.exists():
+            raise Failure(f"{' '.join(argv)} failed ({result.returncode}):\n{decode(result.stdout)}"
+                          f"{decode(result.stderr)}\n--- {config_file}\n{text}")
+        return output
 
     def install(self, name, directory=None, as_name=None, other_arch=False):
         """Copies a built file into the scratch directory (or a directory below it)."""
@@ -307,21 +352,49 @@ class Case:
         self._undo.append(lambda: path.unlink() if path.exists() else None)
         return path
 
+    def copy_to_drive_c(self, source, windows_path):
+        """Copies a file to a path on drive C: ("C:\\Program Files\\..."); the directories
+        it had to create go again when the case ends."""
+        expect(windows_path[:3].upper() == "C:\\", f"{windows_path} is not on drive C:")
+        target = self.drive_c.joinpath(*windows_path[3:].split("\\"))
+        top = target
+        while not top.parent.exists():
+            top = top.parent
+        if top != target and not top.exists():
+            self._undo.append(lambda: shutil.rmtree(top, ignore_errors=True))
+        elif not target.exists():
+            self._undo.append(lambda: target.unlink() if target.exists() else None)
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(source, target)
+        return target
+
     # -- registry ----------------------------------------------------------
     def reg_view(self):
         """A 32-bit process sees the 32-bit registry view."""
         return f"/reg:{self.bits}"
 
-    def reg_add(self, key, value=None, data=None, kind="REG_SZ"):
-        args = ["reg", "add", key, "/f", self.reg_view()]
+    def reg_own(self, key, view=None):
+        """Makes `key` the case's own: whatever a crashed earlier run left there goes now,
+        and the whole key goes again when the case ends (so keys added below it need no
+        undo step of their own)."""
+        view = view or self.reg_view()
+        self.reg_delete(key, view)
+        self._reg_owned.append((key.lower(), view))
+        self._undo.append(lambda: self.reg_delete(key, view))
+
+    def reg_add(self, key, value=None, data=None, kind="REG_SZ", view=None):
+        view = view or self.reg_view()
+        args = ["reg", "add", key, "/f", view]
         if value is not None:
             args += ["/v", value, "/t", kind, "/d", data if data is not None else ""]
         code, out, err = self.wine.tool(args)
         expect(code == 0, f"reg add {key} failed ({code}): {out}{err}")
-        self._undo.append(lambda: self.reg_delete(key))
+        lowered = key.lower()
+        if not any(v == view and (lowered == k or lowered.startswith(k + "\\")) for k, v in self._reg_owned):
+            self._undo.append(lambda: self.reg_delete(key, view))
 
-    def reg_delete(self, key):
-        self.wine.tool(["reg", "delete", key, "/f", self.reg_view()])
+    def reg_delete(self, key, view=None):
+        self.wine.tool(["reg", "delete", key, "/f", view or self.reg_view()])
 
     def reg_query(self, key, value):
         code, out, _ = self.wine.tool(["reg", "query", key, "/v", value, self.reg_view()])

@@ -127,6 +127,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
         options.push_back(option ? option : "<null>");
     }
     setScriptOptions(options);
+    record({"library", modulePath()});
     record({"create", hex32(static_cast<unsigned>(initArgs->version)), std::to_string(initArgs->nOptions),
             initArgs->options ? "options" : "<null>", std::to_string(initArgs->ignoreUnrecognized)});
     for (jint i = 0; initArgs->options && i < initArgs->nOptions; ++i)

@@ -26,15 +26,19 @@ static std::string escapeField(const std::string& field) {
     return out;
 }
 
+std::string modulePath() {
+    char module[MAX_PATH];
+    DWORD n = GetModuleFileNameA(selfModule, module, sizeof module);
+    return n == 0 || n >= sizeof module ? std::string() : std::string(module, n);
+}
+
 // The record goes where TESTJVM_RECORD or -Dtestjvm.record= says, else beside the DLL,
 // so a service run (whose environment the test does not control) still has one.
 static std::string recordPath() {
     std::string path = script("record");
     if (!path.empty()) return path;
-    char module[MAX_PATH];
-    DWORD n = GetModuleFileNameA(selfModule, module, sizeof module);
-    if (n == 0 || n >= sizeof module) return "testjvm.record";
-    std::string dir(module, n);
+    std::string dir = modulePath();
+    if (dir.empty()) return "testjvm.record";
     size_t slash = dir.find_last_of("\\/");
     return (slash == std::string::npos ? std::string() : dir.substr(0, slash + 1)) + "testjvm.record";
 }

@@ -45,6 +45,8 @@ void throwNew(JNIEnv* env, const std::string& className, const std::string& mess
 // return and backslash inside a field are escaped as \t \n \r \\.
 void record(const std::vector<std::string>& fields);
 std::string hex32(unsigned value);
+// The full path this DLL was loaded from: which of several copies a launcher chose.
+std::string modulePath();
 
 // Scripted behaviour: environment variable TESTJVM_<KEY> first, then a JVM option
 // "-Dtestjvm.<key>=<value>"; empty when neither is set.
