@@ -116,7 +116,13 @@ bool createJvm(bool withConsole) {
     JavaVM* jvm = nullptr;
     void* env = nullptr;
     CreateJavaVMFunction create = reinterpret_cast<CreateJavaVMFunction>(State.CreateJavaVMProc);
-    if (create(&jvm, &env, &arguments) != JNI_OK) {
+    jint created = create(&jvm, &env, &arguments);
+    // The JVM keeps copies of its options. A class path of thousands of archives makes
+    // these copies large, and the JVM's own peak comes later.
+    for (int i = 0; i < count; ++i) free(tokens[i]);
+    free(tokens);
+    free(options);
+    if (created != JNI_OK) {
         reportError(message(MsgCreateJvm), Config.JvmPath);
         return false;
     }
