@@ -1,8 +1,9 @@
 """Wine scenarios of loading and creating the JVM with testjvm.dll, and of the double itself.
 
-Variant A names "testjvm.dll" as its JVM; putting another file under that name beside it
-gives the failure cases: the double without JNI_GetDefaultJavaVMInitArgs, the other
-architecture's double, a file that is no DLL at all.
+The failure cases use application A with a JvmPath list whose first entry is missing and
+whose second, CHOSEN, is a copy of testjvm.dll or another file under that name: the double
+without JNI_GetDefaultJavaVMInitArgs, the other architecture's double, a file that is no
+DLL at all. Messages 1488, 1504 and 1520 name the chosen library, not the list.
 """
 from scenarios_spine import application_run, install_variant, jvm_options, main_arguments
 from winerun import expect, expect_eq
@@ -28,10 +29,21 @@ def scenario_created_jvm_receives_options(case):
     run.expect_exit(0)
 
 
-def library_failure(case, replacement):
+CHOSEN = "rt\\bin\\server\\jvm.dll"
+JVM_PATH_LIST = ["missing\\bin\\server\\jvm.dll", CHOSEN]
+
+
+def chosen_library(case):
+    """Application A with the JvmPath list, and testjvm.dll as its chosen library."""
     app = case.directory("app")
-    exe = install_variant(case, "a", app)
-    replacement(app / "testjvm.dll")
+    exe = install_variant(case, "a", app, JvmPath=JVM_PATH_LIST)
+    case.install("testjvm.dll", app / "rt/bin/server", as_name="jvm.dll")
+    return exe, app
+
+
+def library_failure(case, replacement):
+    exe, app = chosen_library(case)
+    replacement(app / "rt/bin/server/jvm.dll")
     run = case.run(exe, cwd=app, record=app / "testjvm.record")
     run.expect_exit(255)
     run.expect_lines("stdout", [])
@@ -40,10 +52,11 @@ def library_failure(case, replacement):
 
 
 def scenario_library_without_default_init_args(case):
-    """A library lacking JNI_GetDefaultJavaVMInitArgs: 1504 with the chosen library path."""
+    """A library lacking JNI_GetDefaultJavaVMInitArgs: 1504 with the chosen library path
+    (nothing else on the error stream)."""
     run, app = library_failure(case, lambda target: case.install("testjvm_noinit.dll", target.parent,
                                                                   as_name=target.name))
-    expect_eq(run.stderr.split("\n")[-2:], ["Unable to locate JNI interfaces in testjvm.dll", ""], "stderr")
+    run.expect_lines("stderr", ["Unable to locate JNI interfaces in " + CHOSEN])
 
 
 def scenario_library_not_loadable(case):
@@ -54,20 +67,20 @@ def scenario_library_not_loadable(case):
             if what == "not a DLL":
                 target.write_bytes(b"MZ this is no library\n")
             else:
-                case.install("testjvm.dll", target.parent, other_arch=True)
+                case.install("testjvm.dll", target.parent, as_name=target.name, other_arch=True)
         run, _ = library_failure(case, replace)
         lines = run.stderr.split("\n")
-        expect(len(lines) >= 4 and lines[0].strip() != "" and lines[-3:] == ["", "Unable to load JVM: testjvm.dll", ""],
+        expect(len(lines) >= 4 and lines[0].strip() != "" and lines[-3:] == ["", "Unable to load JVM: " + CHOSEN, ""],
                f"{what}: stderr {run.stderr!r}")
 
 
 def scenario_create_failure(case):
     """JNI_CreateJavaVM returning non-zero: 1520 with the chosen library path, exit 255."""
-    app = case.directory("app")
-    exe = install_variant(case, "a", app)
+    exe, app = chosen_library(case)
     run = case.run(exe, cwd=app, env={"TESTJVM_CREATE": "-6"}, record=app / "testjvm.record")
     run.expect_exit(255)
-    run.expect_lines("stderr", ["Unable to create JVM instance using testjvm.dll"])
+    run.expect_lines("stderr", ["Unable to create JVM instance using " + CHOSEN])
+    expect_eq(run.record.one("library")[0], case.dos_path(app) + "\\" + CHOSEN, "library created from")
     expect_eq(run.record.one("create-failed"), ["-6"], "scripted create result")
 
 

@@ -510,6 +510,9 @@ def run_scenario(module, name, arch):
     case = Case(arch, Wine())
     code = 0
     try:
+        # Every scenario runs its executable: where the loader cannot run, skip before any
+        # set-up (registry keys, files in drive C:) is spent on it.
+        case.wine.loader(case.bits)
         function(case)
         print(f"{module}.{name} on {arch}: passed ({len(case.runs)} runs)")
     except Skip as skip:
