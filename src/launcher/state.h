@@ -1,5 +1,6 @@
 // LauncherState: the one process-wide record of run mode, directories, JVM and service state.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <jni.h>
 
@@ -32,7 +33,7 @@ struct LauncherState {
     ServiceStatusRecord ServiceStatus;
     void* ServiceStatusHandle;
     void* volatile ServiceDoneEvent;
-    volatile bool RunResult;
+    std::atomic<bool> RunResult;  // worker and stopper both write it: the last write wins
 };
 
 extern LauncherState State;
