@@ -1,0 +1,294 @@
+"""Support for the wine service scenarios: a launcher installed as a service of wine's own
+service control manager, that manager's view of it (`sc`, `net`, `reg`), and the event log.
+
+Where the event log goes: wine's ReportEventW writes each report as a debug line of the
+"eventlog" channel (trace for information, err for errors) on the reporting process's
+Unix stderr. A service process is started by wine's services.exe and inherits both its
+WINEDEBUG and its stderr; in the session winerun.py's setup starts, those are "-all" and
+/dev/null, so a service's reports would be lost. The first service scenario of a ctest run
+therefore restarts the prefix's wineserver session with a services.exe whose WINEDEBUG is
+"-all,+eventlog" and whose stderr is appended to a log file beside the prefix (see
+`ServiceLog.ensure`); the later ones find it running and reuse it. Nothing else changes
+for the other scenarios: their own runs still get their own WINEDEBUG and stderr.
+"""
+import functools
+import os
+import re
+import signal
+import subprocess
+import time
+from pathlib import Path
+
+from scenarios_spine import default_entries
+from winerun import TRACE_LINE, Failure, Record, Trace, expect, expect_eq
+
+SERVICE_SWITCH = "-startlauncherinservicemode"
+SERVICES_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services"
+EVENTLOG_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application"
+LOG_CHANNELS = "-all,+eventlog"
+
+STOPPED, START_PENDING, STOP_PENDING, RUNNING = 1, 2, 3, 4
+STOP_WAIT_HINT = 40000
+
+
+def texts():
+    """The launcher's default message formats by id."""
+    if not hasattr(texts, "cache"):
+        texts.cache = default_entries()
+    return texts.cache
+
+
+def service_message(message_id, name):
+    return texts()[message_id].replace("%s", name)
+
+
+# ---------------------------------------------------------------------------
+# Processes of the prefix, found through /proc
+
+def prefix_processes(wine, needle):
+    """Process ids of this prefix's wine processes whose command line holds `needle`
+    (case-insensitive)."""
+    found = []
+    wanted = f"WINEPREFIX={wine.prefix}".encode()
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
+            if needle.lower() not in cmdline.lower():
+                continue
+            if wanted not in (entry / "environ").read_bytes().split(b"\0"):
+                continue
+        except OSError:
+            continue
+        found.append(int(entry.name))
+    return found
+
+
+# ---------------------------------------------------------------------------
+# The event log
+
+class ServiceLog:
+    """The eventlog channel of every process wine's services.exe starts."""
+
+    def __init__(self, wine):
+        self.wine = wine
+        self.path = wine.prefix.parent / "services-eventlog.log"
+
+    def _logging(self):
+        """True when this prefix's services.exe writes to the log with the eventlog channel."""
+        for pid in prefix_processes(self.wine, "services.exe"):
+            try:
+                target = os.readlink(f"/proc/{pid}/fd/2")
+                environ = Path(f"/proc/{pid}/environ").read_bytes().split(b"\0")
+            except OSError:
+                continue
+            if target == str(self.path) and f"WINEDEBUG={LOG_CHANNELS}".encode() in environ:
+                return True
+        return False
+
+    def ensure(self):
+        if self._logging():
+            return
+        started = time.monotonic()
+        env = self.wine.env()
+        quiet = {"stdin": subprocess.DEVNULL, "stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
+        subprocess.run([self.wine.wineserver, "-k"], env=env, timeout=60, **quiet)
+        subprocess.run([self.wine.wineserver, "-w"], env=env, timeout=60, **quiet)
+        subprocess.run([self.wine.wineserver, "-p"], env=env, timeout=60, check=True, **quiet)
+        # Appended to, so lines written by an earlier session land after its own, not in a hole.
+        with open(self.path, "ab") as log:
+            # The first process of the session starts services.exe, which gets its
+            # environment and stderr; it stays until the fixture's cleanup, as setup's does.
+            subprocess.Popen([self.wine.wine64, "timeout", "/t", "86400", "/nobreak"],
+                             env=self.wine.env(LOG_CHANNELS), start_new_session=True,
+                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
+        while not self._logging():
+            if time.monotonic() - started > 60:
+                raise Failure("services.exe did not start with the event-log channel within 60 s")
+            time.sleep(0.2)
+        # The manager answers once its pipe is up.
+        while self.wine.tool(["sc", "query", "eventlog"])[0] != 0:
+            if time.monotonic() - started > 60:
+                raise Failure("wine's service manager did not answer within 60 s")
+            time.sleep(0.2)
+        print(f"services.exe restarted with its event log in {self.path} ({time.monotonic() - started:.1f} s)")
+
+    def mark(self):
+        return self.path.stat().st_size if self.path.exists() else 0
+
+    def events(self, since):
+        """ReportEventW calls logged after `since` (a mark): (type, text) with type
+        "information", "warning" or "error"."""
+        with open(self.path, "rb") as log:
+            log.seek(since)
+            data = log.read().decode("utf-8", errors="surrogateescape")
+        kinds = {"trace": "information", "err": "error", "warn": "warning"}
+        found = []
+        for line in data.replace("\0", "").split("\n"):
+            m = TRACE_LINE.match(line.strip())
+            if not m or m.group(2) != "eventlog" or m.group(3).rstrip(":") != "ReportEventW":
+                continue
+            trace = Trace(m.group(1), m.group(2), "ReportEventW", m.group(4))
+            found.append((kinds.get(trace.cls, trace.cls), (trace.strings or [""])[0]))
+        return found
+
+
+# ---------------------------------------------------------------------------
+# The service
+
+class Service:
+    """The case's test service: its name (one per executable), its launcher copied to a
+    Windows path, and the service manager's view of it."""
+
+    def __init__(self, case):
+        self.case = case
+        self.wine = case.wine
+        self.name = f"VarnletSvc{case.bits}"
+        self.exe_name = f"varnlet-svc{case.bits}.exe"
+        self.log = ServiceLog(case.wine)
+        self.record_path = case.work / "testjvm.record"
+        self.exe = None  # the Linux path of the installed launcher
+        self.windows_exe = None
+
+    @property
+    def key(self):
+        return f"{SERVICES_KEY}\\{self.name}"
+
+    @property
+    def source_key(self):
+        return f"{EVENTLOG_KEY}\\{self.name}"
+
+    # -- launchers -----------------------------------------------------------
+    def launcher(self, entries, directory=None, jvm_script=None):
+        """Packs a launcher with `entries` (ServiceName defaults to this service's name),
+        copies it as DIRECTORY\\varnlet-svcNN.exe (default C:\\varnlet-svcNN) with
+        testjvm.dll and an empty app.jar beside it, and returns its Windows path.
+        jvm_script: testjvm settings ("main": "wait=60000", ...) given as -Dtestjvm options,
+        since a service does not inherit the test's environment; the double's record goes
+        to the scratch directory."""
+        config = {"ServiceName": self.name, "JvmPath": "testjvm.dll", "ClassPath": "app.jar",
+                  "MainClass": "org.varnlet.wine.ServiceMain"}
+        config.update(entries)
+        config = {k: v for k, v in config.items() if v is not None}
+        if jvm_script is not None:
+            options = [f'"-Dtestjvm.record={self.case.dos_path(self.record_path)}"']
+            options += [f'"-Dtestjvm.{key}={value}"' for key, value in jvm_script.items()]
+            config["JvmOptions"] = " ".join(filter(None, [config.get("JvmOptions", "")] + options))
+        packed = self.case.pack(config, self.case.directory("packed"), name=self.exe_name[:-4])
+        directory = directory or f"C:\\varnlet-svc{self.case.bits}"
+        self.windows_exe = f"{directory}\\{self.exe_name}"
+        self.exe = self.case.copy_to_drive_c(packed, self.windows_exe)
+        self.case.copy_to_drive_c(self.case.artifact("testjvm.dll"), f"{directory}\\testjvm.dll")
+        jar = self.case.directory("packed") / "app.jar"
+        jar.write_bytes(b"")
+        self.case.copy_to_drive_c(jar, f"{directory}\\app.jar")
+        return self.windows_exe
+
+    def run(self, args, trace=None, env=None, record=None, timeout=60):
+        """Runs the installed launcher by hand (its Windows path, from drive C:)."""
+        return self.case.run(self.exe, args, cwd=self.exe.parent, trace=trace, env=env, record=record,
+                             timeout=timeout, program=self.windows_exe)
+
+    def record(self):
+        return Record(self.record_path)
+
+    # -- the service manager -------------------------------------------------
+    def tool(self, *args, timeout=60):
+        return self.wine.tool(list(args), timeout=timeout)
+
+    def query(self):
+        """`sc query`: {"state", "wait_hint", "exit_code"} or None when there is no service."""
+        code, out, _ = self.tool("sc", "query", self.name)
+        if code != 0:
+            return None
+        return parse_query(out)
+
+    def wait_for(self, state, seconds):
+        """Polls `sc query` until the service reaches `state`; returns the time waited."""
+        started = time.monotonic()
+        while True:
+            status = self.query()
+            if status and status["state"] == state:
+                return time.monotonic() - started
+            if time.monotonic() - started > seconds:
+                raise Failure(f"{self.name} did not reach state {state} within {seconds} s: {status}")
+            time.sleep(0.2)
+
+    def processes(self):
+        return prefix_processes(self.wine, self.exe_name)
+
+    def wait_for_exit(self, seconds):
+        started = time.monotonic()
+        while self.processes():
+            if time.monotonic() - started > seconds:
+                raise Failure(f"the service process {self.exe_name} still runs after {seconds} s")
+            time.sleep(0.2)
+
+    def values(self, key):
+        """The values of a registry key as {name: (type, data)}, or None without the key."""
+        code, out, _ = self.tool("reg", "query", key)
+        if code != 0:
+            return None
+        return parse_values(out)
+
+    # -- a clean slate ---------------------------------------------------------
+    def clean(self):
+        """No service of this name, no process of its launcher, no event-log source."""
+        status = self.query()
+        if status and status["state"] != STOPPED:
+            self.tool("sc", "stop", self.name)
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline and (self.query() or {}).get("state") not in (None, STOPPED):
+                time.sleep(0.2)
+        # Whatever a failed run left running: these are the test's own launcher processes.
+        for pid in self.processes():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        if status is not None:
+            self.tool("sc", "delete", self.name)
+        self.tool("reg", "delete", self.source_key, "/f")
+        expect(self.query() is None, f"service {self.name} could not be deleted")
+
+
+def parse_query(text):
+    fields = {}
+    for line in text.split("\n"):
+        m = re.match(r"\s*([A-Z_0-9]+)\s*:\s*(\S+)", line)
+        if m:
+            fields[m.group(1)] = m.group(2)
+    expect("STATE" in fields, f"sc query output without a state: {text!r}")
+    return {"state": int(fields["STATE"]), "wait_hint": int(fields.get("WAIT_HINT", "0"), 16),
+            "exit_code": int(fields.get("WIN32_EXIT_CODE", "0"))}
+
+
+def parse_values(text):
+    values = {}
+    for line in text.split("\n"):
+        m = re.match(r"^    (\S.*?)    (REG_[A-Z_]+)(?:    (.*))?$", line)
+        if m:
+            values[m.group(1)] = (m.group(2), m.group(3) or "")
+    return values
+
+
+def service_scenario(function):
+    """A scenario with the test service: the 32-bit case is skipped where its loader cannot
+    run, the event log is made readable, and the service and its event-log source are gone
+    before and after the scenario."""
+    @functools.wraps(function)
+    def scenario(case):
+        case.wine.loader(case.bits)  # raises Skip for an executable this machine cannot run
+        service = Service(case)
+        service.log.ensure()
+        service.clean()
+        try:
+            function(case, service)
+        finally:
+            service.clean()
+    return scenario
+
+
+def expect_events(service, since, expected, what):
+    expect_eq(service.log.events(since), expected, f"event log {what}")
