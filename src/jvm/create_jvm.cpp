@@ -129,6 +129,8 @@ bool createJvm(bool withConsole) {
     State.JniEnv = static_cast<JNIEnv*>(env);
     State.Jvm = jvm;
 
+    // The class path scan's buffers are gone; give their pages back before the application runs.
+    Platform.releaseFreeMemory();
     if (withConsole) attachConsole(State.JniEnv);
     return true;
 }
@@ -142,7 +144,9 @@ void destroyJvm() {
     }
     State.Jvm = nullptr;
     State.JniEnv = nullptr;
-    if (State.JvmLibrary) Platform.freeLibrary(State.JvmLibrary);
+    // In a service run a stopper thread may still be calling into the JVM library; the
+    // process ends right after, so the library stays loaded until then.
+    if (State.JvmLibrary && State.RunMode != RunModeKind::Service) Platform.freeLibrary(State.JvmLibrary);
     State.JvmLibrary = nullptr;
 }
 

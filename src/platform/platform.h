@@ -171,6 +171,10 @@ struct PlatformOps {
     // Text crossing into Java: the process's code page decoded to UTF-16.
     void (*decodeCodePage)(const char* text, std::u16string* out);
 
+    // Hands heap memory freed by start-up work (the class path scan) back to the system, so
+    // it does not stay in the process's footprint while the application runs.
+    void (*releaseFreeMemory)();
+
     PathStyle pathStyle;
 };
 

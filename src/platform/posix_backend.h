@@ -49,3 +49,4 @@ bool posixAllocConsole();
 bool posixSetConsoleCtrlHandler(ConsoleHandlerRoutine handler);
 bool posixReopenStdStreamsOnConsole();
 void posixDecodeCodePage(const char* text, std::u16string* out);
+void posixReleaseFreeMemory();

@@ -16,6 +16,7 @@ static const PlatformOps kPosixOps = {
     posixCreateThread, posixCreateEvent, posixSetEvent, posixWaitForEvent, posixCloseHandle, posixSleepMs,
     posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, "/dev/tty",
     posixDecodeCodePage,
+    posixReleaseFreeMemory,
     PathStyle{'/', ':', false},
 };
 

@@ -49,3 +49,4 @@ bool win32AllocConsole();
 bool win32SetConsoleCtrlHandler(ConsoleHandlerRoutine handler);
 bool win32ReopenStdStreamsOnConsole();
 void win32DecodeCodePage(const char* text, std::u16string* out);
+void win32ReleaseFreeMemory();

@@ -16,6 +16,7 @@ static const PlatformOps kWin32Ops = {
     win32CreateThread, win32CreateEvent, win32SetEvent, win32WaitForEvent, win32CloseHandle, win32SleepMs,
     win32AllocConsole, win32SetConsoleCtrlHandler, win32ReopenStdStreamsOnConsole, "CONOUT$",
     win32DecodeCodePage,
+    win32ReleaseFreeMemory,
     PathStyle{'\\', ';', true},
 };
 

@@ -1,5 +1,6 @@
-// Win32 backend: the process's ANSI code page decoded to UTF-16.
+// Win32 backend: the process's ANSI code page decoded to UTF-16, and the heap's free memory.
 #include <windows.h>
+#include <malloc.h>
 
 #include "platform/win32_backend.h"
 
@@ -13,3 +14,5 @@ void win32DecodeCodePage(const char* text, std::u16string* out) {
     wide.resize(static_cast<size_t>(n - 1));
     out->assign(wide.begin(), wide.end());
 }
+
+void win32ReleaseFreeMemory() { _heapmin(); }

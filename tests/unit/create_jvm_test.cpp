@@ -194,6 +194,15 @@ TEST_F(CreateJvm, DestroyDetachesDestroysAndFreesInThisOrder) {
     EXPECT_EQ(State.JvmLibrary, nullptr);
 }
 
+TEST_F(CreateJvm, ServiceRunKeepsTheLibraryForLateStopperThreads) {
+    load();
+    ASSERT_TRUE(createJvm(true));
+    State.RunMode = RunModeKind::Service;
+    jni_.calls.clear();
+    destroyJvm();
+    EXPECT_EQ(jni_.calls, (std::vector<std::string>{"DetachCurrentThread", "DestroyJavaVM"}));
+}
+
 TEST(ConsoleControlHandler, OnlyLogOffIsHandled) {
     EXPECT_TRUE(consoleControlHandler(5));
     for (uint32_t other : {0u, 1u, 2u, 6u, 7u}) EXPECT_FALSE(consoleControlHandler(other)) << other;
