@@ -11,6 +11,11 @@ struct VersionRow {
     bool passes;
 };
 
+// Readable test names in ctest instead of the row's bytes.
+void PrintTo(const VersionRow& row, std::ostream* out) {
+    *out << row.version << (row.passes ? " passes " : " fails ") << row.minimum;
+}
+
 class VersionCheck : public DiscoveryTest, public ::testing::WithParamInterface<VersionRow> {};
 
 // Runs the check the way the search does: a version key with a library that exists, so
