@@ -199,10 +199,13 @@ class Service:
 
     def query(self):
         """`sc query`: {"state", "wait_hint", "exit_code"} or None when there is no service."""
-        code, out, _ = self.tool("sc", "query", self.name)
-        if code != 0:
-            return None
-        return parse_query(out)
+        # Wine's sc fails now and then while the manager is busy with another request.
+        for attempt in range(3):
+            code, out, _ = self.tool("sc", "query", self.name)
+            if code == 0:
+                return parse_query(out)
+            time.sleep(0.2)
+        return None
 
     def wait_for(self, state, seconds):
         """Polls `sc query` until the service reaches `state`; returns the time waited."""
@@ -236,10 +239,10 @@ class Service:
     def clean(self):
         """No service of this name, no process of its launcher, no event-log source."""
         status = self.query()
-        if status and status["state"] != STOPPED:
+        if status and status["state"] != STOPPED and self.processes():
             self.tool("sc", "stop", self.name)
             deadline = time.monotonic() + 10
-            while time.monotonic() < deadline and (self.query() or {}).get("state") not in (None, STOPPED):
+            while time.monotonic() < deadline and self.processes():
                 time.sleep(0.2)
         # Whatever a failed run left running: these are the test's own launcher processes.
         for pid in self.processes():
