@@ -199,11 +199,14 @@ class Service:
 
     def query(self):
         """`sc query`: {"state", "wait_hint", "exit_code"} or None when there is no service."""
-        # Wine's sc fails now and then while the manager is busy with another request.
+        # Wine's sc fails now and then while the manager is busy with another request; its
+        # failures print nothing, so the service's key tells whether there is a service.
         for attempt in range(3):
             code, out, _ = self.tool("sc", "query", self.name)
             if code == 0:
                 return parse_query(out)
+            if self.tool("reg", "query", self.key)[0] != 0:
+                return None
             time.sleep(0.2)
         return None
 
