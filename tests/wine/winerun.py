@@ -53,14 +53,31 @@ def setting(name):
 # Wine processes
 
 class Wine:
-    """The loaders, the wineserver and the prefix of this build tree."""
+    """The loaders, the wineserver and the prefix of this build tree.
+
+    64-bit programs run with wine64. 32-bit programs run with the 32-bit loader `wine` where
+    this machine executes it; where the kernel cannot execute 32-bit ELF binaries, they run
+    with the same loader under qemu-i386 (user-mode emulation), which needs the 32-bit
+    Windows DLLs in the prefix's syswow64 (setup copies them). Under qemu a 32-bit program
+    cannot start another 32-bit program: wine starts a child by executing the 32-bit loader
+    itself, which this kernel refuses, so runs that need that (a 32-bit service started by
+    services.exe, cmd.exe starting the launcher) are skipped there."""
+
+    # The part of the guest address space qemu reserves up front: the 32-bit loader maps
+    # its shared user data high up, and a smaller reserve keeps the emulator faster.
+    QEMU_RESERVE = "0x81000000"
+    # A run under qemu takes 3 to 20 s where a native one takes a fraction of a second.
+    QEMU_SLOWDOWN = 5
 
     def __init__(self):
         self.prefix = Path(setting("VARNLET_WINEPREFIX"))
         self.wine64 = setting("VARNLET_WINE64")
         self.wine32 = os.environ.get("VARNLET_WINE32", "")
+        self.wine32_loader = os.environ.get("VARNLET_WINE32_LOADER", "")
+        self.qemu_i386 = os.environ.get("VARNLET_QEMU_I386", "")
+        self.wine32_dlls = Path(os.environ.get("VARNLET_WINE32_DLLS", "/usr/lib/i386-linux-gnu/wine/i386-windows"))
         self.wineserver = setting("VARNLET_WINESERVER")
-        self._wine32_problem = None
+        self._wine32_mode = None
 
     def env(self, debug="-all", extra=None):
         env = dict(os.environ)
@@ -68,8 +85,8 @@ class Wine:
             "WINEPREFIX": str(self.prefix),
             "WINESERVER": self.wineserver,
             "WINEDEBUG": debug,
-            # No installer prompts for the .NET and HTML engines.
-            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            # No installer prompts for the .NET and HTML engines, no desktop menu entries.
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
         })
         env.pop("DISPLAY", None)
         env.pop("WAYLAND_DISPLAY", None)
@@ -78,29 +95,99 @@ class Wine:
         return env
 
     def loader(self, bits):
+        """The command line that starts a program of `bits` bits, up to the program's name.
+        Raises Skip where no 32-bit loader can run."""
         if bits == 64:
-            return self.wine64
-        problem = self.wine32_problem()
-        if problem:
-            raise Skip(problem)
-        return self.wine32
+            return [self.wine64]
+        mode, detail = self.wine32_mode()
+        if mode == "native":
+            return [self.wine32]
+        if mode == "qemu":
+            return [self.qemu_i386, "-R", self.QEMU_RESERVE, self.wine32_loader]
+        raise Skip(detail)
+
+    def loader_env(self, bits):
+        """What the loader of `bits` bits needs in its environment besides the prefix's."""
+        if bits == 32 and self.wine32_mode()[0] == "qemu":
+            # The loader would otherwise execute itself again through the 32-bit
+            # preloader, which the kernel cannot run.
+            return {"WINELOADERNOEXEC": "1"}
+        return {}
+
+    def slowdown(self, bits):
+        """How many times longer a program of `bits` bits may take than a native one."""
+        return self.QEMU_SLOWDOWN if bits == 32 and self.wine32_mode()[0] == "qemu" else 1
 
     def wine32_problem(self):
         """Why 32-bit programs cannot run here, or None when they can."""
-        if self._wine32_problem is None:
-            if not self.wine32:
-                self._wine32_problem = "no 32-bit wine loader (`wine`) was found"
-            else:
-                try:
-                    probe = subprocess.run([self.wine32, "--version"], env=self.env(), capture_output=True,
-                                           timeout=30)
-                    ok = probe.returncode == 0
-                    detail = (probe.stderr or probe.stdout).decode(errors="replace").strip()
-                except OSError as error:
-                    ok, detail = False, str(error)
-                self._wine32_problem = "" if ok else (
-                    f"the 32-bit wine loader cannot execute on this machine ({self.wine32}: {detail})")
-        return self._wine32_problem or None
+        mode, detail = self.wine32_mode()
+        return None if mode in ("native", "qemu") else detail
+
+    def child_processes_problem(self, bits):
+        """Why a program of `bits` bits cannot be started by another wine process here
+        (services.exe, cmd.exe), or None when it can."""
+        if bits == 64:
+            return None
+        mode, detail = self.wine32_mode()
+        if mode == "qemu":
+            return ("32-bit programs run under qemu-i386 here, and wine starts a 32-bit child process by "
+                    "executing its 32-bit loader, which this machine's kernel cannot execute "
+                    "(only an i386 binfmt_misc registration for qemu would allow it, a machine-wide change)")
+        return None if mode == "native" else detail
+
+    def wine32_mode(self):
+        """How 32-bit programs run: ("native", detail), ("qemu", detail) or ("none", why not)."""
+        if self._wine32_mode is None:
+            self._wine32_mode = self._probe_wine32()
+        return self._wine32_mode
+
+    def _probe_wine32(self):
+        native_detail = "no 32-bit wine loader (`wine`) was found"
+        if self.wine32:
+            ok, detail = self._probe([self.wine32, "--version"], self.env())
+            if ok:
+                return "native", f"run with {self.wine32}"
+            native_detail = f"the 32-bit wine loader cannot execute on this machine ({self.wine32}: {detail})"
+        if not self.qemu_i386:
+            return "none", native_detail + "; qemu-i386 (package qemu-user) was not found either"
+        if not self.wine32_loader:
+            return "none", native_detail + "; the 32-bit loader binary for qemu-i386 was not found"
+        # Without WINELOADERNOEXEC the loader answers --version before it starts anything.
+        env = self.env()
+        env.pop("WINELOADERNOEXEC", None)
+        ok, detail = self._probe([self.qemu_i386, "-R", self.QEMU_RESERVE, self.wine32_loader, "--version"], env)
+        if not ok:
+            return "none", (f"{native_detail}; {self.wine32_loader} under {self.qemu_i386} does not run "
+                            f"either ({detail})")
+        return "qemu", f"run with {self.wine32_loader} under {self.qemu_i386} ({native_detail})"
+
+    @staticmethod
+    def _probe(argv, env):
+        try:
+            probe = subprocess.run(argv, env=env, capture_output=True, timeout=60)
+        except (OSError, subprocess.TimeoutExpired) as error:
+            return False, str(error)
+        return probe.returncode == 0, (probe.stderr or probe.stdout).decode(errors="replace").strip()
+
+    def fill_syswow64(self):
+        """Copies the 32-bit Windows DLLs and programs into the prefix's syswow64, which a
+        prefix made by wine64 leaves empty and the 32-bit loader under qemu cannot fill:
+        without them a 32-bit program ends with "could not load kernel32.dll". Copies, not
+        links: nothing wine writes there may reach the installed package's files. Files
+        already there stay as they are. Returns the number of files copied."""
+        target = self.prefix / "drive_c" / "windows" / "syswow64"
+        if not self.wine32_dlls.is_dir():
+            raise Failure(f"{self.wine32_dlls} is missing: install the 32-bit wine libraries (wine32)")
+        target.mkdir(parents=True, exist_ok=True)
+        copied = 0
+        for source in sorted(self.wine32_dlls.iterdir()):
+            destination = target / source.name
+            if source.is_file() and not destination.exists():
+                partial = destination.with_name(destination.name + ".part")
+                shutil.copyfile(source, partial)
+                partial.replace(destination)
+                copied += 1
+        return copied
 
     def tool(self, args, timeout=60):
         """Runs a wine program (reg, sc, ...) with the 64-bit loader; returns the result."""
@@ -407,6 +494,14 @@ class Case:
         return None
 
     # -- running -----------------------------------------------------------
+    def require_wine_child_processes_32(self):
+        """Skips the case where its executable cannot be started by another wine process
+        (services.exe starting a service, cmd.exe starting a program): a 32-bit one under
+        qemu-i386. Call it before the first such start."""
+        problem = self.wine.child_processes_problem(self.bits)
+        if problem:
+            raise Skip(problem)
+
     def run(self, exe, args=(), cwd=None, env=None, trace=None, timeout=60, record=None, program=None):
         """Runs a Windows executable.
 
@@ -414,7 +509,8 @@ class Case:
         Windows path to start instead (e.g. on a mapped drive). cwd: the Linux directory to
         start in (the scratch directory by default). trace: wine debug channels to turn on,
         e.g. "+eventlog" or "+profile". record: a path for testjvm.dll's record file
-        (TESTJVM_RECORD); the result's .record reads it after the run."""
+        (TESTJVM_RECORD); the result's .record reads it after the run. timeout: seconds
+        for a native run; a run under qemu-i386 gets QEMU_SLOWDOWN times as long."""
         exe = Path(exe)
         debug = "-all" if not trace else "-all," + ",".join(
             c if c[0] in "+-" or ":" in c else "+" + c for c in trace.split(","))
@@ -425,7 +521,9 @@ class Case:
             if record_path.exists():
                 record_path.unlink()
             extra["TESTJVM_RECORD"] = self.dos_path(record_path)
-        argv = [self.wine.loader(self.bits), program or str(exe)] + list(args)
+        argv = self.wine.loader(self.bits) + [program or str(exe)] + list(args)
+        extra.update(self.wine.loader_env(self.bits))
+        timeout *= self.wine.slowdown(self.bits)
         started = time.monotonic()
         try:
             result = subprocess.run(argv, cwd=str(cwd or self.work), env=self.wine.env(debug, extra),
@@ -488,8 +586,13 @@ def setup():
     # not inherit a run's debug channels, so a run's traces are its own.
     subprocess.Popen([wine.wine64, "timeout", "/t", "86400", "/nobreak"], env=env, start_new_session=True,
                      stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    problem = wine.wine32_problem()
-    print("32-bit programs: " + (f"skipped, {problem}" if problem else f"run with {wine.wine32}"))
+    mode, detail = wine.wine32_mode()
+    if mode == "qemu":
+        started = time.monotonic()
+        copied = wine.fill_syswow64()
+        if copied:
+            print(f"copied {copied} 32-bit DLLs and programs to syswow64 in {time.monotonic() - started:.1f} s")
+    print("32-bit programs: " + (detail if mode != "none" else f"skipped, {detail}"))
     return 0
 
 
