@@ -93,13 +93,14 @@ def scenario_install_creates_service(case, service):
     expect(not service.processes(), "-install left a launcher process")
 
 
+BLANKS_DIRECTORY = "C:\\Program Files\\Varnlet Svc"
+
+
 @service_scenario
 def scenario_manual_start_path_with_blanks(case, service):
-    """ServiceManualStart and a path with blanks: the path stays quoted, demand start, no
-    Description; the service so installed starts with `net start`, and with
-    ServiceStartOptions empty main receives AppOptions; `net stop` ends it."""
-    exe = service.launcher({"ServiceManualStart": True, "AppOptions": "app-one \"app two\""},
-                           directory="C:\\Program Files\\Varnlet Svc", jvm_script={"main": "wait=60000"})
+    """ServiceManualStart and a path with blanks: the path stays quoted in the command line
+    and bare in the message file, demand start, no Description without ServiceDescription."""
+    exe = service.launcher({"ServiceManualStart": True}, directory=BLANKS_DIRECTORY)
     expect(" " in exe, exe)
     install(service)
     values = service.values(service.key)
@@ -109,6 +110,15 @@ def scenario_manual_start_path_with_blanks(case, service):
     expect_eq(service.values(service.source_key).get("EventMessageFile"), ("REG_EXPAND_SZ", exe),
               "EventMessageFile")
 
+
+@service_scenario(started_by_manager=True)
+def scenario_net_start_from_path_with_blanks(case, service):
+    """A service installed from a path with blanks starts with `net start`; with
+    ServiceStartOptions and ServiceStopOptions empty both main calls receive AppOptions;
+    `net stop` ends it: 1680, 1696."""
+    service.launcher({"ServiceManualStart": True, "AppOptions": "app-one \"app two\""},
+                     directory=BLANKS_DIRECTORY, jvm_script={"main": "wait=60000"})
+    install(service)
     mark = service.log.mark()
     start(service, "net")
     expect_service_start(wait_for_record(service, "main"), ["app-one", "app two"])
@@ -116,7 +126,9 @@ def scenario_manual_start_path_with_blanks(case, service):
     service.wait_for(STOPPED, 20)
     service.wait_for_exit(10)
     record = service.record()
-    expect_eq([call[0] for call in record.all("main")], ["main", STOPPER], "threads of the main calls")
+    # ServiceStopOptions is empty too: the stop call also gets AppOptions.
+    expect_eq([(call[0], call[4:]) for call in record.all("main")],
+              [("main", ["app-one", "app two"]), (STOPPER, ["app-one", "app two"])], "main calls (thread, arguments)")
     expect_eq(service.log.events(mark), [("information", service_message(1680, service.name)),
                                          ("information", service_message(1696, service.name))], "event log")
 
@@ -188,7 +200,7 @@ def scenario_started_by_hand(case, service):
     expect_eq(service.query()["state"], STOPPED, "the installed service's state")
 
 
-@service_scenario
+@service_scenario(started_by_manager=True)
 def scenario_full_run_stop_by_second_main(case, service):
     """sc start: main gets ServiceStartOptions with the streams on the console; sc stop:
     STOP_PENDING with the 40000 ms hint, main again with ServiceStopOptions on the
@@ -220,7 +232,7 @@ def scenario_full_run_stop_by_second_main(case, service):
                                          ("information", service_message(1696, service.name))], "event log")
 
 
-@service_scenario
+@service_scenario(started_by_manager=True)
 def scenario_stop_by_exit(case, service):
     """ServiceStopByExit: the stopper thread calls System.exit(0) instead of a second main,
     and the process ends. Wine 8's service manager is not told of a process that ends
@@ -246,7 +258,7 @@ def scenario_stop_by_exit(case, service):
     expect_eq(service.log.events(mark), [("information", service_message(1680, service.name))] * 2, "event log")
 
 
-@service_scenario
+@service_scenario(started_by_manager=True)
 def scenario_ignored_stop_times_out(case, service):
     """An application that ignores the stop: STOP_PENDING with the 40000 ms hint until,
     30 s after the control, 1728; then 1696 (both main calls returned normally) and
@@ -285,7 +297,7 @@ def scenario_ignored_stop_times_out(case, service):
     expect(not record.all("linger-end"), "the lingering application thread ended by itself")
 
 
-@service_scenario
+@service_scenario(started_by_manager=True)
 def scenario_jvm_creation_fails(case, service):
     """JNI_CreateJavaVM failing: 1680, the creation error, 1712, STOPPED with exit code 0;
     a JvmPath naming a file that is no DLL: 1680, the system's text and 1488, 1712."""

@@ -20,7 +20,7 @@ import time
 from pathlib import Path
 
 from scenarios_spine import default_entries
-from winerun import TRACE_LINE, Failure, Record, Trace, expect, expect_eq
+from winerun import TRACE_LINE, Failure, Record, Skip, Trace, expect, expect_eq
 
 SERVICE_SWITCH = "-startlauncherinservicemode"
 SERVICES_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services"
@@ -279,13 +279,20 @@ def parse_values(text):
     return values
 
 
-def service_scenario(function):
-    """A scenario with the test service: the 32-bit case is skipped where its loader cannot
-    run, the event log is made readable, and the service and its event-log source are gone
+def service_scenario(function=None, *, started_by_manager=False):
+    """A scenario with the test service: skipped for an executable this machine cannot run
+    (or, with `started_by_manager`, one that wine's services.exe cannot start as its child);
+    the event log is made readable, and the service and its event-log source are gone
     before and after the scenario."""
+    if function is None:
+        return lambda f: service_scenario(f, started_by_manager=started_by_manager)
+
     @functools.wraps(function)
     def scenario(case):
-        case.wine.loader(case.bits)  # raises Skip for an executable this machine cannot run
+        case.wine.loader(case.bits)  # raises Skip where no loader of these bits runs
+        problem = case.wine.child_processes_problem(case.bits) if started_by_manager else None
+        if problem:
+            raise Skip(f"the service manager cannot start this launcher: {problem}")
         service = Service(case)
         service.log.ensure()
         service.clean()
