@@ -11,9 +11,10 @@ service_support.ServiceLog collects; the double's settings reach a service proce
 """
 import time
 
-from scenarios_spine import main_arguments
+# service_support first: it makes "winerun" the running harness, whose Failure and Skip count.
 from service_support import (RUNNING, SERVICE_SWITCH, STOP_PENDING, STOP_WAIT_HINT, STOPPED, parse_query,
                              service_message, service_scenario)
+from scenarios_spine import main_arguments
 from winerun import Failure, expect, expect_eq
 
 STOPPER = "Varnlet stopper thread"

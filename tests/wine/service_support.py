@@ -16,11 +16,17 @@ import os
 import re
 import signal
 import subprocess
+import sys
 import time
 from pathlib import Path
 
-from scenarios_spine import default_entries
-from winerun import TRACE_LINE, Failure, Record, Skip, Trace, expect, expect_eq
+# Run as `winerun.py scenario ...`, the harness is the module __main__: a second copy
+# imported as "winerun" would have Failure and Skip classes that the harness does not catch.
+if hasattr(sys.modules.get("__main__"), "run_scenario"):
+    sys.modules.setdefault("winerun", sys.modules["__main__"])
+
+from scenarios_spine import default_entries  # noqa: E402 (after the harness is known)
+from winerun import TRACE_LINE, Failure, Record, Skip, Trace, expect, expect_eq  # noqa: E402
 
 SERVICE_SWITCH = "-startlauncherinservicemode"
 SERVICES_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services"
