@@ -18,6 +18,7 @@ def application(case, app, **entries):
 
 def errorlevel(case, exe, env=None):
     """The exit code as Windows programs see it: cmd's %errorlevel% after the run."""
+    case.require_wine_child_processes_32()
     run = case.run(exe, ["/c", f"{exe.name} & echo errorlevel=%errorlevel%"], cwd=exe.parent, env=env,
                    program="cmd")
     levels = [line for line in run.stdout.split("\n") if line.startswith("errorlevel=")]
@@ -92,20 +93,18 @@ def scenario_non_ascii_text(case):
 
 
 def scenario_exit_codes(case):
-    """0 after main returns; -1 (255 as the loader's exit status, -1 in %errorlevel%) after
-    main throws or the main class is missing; System.exit's status as it is."""
+    """0 after main returns; -1 (255 as the loader's exit status) after main throws or the
+    main class is missing; System.exit's status as it is."""
     app = case.directory("app")
     exe = application(case, app)
     run = case.run(exe, cwd=app, record=app / "testjvm.record")
     expect_eq(application_run(run).one("main-end")[1], "return", "main's outcome")
     run.expect_exit(0)
-    expect_eq(errorlevel(case, exe), 0, "errorlevel after main returned")
 
     run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "throw"}, record=app / "testjvm.record")
     expect_eq(application_run(run).one("main-end")[1], "throw", "main's outcome")
     expect_eq(run.stderr.split("\n")[-2:], ["Error invoking method: main(java/lang/String[])", ""], "stderr")
     run.expect_exit(255)
-    expect_eq(errorlevel(case, exe, env={"TESTJVM_MAIN": "throw"}), -1, "errorlevel after main threw")
 
     run = case.run(exe, cwd=app, env={"TESTJVM_FAIL_CLASS": "org/varnlet/wine/RunMain"},
                    record=app / "testjvm.record")
@@ -116,3 +115,11 @@ def scenario_exit_codes(case):
     run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "exit=3"}, record=app / "testjvm.record")
     expect_eq(run.record.one("exit")[0], "3", "System.exit status")
     run.expect_exit(3)
+
+
+def scenario_errorlevel_in_cmd(case):
+    """The exit codes as cmd's %errorlevel%: 0 after main returns, -1 after main throws."""
+    app = case.directory("app")
+    exe = application(case, app)
+    expect_eq(errorlevel(case, exe), 0, "errorlevel after main returned")
+    expect_eq(errorlevel(case, exe, env={"TESTJVM_MAIN": "throw"}), -1, "errorlevel after main threw")

@@ -645,4 +645,7 @@ def main(argv):
 
 
 if __name__ == "__main__":
+    # The scenarios import this file as `winerun`: without this they would get a second
+    # copy whose Failure and Skip the handlers here do not catch.
+    sys.modules.setdefault("winerun", sys.modules[__name__])
     sys.exit(main(sys.argv))
