@@ -66,8 +66,9 @@ class Wine:
     # The part of the guest address space qemu reserves up front: the 32-bit loader maps
     # its shared user data high up, and a smaller reserve keeps the emulator faster.
     QEMU_RESERVE = "0x81000000"
-    # A run under qemu takes 3 to 20 s where a native one takes a fraction of a second.
-    QEMU_SLOWDOWN = 5
+    # A run under qemu takes 3 to 20 s where a native one takes a fraction of a second; a
+    # run that hangs still ends (60 s x 4) before the test's own 300 s limit.
+    QEMU_SLOWDOWN = 4
 
     def __init__(self):
         self.prefix = Path(setting("VARNLET_WINEPREFIX"))
