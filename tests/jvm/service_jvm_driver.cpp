@@ -157,6 +157,7 @@ int main(int argc, char** argv) {
         controller = stopWhenStarted(1);
     } else if (scenario == "several_stops") {
         stops = 3;
+        Config.JvmOptions = text(std::string(Config.JvmOptions) + " -Dvarnlet.service.stops=3");
         controller = stopWhenStarted(3);
     } else if (scenario == "stop_before_jvm") {
         ServiceJava.createJvm = createJvmAfterStop;

@@ -9,7 +9,10 @@ import java.io.IOException;
 import java.util.concurrent.CountDownLatch;
 
 public class ServiceApp {
-    private static final CountDownLatch stopped = new CountDownLatch(1);
+    // The worker ends after this many stop calls (several stops in a row must all find the
+    // application still running).
+    private static final CountDownLatch stopped =
+            new CountDownLatch(Integer.getInteger("varnlet.service.stops", 1));
 
     static synchronized void record(String line) {
         String file = System.getProperty("varnlet.service.record");
