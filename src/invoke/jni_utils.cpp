@@ -115,7 +115,7 @@ bool attachStopperThread(JavaVM** attachedTo, JNIEnv** env) {
     request.group = nullptr;
     void* attached = nullptr;
     if (jvm == nullptr || jvm->AttachCurrentThread(&attached, &request) != JNI_OK || attached == nullptr) {
-        reportError("%s", message(MsgAttach));
+        reportError(message(MsgAttach), "");  // a stray "%s" in the configured text gets nothing
         return false;
     }
     *attachedTo = jvm;

@@ -74,7 +74,7 @@ bool createJvm(bool withConsole) {
     char libraryPath[kPathBufferSize];
     libraryPath[0] = '\0';
     if (!locateJvm(libraryPath)) {
-        reportError("%s", message(MsgNoRuntime));
+        reportError(message(MsgNoRuntime), "");  // a stray "%s" in the configured text gets nothing
         return false;
     }
     // From here on JvmPath names the one library in use, and the messages print it.

@@ -108,6 +108,14 @@ TEST_F(CreateJvm, NoRuntimeFoundIsReportedWithoutAnyLoad) {
     EXPECT_TRUE(jni_.loadCalls.empty());
 }
 
+TEST_F(CreateJvm, ConfiguredNoRuntimeTextIsAFormatWithoutArgument) {
+    platform_.world().strings[1040] = "C:\\none\\jvm.dll";
+    platform_.world().strings[1472] = "Needs Java 100%% of the time %s";
+    load();
+    EXPECT_FALSE(createJvm(false));
+    EXPECT_EQ(consoleTexts(), (std::vector<std::string>{"Needs Java 100% of the time "}));
+}
+
 TEST_F(CreateJvm, EarlyWorkingDirectoryIsEnteredBeforeTheSearch) {
     platform_.world().strings[1232] = "1";
     platform_.world().strings[1152] = "C:\\work";
