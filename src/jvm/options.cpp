@@ -23,20 +23,21 @@ int classifyClassPathEntry(const char* entry) {
 
 namespace {
 
-// Builds the class path list: each entry, and after a directory its archives. False after
-// a reported failure (an entry that cannot be accessed, or memory).
-bool buildClassPathList(TextBuffer* list) {
+// Builds the class path list: each entry, and after a directory its archives (a listing
+// that fails is reported there and the rest is kept). 1 when built; 0 after a reported
+// failure (an entry that cannot be accessed); -1 when memory ran out (not reported).
+int buildClassPathList(TextBuffer* list) {
     const char separator[2] = {Platform.pathStyle.classPathSeparator, '\0'};
     char* cursor = nullptr;
     // Only the first entry may also end at a line break.
     for (char* entry = nextToken(Config.ClassPath, ";\r\n", &cursor); entry != nullptr;
          entry = nextToken(Config.ClassPath, ";", &cursor)) {
         int kind = classifyClassPathEntry(entry);
-        if (kind < 0) return false;
-        if (!appendText(list, entry) || !appendText(list, separator)) return false;
-        if (kind == 1) appendDirectoryArchives(list, entry);
+        if (kind < 0) return 0;
+        if (!appendText(list, entry) || !appendText(list, separator)) return -1;
+        if (kind == 1 && appendDirectoryArchives(list, entry) < 0) return -1;
     }
-    return true;
+    return 1;
 }
 
 }  // namespace
@@ -46,35 +47,36 @@ bool buildJvmOptions() {
     // reference is handed over as it is: a class path of thousands of archives is then
     // written once, not copied through three buffers.
     TextBuffer options{nullptr, 0, 0};
-    bool result = appendText(&options, Config.JvmOptions);
-    if (result && Config.ClassPath != nullptr && Config.ClassPath[0] != '\0') {
+    int built = appendText(&options, Config.JvmOptions) ? 1 : -1;
+    if (built > 0 && Config.ClassPath != nullptr && Config.ClassPath[0] != '\0') {
         size_t withoutClassPath = options.length;
-        result = appendText(&options, " \"-Djava.class.path=");
+        built = appendText(&options, " \"-Djava.class.path=") ? 1 : -1;
         size_t listStart = options.length;
-        result = result && buildClassPathList(&options);
-        if (result && options.length > listStart) {
+        if (built > 0) built = buildClassPathList(&options);
+        if (built > 0 && options.length > listStart) {
             // Every piece ends with a separator; the last one goes.
             options.text[--options.length] = '\0';
-            result = appendText(&options, "\"");
-        } else if (result) {
+            built = appendText(&options, "\"") ? 1 : -1;
+        } else if (built > 0) {
             options.length = withoutClassPath;
             options.text[withoutClassPath] = '\0';
         }
     }
     char* expanded = nullptr;
-    if (result) {
+    if (built > 0) {
         if (options.text != nullptr && std::strchr(options.text, '%') == nullptr) {
             expanded = options.text;
             options.text = nullptr;
         } else {
             expanded = expandEnvironmentReferences(options.text != nullptr ? options.text : "");
         }
-        result = expanded != nullptr;
-    }
-    if (result) {
-        std::free(Config.JvmOptions);
-        Config.JvmOptions = expanded;
+        if (expanded == nullptr) built = -1;
     }
     releaseText(&options);
-    return result;
+    // Running out of memory is reported here, once; an inaccessible entry was reported where found.
+    if (built < 0) reportError(message(MsgCreateJvm), Config.JvmPath != nullptr ? Config.JvmPath : "");
+    if (built <= 0) return false;
+    std::free(Config.JvmOptions);
+    Config.JvmOptions = expanded;
+    return true;
 }

@@ -15,6 +15,10 @@ struct TextBuffer {
 // least 1024 bytes and at least four times the piece, and at least doubling, so that long
 // class paths are built in linear time. False only when memory runs out (nothing changed).
 bool appendText(TextBuffer* buffer, const char* piece);
+// Makes room for `extra` more bytes (and the terminator) by the same rule, so that a text
+// whose size is known ahead is written once instead of being copied as it grows. False
+// only when memory runs out (nothing changed).
+bool reserveText(TextBuffer* buffer, size_t extra);
 bool appendText(TextBuffer* buffer, const char* piece, size_t length);
 void releaseText(TextBuffer* buffer);
 
@@ -28,9 +32,10 @@ int classifyClassPathEntry(const char* entry);
 
 // Appends every .jar and .zip beneath `directory` (each followed by the class path
 // separator), names sorted per directory, each directory visited once even through links.
-// Removes one trailing separator from `directory` in place. False when a listing failed
-// (reported); what was found is kept.
-bool appendDirectoryArchives(TextBuffer* list, char* directory);
+// Removes one trailing separator from `directory` in place. 1 when every listing worked;
+// 0 when a listing failed (reported; what was found is kept); -1 when memory ran out (not
+// reported; the list is then incomplete and must not be used).
+int appendDirectoryArchives(TextBuffer* list, char* directory);
 
 // A new heap text with every %NAME% replaced: JAVA_HOME by State.DiscoveredJavaHome, other
 // names by the environment (undefined: nothing). Null only when memory runs out.

@@ -1,26 +1,36 @@
 // The growable text the option builder assembles into.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "jvm/options.h"
 
-bool appendText(TextBuffer* buffer, const char* piece, size_t length) {
-    if (piece == nullptr || length == 0) return true;
-    size_t step = 4 * length > 1024 ? 4 * length : 1024;
+bool reserveText(TextBuffer* buffer, size_t extra) {
+    if (extra == 0) return true;
+    if (buffer->text != nullptr && extra <= buffer->capacity - 1 - buffer->length) return true;
+    size_t step = 4 * extra > 1024 ? 4 * extra : 1024;
+    if (extra > (SIZE_MAX - 1) / 4) return false;
     if (buffer->text == nullptr) {
         char* text = static_cast<char*>(std::calloc(step, 1));
         if (text == nullptr) return false;
         buffer->text = text;
         buffer->capacity = step;
         buffer->length = 0;
-    } else if (buffer->length + length > buffer->capacity - 1) {
-        // Doubling keeps a class path of many archives linear rather than quadratic.
-        if (buffer->capacity > step) step = buffer->capacity;
-        char* text = static_cast<char*>(std::realloc(buffer->text, buffer->capacity + step));
-        if (text == nullptr) return false;
-        buffer->text = text;
-        buffer->capacity += step;
+        return true;
     }
+    // Doubling keeps a class path of many archives linear rather than quadratic.
+    if (buffer->capacity > step) step = buffer->capacity;
+    if (step > SIZE_MAX - buffer->capacity) return false;
+    char* text = static_cast<char*>(std::realloc(buffer->text, buffer->capacity + step));
+    if (text == nullptr) return false;
+    buffer->text = text;
+    buffer->capacity += step;
+    return true;
+}
+
+bool appendText(TextBuffer* buffer, const char* piece, size_t length) {
+    if (piece == nullptr || length == 0) return true;
+    if (!reserveText(buffer, length)) return false;
     std::memcpy(buffer->text + buffer->length, piece, length);
     buffer->length += length;
     buffer->text[buffer->length] = '\0';

@@ -38,11 +38,6 @@ struct PathStyle {
     bool caseInsensitiveNames;
 };
 
-struct DirEntry {
-    std::string name;
-    bool isDirectory;  // following links, as the listing reports it
-};
-
 // Identity of a directory, to walk each directory once even through links.
 struct DirIdentity {
     uint64_t volume;
@@ -51,6 +46,35 @@ struct DirIdentity {
         return volume != o.volume ? volume < o.volume : index < o.index;
     }
     bool operator==(const DirIdentity& o) const { return volume == o.volume && index == o.index; }
+};
+
+// One name of a directory listing: where its text starts in DirListing::names.
+struct DirName {
+    uint32_t offset;
+    uint32_t length;
+    bool isDirectory;  // following links, as the listing reports it
+};
+
+// A directory's names packed into one text (each ends in '\0'), so that listing a
+// directory of thousands of archives costs two growing arrays, not an allocation per name.
+// The caller owns it and reuses it from one directory to the next.
+struct DirListing {
+    std::vector<char> names;
+    std::vector<DirName> entries;
+    // The listed directory's own identity, taken from the open directory (so it is the
+    // target's when the path goes through links); hasIdentity is false when the system
+    // could not tell it.
+    DirIdentity identity;
+    bool hasIdentity;
+    // Set when a name could not be added for want of memory (or past 4 GiB of names): the
+    // listing is then incomplete, whatever the listing call returns.
+    bool outOfMemory;
+
+    DirListing() : identity{0, 0}, hasIdentity(false), outOfMemory(false) {}
+    void clear();
+    const char* name(const DirName& entry) const { return names.data() + entry.offset; }
+    // False, changing nothing but outOfMemory, when the name cannot be held.
+    bool add(const char* name, size_t length, bool isDirectory);
 };
 
 typedef void* PlatformHandle;
@@ -122,11 +146,12 @@ struct PlatformOps {
 
     // Files and directories.
     uint32_t (*getFileAttributes)(const char* path);  // kInvalidFileAttributes with the last error set
-    // Lists a directory (without "." and ".."). Returns kErrorSuccess, or the error that
-    // stopped the listing; entries met before the error are kept. An empty or missing
-    // listing reports kErrorFileNotFound or kErrorNoMoreFiles like the Win32 calls do.
-    uint32_t (*listDirectory)(const char* directory, std::vector<DirEntry>* entries);
-    bool (*directoryIdentity)(const char* directory, DirIdentity* identity);
+    // Adds a directory's names (without "." and "..") to `listing` and sets its identity.
+    // Returns kErrorSuccess, or the error that stopped the listing; names met before the
+    // error are kept. An empty or missing listing reports kErrorFileNotFound or
+    // kErrorNoMoreFiles like the Win32 calls do; a listing too large to hold stops with the
+    // system's out-of-memory code.
+    uint32_t (*listDirectory)(const char* directory, DirListing* listing);
 
     // Library loading. `extraSearchDir` (may be null) is searched for the library's dependencies.
     PlatformHandle (*loadLibrary)(const char* path, const char* extraSearchDir);

@@ -1,10 +1,23 @@
-// POSIX backend: file attributes, directory listing and directory identity.
-#include <cerrno>
+// POSIX backend: file attributes and directory listing. The listing reads the directory's
+// records itself (as readdir would, 32 KiB at a time) so that the open directory also
+// gives its identity, and links are classified relative to it without a path lookup.
 #include <dirent.h>
-#include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
 
 #include "platform/posix_backend.h"
+
+namespace {
+
+constexpr size_t kRecordBufferSize = 32 * 1024;
+
+}  // namespace
 
 uint32_t posixGetFileAttributes(const char* path) {
     struct stat st;
@@ -12,41 +25,41 @@ uint32_t posixGetFileAttributes(const char* path) {
     return S_ISDIR(st.st_mode) ? kFileAttributeDirectory : 0x80 /* normal */;
 }
 
-uint32_t posixListDirectory(const char* directory, std::vector<DirEntry>* entries) {
-    DIR* dir = opendir(directory);
-    if (!dir) return static_cast<uint32_t>(errno);
-    std::string path = directory;
-    if (path.empty() || path.back() != '/') path += '/';
-    size_t base = path.size();
-    uint32_t result = kErrorSuccess;
-    for (;;) {
-        errno = 0;
-        struct dirent* d = readdir(dir);
-        if (!d) {
-            if (errno != 0) result = static_cast<uint32_t>(errno);
+uint32_t posixListDirectory(const char* directory, DirListing* listing) {
+    int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return static_cast<uint32_t>(errno);
+    struct stat st;
+    if (fstat(fd, &st) == 0) {
+        listing->identity = DirIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+        listing->hasIdentity = true;
+    }
+    std::unique_ptr<char[]> records(new (std::nothrow) char[kRecordBufferSize]);
+    uint32_t result = records ? kErrorSuccess : static_cast<uint32_t>(ENOMEM);
+    while (result == kErrorSuccess) {
+        ssize_t filled = getdents64(fd, records.get(), kRecordBufferSize);
+        if (filled < 0) {
+            result = static_cast<uint32_t>(errno);
             break;
         }
-        const char* name = d->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-        bool isDir = d->d_type == DT_DIR;
-        if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
-            // Links count as what they point at, as the Windows listing reports them.
-            path.resize(base);
-            path += name;
-            struct stat st;
-            isDir = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        if (filled == 0) break;
+        for (ssize_t at = 0; at < filled;) {
+            const struct dirent64* d = reinterpret_cast<const struct dirent64*>(records.get() + at);
+            at += d->d_reclen;
+            const char* name = d->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+            bool isDir = d->d_type == DT_DIR;
+            if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
+                // Links count as what they point at, as the Windows listing reports them.
+                struct stat target;
+                isDir = fstatat(fd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+            }
+            if (!listing->add(name, std::strlen(name), isDir)) {
+                result = static_cast<uint32_t>(ENOMEM);
+                break;
+            }
         }
-        entries->push_back(DirEntry{name, isDir});
     }
-    closedir(dir);
+    close(fd);
     if (result != kErrorSuccess) errno = static_cast<int>(result);
     return result;
-}
-
-bool posixDirectoryIdentity(const char* directory, DirIdentity* identity) {
-    struct stat st;
-    if (stat(directory, &st) != 0) return false;
-    identity->volume = static_cast<uint64_t>(st.st_dev);
-    identity->index = static_cast<uint64_t>(st.st_ino);
-    return true;
 }

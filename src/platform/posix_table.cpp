@@ -8,7 +8,7 @@ static const PlatformOps kPosixOps = {
     posixRegisterEventSource, posixReportEvent, posixDeregisterEventSource,
     posixWriteConsoleLine,
     posixGetEnvironment,
-    posixGetFileAttributes, posixListDirectory, posixDirectoryIdentity,
+    posixGetFileAttributes, posixListDirectory,
     posixLoadLibrary, posixGetProcAddress, posixFreeLibrary,
     posixRegOpenKey, posixRegQueryValue, posixRegEnumKey, posixRegCloseKey, posixRegCreateKey, posixRegSetValue,
     posixOpenScManager, posixOpenService, posixCreateService, posixDeleteService, posixCloseServiceHandle,

@@ -1,31 +1,16 @@
 // Win32 backend: file attributes, directory listing and directory identity.
 #include <windows.h>
+#include <cstring>
 #include <string>
 
 #include "platform/win32_backend.h"
 
 uint32_t win32GetFileAttributes(const char* path) { return GetFileAttributesA(path); }
 
-uint32_t win32ListDirectory(const char* directory, std::vector<DirEntry>* entries) {
-    std::string pattern = directory;
-    pattern += "\\*.*";
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return GetLastError();
-    uint32_t result = kErrorSuccess;
-    do {
-        const char* name = data.cFileName;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-        entries->push_back(DirEntry{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
-    } while (FindNextFileA(find, &data));
-    DWORD error = GetLastError();
-    if (error != ERROR_NO_MORE_FILES) result = error;
-    FindClose(find);
-    SetLastError(result == kErrorSuccess ? ERROR_NO_MORE_FILES : result);
-    return result;
-}
+namespace {
 
-bool win32DirectoryIdentity(const char* directory, DirIdentity* identity) {
+// The directory's volume and file index; false when it cannot be opened to ask.
+bool directoryIdentity(const char* directory, DirIdentity* identity) {
     HANDLE h = CreateFileA(directory, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -36,4 +21,29 @@ bool win32DirectoryIdentity(const char* directory, DirIdentity* identity) {
     identity->volume = info.dwVolumeSerialNumber;
     identity->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
+}
+
+}  // namespace
+
+uint32_t win32ListDirectory(const char* directory, DirListing* listing) {
+    listing->hasIdentity = directoryIdentity(directory, &listing->identity);
+    std::string pattern = directory;
+    pattern += "\\*.*";
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return GetLastError();
+    uint32_t result = kErrorSuccess;
+    do {
+        const char* name = data.cFileName;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        if (!listing->add(name, std::strlen(name), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+            result = ERROR_NOT_ENOUGH_MEMORY;
+            break;
+        }
+    } while (FindNextFileA(find, &data));
+    DWORD error = result == kErrorSuccess ? GetLastError() : ERROR_NO_MORE_FILES;
+    if (error != ERROR_NO_MORE_FILES) result = error;
+    FindClose(find);
+    SetLastError(result == kErrorSuccess ? ERROR_NO_MORE_FILES : result);
+    return result;
 }

@@ -47,7 +47,7 @@ uint32_t fakeAttributes(const char* path) {
     return n.isDirectory ? kFileAttributeDirectory : 0x20;
 }
 
-uint32_t fakeList(const char* directory, std::vector<DirEntry>* entries) {
+uint32_t fakeList(const char* directory, DirListing* listing) {
     FakeFiles& f = *FakeFiles::current;
     f.listCalls.push_back(directory);
     std::string key = f.resolve(directory);
@@ -56,11 +56,13 @@ uint32_t fakeList(const char* directory, std::vector<DirEntry>* entries) {
         return kErrorPathNotFound;
     }
     const FakeFileNode& n = f.nodes.at(key);
+    listing->identity = DirIdentity{7, n.identity};
+    listing->hasIdentity = !n.identityUnknown;
     size_t listed = 0;
     for (const std::string& name : n.children) {
         if (n.listError && listed == n.listErrorAfter) break;
         std::string child = f.resolve(std::string(directory) + "/" + name);
-        entries->push_back(DirEntry{name, !child.empty() && f.nodes.at(child).isDirectory});
+        listing->add(name.c_str(), name.size(), !child.empty() && f.nodes.at(child).isDirectory);
         ++listed;
     }
     if (n.listError) {
@@ -68,15 +70,6 @@ uint32_t fakeList(const char* directory, std::vector<DirEntry>* entries) {
         return n.listError;
     }
     return kErrorSuccess;
-}
-
-bool fakeIdentity(const char* directory, DirIdentity* identity) {
-    FakeFiles& f = *FakeFiles::current;
-    std::string key = f.resolve(directory);
-    if (key.empty()) return false;
-    identity->volume = 7;
-    identity->index = f.nodes.at(key).identity;
-    return true;
 }
 
 bool fakeReadable(const char* path) {
@@ -94,7 +87,6 @@ FakeFiles::FakeFiles() {
     current = this;
     Platform.getFileAttributes = fakeAttributes;
     Platform.listDirectory = fakeList;
-    Platform.directoryIdentity = fakeIdentity;
     Platform.canOpenForReading = fakeReadable;
 }
 
@@ -102,7 +94,6 @@ FakeFiles::~FakeFiles() {
     const PlatformOps& d = defaultPlatformOps();
     Platform.getFileAttributes = d.getFileAttributes;
     Platform.listDirectory = d.listDirectory;
-    Platform.directoryIdentity = d.directoryIdentity;
     Platform.canOpenForReading = d.canOpenForReading;
     current = nullptr;
 }

@@ -1,6 +1,6 @@
 // A fake file system for the runtime search and class path tests: files, directories,
 // directory links (which may lead back into their own tree), and failures on demand.
-// Installing it replaces the table's attribute, listing, identity and readability entries.
+// Installing it replaces the table's attribute, listing and readability entries.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -18,6 +18,7 @@ struct FakeFileNode {
     uint32_t listError = 0;             // non-zero: the listing stops with it...
     size_t listErrorAfter = 0;          // ...after this many entries
     uint64_t identity = 0;
+    bool identityUnknown = false;       // the listing cannot tell the directory's identity
 };
 
 class FakeFiles {
