@@ -2,6 +2,7 @@
 // interleaved round by round so both see the same cache and machine state.
 #include <dirent.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -108,7 +109,7 @@ double median(std::vector<double> v) {
 }
 
 void measure(const char* label, const std::string& root, size_t expected) {
-    std::vector<double> walk, build, walkCpu, buildCpu;
+    std::vector<double> walk, build, walkCpu, buildCpu, buildFaults;
     size_t optionLength = 0;
     for (int round = -2; round < kRounds; ++round) {  // two warm-up rounds
         std::string path = root;
@@ -119,9 +120,12 @@ void measure(const char* label, const std::string& root, size_t expected) {
 
         Config.JvmOptions = strdup("-Xmx256m");
         Config.ClassPath = strdup(root.c_str());
+        struct rusage before, after;
+        getrusage(RUSAGE_THREAD, &before);
         Clock t1 = now();
         bool ok = buildJvmOptions();
         elapsed(t1, &buildMs, &buildCpuMs);
+        getrusage(RUSAGE_THREAD, &after);
         if (!ok || found != expected) {
             std::fprintf(stderr, "%s: build %s, walk found %zu of %zu\n", label, ok ? "ok" : "failed", found, expected);
             std::exit(1);
@@ -134,12 +138,13 @@ void measure(const char* label, const std::string& root, size_t expected) {
             build.push_back(buildMs);
             walkCpu.push_back(walkCpuMs);
             buildCpu.push_back(buildCpuMs);
+            buildFaults.push_back(static_cast<double>(after.ru_minflt - before.ru_minflt));
         }
     }
     double w = median(walk), b = median(build), wc = median(walkCpu), bc = median(buildCpu);
     std::printf("%-24s %6zu | wall: walk %7.3f ms  build %7.3f ms  ratio %5.2f | cpu: walk %7.3f ms  build %7.3f ms  "
-                "ratio %5.2f | option %zu bytes\n",
-                label, expected, w, b, b / w, wc, bc, bc / wc, optionLength);
+                "ratio %5.2f | option %zu bytes, %.0f page faults per build\n",
+                label, expected, w, b, b / w, wc, bc, bc / wc, optionLength, median(buildFaults));
 }
 
 }  // namespace
@@ -152,8 +157,10 @@ int main(int argc, char** argv) {
     measure("nested 1,000 (10x100)", makeTree(work, "nested1000", 10, 100), 1000);
     measure("flat 10,000", makeTree(work, "flat10000", 1, 10000), 10000);
     measure("nested 10,000 (100x100)", makeTree(work, "nested10000", 100, 100), 10000);
-    // Context for the ratios: the option text is new memory, and what faulting in new pages
-    // costs differs widely between machines (virtual machines can be very slow at it).
+    // Context for the ratios: from the second round on the allocator hands the build memory
+    // it already holds (the page fault column), while a launcher starts with none, and what
+    // faulting in new pages costs differs widely between machines (virtual machines can be
+    // very slow at it).
     std::vector<double> fault;
     for (int round = 0; round < kRounds; ++round) {
         const size_t bytes = 640 * 1024;

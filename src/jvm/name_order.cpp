@@ -9,7 +9,8 @@
 
 namespace {
 
-// Below this many names a comparison sort is quicker than the radix passes.
+// The radix passes have a fixed cost (256 counters per differing byte) that small
+// directories do not repay; they are sorted by comparison.
 constexpr size_t kRadixThreshold = 64;
 
 inline unsigned char fold(unsigned char c, bool caseInsensitive) {

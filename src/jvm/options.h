@@ -3,8 +3,9 @@
 #pragma once
 #include <cstddef>
 
-// A growable text. `text` stays null until the first non-empty append; whenever it is not
-// null, length + 1 <= capacity. The owner frees `text` (releaseText).
+// A growable text. `text` stays null until the first non-empty append or reservation;
+// whenever it is not null it is terminated and length + 1 <= capacity. The owner frees
+// `text` (releaseText).
 struct TextBuffer {
     char* text;
     size_t length;

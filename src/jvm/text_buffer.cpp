@@ -8,11 +8,13 @@
 bool reserveText(TextBuffer* buffer, size_t extra) {
     if (extra == 0) return true;
     if (buffer->text != nullptr && extra <= buffer->capacity - 1 - buffer->length) return true;
-    size_t step = 4 * extra > 1024 ? 4 * extra : 1024;
     if (extra > (SIZE_MAX - 1) / 4) return false;
+    size_t step = 4 * extra > 1024 ? 4 * extra : 1024;
     if (buffer->text == nullptr) {
-        char* text = static_cast<char*>(std::calloc(step, 1));
+        // Only the terminator is written: room reserved ahead is not touched until used.
+        char* text = static_cast<char*>(std::malloc(step));
         if (text == nullptr) return false;
+        text[0] = '\0';
         buffer->text = text;
         buffer->capacity = step;
         buffer->length = 0;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -158,6 +159,49 @@ TEST_F(RealClassPathTest, TenThousandArchivesInNestedDirectories) {
     // Sorted per directory, and the names above were made to sort the same way overall.
     EXPECT_EQ(entries, expected);
     EXPECT_EQ(std::set<std::string>(entries.begin(), entries.end()).size(), 10000u);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VARNLET_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VARNLET_UNDER_ASAN 1
+#endif
+#endif
+
+// The walk's memory is taken away (an address-space limit in a child process): the build
+// must fail with a report and keep the configured options, never hand on a class path
+// that silently lacks archives.
+TEST_F(RealClassPathTest, RunningOutOfMemoryFailsTheBuildWithAReport) {
+#ifdef VARNLET_UNDER_ASAN
+    GTEST_SKIP() << "the sanitizer's allocator does not return null under an address-space limit";
+#else
+    const std::string tail(180, 'n');
+    for (int i = 0; i < 4000; ++i) makeFile("big/" + std::to_string(i) + tail + ".jar");
+    Config.JvmOptions = strdup("-Xmx1g");
+    Config.ClassPath = strdup("big");
+    Config.JvmPath = strdup("/opt/jdk/lib/server/libjvm.so");
+    ::testing::FLAGS_gtest_death_test_style = "fast";
+    EXPECT_EXIT(
+        {
+            // About 800 KB of names and 3 MB of option text are needed; allow 512 KiB more.
+            FILE* status = std::fopen("/proc/self/status", "r");
+            long vmKiB = 0;
+            char line[256];
+            while (status && std::fgets(line, sizeof line, status))
+                if (std::sscanf(line, "VmSize: %ld kB", &vmKiB) == 1) break;
+            if (status) std::fclose(status);
+            struct rlimit limit;
+            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(vmKiB + 512) * 1024;
+            if (vmKiB == 0 || setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
+            bool built = buildJvmOptions();
+            bool kept = std::strcmp(Config.JvmOptions, "-Xmx1g") == 0;
+            bool reported = w.console.size() == 1 &&
+                            w.console[0].text == "Unable to create JVM instance using /opt/jdk/lib/server/libjvm.so";
+            std::_Exit(!built && kept && reported ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // Directory expansion: sorting, archive names, links that lead back, listing failures,
 // the Linux separators, and the growth of the text buffer.
+#include <cstdint>
+
 #include "options_fixture.h"
 
 namespace {
@@ -116,6 +118,38 @@ TEST(TextBuffer, FirstLargePieceGetsFourTimesItsLength) {
     std::string piece(2000, 'p');
     EXPECT_TRUE(appendText(&b, piece.c_str()));
     EXPECT_EQ(b.capacity, 8000u);
+    releaseText(&b);
+}
+
+TEST(TextBuffer, ReservedRoomIsWrittenWithoutMovingTheText) {
+    TextBuffer b{nullptr, 0, 0};
+    EXPECT_TRUE(reserveText(&b, 0));
+    EXPECT_EQ(b.text, nullptr);
+    EXPECT_TRUE(appendText(&b, "head;"));
+    EXPECT_TRUE(reserveText(&b, 100000));
+    const char* text = b.text;
+    size_t capacity = b.capacity;
+    EXPECT_GE(capacity, 5u + 100000u + 1u);
+    EXPECT_EQ(b.length, 5u);
+    EXPECT_STREQ(b.text, "head;");  // reserving writes nothing
+    for (int i = 0; i < 10000; ++i) EXPECT_TRUE(appendText(&b, "0123456789"));
+    EXPECT_EQ(b.text, text);
+    EXPECT_EQ(b.capacity, capacity);
+    EXPECT_EQ(b.length, 100005u);
+    EXPECT_TRUE(reserveText(&b, capacity - 1 - b.length));  // exactly what is left: no growth
+    EXPECT_EQ(b.capacity, capacity);
+    releaseText(&b);
+}
+
+TEST(TextBuffer, ImpossibleReservationChangesNothing) {
+    TextBuffer b{nullptr, 0, 0};
+    EXPECT_FALSE(reserveText(&b, SIZE_MAX / 2));
+    EXPECT_EQ(b.text, nullptr);
+    EXPECT_TRUE(appendText(&b, "kept"));
+    size_t capacity = b.capacity;
+    EXPECT_FALSE(reserveText(&b, SIZE_MAX - 8));
+    EXPECT_STREQ(b.text, "kept");
+    EXPECT_EQ(b.capacity, capacity);
     releaseText(&b);
 }
 

@@ -1,0 +1,139 @@
+// Name order of a directory's entries: the radix path for large directories must give
+// exactly the order of a plain comparison of the names, in both case modes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "jvm/name_order.h"
+
+namespace {
+
+std::string folded(const std::string& s) {
+    std::string out = s;
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    return out;
+}
+
+// The order written out plainly: folded text first where case is ignored, then the bytes.
+bool referenceLess(const std::string& a, const std::string& b, bool caseInsensitive) {
+    if (caseInsensitive && folded(a) != folded(b)) return folded(a) < folded(b);
+    return a < b;
+}
+
+std::vector<std::string> sorted(const std::vector<std::string>& names, bool caseInsensitive) {
+    DirListing listing;
+    NameOrder order;
+    for (const std::string& n : names) listing.add(n.data(), n.size(), false);
+    for (uint32_t i = 0; i < names.size(); ++i) order.order.push_back(i);
+    sortNames(listing, caseInsensitive, &order);
+    std::vector<std::string> out;
+    for (uint32_t index : order.order) out.push_back(listing.name(listing.entries[index]));
+    return out;
+}
+
+std::vector<std::string> expected(std::vector<std::string> names, bool caseInsensitive) {
+    std::sort(names.begin(), names.end(),
+              [caseInsensitive](const std::string& a, const std::string& b) { return referenceLess(a, b, caseInsensitive); });
+    return names;
+}
+
+// Distinct names built to stress the key: a shared prefix (often longer than eight
+// bytes), endings inside and beyond the key, case variants, bytes above 0x7F.
+std::vector<std::string> generatedNames(std::mt19937* random, size_t count, bool caseInsensitive) {
+    static const char kAlphabet[] = "aAbBzZ09-._\xC3\xA9\x7F";
+    std::vector<std::string> names;
+    std::vector<std::string> seen;
+    std::uniform_int_distribution<int> tailLength(0, 14), pick(0, sizeof kAlphabet - 2), variant(0, 3);
+    const std::string prefix = variant(*random) == 0 ? "" : "library-component-";
+    while (names.size() < count) {
+        std::string name = prefix;
+        int length = tailLength(*random);
+        for (int i = 0; i < length; ++i) name += kAlphabet[pick(*random)];
+        if (variant(*random) == 0) name += ".jar";
+        if (name.empty()) continue;
+        std::string key = caseInsensitive ? folded(name) : name;
+        if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;  // one directory holds distinct names
+        seen.push_back(key);
+        names.push_back(name);
+    }
+    return names;
+}
+
+TEST(NameOrder, AgreesWithPlainComparisonForSmallAndLargeDirectories) {
+    std::mt19937 random(20261206);
+    for (bool caseInsensitive : {false, true}) {
+        for (size_t count : {2u, 3u, 63u, 64u, 65u, 300u, 2000u}) {
+            for (int round = 0; round < 4; ++round) {
+                std::vector<std::string> names = generatedNames(&random, count, caseInsensitive);
+                EXPECT_EQ(sorted(names, caseInsensitive), expected(names, caseInsensitive))
+                    << "count " << count << ", case-insensitive " << caseInsensitive << ", round " << round;
+            }
+        }
+    }
+}
+
+TEST(NameOrder, NamesThatTieOnTheKeyAreOrderedByTheirWholeText) {
+    // All share "module-" and the next eight bytes; they differ only after that, or by length.
+    std::vector<std::string> names;
+    for (int i = 99; i >= 0; --i) names.push_back("module-abcdefgh" + std::to_string(i) + ".jar");
+    names.push_back("module-abcdefgh");
+    names.push_back("module-abcdefg");
+    names.push_back("module-zz");
+    EXPECT_EQ(sorted(names, false), expected(names, false));
+    EXPECT_EQ(sorted(names, false).front(), "module-abcdefg");
+    EXPECT_EQ(sorted(names, false).back(), "module-zz");
+}
+
+TEST(NameOrder, OrdinalNotNaturalAndCaseRules) {
+    std::vector<std::string> names = {"lib-2.jar", "lib-10.jar", "Lib-3.jar", "LIB-1.jar"};
+    // Byte order: capitals first, and "10" before "2".
+    EXPECT_EQ(sorted(names, false), (std::vector<std::string>{"LIB-1.jar", "Lib-3.jar", "lib-10.jar", "lib-2.jar"}));
+    EXPECT_EQ(sorted(names, true), (std::vector<std::string>{"LIB-1.jar", "lib-10.jar", "lib-2.jar", "Lib-3.jar"}));
+    // Names equal but for case (possible where case matters) keep a fixed order too.
+    std::vector<std::string> twins;
+    for (int i = 0; i < 40; ++i) {
+        std::string n = "x" + std::to_string(i);
+        twins.push_back(n + ".JAR");
+        twins.push_back(n + ".jar");
+    }
+    std::reverse(twins.begin(), twins.end());
+    EXPECT_EQ(sorted(twins, true), expected(twins, true));
+}
+
+TEST(NameOrder, ListingAlreadyInOrderIsKept) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 500; ++i) names.push_back("a" + std::to_string(100000 + i));
+    DirListing listing;
+    NameOrder order;
+    for (const std::string& n : names) listing.add(n.data(), n.size(), false);
+    // Only some entries are chosen, in the listing's order.
+    for (uint32_t i = 0; i < names.size(); i += 3) order.order.push_back(i);
+    std::vector<uint32_t> chosen = order.order;
+    sortNames(listing, false, &order);
+    EXPECT_EQ(order.order, chosen);
+}
+
+TEST(DirListing, PacksNamesAndClearsEverything) {
+    DirListing listing;
+    EXPECT_TRUE(listing.add("first.jar", 9, false));
+    EXPECT_TRUE(listing.add("sub", 3, true));
+    listing.identity = DirIdentity{1, 2};
+    listing.hasIdentity = true;
+    ASSERT_EQ(listing.entries.size(), 2u);
+    EXPECT_STREQ(listing.name(listing.entries[0]), "first.jar");
+    EXPECT_STREQ(listing.name(listing.entries[1]), "sub");
+    EXPECT_EQ(listing.entries[1].length, 3u);
+    EXPECT_TRUE(listing.entries[1].isDirectory);
+    EXPECT_EQ(listing.names.size(), 14u);
+    listing.clear();
+    EXPECT_TRUE(listing.entries.empty());
+    EXPECT_TRUE(listing.names.empty());
+    EXPECT_FALSE(listing.hasIdentity);
+    EXPECT_FALSE(listing.outOfMemory);
+}
+
+}  // namespace
