@@ -234,7 +234,9 @@ TEST(JavaBinDirectory, TheLibrarysParentsParent) {
         char buffer[260] = "unchanged";
         bool found = javaBinDirectory(row.path, buffer, sizeof buffer);
         EXPECT_EQ(found, row.bin != nullptr) << row.path;
-        if (row.bin) EXPECT_STREQ(buffer, row.bin) << row.path;
+        if (row.bin) {
+            EXPECT_STREQ(buffer, row.bin) << row.path;
+        }
     }
     char small[8];
     EXPECT_FALSE(javaBinDirectory("C:\\jdk-17\\bin\\server\\jvm.dll", small, sizeof small));

@@ -30,7 +30,9 @@ TEST_P(VersionCheck, AgainstTheMinimum) {
     char buffer[kPathBufferSize];
     EXPECT_EQ(tryRuntimeVersion(keyPath, GetParam().version, buffer, sizeof buffer), GetParam().passes)
         << GetParam().version << " against " << GetParam().minimum;
-    if (GetParam().passes) EXPECT_STREQ(buffer, "C:\\rt\\jvm.dll");
+    if (GetParam().passes) {
+        EXPECT_STREQ(buffer, "C:\\rt\\jvm.dll");
+    }
 }
 
 const VersionRow kVersions[] = {
