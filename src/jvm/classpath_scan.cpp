@@ -43,18 +43,12 @@ bool isArchiveName(const char* name, size_t length) {
     return std::memcmp(lowered, ".jar", 4) == 0 || std::memcmp(lowered, ".zip", 4) == 0;
 }
 
-bool isDotName(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
 // The names the walk uses (directories and archives), in name order.
 void orderEntries(const DirListing& listing, bool caseInsensitive, NameOrder* order) {
     order->order.clear();
     const std::vector<DirName>& entries = listing.entries;
     for (size_t i = 0; i < entries.size(); ++i) {
-        const char* name = listing.name(entries[i]);
-        if (isDotName(name)) continue;
-        if (entries[i].isDirectory || isArchiveName(name, entries[i].length))
+        if (entries[i].isDirectory || isArchiveName(listing.name(entries[i]), entries[i].length))
             order->order.push_back(static_cast<uint32_t>(i));
     }
     sortNames(listing, caseInsensitive, order);

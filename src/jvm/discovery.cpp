@@ -38,20 +38,10 @@ bool searchVersionedKey(const char* key, char* buffer, size_t size) {
         tryRuntimeVersion(keyPath, version, buffer, size))
         return true;
 
-    PlatformHandle handle = nullptr;
-    if (Platform.regOpenKey(RegistryRoot::LocalMachine, key, kKeyRead, &handle) != 0) return false;
-    bool found = false;
-    for (uint32_t index = 0; !found; ++index) {
-        uint32_t nameSize = sizeof version;
-        long rc = Platform.regEnumKey(handle, index, version, &nameSize);
-        if (rc == kErrorMoreData) continue;  // a name longer than any version; skip it
-        if (rc != 0) break;
-        version[sizeof version - 1] = '\0';
+    return anySubkey(key, [&](const char* name) {
         std::memcpy(keyPath, key, std::strlen(key) + 1);
-        found = tryRuntimeVersion(keyPath, version, buffer, size);
-    }
-    Platform.regCloseKey(handle);
-    return found;
+        return tryRuntimeVersion(keyPath, name, buffer, size);
+    });
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // that installed runtimes and development kits write.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 #include "launcher/state.h"
 #include "platform/platform.h"
@@ -32,3 +33,23 @@ int readRegistryString(RegistryRoot root, const char* subkey, const char* valueN
 
 // True when the file can be opened for reading; directories do not count.
 bool fileExists(const char* path);
+
+// Calls visit(name) for each subkey of HKLM\`key` until it returns true; true when one
+// did. A name longer than the registry allows is skipped, not cut.
+template <typename Visit>
+bool anySubkey(const char* key, Visit visit) {
+    PlatformHandle handle = nullptr;
+    if (Platform.regOpenKey(RegistryRoot::LocalMachine, key, kKeyRead, &handle) != 0) return false;
+    char name[kRegistryPathSize];
+    bool found = false;
+    for (uint32_t index = 0; !found; ++index) {
+        uint32_t nameSize = sizeof name;
+        long rc = Platform.regEnumKey(handle, index, name, &nameSize);
+        if (rc == kErrorMoreData) continue;
+        if (rc != 0) break;
+        name[sizeof name - 1] = '\0';
+        found = visit(static_cast<const char*>(name));
+    }
+    Platform.regCloseKey(handle);
+    return found;
+}

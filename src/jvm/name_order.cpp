@@ -86,8 +86,8 @@ void radixSort(const std::vector<uint64_t>& keys, std::vector<uint32_t>* indices
     if (from != indices->data()) std::memcpy(indices->data(), from, count * sizeof(uint32_t));
 }
 
-}  // namespace
-
+// Negative, zero or positive as `a` sorts before, with or after `b`. Names equal but for
+// case still differ, so no two names of one directory compare equal.
 int compareNames(const char* a, size_t aLength, const char* b, size_t bLength, bool caseInsensitive) {
     size_t n = std::min(aLength, bLength);
     if (caseInsensitive) {
@@ -102,6 +102,8 @@ int compareNames(const char* a, size_t aLength, const char* b, size_t bLength, b
     if (c != 0) return c;
     return aLength == bLength ? 0 : (aLength < bLength ? -1 : 1);
 }
+
+}  // namespace
 
 void sortNames(const DirListing& listing, bool caseInsensitive, NameOrder* order) {
     std::vector<uint32_t>& indices = order->order;

@@ -15,9 +15,5 @@ struct NameOrder {
     std::vector<uint32_t> scratch;  // same length as order
 };
 
-// Negative, zero or positive as `a` sorts before, with or after `b`. Names equal but for
-// case still differ, so no two names of one directory compare equal.
-int compareNames(const char* a, size_t aLength, const char* b, size_t bLength, bool caseInsensitive);
-
 // Sorts order->order (indices into listing.entries, chosen by the caller) by name.
 void sortNames(const DirListing& listing, bool caseInsensitive, NameOrder* order);

@@ -52,18 +52,5 @@ bool tryVendorVersion(const RuntimeKey& key, const char* version, char* buffer, 
 }  // namespace
 
 bool searchVendorKey(const RuntimeKey& key, char* buffer, size_t size) {
-    PlatformHandle handle = nullptr;
-    if (Platform.regOpenKey(RegistryRoot::LocalMachine, key.path, kKeyRead, &handle) != 0) return false;
-    char version[kRegistryPathSize];
-    bool found = false;
-    for (uint32_t index = 0; !found; ++index) {
-        uint32_t nameSize = sizeof version;
-        long rc = Platform.regEnumKey(handle, index, version, &nameSize);
-        if (rc == kErrorMoreData) continue;
-        if (rc != 0) break;
-        version[sizeof version - 1] = '\0';
-        found = tryVendorVersion(key, version, buffer, size);
-    }
-    Platform.regCloseKey(handle);
-    return found;
+    return anySubkey(key.path, [&](const char* version) { return tryVendorVersion(key, version, buffer, size); });
 }

@@ -36,26 +36,20 @@ std::atomic<int> leases{0};              // short uses of the event and the sour
 std::atomic<int> javaThreads{0};         // threads inside a Java step
 std::atomic<int> jvmPhase{JvmCreating};  // published after createJvm, so State.Jvm is complete
 
-bool takeLease() {
-    ++leases;
+// Counts a thread in unless the service has ended. The count rises before the check, so
+// whoever waits for it to fall after setting serviceEnded cannot miss this thread.
+bool enterUnlessEnded(std::atomic<int>* count) {
+    ++*count;
     if (serviceEnded) {
-        --leases;
+        --*count;
         return false;
     }
     return true;
 }
 
+bool takeLease() { return enterUnlessEnded(&leases); }
 void returnLease() { --leases; }
-
-bool enterJava() {
-    ++javaThreads;
-    if (serviceEnded) {
-        --javaThreads;
-        return false;
-    }
-    return true;
-}
-
+bool enterJava() { return enterUnlessEnded(&javaThreads); }
 void leaveJava() { --javaThreads; }
 
 void reportStatus() { Platform.setServiceStatus(State.ServiceStatusHandle, &State.ServiceStatus); }

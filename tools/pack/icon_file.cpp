@@ -6,6 +6,14 @@
 namespace {
 constexpr size_t kMaxImages = 256;
 const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+void readIconFormat(const uint8_t* entry, IconFormat* format) {
+    format->width = entry[0];
+    format->height = entry[1];
+    format->colors = entry[2];
+    format->planes = rd16(entry + 4);
+    format->bitCount = rd16(entry + 6);
+}
 }
 
 bool parseIcoFile(const Bytes& file, std::vector<IconImage>* images, std::string* error) {
@@ -39,11 +47,7 @@ bool parseIcoFile(const Bytes& file, std::vector<IconImage>* images, std::string
             return false;
         }
         IconImage image;
-        image.width = e[0];
-        image.height = e[1];
-        image.colors = e[2];
-        image.planes = rd16(e + 4);
-        image.bitCount = rd16(e + 6);
+        readIconFormat(e, &image);
         if (dib && image.bitCount == 0) image.bitCount = rd16(data + 14);
         if (image.planes == 0) image.planes = 1;
         image.data.assign(data, data + size);
@@ -85,11 +89,7 @@ bool parseGroupIcon(const Bytes& data, std::vector<GroupIconEntry>* entries, std
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* e = &data[6 + 14 * i];
         GroupIconEntry g;
-        g.width = e[0];
-        g.height = e[1];
-        g.colors = e[2];
-        g.planes = rd16(e + 4);
-        g.bitCount = rd16(e + 6);
+        readIconFormat(e, &g);
         g.bytes = rd32(e + 8);
         g.id = rd16(e + 12);
         entries->push_back(g);

@@ -6,15 +6,18 @@
 
 #include "byte_io.h"
 
-struct IconImage {
+// The first eight bytes of an image's entry, laid out alike in a .ico file and in a
+// group-icon resource: width, height, colors, a reserved byte, planes, bit count.
+struct IconFormat {
     uint8_t width = 0, height = 0, colors = 0;  // 0 width/height means 256
     uint16_t planes = 0, bitCount = 0;
+};
+
+struct IconImage : IconFormat {
     Bytes data;  // a DIB (BITMAPINFOHEADER first) or a PNG image
 };
 
-struct GroupIconEntry {
-    uint8_t width = 0, height = 0, colors = 0;
-    uint16_t planes = 0, bitCount = 0;
+struct GroupIconEntry : IconFormat {
     uint32_t bytes = 0;
     uint16_t id = 0;
 };
