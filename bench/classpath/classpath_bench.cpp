@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "jvm/options.h"
-#include "launcher/config.h"
+#include "core/config.h"
 #include "platform/platform.h"
 
 namespace {

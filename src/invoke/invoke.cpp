@@ -8,11 +8,11 @@
 
 #include "invoke/jni_utils.h"
 #include "invoke/split.h"
-#include "launcher/config.h"
-#include "launcher/directories.h"
-#include "launcher/report.h"
-#include "launcher/state.h"
-#include "launcher/text_encoding.h"
+#include "core/config.h"
+#include "core/working_directory.h"
+#include "core/report.h"
+#include "core/state.h"
+#include "core/text_encoding.h"
 #include "platform/platform.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "invoke/invoke.h"
-#include "launcher/config.h"
-#include "launcher/report.h"
-#include "launcher/state.h"
-#include "launcher/text_encoding.h"
+#include "core/config.h"
+#include "core/report.h"
+#include "core/state.h"
+#include "core/text_encoding.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "jvm/name_order.h"
 #include "jvm/options.h"
-#include "launcher/report.h"
+#include "core/report.h"
 #include "platform/platform.h"
 
 namespace {

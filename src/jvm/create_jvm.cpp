@@ -9,10 +9,10 @@
 #include "invoke/split.h"
 #include "jvm/discovery.h"
 #include "jvm/options.h"
-#include "launcher/config.h"
-#include "launcher/directories.h"
-#include "launcher/report.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/working_directory.h"
+#include "core/report.h"
+#include "core/state.h"
 #include "platform/platform.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "jvm/next_token.h"
 #include "jvm/runtime_home.h"
-#include "launcher/config.h"
+#include "core/config.h"
 
 namespace {
 
@@ -45,29 +45,6 @@ bool searchVersionedKey(const char* key, char* buffer, size_t size) {
 }
 
 }  // namespace
-
-bool fileExists(const char* path) { return path != nullptr && *path != '\0' && Platform.canOpenForReading(path); }
-
-int readRegistryString(RegistryRoot root, const char* subkey, const char* valueName, char* buffer, size_t size) {
-    if (size == 0) return 1;
-    buffer[0] = '\0';
-    PlatformHandle key = nullptr;
-    if (Platform.regOpenKey(root, subkey, kKeyRead, &key) != 0) return -1;
-    uint32_t type = 0;
-    uint32_t got = static_cast<uint32_t>(size);
-    long rc = Platform.regQueryValue(key, valueName, &type, buffer, &got);
-    Platform.regCloseKey(key);
-    bool isString = type == kRegSz || type == kRegExpandSz;
-    // The registry does not promise a terminator: a value that fills the buffer without
-    // one did not fit.
-    bool fits = got < size || (got == size && buffer[size - 1] == '\0');
-    if (rc != 0 || !isString || !fits) {
-        std::memset(buffer, 0, size);
-        return 1;
-    }
-    buffer[got < size ? got : size - 1] = '\0';
-    return 0;
-}
 
 bool findConfiguredJvm(char* buffer, size_t size) {
     if (Config.JvmPath == nullptr || Config.JvmPath[0] == '\0') return false;

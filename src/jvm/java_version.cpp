@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "launcher/config.h"
+#include "core/config.h"
 
 namespace {
 

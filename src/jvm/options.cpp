@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "jvm/next_token.h"
-#include "launcher/config.h"
-#include "launcher/report.h"
+#include "core/config.h"
+#include "core/report.h"
 #include "platform/platform.h"
 
 int classifyClassPathEntry(const char* entry) {

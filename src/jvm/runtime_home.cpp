@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "jvm/discovery.h"
+#include "jvm/probes.h"
 #include "jvm/java_version.h"
-#include "launcher/config.h"
+#include "core/config.h"
 #include "platform/platform.h"
 
 namespace {

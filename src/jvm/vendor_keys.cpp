@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "jvm/discovery.h"
+#include "jvm/probes.h"
 #include "jvm/runtime_home.h"
-#include "launcher/state.h"
+#include "core/state.h"
 
 namespace {
 

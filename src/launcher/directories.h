@@ -1,6 +1,5 @@
-// The three directories of a run: start-up, executable and working directory.
+// The start-up and executable directories of a run (the working directory is core/working_directory.h).
 #pragma once
 
 bool captureStartupDirectory();
 bool enterExecutableDirectory();
-bool enterWorkingDirectory(bool forceWorkingDir);

@@ -5,10 +5,10 @@
 
 #include "invoke/invoke.h"
 #include "jvm/create_jvm.h"
-#include "launcher/config.h"
+#include "core/config.h"
 #include "launcher/directories.h"
-#include "launcher/report.h"
-#include "launcher/state.h"
+#include "core/report.h"
+#include "core/state.h"
 #include "service/install.h"
 #include "service/runtime.h"
 

@@ -1,13 +1,16 @@
 // The platform seam: one process-wide table of OS operations. The Win32 or POSIX
 // backend fills it with defaults (chosen by CMake); unit tests replace entries
 // with recording fakes and restore the defaults afterwards.
+//
+// Layering: every include points down,
+//   launcher -> service -> invoke/jvm -> core -> platform seam <- backends,
+// and tools/pack uses core and the seam's section layout only. This header depends on
+// nothing of ours: the records it needs are its own.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "launcher/state.h"
 
 // Error codes the core looks at, with their Win32 values on every OS.
 enum : uint32_t {
@@ -26,6 +29,17 @@ enum : uint32_t {
     kErrorServiceDoesNotExist = 1060,
     kErrorServiceExists = 1073,
     kErrorFailedServiceControllerConnect = 1063,
+};
+
+// The seven fields of the service status record, in the order the service manager expects.
+struct ServiceStatusRecord {
+    uint32_t dwServiceType;
+    uint32_t dwCurrentState;
+    uint32_t dwControlsAccepted;
+    uint32_t dwWin32ExitCode;
+    uint32_t dwServiceSpecificExitCode;
+    uint32_t dwCheckPoint;
+    uint32_t dwWaitHint;
 };
 
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;

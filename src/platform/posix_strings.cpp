@@ -5,7 +5,7 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "launcher/text_encoding.h"
+#include "platform/unicode.h"
 #include "platform/config_section.h"
 #include "platform/posix_backend.h"
 

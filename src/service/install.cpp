@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "launcher/report.h"
+#include "core/report.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // Installing and removing the launcher as a Windows service.
 #pragma once
-#include "launcher/config.h"
+#include "core/config.h"
+#include "core/state.h"
 #include "platform/platform.h"
 
 // The command line "\"<path>\" <switch>" holds the longest module path and the longest entry text.

@@ -19,9 +19,9 @@
 #include "invoke/jni_utils.h"
 #include "invoke/split.h"
 #include "jvm/create_jvm.h"
-#include "launcher/config.h"
-#include "launcher/report.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/report.h"
+#include "core/state.h"
 #include "platform/platform.h"
 
 namespace {

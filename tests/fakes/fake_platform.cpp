@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "launcher/config.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/state.h"
 
 static FakeWorld* theWorld;
 

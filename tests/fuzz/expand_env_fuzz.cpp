@@ -7,7 +7,7 @@
 #include <string>
 
 #include "jvm/options.h"
-#include "launcher/state.h"
+#include "core/state.h"
 #include "platform/platform.h"
 
 namespace {

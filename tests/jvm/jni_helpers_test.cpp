@@ -6,7 +6,7 @@
 
 #include "invoke/jni_utils.h"
 #include "jni_test_jvm.h"
-#include "launcher/state.h"
+#include "core/state.h"
 
 namespace {
 

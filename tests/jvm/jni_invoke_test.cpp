@@ -6,8 +6,8 @@
 
 #include "invoke/invoke.h"
 #include "jni_test_jvm.h"
-#include "launcher/config.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/state.h"
 
 namespace {
 

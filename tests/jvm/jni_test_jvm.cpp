@@ -10,8 +10,8 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "launcher/config.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/state.h"
 #include "platform/platform.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "fakes/fake_service.h"
-#include "launcher/config.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/state.h"
 #include "platform/platform.h"
 #include "service/runtime.h"
 

@@ -15,8 +15,8 @@
 
 #include "fakes/fake_platform.h"
 #include "jvm/options.h"
-#include "launcher/config.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/state.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fakes/fake_platform.h"
-#include "launcher/config.h"
+#include "core/config.h"
 
 namespace {
 

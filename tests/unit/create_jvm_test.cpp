@@ -10,8 +10,8 @@
 #include "fakes/fake_jni.h"
 #include "fakes/fake_platform.h"
 #include "jvm/create_jvm.h"
-#include "launcher/config.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/state.h"
 
 namespace {
 

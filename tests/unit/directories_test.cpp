@@ -4,9 +4,10 @@
 #include <string>
 
 #include "fakes/fake_platform.h"
-#include "launcher/config.h"
+#include "core/config.h"
+#include "core/working_directory.h"
 #include "launcher/directories.h"
-#include "launcher/state.h"
+#include "core/state.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "fakes/fake_platform.h"
 #include "fakes/fake_registry.h"
 #include "jvm/discovery.h"
-#include "launcher/config.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/state.h"
 
 constexpr const char* kJreKey = "Software\\JavaSoft\\Java Runtime Environment";
 constexpr const char* kIbmJreKey = "Software\\IBM\\Java2 Runtime Environment";

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "fakes/fake_platform.h"
-#include "launcher/config.h"
+#include "core/config.h"
 #include "launcher/dispatch.h"
-#include "launcher/state.h"
+#include "core/state.h"
 
 namespace {
 

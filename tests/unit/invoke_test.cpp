@@ -10,8 +10,8 @@
 #include "fakes/fake_platform.h"
 #include "invoke/invoke.h"
 #include "invoke/jni_utils.h"
-#include "launcher/config.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/state.h"
 
 namespace {
 

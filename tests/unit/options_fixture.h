@@ -10,8 +10,8 @@
 #include "fakes/fake_files.h"
 #include "fakes/fake_platform.h"
 #include "jvm/options.h"
-#include "launcher/config.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/state.h"
 
 struct OptionsTest : ::testing::Test {
     explicit OptionsTest(bool windowsStyle = true) : platform(windowsStyle) {

@@ -6,8 +6,8 @@
 #include <fstream>
 
 #include "entry_values.h"
-#include "launcher/config.h"
-#include "launcher/text_encoding.h"
+#include "core/config.h"
+#include "core/text_encoding.h"
 #include "pack_config.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "launcher/config.h"
+#include "core/config.h"
 #include "platform/platform.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "fakes/fake_platform.h"
-#include "launcher/report.h"
-#include "launcher/state.h"
+#include "core/report.h"
+#include "core/state.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "fakes/fake_platform.h"
 #include "fakes/fake_service.h"
-#include "launcher/config.h"
+#include "core/config.h"
 #include "launcher/dispatch.h"
 #include "service/install.h"
 

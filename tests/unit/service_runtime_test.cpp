@@ -11,8 +11,8 @@
 
 #include "fakes/fake_platform.h"
 #include "fakes/fake_service.h"
-#include "launcher/config.h"
-#include "launcher/state.h"
+#include "core/config.h"
+#include "core/state.h"
 #include "service/runtime.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "launcher/config.h"
-#include "launcher/text_encoding.h"
+#include "core/entries.h"
+#include "core/text_encoding.h"
 
 std::string scrambleMainClass(const std::string& name) {
     static const char kDigits[] = "0123456789ABCDEF";

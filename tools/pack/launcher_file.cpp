@@ -6,7 +6,7 @@
 
 #include "elf_section.h"
 #include "entry_block.h"
-#include "launcher/config.h"
+#include "core/entries.h"
 #include "pe_image.h"
 #include "platform/config_section.h"
 #include "resource_tree.h"

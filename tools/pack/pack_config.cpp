@@ -9,8 +9,8 @@
 #include <toml++/toml.h>
 
 #include "entry_values.h"
-#include "launcher/config.h"
-#include "launcher/text_encoding.h"
+#include "core/entries.h"
+#include "core/text_encoding.h"
 
 namespace {
 

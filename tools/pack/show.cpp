@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "launcher/config.h"
-#include "launcher/text_encoding.h"
+#include "core/entries.h"
+#include "core/text_encoding.h"
 
 namespace {
 

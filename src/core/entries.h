@@ -1,4 +1,6 @@
-// The embedded configuration: the process-wide LauncherConfig and its loader.
+// The entry model shared by the launcher and varnlet-pack: ids, names, types and default
+// texts of every embedded entry (from resources/entries.def), their conversion rules and
+// the main class's scramble key.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -36,50 +38,9 @@ enum MessageId : unsigned {
 };
 constexpr size_t kMessageCount = (kLastEntryId - kFirstMessageId) / 16 + 1;
 
-struct LauncherConfig {
-    char* MinJavaVersion;          // the text as read
-    uint32_t MinJavaVersionValue;  // its hexadecimal value
-    char* JvmPath;
-    char* JvmOptions;
-    char* ClassPath;
-    int32_t JavaSearchMode;
-    char* InstallSwitch;
-    char* UninstallSwitch;
-    char* ServiceSwitch;
-    char* WorkingDir;
-    char* MainClass;               // slash form
-    char* AppOptions;
-    char* OptionsFile;
-    bool UseStartupDir;
-    bool EarlyWorkingDir;
-    char* ServiceName;
-    char* ServiceDescription;
-    char* ServiceStartOptions;
-    char* ServiceStopOptions;
-    bool ServiceStopByExit;
-    bool ServiceManualStart;
-    bool Reserved1344;
-    char* SystemOutFile;
-    char* SystemErrFile;
-    char* Reserved1392;
-    bool Reserved1408;
-    int32_t Reserved1424;
-    char* Reserved1440;
-    char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
-};
-
-extern LauncherConfig Config;
-
-// The format text of a message entry; never null after loading.
-const char* message(unsigned id);
-
-// A new heap string with entry `id`, "" for a missing, empty or "<null>" entry.
-char* loadConfigString(unsigned id);
 // Descrambles a hex text into a process-wide 256-byte buffer (overwritten by the next call).
 // Returns null when the text is not an even number (at most 510) of digits 0-9/A-F.
 const char* descrambleText(const char* hex);
-void loadConfiguration();
-
 // Conversion rules, shared with varnlet-pack.
 bool convertFlag(const char* text);
 int32_t convertInteger(const char* text);

@@ -1,4 +1,4 @@
 // The process-wide LauncherState.
-#include "launcher/state.h"
+#include "core/state.h"
 
 LauncherState State;

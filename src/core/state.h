@@ -4,18 +4,9 @@
 #include <cstdint>
 #include <jni.h>
 
-enum class RunModeKind { Console, Service };
+#include "platform/platform.h"
 
-// The seven fields of the service status record, in the order the service manager expects.
-struct ServiceStatusRecord {
-    uint32_t dwServiceType;
-    uint32_t dwCurrentState;
-    uint32_t dwControlsAccepted;
-    uint32_t dwWin32ExitCode;
-    uint32_t dwServiceSpecificExitCode;
-    uint32_t dwCheckPoint;
-    uint32_t dwWaitHint;
-};
+enum class RunModeKind { Console, Service };
 
 constexpr unsigned kPathBufferSize = 260;     // MAX_PATH
 constexpr unsigned kStartupDirSize = 261;
@@ -23,6 +14,7 @@ constexpr unsigned kStartupDirSize = 261;
 struct LauncherState {
     RunModeKind RunMode;  // written before any thread that reads it starts
     char StartupDir[kStartupDirSize];
+    bool StartupDirTooLong;  // StartupDir could not hold it: only a run that returns there fails
     void* volatile EventSource;
     char DiscoveredJavaHome[kPathBufferSize];
     void* JvmLibrary;

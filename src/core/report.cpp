@@ -1,13 +1,13 @@
 // Message reporting. Formats only "%s" and "%%": message texts come from the configuration,
 // so any other conversion in them is printed as it stands instead of reading arguments that
 // were never passed.
-#include "launcher/report.h"
+#include "core/report.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "launcher/state.h"
+#include "core/state.h"
 #include "platform/platform.h"
 
 namespace {

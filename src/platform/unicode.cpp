@@ -1,7 +1,5 @@
-// Text encodings: UTF-8 <-> UTF-16 and JNI's modified UTF-8.
-#include "launcher/text_encoding.h"
-
-#include "platform/platform.h"
+// UTF-8 <-> UTF-16, used by the core and the backends alike; depends on nothing else.
+#include "platform/unicode.h"
 
 std::u16string utf8ToUtf16(const std::string& text) {
     std::u16string out;
@@ -38,7 +36,7 @@ std::u16string utf8ToUtf16(const std::string& text) {
     return out;
 }
 
-static void putUtf8(std::string& out, unsigned cp) {
+void appendUtf8(std::string& out, unsigned cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -62,33 +60,13 @@ std::string utf16ToUtf8(const std::u16string& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            putUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            appendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
-            putUtf8(out, 0xFFFD);
+            appendUtf8(out, 0xFFFD);
         } else {
-            putUtf8(out, c);
+            appendUtf8(out, c);
         }
     }
     return out;
-}
-
-std::string toModifiedUtf8(const std::u16string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char16_t c : text) {
-        if (c == 0) {
-            out.push_back(static_cast<char>(0xC0));
-            out.push_back(static_cast<char>(0x80));
-        } else {
-            putUtf8(out, c);  // surrogates are encoded one by one, as JNI wants them
-        }
-    }
-    return out;
-}
-
-std::string codePageToModifiedUtf8(const char* text) {
-    std::u16string wide;
-    Platform.decodeCodePage(text ? text : "", &wide);
-    return toModifiedUtf8(wide);
 }

@@ -1,0 +1,47 @@
+// The embedded configuration: the process-wide LauncherConfig and its loader.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "core/entries.h"
+
+struct LauncherConfig {
+    char* MinJavaVersion;          // the text as read
+    uint32_t MinJavaVersionValue;  // its hexadecimal value
+    char* JvmPath;
+    char* JvmOptions;
+    char* ClassPath;
+    int32_t JavaSearchMode;
+    char* InstallSwitch;
+    char* UninstallSwitch;
+    char* ServiceSwitch;
+    char* WorkingDir;
+    char* MainClass;               // slash form
+    char* AppOptions;
+    char* OptionsFile;
+    bool UseStartupDir;
+    bool EarlyWorkingDir;
+    char* ServiceName;
+    char* ServiceDescription;
+    char* ServiceStartOptions;
+    char* ServiceStopOptions;
+    bool ServiceStopByExit;
+    bool ServiceManualStart;
+    bool Reserved1344;
+    char* SystemOutFile;
+    char* SystemErrFile;
+    char* Reserved1392;
+    bool Reserved1408;
+    int32_t Reserved1424;
+    char* Reserved1440;
+    char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
+};
+
+extern LauncherConfig Config;
+
+// The format text of a message entry; never null after loading.
+const char* message(unsigned id);
+
+// A new heap string with entry `id`, "" for a missing, empty or "<null>" entry.
+char* loadConfigString(unsigned id);
+void loadConfiguration();
