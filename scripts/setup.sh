@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Installs what building and testing Varnlet needs on a Debian 12 machine (idempotent).
-# Usage: scripts/setup.sh [demo|all]
+# Usage: scripts/setup.sh [demo|release|all]
 set -euo pipefail
 profile=${1:-all}
 
 packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless googletest libgtest-dev libtomlplusplus-dev)
+# scripts/release.sh: the Windows cross-compilers, git for the commit's time, and what CPack's
+# DEB generator runs (file, dpkg-shlibdeps).
+release_packages=(mingw-w64 binutils-mingw-w64 git file dpkg-dev)
+if [ "$profile" = release ]; then
+  packages+=("${release_packages[@]}")
+fi
 if [ "$profile" = all ]; then
-  packages+=(clang libclang-rt-14-dev mingw-w64 binutils-mingw-w64 wine wine64 wine32:i386 icoutils qemu-user jq)
+  packages+=(clang libclang-rt-14-dev wine wine64 wine32:i386 icoutils qemu-user jq lintian "${release_packages[@]}")
 fi
 
 sudo_cmd=()

@@ -10,6 +10,7 @@
 #include "sample_config.h"
 #include "show.h"
 #include "stub_lookup.h"
+#include "varnlet_version.h"
 
 namespace fs = std::filesystem;
 
@@ -19,6 +20,7 @@ const char kUsage[] =
     "usage: varnlet-pack build CONFIG [-o OUT] [--stub BODY] [--target win32|win64|linux]\n"
     "       varnlet-pack show FILE [--json]\n"
     "       varnlet-pack init [FILE] [--target win32|win64|linux] [--force]\n"
+    "       varnlet-pack --version\n"
     "\n"
     "build  writes a launcher for the application that CONFIG (TOML) describes: a copy of the\n"
     "       launcher body with the configured entries, icon and version information.\n"
@@ -212,6 +214,10 @@ int runPack(const std::vector<std::string>& args, const std::string& toolPath, s
     if (args.empty() || args[0] == "-h" || args[0] == "--help" || args[0] == "help") {
         (args.empty() ? err : out) << kUsage;
         return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "--version" || args[0] == "version") {
+        out << "varnlet-pack " VARNLET_VERSION "\n";
+        return 0;
     }
     Options o;
     if (!parseOptions(args, 1, &o, err)) return 2;

@@ -1,9 +1,10 @@
-// Default launcher bodies. The build passes the body paths of its own tree and of the
-// configured Windows build trees as compile definitions.
+// Default launcher bodies: those of a release (beside the tool, or in ../share/varnlet as an
+// unpacked archive and the installed package lay them out), then, in a developer's build, the
+// body paths of its own tree and of the configured Windows build trees, passed as compile
+// definitions.
 #include "stub_lookup.h"
 
 #include <filesystem>
-#include <system_error>
 
 #ifndef VARNLET_PACK_LINUX_STUB
 #define VARNLET_PACK_LINUX_STUB ""
@@ -29,19 +30,13 @@ std::vector<std::string> stubCandidates(const std::string& target, const std::st
     if (!toolPath.empty()) {
         fs::path dir = fs::u8path(toolPath).parent_path();
         out.push_back((dir / name).u8string());
+        out.push_back((dir.parent_path() / "share" / "varnlet" / name).u8string());
+#ifdef VARNLET_PACK_IN_BUILD_TREE
         // In the build tree the tool sits in tools/pack below the body.
         out.push_back((dir.parent_path().parent_path() / name).u8string());
+#endif
     }
     std::string configured = target == "win32" ? VARNLET_PACK_WIN32_STUB : target == "win64" ? VARNLET_PACK_WIN64_STUB : VARNLET_PACK_LINUX_STUB;
     if (!configured.empty()) out.push_back(configured);
     return out;
-}
-
-std::string currentToolPath(const char* argv0) {
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec && !self.empty()) return self.u8string();
-    if (!argv0 || !*argv0) return "";
-    fs::path p = fs::absolute(fs::u8path(argv0), ec);
-    return ec ? "" : p.u8string();
 }

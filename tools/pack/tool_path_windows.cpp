@@ -1,0 +1,19 @@
+// Where the running varnlet-pack.exe is, on Windows: the module's own file name, which holds
+// even when the tool was found through PATH and argv[0] names no directory.
+#include "stub_lookup.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <vector>
+
+std::string currentToolPath(const char*) {
+    std::vector<wchar_t> name(MAX_PATH);
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        if (n == 0) return "";
+        if (n < name.size()) return std::filesystem::path(std::wstring(name.data(), n)).u8string();
+        if (name.size() >= 32768) return "";
+        name.resize(name.size() * 2);
+    }
+}
