@@ -35,8 +35,7 @@ configure linux -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$build/win32" -j2 --target varnlet_launcher
 cmake --build "$build/win64" -j2 --target varnlet_launcher varnlet_pack
 cmake --build "$build/linux" -j2
-version=$("$build/linux/tools/pack/varnlet-pack" --version)
-version=${version#varnlet-pack }
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/linux/CMakeCache.txt")
 
 stage=$build/stage
 rm -rf "$stage"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every preset from this tree and runs every test: unit, jvm and wine tiers (linux),
-# the unit tests under ASan/UBSan (linux-asan) and bounded fuzzing runs (fuzz).
+# the unit tests under ASan/UBSan (linux-asan) and bounded fuzzing runs (fuzz); then makes
+# the release packages twice, in separate build trees, and tests them (release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh all
@@ -16,4 +17,9 @@ for preset in linux linux-asan fuzz; do
   echo "== test: $preset"
   ctest --preset "$preset" || status=1
 done
+
+echo "== release: two runs, then the packages"
+scripts/release.sh
+VARNLET_RELEASE_BUILD=build/release-check VARNLET_DIST=build/release-check/dist scripts/release.sh
+ctest --preset release || status=1
 exit $status
