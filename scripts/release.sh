@@ -65,7 +65,7 @@ find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 tar --sort=name --format=gnu --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
   -C "$stage" -cf - "$linux" | gzip -9n > "$dist/$linux.tar.gz"
-python3 "$source_dir/scripts/reproducible_zip.py" "$stage" "$windows" "$dist/$windows.zip"
+python3 "$source_dir/tools/release/reproducible_zip.py" "$stage" "$windows" "$dist/$windows.zip"
 
 # The Debian package, from the same install rules.
 (cd "$build/linux" && cpack -G DEB -B "$build/deb" >/dev/null)
