@@ -1,6 +1,6 @@
 """The packages of scripts/release.sh, unpacked as users unpack them: the varnlet-pack each
-holds, with nothing of a build tree in reach, shows its version and the bodies', and makes a
-Linux launcher and this case's Windows launcher from the bodies it carries; both run."""
+holds, with nothing of a build tree in reach, prints the package's version and makes a Linux
+launcher and this case's Windows launcher (with the bodies' version) that run."""
 import re
 import subprocess
 import zipfile
@@ -9,35 +9,32 @@ from pathlib import Path
 from winerun import expect, expect_eq, setting
 
 
-def unpack(case, pattern, command):
+def check(case, pattern, unpack, tool):
+    """Unpacks the package `pattern` names; tool(root) gives its varnlet-pack as pack(args, cwd)."""
     found = sorted(Path(setting("VARNLET_DIST")).glob(pattern))
     expect(len(found) == 1, f"{pattern} in {setting('VARNLET_DIST')}: {found} (run scripts/release.sh first)")
-    root = case.directory("unpacked")
-    command(str(found[0]), str(root))
-    return root, found[0], re.search(r"\d+\.\d+\.\d+", found[0].name).group(0)
-
-
-def check(case, pack, version):
+    root = case.directory("unpacked", found[0].name)
+    unpack(str(found[0]), str(root))
+    pack, version = tool(root), re.search(r"\d+\.\d+\.\d+", found[0].name).group(0)
     expect_eq(pack(["--version"], case.work), f"varnlet-pack {version}\n", "--version")
     for target in ("linux", case.arch):
-        app = case.directory("app-" + target)
-        config = f'target = "{target}"\nMainClass = "varnlet.testapps.PrintArgs"\n'
+        app = case.directory(found[0].name, target)
         if target == "linux":
-            config += f'JvmPath = "{setting("VARNLET_LIBJVM")}"\nClassPath = "{setting("VARNLET_TEST_JAR")}"\n'
+            entries = f'JvmPath = "{setting("VARNLET_LIBJVM")}"\nClassPath = "{setting("VARNLET_TEST_JAR")}"'
         else:
             case.install("testjvm.dll", app / "jvm")
-            (app / "app.jar").write_bytes(b"")
-            config += 'JvmPath = "jvm\\\\testjvm.dll"\nClassPath = "app.jar"\n'
-        (app / "app.toml").write_text(config)
+            case.write(app / "app.jar", "")
+            entries = 'JvmPath = "jvm\\\\testjvm.dll"\nClassPath = "app.jar"'
+        (app / "app.toml").write_text(f'target = "{target}"\nMainClass = "varnlet.testapps.PrintArgs"\n{entries}\n')
         pack(["build", "app.toml", "-o", "app.exe"], app)
         if target == "linux":
             run = subprocess.run([str(app / "app.exe"), "x"], cwd=app, capture_output=True, text=True, timeout=120)
             expect(run.returncode == 0 and "arg0=78\n" in run.stdout, f"Linux launcher: {run}")
-        else:
-            shown = pack(["show", "app.exe"], app)
-            expect(f"file version    {version}.0\n" in shown, f"the body's version information: {shown}")
-            run = case.run(app / "app.exe", ["x"], cwd=app, record=app / "record")
-            expect_eq((run.code, run.record.one("main")[1]), (0, "varnlet/testapps/PrintArgs"), "Windows launcher")
+            continue
+        expect(f"file version    {version}.0\n" in pack(["show", "app.exe"], app), "the body's version")
+        run = case.run(app / "app.exe", ["x"], cwd=app, record=app / "record")
+        expect_eq((run.code, run.record.one("main")[1]), (0, "varnlet/testapps/PrintArgs"), "Windows launcher")
+    return found[0]
 
 
 def on_linux(tool):
@@ -48,23 +45,20 @@ def on_linux(tool):
     return pack
 
 
-def scenario_linux_archive(case):
-    root, _, version = unpack(case, "varnlet-*-linux-x86_64.tar.gz", lambda a, r: subprocess.run(["tar", "xzf", a, "-C", r], check=True))
-    check(case, on_linux(next(root.glob("*/bin/varnlet-pack"))), version)
-
-
-def scenario_deb(case):
-    root, deb, version = unpack(case, "varnlet_*_amd64.deb", lambda a, r: subprocess.run(["dpkg-deb", "-x", a, r], check=True))
-    check(case, on_linux(root / "usr/bin/varnlet-pack"), version)
+def scenario_linux_packages(case):
+    check(case, "varnlet-*-linux-x86_64.tar.gz", lambda a, r: subprocess.run(["tar", "xzf", a, "-C", r]),
+          lambda root: on_linux(next(root.glob("*/bin/varnlet-pack"))))
+    deb = check(case, "varnlet_*_amd64.deb", lambda a, r: subprocess.run(["dpkg-deb", "-x", a, r]),
+                lambda root: on_linux(root / "usr/bin/varnlet-pack"))
     lintian = subprocess.run(["lintian", str(deb)], capture_output=True, text=True)
     expect(lintian.returncode == 0, f"lintian: {lintian.stdout}{lintian.stderr}")
 
 
 def scenario_windows_archive(case):
-    root, _, version = unpack(case, "varnlet-*-windows-x64.zip", lambda a, r: zipfile.ZipFile(a).extractall(r))
-
-    def pack(args, cwd):
-        run = case.run(next(root.glob("*/varnlet-pack.exe")), args, cwd=cwd)
-        expect(run.code == 0, f"varnlet-pack.exe {args}: {run.stdout}{run.stderr}")
-        return run.stdout
-    check(case, pack, version)
+    def tool(root):
+        def pack(args, cwd):
+            run = case.run(next(root.glob("*/varnlet-pack.exe")), args, cwd=cwd)
+            expect(run.code == 0, f"varnlet-pack.exe {args}: {run.stdout}{run.stderr}")
+            return run.stdout
+        return pack
+    check(case, "varnlet-*-windows-x64.zip", lambda a, r: zipfile.ZipFile(a).extractall(r), tool)

@@ -6,11 +6,11 @@ if(WIN32)
   return()
 endif()
 
-configure_file(${CMAKE_CURRENT_SOURCE_DIR}/QUICKSTART "${CMAKE_BINARY_DIR}/QUICKSTART" @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/QUICKSTART "${CMAKE_BINARY_DIR}/QUICKSTART" @ONLY)
 # The package's changelog, dated SOURCE_DATE_EPOCH (which string(TIMESTAMP) honours), gzip
 # without name and time.
 string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
-configure_file(${CMAKE_CURRENT_SOURCE_DIR}/changelog.in "${CMAKE_BINARY_DIR}/changelog" @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in "${CMAKE_BINARY_DIR}/changelog" @ONLY)
 execute_process(COMMAND gzip -9nf "${CMAKE_BINARY_DIR}/changelog" COMMAND_ERROR_IS_FATAL ANY)
 install(TARGETS varnlet_pack DESTINATION bin)
 install(TARGETS varnlet_launcher DESTINATION share/varnlet)
@@ -19,7 +19,7 @@ install(PROGRAMS "${VARNLET_WIN32_BUILD_DIR}/varnlet.exe" "${VARNLET_WIN64_BUILD
 install(FILES ${PROJECT_SOURCE_DIR}/README.md "${CMAKE_BINARY_DIR}/QUICKSTART" "${CMAKE_BINARY_DIR}/changelog.gz"
         DESTINATION share/doc/varnlet)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION share/doc/varnlet RENAME copyright)
-install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/lintian-overrides DESTINATION share/lintian/overrides RENAME varnlet)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides DESTINATION share/lintian/overrides RENAME varnlet)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME varnlet)
