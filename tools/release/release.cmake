@@ -1,7 +1,7 @@
 # The release packages (scripts/release.sh): install rules and the Debian package. The Linux
 # release tree installs varnlet-pack in bin/, every launcher body in share/varnlet/ (the Windows
 # ones from the win32 and win64 release trees), where varnlet-pack finds them, and the texts in
-# share/doc/varnlet/. The archives are made from the same install tree by scripts/release.sh.
+# share/doc/varnlet/. make_release.sh makes the archives from the same install tree.
 if(WIN32)
   return()
 endif()
