@@ -74,6 +74,7 @@ bool waitForJvm() {
 }  // namespace
 
 ServiceJavaSteps ServiceJava = kRealSteps;
+const ServiceJavaSteps& defaultServiceJavaSteps() { return kRealSteps; }
 
 uint32_t stopTimeoutSeconds() {
     int32_t seconds = Config.ServiceStopTimeout;
@@ -82,7 +83,6 @@ uint32_t stopTimeoutSeconds() {
                                                                     : kStopTimeoutMaxSeconds;
 }
 uint32_t stopTimeoutMs() { return stopTimeoutSeconds() * 1000; }
-const ServiceJavaSteps& defaultServiceJavaSteps() { return kRealSteps; }
 
 void runServiceDispatcher() {
     State.RunMode = RunModeKind::Service;
