@@ -107,6 +107,8 @@ void loadConfiguration() {
 
     Config.Reserved1424 = loadInteger(1424);
     Config.JavaSearchMode = loadInteger(1088);
+    Config.ServiceRestartDelay = loadInteger(1760);
+    Config.ServiceStopTimeout = loadInteger(1856);
 
     Config.MinJavaVersion = loadConfigString(1024);
     convertHex(Config.MinJavaVersion, &Config.MinJavaVersionValue);

@@ -34,6 +34,8 @@ struct LauncherConfig {
     bool Reserved1408;
     int32_t Reserved1424;
     char* Reserved1440;
+    int32_t ServiceRestartDelay;   // seconds; 0: the service manager does not restart it
+    int32_t ServiceStopTimeout;    // seconds
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
 };
 

@@ -29,6 +29,7 @@ enum : uint32_t {
     kErrorServiceDoesNotExist = 1060,
     kErrorServiceExists = 1073,
     kErrorFailedServiceControllerConnect = 1063,
+    kErrorServiceSpecificError = 1066,
 };
 
 // The seven fields of the service status record, in the order the service manager expects.
@@ -125,6 +126,13 @@ typedef void (*ServiceMainRoutine)(uint32_t argc, char** argv);
 typedef void (*ServiceHandlerRoutine)(uint32_t control);
 typedef bool (*ConsoleHandlerRoutine)(uint32_t eventType);
 
+// Settings the service manager keeps with a service besides those of its creation.
+struct ServiceSettings {
+    const char* description;       // may be empty
+    uint32_t restartDelaySeconds;  // 0: not restarted after a failure
+    uint32_t stopTimeoutSeconds;   // how long a stop may take before the service is ended
+};
+
 struct PlatformOps {
     // Directories and module path. Both getters follow the Win32 contract: the length
     // copied, the size needed when the buffer is too small (current directory), the
@@ -191,6 +199,16 @@ struct PlatformOps {
     bool (*startServiceDispatcher)(const char* serviceName, ServiceMainRoutine routine);
     PlatformHandle (*registerServiceCtrlHandler)(const char* serviceName, ServiceHandlerRoutine handler);
     bool (*setServiceStatus)(PlatformHandle statusHandle, const ServiceStatusRecord* status);
+    // Applies the settings to a service just created; false with the last error set.
+    bool (*configureService)(PlatformHandle service, const ServiceSettings* settings);
+    // Called on the service's worker thread once the JVM exists, just before the
+    // application's main runs: a manager that waits for the application itself (systemd's
+    // notify services) learns here that the service is up. Windows learnt it from the
+    // running status already.
+    void (*serviceReady)(PlatformHandle statusHandle);
+    // Whether the event log finds a source's message texts through a registry entry that
+    // installation writes (Windows); elsewhere there is nothing to register.
+    bool eventSourcesInRegistry;
 
     // Threads, events, sleep.
     PlatformHandle (*createThread)(ThreadRoutine routine, void* parameter);

@@ -2,6 +2,12 @@
 #pragma once
 #include "platform/platform.h"
 
+// Errors of the service manager backend that no errno describes; bit 29 marks them as the
+// application's own, so they meet no system code (posix_errors.cpp has their texts).
+constexpr uint32_t kPosixErrorUnitName = 0x20000001u;
+constexpr uint32_t kPosixErrorUnitText = 0x20000002u;
+constexpr uint32_t kPosixErrorSystemctl = 0x20000003u;
+
 uint32_t posixGetCurrentDirectory(char* buffer, uint32_t size);
 uint32_t posixGetModulePath(char* buffer, uint32_t size);
 bool posixSetCurrentDirectory(const char* path);
@@ -38,6 +44,8 @@ bool posixCloseServiceHandle(PlatformHandle handle);
 bool posixStartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
 PlatformHandle posixRegisterServiceCtrlHandler(const char* serviceName, ServiceHandlerRoutine handler);
 bool posixSetServiceStatus(PlatformHandle statusHandle, const ServiceStatusRecord* status);
+bool posixConfigureService(PlatformHandle service, const ServiceSettings* settings);
+void posixServiceReady(PlatformHandle statusHandle);
 PlatformHandle posixCreateThread(ThreadRoutine routine, void* parameter);
 PlatformHandle posixCreateEvent();
 bool posixSetEvent(PlatformHandle event);

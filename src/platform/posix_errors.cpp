@@ -1,5 +1,6 @@
 // POSIX backend: the last error is errno; its text comes from strerror, except after a
-// failed library load, whose reason only dlerror knows.
+// failed library load, whose reason only dlerror knows, and for the service manager's own
+// errors.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,11 +13,25 @@ const char* posixLastLibraryError();
 uint32_t posixGetLastError() { return static_cast<uint32_t>(errno); }
 void posixSetLastError(uint32_t code) { errno = static_cast<int>(code); }
 
+namespace {
+// Texts of the service manager's errors that are not errno values.
+const char* serviceErrorText(uint32_t code) {
+    switch (code) {
+    case kErrorServiceDoesNotExist: return "The specified service does not exist as an installed service";
+    case kErrorServiceExists: return "The specified service already exists";
+    case kPosixErrorUnitName: return "The service name is not a valid systemd unit name (letters, digits and \":_.-\" only)";
+    case kPosixErrorUnitText: return "The service's path or switch contains a line break or another control character";
+    case kPosixErrorSystemctl: return "systemctl failed or could not be run";
+    default: return nullptr;
+    }
+}
+}  // namespace
+
 bool posixFormatSystemMessage(uint32_t code, char* buffer, size_t size) {
     if (code == 0 || size == 0) return false;
-    const char* libraryError = code == ENOEXEC ? posixLastLibraryError() : nullptr;
-    if (libraryError) {
-        int n = snprintf(buffer, size, "%s.\n", libraryError);
+    const char* ownText = code == ENOEXEC ? posixLastLibraryError() : serviceErrorText(code);
+    if (ownText) {
+        int n = snprintf(buffer, size, "%s.\n", ownText);
         return n > 0 && static_cast<size_t>(n) < size;
     }
     char text[256];

@@ -1,26 +1,32 @@
-// POSIX backend: the event log is syslog, with the service name as identifier.
-#include <cstdlib>
+// POSIX backend: the event log is standard error, each line with the syslog priority
+// prefix that systemd's journal reads (<3> errors, <6> information), so that
+// `journalctl -p err` finds the failures of a service.
+#include <cstdio>
 #include <cstring>
-#include <syslog.h>
 
 #include "platform/posix_backend.h"
 
-PlatformHandle posixRegisterEventSource(const char* sourceName) {
-    // openlog keeps the pointer, so the name must outlive the source.
-    char* ident = strdup(sourceName ? sourceName : "varnlet");
-    if (!ident) return nullptr;
-    openlog(ident, LOG_PID, LOG_DAEMON);
-    return ident;
+namespace {
+int sourceTag;
 }
+
+PlatformHandle posixRegisterEventSource(const char*) { return &sourceTag; }
 
 bool posixReportEvent(PlatformHandle source, uint16_t eventType, uint32_t, const char* text) {
     if (!source) return false;
-    syslog(eventType == 1 ? LOG_ERR : LOG_INFO, "%s", text);
+    int priority = eventType == 1 ? 3 : eventType == 2 ? 4 : 6;
+    // One report stays together even when several threads report at once.
+    flockfile(stderr);
+    for (const char* line = text; *line;) {
+        size_t n = strcspn(line, "\n");
+        size_t shown = n > 0 && line[n - 1] == '\r' ? n - 1 : n;
+        fprintf(stderr, "<%d>%.*s\n", priority, static_cast<int>(shown), line);
+        line += n;
+        if (*line) ++line;
+    }
+    fflush(stderr);
+    funlockfile(stderr);
     return true;
 }
 
-bool posixDeregisterEventSource(PlatformHandle source) {
-    if (!source) return false;
-    closelog();
-    return true;  // the identifier stays allocated: a late syslog call may still read it
-}
+bool posixDeregisterEventSource(PlatformHandle source) { return source != nullptr; }

@@ -1,35 +1,221 @@
-// POSIX backend: no service control manager; every call fails with "operation not supported".
+// POSIX backend: systemd as the service manager. A service is the unit file
+// <root>/etc/systemd/system/<name>.service; creating, configuring and deleting it write or
+// remove that file and tell systemd through systemctl. The root is "/" unless
+// VARNLET_SYSTEMD_ROOT names another (an image being prepared, or a test's directory):
+// there systemctl works on the files alone (--root) and no running manager is reloaded.
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/posix_backend.h"
 
+extern char** environ;
+
+namespace {
+
+struct Unit {
+    std::string name;  // with ".service"
+    std::string path;
+    std::string program;
+    std::string arguments;  // one text, given to the program as a single argument when not empty
+    bool autoStart;
+};
+
+int managerTag;  // the "manager" handle: systemd needs no connection of ours
+
+std::string root() {
+    const char* r = getenv("VARNLET_SYSTEMD_ROOT");
+    return r && *r ? r : "/";
+}
+bool realRoot() { return root() == "/"; }
+
+std::string unitDirectory() {
+    std::string r = root();
+    if (r.back() != '/') r += '/';
+    return r + "etc/systemd/system";
+}
+
+// Letters, digits and ":_.-" (not first): what systemd takes as a plain unit name, so a
+// name can neither leave the unit directory nor be read as a systemctl option.
+bool validName(const char* name) {
+    size_t n = strlen(name);
+    if (n == 0 || n > 255 - strlen(".service") || name[0] == '-' || name[0] == '.') return false;
+    for (const char* p = name; *p; ++p)
+        if (!isalnum(static_cast<unsigned char>(*p)) && !strchr(":_.-", *p)) return false;
+    return true;
+}
+
+bool fail(uint32_t code) {
+    errno = static_cast<int>(code);
+    return false;
+}
+
+// Runs systemctl (with --root away from "/") and waits for it; its own messages go to our
+// streams. False with kPosixErrorSystemctl when it cannot run or fails.
+bool systemctl(const char* command, const std::string& unit) {
+    std::string rootOption = "--root=" + root();
+    const char* argv[6];
+    int n = 0;
+    argv[n++] = "systemctl";
+    if (!realRoot()) argv[n++] = rootOption.c_str();
+    argv[n++] = command;
+    if (!unit.empty()) argv[n++] = unit.c_str();
+    argv[n] = nullptr;
+    pid_t pid;
+    if (posix_spawnp(&pid, "systemctl", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+        return fail(kPosixErrorSystemctl);
+    int status;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? true : fail(kPosixErrorSystemctl);
+}
+
+bool reload() { return !realRoot() || systemctl("daemon-reload", ""); }
+
+// A unit file holds one setting per line and expands "%" everywhere: a path or argument with
+// a control character cannot be written, and a description shows them as blanks.
+bool writable(const std::string& text) {
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F) return false;
+    return true;
+}
+std::string plain(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '%') out += '%';
+        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+    }
+    return out;
+}
+// One word of a command line: quoted, with systemd's escapes for '\\' and '"' and its
+// doubling of "%" (specifiers) and "$" (environment variables).
+std::string word(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"') out += '\\';
+        if (c == '%' || c == '$') out += c;
+        out += c;
+    }
+    return out + "\"";
+}
+
+bool writeUnit(const Unit& unit, const ServiceSettings& settings, bool create) {
+    std::string description = settings.description && *settings.description ? settings.description
+                                                                             : unit.name.substr(0, unit.name.size() - 8);
+    if (!writable(unit.program) || !writable(unit.arguments))
+        return fail(kPosixErrorUnitText);
+    std::string directory = unit.program.substr(0, unit.program.rfind('/'));
+    if (directory.empty()) directory = "/";
+    std::string text = "[Unit]\nDescription=" + plain(description) + "\n\n[Service]\nType=notify\nExecStart=" +
+                       word(unit.program) + (unit.arguments.empty() ? "" : " " + word(unit.arguments)) +
+                       "\nWorkingDirectory=" + plain(directory) + "\n";
+    // Beyond the launcher's own time-out, so its message and exit status come first.
+    text += "TimeoutStopSec=" + std::to_string(uint64_t{settings.stopTimeoutSeconds} + 10) + "\n";
+    if (settings.restartDelaySeconds > 0)
+        text += "Restart=on-failure\nRestartSec=" + std::to_string(settings.restartDelaySeconds) + "\n";
+    text += "\n[Install]\nWantedBy=multi-user.target\n";
+
+    // A new unit must not replace one that is there; a changed one replaces it whole.
+    std::string target = create ? unit.path : unit.path + ".new";
+    int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (create ? O_EXCL : O_TRUNC), 0644);
+    if (fd < 0) return errno == EEXIST ? fail(kErrorServiceExists) : false;
+    bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    int error = written ? 0 : errno ? errno : EIO;
+    if (close(fd) != 0 && written) written = false, error = errno;
+    if (written && !create && rename(target.c_str(), unit.path.c_str()) != 0) written = false, error = errno;
+    if (!written) {
+        unlink(target.c_str());
+        return fail(static_cast<uint32_t>(error));
+    }
+    return true;
+}
+
+}  // namespace
+
 PlatformHandle posixOpenScManager(uint32_t) {
-    errno = ENOTSUP;
-    return nullptr;
+    // Installing needs the right to write the unit directory: without it, the system's text.
+    if (access(unitDirectory().c_str(), W_OK) != 0) return nullptr;
+    return &managerTag;
 }
-PlatformHandle posixOpenService(PlatformHandle, const char*, uint32_t) {
-    errno = ENOTSUP;
-    return nullptr;
+
+PlatformHandle posixOpenService(PlatformHandle, const char* name, uint32_t) {
+    if (!validName(name)) {
+        fail(kPosixErrorUnitName);
+        return nullptr;
+    }
+    Unit* unit = new (std::nothrow) Unit{std::string(name) + ".service", "", "", "", false};
+    if (!unit) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    unit->path = unitDirectory() + "/" + unit->name;
+    struct stat st;
+    if (stat(unit->path.c_str(), &st) != 0) {
+        int error = errno == ENOENT ? static_cast<int>(kErrorServiceDoesNotExist) : errno;
+        delete unit;
+        errno = error;
+        return nullptr;
+    }
+    return unit;
 }
-PlatformHandle posixCreateService(PlatformHandle, const char*, const char*, uint32_t, uint32_t, uint32_t,
-                                  uint32_t, const char*) {
-    errno = ENOTSUP;
-    return nullptr;
+
+// binaryPath is the Windows command-line form the installer builds: the program in double
+// quotes, then its arguments.
+PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* displayName, uint32_t, uint32_t,
+                                  uint32_t startType, uint32_t, const char* binaryPath) {
+    if (!validName(name)) {
+        fail(kPosixErrorUnitName);
+        return nullptr;
+    }
+    const char* close = binaryPath[0] == '"' ? strchr(binaryPath + 1, '"') : nullptr;
+    if (!close || binaryPath[1] != '/') {
+        errno = EINVAL;
+        return nullptr;
+    }
+    Unit* unit = new (std::nothrow) Unit;
+    if (!unit) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    unit->name = std::string(name) + ".service";
+    unit->path = unitDirectory() + "/" + unit->name;
+    unit->program.assign(binaryPath + 1, close);
+    unit->arguments = close[1] == ' ' ? close + 2 : close + 1;
+    unit->autoStart = startType == kServiceAutoStart;
+    ServiceSettings defaults{displayName, 0, 30};
+    // A unit written before reloading or enabling failed stays, as a Windows service stays
+    // when a later installation step fails.
+    if (!writeUnit(*unit, defaults, true) || !reload() || (unit->autoStart && !systemctl("enable", unit->name))) {
+        int error = errno;
+        delete unit;
+        errno = error;
+        return nullptr;
+    }
+    return unit;
 }
-bool posixDeleteService(PlatformHandle) {
-    errno = ENOTSUP;
-    return false;
+
+bool posixConfigureService(PlatformHandle service, const ServiceSettings* settings) {
+    Unit* unit = static_cast<Unit*>(service);
+    return writeUnit(*unit, *settings, false) && reload();
 }
-bool posixCloseServiceHandle(PlatformHandle) { return true; }
-bool posixStartServiceDispatcher(const char*, ServiceMainRoutine) {
-    errno = ENOTSUP;
-    return false;
+
+bool posixDeleteService(PlatformHandle service) {
+    Unit* unit = static_cast<Unit*>(service);
+    if (!systemctl("disable", unit->name)) return false;
+    if (unlink(unit->path.c_str()) != 0) return false;
+    return reload();
 }
-PlatformHandle posixRegisterServiceCtrlHandler(const char*, ServiceHandlerRoutine) {
-    errno = ENOTSUP;
-    return nullptr;
-}
-bool posixSetServiceStatus(PlatformHandle, const ServiceStatusRecord*) {
-    errno = ENOTSUP;
-    return false;
+
+bool posixCloseServiceHandle(PlatformHandle handle) {
+    if (handle != &managerTag) delete static_cast<Unit*>(handle);
+    return true;
 }

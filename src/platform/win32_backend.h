@@ -38,6 +38,8 @@ bool win32CloseServiceHandle(PlatformHandle handle);
 bool win32StartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
 PlatformHandle win32RegisterServiceCtrlHandler(const char* serviceName, ServiceHandlerRoutine handler);
 bool win32SetServiceStatus(PlatformHandle statusHandle, const ServiceStatusRecord* status);
+bool win32ConfigureService(PlatformHandle service, const ServiceSettings* settings);
+void win32ServiceReady(PlatformHandle statusHandle);
 PlatformHandle win32CreateThread(ThreadRoutine routine, void* parameter);
 PlatformHandle win32CreateEvent();
 bool win32SetEvent(PlatformHandle event);

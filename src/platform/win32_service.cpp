@@ -49,3 +49,10 @@ bool win32SetServiceStatus(PlatformHandle statusHandle, const ServiceStatusRecor
     s.dwWaitHint = status->dwWaitHint;
     return SetServiceStatus(reinterpret_cast<SERVICE_STATUS_HANDLE>(statusHandle), &s) != 0;
 }
+
+// The description and the event source live in the registry, which installation writes
+// itself; the stop time-out is the runtime's own. Nothing is left for the manager here.
+bool win32ConfigureService(PlatformHandle, const ServiceSettings*) { return true; }
+
+// The running status reported at the start already told the manager.
+void win32ServiceReady(PlatformHandle) {}

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/report.h"
+#include "service/runtime.h"
 
 namespace {
 
@@ -106,8 +107,18 @@ int installService(const char* serviceName, const char* description) {
         Platform.closeServiceHandle(manager);
         return -1;
     }
+    ServiceSettings settings{description ? description : "",
+                             Config.ServiceRestartDelay > 0 ? static_cast<uint32_t>(Config.ServiceRestartDelay) : 0,
+                             stopTimeoutSeconds()};
+    bool configured = Platform.configureService(service, &settings);
+    uint32_t configureError = configured ? 0 : Platform.getLastError();
     Platform.closeServiceHandle(service);
     Platform.closeServiceHandle(manager);
+    if (!configured) {
+        reportSystemError(configureError);
+        return -1;
+    }
+    if (!Platform.eventSourcesInRegistry) return 0;
 
     // The service stays installed if a registry step fails; only the outcome is reported.
     long status = 0;

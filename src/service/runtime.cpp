@@ -23,6 +23,7 @@
 #include "core/report.h"
 #include "core/state.h"
 #include "platform/platform.h"
+#include "service/exit_codes.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ std::atomic<bool> controlsAccepted{false};  // the first status has been reporte
 std::atomic<int> leases{0};              // short uses of the event and the source under way
 std::atomic<int> javaThreads{0};         // threads inside a Java step
 std::atomic<int> jvmPhase{JvmCreating};  // published after createJvm, so State.Jvm is complete
+std::atomic<bool> jvmCreated{false};
+std::atomic<bool> stopTimedOut{false};
 
 // Counts a thread in unless the service has ended. The count rises before the check, so
 // whoever waits for it to fall after setting serviceEnded cannot miss this thread.
@@ -73,6 +76,14 @@ bool waitForJvm() {
 ServiceJavaSteps ServiceJava = kRealSteps;
 const ServiceJavaSteps& defaultServiceJavaSteps() { return kRealSteps; }
 
+uint32_t stopTimeoutSeconds() {
+    int32_t seconds = Config.ServiceStopTimeout;
+    if (seconds <= 0) return kStopTimeoutMs / 1000;
+    return static_cast<uint32_t>(seconds) < kStopTimeoutMaxSeconds ? static_cast<uint32_t>(seconds)
+                                                                    : kStopTimeoutMaxSeconds;
+}
+uint32_t stopTimeoutMs() { return stopTimeoutSeconds() * 1000; }
+
 void runServiceDispatcher() {
     State.RunMode = RunModeKind::Service;
     if (Platform.startServiceDispatcher(Config.ServiceName, serviceMain)) return;
@@ -92,6 +103,8 @@ void serviceMain(uint32_t, char**) {
     leases = 0;
     javaThreads = 0;
     jvmPhase = JvmCreating;
+    jvmCreated = false;
+    stopTimedOut = false;
     State.RunResult = false;
 
     PlatformHandle source = Platform.registerEventSource(Config.ServiceName);
@@ -144,6 +157,12 @@ void serviceMain(uint32_t, char**) {
         reportError(message(MsgServiceFailed), Config.ServiceName);
     State.ServiceStatus.dwCurrentState = kServiceStopped;
     State.ServiceStatus.dwWaitHint = 0;
+    uint32_t code = stopTimedOut       ? kServiceExitStopTimeout
+                    : State.RunResult ? 0
+                    : jvmCreated      ? kServiceExitAppFailed
+                                      : kServiceExitJvmFailed;
+    State.ServiceStatus.dwWin32ExitCode = code ? uint32_t{kErrorServiceSpecificError} : 0;
+    State.ServiceStatus.dwServiceSpecificExitCode = code;
     reportStatus();
 
     // A thread still inside the JVM may report yet; its source then stays until the process ends.
@@ -163,7 +182,7 @@ void serviceControlHandler(uint32_t control) {
     if (!takeLease()) return;
     if (control == kServiceControlStop || control == kServiceControlShutdown) {
         State.ServiceStatus.dwCurrentState = kServiceStopPending;
-        State.ServiceStatus.dwWaitHint = kStopWaitHintMs;
+        State.ServiceStatus.dwWaitHint = stopTimeoutMs() + kStopWaitMarginMs;
         reportStatus();
         if (!startThread(serviceStopperThread)) reportLastError();
         if (!startThread(serviceStopTimeoutThread)) {
@@ -182,7 +201,9 @@ uint32_t serviceWorkerThread(void*) {
     bool created = ServiceJava.createJvm(true);
     State.RunResult = created;
     if (created) {
+        jvmCreated = true;
         jvmPhase = JvmReady;
+        Platform.serviceReady(State.ServiceStatusHandle);
         int count = 0;
         char** vector = nullptr;
         if (splitArguments(Config.ServiceStartOptions, &count, &vector)) {
@@ -228,9 +249,10 @@ uint32_t serviceStopperThread(void*) {
 }
 
 uint32_t serviceStopTimeoutThread(void*) {
-    Platform.sleepMs(kStopTimeoutMs);
+    Platform.sleepMs(stopTimeoutMs());
     // Never cancelled: once the service has ended there is nothing left to time out.
     if (takeLease()) {
+        stopTimedOut = true;
         reportError(message(MsgServiceTimeout), Config.ServiceName);
         Platform.setEvent(State.ServiceDoneEvent);
         returnLease();

@@ -2,10 +2,18 @@
 #pragma once
 #include <cstdint>
 
+// The stop time-out unless ServiceStopTimeout sets another, and the wait hint's margin over it.
 constexpr uint32_t kStopTimeoutMs = 30000;
-constexpr uint32_t kStopWaitHintMs = 40000;
+constexpr uint32_t kStopWaitMarginMs = 10000;
+constexpr uint32_t kStopWaitHintMs = kStopTimeoutMs + kStopWaitMarginMs;
+// Keeps the time-out and the wait hint in 32 bits of milliseconds.
+constexpr uint32_t kStopTimeoutMaxSeconds = 4000000;
 // How often a stopper that came before the JVM looks again whether it exists.
 constexpr uint32_t kJvmPollMs = 50;
+
+// ServiceStopTimeout in seconds (the default when not positive) and in milliseconds.
+uint32_t stopTimeoutSeconds();
+uint32_t stopTimeoutMs();
 
 void runServiceDispatcher();
 void serviceMain(uint32_t argc, char** argv);

@@ -114,6 +114,10 @@ FakePlatform::FakePlatform(bool windowsStyle) {
     Platform.writeConsoleLine = fakeWriteConsoleLine;
     Platform.getEnvironment = fakeGetEnvironment;
     Platform.pathStyle = windowsStyle ? PathStyle{'\\', ';', true} : PathStyle{'/', ':', false};
+    // No real service manager: settings and readiness go nowhere, the registry fakes take the rest.
+    Platform.configureService = [](PlatformHandle, const ServiceSettings*) { return true; };
+    Platform.serviceReady = [](PlatformHandle) {};
+    Platform.eventSourcesInRegistry = true;
     resetLauncherRecords();
 }
 

@@ -230,36 +230,4 @@ TEST_F(ServiceInstall, CommandLineInstallWithoutTheRightIsNotSilent) {
     EXPECT_TRUE(scm.services.empty());
 }
 
-// The real POSIX backend: no service manager, with the system's own text.
-TEST(ServiceInstallPosix, ServiceOperationsReportOperationNotSupported) {
-    FakePlatform platform;
-    FakeWorld& w = platform.world();
-    loadDefaultStrings(w);
-    w.strings[1248] = "Demo";
-    loadConfiguration();
-    const PlatformOps& real = defaultPlatformOps();
-    Platform.getLastError = real.getLastError;
-    Platform.setLastError = real.setLastError;
-    Platform.formatSystemMessage = real.formatSystemMessage;
-    Platform.openScManager = real.openScManager;
-    Platform.openService = real.openService;
-    Platform.createService = real.createService;
-    Platform.deleteService = real.deleteService;
-    Platform.closeServiceHandle = real.closeServiceHandle;
-
-    std::string expected = std::string(strerror(ENOTSUP)) + ".\n";
-    char program[] = "varnlet";
-    char install[] = "-install";
-    char uninstall[] = "-uninstall";
-    char* installArgs[] = {program, install};
-    char* uninstallArgs[] = {program, uninstall};
-    EXPECT_TRUE(dispatchCommandLine(2, installArgs));
-    EXPECT_TRUE(dispatchCommandLine(2, uninstallArgs));
-    ASSERT_EQ(w.console.size(), 2u);
-    for (const ConsoleLine& l : w.console) {
-        EXPECT_TRUE(l.toError);
-        EXPECT_EQ(l.text, expected);
-    }
-}
-
 }  // namespace

@@ -300,7 +300,7 @@ def scenario_ignored_stop_times_out(case, service):
 
 @service_scenario(started_by_manager=True)
 def scenario_jvm_creation_fails(case, service):
-    """JNI_CreateJavaVM failing: 1680, the creation error, 1712, STOPPED with exit code 0;
+    """JNI_CreateJavaVM failing: 1680, the creation error, 1712, STOPPED with exit code 1066;
     a JvmPath naming a file that is no DLL: 1680, the system's text and 1488, 1712."""
     service.launcher({}, jvm_script={"create": "-6"})
     install(service)
@@ -308,7 +308,7 @@ def scenario_jvm_creation_fails(case, service):
     start(service, running=False)
     service.wait_for(STOPPED, 20)
     service.wait_for_exit(10)
-    expect_eq(service.query()["exit_code"], 0, "WIN32_EXIT_CODE")
+    expect_eq(service.query()["exit_code"], 1066, "WIN32_EXIT_CODE")
     expect_eq(service.record().one("create-failed"), ["-6"], "scripted creation result")
     started = ("information", service_message(1680, service.name))
     failed = ("error", service_message(1712, service.name))

@@ -1,0 +1,171 @@
+// POSIX backend: running as a systemd service, or in the foreground outside it. The
+// dispatcher runs the service's main routine on a thread of its own while the calling
+// thread turns SIGTERM and SIGINT into stop controls for the handler; statuses become
+// notifications to $NOTIFY_SOCKET, and the final status becomes the process's exit status.
+//
+// The JVM takes SIGTERM and SIGINT for its own shutdown (System.exit with 143 or 130)
+// unless it finds them ignored when it starts. So until the application is up they are
+// ignored and blocked in every thread, which keeps one that comes meanwhile pending instead
+// of lost; once the JVM exists (serviceReady) they get our handler and are unblocked again,
+// so the application's threads, and the processes they start, have them as usual.
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "platform/posix_backend.h"
+
+namespace {
+
+// Bytes through the control pipe: a stop signal came, the application is up, the service
+// routine has returned.
+constexpr char kStopSignal = 'S', kReady = 'R', kEnded = 'E';
+
+int controlPipe[2] = {-1, -1};
+ServiceMainRoutine serviceRoutine;
+std::atomic<ServiceHandlerRoutine> controlHandler{nullptr};
+std::atomic<bool> stopping{false};
+ServiceStatusRecord finalStatus;  // written before the routine returns, read after the join
+int handlerTag;
+
+void sendControl(char c) {
+    int saved = errno;
+    while (write(controlPipe[1], &c, 1) < 0 && errno == EINTR) {
+    }
+    errno = saved;
+}
+
+void onStopSignal(int) { sendControl(kStopSignal); }
+
+void stopSignals(sigset_t* set) {
+    sigemptyset(set);
+    sigaddset(set, SIGTERM);
+    sigaddset(set, SIGINT);
+}
+
+void setStopSignalAction(void (*action)(int)) {
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sa.sa_handler = action;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+void unblockStopSignals() {
+    sigset_t set;
+    stopSignals(&set);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void* runServiceRoutine(void* name) {
+    char* argv[] = {static_cast<char*>(name), nullptr};
+    serviceRoutine(1, argv);
+    sendControl(kEnded);
+    return nullptr;
+}
+
+// One datagram to the socket systemd names in NOTIFY_SOCKET ("@" for the abstract
+// namespace); nothing to do outside systemd.
+bool notifyManager(const char* text) {
+    const char* address = getenv("NOTIFY_SOCKET");
+    if (!address || !*address) return true;
+    struct sockaddr_un to;
+    memset(&to, 0, sizeof to);
+    to.sun_family = AF_UNIX;
+    size_t n = strlen(address);
+    if ((address[0] != '/' && address[0] != '@') || n >= sizeof to.sun_path) {
+        errno = EINVAL;
+        return false;
+    }
+    memcpy(to.sun_path, address, n);
+    if (address[0] == '@') to.sun_path[0] = '\0';
+    int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    size_t length = strlen(text);
+    ssize_t sent = sendto(fd, text, length, MSG_NOSIGNAL, reinterpret_cast<struct sockaddr*>(&to),
+                          static_cast<socklen_t>(offsetof(struct sockaddr_un, sun_path) + n));
+    int error = errno;
+    close(fd);
+    errno = error;
+    return sent == static_cast<ssize_t>(length);
+}
+
+// 0 for a clean end; otherwise the service's own code (or the system's), as a non-zero
+// exit status: codes past 255 would wrap, perhaps to 0, so they become 255.
+int exitStatusOf(const ServiceStatusRecord& status) {
+    uint32_t code = status.dwWin32ExitCode == kErrorServiceSpecificError ? status.dwServiceSpecificExitCode
+                                                                          : status.dwWin32ExitCode;
+    if (status.dwWin32ExitCode != 0 && code == 0) code = 255;
+    return code <= 255 ? static_cast<int>(code) : 255;
+}
+
+// Runs the service to its end; its exit status, or -1 with errno set when it cannot start.
+int runDispatcher(const char* serviceName, ServiceMainRoutine routine) {
+    sigset_t set, previous;
+    stopSignals(&set);
+    pthread_sigmask(SIG_BLOCK, &set, &previous);
+    setStopSignalAction(SIG_IGN);
+    serviceRoutine = routine;
+    finalStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceStopped, 0, 0, 0, 0, 0};
+    pthread_t thread;
+    int rc = pipe2(controlPipe, O_CLOEXEC);
+    if (rc == 0) rc = pthread_create(&thread, nullptr, runServiceRoutine, const_cast<char*>(serviceName));
+    else rc = errno;
+    if (rc != 0) {
+        setStopSignalAction(SIG_DFL);
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        errno = rc;
+        return -1;
+    }
+    for (char c = 0; c != kEnded;) {
+        if (read(controlPipe[0], &c, 1) != 1) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (c == kReady) unblockStopSignals();
+        ServiceHandlerRoutine handler = controlHandler;
+        if (c == kStopSignal && handler) handler(kServiceControlStop);
+    }
+    pthread_join(thread, nullptr);
+    return exitStatusOf(finalStatus);
+}
+
+}  // namespace
+
+bool posixStartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine) {
+    int status = runDispatcher(serviceName, routine);
+    if (status < 0) return false;
+    // As on Windows, the end of the service ends the process, Java threads a timed-out stop
+    // left behind included: nothing of ours may run on beside them.
+    fflush(nullptr);
+    _exit(status);
+}
+
+PlatformHandle posixRegisterServiceCtrlHandler(const char*, ServiceHandlerRoutine handler) {
+    controlHandler = handler;
+    return &handlerTag;
+}
+
+bool posixSetServiceStatus(PlatformHandle, const ServiceStatusRecord* status) {
+    if (status->dwCurrentState == kServiceStopPending && !stopping.exchange(true)) return notifyManager("STOPPING=1");
+    if (status->dwCurrentState == kServiceStopped) finalStatus = *status;
+    return true;
+}
+
+void posixServiceReady(PlatformHandle) {
+    if (controlPipe[1] < 0) return;  // not under this dispatcher
+    setStopSignalAction(onStopSignal);
+    unblockStopSignals();
+    sendControl(kReady);
+    if (!stopping) notifyManager("READY=1");
+}

@@ -1,0 +1,135 @@
+#!/usr/bin/env python3
+"""The Linux launcher as a systemd service, with the real JVM: the unit file that -install
+writes into a scratch root (VARNLET_SYSTEMD_ROOT), and service runs with a test-owned
+notify socket and stop signals. Same arguments as launcher_runs.py."""
+import atexit
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+import launcher_runs as runs
+from launcher_runs import check
+
+SWITCH = "-startlauncherinservicemode"
+
+
+def unit_settings(path):
+    return dict(line.split("=", 1) for line in open(path).read().splitlines() if "=" in line)
+
+
+def scenario_unit_file_install_and_uninstall():
+    root = os.path.join(runs.ARGS.work, "root")
+    shutil.rmtree(root, ignore_errors=True)
+    units = os.path.join(root, "etc/systemd/system")
+    os.makedirs(units)
+    os.environ["VARNLET_SYSTEMD_ROOT"] = root
+    unit, wants = units + "/demo-svc.service", units + "/multi-user.target.wants/demo-svc.service"
+    # Installed from a directory with a blank, as people do.
+    launcher = runs.Launcher("my app", ServiceName="demo-svc", ServiceDescription="Demo service",
+                             ServiceRestartDelay=5, ServiceStopTimeout=20)
+    run = launcher.run("-install")
+    check("Service installed: demo-svc" in run.stdout and os.path.islink(wants), "install, enabled", run)
+    verify = subprocess.run(["systemd-analyze", "verify", unit], capture_output=True, text=True)
+    check(verify.returncode == 0 and not verify.stderr, "systemd-analyze verify: %s\n%s" % (verify.stderr, open(unit).read()))
+    settings = unit_settings(unit)
+    check((settings["Type"], settings["TimeoutStopSec"], settings["Restart"], settings["RestartSec"],
+           settings["WorkingDirectory"]) == ("notify", "30", "on-failure", "5", launcher.app), "unit: %r" % settings)
+    check("Service is already installed: demo-svc" in launcher.run("-install").stderr, "second install")
+    run = launcher.run("-uninstall")
+    check("Service uninstalled: demo-svc" in run.stdout and not os.path.lexists(unit) and not os.path.lexists(wants),
+          "uninstall", run)
+    check("does not exist as an installed service" in launcher.run("-uninstall").stderr, "second uninstall")
+    manual = runs.Launcher("manual", ServiceName="demo-manual", ServiceManualStart=True)
+    check("Service installed" in manual.run("-install").stdout, "manual install")
+    settings = unit_settings(units + "/demo-manual.service")
+    check(not os.path.lexists(units + "/multi-user.target.wants/demo-manual.service") and "Restart" not in settings
+          and settings["TimeoutStopSec"] == "40", "manual start, no restart: %r" % settings)
+    run = runs.Launcher("badname", ServiceName="../../../escape").run("-install")
+    check("not a valid systemd unit name" in run.stderr and sorted(os.listdir(root)) == ["etc"], "name refused", run)
+
+
+def service(name, jvm_options="", **entries):
+    record = os.path.join(runs.ARGS.work, name + ".record")
+    if os.path.exists(record):
+        os.remove(record)
+    config = {"ServiceName": "demo-run", "MainClass": "varnlet.service.ServiceApp", "ServiceStartOptions": "start",
+              "ServiceStopOptions": "stop now", "JvmOptions": jvm_options + " -Dvarnlet.service.record=" + record}
+    config.update(entries)
+    return runs.Launcher(name, **config), record
+
+
+def start(launcher, record, env=None):
+    process = subprocess.Popen([launcher.exe, SWITCH], cwd=launcher.start, env=env, text=True,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    atexit.register(process.kill)  # a failed check leaves no service running
+    for _ in range(600):
+        if os.path.exists(record) and "main(start) on main\n" in open(record).read():
+            return process
+        time.sleep(0.1)
+    process.kill()
+    raise runs.Failure("the application did not start: %s" % (process.communicate(),))
+
+
+def scenario_notify_ready_and_stop_by_sigterm():
+    launcher, record = service("sigterm")
+    notify = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+    directory = tempfile.TemporaryDirectory()  # short enough for a socket's path
+    notify.bind(os.path.join(directory.name, "notify"))
+    notify.settimeout(60)
+    process = start(launcher, record, dict(os.environ, NOTIFY_SOCKET=notify.getsockname()))
+    check(notify.recv(256) == b"READY=1", "READY=1 first")
+    process.send_signal(signal.SIGTERM)
+    out, err = process.communicate(timeout=60)
+    check(notify.recv(256) == b"STOPPING=1", "STOPPING=1 on the stop")
+    lines = open(record).read().splitlines()
+    check(process.returncode == 0 and "main(stop|now) on Varnlet stopper thread" in lines and "worker ends" in lines,
+          "exit %d, record %r\n%s" % (process.returncode, lines, err))
+    check("<6>The demo-run service has started.\n" in err and err.endswith("<6>The demo-run service has stopped.\n"),
+          "stderr: %r" % err)
+
+
+def scenario_stop_while_the_jvm_starts():
+    # systemctl stop during start-up: the signal waits for the application instead of
+    # ending the JVM (which would take it for its own shutdown, exit 143).
+    launcher, record = service("early", "-verbose:class")
+    process = subprocess.Popen([launcher.exe, SWITCH], cwd=launcher.start, text=True,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    atexit.register(process.kill)
+    process.stdout.readline()  # the JVM has begun to load classes
+    process.send_signal(signal.SIGTERM)
+    out, err = process.communicate(timeout=60)
+    lines = open(record).read().splitlines()
+    check(process.returncode == 0 and "main(stop|now) on Varnlet stopper thread" in lines,
+          "exit %d, record %r\n%s" % (process.returncode, lines, err))
+
+
+def scenario_ignored_stop_times_out():
+    # Outside systemd, stopped by Ctrl+C; the application waits for a second stop call.
+    launcher, record = service("ignored", "-Dvarnlet.service.stops=2", ServiceStopTimeout=2)
+    process = start(launcher, record)
+    began = time.monotonic()
+    process.send_signal(signal.SIGINT)
+    out, err = process.communicate(timeout=60)
+    elapsed = time.monotonic() - began
+    check(process.returncode == 3 and 2 <= elapsed < 15, "exit %d after %.1f s" % (process.returncode, elapsed))
+    check("<3>The demo-run service has timed out during a stop request and will be terminated.\n" in err, err)
+
+
+def scenario_throwing_main_fails_the_service():
+    launcher, record = service("throws", MainClass="varnlet.testapps.Throws")
+    run = launcher.run(SWITCH)
+    check(run.returncode == 2 and "<3>Error invoking method: main(java/lang/String[])\n" in run.stderr
+          and run.stderr.endswith("<3>The demo-run service failed to start.\n"), "exit code 2 and the failure", run)
+
+
+if __name__ == "__main__":
+    os.environ.pop("NOTIFY_SOCKET", None)  # runs without a socket are runs outside systemd
+    for name, value in list(globals().items()):
+        if name.startswith("scenario_"):
+            setattr(runs, name, value)
+    sys.exit(runs.main())
