@@ -96,22 +96,6 @@ const char* fakeGetEnvironment(const char* name) {
     return it == fakeWorld().environment.end() ? nullptr : it->second.c_str();
 }
 
-bool fakeReadFileStart(const char* path, void* buffer, uint32_t size, uint32_t* got) {
-    auto it = fakeWorld().fileContents.find(path);
-    if (it == fakeWorld().fileContents.end()) return false;
-    *got = it->second.size() < size ? static_cast<uint32_t>(it->second.size()) : size;
-    memcpy(buffer, it->second.data(), *got);
-    return true;
-}
-
-bool fakeResolveLinks(const char* path, char* buffer, size_t size) {
-    auto it = fakeWorld().links.find(path);
-    std::string target = it == fakeWorld().links.end() ? path : it->second;
-    if (target.size() + 1 > size) return false;
-    memcpy(buffer, target.c_str(), target.size() + 1);
-    return true;
-}
-
 }  // namespace
 
 FakePlatform::FakePlatform(bool windowsStyle) {
@@ -129,9 +113,7 @@ FakePlatform::FakePlatform(bool windowsStyle) {
     Platform.reportEvent = fakeReportEvent;
     Platform.writeConsoleLine = fakeWriteConsoleLine;
     Platform.getEnvironment = fakeGetEnvironment;
-    Platform.readFileStart = fakeReadFileStart;
-    Platform.resolveLinks = fakeResolveLinks;
-    Platform.standardRuntimeFolder = nullptr;
+    Platform.standardRuntimeFolder = nullptr;  // not the machine's own runtimes
     Platform.pathStyle = windowsStyle ? PathStyle{'\\', ';', true} : PathStyle{'/', ':', false};
     resetLauncherRecords();
 }

@@ -48,10 +48,6 @@ struct FakeWorld {
     std::vector<ConsoleLine> console;
     std::vector<EventRecord> events;
     std::map<std::string, std::string> environment;
-
-    // The installed-runtime search: file contents it reads, links it follows.
-    std::map<std::string, std::string> fileContents;
-    std::map<std::string, std::string> links;
 };
 
 FakeWorld& fakeWorld();
