@@ -60,6 +60,15 @@ bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t
         return false;
     }
     seenHomes.push_back(identity);
+    uint32_t attributes = Platform.getFileAttributes(home);
+    if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) == 0) {
+        skip(home, "no such folder");
+        return false;
+    }
+    if (std::strlen(home) + 1 > sizeof State.DiscoveredJavaHome) {
+        skip(home, "path too long");
+        return false;
+    }
 
     char version[kVersionSize];
     if (readReleaseVersion(home, version, sizeof version)) {
@@ -88,7 +97,6 @@ bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t
         std::memset(buffer, 0, size);
         return false;
     }
-    // The candidates fit in kPathBufferSize, so the home does too.
     std::memset(State.DiscoveredJavaHome, 0, sizeof State.DiscoveredJavaHome);
     std::memcpy(State.DiscoveredJavaHome, home, std::strlen(home) + 1);
     trace("  taken: ", buffer);
