@@ -8,11 +8,13 @@
 #include "invoke/jni_utils.h"
 #include "invoke/split.h"
 #include "jvm/discovery.h"
+#include "jvm/installed_runtimes.h"
 #include "jvm/options.h"
 #include "core/config.h"
 #include "core/working_directory.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 namespace {
@@ -74,6 +76,7 @@ bool createJvm(bool withConsole) {
     char libraryPath[kPathBufferSize];
     libraryPath[0] = '\0';
     if (!locateJvm(libraryPath)) {
+        reportSkippedRuntimes();
         reportError(message(MsgNoRuntime), "");  // a stray "%s" in the configured text gets nothing
         return false;
     }
@@ -106,7 +109,11 @@ bool createJvm(bool withConsole) {
         reportError(message(MsgCreateJvm), Config.JvmPath);
         return false;
     }
-    for (int i = 0; i < count; ++i) options[i].optionString = tokens[i];
+    for (int i = 0; i < count; ++i) {
+        options[i].optionString = tokens[i];
+        trace("JVM option: ", tokens[i]);
+        if (strncmp(tokens[i], "-Djava.class.path=", 18) == 0) trace("class path: ", tokens[i] + 18);
+    }
 
     JavaVMInitArgs arguments;
     arguments.version = JNI_VERSION_1_2;

@@ -1,12 +1,16 @@
-// Runtime discovery: the configured list, then (or first) the registry. Every probe that
-// fails just moves on to the next candidate; the caller reports a search that found nothing.
+// Runtime discovery: the configured list, then (or first) the registry, and when both found
+// nothing the runtimes installed without registry entries. Every probe that fails just
+// moves on to the next candidate; the caller reports a search that found nothing.
 #include "jvm/discovery.h"
 
 #include <cstring>
+#include <string>
 
+#include "jvm/installed_runtimes.h"
 #include "jvm/next_token.h"
 #include "jvm/runtime_home.h"
 #include "core/config.h"
+#include "core/trace.h"
 
 namespace {
 
@@ -47,19 +51,31 @@ bool searchVersionedKey(const char* key, char* buffer, size_t size) {
 }  // namespace
 
 bool findConfiguredJvm(char* buffer, size_t size) {
-    if (Config.JvmPath == nullptr || Config.JvmPath[0] == '\0') return false;
+    if (Config.JvmPath == nullptr || Config.JvmPath[0] == '\0') {
+        trace("JvmPath: empty");
+        return false;
+    }
     char* cursor = nullptr;
     for (char* entry = nextToken(Config.JvmPath, ";", &cursor); entry != nullptr;
          entry = nextToken(Config.JvmPath, ";", &cursor)) {
-        if (std::strlen(entry) + 1 > size) continue;
-        if (fileExists(entry)) return copyIfFits(buffer, size, entry);
+        if (std::strlen(entry) + 1 > size) {
+            trace("JvmPath: ", entry, ": too long");
+            continue;
+        }
+        bool exists = fileExists(entry);
+        trace("JvmPath: ", entry, exists ? ": taken" : ": not there");
+        if (exists) return copyIfFits(buffer, size, entry);
     }
     return false;
 }
 
 bool tryRuntimeVersion(char* keyPath, const char* versionName, char* buffer, size_t size) {
-    if (!versionPasses(versionName, false)) return false;
+    if (!versionPasses(versionName, false)) {
+        trace("registry: ", keyPath, "\\", (std::string(versionName) + ": below MinJavaVersion").c_str());
+        return false;
+    }
     if (!appendVersion(keyPath, versionName)) return false;
+    trace("registry: ", keyPath);
 
     std::memset(State.DiscoveredJavaHome, 0, sizeof State.DiscoveredJavaHome);
     readRegistryString(RegistryRoot::LocalMachine, keyPath, "JavaHome", State.DiscoveredJavaHome,
@@ -70,6 +86,7 @@ bool tryRuntimeVersion(char* keyPath, const char* versionName, char* buffer, siz
     if (runtimeLib == 0) {
         if (fileExists(buffer)) return true;
         // The runtime names its own library and it is gone: do not guess another.
+        trace("  RuntimeLib not there: ", buffer);
         std::memset(buffer, 0, size);
         return false;
     }
@@ -81,6 +98,7 @@ bool findRegistryJvm(char* buffer, size_t size) {
     size_t count = selectRuntimeKeys(Config.JavaSearchMode, keys, kMaxRuntimeKeys);
     for (size_t i = 0; i < count; ++i) {
         const RuntimeKey& key = *keys[i];
+        trace("registry: looking in HKLM\\", key.path);
         bool found = key.layout == KeyLayout::Versioned ? searchVersionedKey(key.path, buffer, size)
                                                         : searchVendorKey(key, buffer, size);
         if (found) return true;
@@ -89,6 +107,9 @@ bool findRegistryJvm(char* buffer, size_t size) {
 }
 
 bool locateJvm(char* buffer, size_t size) {
-    if (Config.JavaSearchMode > 3) return findRegistryJvm(buffer, size) || findConfiguredJvm(buffer, size);
-    return findConfiguredJvm(buffer, size) || findRegistryJvm(buffer, size);
+    bool found = Config.JavaSearchMode > 3 ? findRegistryJvm(buffer, size) || findConfiguredJvm(buffer, size)
+                                           : findConfiguredJvm(buffer, size) || findRegistryJvm(buffer, size);
+    if (!found) found = findInstalledJvm(buffer, size);
+    trace(found ? "runtime library: " : "no runtime found", found ? buffer : nullptr);
+    return found;
 }

@@ -6,6 +6,7 @@
 #include "jvm/probes.h"
 #include "jvm/java_version.h"
 #include "core/config.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 namespace {
@@ -75,14 +76,20 @@ bool tryHomeCandidates(const char* home, char* buffer, size_t size) {
     // JvmPath as it stands: after a failed configured search only its first entry is
     // left, since the search split it in place.
     if (Config.JvmPath != nullptr && Config.JvmPath[0] != '\0' && joinPath(buffer, size, home, Config.JvmPath) &&
-        fileExists(buffer))
+        fileExists(buffer)) {
+        trace("  found ", buffer);
         return true;
+    }
     bool windows = Platform.pathStyle.dirSeparator == '\\';
     const char* const* candidates = windows ? kWindowsCandidates : kPosixCandidates;
     size_t count = windows ? sizeof kWindowsCandidates / sizeof kWindowsCandidates[0]
                            : sizeof kPosixCandidates / sizeof kPosixCandidates[0];
-    for (size_t i = 0; i < count; ++i)
-        if (joinPath(buffer, size, home, candidates[i]) && fileExists(buffer)) return true;
+    for (size_t i = 0; i < count; ++i) {
+        if (!joinPath(buffer, size, home, candidates[i])) continue;
+        bool exists = fileExists(buffer);
+        trace(exists ? "  found " : "  not there: ", buffer);
+        if (exists) return true;
+    }
     std::memset(buffer, 0, size);
     return false;
 }

@@ -94,6 +94,8 @@ struct DirListing {
 
 typedef void* PlatformHandle;
 
+enum class ModuleFormat { Pe, Elf };
+
 enum class RegistryRoot { LocalMachine };
 constexpr uint32_t kKeyRead = 0x20019;
 constexpr uint32_t kKeyWrite = 0x20006;
@@ -233,6 +235,21 @@ struct PlatformOps {
     void (*releaseFreeMemory)();
 
     PathStyle pathStyle;
+
+    // Runtimes installed the way people install them today (JAVA_HOME, PATH, the OS's own
+    // folder of runtimes), searched after the configured list and the registry.
+    // Reads the first bytes of a file (a runtime's release text, a library's header): false
+    // when it cannot be opened or read; `got` may be less than `size` for a short file.
+    bool (*readFileStart)(const char* path, void* buffer, uint32_t size, uint32_t* got);
+    // The path with every link followed, made absolute. False when the file is not there or
+    // the result does not fit `size` (nothing is cut).
+    bool (*resolveLinks)(const char* path, char* buffer, size_t size);
+    // The folder whose subfolders are the system's installed runtimes, or null.
+    const char* standardRuntimeFolder;
+    // What libraries this build can load: their file format and machine code (a PE
+    // header's Machine field, an ELF header's e_machine).
+    ModuleFormat moduleFormat;
+    uint16_t moduleMachine;
 };
 
 extern PlatformOps Platform;

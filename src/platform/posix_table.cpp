@@ -1,6 +1,17 @@
 // The POSIX backend's operations table.
 #include "platform/posix_backend.h"
 
+// The ELF machine of this build: a JVM library for another one cannot be loaded.
+#if defined(__x86_64__)
+static constexpr uint16_t kElfMachine = 62;
+#elif defined(__aarch64__)
+static constexpr uint16_t kElfMachine = 183;
+#elif defined(__i386__)
+static constexpr uint16_t kElfMachine = 3;
+#else
+#error "unknown ELF machine for this build"
+#endif
+
 static const PlatformOps kPosixOps = {
     posixGetCurrentDirectory, posixGetModulePath, posixSetCurrentDirectory,
     posixGetLastError, posixSetLastError, posixFormatSystemMessage,
@@ -19,6 +30,8 @@ static const PlatformOps kPosixOps = {
     posixDecodeCodePage,
     posixReleaseFreeMemory,
     PathStyle{'/', ':', false},
+    posixReadFileStart, posixResolveLinks, "/usr/lib/jvm",
+    ModuleFormat::Elf, kElfMachine,
 };
 
 PlatformOps Platform = kPosixOps;

@@ -51,3 +51,5 @@ bool win32SetConsoleCtrlHandler(ConsoleHandlerRoutine handler);
 bool win32ReopenStdStreamsOnConsole();
 void win32DecodeCodePage(const char* text, std::u16string* out);
 void win32ReleaseFreeMemory();
+bool win32ReadFileStart(const char* path, void* buffer, uint32_t size, uint32_t* got);
+bool win32ResolveLinks(const char* path, char* buffer, size_t size);

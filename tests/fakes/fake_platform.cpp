@@ -113,6 +113,7 @@ FakePlatform::FakePlatform(bool windowsStyle) {
     Platform.reportEvent = fakeReportEvent;
     Platform.writeConsoleLine = fakeWriteConsoleLine;
     Platform.getEnvironment = fakeGetEnvironment;
+    Platform.standardRuntimeFolder = nullptr;  // not the machine's own runtimes
     Platform.pathStyle = windowsStyle ? PathStyle{'\\', ';', true} : PathStyle{'/', ':', false};
     // No real service manager: settings and readiness go nowhere, the registry fakes take the rest.
     Platform.configureService = [](PlatformHandle, const ServiceSettings*) { return true; };

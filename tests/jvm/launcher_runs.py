@@ -240,7 +240,7 @@ def scenario_non_daemon_thread_outlives_main():
 
 
 def scenario_runtime_not_found():
-    launcher = Launcher("nojvm", JvmPath="/nonexistent/lib/server/libjvm.so")
+    launcher = Launcher("nojvm", JvmPath="/nonexistent/lib/server/libjvm.so", MinJavaVersion="0x00640000")
     expect_failed(launcher.run(), "Unable to locate suitable Java Runtime Environment on this machine.")
 
 

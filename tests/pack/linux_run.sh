@@ -1,6 +1,6 @@
 #!/bin/bash
 # A packed Linux launcher reads its configured entries: with a JvmPath that does not
-# exist and no registry, it reports the configured "no runtime" message (1472) and
+# exist, no registry and a minimum no installed Java meets, it reports the configured "no runtime" message (1472) and
 # exits with -1; the unconfigured body reports the default text.
 # Usage: linux_run.sh TOOL BODY WORKDIR
 set -euo pipefail
@@ -9,6 +9,7 @@ mkdir -p "$work"
 cat > "$work/run.toml" <<'TOML'
 target = "linux"
 JvmPath = "no/such/libjvm.so"
+MinJavaVersion = "0x00640000"
 MainClass = "org.example.Unused"
 [messages]
 MsgNoRuntime = "PACKED-RUN: configured message, no runtime found"

@@ -6,6 +6,19 @@
 
 namespace {
 
+const char kSearchOrder[] =
+    "# Where the launcher looks for Java, in this order; the first runtime that fits wins:\n"
+    "#   1. JvmPath (below);\n"
+    "#   2. the registry keys that Java installers write (Windows; JavaSearchMode picks the\n"
+    "#      keys, and 4 or more searches them before JvmPath);\n"
+    "#   3. the runtime that the environment variable JAVA_HOME names;\n"
+    "#   4. the runtime of the first java (java.exe) on PATH, links followed;\n"
+    "#   5. on Linux, the runtimes under /usr/lib/jvm, newest first.\n"
+    "# Steps 3 to 5 read a runtime's version from its `release` file and check it against\n"
+    "# MinJavaVersion, and pass over a runtime of the wrong width (a 64-bit one for a 32-bit\n"
+    "# launcher). Most applications need no JvmPath. Run the launcher with the environment\n"
+    "# variable VARNLET_TRACE set to see each place it looked.\n";
+
 std::string tomlString(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
@@ -45,6 +58,7 @@ std::string sampleConfig(const std::string& target) {
     for (size_t i = 0; i < kEntryCount; ++i) {
         const EntryInfo& e = kEntries[i];
         if (e.type == EntryType::Message) continue;
+        if (e.id == 1040) out += kSearchOrder;
         out += "# " + std::string(e.meaning) + ".\n";
         if (e.id == 1040 || e.id == 1072) out += "# A string with ';' between entries, or an array of strings.\n";
         if (e.type == EntryType::Hex) out += "# Written as \"1.8\" (major.minor) or as a hexadecimal number such as \"0x00010008\".\n";

@@ -1,0 +1,222 @@
+// The search of runtimes installed without registry entries. Each runtime is judged by its
+// own `release` file and its library's header, and one passed over leaves a note, so that
+// a search that ends in "no runtime" can say what it saw.
+#include "jvm/installed_runtimes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "core/report.h"
+#include "core/state.h"
+#include "core/trace.h"
+#include "jvm/java_version.h"
+#include "jvm/probes.h"
+#include "jvm/runtime_home.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr uint32_t kReleaseReadSize = 16 * 1024;
+constexpr uint32_t kHeaderReadSize = 4096;
+constexpr size_t kVersionSize = 64;
+
+std::vector<std::string> skippedRuntimes;
+std::vector<std::string> seenHomes;  // links followed, so a runtime is judged once
+
+void skip(const std::string& place, const std::string& why) {
+    std::string note = place + ": " + why;
+    trace("  skipped: ", note.c_str());
+    skippedRuntimes.push_back(note);
+}
+
+bool readReleaseVersion(const char* home, char* version, size_t size) {
+    char path[kPathBufferSize];
+    if (!joinPath(path, sizeof path, home, "release")) return false;
+    std::vector<char> text(kReleaseReadSize);
+    uint32_t got = 0;
+    return Platform.readFileStart(path, text.data(), kReleaseReadSize, &got) &&
+           parseReleaseVersion(text.data(), got, version, size);
+}
+
+// A minimum that parses and asks for more than nothing.
+bool hasMinimum() {
+    JavaVersion minimum;
+    return parseMinimumJavaVersion(Config.MinJavaVersion, &minimum) && (minimum.major != 0 || minimum.minor != 0);
+}
+
+std::string minimumText() { return Config.MinJavaVersion ? Config.MinJavaVersion : ""; }
+
+// Version, library and width checks for one runtime home.
+bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t size) {
+    trace(source, ": ", home);
+    char resolved[kPathBufferSize];
+    std::string identity = Platform.resolveLinks(home, resolved, sizeof resolved) ? resolved : home;
+    if (std::find(seenHomes.begin(), seenHomes.end(), identity) != seenHomes.end()) {
+        trace("  already judged as ", identity.c_str());
+        return false;
+    }
+    seenHomes.push_back(identity);
+    uint32_t attributes = Platform.getFileAttributes(home);
+    if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) == 0) {
+        skip(home, "no such folder");
+        return false;
+    }
+    if (std::strlen(home) + 1 > sizeof State.DiscoveredJavaHome) {
+        skip(home, "path too long");
+        return false;
+    }
+
+    char version[kVersionSize];
+    if (readReleaseVersion(home, version, sizeof version)) {
+        if (!versionPasses(version, false)) {
+            skip(home, std::string("Java ") + version + " does not meet MinJavaVersion " + minimumText());
+            return false;
+        }
+        trace("  release file: Java ", version);
+    } else if (hasMinimum()) {
+        skip(home, "no version in a release file, and MinJavaVersion " + minimumText() + " asks for one");
+        return false;
+    } else {
+        trace("  no version in a release file; no minimum asked for");
+    }
+
+    if (!tryHomeCandidates(home, buffer, size)) {
+        skip(home, "no JVM library in it");
+        return false;
+    }
+    unsigned char head[kHeaderReadSize];
+    uint32_t got = 0;
+    std::string why = Platform.readFileStart(buffer, head, sizeof head, &got) ? libraryMismatch(head, got)
+                                                                              : "cannot be read";
+    if (!why.empty()) {
+        skip(buffer, why);
+        std::memset(buffer, 0, size);
+        return false;
+    }
+    std::memset(State.DiscoveredJavaHome, 0, sizeof State.DiscoveredJavaHome);
+    std::memcpy(State.DiscoveredJavaHome, home, std::strlen(home) + 1);
+    trace("  taken: ", buffer);
+    return true;
+}
+
+bool isSeparator(char c) { return c == Platform.pathStyle.dirSeparator || c == '/'; }
+
+// Cuts the last component (and its separator) off `path`; false when there is none.
+bool toParent(std::string* path) {
+    while (!path->empty() && isSeparator(path->back())) path->pop_back();
+    size_t at = path->size();
+    while (at > 0 && !isSeparator((*path)[at - 1])) --at;
+    if (at == 0) return false;
+    path->resize(at);
+    while (path->size() > 1 && isSeparator(path->back())) path->pop_back();
+    return true;
+}
+
+// The first `java` program on PATH, with its links followed.
+bool findJavaOnPath(std::string* program) {
+    const char* path = Platform.getEnvironment("PATH");
+    if (path == nullptr) return false;
+    bool windows = Platform.pathStyle.dirSeparator == '\\';
+    const char* name = windows ? "java.exe" : "java";
+    char candidate[kPathBufferSize];
+    for (const char* entry = path; *entry != '\0';) {
+        const char* end = std::strchr(entry, Platform.pathStyle.classPathSeparator);
+        if (end == nullptr) end = entry + std::strlen(entry);
+        std::string folder(entry, static_cast<size_t>(end - entry));
+        entry = *end != '\0' ? end + 1 : end;
+        if (windows && folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
+            folder = folder.substr(1, folder.size() - 2);
+        // An empty entry would mean the current directory: no place to pick up a runtime.
+        if (folder.empty() || !joinPath(candidate, sizeof candidate, folder.c_str(), name) || !fileExists(candidate))
+            continue;
+        char resolved[kPathBufferSize];
+        *program = Platform.resolveLinks(candidate, resolved, sizeof resolved) ? resolved : candidate;
+        trace("PATH: ", candidate, " is ", program->c_str());
+        return true;
+    }
+    trace("PATH: no ", name);
+    return false;
+}
+
+// Compares version texts number by number ("17.0.10" after "17.0.9").
+bool newer(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() || j < b.size()) {
+        while (i < a.size() && !std::isdigit(static_cast<unsigned char>(a[i]))) ++i;
+        while (j < b.size() && !std::isdigit(static_cast<unsigned char>(b[j]))) ++j;
+        size_t si = i, sj = j;
+        while (i < a.size() && std::isdigit(static_cast<unsigned char>(a[i]))) ++i;
+        while (j < b.size() && std::isdigit(static_cast<unsigned char>(b[j]))) ++j;
+        std::string x = a.substr(si, i - si), y = b.substr(sj, j - sj);
+        while (x.size() > 1 && x[0] == '0') x.erase(0, 1);
+        while (y.size() > 1 && y[0] == '0') y.erase(0, 1);
+        if (x.size() != y.size()) return x.size() > y.size();
+        if (x != y) return x > y;
+    }
+    return false;
+}
+
+struct FolderRuntime {
+    std::string home;
+    std::string version;  // empty when its release file names none
+};
+
+bool searchStandardFolder(const char* folder, char* buffer, size_t size) {
+    DirListing listing;
+    uint32_t rc = Platform.listDirectory(folder, &listing);
+    if (rc != kErrorSuccess && listing.entries.empty()) {
+        trace(folder, ": cannot be listed");
+        return false;
+    }
+    std::vector<FolderRuntime> runtimes;
+    for (const DirName& entry : listing.entries) {
+        if (!entry.isDirectory) continue;
+        char home[kPathBufferSize];
+        if (!joinPath(home, sizeof home, folder, listing.name(entry))) continue;
+        char version[kVersionSize];
+        runtimes.push_back({home, readReleaseVersion(home, version, sizeof version) ? version : ""});
+    }
+    // Newest first; those without a version last; equal versions by name, so the order
+    // does not depend on the listing's.
+    std::sort(runtimes.begin(), runtimes.end(), [](const FolderRuntime& a, const FolderRuntime& b) {
+        if (a.version.empty() != b.version.empty()) return b.version.empty();
+        if (newer(a.version, b.version)) return true;
+        if (newer(b.version, a.version)) return false;
+        return a.home < b.home;
+    });
+    for (const FolderRuntime& runtime : runtimes)
+        if (tryInstalledHome(runtime.home.c_str(), folder, buffer, size)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool findInstalledJvm(char* buffer, size_t size) {
+    skippedRuntimes.clear();
+    seenHomes.clear();
+    const char* javaHome = Platform.getEnvironment("JAVA_HOME");
+    if (javaHome != nullptr && javaHome[0] != '\0') {
+        if (tryInstalledHome(javaHome, "JAVA_HOME", buffer, size)) return true;
+    } else {
+        trace("JAVA_HOME: not set");
+    }
+    std::string program;
+    if (findJavaOnPath(&program)) {
+        std::string home = program;
+        if (toParent(&home) && toParent(&home)) {
+            if (tryInstalledHome(home.c_str(), "PATH", buffer, size)) return true;
+        }
+    }
+    const char* folder = Platform.standardRuntimeFolder;
+    return folder != nullptr && searchStandardFolder(folder, buffer, size);
+}
+
+void reportSkippedRuntimes() {
+    if (skippedRuntimes.empty()) return;
+    emitReport(ReportKind::Error, "Java runtimes found but not used:");
+    for (const std::string& note : skippedRuntimes) emitReport(ReportKind::Error, ("  " + note).c_str());
+}

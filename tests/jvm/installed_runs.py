@@ -1,0 +1,49 @@
+#!/usr/bin/env python3
+"""A Linux launcher without JvmPath finds OpenJDK where Debian puts it (%JAVA_HOME% shows where)."""
+import os
+import sys
+
+import launcher_runs as runs
+from launcher_runs import Launcher, check, expect_failed, expect_ran
+
+HOME = os.path.dirname(os.path.dirname(os.path.realpath("/usr/bin/java")))
+
+
+def launch(name, environment, **entries):
+    launcher = Launcher(name, JvmPath="", ClassPath=[runs.ARGS.jar, "%JAVA_HOME%/marker"], **entries)
+    saved = dict(os.environ)
+    os.environ.pop("JAVA_HOME", None)
+    os.environ.update(environment)
+    try:
+        return launcher.run()
+    finally:
+        os.environ.clear()
+        os.environ.update(saved)
+
+
+def chosen_home(run):
+    return expect_ran(run)["java.class.path"][len(runs.ARGS.jar) + 1:-len("/marker")]
+
+
+def scenario_installed_runtimes():
+    link = os.path.join(runs.ARGS.work, "my-jdk")  # a JAVA_HOME of the user's own naming
+    if os.path.lexists(link):
+        os.unlink(link)
+    os.symlink(HOME, link)
+    check(chosen_home(launch("java-home", {"JAVA_HOME": link, "PATH": "/none"})) == link, "JAVA_HOME not taken")
+    run = launch("path", {"PATH": "/none:/usr/bin", "VARNLET_TRACE": "1"})  # through /etc/alternatives
+    check(chosen_home(run) == HOME, "PATH: expected " + HOME, run)
+    places = ["JvmPath: empty", "registry: looking in", "JAVA_HOME: not set", "PATH: /usr/bin/java is " + HOME,
+              "taken: " + HOME + "/lib/server/libjvm.so", "class path: " + runs.ARGS.jar + ":" + HOME]
+    check(all(p in run.stderr for p in places), "the trace lacks one of %r" % places, run)
+    check(chosen_home(launch("folder", {"PATH": "/none"})).startswith("/usr/lib/jvm/"), "/usr/lib/jvm not searched")
+    # A minimum above every runtime: each is named before the usual message.
+    run = launch("too-old", {"JAVA_HOME": HOME, "PATH": "/usr/bin", "VARNLET_TRACE": "1"}, MinJavaVersion="0x00640000")
+    expect_failed(run, "Java runtimes found but not used:\n", "  %s: Java 1" % HOME, " does not meet MinJavaVersion "
+                  "0x00640000\n", "Unable to locate suitable Java Runtime Environment on this machine.")
+    check("varnlet: /usr/lib/jvm: " in run.stderr and "argc=" not in run.stdout, "/usr/lib/jvm not traced", run)
+
+
+if __name__ == "__main__":
+    runs.scenario_installed_runtimes = scenario_installed_runtimes
+    sys.exit(runs.main())
