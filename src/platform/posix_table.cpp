@@ -14,7 +14,7 @@ static const PlatformOps kPosixOps = {
     posixOpenScManager, posixOpenService, posixCreateService, posixDeleteService, posixCloseServiceHandle,
     posixStartServiceDispatcher, posixRegisterServiceCtrlHandler, posixSetServiceStatus,
     posixCreateThread, posixCreateEvent, posixSetEvent, posixWaitForEvent, posixCloseHandle, posixSleepMs,
-    posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, "/dev/tty",
+    posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, nullptr,  // no console device
     posixDecodeCodePage,
     posixReleaseFreeMemory,
     PathStyle{'/', ':', false},
