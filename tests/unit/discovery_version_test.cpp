@@ -62,6 +62,10 @@ const VersionRow kVersions[] = {
     {"0x000B0000", "11", true},
     {"0x00110000", "11.0.2", false},
     {"0x00110000", "21", true},
+    // Java 8 written either way, against classic and vendor names ("1.x" is Java x).
+    {"0x00010008", "1.8.0_202", true}, {"0x00080000", "1.8.0_202", true}, {"0x00010008", "8.0.392.8", true},
+    {"0x00080000", "8.0.392.8", true}, {"0x00010008", "1.7.0_80", false}, {"0x00080000", "1.7.0_80", false},
+    {"0x00080000", "1.4.2_05", false}, {"0x00080000", "11.0.2", true}, {"0x00080000", "2.0", false},
     // A minimum that does not parse is no minimum.
     {"zz", "1.8", true},
     {"", "21", true},

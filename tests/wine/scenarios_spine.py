@@ -83,7 +83,7 @@ def jvm_options(record):
 
 def scenario_string_table(case):
     """Every entry is read with LoadStringA from the executable's own string table (module
-    handle null, 1024 characters), and a variant's texts replace the defaults."""
+    handle null, 3070 bytes: 1023 characters in UTF-8), and a variant's texts replace the defaults."""
     defaults = default_entries()
     names = {int(m.group(1)): m.group(2) for m in re.finditer(
         r"^VARNLET_ENTRY\((\d+), *(\w+)", (SOURCE / "resources/entries.def").read_text(), re.M)}
@@ -97,7 +97,7 @@ def scenario_string_table(case):
             m = re.match(r"instance = (\w+), id = ([0-9a-f]+), buffer = \w+, length = (\d+)", call.text)
             if m and answer.text.startswith("returning"):
                 expect(int(m.group(1), 16) == 0, f"LoadStringA with module handle {m.group(1)}")
-                expect_eq(int(m.group(3)), 1024, "LoadStringA buffer length")
+                expect_eq(int(m.group(3)), 3070, "LoadStringA buffer length")
                 reads[int(m.group(2), 16)] = answer.strings[0]
         expect_eq(sorted(reads), sorted(defaults), f"{launcher}: ids read with LoadStringA")
         for entry_id, text in reads.items():
