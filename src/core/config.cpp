@@ -87,8 +87,8 @@ static void applyIniOverride() {
     for (const Override& o : overrides) {
         char value[kConfigTextBytes + 1];
         uint32_t got = Platform.readProfileString(kSection, o.key, "", value, sizeof value, iniPath.c_str());
-        cutToEntryLength(value);
         if (got != 0) {
+            cutToEntryLength(value);
             free(*o.entry);
             *o.entry = duplicate(value);
         }
