@@ -62,12 +62,15 @@ void orderEntries(const DirListing& listing, bool caseInsensitive, NameOrder* or
 // Directories deeper than this are not entered when their identity is unknown.
 constexpr size_t kUnknownIdentityDepth = 48;
 
-// The names of a listing, hashed: a directory reached again through a link lists the same.
+// A directory reached again through a link lists the same names: their number, their
+// total length and the first and last of them are hashed (all of them would cost the walk
+// of a large directory a pass of its own).
 uint64_t fingerprint(const DirListing& listing) {
-    uint64_t hash = 1469598103934665603ull ^ listing.entries.size();
-    for (const DirName& entry : listing.entries) {
-        const char* name = listing.name(entry);
-        for (uint32_t i = 0; i <= entry.length; ++i) hash = (hash ^ static_cast<unsigned char>(name[i])) * 1099511628211ull;
+    uint64_t hash = (1469598103934665603ull ^ listing.entries.size()) * 1099511628211ull ^ listing.names.size();
+    if (listing.entries.empty()) return hash;
+    for (const DirName* entry : {&listing.entries.front(), &listing.entries.back()}) {
+        const char* name = listing.name(*entry);
+        for (uint32_t i = 0; i <= entry->length; ++i) hash = (hash ^ static_cast<unsigned char>(name[i])) * 1099511628211ull;
     }
     return hash;
 }
