@@ -28,11 +28,30 @@ static char* duplicate(const char* text) {
     return copy;
 }
 
+// An entry holds at most kConfigTextMax characters, counted in UTF-16 units as the string
+// table stores them; the buffers hold that many in UTF-8, and a longer text is cut there,
+// never inside a character.
+static void cutToEntryLength(char* text) {
+    size_t units = 0;
+    for (char* p = text; *p;) {
+        unsigned char lead = static_cast<unsigned char>(*p);
+        size_t needed = lead >= 0xF0 ? 2 : 1;  // four bytes make a surrogate pair
+        if (units + needed > kConfigTextMax) {
+            *p = '\0';
+            return;
+        }
+        units += needed;
+        do ++p;
+        while ((static_cast<unsigned char>(*p) & 0xC0) == 0x80);
+    }
+}
+
 char* loadConfigString(unsigned id) {
-    char buffer[kConfigTextMax + 1];
+    char buffer[kConfigTextBytes + 1];
     int n = Platform.loadString(id, buffer, sizeof buffer);
     if (n <= 0 || strcmp(buffer, "<null>") == 0) return duplicate("");
     buffer[sizeof buffer - 1] = '\0';
+    cutToEntryLength(buffer);
     return duplicate(buffer);
 }
 
@@ -66,9 +85,10 @@ static void applyIniOverride() {
         char** entry;
     } overrides[] = {{"JvmOptions", &Config.JvmOptions}, {"AppOptions", &Config.AppOptions}};
     for (const Override& o : overrides) {
-        char value[kConfigTextMax + 1];
+        char value[kConfigTextBytes + 1];
         uint32_t got = Platform.readProfileString(kSection, o.key, "", value, sizeof value, iniPath.c_str());
         if (got != 0) {
+            cutToEntryLength(value);
             free(*o.entry);
             *o.entry = duplicate(value);
         }

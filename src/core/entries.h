@@ -24,7 +24,8 @@ const EntryInfo* findEntryByName(const char* name);
 constexpr unsigned kFirstEntryId = 1024;
 constexpr unsigned kLastEntryId = 1728;
 constexpr unsigned kFirstMessageId = 1456;
-constexpr size_t kConfigTextMax = 1023;   // characters an entry may hold
+constexpr size_t kConfigTextMax = 1023;   // characters (UTF-16 units) an entry may hold
+constexpr size_t kConfigTextBytes = 3 * kConfigTextMax;  // the same in UTF-8, the widest code page
 constexpr size_t kMainClassMaxBytes = 255; // 510 hex digits
 extern const unsigned char kScrambleKey[17];
 

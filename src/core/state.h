@@ -8,8 +8,8 @@
 
 enum class RunModeKind { Console, Service };
 
-constexpr unsigned kPathBufferSize = 260;     // MAX_PATH
-constexpr unsigned kStartupDirSize = 261;
+constexpr unsigned kPathBufferSize = kPlatformPathBytes;
+constexpr unsigned kStartupDirSize = kPathBufferSize + 1;
 
 struct LauncherState {
     RunModeKind RunMode;  // written before any thread that reads it starts

@@ -1,16 +1,20 @@
 // Expanding a class path directory into the archives beneath it. Names are sorted per
 // directory so the class path is the same on every file system, and each directory is
 // walked once, so links that lead back into their own tree cannot make the walk endless.
+// Some file systems (network redirectors, FUSE) give no real identity: zero, or one number
+// for directories that are not the same. Those directories are walked as unknown, and a
+// depth bound ends any cycle among them.
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <new>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "jvm/name_order.h"
 #include "jvm/options.h"
+#include "core/config.h"
 #include "core/report.h"
 #include "platform/platform.h"
 
@@ -26,7 +30,8 @@ struct Level {
 struct Scan {
     TextBuffer* list;
     std::string path;  // the directory being walked; grows and shrinks with the walk
-    std::set<DirIdentity> visited;
+    std::map<DirIdentity, uint64_t> visited;  // identity -> fingerprint of its names
+    bool depthReported;
     char directorySeparator;
     char classPathSeparator;
     bool caseInsensitive;
@@ -54,6 +59,35 @@ void orderEntries(const DirListing& listing, bool caseInsensitive, NameOrder* or
     sortNames(listing, caseInsensitive, order);
 }
 
+// Directories deeper than this are not entered when their identity is unknown.
+constexpr size_t kUnknownIdentityDepth = 48;
+
+// A directory reached again through a link lists the same names: their number, their
+// total length and the first and last of them are hashed (all of them would cost the walk
+// of a large directory a pass of its own).
+uint64_t fingerprint(const DirListing& listing) {
+    uint64_t hash = (1469598103934665603ull ^ listing.entries.size()) * 1099511628211ull ^ listing.names.size();
+    if (listing.entries.empty()) return hash;
+    for (const DirName* entry : {&listing.entries.front(), &listing.entries.back()}) {
+        const char* name = listing.name(*entry);
+        for (uint32_t i = 0; i <= entry->length; ++i) hash = (hash ^ static_cast<unsigned char>(name[i])) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// True when the listing is a directory already walked. An identity the file system cannot
+// vouch for (no index, or one already given to a directory with other names) is unknown.
+bool walkedBefore(Scan* scan, const DirListing& listing, bool* known) {
+    *known = listing.hasIdentity && listing.identity.index != 0;
+    if (!*known) return false;
+    uint64_t names = fingerprint(listing);
+    auto placed = scan->visited.emplace(listing.identity, names);
+    if (placed.second) return false;
+    if (placed.first->second == names) return true;
+    *known = false;
+    return false;
+}
+
 // Walks scan->path; false when its own listing failed (reported). Subdirectories that
 // fail are reported by their own walk and do not fail this one. A directory is known by
 // its identity only once it is open, so one reached again is listed and then left.
@@ -68,7 +102,9 @@ bool walkDirectory(Scan* scan) {
         return false;
     }
     // Reached before under another path (a link into the tree, or back up to an ancestor).
-    if (listing.hasIdentity && !scan->visited.insert(listing.identity).second) return true;
+    bool known = false;
+    if (walkedBefore(scan, listing, &known)) return true;
+    bool deepEnough = !known && scan->depth >= kUnknownIdentityDepth;
     bool ok = rc == kErrorSuccess || rc == kErrorNoMoreFiles || rc == kErrorFileNotFound;
     if (!ok) reportSystemError(rc);
     orderEntries(listing, scan->caseInsensitive, &level.order);
@@ -92,6 +128,11 @@ bool walkDirectory(Scan* scan) {
         scan->path += scan->directorySeparator;
         scan->path.append(listing.name(entry), entry.length);
         if (entry.isDirectory) {
+            if (deepEnough) {
+                if (!scan->depthReported) reportError(message(MsgFileAccess), scan->path.c_str());
+                scan->depthReported = true;
+                continue;
+            }
             ++scan->depth;
             walkDirectory(scan);
             --scan->depth;
@@ -109,7 +150,7 @@ bool walkDirectory(Scan* scan) {
 int appendDirectoryArchives(TextBuffer* list, char* directory) {
     size_t n = std::strlen(directory);
     if (n > 1 && (directory[n - 1] == '\\' || directory[n - 1] == '/')) directory[--n] = '\0';
-    Scan scan{list, std::string(directory, n), {}, Platform.pathStyle.dirSeparator,
+    Scan scan{list, std::string(directory, n), {}, false, Platform.pathStyle.dirSeparator,
               Platform.pathStyle.classPathSeparator, Platform.pathStyle.caseInsensitiveNames, {}, 0, false};
     bool listed = false;
     try {

@@ -44,12 +44,12 @@ char* copyText(const char* text) {
 }
 
 // The service console: the native streams and then System.out and System.err go to it.
-// Without a console of its own (no console could be made, or the system has none to make)
-// the streams stay where they are rather than being pointed at a device that is not there.
+// Every step runs whatever the one before returned: a refused AllocConsole most often means
+// the process already has a console, and the streams belong on that one.
 void attachConsole(JNIEnv* env) {
-    bool allocated = Platform.allocConsole();
+    Platform.allocConsole();
     Platform.setConsoleCtrlHandler(consoleControlHandler);
-    if (!allocated) return;
+    if (!Platform.consoleDeviceName) return;  // a system without consoles has none to point at
     Platform.reopenStdStreamsOnConsole();
     redirectJavaStream(env, Platform.consoleDeviceName, "setOut");
     redirectJavaStream(env, Platform.consoleDeviceName, "setErr");

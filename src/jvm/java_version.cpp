@@ -1,5 +1,6 @@
-// Version names compared as (major, minor) pairs, so that "11.0.2" and "2.0" count as the
-// newer runtimes they are rather than being judged digit by digit.
+// Version names compared as (major, minor) pairs, so that "11.0.2" counts as the newer
+// runtime it is rather than being judged digit by digit. Names of the form "1.x" are Java x
+// (Java 8 called itself "1.8.0_202", later runtimes "8.0.392"), on both sides of the check.
 #include "jvm/java_version.h"
 
 #include <cctype>
@@ -25,17 +26,25 @@ const char* readNumber(const char* p, uint32_t* value) {
     return p;
 }
 
+// "1.x.y" is Java x, update y; anything else is (major, minor) as written.
+JavaVersion javaNumbering(uint32_t first, uint32_t second, uint32_t third, bool hasSecond) {
+    if (first == 1 && hasSecond) return JavaVersion{second, third};
+    return JavaVersion{first, second};
+}
+
 }  // namespace
 
 bool parseJavaVersion(const char* name, JavaVersion* version) {
     if (name == nullptr) return false;
-    JavaVersion v{0, 0};
-    const char* p = readNumber(name, &v.major);
+    uint32_t numbers[3] = {0, 0, 0};
+    const char* p = readNumber(name, &numbers[0]);
     if (p == nullptr) return false;
-    if (*p == '.' && std::isdigit(static_cast<unsigned char>(p[1]))) {
-        if (readNumber(p + 1, &v.minor) == nullptr) return false;
+    int count = 1;
+    while (count < 3 && *p == '.' && std::isdigit(static_cast<unsigned char>(p[1]))) {
+        p = readNumber(p + 1, &numbers[count++]);
+        if (p == nullptr) return false;
     }
-    *version = v;
+    *version = javaNumbering(numbers[0], numbers[1], numbers[2], count > 1);
     return true;
 }
 
@@ -57,10 +66,10 @@ bool parseVendorJavaVersion(const char* name, JavaVersion* version) {
 
 bool parseMinimumJavaVersion(const char* text, JavaVersion* minimum) {
     uint32_t value = 0;
-    if (text == nullptr || !convertHex(text, &value)) return false;
-    minimum->major = value >> 16;
-    minimum->minor = value & 0xF;
-    return true;
+    bool parsed = text != nullptr && convertHex(text, &value);
+    // 0x00010008 is "1.8", Java 8 like 0x00080000; a text that does not parse is no minimum.
+    *minimum = javaNumbering(value >> 16, value & 0xF, 0, true);
+    return parsed;
 }
 
 bool meetsMinimum(const JavaVersion& version, const JavaVersion& minimum) {

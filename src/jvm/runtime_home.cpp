@@ -97,7 +97,7 @@ bool tryHomeCandidates(const char* home, char* buffer, size_t size) {
 bool versionPasses(const char* name, bool vendorName) {
     JavaVersion minimum;
     JavaVersion version;
-    if (!parseMinimumJavaVersion(Config.MinJavaVersion, &minimum)) return false;
+    parseMinimumJavaVersion(Config.MinJavaVersion, &minimum);  // no minimum when it does not parse
     bool parsed = vendorName ? parseVendorJavaVersion(name, &version) : parseJavaVersion(name, &version);
     return parsed && meetsMinimum(version, minimum);
 }

@@ -43,6 +43,15 @@ struct ServiceStatusRecord {
     uint32_t dwWaitHint;
 };
 
+// The longest path the process meets, in bytes of its code page, with the terminator:
+// Windows' ANSI calls take MAX_PATH UTF-16 units, up to three bytes each in UTF-8; Linux
+// takes PATH_MAX bytes.
+#ifdef _WIN32
+constexpr unsigned kPlatformPathBytes = 260 * 3;
+#else
+constexpr unsigned kPlatformPathBytes = 4096;
+#endif
+
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr uint32_t kFileAttributeDirectory = 0x10;
 
@@ -225,7 +234,7 @@ struct PlatformOps {
     bool (*setConsoleCtrlHandler)(ConsoleHandlerRoutine handler);
     // Points the C runtime's stdout and stderr at the console; false when not possible.
     bool (*reopenStdStreamsOnConsole)();
-    const char* consoleDeviceName;  // "CONOUT$" on Windows
+    const char* consoleDeviceName;  // "CONOUT$" on Windows; null where there are no consoles
 
     // Text crossing into Java: the process's code page decoded to UTF-16.
     void (*decodeCodePage)(const char* text, std::u16string* out);

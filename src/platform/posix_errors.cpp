@@ -34,6 +34,8 @@ bool posixFormatSystemMessage(uint32_t code, char* buffer, size_t size) {
         int n = snprintf(buffer, size, "%s.\n", ownText);
         return n > 0 && static_cast<size_t>(n) < size;
     }
+    // The core sets this Win32 code itself when it refuses a path; here it has a text.
+    if (code == kErrorFilenameTooLong) code = ENAMETOOLONG;
     char text[256];
     const char* s = strerror_r(static_cast<int>(code), text, sizeof text);
     if (!s || !*s || strncmp(s, "Unknown error", 13) == 0) return false;

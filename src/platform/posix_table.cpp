@@ -26,7 +26,7 @@ static const PlatformOps kPosixOps = {
     posixStartServiceDispatcher, posixRegisterServiceCtrlHandler, posixSetServiceStatus,
     posixConfigureService, posixServiceReady, false,
     posixCreateThread, posixCreateEvent, posixSetEvent, posixWaitForEvent, posixCloseHandle, posixSleepMs,
-    posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, "/dev/tty",
+    posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, nullptr,  // no console device
     posixDecodeCodePage,
     posixReleaseFreeMemory,
     PathStyle{'/', ':', false},

@@ -9,7 +9,8 @@ std::u16string utf8ToUtf16(const std::string& text) {
     while (i < n) {
         unsigned c = s[i];
         if (c < 0x80) { out.push_back(static_cast<char16_t>(c)); ++i; continue; }
-        int extra = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : -1;
+        // F5 to FF lead nothing valid: they would start code points past U+10FFFF.
+        int extra = c >= 0xF5 ? -1 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : -1;
         if (extra < 0 || i + static_cast<size_t>(extra) >= n) {
             out.push_back(0xFFFD); ++i; continue;
         }
@@ -69,4 +70,9 @@ std::string utf16ToUtf8(const std::u16string& text) {
         }
     }
     return out;
+}
+
+bool isValidUtf8(const std::string& text) {
+    // Every ill-formed byte decodes to U+FFFD and so does not come back as it was.
+    return utf16ToUtf8(utf8ToUtf16(text)) == text;
 }

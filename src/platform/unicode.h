@@ -8,3 +8,5 @@ std::u16string utf8ToUtf16(const std::string& text);
 std::string utf16ToUtf8(const std::u16string& text);
 // Appends one code point in UTF-8 (surrogate values are written as they are).
 void appendUtf8(std::string& out, unsigned cp);
+// True when every byte belongs to a well-formed UTF-8 sequence.
+bool isValidUtf8(const std::string& text);

@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 
 // The command line "\"<path>\" <switch>" holds the longest module path and the longest entry text.
-constexpr size_t kServiceCommandLineSize = kPathBufferSize + 3 + kConfigTextMax + 1;
+constexpr size_t kServiceCommandLineSize = kPathBufferSize + 3 + kConfigTextBytes + 1;
 // A key path holds either prefix followed by the longest name the service manager accepts (256).
 constexpr size_t kRegistryKeyPathSize = 512;
 

@@ -130,6 +130,14 @@ def scenario_non_ascii_arguments():
     expect_ran(launcher.run(), ["Gr\u00fc\u00dfe", "\u2603 snow"])
 
 
+def scenario_long_non_ascii_texts_and_directory():
+    # The longest texts varnlet-pack accepts (1023 characters, 2046 bytes), in a directory of 360 bytes.
+    text, cjk = "\u00e9" * 1023, "\u4e2d\u6587\u76ee\u5f55" * 15
+    launcher = Launcher("long/%s/%s" % (cjk, cjk), AppOptions=text)
+    check(expect_ran(launcher.run(), [text])["user.dir"] == launcher.app, "user.dir in a long directory")
+    expect_failed(Launcher("long-message", JvmPath="/nonexistent/libjvm.so", MsgNoRuntime=text).run(), text + "\n")
+
+
 def scenario_directories():
     # Every combination of WorkingDir (empty or set), UseStartupDir and EarlyWorkingDir.
     for working in (False, True):

@@ -4,6 +4,7 @@ find_package(Python3 COMPONENTS Interpreter)
 if(Python3_FOUND AND TARGET varnlet_pack AND EXISTS "${VARNLET_LIBJVM}")
   set(run_scenarios
     command_line_replaces_app_options app_options_split empty_app_options non_ascii_arguments
+    long_non_ascii_texts_and_directory
     directories relative_paths_follow_the_early_working_directory working_directory_missing
     stream_redirection same_file_for_both_streams redirection_into_missing_directory
     class_not_found no_main_method main_throws non_daemon_thread_outlives_main

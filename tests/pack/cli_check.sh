@@ -16,7 +16,7 @@ expectFailure() {  # name, expected error text, config text
 }
 expectFailure "unknown key" "bad.toml:2:1: unknown key \"Classpath\"" $'target = "linux"\nClasspath = "x"'
 expectFailure "wrong type" "bad.toml:2:17: UseStartupDir must be true or false" $'target = "linux"\nUseStartupDir = 1'
-expectFailure "long text" "AppOptions: the text is 1024 bytes long" "target = \"linux\"
+expectFailure "long text" "AppOptions: the text is 1024 characters long" "target = \"linux\"
 AppOptions = \"$(head -c 1024 /dev/zero | tr '\0' a)\""
 expectFailure "main class" "the main class is 256 bytes long" "target = \"linux\"
 MainClass = \"$(head -c 256 /dev/zero | tr '\0' a)\""
@@ -25,7 +25,17 @@ expectFailure "two conversions" "at most one" $'target = "linux"\n[messages]\n14
 expectFailure "other conversion" "only hold the conversion" $'target = "linux"\n[messages]\nMsgLoadJvm = "%d"'
 printf 'not an icon' > "$work/bad.ico"
 expectFailure "icon" "bad.ico: not an icon file" $'target = "win64"\nicon = "bad.ico"'
-expectFailure "no target" "no target" 'ServiceName = "x"'
+printf 'ServiceName = "x"\n' > "$work/untargeted.toml"  # no target: the body named by --stub gives it
+grep -q "no target" <<<"$("$tool" build "$work/untargeted.toml" -o "$work/out" 2>&1)" || { echo "FAIL: no target"; fail=1; }
+"$tool" build "$work/untargeted.toml" --stub "$body" -o "$work/inferred" >/dev/null && "$tool" show "$work/inferred" | grep -q "linux" \
+    || { echo "FAIL: no target inferred from the body"; fail=1; }
+# Another program (Linux or Windows) is no launcher body, and show says so.
+for other in /bin/true $(ls /usr/lib/*/wine/*-windows/notepad.exe 2>/dev/null | head -1); do
+    for cmd in "show $other" "build $work/untargeted.toml --stub $other -o $work/out"; do
+        err=$("$tool" $cmd 2>&1) && { echo "FAIL: $cmd succeeded"; fail=1; }
+        grep -qi "not a Varnlet launcher" <<<"$err" || { echo "FAIL $cmd: $err"; fail=1; }
+    done
+done
 expectFailure "syntax" "bad.toml:2:" $'target = "linux"\nServiceName = '
 expectFailure "wrong body" "is a linux launcher body, not a win32 one" $'target = "win32"'
 

@@ -181,15 +181,14 @@ TEST_F(CreateJvm, ServiceConsoleCarriesBothStreams) {
     EXPECT_EQ(jni_.countCalls("CallStaticVoidMethod:java/lang/System.setErr"), 1u);
 }
 
-TEST_F(CreateJvm, WithoutANewConsoleTheStreamsStayWhereTheyAre) {
+TEST_F(CreateJvm, ARefusedConsoleSkipsNoStep) {
     ConsoleRecord record;
-    record.allocates = false;
+    record.allocates = false;  // the process has a console already
     installConsoleFakes(&record);
     load();
     ASSERT_TRUE(createJvm(true));
-    EXPECT_EQ(record.steps, (std::vector<std::string>{"allocConsole", "setConsoleCtrlHandler"}));
-    EXPECT_EQ(jni_.countCalls("NewObject:"), 0u);
-    EXPECT_EQ(jni_.countCalls("CallStaticVoidMethod:"), 0u);
+    EXPECT_EQ(record.steps, (std::vector<std::string>{"allocConsole", "setConsoleCtrlHandler", "reopenStdStreamsOnConsole"}));
+    EXPECT_EQ(jni_.countCalls("CallStaticVoidMethod:java/lang/System.setErr"), 1u);
 }
 
 TEST_F(CreateJvm, DestroyDetachesDestroysAndFreesInThisOrder) {

@@ -43,7 +43,7 @@ TEST_F(DirectoriesTest, ExecutableAtTheRootOnLinux) {
 }
 
 TEST_F(DirectoriesTest, OverlongExecutablePathIsRefused) {
-    w.modulePath = "C:\\" + std::string(300, 'p') + "\\varnlet.exe";
+    w.modulePath = "C:\\" + std::string(kPathBufferSize + 40, 'p') + "\\varnlet.exe";
     EXPECT_FALSE(enterExecutableDirectory());
     EXPECT_TRUE(w.directoryChanges.empty());
     ASSERT_EQ(w.console.size(), 2u);
@@ -84,7 +84,7 @@ TEST_F(DirectoriesTest, WorkingDirectoryRules) {
 }
 
 TEST_F(DirectoriesTest, OverlongStartupDirectoryFailsOnlyWhenNeeded) {
-    w.currentDirectory = "C:\\" + std::string(270, 's');
+    w.currentDirectory = "C:\\" + std::string(kPathBufferSize + 10, 's');
     EXPECT_TRUE(captureStartupDirectory());
     EXPECT_STREQ(State.StartupDir, "");
     EXPECT_TRUE(w.console.empty());

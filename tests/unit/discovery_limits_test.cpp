@@ -67,7 +67,7 @@ TEST_F(DiscoveryTest, PathOfExactlyTheBufferSizeIsRefused) {
 }
 
 TEST_F(DiscoveryTest, OverlongRuntimeLibFallsBackToTheHomeCandidates) {
-    std::string longLib = "C:\\" + std::string(300, 'r') + "\\jvm.dll";
+    std::string longLib = "C:\\" + std::string(kPathBufferSize + 40, 'r') + "\\jvm.dll";
     files.addFile(longLib);
     files.addFile("C:\\jdk\\jre\\bin\\server\\jvm.dll");
     addVersion(kJdkKey, "1.8", "C:\\jdk", longLib);
@@ -75,8 +75,8 @@ TEST_F(DiscoveryTest, OverlongRuntimeLibFallsBackToTheHomeCandidates) {
 }
 
 TEST_F(DiscoveryTest, HomeJoinedWithACandidateTooLongIsSkipped) {
-    // 240 + "\jre\bin\client\jvm.dll" is over 259; "\bin\server\jvm.dll" fits.
-    std::string home = "C:\\" + std::string(237, 'h');
+    // The home + "\jre\bin\client\jvm.dll" does not fit the buffer; "\bin\server\jvm.dll" just does.
+    std::string home = "C:\\" + std::string(kPathBufferSize - 23, 'h');
     files.addFile(home + "\\jre\\bin\\client\\jvm.dll");
     files.addFile(home + "\\bin\\server\\jvm.dll");
     addVersion(kJdkKey, "1.8", home);
@@ -86,7 +86,7 @@ TEST_F(DiscoveryTest, HomeJoinedWithACandidateTooLongIsSkipped) {
 }
 
 TEST_F(DiscoveryTest, HomeThatDoesNotFitIsNotRecorded) {
-    std::string home = "C:\\" + std::string(270, 'h');
+    std::string home = "C:\\" + std::string(kPathBufferSize + 10, 'h');
     addVersion(kJdkKey, "1.8", home);
     files.addFile(home + "\\jre\\bin\\client\\jvm.dll");
     EXPECT_EQ(locate(), "<none>");

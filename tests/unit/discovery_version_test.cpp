@@ -39,13 +39,13 @@ const VersionRow kVersions[] = {
     {"0x00010003", "1.4.2_05", true},
     {"0x00010003", "1.3", true},
     {"0x00010003", "1.2", false},
-    {"0x00010003", "2.0", true},
+    {"0x00010003", "2.0", false},
     {"0x00010003", "11.0.2", true},
     {"0x00010003", "17", true},
     {"0x00010003", "21.0.1", true},
     {"0x00010003", "1.10", true},
     {"0x00010003", "1", false},
-    {"0x00010003", "2", true},
+    {"0x00010003", "2", false},
     {"0x00010003", "0.9", false},
     // A name that does not start with a number is not a version.
     {"0x00010003", "abc", false},
@@ -62,9 +62,13 @@ const VersionRow kVersions[] = {
     {"0x000B0000", "11", true},
     {"0x00110000", "11.0.2", false},
     {"0x00110000", "21", true},
-    // A minimum that does not parse lets nothing through.
-    {"zz", "1.8", false},
-    {"", "21", false},
+    // Java 8 written either way, against classic and vendor names ("1.x" is Java x).
+    {"0x00010008", "1.8.0_202", true}, {"0x00080000", "1.8.0_202", true}, {"0x00010008", "8.0.392.8", true},
+    {"0x00080000", "8.0.392.8", true}, {"0x00010008", "1.7.0_80", false}, {"0x00080000", "1.7.0_80", false},
+    {"0x00080000", "1.4.2_05", false}, {"0x00080000", "11.0.2", true}, {"0x00080000", "2.0", false},
+    // A minimum that does not parse is no minimum.
+    {"zz", "1.8", true},
+    {"", "21", true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, VersionCheck, ::testing::ValuesIn(kVersions));
@@ -72,8 +76,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, VersionCheck, ::testing::ValuesIn(kVersions));
 TEST(JavaVersionParse, LeadingNumbers) {
     JavaVersion v{};
     ASSERT_TRUE(parseJavaVersion("1.8.0_202", &v));
-    EXPECT_EQ(v.major, 1u);
-    EXPECT_EQ(v.minor, 8u);
+    EXPECT_EQ(v.major, 8u);
+    EXPECT_EQ(v.minor, 0u);
     ASSERT_TRUE(parseJavaVersion("11.0.2", &v));
     EXPECT_EQ(v.major, 11u);
     EXPECT_EQ(v.minor, 0u);
@@ -91,10 +95,9 @@ TEST(JavaVersionParse, VendorNames) {
     ASSERT_TRUE(parseVendorJavaVersion("17.0.9.9", &v));
     EXPECT_EQ(v.major, 17u);
     ASSERT_TRUE(parseVendorJavaVersion("1.8.0.212", &v));
-    EXPECT_EQ(v.major, 1u);
-    EXPECT_EQ(v.minor, 8u);
+    EXPECT_EQ(v.major, 8u);
     ASSERT_TRUE(parseVendorJavaVersion("1.8.0_212", &v));
-    EXPECT_EQ(v.minor, 8u);
+    EXPECT_EQ(v.major, 8u);
     ASSERT_TRUE(parseVendorJavaVersion("zulu-17", &v));
     EXPECT_EQ(v.major, 17u);
     ASSERT_TRUE(parseVendorJavaVersion("Zulu-8-jre", &v));

@@ -127,7 +127,7 @@ TEST_F(Invoke, MainThrowingIsDescribedAndReported) {
 }
 
 TEST_F(Invoke, CurrentDirectoryTooLongIsRefusedNotCut) {
-    platform_.world().currentDirectory = "C:\\" + std::string(300, 'd');
+    platform_.world().currentDirectory = "C:\\" + std::string(kPathBufferSize + 40, 'd');
     EXPECT_FALSE(invoke({"x"}));
     ASSERT_EQ(consoleTexts().size(), 2u);
     EXPECT_EQ(consoleTexts()[1], "Error accessing file/directory: CURRENT_DIR");
@@ -148,6 +148,16 @@ TEST_F(Invoke, RedirectionOnTheCreatingThreadOneStreamForOneFile) {
     ASSERT_TRUE(invoke({"x"}));
     EXPECT_EQ(jni_.countCalls("NewObject:java/io/FileOutputStream"), 2u);
     EXPECT_FALSE(jni_.called("GetStaticFieldID:java/lang/System.out"));
+}
+
+TEST_F(Invoke, OneStreamForEverySpellingOfOneFile) {
+    Config.SystemOutFile = const_cast<char*>("logs\\app.log");
+    for (const char* other : {".\\logs\\app.log", "C:\\start\\logs\\app.log", "\\start\\x\\..\\LOGS/App.log"}) {
+        jni_.calls.clear();
+        Config.SystemErrFile = const_cast<char*>(other);
+        ASSERT_TRUE(invoke({"x"}));
+        EXPECT_EQ(jni_.countCalls("NewObject:java/io/FileOutputStream"), 1u) << other;
+    }
 }
 
 TEST_F(Invoke, RedirectionFailureStopsBeforeTheClassIsLookedUp) {

@@ -113,7 +113,7 @@ TEST(PackConfig, MainClassAndMessageRules) {
     EXPECT_NE(oneError("[messages]\n1456 = \"%s %s\"\n").find("at most one"), std::string::npos);
 }
 
-TEST(PackConfig, TextLengthDependsOnTarget) {
+TEST(PackConfig, TextLengthInCharactersOnEveryTarget) {
     PackConfig c;
     std::string ascii(1023, 'a'), umlauts(600, '\0');
     umlauts.clear();
@@ -122,10 +122,7 @@ TEST(PackConfig, TextLengthDependsOnTarget) {
     PackRequest request;
     std::vector<std::string> errors;
     EXPECT_TRUE(makePackRequest(c, "win32", &request, &errors));
-    EXPECT_FALSE(makePackRequest(c, "linux", &request, &errors));
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors[0].find("app.toml:2:14: AppOptions: the text is 1200 bytes long"), std::string::npos) << errors[0];
-    errors.clear();
+    EXPECT_TRUE(makePackRequest(c, "linux", &request, &errors));
     ASSERT_TRUE(errorsOf("JvmOptions = \"" + ascii + "b\"\n", &c).empty());
     EXPECT_FALSE(makePackRequest(c, "win64", &request, &errors));
     EXPECT_NE(errors[0].find("1024 characters long"), std::string::npos);

@@ -62,6 +62,12 @@ TEST_F(IniFile, FirstKeyWinsQuotesRemovedValueCut) {
     EXPECT_EQ(read("JvmOptions", 4), "abc");
 }
 
+TEST_F(IniFile, UtF8WithMarkOrLegacyBytes) {
+    write("\xEF\xBB\xBF[Application Configuration]\nJvmOptions=-Dname=Jos\xC3\xA9\nAppOptions=Jos\xE9\n");
+    EXPECT_EQ(read("JvmOptions"), "-Dname=Jos\xC3\xA9");
+    EXPECT_EQ(read("AppOptions"), "Jos\xC3\xA9");  // not UTF-8: one byte, one character
+}
+
 TEST_F(IniFile, MissingFileGivesDefault) {
     path.clear();
     char buffer[16];

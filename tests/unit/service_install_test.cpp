@@ -157,7 +157,7 @@ TEST_F(ServiceInstall, RegistryHelpersTellWhichStepFailed) {
 
 TEST_F(ServiceInstall, TextsThatDoNotFitAreRefusedBeforeAnythingChanges) {
     // A module path the system had to cut.
-    w.modulePath = "C:\\" + std::string(300, 'p') + "\\varnlet.exe";
+    w.modulePath = "C:\\" + std::string(kPathBufferSize + 40, 'p') + "\\varnlet.exe";
     EXPECT_EQ(installService("Demo", ""), -1);
     EXPECT_EQ(errors(), (std::vector<std::string>{"System text 206.\r\n", "Error accessing file/directory: CURRENT_EXE"}));
 

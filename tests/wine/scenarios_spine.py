@@ -79,25 +79,11 @@ def jvm_options(record):
     return [fields[1] for fields in record.all("option")]
 
 
-def profile_reads(run):
-    """The launcher's INI reads: (key, file, returned text) for the section it uses."""
-    reads, pending = [], None
-    for trace in run.calls("GetPrivateProfileStringW"):
-        strings = trace.strings
-        if trace.text.startswith("returning"):
-            if pending:
-                reads.append(pending + (strings[0] if strings else "",))
-                pending = None
-        elif len(strings) >= 4 and strings[0] == SECTION:
-            pending = (strings[1], strings[3])
-    return reads
-
-
 # ---------------------------------------------------------------------------
 
 def scenario_string_table(case):
     """Every entry is read with LoadStringA from the executable's own string table (module
-    handle null, 1024 characters), and a variant's texts replace the defaults."""
+    handle null, 3070 bytes: 1023 characters in UTF-8), and a variant's texts replace the defaults."""
     defaults = default_entries()
     names = {int(m.group(1)): m.group(2) for m in re.finditer(
         r"^VARNLET_ENTRY\((\d+), *(\w+)", (SOURCE / "resources/entries.def").read_text(), re.M)}
@@ -111,7 +97,7 @@ def scenario_string_table(case):
             m = re.match(r"instance = (\w+), id = ([0-9a-f]+), buffer = \w+, length = (\d+)", call.text)
             if m and answer.text.startswith("returning"):
                 expect(int(m.group(1), 16) == 0, f"LoadStringA with module handle {m.group(1)}")
-                expect_eq(int(m.group(3)), 1024, "LoadStringA buffer length")
+                expect_eq(int(m.group(3)), 3070, "LoadStringA buffer length")
                 reads[int(m.group(2), 16)] = answer.strings[0]
         expect_eq(sorted(reads), sorted(defaults), f"{launcher}: ids read with LoadStringA")
         for entry_id, text in reads.items():
@@ -139,15 +125,12 @@ def scenario_ini_override(case):
     app, start = case.directory("app"), case.directory("start")
     exe = install_variant(case, "a", app)
     ini = app / "variant.ini"
-    expected_file = case.dos_path(app) + "\\variant.ini"
     # A decoy in the start-up directory must not be the one read.
     case.write(start / "variant.ini", "[Application Configuration]\nAppOptions=from-start-directory\n")
 
     case.write(ini, "[Other]\nJvmOptions=-Dwrong.section=1\n\n[Application Configuration]\n"
                     "JvmOptions = -Dfrom.ini=1  -Dsecond=2\nAppOptions=ini-1 ini-2\nUnused=x\n")
-    run = case.run(exe, cwd=start, trace="+profile", record=app / "testjvm.record")
-    expect_eq(profile_reads(run), [("JvmOptions", expected_file, "-Dfrom.ini=1  -Dsecond=2"),
-                                   ("AppOptions", expected_file, "ini-1 ini-2")], "INI reads")
+    run = case.run(exe, cwd=start, record=app / "testjvm.record")
     record = application_run(run)
     expect_eq(jvm_options(record), ["-Dfrom.ini=1", "", "-Dsecond=2", "-Djava.class.path=variant.jar"],
               "JVM options from the INI file")
@@ -156,17 +139,14 @@ def scenario_ini_override(case):
     # An empty value leaves the embedded text; a key set alone replaces only its entry;
     # section and key names are not case-sensitive.
     case.write(ini, "[application configuration]\nJVMOPTIONS=\nappoptions=only-app\n")
-    run = case.run(exe, cwd=start, trace="+profile", record=app / "testjvm.record")
-    expect_eq(profile_reads(run), [("JvmOptions", expected_file, ""),
-                                   ("AppOptions", expected_file, "only-app")], "INI reads, empty JvmOptions")
+    run = case.run(exe, cwd=start, record=app / "testjvm.record")
     record = application_run(run)
     expect_eq(jvm_options(record), ["-Dvariant.embedded=a", "-Djava.class.path=variant.jar"], "JVM options")
     expect_eq(main_arguments(record), ["only-app"], "main's arguments")
 
     # No file: nothing is read and nothing is reported.
     ini.unlink()
-    run = case.run(exe, cwd=start, trace="+profile", record=app / "testjvm.record")
-    expect_eq(profile_reads(run), [], "INI reads without the file")
+    run = case.run(exe, cwd=start, record=app / "testjvm.record")
     record = application_run(run)
     expect_eq(main_arguments(record), ["embedded-a"], "main's arguments from the embedded AppOptions")
     run.expect_lines("stderr", [])
@@ -181,9 +161,7 @@ def scenario_absolute_options_file(case):
     expect(absolute.startswith("C:\\"), "variant B names an absolute INI file on drive C:")
     case.file_in_drive_c(absolute[3:], "[Application Configuration]\nJvmOptions=-Dfrom.absolute=1\n"
                                        "AppOptions=absolute-arg\n")
-    run = case.run(exe, cwd=app, trace="+profile", record=app / "testjvm.record")
-    for key, file, value in profile_reads(run):
-        expect_eq(value, "", f"INI value of {key} read from {file}")
+    run = case.run(exe, cwd=app, record=app / "testjvm.record")
     record = application_run(run)
     expect_eq(jvm_options(record), ["-Dvariant.embedded=b", "-Djava.class.path=variant.jar"], "JVM options")
     expect_eq(main_arguments(record), ["embedded-b"], "main's arguments")
@@ -201,15 +179,11 @@ def scenario_enters_executable_directory(case):
     for drive in (None, "m"):
         if drive:
             own = case.map_drive(drive, app)
-            run = case.run(exe, program=own + exe.name, cwd=start, trace="+profile",
+            run = case.run(exe, program=own + exe.name, cwd=start,
                            record=app / "testjvm.record")
         else:
             own = case.dos_path(app)
-            run = case.run(exe, cwd=start, trace="+profile", record=app / "testjvm.record")
-        reads = profile_reads(run)
-        expect_eq([(key, value) for key, _, value in reads],
-                  [("JvmOptions", ""), ("AppOptions", "from-own-directory")],
-                  f"INI reads when started as {run.argv[1]}")
+            run = case.run(exe, cwd=start, record=app / "testjvm.record")
         record = application_run(run)
         # No WorkingDir: main runs in the executable's directory, and user.dir says so.
         expect_eq(record.one("main")[2], own, "current directory of main")

@@ -56,12 +56,11 @@ bool checkMainClass(const std::string& name, std::string* error) {
     return true;
 }
 
-bool checkTextLength(const std::string& utf8, bool linuxTarget, std::string* error) {
-    size_t units = utf8ToUtf16(utf8).size();
-    size_t length = linuxTarget ? utf8.size() : units;
+bool checkTextLength(const std::string& utf8, std::string* error) {
+    size_t length = utf8ToUtf16(utf8).size();
     if (length > kConfigTextMax) {
-        *error = "the text is " + std::to_string(length) + (linuxTarget ? " bytes" : " characters") +
-                 " long; the launcher reads at most " + std::to_string(kConfigTextMax);
+        *error = "the text is " + std::to_string(length) + " characters long; the launcher reads at most " +
+                 std::to_string(kConfigTextMax);
         return false;
     }
     return true;

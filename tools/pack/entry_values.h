@@ -9,8 +9,9 @@ std::string scrambleMainClass(const std::string& name);
 // A message format holds at most one conversion, "%s"; "%%" is a literal percent.
 bool checkMessageFormat(const std::string& text, std::string* error);
 bool checkMainClass(const std::string& name, std::string* error);
-// The launcher reads at most 1023 characters: UTF-16 code units on Windows, UTF-8 bytes on Linux.
-bool checkTextLength(const std::string& utf8, bool linuxTarget, std::string* error);
+// The launcher reads at most 1023 characters (UTF-16 code units, as the entries store them)
+// on every target.
+bool checkTextLength(const std::string& utf8, std::string* error);
 // "1.8" (major.minor) or a hexadecimal number ("0x00010008"); the stored text on success.
 bool convertMinJavaVersion(const std::string& text, std::string* stored, std::string* error);
 std::string hexVersionText(uint32_t value);

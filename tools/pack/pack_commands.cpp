@@ -100,6 +100,24 @@ bool findStub(const Options& o, const std::string& target, const std::string& to
     return false;
 }
 
+// Reads a launcher body; refuses a file that is no launcher or holds none of our entries.
+bool readBody(const std::string& stub, Bytes* body, LauncherContents* contents, std::ostream& err) {
+    std::string error;
+    if (!readWholeFile(stub, body, &error)) {
+        err << "varnlet-pack: " << error << "\n";
+        return false;
+    }
+    if (!readLauncher(*body, contents, &error)) {
+        err << "varnlet-pack: " << stub << ": " << error << "\n";
+        return false;
+    }
+    if (contents->entries.empty()) {
+        err << "varnlet-pack: " << stub << " is not a Varnlet launcher: it holds none of the launcher's entries\n";
+        return false;
+    }
+    return true;
+}
+
 int build(const Options& o, const std::string& toolPath, std::ostream& out, std::ostream& err) {
     if (o.positional.size() != 1) {
         err << kUsage;
@@ -109,6 +127,15 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
     std::vector<std::string> errors;
     bool ok = loadPackConfig(o.positional[0], &config, &errors);
     std::string target = !o.target.empty() ? o.target : config.target;
+    Bytes body, packed;
+    LauncherContents contents;
+    bool bodyRead = false;
+    if (ok && target.empty() && !o.stub.empty()) {
+        // The named body tells its own target.
+        if (!readBody(o.stub, &body, &contents, err)) return 1;
+        bodyRead = true;
+        target = targetOfFormat(contents.format);
+    }
     if (ok && target.empty()) errors.push_back(config.path + ": no target: set target = \"win32\", \"win64\" or \"linux\" (or use --target)");
     PackRequest request;
     if (ok && !target.empty()) makePackRequest(config, target, &request, &errors);
@@ -124,16 +151,7 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
         err << "varnlet-pack: the output " << output << " is the launcher body itself; choose another output\n";
         return 1;
     }
-    Bytes body, packed;
-    if (!readWholeFile(stub, &body, &error)) {
-        err << "varnlet-pack: " << error << "\n";
-        return 1;
-    }
-    LauncherContents contents;
-    if (!readLauncher(body, &contents, &error)) {
-        err << "varnlet-pack: " << stub << ": " << error << "\n";
-        return 1;
-    }
+    if (!bodyRead && !readBody(stub, &body, &contents, err)) return 1;
     if (target != targetOfFormat(contents.format)) {
         err << "varnlet-pack: " << stub << " is a " << targetOfFormat(contents.format) << " launcher body, not a " << target << " one\n";
         return 1;
@@ -177,6 +195,10 @@ int show(const Options& o, std::ostream& out, std::ostream& err) {
     }
     if (!readLauncher(file, &contents, &error)) {
         err << "varnlet-pack: " << o.positional[0] << ": " << error << "\n";
+        return 1;
+    }
+    if (contents.entries.empty()) {
+        err << "varnlet-pack: " << o.positional[0] << " is not a Varnlet launcher: it holds none of the launcher's entries\n";
         return 1;
     }
     out << (o.json ? showJson(o.positional[0], contents) : showText(o.positional[0], contents));

@@ -220,12 +220,11 @@ bool loadPackConfig(const std::string& path, PackConfig* config, std::vector<std
 bool makePackRequest(const PackConfig& config, const std::string& target, PackRequest* request, std::vector<std::string>* errors) {
     *request = PackRequest{};
     size_t before = errors->size();
-    bool linuxTarget = target == "linux";
     for (const auto& e : config.entries) {
         std::string why, place = config.entryPlaces.count(e.first) ? config.entryPlaces.at(e.first) : config.path;
         const EntryInfo* info = findEntry(e.first);
         std::string stored = info->type == EntryType::Scrambled ? scrambleMainClass(e.second) : e.second;
-        if (!checkTextLength(stored, linuxTarget, &why)) {
+        if (!checkTextLength(stored, &why)) {
             errors->push_back(place + ": " + info->name + ": " + why);
             continue;
         }
