@@ -17,6 +17,8 @@ static const PlatformOps kPosixOps = {
     posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, "/dev/tty",
     posixDecodeCodePage,
     posixReleaseFreeMemory,
+    posixStartedWithConsole, posixAttachParentConsole, posixShowMessageBox, posixReadVersionString,
+    posixCreateNamedMutex, posixOpenUrl,
     PathStyle{'/', ':', false},
 };
 

@@ -17,6 +17,8 @@ static const PlatformOps kWin32Ops = {
     win32AllocConsole, win32SetConsoleCtrlHandler, win32ReopenStdStreamsOnConsole, "CONOUT$",
     win32DecodeCodePage,
     win32ReleaseFreeMemory,
+    win32StartedWithConsole, win32AttachParentConsole, win32ShowMessageBox, win32ReadVersionString,
+    win32CreateNamedMutex, win32OpenUrl,
     PathStyle{'\\', ';', true},
 };
 
