@@ -99,9 +99,10 @@ TEST_F(Windowed, ServiceRunShowsNoBox) {
 }
 
 TEST_F(Windowed, DownloadPageOfferedAndOpenedOnYes) {
-    for (int given : {kBoxAnswerYes, 7}) {
+    for (int given : {7, kBoxAnswerYes}) {  // No, then Yes
         answer = given;
         reportErrorOfferingPage("https://example.org/java", "No Java.%s", "");
+        EXPECT_EQ(opened.size(), given == kBoxAnswerYes ? 1u : 0u);
     }
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].text, "No Java.\n\nOpen the download page now?\nhttps://example.org/java");
