@@ -28,7 +28,7 @@ class Screen:
         self.server = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "640x400x24", "-nolisten", "tcp"],
                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         case._undo.append(self.close)
-        self.until(lambda: Path(f"/tmp/.X11-unix/X{number}").exists(), 10, "the virtual display")
+        self.until(lambda: Path(f"/tmp/.X11-unix/X{number}").exists(), 10, "the virtual display's socket")
         code, out, err = case.wine.tool(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
                                          "/t", "REG_SZ", "/d", "N", "/f"])
         expect(code == 0, f"reg add Managed=N failed: {out}{err}")
@@ -42,7 +42,7 @@ class Screen:
         deadline = time.monotonic() + seconds * self.case.wine.slowdown(self.case.bits)
         while not condition():
             if time.monotonic() > deadline:
-                raise Failure(f"{what} did not appear within {seconds} s")
+                raise Failure(f"{what}: not within {seconds} s")
             time.sleep(0.1)
 
     def xdotool(self, *args):
@@ -57,13 +57,19 @@ class Screen:
         """Waits for a new window titled `title`, optionally saves the screen, sends `key`
         (none: the window stays); returns the windows found."""
         found = set()
-        self.until(lambda: found.update(self.windows(title) - set(known)) or found, 30, f"a window titled {title!r}")
+        self.until(lambda: found.update(self.windows(title) - set(known)) or found, 30, f"a window titled {title!r} to appear")
         time.sleep(0.3)  # drawn before the picture is taken
         if screenshot:
             subprocess.run(["import", "-display", self.display, "-window", "root", str(screenshot)], check=True,
                            timeout=30)
-        for window in found if key else ():
-            self.xdotool("key", "--window", window, key)
+        if key:
+            # Sent again while the box stays: a key that arrives before the box has the focus is lost.
+            def gone():
+                for window in found & self.windows(title):
+                    self.xdotool("key", "--window", window, key)
+                time.sleep(0.5)
+                return not found & self.windows(title)
+            self.until(gone, 30, f"the end of the window titled {title!r}")
         return found
 
     def start(self, exe, args=(), cwd=None, record=None):
@@ -83,7 +89,23 @@ class Screen:
             if "failure" in outcome:
                 raise outcome["failure"]
             return outcome["run"]
+        join.running = thread.is_alive
         return join
+
+    def click_ok(self, windows, join):
+        """Clicks the one button of boxes no longer in front (keys would go to another
+        window) until their run ends."""
+        def clicked():
+            for window in windows:
+                geometry = dict(line.split("=") for line in subprocess.run(
+                    ["xdotool", "getwindowgeometry", "--shell", window], env={"DISPLAY": self.display},
+                    capture_output=True, timeout=20).stdout.decode().split())
+                if "WIDTH" in geometry:
+                    x, y = int(geometry["WIDTH"]) // 2, int(geometry["HEIGHT"]) - 22
+                    self.xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
+            time.sleep(0.5)
+            return not join.running()
+        self.until(clicked, 30, "the end of the run behind the box")
 
 
 def dialog_texts(run):
@@ -125,7 +147,7 @@ def scenario_report_dialogs(case):
         join = screen.start(exe, cwd=app)
         screen.answer("Helix Desk", "Return")
         join().expect_exit(255)
-        screen.until(opened.exists, 20, "the page's handler")
+        screen.until(opened.exists, 20, "the page's handler to write its file")
         time.sleep(0.5)
         expect_eq(opened.read_text().strip(), url, "the page opened")
 
@@ -179,8 +201,6 @@ def scenario_single_instance(case):
     expect_eq((second.code, dialog_texts(second)), (255, [ALREADY]), "second start")
     run = case.run(copy, cwd=other, env=screen.env, trace="+msgbox", record=other / "testjvm.record")
     expect_eq((run.code, run.record.one("main-end")[1]), (0, "return"), "the copy in another folder")
-    for window in held:  # no longer in front: a click on its caption brings it back first
-        screen.xdotool("mousemove", "--window", window, "20", "8", "click", "1")
-        screen.xdotool("key", "--window", window, "Return")
+    screen.click_ok(held, join_first)
     first_run = join_first()
     expect_eq((first_run.code, dialog_texts(first_run)), (255, [NO_RUNTIME]), "first instance")
