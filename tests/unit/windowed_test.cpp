@@ -10,6 +10,7 @@
 #include "core/config.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "launcher/dispatch.h"
 #include "launcher/single_instance.h"
 #include "launcher_file.h"
 #include "pack/test_images.h"
@@ -96,6 +97,25 @@ TEST_F(Windowed, ServiceRunShowsNoBox) {
     reportError("failed");
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(w.events.size(), 1u);
+}
+
+TEST_F(Windowed, NoDialogBeforeAServiceRunAndNoSystemTextLost) {
+    Platform.startedWithConsole = [] { return false; };
+    loadDefaultStrings(w);
+    w.strings[1248] = "Svc";
+    struct Row {
+        const char* argument;
+        uint32_t startupDirError;
+        size_t boxes;
+    } rows[] = {{"-startlauncherinservicemode", 5, 0}, {"-install", 5, 1}, {"-install", 0, 1}};
+    for (const Row& row : rows) {
+        boxes.clear();
+        w.currentDirectoryError = row.startupDirError;
+        std::string exe = "C:\\apps\\demo\\varnlet.exe", argument = row.argument;
+        char* argv[] = {&exe[0], &argument[0]};
+        launcherMain(2, argv);
+        EXPECT_EQ(boxes.size(), row.boxes) << row.argument << " " << row.startupDirError;
+    }
 }
 
 TEST_F(Windowed, DownloadPageOfferedAndOpenedOnYes) {
