@@ -1,11 +1,11 @@
 """Windowed launchers on an Xvfb display of their own: a box's text from wine's +msgbox channel,
 its window found by title and answered with keys (forced focus would make it stop responding)."""
 import subprocess
-import threading
 import time
+from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
-from winerun import Failure, expect, expect_eq, setting
+from winerun import expect, expect_eq, setting
 
 NO_RUNTIME = "Unable to locate suitable Java Runtime Environment on this machine."
 
@@ -43,21 +43,8 @@ class Screen:
         return found
 
     def start(self, exe, cwd):
-        out = {}
-        def body():
-            try:
-                out["run"] = self.case.run(exe, cwd=cwd, env=self.env, trace="+msgbox")
-            except Failure as failure:
-                out["run"] = failure
-        def result():
-            thread.join()
-            if isinstance(out["run"], Failure):
-                raise out["run"]
-            return out["run"]
-        thread = threading.Thread(target=body)
-        thread.start()
-        thread.result = result
-        return thread
+        """Runs `exe` in the background: result() waits for its Result."""
+        return ThreadPoolExecutor(1).submit(self.case.run, exe, cwd=cwd, env=self.env, trace="+msgbox")
 
 
 def texts(run):
