@@ -12,7 +12,7 @@
 LauncherConfig Config;
 
 const char* message(unsigned id) {
-    if (id < kFirstMessageId || id > kLastEntryId || (id % 16) != 0) return "";
+    if (id < kFirstMessageId || id > kLastMessageId || (id % 16) != 0) return "";
     char*& text = Config.Messages[(id - kFirstMessageId) / 16];
     // Reports made before the configuration is loaded (an unreadable start-up directory)
     // still get their configured text, read from the string table on first use.
@@ -115,11 +115,12 @@ void loadConfiguration() {
     Config.ServiceStopOptions = loadConfigString(1296);
     Config.SystemOutFile = loadConfigString(1360);
     Config.SystemErrFile = loadConfigString(1376);
-    Config.Reserved1392 = loadConfigString(1392);
+    Config.SingleInstanceMutex = loadConfigString(1392);
+    Config.JavaDownloadUrl = loadConfigString(1744);
     Config.OptionsFile = loadConfigString(1200);
 
     Config.EarlyWorkingDir = loadFlag(1232);
-    Config.Reserved1344 = loadFlag(1344);
+    Config.SingleInstance = loadFlag(1344);
     Config.Reserved1408 = loadFlag(1408);
     Config.ServiceManualStart = loadFlag(1328);
     Config.ServiceStopByExit = loadFlag(1312);
@@ -140,7 +141,7 @@ void loadConfiguration() {
         free(Config.Messages[i]);
         Config.Messages[i] = loadConfigString(static_cast<unsigned>(kFirstMessageId + 16 * i));
     }
-    Config.Reserved1440 = loadConfigString(1440);
+    Config.SingleInstanceMessage = loadConfigString(1440);
 
     applyIniOverride();
 }

@@ -27,13 +27,14 @@ struct LauncherConfig {
     char* ServiceStopOptions;
     bool ServiceStopByExit;
     bool ServiceManualStart;
-    bool Reserved1344;
+    bool SingleInstance;
     char* SystemOutFile;
     char* SystemErrFile;
-    char* Reserved1392;
+    char* SingleInstanceMutex;     // empty: derived from the executable's path
     bool Reserved1408;
     int32_t Reserved1424;
-    char* Reserved1440;
+    char* SingleInstanceMessage;
+    char* JavaDownloadUrl;
     int32_t ServiceRestartDelay;   // seconds; 0: the service manager does not restart it
     int32_t ServiceStopTimeout;    // seconds
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16

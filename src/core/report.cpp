@@ -1,6 +1,8 @@
 // Message reporting. Formats only "%s" and "%%": message texts come from the configuration,
 // so any other conversion in them is printed as it stands instead of reading arguments that
-// were never passed.
+// were never passed. A windowed launcher's console run shows each report in a message box;
+// the system's text of a failure waits for the launcher's message that follows it, so the
+// two share one box.
 #include "core/report.h"
 
 #include <cstdarg>
@@ -58,6 +60,56 @@ void formatReport(char* out, size_t size, const char* format, va_list args) {
     w.put(run, strlen(run));
 }
 
+// The system's text of the last failure, waiting for its message (windowed runs only:
+// they report from the main thread alone).
+char pendingSystemText[kReportTextSize];
+bool hasPendingSystemText = false;
+
+bool showsBoxes() { return State.RunMode == RunModeKind::Console && State.Windowed; }
+
+// The application's name: its version information's description or product name, else the
+// executable's name without its extension.
+void boxTitle(char* title, size_t size) {
+    if (Platform.readVersionString("FileDescription", title, size) || Platform.readVersionString("ProductName", title, size))
+        return;
+    char path[kReportTextSize];
+    uint32_t n = Platform.getModulePath(path, sizeof path);
+    if (n == 0 || n >= sizeof path) path[0] = '\0';
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '/' || *p == '\\') name = p + 1;
+    snprintf(title, size, "%s", name);
+    char* dot = strrchr(title, '.');
+    if (dot && dot != title) *dot = '\0';
+}
+
+int showBox(const char* text, uint32_t style) {
+    char title[1024];
+    boxTitle(title, sizeof title);
+    return Platform.showMessageBox(title, text, style);
+}
+
+void showReportBox(ReportKind kind, const char* text) {
+    showBox(text, kBoxOk | (kind == ReportKind::Error ? kBoxIconError : kBoxIconInformation));
+}
+
+void join(char* out, size_t size, const char* a, const char* separator, const char* b) {
+    Writer w{out, size, 0, false};
+    out[0] = '\0';
+    w.put(a, strlen(a));
+    w.put(separator, strlen(separator));
+    w.put(b, strlen(b));
+}
+
+// The system's text without its line end, a blank line, then the message.
+void joinWithSystemText(char* out, size_t size, const char* text) {
+    size_t n = strlen(pendingSystemText);
+    while (n > 0 && (pendingSystemText[n - 1] == '\n' || pendingSystemText[n - 1] == '\r')) --n;
+    pendingSystemText[n] = '\0';
+    join(out, size, pendingSystemText, "\n\n", text);
+    hasPendingSystemText = false;
+}
+
 void reportFormatted(ReportKind kind, const char* format, va_list args) {
     char text[kReportTextSize];
     formatReport(text, sizeof text, format ? format : "", args);
@@ -66,7 +118,24 @@ void reportFormatted(ReportKind kind, const char* format, va_list args) {
 
 }  // namespace
 
+void flushReports() {
+    if (!hasPendingSystemText) return;
+    hasPendingSystemText = false;
+    showReportBox(ReportKind::Error, pendingSystemText);
+}
+
 void emitReport(ReportKind kind, const char* text) {
+    if (showsBoxes()) {
+        if (hasPendingSystemText && kind == ReportKind::Error) {
+            char joined[kReportTextSize];
+            joinWithSystemText(joined, sizeof joined, text);
+            showReportBox(kind, joined);
+            return;
+        }
+        flushReports();
+        showReportBox(kind, text);
+        return;
+    }
     if (State.RunMode == RunModeKind::Console) {
         Platform.writeConsoleLine(kind == ReportKind::Error, text);
         return;
@@ -100,7 +169,38 @@ void reportSystemError(uint32_t code) {
         snprintf(text, sizeof text, "System error %lu (0x%08lX).\n", static_cast<unsigned long>(code),
                  static_cast<unsigned long>(code));
     }
+    if (showsBoxes()) {
+        flushReports();
+        memcpy(pendingSystemText, text, sizeof text);
+        hasPendingSystemText = true;
+        return;
+    }
     emitReport(ReportKind::Error, text);
+}
+
+void reportErrorOfferingPage(const char* url, const char* format, ...) {
+    char text[kReportTextSize];
+    va_list args;
+    va_start(args, format);
+    formatReport(text, sizeof text, format ? format : "", args);
+    va_end(args);
+    if (!url || !url[0]) {
+        emitReport(ReportKind::Error, text);
+        return;
+    }
+    char full[kReportTextSize];
+    if (!showsBoxes()) {
+        join(full, sizeof full, text, "\n", url);
+        emitReport(ReportKind::Error, full);
+        return;
+    }
+    flushReports();
+    join(full, sizeof full, text, "\n\nOpen the download page now?\n", url);
+    if (showBox(full, kBoxYesNo | kBoxIconError) != kBoxAnswerYes) return;
+    if (!Platform.openUrl(url)) {
+        reportLastError();
+        reportError("%s", url);
+    }
 }
 
 void reportLastError() { reportSystemError(Platform.getLastError()); }

@@ -26,3 +26,12 @@ void reportLastError();
 // Reports the system's text for an explicit error code (registry status codes do not set the last error).
 void reportSystemError(uint32_t code);
 void emitReport(ReportKind kind, const char* text);
+// An error report that names a web page that helps: a message box offers to open it, console
+// lines and events carry its address after the text. Without a page, a plain error report.
+void reportErrorOfferingPage(const char* url, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+// Shows a system text still waiting for its message; the end of a run calls it.
+void flushReports();

@@ -77,7 +77,8 @@ bool createJvm(bool withConsole) {
     libraryPath[0] = '\0';
     if (!locateJvm(libraryPath)) {
         reportSkippedRuntimes();
-        reportError(message(MsgNoRuntime), "");  // a stray "%s" in the configured text gets nothing
+        // A stray "%s" in the configured text gets nothing.
+        reportErrorOfferingPage(Config.JavaDownloadUrl, message(MsgNoRuntime), "");
         return false;
     }
     // From here on JvmPath names the one library in use, and the messages print it.

@@ -1,16 +1,19 @@
 // The launcher's main sequence and the dispatch of the service switches.
 #include "launcher/dispatch.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "invoke/invoke.h"
 #include "jvm/create_jvm.h"
 #include "core/config.h"
 #include "launcher/directories.h"
+#include "launcher/single_instance.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "service/install.h"
 #include "service/runtime.h"
+#include "platform/platform.h"
 
 bool dispatchCommandLine(int argc, char** argv) {
     if (argc != 2) return false;
@@ -40,14 +43,36 @@ bool dispatchCommandLine(int argc, char** argv) {
     return false;
 }
 
-int launcherMain(int argc, char** argv) {
-    State.RunMode = RunModeKind::Console;
+// True when the service control manager started us: such a run must never show a dialog,
+// not even for what goes wrong before the configuration is loaded.
+static bool serviceSwitchGiven(int argc, char** argv) {
+    if (argc != 2) return false;
+    char* name = loadConfigString(1248);
+    char* serviceSwitch = loadConfigString(1136);
+    bool given = name[0] != '\0' && strcmp(argv[1], serviceSwitch) == 0;
+    free(name);
+    free(serviceSwitch);
+    return given;
+}
+
+static int runLauncher(int argc, char** argv) {
     if (!captureStartupDirectory()) return 0;
     enterExecutableDirectory();
     loadConfiguration();
     if (Config.ServiceName[0] != '\0' && dispatchCommandLine(argc, argv)) return 0;
+    if (!claimSingleInstance()) return -1;
     if (!createJvm(false)) return -1;
     bool ran = invokeMainClass(argc > 0 ? argc - 1 : 0, argc > 0 ? argv + 1 : argv, false);
     destroyJvm();
     return ran ? 0 : -1;
+}
+
+int launcherMain(int argc, char** argv) {
+    State.RunMode = RunModeKind::Console;
+    State.Windowed = !Platform.startedWithConsole() && !serviceSwitchGiven(argc, argv);
+    // Started from a console, a windowed launcher's application writes to it.
+    if (State.Windowed) Platform.attachParentConsole();
+    int code = runLauncher(argc, argv);
+    flushReports();
+    return code;
 }

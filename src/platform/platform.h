@@ -132,6 +132,14 @@ constexpr uint32_t kServiceControlStop = 1;
 constexpr uint32_t kServiceControlInterrogate = 4;
 constexpr uint32_t kServiceControlShutdown = 5;
 
+// Message box styles and answers (Win32 values).
+constexpr uint32_t kBoxOk = 0x0;
+constexpr uint32_t kBoxYesNo = 0x4;
+constexpr uint32_t kBoxIconError = 0x10;
+constexpr uint32_t kBoxIconQuestion = 0x20;
+constexpr uint32_t kBoxIconInformation = 0x40;
+constexpr int kBoxAnswerYes = 6;
+
 typedef uint32_t (*ThreadRoutine)(void* parameter);
 typedef void (*ServiceMainRoutine)(uint32_t argc, char** argv);
 typedef void (*ServiceHandlerRoutine)(uint32_t control);
@@ -242,6 +250,22 @@ struct PlatformOps {
     // Hands heap memory freed by start-up work (the class path scan) back to the system, so
     // it does not stay in the process's footprint while the application runs.
     void (*releaseFreeMemory)();
+
+    // Desktop. True when the system gave the process a console of its own kind: a
+    // console-subsystem executable (POSIX: always). A windowed one starts without one.
+    bool (*startedWithConsole)();
+    // A windowed process: attaches to the console of the process that started it and points
+    // the standard streams that lead nowhere at it. False when there is no such console.
+    bool (*attachParentConsole)();
+    // Shows a message box and returns the answer, 0 when none could be shown (POSIX: never).
+    int (*showMessageBox)(const char* title, const char* text, uint32_t style);
+    // One string of the executable's version information; false when missing or empty.
+    bool (*readVersionString)(const char* key, char* buffer, size_t size);
+    // Creates or opens a named mutex, kept until the process ends; *existed tells whether
+    // another process had created it. Null with the last error set on failure.
+    PlatformHandle (*createNamedMutex)(const char* name, bool* existed);
+    // Opens a web page with the user's default browser.
+    bool (*openUrl)(const char* url);
 
     PathStyle pathStyle;
 

@@ -29,6 +29,8 @@ static const PlatformOps kPosixOps = {
     posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, nullptr,  // no console device
     posixDecodeCodePage,
     posixReleaseFreeMemory,
+    posixStartedWithConsole, posixAttachParentConsole, posixShowMessageBox, posixReadVersionString,
+    posixCreateNamedMutex, posixOpenUrl,
     PathStyle{'/', ':', false},
     posixReadFileStart, posixResolveLinks, "/usr/lib/jvm",
     ModuleFormat::Elf, kElfMachine,

@@ -18,6 +18,8 @@ static const PlatformOps kWin32Ops = {
     win32AllocConsole, win32SetConsoleCtrlHandler, win32ReopenStdStreamsOnConsole, "CONOUT$",
     win32DecodeCodePage,
     win32ReleaseFreeMemory,
+    win32StartedWithConsole, win32AttachParentConsole, win32ShowMessageBox, win32ReadVersionString,
+    win32CreateNamedMutex, win32OpenUrl,
     PathStyle{'\\', ';', true},
     win32ReadFileStart, win32ResolveLinks, nullptr,
     // The PE machine of this build: i386 or AMD64.

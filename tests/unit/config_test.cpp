@@ -40,7 +40,7 @@ TEST_F(ConfigTest, DefaultsOfThisBuild) {
     EXPECT_STREQ(message(MsgFileAccess), "Error accessing file/directory: %s");
     EXPECT_STREQ(message(MsgServiceTimeout),
                  "The %s service has timed out during a stop request and will be terminated.");
-    EXPECT_STREQ(Config.Reserved1440, "An instance of this program is already running.");
+    EXPECT_STREQ(Config.SingleInstanceMessage, "An instance of this program is already running.");
     EXPECT_EQ(strlen(kEntries[9].defaultText), 62u);  // the scrambled main class
 }
 

@@ -60,6 +60,7 @@ bool readPe(const Bytes& file, LauncherContents* c, std::string* error) {
     c->format = pe.pe32plus ? LauncherFormat::Pe32Plus : LauncherFormat::Pe32;
     uint32_t rva = 0, size = 0;
     c->signedFile = dataDirectory(pe, DirSecurity, &rva, &size);
+    c->windowed = rd16(pe.bytes.data() + subsystemOffset(pe)) == kSubsystemWindowsGui;
     for (const ResourceItem& i : items)
         c->resources.push_back(ResourceSummary{typeName(i.type), describeName(i.name), i.language, i.data.size()});
     for (size_t k = 0; k < kEntryCount; ++k) {
@@ -172,6 +173,10 @@ bool packPe(const Bytes& body, const PackRequest& request, Bytes* out, std::vect
     if (request.replaceIcon) replaceIcon(items, request.icon);
     if ((!request.versionStrings.empty() || request.setFileVersion || request.setProductVersion) && !updateVersion(items, request, error))
         return false;
+    // One body serves both kinds: the launcher reads this field at run time. The checksum
+    // is computed again when the resource section is put back.
+    if (request.setSubsystem)
+        wr16(pe.bytes.data() + subsystemOffset(pe), request.windowed ? kSubsystemWindowsGui : kSubsystemWindowsConsole);
     bool removed = false;
     if (!removeSignature(pe, &removed, error)) return false;
     if (removed) notes->push_back("the launcher body was signed; its signature has been removed, so the output must be signed again");
@@ -192,7 +197,8 @@ bool packElf(const Bytes& body, const PackRequest& request, Bytes* out, std::vec
         if (at != records.end()) at->block = block;
         else records.push_back(ConfigRecord{e.first, block});
     }
-    if (request.hasWindowsResources()) notes->push_back("a Linux launcher has no icon or version information; those settings are not stored");
+    if (request.hasWindowsResources())
+        notes->push_back("a Linux launcher has no icon, version information or windowed kind; those settings are not stored");
     Bytes image;
     if (!buildConfigSection(records, size, &image, error)) return false;
     *out = body;

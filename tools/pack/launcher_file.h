@@ -31,6 +31,7 @@ struct LauncherContents {
     VersionInfo version;
     std::vector<ResourceSummary> resources;     // Windows only
     bool signedFile = false;
+    bool windowed = false;                       // Windows GUI subsystem: no console window
 };
 
 bool readLauncher(const Bytes& file, LauncherContents* contents, std::string* error);
@@ -41,8 +42,11 @@ struct PackRequest {
     std::vector<IconImage> icon;
     std::vector<std::pair<std::u16string, std::u16string>> versionStrings;
     bool setFileVersion = false, setProductVersion = false;
+    bool setSubsystem = false, windowed = false;  // the PE subsystem: GUI or console
     uint16_t fileVersion[4] = {0, 0, 0, 0}, productVersion[4] = {0, 0, 0, 0};
-    bool hasWindowsResources() const { return replaceIcon || !versionStrings.empty() || setFileVersion || setProductVersion; }
+    bool hasWindowsResources() const {
+        return replaceIcon || !versionStrings.empty() || setFileVersion || setProductVersion || windowed;
+    }
 };
 
 // Builds the packed executable in *out; *notes receives what the user must know (e.g. a

@@ -173,6 +173,9 @@ struct Checker {
                     config->icon = resolve(value);
                     config->iconPlace = place(node.source());
                 }
+            } else if (key == "gui") {
+                if (!node.is_boolean()) error(node.source(), "gui must be true or false");
+                else config->setGui = true, config->gui = *node.value<bool>();
             } else if (key == "messages") {
                 if (const toml::table* t = node.as_table()) messages(*t);
                 else error(node.source(), "messages must be a table");
@@ -241,6 +244,8 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
             request->replaceIcon = true;
         }
     }
+    request->setSubsystem = config.setGui;
+    request->windowed = config.gui;
     for (const auto& v : config.version) {
         if (v.first == "FileVersion") request->setFileVersion = parseVersionNumber(v.second, request->fileVersion);
         if (v.first == "ProductVersion") request->setProductVersion = parseVersionNumber(v.second, request->productVersion);

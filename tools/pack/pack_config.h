@@ -18,6 +18,7 @@ struct PackConfig {
     std::map<unsigned, std::string> entryPlaces;         // "file:line:col" of each value
     std::vector<std::pair<std::string, std::string>> version;  // version-information key, value
     std::string iconPlace;
+    bool setGui = false, gui = false;                    // gui = true: a windowed launcher
 };
 
 bool isKnownTarget(const std::string& target);

@@ -52,3 +52,7 @@ bool removeSignature(PeImage& image, bool* removed, std::string* error);
 bool replaceResourceSection(PeImage& image, const Bytes& data, std::string* error);
 uint32_t peChecksum(const Bytes& bytes, size_t checksumOffset);
 size_t checksumOffset(const PeImage& image);
+// The subsystem field, at the same place in PE32 and PE32+ optional headers.
+constexpr uint16_t kSubsystemWindowsGui = 2;
+constexpr uint16_t kSubsystemWindowsConsole = 3;
+inline size_t subsystemOffset(const PeImage& image) { return image.optionalHeaderOffset + 68; }

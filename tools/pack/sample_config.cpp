@@ -54,7 +54,9 @@ std::string sampleConfig(const std::string& target) {
         "target = " + tomlString(target) + "\n"
         "# output = \"myapp" + (target == "linux" ? "" : ".exe") + "\"\n"
         "# The application icon, a .ico file (Windows only; all its images are used).\n"
-        "# icon = \"myapp.ico\"\n\n";
+        "# icon = \"myapp.ico\"\n"
+        "# A windowed launcher (Windows only): no console window; reports appear in message boxes.\n"
+        "# gui = false\n\n";
     for (size_t i = 0; i < kEntryCount; ++i) {
         const EntryInfo& e = kEntries[i];
         if (e.type == EntryType::Message) continue;

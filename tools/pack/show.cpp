@@ -61,7 +61,7 @@ std::string hexId(uint16_t id) {
 }  // namespace
 
 std::string showText(const std::string& file, const LauncherContents& c) {
-    std::string out = file + ": " + targetOfFormat(c.format) + " launcher\n";
+    std::string out = file + ": " + targetOfFormat(c.format) + " launcher, " + (c.windowed ? "windowed" : "console") + "\n";
     if (c.signedFile) out += "signed: yes (Authenticode)\n";
     out += "\nEntries (* differs from the default):\n";
     for (size_t i = 0; i < kEntryCount; ++i) {
@@ -94,6 +94,7 @@ std::string showText(const std::string& file, const LauncherContents& c) {
 
 std::string showJson(const std::string& file, const LauncherContents& c) {
     std::string out = "{\n  \"file\": " + quoted(file) + ",\n  \"target\": \"" + targetOfFormat(c.format) + "\",\n";
+    out += std::string("  \"kind\": \"") + (c.windowed ? "windowed" : "console") + "\",\n";
     out += std::string("  \"signed\": ") + (c.signedFile ? "true" : "false") + ",\n  \"entries\": [\n";
     for (size_t i = 0; i < kEntryCount; ++i) {
         EntryView v = viewEntry(kEntries[i], c);

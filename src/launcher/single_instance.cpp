@@ -1,0 +1,48 @@
+// One running instance per application. The mutex stays open until the process ends, so
+// the system releases it however the first instance ends.
+#include "launcher/single_instance.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/config.h"
+#include "core/report.h"
+#include "core/state.h"
+#include "platform/platform.h"
+
+void instanceMutexName(const char* executablePath, char* name, size_t size) {
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const char* p = executablePath; *p; ++p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (Platform.pathStyle.caseInsensitiveNames && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+        hash = (hash ^ c) * 1099511628211ull;
+    }
+    snprintf(name, size, "Varnlet-%016llX", static_cast<unsigned long long>(hash));
+}
+
+bool claimSingleInstance() {
+    if (!Config.SingleInstance) return true;
+    char derived[32];
+    const char* name = Config.SingleInstanceMutex;
+    if (!name[0]) {
+        char path[kReportTextSize];
+        uint32_t n = Platform.getModulePath(path, sizeof path);
+        if (n == 0 || n >= sizeof path) {
+            reportLastError();
+            return false;
+        }
+        instanceMutexName(path, derived, sizeof derived);
+        name = derived;
+    }
+    bool existed = false;
+    if (!Platform.createNamedMutex(name, &existed)) {
+        reportLastError();
+        reportError("Cannot create the single-instance mutex %s", name);
+        return false;
+    }
+    if (existed) {
+        reportError("%s", Config.SingleInstanceMessage);
+        return false;
+    }
+    return true;
+}
