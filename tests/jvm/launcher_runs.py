@@ -135,7 +135,7 @@ def scenario_long_non_ascii_texts_and_directory():
     text, cjk = "\u00e9" * 1023, "\u4e2d\u6587\u76ee\u5f55" * 15
     launcher = Launcher("long/%s/%s" % (cjk, cjk), AppOptions=text)
     check(expect_ran(launcher.run(), [text])["user.dir"] == launcher.app, "user.dir in a long directory")
-    expect_failed(Launcher("long-message", JvmPath="/nonexistent/libjvm.so", MsgNoRuntime=text).run(), text + "\n")
+    expect_failed(Launcher("long-message", JvmPath="/nonexistent/libjvm.so", MinJavaVersion="0x00640000", MsgNoRuntime=text).run(), text + "\n")
 
 
 def scenario_directories():

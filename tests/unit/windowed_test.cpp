@@ -29,6 +29,7 @@ TEST(Windowed, BoxesByKindTitledByProductOrExecutable) {
     Platform.showMessageBox = fakeBox;
     Platform.readVersionString = fakeVersion;
     Platform.startedWithConsole = [] { return false; };
+    Platform.startServiceDispatcher = [](const char*, ServiceMainRoutine) { return false; };
     boxes.clear();
     productName = "Helix";
     State.Windowed = true;
