@@ -12,7 +12,7 @@
 LauncherConfig Config;
 
 const char* message(unsigned id) {
-    if (id < kFirstMessageId || id > kLastEntryId || (id % 16) != 0) return "";
+    if (id < kFirstMessageId || id > kLastMessageId || (id % 16) != 0) return "";
     char*& text = Config.Messages[(id - kFirstMessageId) / 16];
     // Reports made before the configuration is loaded (an unreadable start-up directory)
     // still get their configured text, read from the string table on first use.
@@ -97,6 +97,9 @@ void loadConfiguration() {
     Config.SystemErrFile = loadConfigString(1376);
     Config.Reserved1392 = loadConfigString(1392);
     Config.OptionsFile = loadConfigString(1200);
+    Config.ServiceDependencies = loadConfigString(1824);
+    Config.ServiceAccount = loadConfigString(1840);
+    Config.ServiceConsoleSwitch = loadConfigString(1872);
 
     Config.EarlyWorkingDir = loadFlag(1232);
     Config.Reserved1344 = loadFlag(1344);
@@ -104,9 +107,14 @@ void loadConfiguration() {
     Config.ServiceManualStart = loadFlag(1328);
     Config.ServiceStopByExit = loadFlag(1312);
     Config.UseStartupDir = loadFlag(1216);
+    Config.ServiceDelayedStart = loadFlag(1808);
 
     Config.Reserved1424 = loadInteger(1424);
     Config.JavaSearchMode = loadInteger(1088);
+    Config.ServiceRestartDelay = loadInteger(1760);
+    Config.ServiceRestartCount = loadInteger(1776);
+    Config.ServiceRestartReset = loadInteger(1792);
+    Config.ServiceStopTimeout = loadInteger(1856);
 
     Config.MinJavaVersion = loadConfigString(1024);
     convertHex(Config.MinJavaVersion, &Config.MinJavaVersionValue);

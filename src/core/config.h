@@ -34,6 +34,14 @@ struct LauncherConfig {
     bool Reserved1408;
     int32_t Reserved1424;
     char* Reserved1440;
+    int32_t ServiceRestartDelay;   // seconds; 0 (or less) means no recovery
+    int32_t ServiceRestartCount;
+    int32_t ServiceRestartReset;   // seconds
+    bool ServiceDelayedStart;
+    char* ServiceDependencies;     // names separated by ';'
+    char* ServiceAccount;
+    int32_t ServiceStopTimeout;    // seconds
+    char* ServiceConsoleSwitch;
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
 };
 

@@ -22,8 +22,9 @@ const EntryInfo* findEntry(unsigned id);
 const EntryInfo* findEntryByName(const char* name);
 
 constexpr unsigned kFirstEntryId = 1024;
-constexpr unsigned kLastEntryId = 1728;
+constexpr unsigned kLastEntryId = 1872;
 constexpr unsigned kFirstMessageId = 1456;
+constexpr unsigned kLastMessageId = 1728;
 constexpr size_t kConfigTextMax = 1023;   // characters an entry may hold
 constexpr size_t kMainClassMaxBytes = 255; // 510 hex digits
 extern const unsigned char kScrambleKey[17];
@@ -36,7 +37,7 @@ enum MessageId : unsigned {
     MsgServiceUninstalled = 1648, MsgServiceExists = 1664, MsgServiceStarted = 1680,
     MsgServiceStopped = 1696, MsgServiceFailed = 1712, MsgServiceTimeout = 1728,
 };
-constexpr size_t kMessageCount = (kLastEntryId - kFirstMessageId) / 16 + 1;
+constexpr size_t kMessageCount = (kLastMessageId - kFirstMessageId) / 16 + 1;
 
 // Descrambles a hex text into a process-wide 256-byte buffer (overwritten by the next call).
 // Returns null when the text is not an even number (at most 510) of digits 0-9/A-F.

@@ -191,6 +191,16 @@ struct PlatformOps {
     bool (*startServiceDispatcher)(const char* serviceName, ServiceMainRoutine routine);
     PlatformHandle (*registerServiceCtrlHandler)(const char* serviceName, ServiceHandlerRoutine handler);
     bool (*setServiceStatus)(PlatformHandle statusHandle, const ServiceStatusRecord* status);
+    // Settings of a created service; false with the last error set. `dependencies` holds
+    // names each ended by '\0' with one more '\0' after the last, `account` an account name
+    // (no password is ever given); null leaves either unchanged.
+    bool (*changeServiceConfig)(PlatformHandle service, const char* dependencies, const char* account);
+    // Restarts after each of the first `restartCount` failures, `restartDelayMs` after it,
+    // then none; the count starts again after `resetSeconds` without failure. A failure is
+    // a crash or a stop reported with a non-zero exit code.
+    bool (*setServiceFailureActions)(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
+                                     uint32_t restartCount);
+    bool (*setServiceDelayedStart)(PlatformHandle service, bool delayed);
 
     // Threads, events, sleep.
     PlatformHandle (*createThread)(ThreadRoutine routine, void* parameter);

@@ -38,6 +38,10 @@ bool posixCloseServiceHandle(PlatformHandle handle);
 bool posixStartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
 PlatformHandle posixRegisterServiceCtrlHandler(const char* serviceName, ServiceHandlerRoutine handler);
 bool posixSetServiceStatus(PlatformHandle statusHandle, const ServiceStatusRecord* status);
+bool posixChangeServiceConfig(PlatformHandle service, const char* dependencies, const char* account);
+bool posixSetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
+                                 uint32_t restartCount);
+bool posixSetServiceDelayedStart(PlatformHandle service, bool delayed);
 PlatformHandle posixCreateThread(ThreadRoutine routine, void* parameter);
 PlatformHandle posixCreateEvent();
 bool posixSetEvent(PlatformHandle event);

@@ -33,3 +33,15 @@ bool posixSetServiceStatus(PlatformHandle, const ServiceStatusRecord*) {
     errno = ENOTSUP;
     return false;
 }
+bool posixChangeServiceConfig(PlatformHandle, const char*, const char*) {
+    errno = ENOTSUP;
+    return false;
+}
+bool posixSetServiceFailureActions(PlatformHandle, uint32_t, uint32_t, uint32_t) {
+    errno = ENOTSUP;
+    return false;
+}
+bool posixSetServiceDelayedStart(PlatformHandle, bool) {
+    errno = ENOTSUP;
+    return false;
+}

@@ -13,6 +13,7 @@ static const PlatformOps kPosixOps = {
     posixRegOpenKey, posixRegQueryValue, posixRegEnumKey, posixRegCloseKey, posixRegCreateKey, posixRegSetValue,
     posixOpenScManager, posixOpenService, posixCreateService, posixDeleteService, posixCloseServiceHandle,
     posixStartServiceDispatcher, posixRegisterServiceCtrlHandler, posixSetServiceStatus,
+    posixChangeServiceConfig, posixSetServiceFailureActions, posixSetServiceDelayedStart,
     posixCreateThread, posixCreateEvent, posixSetEvent, posixWaitForEvent, posixCloseHandle, posixSleepMs,
     posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, "/dev/tty",
     posixDecodeCodePage,

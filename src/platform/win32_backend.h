@@ -38,6 +38,10 @@ bool win32CloseServiceHandle(PlatformHandle handle);
 bool win32StartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
 PlatformHandle win32RegisterServiceCtrlHandler(const char* serviceName, ServiceHandlerRoutine handler);
 bool win32SetServiceStatus(PlatformHandle statusHandle, const ServiceStatusRecord* status);
+bool win32ChangeServiceConfig(PlatformHandle service, const char* dependencies, const char* account);
+bool win32SetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
+                                 uint32_t restartCount);
+bool win32SetServiceDelayedStart(PlatformHandle service, bool delayed);
 PlatformHandle win32CreateThread(ThreadRoutine routine, void* parameter);
 PlatformHandle win32CreateEvent();
 bool win32SetEvent(PlatformHandle event);
