@@ -71,19 +71,21 @@ bool win32SetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds
         actions[i].Delay = restartDelayMs;
     }
     actions[restartCount].Type = SC_ACTION_NONE;
-    SERVICE_FAILURE_ACTIONSA info = {};
+    // The wide form: these records hold no text, and the ANSI form of some systems takes
+    // only the levels that do.
+    SERVICE_FAILURE_ACTIONSW info = {};
     info.dwResetPeriod = resetSeconds;
     info.cActions = restartCount + 1;
     info.lpsaActions = actions;
-    bool ok = ChangeServiceConfig2A(static_cast<SC_HANDLE>(service), SERVICE_CONFIG_FAILURE_ACTIONS, &info) != 0;
+    bool ok = ChangeServiceConfig2W(static_cast<SC_HANDLE>(service), SERVICE_CONFIG_FAILURE_ACTIONS, &info) != 0;
     free(actions);
     if (!ok) return false;
     // Without this flag only a crash counts; the service's own failure exit codes would not.
     SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
-    return ChangeServiceConfig2A(static_cast<SC_HANDLE>(service), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag) != 0;
+    return ChangeServiceConfig2W(static_cast<SC_HANDLE>(service), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag) != 0;
 }
 
 bool win32SetServiceDelayedStart(PlatformHandle service, bool delayed) {
     SERVICE_DELAYED_AUTO_START_INFO info = {delayed ? TRUE : FALSE};
-    return ChangeServiceConfig2A(static_cast<SC_HANDLE>(service), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info) != 0;
+    return ChangeServiceConfig2W(static_cast<SC_HANDLE>(service), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info) != 0;
 }

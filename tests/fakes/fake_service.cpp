@@ -91,6 +91,42 @@ PlatformHandle fakeCreateService(PlatformHandle manager, const char* name, const
     return in().newHandle(HandleKind::Service, name);
 }
 
+// The entry of an open service handle, or null.
+FakeServiceSettings* openEntry(PlatformHandle service) {
+    FakeHandle* h = static_cast<FakeHandle*>(service);
+    if (!h || !in().open.count(h) || !f().services.count(h->name)) return nullptr;
+    return &f().settings[h->name];
+}
+
+bool fakeChangeServiceConfig(PlatformHandle service, const char* dependencies, const char* account) {
+    std::lock_guard<std::mutex> g(in().m);
+    FakeServiceSettings* e = openEntry(service);
+    if (!e) return failWith(kErrorInvalidHandle) != nullptr;
+    if (dependencies) {
+        const char* end = dependencies;
+        while (*end) end += strlen(end) + 1;
+        e->dependencies.assign(dependencies, end + 1);
+    }
+    if (account) e->account = account;
+    return true;
+}
+
+bool fakeSetServiceFailureActions(PlatformHandle service, uint32_t reset, uint32_t delay, uint32_t count) {
+    std::lock_guard<std::mutex> g(in().m);
+    FakeServiceSettings* e = openEntry(service);
+    if (!e) return failWith(kErrorInvalidHandle) != nullptr;
+    e->failureActions = {reset, delay, count};
+    return true;
+}
+
+bool fakeSetServiceDelayedStart(PlatformHandle service, bool delayed) {
+    std::lock_guard<std::mutex> g(in().m);
+    FakeServiceSettings* e = openEntry(service);
+    if (!e) return failWith(kErrorInvalidHandle) != nullptr;
+    e->delayedStart = delayed;
+    return true;
+}
+
 bool fakeDeleteService(PlatformHandle service) {
     std::lock_guard<std::mutex> g(in().m);
     FakeHandle* h = static_cast<FakeHandle*>(service);
@@ -355,6 +391,9 @@ FakeServiceManager::FakeServiceManager(bool ownLastError) : internals(new Intern
     Platform.openService = fakeOpenService;
     Platform.createService = fakeCreateService;
     Platform.deleteService = fakeDeleteService;
+    Platform.changeServiceConfig = fakeChangeServiceConfig;
+    Platform.setServiceFailureActions = fakeSetServiceFailureActions;
+    Platform.setServiceDelayedStart = fakeSetServiceDelayedStart;
     Platform.closeServiceHandle = fakeCloseServiceHandle;
     Platform.startServiceDispatcher = fakeStartServiceDispatcher;
     Platform.registerServiceCtrlHandler = fakeRegisterServiceCtrlHandler;
