@@ -91,40 +91,26 @@ PlatformHandle fakeCreateService(PlatformHandle manager, const char* name, const
     return in().newHandle(HandleKind::Service, name);
 }
 
-// The entry of an open service handle, or null.
-FakeServiceSettings* openEntry(PlatformHandle service) {
+// Settings after creation, written down as "name=value" texts of the service.
+bool recordSetting(PlatformHandle service, const std::string& setting) {
+    std::lock_guard<std::mutex> g(in().m);
     FakeHandle* h = static_cast<FakeHandle*>(service);
-    if (!h || !in().open.count(h) || !f().services.count(h->name)) return nullptr;
-    return &f().settings[h->name];
+    if (!h || !in().open.count(h)) return failWith(kErrorInvalidHandle) != nullptr;
+    f().settings[h->name].push_back(setting);
+    return true;
 }
 
 bool fakeChangeServiceConfig(PlatformHandle service, const char* dependencies, const char* account) {
-    std::lock_guard<std::mutex> g(in().m);
-    FakeServiceSettings* e = openEntry(service);
-    if (!e) return failWith(kErrorInvalidHandle) != nullptr;
-    if (dependencies) {
-        const char* end = dependencies;
-        while (*end) end += strlen(end) + 1;
-        e->dependencies.assign(dependencies, end + 1);
-    }
-    if (account) e->account = account;
-    return true;
+    std::string list;
+    for (const char* p = dependencies; p && *p; p += strlen(p) + 1) list += std::string(p) + "|";
+    return recordSetting(service, "dependencies=" + list + " account=" + (account ? account : "<null>"));
 }
-
 bool fakeSetServiceFailureActions(PlatformHandle service, uint32_t reset, uint32_t delay, uint32_t count) {
-    std::lock_guard<std::mutex> g(in().m);
-    FakeServiceSettings* e = openEntry(service);
-    if (!e) return failWith(kErrorInvalidHandle) != nullptr;
-    e->failureActions = {reset, delay, count};
-    return true;
+    return recordSetting(service, "restart=" + std::to_string(reset) + "," + std::to_string(delay) + "," +
+                                      std::to_string(count));
 }
-
 bool fakeSetServiceDelayedStart(PlatformHandle service, bool delayed) {
-    std::lock_guard<std::mutex> g(in().m);
-    FakeServiceSettings* e = openEntry(service);
-    if (!e) return failWith(kErrorInvalidHandle) != nullptr;
-    e->delayedStart = delayed;
-    return true;
+    return recordSetting(service, std::string("delayed=") + (delayed ? "1" : "0"));
 }
 
 bool fakeDeleteService(PlatformHandle service) {

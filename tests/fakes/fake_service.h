@@ -20,12 +20,6 @@ struct FakeServiceEntry {
     std::string binaryPath;
 };
 
-// Settings changed after creation (dependencies as the zero-separated list).
-struct FakeServiceSettings {
-    std::string dependencies, account;
-    bool delayedStart = false;
-    std::vector<uint32_t> failureActions;  // reset seconds, restart delay ms, restart count
-};
 
 struct FakeRegistryValue {
     uint32_t type;
@@ -63,7 +57,7 @@ public:
 
     // ---- Service manager database and registry.
     std::map<std::string, FakeServiceEntry> services;
-    std::map<std::string, FakeServiceSettings> settings;
+    std::map<std::string, std::vector<std::string>> settings;  // changed after creation, in order
     std::map<std::string, std::map<std::string, FakeRegistryValue>> registry;  // key path -> values
     std::vector<uint32_t> scManagerAccess;  // access asked for by each openScManager
     std::vector<uint32_t> serviceAccess;    // access asked for by each openService
