@@ -103,9 +103,9 @@ void endService() {
     while (leases != 0) Platform.sleepMs(1);
 }
 
-// System.exit ends the process once this returns: a requested stop by exit (code 0) is a
-// clean end, any other code the application's failure.
-// The other threads go on until the process ends, but report nothing more (see endClaimed).
+// The JVM's exit hook: System.exit ends the process once this returns. A requested stop by
+// exit (code 0) is a clean end, any other code the application's failure. The other
+// threads go on until the process ends, but report nothing more (see endClaimed).
 void JNICALL serviceExitHook(jint code) {
     State.RunResult = code == 0;
     reportEnd();
