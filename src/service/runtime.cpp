@@ -287,7 +287,8 @@ void serviceControlHandler(uint32_t control) {
 uint32_t serviceWorkerThread(void*) {
     // serviceMain counted this thread in javaThreads before starting it.
     State.RunResult = true;
-    bool created = ServiceJava.createJvm(true);
+    // A console run keeps the console and the streams it was started with.
+    bool created = ServiceJava.createJvm(!consoleRun);
     State.RunResult = created;
     if (created) {
         jvmCreated = true;

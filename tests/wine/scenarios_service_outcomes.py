@@ -62,3 +62,19 @@ def scenario_stop_timeout(case, service):
     expect(4 <= elapsed < 15, f"stopped {elapsed:.1f} s after the stop control")
     expect_eq(exit_codes(service), (1066, 3), "exit codes of a forced stop")
     expect_eq(service.log.events(mark)[1], ("error", service_message(1728, service.name)), "time-out report")
+
+
+@service_scenario
+def scenario_console_switch(case, service):
+    """The console switch runs the service in the console and its streams, installing
+    nothing: 1680, main with the start options, 1696, exit 0; a main that throws: 1712 and
+    exit code 2. (Wine delivers no Ctrl+C without a terminal: the unit tier stops it.)"""
+    service.launcher({"ServiceConsoleSwitch": "-console", "ServiceStartOptions": "start"}, jvm_script={})
+    run = service.run(["-console"], record=service.record_path)
+    run.expect_exit(0)
+    expect_eq([call[4:] for call in run.record.all("main")], [["start"]], "main's arguments")
+    run.expect_lines("stdout", [service_message(1680, service.name), service_message(1696, service.name)])
+    service.launcher({"ServiceConsoleSwitch": "-console"}, jvm_script={"main": "throw"})
+    run = service.run(["-console"])
+    run.expect_exit(2)
+    expect(service_message(1712, service.name) in run.stderr and service.query() is None, run.stderr)
