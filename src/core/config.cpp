@@ -118,6 +118,9 @@ void loadConfiguration() {
     Config.SingleInstanceMutex = loadConfigString(1392);
     Config.JavaDownloadUrl = loadConfigString(1744);
     Config.OptionsFile = loadConfigString(1200);
+    Config.ServiceDependencies = loadConfigString(1824);
+    Config.ServiceAccount = loadConfigString(1840);
+    Config.ServiceConsoleSwitch = loadConfigString(1872);
 
     Config.EarlyWorkingDir = loadFlag(1232);
     Config.SingleInstance = loadFlag(1344);
@@ -125,10 +128,13 @@ void loadConfiguration() {
     Config.ServiceManualStart = loadFlag(1328);
     Config.ServiceStopByExit = loadFlag(1312);
     Config.UseStartupDir = loadFlag(1216);
+    Config.ServiceDelayedStart = loadFlag(1808);
 
     Config.Reserved1424 = loadInteger(1424);
     Config.JavaSearchMode = loadInteger(1088);
     Config.ServiceRestartDelay = loadInteger(1760);
+    Config.ServiceRestartCount = loadInteger(1776);
+    Config.ServiceRestartReset = loadInteger(1792);
     Config.ServiceStopTimeout = loadInteger(1856);
 
     Config.MinJavaVersion = loadConfigString(1024);

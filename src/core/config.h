@@ -35,8 +35,14 @@ struct LauncherConfig {
     int32_t Reserved1424;
     char* SingleInstanceMessage;
     char* JavaDownloadUrl;
-    int32_t ServiceRestartDelay;   // seconds; 0: the service manager does not restart it
+    int32_t ServiceRestartDelay;   // seconds; 0 (or less) means no recovery
+    int32_t ServiceRestartCount;
+    int32_t ServiceRestartReset;   // seconds
+    bool ServiceDelayedStart;
+    char* ServiceDependencies;     // names separated by ';'
+    char* ServiceAccount;
     int32_t ServiceStopTimeout;    // seconds
+    char* ServiceConsoleSwitch;
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
 };
 

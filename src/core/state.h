@@ -27,6 +27,12 @@ struct LauncherState {
     void* ServiceStatusHandle;
     void* volatile ServiceDoneEvent;
     std::atomic<bool> RunResult;  // worker and stopper both write it: the last write wins
+    // The JVM's exit hook (a JNICALL function taking the exit code) in a service run; the JVM
+    // is created with it when set.
+    void* JvmExitHook;
+    // Set once the application's main has returned and its JVM is being destroyed: a stopper
+    // that then cannot attach has met the application's own end, which is no failure.
+    std::atomic<bool> JvmEnding;
 };
 
 extern LauncherState State;

@@ -105,6 +105,12 @@ bool shareJavaStream(JNIEnv* env, const char* fromField, const char* setterName)
     return true;
 }
 
+namespace {
+thread_local bool metJvmEnd = false;
+}
+
+bool stopperMetJvmEnd() { return metJvmEnd; }
+
 bool attachStopperThread(JavaVM** attachedTo, JNIEnv** env) {
     JavaVM* jvm = State.Jvm;
     // The attach request carries a JNI version: anything else makes the JVM drop the
@@ -114,7 +120,13 @@ bool attachStopperThread(JavaVM** attachedTo, JNIEnv** env) {
     request.name = const_cast<char*>(kStopperThreadName);
     request.group = nullptr;
     void* attached = nullptr;
+    metJvmEnd = false;
     if (jvm == nullptr || jvm->AttachCurrentThread(&attached, &request) != JNI_OK || attached == nullptr) {
+        // The application's own end came first: its JVM is going or gone, nothing to stop.
+        if (State.JvmEnding) {
+            metJvmEnd = true;
+            return false;
+        }
         reportError(message(MsgAttach), "");  // a stray "%s" in the configured text gets nothing
         return false;
     }

@@ -27,6 +27,9 @@ bool shareJavaStream(JNIEnv* env, const char* fromField, const char* setterName)
 // is the JVM attached to (detach through it) and *env the thread's own environment; on
 // failure message 1536 has been reported.
 bool attachStopperThread(JavaVM** jvm, JNIEnv** env);
+// True when this thread's last attach failed because the JVM was already ending
+// (State.JvmEnding); nothing was reported then.
+bool stopperMetJvmEnd();
 
 // Installs the stream now in System.out (or System.err) through the other setter as well:
 // `fromField` is "out" or "err", `setterName` "setOut" or "setErr". Reports its own failure.

@@ -106,7 +106,8 @@ bool createJvm(bool withConsole) {
     char** tokens = nullptr;
     JavaVMOption* options = nullptr;
     if (!splitArguments(Config.JvmOptions, &count, &tokens) ||
-        (count > 0 && (options = static_cast<JavaVMOption*>(calloc(static_cast<size_t>(count), sizeof(JavaVMOption)))) == nullptr)) {
+        ((count > 0 || State.JvmExitHook) &&
+         (options = static_cast<JavaVMOption*>(calloc(static_cast<size_t>(count) + 1, sizeof(JavaVMOption)))) == nullptr)) {
         reportError(message(MsgCreateJvm), Config.JvmPath);
         return false;
     }
@@ -115,10 +116,16 @@ bool createJvm(bool withConsole) {
         trace("JVM option: ", tokens[i]);
         if (strncmp(tokens[i], "-Djava.class.path=", 18) == 0) trace("class path: ", tokens[i] + 18);
     }
+    int optionCount = count;
+    if (State.JvmExitHook) {
+        // The service learns of System.exit before the process ends, so it can report its end.
+        options[optionCount].optionString = const_cast<char*>("exit");
+        options[optionCount++].extraInfo = State.JvmExitHook;
+    }
 
     JavaVMInitArgs arguments;
     arguments.version = JNI_VERSION_1_2;
-    arguments.nOptions = count;
+    arguments.nOptions = optionCount;
     arguments.options = options;
     arguments.ignoreUnrecognized = JNI_TRUE;
     JavaVM* jvm = nullptr;

@@ -59,6 +59,10 @@ static int runLauncher(int argc, char** argv) {
     if (!captureStartupDirectory()) return 0;
     enterExecutableDirectory();
     loadConfiguration();
+    // The console switch runs the service's start and stop here; its exit code is the service's.
+    if (Config.ServiceName[0] != '\0' && Config.ServiceConsoleSwitch[0] != '\0' && argc == 2 &&
+        strcmp(argv[1], Config.ServiceConsoleSwitch) == 0)
+        return runServiceInConsole();
     if (Config.ServiceName[0] != '\0' && dispatchCommandLine(argc, argv)) return 0;
     if (!claimSingleInstance()) return -1;
     if (!createJvm(false)) return -1;

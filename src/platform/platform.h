@@ -150,6 +150,8 @@ struct ServiceSettings {
     const char* description;       // may be empty
     uint32_t restartDelaySeconds;  // 0: not restarted after a failure
     uint32_t stopTimeoutSeconds;   // how long a stop may take before the service is ended
+    uint32_t restartCount;         // with a restart delay: restarts before giving up
+    uint32_t restartResetSeconds;  // ... counted within this period (0: no period given)
 };
 
 struct PlatformOps {
@@ -228,6 +230,16 @@ struct PlatformOps {
     // Whether the event log finds a source's message texts through a registry entry that
     // installation writes (Windows); elsewhere there is nothing to register.
     bool eventSourcesInRegistry;
+    // Settings of a created service; false with the last error set. `dependencies` holds
+    // names each ended by '\0' with one more '\0' after the last, `account` an account name
+    // (no password is ever given); null leaves either unchanged.
+    bool (*changeServiceConfig)(PlatformHandle service, const char* dependencies, const char* account);
+    // Restarts after each of the first `restartCount` failures, `restartDelayMs` after it,
+    // then none; the count starts again after `resetSeconds` without failure. A failure is
+    // a crash or a stop reported with a non-zero exit code.
+    bool (*setServiceFailureActions)(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
+                                     uint32_t restartCount);
+    bool (*setServiceDelayedStart)(PlatformHandle service, bool delayed);
 
     // Threads, events, sleep.
     PlatformHandle (*createThread)(ThreadRoutine routine, void* parameter);

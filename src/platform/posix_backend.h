@@ -46,6 +46,10 @@ PlatformHandle posixRegisterServiceCtrlHandler(const char* serviceName, ServiceH
 bool posixSetServiceStatus(PlatformHandle statusHandle, const ServiceStatusRecord* status);
 bool posixConfigureService(PlatformHandle service, const ServiceSettings* settings);
 void posixServiceReady(PlatformHandle statusHandle);
+bool posixChangeServiceConfig(PlatformHandle service, const char* dependencies, const char* account);
+bool posixSetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
+                                 uint32_t restartCount);
+bool posixSetServiceDelayedStart(PlatformHandle service, bool delayed);
 PlatformHandle posixCreateThread(ThreadRoutine routine, void* parameter);
 PlatformHandle posixCreateEvent();
 bool posixSetEvent(PlatformHandle event);

@@ -115,9 +115,15 @@ bool writeUnit(const Unit& unit, const ServiceSettings& settings, bool create) {
         return fail(kPosixErrorUnitText);
     std::string directory = unit.program.substr(0, unit.program.rfind('/'));
     if (directory.empty()) directory = "/";
-    std::string text = "[Unit]\nDescription=" + plain(description) + "\n\n[Service]\nType=notify\nExecStart=" +
-                       word(unit.program) + (unit.arguments.empty() ? "" : " " + word(unit.arguments)) +
-                       "\nWorkingDirectory=" + plain(directory) + "\n";
+    std::string text = "[Unit]\nDescription=" + plain(description) + "\n";
+    // Windows gives up after the configured number of restarts within the reset period;
+    // systemd's start limit counts the first start too.
+    if (settings.restartDelaySeconds > 0 && settings.restartCount > 0 && settings.restartResetSeconds > 0)
+        text += "StartLimitIntervalSec=" + std::to_string(settings.restartResetSeconds) +
+                "\nStartLimitBurst=" + std::to_string(uint64_t{settings.restartCount} + 1) + "\n";
+    text += "\n[Service]\nType=notify\nExecStart=" + word(unit.program) +
+            (unit.arguments.empty() ? "" : " " + word(unit.arguments)) + "\nWorkingDirectory=" + plain(directory) +
+            "\n";
     // Beyond the launcher's own time-out, so its message and exit status come first.
     text += "TimeoutStopSec=" + std::to_string(uint64_t{settings.stopTimeoutSeconds} + 10) + "\n";
     if (settings.restartDelaySeconds > 0)
@@ -191,7 +197,7 @@ PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* 
     unit->program.assign(binaryPath + 1, close);
     unit->arguments = close[1] == ' ' ? close + 2 : close + 1;
     unit->autoStart = startType == kServiceAutoStart;
-    ServiceSettings defaults{displayName, 0, 30};
+    ServiceSettings defaults{displayName, 0, 30, 0, 0};
     // A unit written before reloading or enabling failed stays, as a Windows service stays
     // when a later installation step fails.
     if (!writeUnit(*unit, defaults, true) || !reload() || (unit->autoStart && !systemctl("enable", unit->name))) {
@@ -218,4 +224,15 @@ bool posixDeleteService(PlatformHandle service) {
 bool posixCloseServiceHandle(PlatformHandle handle) {
     if (handle != &managerTag) delete static_cast<Unit*>(handle);
     return true;
+}
+bool posixChangeServiceConfig(PlatformHandle, const char*, const char*) {
+    errno = ENOTSUP;
+    return false;
+}
+// Restarts are part of the unit file configureService wrote (Restart=, RestartSec=, the
+// start limit): nothing is left to set.
+bool posixSetServiceFailureActions(PlatformHandle, uint32_t, uint32_t, uint32_t) { return true; }
+bool posixSetServiceDelayedStart(PlatformHandle, bool) {
+    errno = ENOTSUP;
+    return false;
 }

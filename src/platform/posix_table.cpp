@@ -25,6 +25,7 @@ static const PlatformOps kPosixOps = {
     posixOpenScManager, posixOpenService, posixCreateService, posixDeleteService, posixCloseServiceHandle,
     posixStartServiceDispatcher, posixRegisterServiceCtrlHandler, posixSetServiceStatus,
     posixConfigureService, posixServiceReady, false,
+    posixChangeServiceConfig, posixSetServiceFailureActions, posixSetServiceDelayedStart,
     posixCreateThread, posixCreateEvent, posixSetEvent, posixWaitForEvent, posixCloseHandle, posixSleepMs,
     posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, nullptr,  // no console device
     posixDecodeCodePage,

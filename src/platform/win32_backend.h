@@ -40,6 +40,10 @@ PlatformHandle win32RegisterServiceCtrlHandler(const char* serviceName, ServiceH
 bool win32SetServiceStatus(PlatformHandle statusHandle, const ServiceStatusRecord* status);
 bool win32ConfigureService(PlatformHandle service, const ServiceSettings* settings);
 void win32ServiceReady(PlatformHandle statusHandle);
+bool win32ChangeServiceConfig(PlatformHandle service, const char* dependencies, const char* account);
+bool win32SetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
+                                 uint32_t restartCount);
+bool win32SetServiceDelayedStart(PlatformHandle service, bool delayed);
 PlatformHandle win32CreateThread(ThreadRoutine routine, void* parameter);
 PlatformHandle win32CreateEvent();
 bool win32SetEvent(PlatformHandle event);

@@ -1,6 +1,7 @@
 // Win32 backend: the service control manager. The core's routines are plain functions;
 // the trampolines here give them the calling convention the system expects.
 #include <windows.h>
+#include <cstdlib>
 
 #include "platform/win32_backend.h"
 
@@ -56,3 +57,42 @@ bool win32ConfigureService(PlatformHandle, const ServiceSettings*) { return true
 
 // The running status reported at the start already told the manager.
 void win32ServiceReady(PlatformHandle) {}
+
+bool win32ChangeServiceConfig(PlatformHandle service, const char* dependencies, const char* account) {
+    return ChangeServiceConfigA(static_cast<SC_HANDLE>(service), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, dependencies, account, nullptr,
+                                nullptr) != 0;
+}
+
+bool win32SetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
+                                   uint32_t restartCount) {
+    // One restart per counted failure, then nothing: the manager repeats the last action for
+    // every later failure, so the list ends with "none".
+    SC_ACTION* actions = static_cast<SC_ACTION*>(calloc(restartCount + 1, sizeof(SC_ACTION)));
+    if (!actions) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    for (uint32_t i = 0; i < restartCount; ++i) {
+        actions[i].Type = SC_ACTION_RESTART;
+        actions[i].Delay = restartDelayMs;
+    }
+    actions[restartCount].Type = SC_ACTION_NONE;
+    // The wide form: these records hold no text, and the ANSI form of some systems takes
+    // only the levels that do.
+    SERVICE_FAILURE_ACTIONSW info = {};
+    info.dwResetPeriod = resetSeconds;
+    info.cActions = restartCount + 1;
+    info.lpsaActions = actions;
+    bool ok = ChangeServiceConfig2W(static_cast<SC_HANDLE>(service), SERVICE_CONFIG_FAILURE_ACTIONS, &info) != 0;
+    free(actions);
+    if (!ok) return false;
+    // Without this flag only a crash counts; the service's own failure exit codes would not.
+    SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
+    return ChangeServiceConfig2W(static_cast<SC_HANDLE>(service), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag) != 0;
+}
+
+bool win32SetServiceDelayedStart(PlatformHandle service, bool delayed) {
+    SERVICE_DELAYED_AUTO_START_INFO info = {delayed ? TRUE : FALSE};
+    return ChangeServiceConfig2W(static_cast<SC_HANDLE>(service), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info) != 0;
+}

@@ -1,9 +1,11 @@
-// Why the service ended, as its final status tells the service manager: dwWin32ExitCode
-// kErrorServiceSpecificError with one of these as dwServiceSpecificExitCode, or 0 for a
-// clean end. The Linux build ends the process with the same number.
+// The service-specific exit codes the service reports with its final SERVICE_STOPPED, so
+// the service manager (and its recovery) learns why the service ended. A service that ends
+// cleanly, by a requested stop or by the application's own successful end, reports 0.
 #pragma once
 #include <cstdint>
 
-constexpr uint32_t kServiceExitJvmFailed = 1;
-constexpr uint32_t kServiceExitAppFailed = 2;
-constexpr uint32_t kServiceExitStopTimeout = 3;
+constexpr uint32_t kServiceExitJvmFailed = 1;    // no runtime, library not loadable, JVM not created
+constexpr uint32_t kServiceExitAppFailed = 2;    // class or method missing, main threw, the application failed
+constexpr uint32_t kServiceExitStopTimeout = 3;  // a stop that had to be forced by the time-out
+
+// dwWin32ExitCode of a stop with one of these codes: kErrorServiceSpecificError (platform.h).

@@ -2,8 +2,10 @@
 // event-log source (so the event viewer shows the reports' text) and its description.
 #include "service/install.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/report.h"
 #include "service/runtime.h"
@@ -46,7 +48,90 @@ int writeRegistryValue(RegistryRoot root, const char* subkey, const char* valueN
     return 0;
 }
 
+// Compared in any letter case, as the service manager compares names.
+bool sameText(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b)
+        if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b))) return false;
+    return *a == *b;
+}
+
+// The rest of `text` after `prefix` (any letter case), or null.
+const char* afterPrefix(const char* text, const char* prefix) {
+    for (; *prefix; ++text, ++prefix)
+        if (tolower(static_cast<unsigned char>(*text)) != tolower(static_cast<unsigned char>(*prefix))) return nullptr;
+    return text;
+}
+
+// Seconds to milliseconds for the service manager's delays, which are 32-bit.
+uint32_t secondsToMs(int32_t seconds) {
+    return seconds >= static_cast<int32_t>(0xFFFFFFFFu / 1000) ? 0xFFFFFFFFu / 1000 * 1000
+                                                               : static_cast<uint32_t>(seconds) * 1000;
+}
+
+// The configured ';'-separated names as the service manager's list: each name ended by a
+// zero, one more zero after the last. Blank items are skipped.
+std::string dependencyList(const char* names) {
+    std::string list;
+    for (const char* p = names; *p;) {
+        const char* end = strchr(p, ';');
+        if (!end) end = p + strlen(p);
+        const char* first = p;
+        const char* last = end;
+        while (first < last && *first == ' ') ++first;
+        while (last > first && last[-1] == ' ') --last;
+        if (last > first) {
+            list.append(first, last);
+            list += '\0';
+        }
+        p = *end ? end + 1 : end;
+    }
+    if (!list.empty()) list += '\0';
+    return list;
+}
+
+// Everything the service manager needs besides what creating the service sets; with the
+// defaults (an older launcher's entries) nothing is changed. False with the last error set.
+bool applyServiceSettings(PlatformHandle service, const std::string& account) {
+    std::string dependencies = dependencyList(Config.ServiceDependencies);
+    if ((!dependencies.empty() || !account.empty()) &&
+        !Platform.changeServiceConfig(service, dependencies.empty() ? nullptr : dependencies.data(),
+                                      account.empty() ? nullptr : account.c_str()))
+        return false;
+    if (Config.ServiceDelayedStart && !Config.ServiceManualStart && !Platform.setServiceDelayedStart(service, true))
+        return false;
+    if (Config.ServiceRestartDelay > 0 && Config.ServiceRestartCount > 0) {
+        uint32_t count = Config.ServiceRestartCount > static_cast<int32_t>(kMaxServiceRestarts)
+                             ? kMaxServiceRestarts
+                             : static_cast<uint32_t>(Config.ServiceRestartCount);
+        uint32_t reset = Config.ServiceRestartReset > 0 ? static_cast<uint32_t>(Config.ServiceRestartReset) : 0;
+        if (!Platform.setServiceFailureActions(service, reset, secondsToMs(Config.ServiceRestartDelay), count))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool serviceAccountName(const char* configured, const char* serviceName, std::string* account) {
+    static const char* const kBuiltIn[] = {"LocalService", "NetworkService"};
+    static const char kAuthority[] = "NT AUTHORITY\\";
+    static const char kVirtual[] = "NT SERVICE\\";
+    account->clear();
+    if (configured[0] == '\0' || sameText(configured, "LocalSystem")) return true;
+    for (const char* name : kBuiltIn) {
+        const char* bare = afterPrefix(configured, kAuthority);
+        if (sameText(bare ? bare : configured, name)) {
+            *account = std::string(kAuthority) + name;
+            return true;
+        }
+    }
+    const char* virtualName = afterPrefix(configured, kVirtual);
+    if (virtualName && sameText(virtualName, serviceName)) {
+        *account = std::string(kVirtual) + serviceName;
+        return true;
+    }
+    return false;
+}
 
 int isServiceInstalled(const char* serviceName) {
     PlatformHandle manager = Platform.openScManager(kScManagerCreateService);
@@ -93,6 +178,12 @@ int installService(const char* serviceName, const char* description) {
         else if (!joinPath(serviceKey, sizeof serviceKey, kServicesKeyPrefix, serviceName))
             refused = refuseTooLong(serviceName);
     }
+    std::string account;
+    if (!refused && !serviceAccountName(Config.ServiceAccount, serviceName, &account)) {
+        // Only the service's own accounts are taken: no password is ever stored.
+        reportSystemError(kErrorInvalidServiceAccount);
+        refused = -1;
+    }
     if (refused) {
         Platform.closeServiceHandle(manager);
         return -1;
@@ -107,17 +198,17 @@ int installService(const char* serviceName, const char* description) {
         Platform.closeServiceHandle(manager);
         return -1;
     }
+    // A setting the service manager refuses leaves the service created, as a registry failure does.
     ServiceSettings settings{description ? description : "",
                              Config.ServiceRestartDelay > 0 ? static_cast<uint32_t>(Config.ServiceRestartDelay) : 0,
-                             stopTimeoutSeconds()};
-    bool configured = Platform.configureService(service, &settings);
-    uint32_t configureError = configured ? 0 : Platform.getLastError();
+                             stopTimeoutSeconds(),
+                             Config.ServiceRestartCount > 0 ? static_cast<uint32_t>(Config.ServiceRestartCount) : 0,
+                             Config.ServiceRestartReset > 0 ? static_cast<uint32_t>(Config.ServiceRestartReset) : 0};
+    bool configured = Platform.configureService(service, &settings) && applyServiceSettings(service, account);
+    if (!configured) reportLastError();
     Platform.closeServiceHandle(service);
     Platform.closeServiceHandle(manager);
-    if (!configured) {
-        reportSystemError(configureError);
-        return -1;
-    }
+    if (!configured) return -1;
     if (!Platform.eventSourcesInRegistry) return 0;
 
     // The service stays installed if a registry step fails; only the outcome is reported.

@@ -1,5 +1,7 @@
 // Installing and removing the launcher as a Windows service.
 #pragma once
+#include <string>
+
 #include "core/config.h"
 #include "core/state.h"
 #include "platform/platform.h"
@@ -12,6 +14,15 @@ constexpr size_t kRegistryKeyPathSize = 512;
 constexpr const char* kEventLogKeyPrefix = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
 constexpr const char* kServicesKeyPrefix = "SYSTEM\\CurrentControlSet\\Services\\";
 constexpr uint32_t kEventLogTypesSupported = 7;  // error, warning, information
+constexpr uint32_t kMaxServiceRestarts = 100;
+constexpr uint32_t kErrorInvalidServiceAccount = 1057;
+
+// The account name written for `configured` (ServiceAccount): empty for LocalSystem (the
+// default, also for an empty entry), "NT AUTHORITY\LocalService" for "LocalService",
+// "NT AUTHORITY\NetworkService" for "NetworkService" (either written with or without
+// "NT AUTHORITY\", any letter case), or the virtual account "NT SERVICE\<serviceName>".
+// False for anything else.
+bool serviceAccountName(const char* configured, const char* serviceName, std::string* account);
 
 // 1 installed, 0 not installed, -1 the query failed; the failing call's error stays the last error.
 int isServiceInstalled(const char* serviceName);

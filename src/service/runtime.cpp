@@ -1,5 +1,10 @@
 // Running the application under the service control manager: the service's main routine,
-// its control handler, and the worker, stopper and time-out threads.
+// its control handler, and the worker, stopper and time-out threads. The same start and
+// stop logic also runs in a console (the console switch), with Ctrl+C as the stop control.
+//
+// The service's end is reported once, with an exit code that tells the service manager
+// (and its recovery) why: by serviceMain after its wait, or by the JVM's exit hook when
+// System.exit ends the process first.
 //
 // Late threads: a time-out thread may wake, and a worker or stopper may still be inside the
 // JVM, after serviceMain has finished. So that none of them signals a closed event or
@@ -14,6 +19,8 @@
 #include "service/runtime.h"
 
 #include <atomic>
+
+#include "service/exit_codes.h"
 
 #include "invoke/invoke.h"
 #include "invoke/jni_utils.h"
@@ -37,7 +44,11 @@ std::atomic<int> leases{0};              // short uses of the event and the sour
 std::atomic<int> javaThreads{0};         // threads inside a Java step
 std::atomic<int> jvmPhase{JvmCreating};  // published after createJvm, so State.Jvm is complete
 std::atomic<bool> jvmCreated{false};
-std::atomic<bool> stopTimedOut{false};
+std::atomic<bool> timedOut{false};       // a stop time-out has ended the wait
+std::atomic<bool> endClaimed{false};     // someone is reporting the service's end
+std::atomic<bool> endReported{false};    // ... and has done so
+std::atomic<uint32_t> exitCode{0};
+bool consoleRun = false;                 // the console switch: no service manager to tell
 
 // Counts a thread in unless the service has ended. The count rises before the check, so
 // whoever waits for it to fall after setting serviceEnded cannot miss this thread.
@@ -55,7 +66,51 @@ void returnLease() { --leases; }
 bool enterJava() { return enterUnlessEnded(&javaThreads); }
 void leaveJava() { --javaThreads; }
 
-void reportStatus() { Platform.setServiceStatus(State.ServiceStatusHandle, &State.ServiceStatus); }
+void reportStatus() {
+    if (!consoleRun) Platform.setServiceStatus(State.ServiceStatusHandle, &State.ServiceStatus);
+}
+
+uint32_t endingCode() {
+    if (timedOut) return kServiceExitStopTimeout;
+    if (State.RunResult) return 0;
+    return jvmCreated ? kServiceExitAppFailed : kServiceExitJvmFailed;
+}
+
+// The end's message and SERVICE_STOPPED with the exit code, once, whoever comes first; a
+// second caller returns only after the first has finished.
+void reportEnd() {
+    if (endClaimed.exchange(true)) {
+        while (!endReported) Platform.sleepMs(1);
+        return;
+    }
+    uint32_t code = endingCode();
+    exitCode = code;
+    if (State.RunResult)
+        reportInfo(message(MsgServiceStopped), Config.ServiceName);
+    else
+        reportError(message(MsgServiceFailed), Config.ServiceName);
+    State.ServiceStatus.dwCurrentState = kServiceStopped;
+    State.ServiceStatus.dwWaitHint = 0;
+    State.ServiceStatus.dwWin32ExitCode = code ? uint32_t{kErrorServiceSpecificError} : 0u;
+    State.ServiceStatus.dwServiceSpecificExitCode = code;
+    reportStatus();
+    endReported = true;
+}
+
+// Marks the service as over for the other threads and waits for their short uses of the
+// event and the source to end.
+void endService() {
+    serviceEnded = true;
+    while (leases != 0) Platform.sleepMs(1);
+}
+
+// The JVM's exit hook: System.exit ends the process once this returns. A requested stop by
+// exit (code 0) is a clean end, any other code the application's failure. The other
+// threads go on until the process ends, but report nothing more (see endClaimed).
+void JNICALL serviceExitHook(jint code) {
+    State.RunResult = code == 0;
+    reportEnd();
+}
 
 // Starts a thread; false with the creation's error as the last error.
 bool startThread(ThreadRoutine routine) { return Platform.createThread(routine, nullptr) != nullptr; }
@@ -76,14 +131,6 @@ bool waitForJvm() {
 ServiceJavaSteps ServiceJava = kRealSteps;
 const ServiceJavaSteps& defaultServiceJavaSteps() { return kRealSteps; }
 
-uint32_t stopTimeoutSeconds() {
-    int32_t seconds = Config.ServiceStopTimeout;
-    if (seconds <= 0) return kStopTimeoutMs / 1000;
-    return static_cast<uint32_t>(seconds) < kStopTimeoutMaxSeconds ? static_cast<uint32_t>(seconds)
-                                                                    : kStopTimeoutMaxSeconds;
-}
-uint32_t stopTimeoutMs() { return stopTimeoutSeconds() * 1000; }
-
 void runServiceDispatcher() {
     State.RunMode = RunModeKind::Service;
     if (Platform.startServiceDispatcher(Config.ServiceName, serviceMain)) return;
@@ -97,35 +144,42 @@ void runServiceDispatcher() {
     Platform.deregisterEventSource(source);
 }
 
-void serviceMain(uint32_t, char**) {
+namespace {
+
+constexpr uint32_t kCtrlCloseEvent = 2;  // console closed; log-off and shutdown come after it
+
+// A fresh run: every shared record as before the first thread starts.
+void resetRun(bool console) {
+    consoleRun = console;
     serviceEnded = false;
     controlsAccepted = false;
     leases = 0;
     javaThreads = 0;
     jvmPhase = JvmCreating;
     jvmCreated = false;
-    stopTimedOut = false;
+    timedOut = false;
+    endClaimed = false;
+    endReported = false;
+    exitCode = 0;
     State.RunResult = false;
+    State.JvmEnding = false;
+    State.JvmExitHook = reinterpret_cast<void*>(serviceExitHook);
+}
 
-    PlatformHandle source = Platform.registerEventSource(Config.ServiceName);
-    if (!source) {
-        // Nothing can be reported, but the service manager must still learn that the service
-        // is over, or the dispatcher would never return.
-        State.ServiceStatusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
-        State.ServiceStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceStopped, 0, 0, 0, 0, 0};
-        if (State.ServiceStatusHandle) reportStatus();
-        serviceEnded = true;
-        return;
-    }
-    State.EventSource = source;
-    State.ServiceStatusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
+}  // namespace
 
-    // The event exists before the service reports running: a stop control may come at once,
-    // and its handler signals the event when the time-out thread cannot start.
-    PlatformHandle done = Platform.createEvent();
-    uint32_t eventError = done ? 0 : Platform.getLastError();
-    State.ServiceDoneEvent = done;
+uint32_t serviceStopTimeoutMs() {
+    int32_t seconds = Config.ServiceStopTimeout;
+    if (seconds < 1 || seconds > static_cast<int32_t>(kMaxStopTimeoutSeconds)) return kStopTimeoutMs;
+    return static_cast<uint32_t>(seconds) * 1000;
+}
 
+uint32_t serviceStopWaitHintMs() { return serviceStopTimeoutMs() + kStopWaitHintMarginMs; }
+
+namespace {
+
+// From the running status to the end: start the worker, wait for the end, report it.
+void runUntilEnd(PlatformHandle done, uint32_t eventError) {
     reportInfo(message(MsgServiceStarted), Config.ServiceName);
     State.ServiceStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceRunning,
                                               kServiceAcceptStop | kServiceAcceptShutdown, 0, 0, 0, 0};
@@ -146,24 +200,58 @@ void serviceMain(uint32_t, char**) {
     }
     if (workerRunning) Platform.waitForEvent(done);
 
-    serviceEnded = true;
-    while (leases != 0) Platform.sleepMs(1);
+    endService();
     State.ServiceDoneEvent = nullptr;
     if (done) Platform.closeHandle(done);
+    reportEnd();
+}
 
-    if (State.RunResult)
-        reportInfo(message(MsgServiceStopped), Config.ServiceName);
-    else
-        reportError(message(MsgServiceFailed), Config.ServiceName);
-    State.ServiceStatus.dwCurrentState = kServiceStopped;
-    State.ServiceStatus.dwWaitHint = 0;
-    uint32_t code = stopTimedOut       ? kServiceExitStopTimeout
-                    : State.RunResult ? 0
-                    : jvmCreated      ? kServiceExitAppFailed
-                                      : kServiceExitJvmFailed;
-    State.ServiceStatus.dwWin32ExitCode = code ? uint32_t{kErrorServiceSpecificError} : 0;
-    State.ServiceStatus.dwServiceSpecificExitCode = code;
-    reportStatus();
+// Console events: Ctrl+C and Ctrl+Break ask for the stop; a closing console, log-off or
+// shutdown also waits for the end, since the process is ended when the handler returns.
+bool consoleStopHandler(uint32_t eventType) {
+    serviceControlHandler(kServiceControlStop);
+    if (eventType >= kCtrlCloseEvent)
+        while (!endReported) Platform.sleepMs(10);
+    return true;
+}
+
+}  // namespace
+
+int runServiceInConsole() {
+    resetRun(true);
+    Platform.setConsoleCtrlHandler(consoleStopHandler);
+    PlatformHandle done = Platform.createEvent();
+    uint32_t eventError = done ? 0 : Platform.getLastError();
+    State.ServiceDoneEvent = done;
+    runUntilEnd(done, eventError);
+    State.JvmExitHook = nullptr;
+    return static_cast<int>(exitCode.load());
+}
+
+void serviceMain(uint32_t, char**) {
+    resetRun(false);
+
+    PlatformHandle source = Platform.registerEventSource(Config.ServiceName);
+    if (!source) {
+        // Nothing can be reported, but the service manager must still learn that the service
+        // is over, or the dispatcher would never return.
+        State.ServiceStatusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
+        State.ServiceStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceStopped, 0,
+                                                  kErrorServiceSpecificError, kServiceExitJvmFailed, 0, 0};
+        if (State.ServiceStatusHandle) reportStatus();
+        serviceEnded = true;
+        return;
+    }
+    State.EventSource = source;
+    State.ServiceStatusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
+
+    // The event exists before the service reports running: a stop control may come at once,
+    // and its handler signals the event when the time-out thread cannot start.
+    PlatformHandle done = Platform.createEvent();
+    uint32_t eventError = done ? 0 : Platform.getLastError();
+    State.ServiceDoneEvent = done;
+
+    runUntilEnd(done, eventError);
 
     // A thread still inside the JVM may report yet; its source then stays until the process ends.
     if (javaThreads == 0) {
@@ -180,9 +268,11 @@ void serviceControlHandler(uint32_t control) {
         Platform.sleepMs(1);
     }
     if (!takeLease()) return;
-    if (control == kServiceControlStop || control == kServiceControlShutdown) {
+    if (endClaimed) {
+        // The end is already being reported: a status now would come after SERVICE_STOPPED.
+    } else if (control == kServiceControlStop || control == kServiceControlShutdown) {
         State.ServiceStatus.dwCurrentState = kServiceStopPending;
-        State.ServiceStatus.dwWaitHint = stopTimeoutMs() + kStopWaitMarginMs;
+        State.ServiceStatus.dwWaitHint = serviceStopWaitHintMs();
         reportStatus();
         if (!startThread(serviceStopperThread)) reportLastError();
         if (!startThread(serviceStopTimeoutThread)) {
@@ -198,12 +288,16 @@ void serviceControlHandler(uint32_t control) {
 uint32_t serviceWorkerThread(void*) {
     // serviceMain counted this thread in javaThreads before starting it.
     State.RunResult = true;
-    bool created = ServiceJava.createJvm(true);
+    // A console run keeps the console and the streams it was started with.
+    bool created = ServiceJava.createJvm(!consoleRun);
     State.RunResult = created;
     if (created) {
         jvmCreated = true;
         jvmPhase = JvmReady;
-        Platform.serviceReady(State.ServiceStatusHandle);
+        if (consoleRun)
+            Platform.setConsoleCtrlHandler(consoleStopHandler);  // ahead of the JVM's own
+        else
+            Platform.serviceReady(State.ServiceStatusHandle);
         int count = 0;
         char** vector = nullptr;
         if (splitArguments(Config.ServiceStartOptions, &count, &vector)) {
@@ -213,6 +307,7 @@ uint32_t serviceWorkerThread(void*) {
             State.RunResult = false;
         }
         // Returns once the application's non-daemon threads, stoppers included, have ended.
+        State.JvmEnding = true;
         ServiceJava.destroyJvm();
     }
     jvmPhase = JvmGone;
@@ -242,18 +337,21 @@ uint32_t serviceStopperThread(void*) {
                 stopped = false;
             }
         }
-        State.RunResult = stopped;
+        // A stop that found the application already ending leaves its outcome as it is.
+        if (stopped || !stopperMetJvmEnd()) State.RunResult = stopped;
     }
     leaveJava();
     return 0;
 }
 
 uint32_t serviceStopTimeoutThread(void*) {
-    Platform.sleepMs(stopTimeoutMs());
+    Platform.sleepMs(serviceStopTimeoutMs());
     // Never cancelled: once the service has ended there is nothing left to time out.
     if (takeLease()) {
-        stopTimedOut = true;
-        reportError(message(MsgServiceTimeout), Config.ServiceName);
+        if (!endClaimed) {
+            timedOut = true;
+            reportError(message(MsgServiceTimeout), Config.ServiceName);
+        }
         Platform.setEvent(State.ServiceDoneEvent);
         returnLease();
     }

@@ -2,20 +2,24 @@
 #pragma once
 #include <cstdint>
 
-// The stop time-out unless ServiceStopTimeout sets another, and the wait hint's margin over it.
+// The stop time-out (ServiceStopTimeout, 1 to 86400 s; anything else means the default)
+// and the wait hint reported with the stop, which leaves the time-out 10 s to end it.
 constexpr uint32_t kStopTimeoutMs = 30000;
-constexpr uint32_t kStopWaitMarginMs = 10000;
-constexpr uint32_t kStopWaitHintMs = kStopTimeoutMs + kStopWaitMarginMs;
-// Keeps the time-out and the wait hint in 32 bits of milliseconds.
-constexpr uint32_t kStopTimeoutMaxSeconds = 4000000;
+constexpr uint32_t kStopWaitHintMs = 40000;
+constexpr uint32_t kMaxStopTimeoutSeconds = 86400;
+constexpr uint32_t kStopWaitHintMarginMs = 10000;
+uint32_t serviceStopTimeoutMs();
+uint32_t serviceStopWaitHintMs();
 // How often a stopper that came before the JVM looks again whether it exists.
 constexpr uint32_t kJvmPollMs = 50;
 
-// ServiceStopTimeout in seconds (the default when not positive) and in milliseconds.
-uint32_t stopTimeoutSeconds();
-uint32_t stopTimeoutMs();
+// The stop time-out in whole seconds, as the Linux unit file states it.
+inline uint32_t stopTimeoutSeconds() { return serviceStopTimeoutMs() / 1000; }
 
 void runServiceDispatcher();
+// The service's start and stop logic in the console (Ctrl+C stops it); reports go to the
+// console. Returns the service's exit code (0, or one of service/exit_codes.h).
+int runServiceInConsole();
 void serviceMain(uint32_t argc, char** argv);
 void serviceControlHandler(uint32_t control);
 uint32_t serviceWorkerThread(void* parameter);

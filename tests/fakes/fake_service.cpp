@@ -91,6 +91,28 @@ PlatformHandle fakeCreateService(PlatformHandle manager, const char* name, const
     return in().newHandle(HandleKind::Service, name);
 }
 
+// Settings after creation, written down as "name=value" texts of the service.
+bool recordSetting(PlatformHandle service, const std::string& setting) {
+    std::lock_guard<std::mutex> g(in().m);
+    FakeHandle* h = static_cast<FakeHandle*>(service);
+    if (!h || !in().open.count(h)) return failWith(kErrorInvalidHandle) != nullptr;
+    f().settings[h->name].push_back(setting);
+    return true;
+}
+
+bool fakeChangeServiceConfig(PlatformHandle service, const char* dependencies, const char* account) {
+    std::string list;
+    for (const char* p = dependencies; p && *p; p += strlen(p) + 1) list += std::string(p) + "|";
+    return recordSetting(service, "dependencies=" + list + " account=" + (account ? account : "<null>"));
+}
+bool fakeSetServiceFailureActions(PlatformHandle service, uint32_t reset, uint32_t delay, uint32_t count) {
+    return recordSetting(service, "restart=" + std::to_string(reset) + "," + std::to_string(delay) + "," +
+                                      std::to_string(count));
+}
+bool fakeSetServiceDelayedStart(PlatformHandle service, bool delayed) {
+    return recordSetting(service, std::string("delayed=") + (delayed ? "1" : "0"));
+}
+
 bool fakeDeleteService(PlatformHandle service) {
     std::lock_guard<std::mutex> g(in().m);
     FakeHandle* h = static_cast<FakeHandle*>(service);
@@ -322,7 +344,7 @@ bool fakeCloseHandle(PlatformHandle handle) {
 }
 
 void fakeSleepMs(uint32_t milliseconds) {
-    if (milliseconds == kStopTimeoutMs) {
+    if (milliseconds >= 1000) {  // the stop time-out, whatever its configured length
         // The stop time-out passes only when the test says so.
         std::unique_lock<std::mutex> lock(in().m);
         ++in().timeoutSleeps;
@@ -355,6 +377,9 @@ FakeServiceManager::FakeServiceManager(bool ownLastError) : internals(new Intern
     Platform.openService = fakeOpenService;
     Platform.createService = fakeCreateService;
     Platform.deleteService = fakeDeleteService;
+    Platform.changeServiceConfig = fakeChangeServiceConfig;
+    Platform.setServiceFailureActions = fakeSetServiceFailureActions;
+    Platform.setServiceDelayedStart = fakeSetServiceDelayedStart;
     Platform.closeServiceHandle = fakeCloseServiceHandle;
     Platform.startServiceDispatcher = fakeStartServiceDispatcher;
     Platform.registerServiceCtrlHandler = fakeRegisterServiceCtrlHandler;

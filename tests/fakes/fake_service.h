@@ -20,6 +20,7 @@ struct FakeServiceEntry {
     std::string binaryPath;
 };
 
+
 struct FakeRegistryValue {
     uint32_t type;
     std::string data;  // raw bytes, terminator included for strings
@@ -56,6 +57,7 @@ public:
 
     // ---- Service manager database and registry.
     std::map<std::string, FakeServiceEntry> services;
+    std::map<std::string, std::vector<std::string>> settings;  // changed after creation, in order
     std::map<std::string, std::map<std::string, FakeRegistryValue>> registry;  // key path -> values
     std::vector<uint32_t> scManagerAccess;  // access asked for by each openScManager
     std::vector<uint32_t> serviceAccess;    // access asked for by each openService

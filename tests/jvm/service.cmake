@@ -7,7 +7,7 @@ if(EXISTS "${VARNLET_LIBJVM}")
   add_dependencies(service_jvm_driver java_test_apps)
   set(service_work ${CMAKE_CURRENT_BINARY_DIR}/service)
   file(MAKE_DIRECTORY ${service_work})
-  foreach(scenario stop_by_main several_stops stop_before_jvm stop_by_exit)
+  foreach(scenario stop_by_main several_stops stop_before_jvm stop_by_exit stop_after_end)
     add_test(NAME jvm.service.${scenario}
       COMMAND service_jvm_driver ${scenario} ${VARNLET_TEST_CLASSES} ${VARNLET_LIBJVM} ${service_work})
     set_tests_properties(jvm.service.${scenario} PROPERTIES LABELS jvm TIMEOUT 120

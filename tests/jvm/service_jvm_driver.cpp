@@ -3,7 +3,9 @@
 //   stop_by_main    a stop runs the second main on the stopper thread; the application ends
 //   several_stops   three stop controls in a row, each with its own stopper
 //   stop_before_jvm a stop handled before the JVM exists waits for it
-//   stop_by_exit    ServiceStopByExit: System.exit(0) ends the process
+//   stop_by_exit    ServiceStopByExit: System.exit(0) ends the process, after the exit hook
+//                   has reported the service stopped
+//   stop_after_end  the application ends by itself and a stop arrives once its JVM is gone
 // Usage: service_jvm_driver SCENARIO CLASSES_DIR LIBJVM WORK_DIR. Prints "service-jvm: ok"
 // when every check passed.
 #include <chrono>
@@ -108,7 +110,7 @@ void checkStoppedRun(int stops) {
     for (const ServiceStatusRecord& r : scm->statuses) {
         check(r.dwControlsAccepted == 5 && r.dwWin32ExitCode == 0 && r.dwServiceType == kServiceWin32OwnProcess,
               "status fields");
-        check(r.dwWaitHint == (r.dwCurrentState == kServiceStopPending ? kStopWaitHintMs : 0), "wait hint");
+        check(r.dwWaitHint == (r.dwCurrentState == kServiceStopPending ? serviceStopWaitHintMs() : 0), "wait hint");
     }
     std::vector<std::string> events = scm->eventTexts();
     check(events == std::vector<std::string>{"The VarnletServiceTest service has started.",
@@ -122,17 +124,29 @@ void checkStoppedRun(int stops) {
     check(countOf(lines, "shutdown hook") == 1, "DestroyJavaVM shut the JVM down");
 }
 
+// The stop control once the application has ended by itself and DestroyJavaVM is over.
+void destroyThenStop() {
+    defaultServiceJavaSteps().destroyJvm();
+    scm->sendControl(kServiceControlStop);
+    check(scm->waitForStatuses(2, 60000), "stop pending after the JVM's end");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the stopper has tried by now
+}
+
 void exitCheck() {
-    // Runs inside System.exit(0), on the stopper thread: the service was stop pending.
+    // Runs as the process ends, after System.exit(0) and the JVM's exit hook.
     std::vector<uint32_t> s;
     for (const ServiceStatusRecord& r : scm->statuses) s.push_back(r.dwCurrentState);
-    check(s == (std::vector<uint32_t>{kServiceRunning, kServiceStopPending}), "running then stop pending at exit");
+    check(s == (std::vector<uint32_t>{kServiceRunning, kServiceStopPending, kServiceStopped}),
+          "running, stop pending, stopped before the process ended");
+    check(!scm->statuses.empty() && scm->statuses.back().dwWin32ExitCode == 0, "a requested stop ends with 0");
+    check(scm->eventTexts() == std::vector<std::string>{"The VarnletServiceTest service has started.",
+                                                        "The VarnletServiceTest service has stopped."},
+          "event log 1680 then 1696");
     std::vector<std::string> lines = readLines(recordFile);
     check(countOf(lines, "main(start|a b|c) on main") == 1, "start main ran");
     check(countOf(lines, "main(stop|now) on Varnlet stopper thread") == 0, "no second main with ServiceStopByExit");
     check(countOf(lines, "worker ends") == 0, "the application was ended by System.exit, not by itself");
     check(countOf(lines, "shutdown hook") == 1, "System.exit ran the shutdown hooks:" + describe(lines));
-    check(scm->eventTexts().size() == 1, "only 1680 logged before the exit");
     printf("%s\n", failures ? "service-jvm: FAILED" : "service-jvm: ok");
     fflush(stdout);
 }
@@ -166,6 +180,9 @@ int main(int argc, char** argv) {
         Config.ServiceStopByExit = true;
         atexit(exitCheck);
         controller = stopWhenStarted(1);
+    } else if (scenario == "stop_after_end") {
+        Config.JvmOptions = text(std::string(Config.JvmOptions) + " -Dvarnlet.service.stops=0");
+        ServiceJava.destroyJvm = destroyThenStop;
     } else {
         fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
         return 2;
@@ -177,7 +194,17 @@ int main(int argc, char** argv) {
         printf("FAILED: the process outlived System.exit\n");
         return 1;
     }
-    checkStoppedRun(stops);
+    if (scenario == "stop_after_end") {
+        // A clean stop: no attach failure, no failure logged, exit code 0.
+        check(states() == (std::vector<uint32_t>{kServiceRunning, kServiceStopPending, kServiceStopped}), "statuses");
+        check(fake.statuses.back().dwWin32ExitCode == 0, "exit code 0");
+        std::vector<std::string> events = fake.eventTexts();
+        check(events == std::vector<std::string>{"The VarnletServiceTest service has started.",
+                                                 "The VarnletServiceTest service has stopped."},
+              "event log 1680 then 1696:" + describe(events));
+    } else {
+        checkStoppedRun(stops);
+    }
     check(fake.faults.empty(), "no misuse of events or sources");
     printf("%s\n", failures ? "service-jvm: FAILED" : "service-jvm: ok");
     return failures ? 1 : 0;

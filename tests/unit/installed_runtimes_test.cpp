@@ -84,6 +84,8 @@ TEST(InstalledRuntimes, OrderOfSources) {
         char buffer[kPathBufferSize] = "";
         EXPECT_STREQ(locateJvm(buffer) ? buffer : "<none>", row.library) << where;
         std::string home = std::string(row.library).substr(0, std::string(row.library).find("/lib/server"));
-        if (buffer[0] == '/' && !*row.jvmPath) EXPECT_STREQ(State.DiscoveredJavaHome, home.c_str()) << where;
+        if (buffer[0] == '/' && !*row.jvmPath) {
+            EXPECT_STREQ(State.DiscoveredJavaHome, home.c_str()) << where;
+        }
     }
 }

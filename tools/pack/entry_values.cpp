@@ -1,6 +1,8 @@
 // Entry value rules and conversions.
 #include "entry_values.h"
 
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
 
 #include "core/entries.h"
@@ -92,4 +94,54 @@ bool convertMinJavaVersion(const std::string& text, std::string* stored, std::st
     }
     *stored = text;
     return true;
+}
+
+bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit) {
+    struct Range {
+        unsigned id;
+        int64_t low, high;
+        const char* unit;
+    };
+    static const Range kRanges[] = {
+        {1088, 0, 7, ""},                 // JavaSearchMode
+        {1760, 0, 86400, " seconds"},     // ServiceRestartDelay
+        {1776, 1, 100, ""},               // ServiceRestartCount
+        {1792, 0, INT32_MAX, " seconds"}, // ServiceRestartReset
+        {1856, 1, 86400, " seconds"},     // ServiceStopTimeout
+    };
+    for (const Range& r : kRanges)
+        if (r.id == id) {
+            *low = r.low;
+            *high = r.high;
+            *unit = r.unit;
+            return true;
+        }
+    *low = INT32_MIN;
+    *high = INT32_MAX;
+    unit->clear();
+    return false;
+}
+
+bool checkServiceName(const std::string& name, std::string* error) {
+    if (name.empty() || name.size() > 256 || name.find_first_of("/\\") != std::string::npos) {
+        *error = "a service name holds 1 to 256 characters and no \"/\" or \"\\\"";
+        return false;
+    }
+    return true;
+}
+
+bool checkServiceAccount(const std::string& account, std::string* error) {
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::string a = lower(account);
+    static const char* const kKnown[] = {"", "localsystem", "localservice", "networkservice",
+                                         "nt authority\\localservice", "nt authority\\networkservice"};
+    for (const char* known : kKnown)
+        if (a == known) return true;
+    if (a.compare(0, 11, "nt service\\") == 0 && a.size() > 11) return true;
+    *error = "ServiceAccount must be LocalSystem, LocalService, NetworkService or NT SERVICE\\<ServiceName> "
+             "(no other accounts: a launcher stores no passwords)";
+    return false;
 }

@@ -15,3 +15,9 @@ bool checkTextLength(const std::string& utf8, std::string* error);
 // "1.8" (major.minor) or a hexadecimal number ("0x00010008"); the stored text on success.
 bool convertMinJavaVersion(const std::string& text, std::string* stored, std::string* error);
 std::string hexVersionText(uint32_t value);
+// The range an Integer entry accepts; false (and the 32-bit range) when it has none of its own.
+bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit);
+// A name the service manager takes for a service (ServiceDependencies items).
+bool checkServiceName(const std::string& name, std::string* error);
+// The accounts a service may run as without a stored password (ServiceAccount).
+bool checkServiceAccount(const std::string& account, std::string* error);

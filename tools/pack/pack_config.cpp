@@ -82,10 +82,13 @@ struct Checker {
         case EntryType::Integer:
         case EntryType::ReservedInteger: {
             if (!node.is_integer()) return error(node.source(), key + " must be an integer");
-            int64_t v = *node.value<int64_t>();
-            bool searchMode = info.id == 1088;
-            if (searchMode ? (v < 0 || v > 7) : (v < INT32_MIN || v > INT32_MAX))
-                return error(node.source(), searchMode ? "JavaSearchMode must be 0 to 7" : key + " is out of range");
+            int64_t v = *node.value<int64_t>(), low, high;
+            std::string unit;
+            bool ranged = integerRange(info.id, &low, &high, &unit);
+            if (v < low || v > high)
+                return error(node.source(), ranged ? key + " must be " + std::to_string(low) + " to " +
+                                                         std::to_string(high) + unit
+                                                   : key + " is out of range");
             value = std::to_string(v);
             break;
         }
@@ -109,11 +112,21 @@ struct Checker {
             if (!checkMessageFormat(value, &why)) return error(node.source(), key + ": " + why);
             break;
         default:
-            if (info.id == 1040 || info.id == 1072) {
+            if (info.id == 1040 || info.id == 1072 || info.id == 1824) {
                 if (!list(node, key, &value)) return;
             } else if (!text(node, key, &value)) {
                 return;
             }
+            if (info.id == 1824) {
+                for (size_t start = 0; start <= value.size() && !value.empty();) {
+                    size_t end = value.find(';', start);
+                    if (end == std::string::npos) end = value.size();
+                    if (!checkServiceName(value.substr(start, end - start), &why))
+                        return error(node.source(), key + ": " + why);
+                    start = end + 1;
+                }
+            }
+            if (info.id == 1840 && !checkServiceAccount(value, &why)) return error(node.source(), why);
         }
         config->entries[info.id] = value;
         config->entryPlaces[info.id] = place(node.source());
@@ -191,6 +204,22 @@ struct Checker {
     }
 };
 
+// Settings that only make sense together, when the file sets both.
+void crossCheck(const PackConfig& config, std::vector<std::string>* errors) {
+    auto value = [&](unsigned id) { return config.entries.count(id) ? config.entries.at(id) : std::string(); };
+    auto place = [&](unsigned id) { return config.entryPlaces.at(id); };
+    if (value(1808) == "1" && value(1328) == "1")
+        errors->push_back(place(1808) + ": ServiceDelayedStart needs automatic start (ServiceManualStart false)");
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::string account = lower(value(1840)), name = value(1248);
+    const std::string prefix = "nt service\\";
+    if (!name.empty() && account.compare(0, prefix.size(), prefix) == 0 && account.substr(prefix.size()) != lower(name))
+        errors->push_back(place(1840) + ": the virtual account is NT SERVICE\\" + name + ", after the service's own name");
+}
+
 }  // namespace
 
 bool isKnownTarget(const std::string& target) { return target == "win32" || target == "win64" || target == "linux"; }
@@ -202,6 +231,7 @@ bool parsePackConfig(const std::string& text, const std::string& path, PackConfi
     try {
         toml::table root = toml::parse(text, path);
         Checker{config, errors}.top(root);
+        crossCheck(*config, errors);
     } catch (const toml::parse_error& e) {
         errors->push_back(path + ":" + std::to_string(e.source().begin.line) + ":" + std::to_string(e.source().begin.column) +
                           ": " + std::string(e.description()));

@@ -3,6 +3,7 @@
 #include "sample_config.h"
 
 #include "core/entries.h"
+#include "entry_values.h"
 
 namespace {
 
@@ -62,7 +63,11 @@ std::string sampleConfig(const std::string& target) {
         if (e.type == EntryType::Message) continue;
         if (e.id == 1040) out += kSearchOrder;
         out += "# " + std::string(e.meaning) + ".\n";
-        if (e.id == 1040 || e.id == 1072) out += "# A string with ';' between entries, or an array of strings.\n";
+        if (e.id == 1040 || e.id == 1072 || e.id == 1824) out += "# A string with ';' between entries, or an array of strings.\n";
+        int64_t low, high;
+        std::string unit;
+        if (e.type == EntryType::Integer && e.id != 1088 && integerRange(e.id, &low, &high, &unit))
+            out += "# " + std::to_string(low) + " to " + std::to_string(high) + unit + ".\n";
         if (e.type == EntryType::Hex) out += "# Written as \"1.8\" (major.minor) or as a hexadecimal number such as \"0x00010008\".\n";
         if (e.type == EntryType::Scrambled) out += "# The class name with dots, such as \"com.example.Main\" (stored scrambled).\n";
         if (e.type == EntryType::Text || e.type == EntryType::ReservedText) out += "# At most 1023 characters.\n";

@@ -59,6 +59,8 @@ void exitProcess(JNIEnv* env, unsigned status) {
     if (javaErr) fflush(javaErr);
     fflush(stdout);
     fflush(stderr);
+    // Like a real JVM: the exit hook runs first, and the process ends if it returns.
+    if (exitHook) exitHook(static_cast<jint>(status));
     ExitProcess(status);
 }
 

@@ -1,5 +1,6 @@
 /* The invocation interface of the double: JNI_CreateJavaVM, attaching and detaching
    threads, GetEnv and DestroyJavaVM, which waits for the live threads as a JVM does. */
+#include <cstring>
 #include <windows.h>
 
 #include <cstdlib>
@@ -125,6 +126,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
     for (jint i = 0; initArgs->options && i < initArgs->nOptions; ++i) {
         const char* option = initArgs->options[i].optionString;
         options.push_back(option ? option : "<null>");
+        if (option && strcmp(option, "exit") == 0) exitHook = reinterpret_cast<void(JNICALL*)(jint)>(initArgs->options[i].extraInfo);
     }
     setScriptOptions(options);
     record({"library", modulePath()});

@@ -65,6 +65,8 @@ std::string hex32(unsigned value) {
     return text;
 }
 
+void(JNICALL* exitHook)(jint code) = nullptr;
+
 void setScriptOptions(const std::vector<std::string>& options) { scriptOptions = options; }
 
 std::string script(const char* key) {

@@ -25,6 +25,9 @@ struct Object {
     void* file = nullptr;              // FILE* of a file stream
 };
 
+// The "exit" option's hook, called by System.exit before the process ends.
+extern void(JNICALL* exitHook)(jint code);
+
 Object* newObject(Kind kind, const std::string& className);
 Object* asObject(const void* handle);  // null for a null handle
 
