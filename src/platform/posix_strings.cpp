@@ -40,31 +40,17 @@ bool posixCanOpenForReading(const char* path) {
     return regular;
 }
 
-static uint32_t copyOut(const std::string& value, char* buffer, uint32_t size) {
-    if (size == 0) return 0;
-    size_t n = value.size() < size - 1 ? value.size() : size - 1;
-    memcpy(buffer, value.data(), n);
-    buffer[n] = '\0';
-    return static_cast<uint32_t>(n);
-}
-
 // A value that is not UTF-8 was saved by an editor in a legacy single-byte code page; Linux
 // has no system-wide one, so it is read as ISO-8859-1, which gives every byte a character.
 uint32_t posixReadProfileString(const char* section, const char* key, const char* defaultText,
                                 char* buffer, uint32_t size, const char* file) {
-    std::string fallback = defaultText ? defaultText : "";
-    FILE* f = fopen(file, "rb");
-    if (!f) return copyOut(fallback, buffer, size);
-    std::string content, value;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, got);
-    fclose(f);
-    if (!findProfileValue(content, section, key, &value)) return copyOut(fallback, buffer, size);
+    std::string value;
+    if (!readProfileValue(file, section, key, &value))
+        return copyProfileValue(defaultText ? defaultText : "", buffer, size);
     if (!isValidUtf8(value)) {
         std::string decoded;
         for (unsigned char c : value) appendUtf8(decoded, c);
         value = decoded;
     }
-    return copyOut(value, buffer, size);
+    return copyProfileValue(value, buffer, size);
 }

@@ -2,6 +2,7 @@
 #include "platform/profile_text.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/unicode.h"
@@ -61,4 +62,23 @@ bool findProfileValue(std::string content, const char* section, const char* key,
         return true;
     }
     return false;
+}
+
+bool readProfileValue(const char* file, const char* section, const char* key, std::string* value) {
+    FILE* f = fopen(file, "rb");
+    if (!f) return false;
+    std::string content;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, got);
+    fclose(f);
+    return findProfileValue(content, section, key, value);
+}
+
+uint32_t copyProfileValue(const std::string& value, char* buffer, uint32_t size) {
+    if (size == 0) return 0;
+    size_t n = value.size() < size - 1 ? value.size() : size - 1;
+    memcpy(buffer, value.data(), n);
+    buffer[n] = '\0';
+    return static_cast<uint32_t>(n);
 }

@@ -37,14 +37,6 @@ UINT legacyCodePage() {
     return codePage;
 }
 
-uint32_t copyOut(const std::string& value, char* buffer, uint32_t size) {
-    if (size == 0) return 0;
-    size_t n = value.size() < size - 1 ? value.size() : size - 1;
-    memcpy(buffer, value.data(), n);
-    buffer[n] = '\0';
-    return static_cast<uint32_t>(n);
-}
-
 }  // namespace
 
 // Read here rather than by GetPrivateProfileStringA, which decodes a file without a mark
@@ -53,20 +45,14 @@ uint32_t copyOut(const std::string& value, char* buffer, uint32_t size) {
 // UTF-8, anything else as the system's legacy ANSI code page.
 uint32_t win32ReadProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
                                 uint32_t size, const char* file) {
-    std::string fallback = defaultText ? defaultText : "";
-    FILE* f = fopen(file, "rb");
-    if (!f) return copyOut(fallback, buffer, size);
-    std::string content, value;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, got);
-    fclose(f);
-    if (!findProfileValue(content, section, key, &value)) return copyOut(fallback, buffer, size);
+    std::string value;
+    if (!readProfileValue(file, section, key, &value))
+        return copyProfileValue(defaultText ? defaultText : "", buffer, size);
     if (!isValidUtf8(value))
         value = recode(value, legacyCodePage());
     else if (GetACP() != CP_UTF8)
         value = recode(value, CP_UTF8);
-    return copyOut(value, buffer, size);
+    return copyProfileValue(value, buffer, size);
 }
 
 bool win32CanOpenForReading(const char* path) {
