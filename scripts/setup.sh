@@ -6,7 +6,7 @@ profile=${1:-all}
 
 packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless googletest libgtest-dev libtomlplusplus-dev)
 if [ "$profile" = all ]; then
-  packages+=(clang libclang-rt-14-dev mingw-w64 binutils-mingw-w64 wine wine64 wine32:i386 icoutils qemu-user jq)
+  packages+=(clang libclang-rt-14-dev mingw-w64 binutils-mingw-w64 wine wine64 wine32:i386 icoutils qemu-user jq gcovr)
 fi
 
 sudo_cmd=()

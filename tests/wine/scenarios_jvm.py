@@ -1,4 +1,4 @@
-"""Wine scenarios of loading and creating the JVM with testjvm.dll, and of the double itself.
+"""Wine scenarios of loading and creating the JVM with testjvm.dll.
 
 The failure cases use application A with a JvmPath list whose first entry is missing and
 whose second, CHOSEN, is a copy of testjvm.dll or another file under that name: the double
@@ -82,37 +82,3 @@ def scenario_create_failure(case):
     run.expect_lines("stderr", ["Unable to create JVM instance using " + CHOSEN])
     expect_eq(run.record.one("library")[0], case.dos_path(app) + "\\" + CHOSEN, "library created from")
     expect_eq(run.record.one("create-failed"), ["-6"], "scripted create result")
-
-
-def scenario_double_attach_and_stop(case):
-    """The double itself, driven by jnidriver.exe: a main that waits is released by a second
-    main on an attached thread, whose name arrives with a JNI version; System.exit ends the
-    process with its status; a library without the second export is told apart."""
-    app = case.directory("app")
-    case.install("testjvm.dll", app)
-    case.install("testjvm_noinit.dll", app)
-    driver = case.install("jnidriver.exe", app)
-    run = case.run(driver, ["testjvm.dll", "-Dx=1", "--", "a"], cwd=app, record=app / "r.txt",
-                   env={"TESTJVM_MAIN": "wait=20000", "DRIVER_STOPPER": "main"})
-    run.expect_exit(0)
-    record = run.record
-    expect_eq(record.one("attach"), ["0x00010002", "Varnlet stopper thread", "<null>", "Varnlet stopper thread"],
-              "attach request")
-    expect_eq([call[:1] + call[3:] for call in record.all("main")], [["main", "1", "a"],
-                                                                      ["Varnlet stopper thread", "1", "stop"]],
-              "main calls")
-    expect_eq(record.one("main-stopped"), ["main"], "waiting main released")
-
-    run = case.run(driver, ["testjvm.dll"], cwd=app, record=app / "r.txt",
-                   env={"TESTJVM_MAIN": "wait=20000", "DRIVER_STOPPER": "exit"})
-    run.expect_exit(0)
-    expect_eq(run.record.one("exit"), ["0", "Varnlet stopper thread"], "System.exit")
-    expect(not run.record.all("main-end"), "main ended although the process exited")
-
-    run = case.run(driver, ["testjvm.dll"], cwd=app, record=app / "r.txt", env={"TESTJVM_MAIN": "print,throw"})
-    run.expect_exit(1)
-    expect('Exception in thread "main" java.lang.IllegalStateException' in run.stderr, f"stderr {run.stderr!r}")
-    run.expect_lines("stdout", ["testjvm main: out"])
-
-    run = case.run(driver, ["testjvm_noinit.dll"], cwd=app)
-    run.expect_lines("stderr", ["driver: JNI exports missing"])
