@@ -5,12 +5,14 @@ Each scenario packs its own launcher with varnlet-pack into a fresh directory, r
 from a separate start-up directory and checks exit code, streams and what the Java test
 app printed (see tests/java/varnlet/testapps)."""
 import argparse
-import json
 import os
 import shutil
 import subprocess
 import sys
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from toml_text import toml_text  # noqa: E402
 
 ARGS = None
 
@@ -25,14 +27,6 @@ def check(condition, what, run=None):
         if run is not None:
             detail = "\n--- exit %s\n--- stdout\n%s--- stderr\n%s" % (run.returncode, run.stdout, run.stderr)
         raise Failure(what + detail)
-
-
-def toml_value(value):
-    if isinstance(value, bool):
-        return "true" if value else "false"
-    if isinstance(value, list):
-        return "[" + ", ".join(toml_value(v) for v in value) + "]"
-    return json.dumps(value, ensure_ascii=False)
 
 
 class Launcher:
@@ -50,8 +44,7 @@ class Launcher:
         config.update(entries)
         self.toml = os.path.join(self.root, "launcher.toml")
         with open(self.toml, "w", encoding="utf-8") as f:
-            for key, value in config.items():
-                f.write("%s = %s\n" % (key, toml_value(value)))
+            f.write(toml_text(config))
         self.exe = os.path.join(self.app, "testlauncher")
         command = [ARGS.pack, "build", self.toml, "-o", self.exe]
         if ARGS.stub:
