@@ -123,3 +123,17 @@ def scenario_errorlevel_in_cmd(case):
     exe = application(case, app)
     expect_eq(errorlevel(case, exe), 0, "errorlevel after main returned")
     expect_eq(errorlevel(case, exe, env={"TESTJVM_MAIN": "throw"}), -1, "errorlevel after main threw")
+
+
+def scenario_streams_to_one_file(case):
+    """SystemOutFile and SystemErrFile naming one file (letter case aside, as Windows
+    compares names): one stream on it that System.err shares, so lines keep their order."""
+    app = case.directory("app")
+    case.directory("app", "logs")
+    exe = application(case, app, SystemOutFile="logs\\app.log", SystemErrFile="LOGS\\App.log")
+    run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "print"}, record=app / "testjvm.record")
+    application_run(run)
+    expect_eq((app / "logs" / "app.log").read_bytes(), b"testjvm main: out\ntestjvm main: err\n", "logs\\app.log")
+    expect_eq(len(run.record.all("fileoutputstream")), 1, "files opened")
+    run.expect_lines("stdout", [])
+    run.expect_exit(0)
