@@ -187,30 +187,6 @@ TEST_F(CreateJvm, WithoutANewConsoleTheStreamsStayWhereTheyAre) {
     EXPECT_EQ(jni_.countCalls("CallStaticVoidMethod:"), 0u);
 }
 
-TEST_F(CreateJvm, DestroyDetachesDestroysAndFreesInThisOrder) {
-    load();
-    ASSERT_TRUE(createJvm(false));
-    jni_.calls.clear();
-    destroyJvm();
-    EXPECT_EQ(jni_.calls, (std::vector<std::string>{"DetachCurrentThread", "DestroyJavaVM", "FreeLibrary"}));
-    EXPECT_EQ(State.Jvm, nullptr);
-    EXPECT_EQ(State.JvmLibrary, nullptr);
-}
-
-TEST_F(CreateJvm, ServiceRunKeepsTheLibraryForLateStopperThreads) {
-    load();
-    ASSERT_TRUE(createJvm(true));
-    State.RunMode = RunModeKind::Service;
-    jni_.calls.clear();
-    destroyJvm();
-    EXPECT_EQ(jni_.calls, (std::vector<std::string>{"DetachCurrentThread", "DestroyJavaVM"}));
-}
-
-TEST(ConsoleControlHandler, OnlyLogOffIsHandled) {
-    EXPECT_TRUE(consoleControlHandler(5));
-    for (uint32_t other : {0u, 1u, 2u, 6u, 7u}) EXPECT_FALSE(consoleControlHandler(other)) << other;
-}
-
 TEST(JavaBinDirectory, TheLibrarysParentsParent) {
     FakePlatform windows(true);
     struct Row {

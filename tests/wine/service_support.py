@@ -45,10 +45,14 @@ def prefix_processes(wine, needle):
     """Ids of this prefix's wine processes whose command line holds `needle` (any case)."""
     found = []
     wanted = f"WINEPREFIX={wine.prefix}".encode()
+    # Another mount namespace may hold another tree under the same path (the fault runner's copy).
+    namespace = os.readlink("/proc/self/ns/mnt")
     for entry in Path("/proc").iterdir():
         if not entry.name.isdigit():
             continue
         try:
+            if os.readlink(entry / "ns" / "mnt") != namespace:
+                continue
             cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
             if needle.lower() not in cmdline.lower():
                 continue
