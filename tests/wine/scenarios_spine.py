@@ -14,7 +14,6 @@ from winerun import expect, expect_eq
 
 SOURCE = Path(__file__).resolve().parents[2]
 NO_RUNTIME = "Unable to locate suitable Java Runtime Environment on this machine."
-SECTION = "Application Configuration"
 
 # The test applications' entries, as varnlet-pack takes them. A: a relative options file
 # beside the executable, non-default texts. B: a service name with a non-default uninstall
@@ -43,11 +42,6 @@ def default_entries():
 
 def variant_entries(letter):
     return dict(APPLICATIONS[letter])
-
-
-def scramble(name):
-    key = b"Kq4Tz8Wm1Rv6Yp3X\0"
-    return "".join(f"{b ^ key[i % 17]:02X}" for i, b in enumerate(name.encode()))
 
 
 def install_variant(case, letter, directory, **changes):
@@ -79,57 +73,22 @@ def jvm_options(record):
     return [fields[1] for fields in record.all("option")]
 
 
-def profile_reads(run):
-    """The launcher's INI reads: (key, file, returned text) for the section it uses."""
-    reads, pending = [], None
-    for trace in run.calls("GetPrivateProfileStringW"):
-        strings = trace.strings
-        if trace.text.startswith("returning"):
-            if pending:
-                reads.append(pending + (strings[0] if strings else "",))
-                pending = None
-        elif len(strings) >= 4 and strings[0] == SECTION:
-            pending = (strings[1], strings[3])
-    return reads
-
-
 # ---------------------------------------------------------------------------
 
 def scenario_string_table(case):
-    """Every entry is read with LoadStringA from the executable's own string table (module
-    handle null, 1024 characters), and a variant's texts replace the defaults."""
-    defaults = default_entries()
-    names = {int(m.group(1)): m.group(2) for m in re.finditer(
-        r"^VARNLET_ENTRY\((\d+), *(\w+)", (SOURCE / "resources/entries.def").read_text(), re.M)}
-    for launcher, expected in (("launcher", {}), ("variant-a", variant_entries("a"))):
-        app = case.directory(launcher)
-        exe = install_variant(case, "a", app) if launcher == "variant-a" else case.install(launcher, app)
-        run = case.run(exe, cwd=app, trace="+resource", record=app / "testjvm.record")
-        reads = {}
-        calls = run.calls("LoadStringA")
-        for call, answer in zip(calls, calls[1:]):
-            m = re.match(r"instance = (\w+), id = ([0-9a-f]+), buffer = \w+, length = (\d+)", call.text)
-            if m and answer.text.startswith("returning"):
-                expect(int(m.group(1), 16) == 0, f"LoadStringA with module handle {m.group(1)}")
-                expect_eq(int(m.group(3)), 1024, "LoadStringA buffer length")
-                reads[int(m.group(2), 16)] = answer.strings[0]
-        expect_eq(sorted(reads), sorted(defaults), f"{launcher}: ids read with LoadStringA")
-        for entry_id, text in reads.items():
-            name = names[entry_id]
-            want = expected.get(name, defaults[entry_id])
-            if name == "MainClass" and name in expected:
-                want = scramble(want)
-            expect_eq(text, want, f"{launcher}: text of entry {entry_id} ({name})")
-        if launcher == "launcher":
-            # No JvmPath and no runtime in the registry.
-            run.expect_lines("stderr", [NO_RUNTIME])
-            run.expect_exit(255)
-        else:
-            record = application_run(run)
-            expect_eq(record.all("findclass")[1][0], "org/varnlet/wine/VariantMain", "main class looked up")
-            expect_eq(jvm_options(record), ["-Dvariant.embedded=a", "-Djava.class.path=variant.jar"], "JVM options")
-            expect_eq(main_arguments(record), ["embedded-a"], "main's arguments from AppOptions")
-            run.expect_exit(0)
+    """The executable's own string table configures it: the body's default texts (no JvmPath,
+    the no-runtime message) and a packed variant's main class, options and arguments."""
+    body = case.install("launcher", case.directory("body"))
+    run = case.run(body, cwd=body.parent)
+    run.expect_lines("stderr", [NO_RUNTIME])
+    run.expect_exit(255)
+    app = case.directory("app")
+    run = case.run(install_variant(case, "a", app), cwd=app, record=app / "testjvm.record")
+    record = application_run(run)
+    expect_eq(record.one("main")[1], "org/varnlet/wine/VariantMain", "main class")
+    expect_eq(jvm_options(record), ["-Dvariant.embedded=a", "-Djava.class.path=variant.jar"], "JVM options")
+    expect_eq(main_arguments(record), ["embedded-a"], "main's arguments from AppOptions")
+    run.expect_exit(0)
 
 
 def scenario_ini_override(case):
@@ -139,15 +98,12 @@ def scenario_ini_override(case):
     app, start = case.directory("app"), case.directory("start")
     exe = install_variant(case, "a", app)
     ini = app / "variant.ini"
-    expected_file = case.dos_path(app) + "\\variant.ini"
     # A decoy in the start-up directory must not be the one read.
     case.write(start / "variant.ini", "[Application Configuration]\nAppOptions=from-start-directory\n")
 
     case.write(ini, "[Other]\nJvmOptions=-Dwrong.section=1\n\n[Application Configuration]\n"
                     "JvmOptions = -Dfrom.ini=1  -Dsecond=2\nAppOptions=ini-1 ini-2\nUnused=x\n")
-    run = case.run(exe, cwd=start, trace="+profile", record=app / "testjvm.record")
-    expect_eq(profile_reads(run), [("JvmOptions", expected_file, "-Dfrom.ini=1  -Dsecond=2"),
-                                   ("AppOptions", expected_file, "ini-1 ini-2")], "INI reads")
+    run = case.run(exe, cwd=start, record=app / "testjvm.record")
     record = application_run(run)
     expect_eq(jvm_options(record), ["-Dfrom.ini=1", "", "-Dsecond=2", "-Djava.class.path=variant.jar"],
               "JVM options from the INI file")
@@ -156,17 +112,14 @@ def scenario_ini_override(case):
     # An empty value leaves the embedded text; a key set alone replaces only its entry;
     # section and key names are not case-sensitive.
     case.write(ini, "[application configuration]\nJVMOPTIONS=\nappoptions=only-app\n")
-    run = case.run(exe, cwd=start, trace="+profile", record=app / "testjvm.record")
-    expect_eq(profile_reads(run), [("JvmOptions", expected_file, ""),
-                                   ("AppOptions", expected_file, "only-app")], "INI reads, empty JvmOptions")
+    run = case.run(exe, cwd=start, record=app / "testjvm.record")
     record = application_run(run)
     expect_eq(jvm_options(record), ["-Dvariant.embedded=a", "-Djava.class.path=variant.jar"], "JVM options")
     expect_eq(main_arguments(record), ["only-app"], "main's arguments")
 
     # No file: nothing is read and nothing is reported.
     ini.unlink()
-    run = case.run(exe, cwd=start, trace="+profile", record=app / "testjvm.record")
-    expect_eq(profile_reads(run), [], "INI reads without the file")
+    run = case.run(exe, cwd=start, record=app / "testjvm.record")
     record = application_run(run)
     expect_eq(main_arguments(record), ["embedded-a"], "main's arguments from the embedded AppOptions")
     run.expect_lines("stderr", [])
@@ -181,9 +134,7 @@ def scenario_absolute_options_file(case):
     expect(absolute.startswith("C:\\"), "variant B names an absolute INI file on drive C:")
     case.file_in_drive_c(absolute[3:], "[Application Configuration]\nJvmOptions=-Dfrom.absolute=1\n"
                                        "AppOptions=absolute-arg\n")
-    run = case.run(exe, cwd=app, trace="+profile", record=app / "testjvm.record")
-    for key, file, value in profile_reads(run):
-        expect_eq(value, "", f"INI value of {key} read from {file}")
+    run = case.run(exe, cwd=app, record=app / "testjvm.record")
     record = application_run(run)
     expect_eq(jvm_options(record), ["-Dvariant.embedded=b", "-Djava.class.path=variant.jar"], "JVM options")
     expect_eq(main_arguments(record), ["embedded-b"], "main's arguments")
@@ -201,15 +152,10 @@ def scenario_enters_executable_directory(case):
     for drive in (None, "m"):
         if drive:
             own = case.map_drive(drive, app)
-            run = case.run(exe, program=own + exe.name, cwd=start, trace="+profile",
-                           record=app / "testjvm.record")
+            run = case.run(exe, program=own + exe.name, cwd=start, record=app / "testjvm.record")
         else:
             own = case.dos_path(app)
-            run = case.run(exe, cwd=start, trace="+profile", record=app / "testjvm.record")
-        reads = profile_reads(run)
-        expect_eq([(key, value) for key, _, value in reads],
-                  [("JvmOptions", ""), ("AppOptions", "from-own-directory")],
-                  f"INI reads when started as {run.argv[1]}")
+            run = case.run(exe, cwd=start, record=app / "testjvm.record")
         record = application_run(run)
         # No WorkingDir: main runs in the executable's directory, and user.dir says so.
         expect_eq(record.one("main")[2], own, "current directory of main")
