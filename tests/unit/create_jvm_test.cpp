@@ -187,6 +187,11 @@ TEST_F(CreateJvm, WithoutANewConsoleTheStreamsStayWhereTheyAre) {
     EXPECT_EQ(jni_.countCalls("CallStaticVoidMethod:"), 0u);
 }
 
+TEST(ConsoleControlHandler, OnlyLogOffIsHandledSoTheServiceSurvivesIt) {
+    EXPECT_TRUE(consoleControlHandler(5));
+    for (uint32_t other : {0u, 1u, 2u, 6u}) EXPECT_FALSE(consoleControlHandler(other)) << other;
+}
+
 TEST(JavaBinDirectory, TheLibrarysParentsParent) {
     FakePlatform windows(true);
     struct Row {

@@ -12,6 +12,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/fake_registry.h"
 #include "jvm/discovery.h"
+#include "jvm/next_token.h"
 #include "jvm/probes.h"
 
 namespace {
@@ -235,6 +236,16 @@ TEST(Discovery, LinuxLayoutsUnderAHome) {
         ASSERT_TRUE(locateJvm(buffer));
         EXPECT_STREQ(buffer, file);
     }
+}
+
+TEST(Discovery, ListTokensSplitInPlace) {
+    char text[] = ";;a;bb;";
+    char* cursor = reinterpret_cast<char*>(1);
+    EXPECT_EQ(nextToken(nullptr, ";", &cursor), nullptr);
+    EXPECT_EQ(cursor, nullptr);
+    EXPECT_STREQ(nextToken(text, ";", &cursor), "a");
+    EXPECT_STREQ(nextToken(text, ";", &cursor), "bb");
+    EXPECT_EQ(nextToken(text, ";", &cursor), nullptr);
 }
 
 TEST(Discovery, RegistryStringsAreTerminatedAndNeverCut) {

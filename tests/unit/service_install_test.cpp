@@ -253,6 +253,11 @@ TEST_F(ServiceInstall, OnlyOneArgumentEqualToASwitchIsAServiceOperation) {
     EXPECT_EQ(run({"-install"}), 0);
     EXPECT_EQ(scm.services.count("Demo"), 1u);
     EXPECT_STREQ(State.StartupDir, "C:\\start");
+    // The service switch hands over to the dispatcher (started by hand here: it says so).
+    scm.dispatcherError = kErrorFailedServiceControllerConnect;
+    EXPECT_EQ(run({"-startlauncherinservicemode"}), 0);
+    EXPECT_EQ(State.RunMode, RunModeKind::Service);
+    EXPECT_TRUE(w.console.empty());
     // An unreadable start-up directory ends the run before anything else, with exit code 0.
     w.currentDirectoryError = 5;
     EXPECT_EQ(run({"-uninstall"}), 0);
