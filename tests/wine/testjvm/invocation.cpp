@@ -1,5 +1,6 @@
-/* The invocation interface of the double: JNI_CreateJavaVM, attaching and detaching
-   threads, GetEnv and DestroyJavaVM, which waits for the live threads as a JVM does. */
+/* The invocation interface of the double, as far as the launcher uses it: JNI_CreateJavaVM,
+   attaching and detaching threads, and DestroyJavaVM, which waits for the live threads as a
+   JVM does. */
 #include <windows.h>
 
 #include <cstdlib>
@@ -34,8 +35,8 @@ bool supportedVersion(jint version) {
     }
 }
 
-jint attach(JavaVM*, void** penv, void* args, bool daemon) {
-    const char* event = daemon ? "attach-daemon" : "attach";
+jint JNICALL AttachCurrentThread(JavaVM*, void** penv, void* args) {
+    const char* event = "attach";
     std::string refused = script("attach");
     if (!refused.empty()) {
         record({event, "refused", refused});
@@ -53,13 +54,10 @@ jint attach(JavaVM*, void** penv, void* args, bool daemon) {
             request && request->name ? request->name : "<null>", request && request->group ? "group" : "<null>",
             name});
     ThreadEnv* thread = attachThread(name);
-    if (!daemon) threadStarted();
+    threadStarted();
     *penv = &thread->env;
     return JNI_OK;
 }
-
-jint JNICALL AttachCurrentThread(JavaVM* vm, void** penv, void* args) { return attach(vm, penv, args, false); }
-jint JNICALL AttachCurrentThreadAsDaemon(JavaVM* vm, void** penv, void* args) { return attach(vm, penv, args, true); }
 
 jint JNICALL DetachCurrentThread(JavaVM*) {
     ThreadEnv* thread = currentThread();
@@ -70,15 +68,6 @@ jint JNICALL DetachCurrentThread(JavaVM*) {
     record({"detach", thread->name});
     TlsSetValue(threadSlot, nullptr);
     threadEnded();
-    return JNI_OK;
-}
-
-jint JNICALL GetEnv(JavaVM*, void** penv, jint version) {
-    ThreadEnv* thread = currentThread();
-    *penv = nullptr;
-    if (!supportedVersion(version) && version != JNI_VERSION_1_1) return JNI_EVERSION;
-    if (!thread) return JNI_EDETACHED;
-    *penv = &thread->env;
     return JNI_OK;
 }
 
@@ -99,7 +88,7 @@ jint JNICALL DestroyJavaVM(JavaVM*) {
 }
 
 const JNIInvokeInterface_ invokeInterface = {nullptr, nullptr, nullptr, DestroyJavaVM, AttachCurrentThread,
-                                             DetachCurrentThread, GetEnv, AttachCurrentThreadAsDaemon};
+                                             DetachCurrentThread, nullptr, nullptr};
 
 }  // namespace
 
