@@ -272,7 +272,8 @@ class Case:
         self._reg_owned = []
 
     def artifact(self, name, other_arch=False):
-        """A built file: "launcher" (the body), "testjvm.dll", "testjvm_noinit.dll"."""
+        """A built file: "launcher" (the body), "testjvm.dll", "testjvm_noinit.dll",
+        "testjvm_runtime.dll"."""
         bits = (96 - self.bits) if other_arch else self.bits
         tree = self.other_tree if other_arch else self.tree
         path = tree / ("varnlet.exe" if bits == 32 else "varnlet64.exe") if name == "launcher" else \
@@ -298,12 +299,23 @@ class Case:
                           f"{decode(result.stderr)}\n--- {config_file}\n{text}")
         return output
 
+    @staticmethod
+    def runtime_folder(parts):
+        """Where the double's runtime library goes for a double at path `parts`: the runtime's
+        bin folder for a bin\\server (client, classic) layout, else beside the double."""
+        folder = list(parts[:-1])
+        return folder[:-1] if folder and folder[-1].lower() in ("server", "client", "classic") else folder
+
     def install(self, name, directory=None, as_name=None, other_arch=False):
-        """Copies a built file into the scratch directory (or a directory below it)."""
+        """Copies a built file into the scratch directory (or a directory below it); a copy
+        of the double brings its runtime library along."""
         source = self.artifact(name, other_arch)
         target = Path(directory or self.work) / (as_name or source.name)
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(source, target)
+        if name.startswith("testjvm"):
+            shutil.copyfile(self.artifact("testjvm_runtime.dll", other_arch),
+                            Path(*self.runtime_folder(target.parts)) / "testjvm_runtime.dll")
         return target
 
     def directory(self, *parts):
@@ -350,6 +362,9 @@ class Case:
             self._undo.append(lambda: shutil.rmtree(top, ignore_errors=True) if top.is_dir() else top.unlink())
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(source, target)
+        if Path(source).name.startswith("testjvm") and Path(source).name != "testjvm_runtime.dll":
+            runtime = Path(source).with_name("testjvm_runtime.dll")
+            self.copy_to_drive_c(runtime, "\\".join(self.runtime_folder(windows_path.split("\\")) + [runtime.name]))
         return target
 
     # A 32-bit process sees the 32-bit registry view.

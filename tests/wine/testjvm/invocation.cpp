@@ -7,6 +7,8 @@
 
 #include "testjvm.h"
 
+extern "C" __declspec(dllimport) int testjvm_runtime_ready();
+
 namespace testjvm {
 namespace {
 
@@ -116,7 +118,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
         options.push_back(option ? option : "<null>");
     }
     setScriptOptions(options);
-    record({"library", modulePath()});
+    record({"library", modulePath(), testjvm_runtime_ready() ? "runtime" : "<no runtime>"});
     record({"create", hex32(static_cast<unsigned>(initArgs->version)), std::to_string(initArgs->nOptions),
             initArgs->options ? "options" : "<null>", std::to_string(initArgs->ignoreUnrecognized)});
     for (jint i = 0; initArgs->options && i < initArgs->nOptions; ++i)
