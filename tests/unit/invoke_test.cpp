@@ -11,6 +11,7 @@
 #include "invoke/invoke.h"
 #include "invoke/jni_utils.h"
 #include "core/config.h"
+#include "core/text_encoding.h"
 #include "core/state.h"
 
 namespace {
@@ -65,6 +66,8 @@ TEST_F(Invoke, TextsCrossIntoJavaAsModifiedUtf8) {
     EXPECT_TRUE(jni_.called("NewStringUTF:C:\\caf\xC3\xA9"));
     EXPECT_TRUE(jni_.called("FindClass:app/Caf\xC3\xA9"));
     EXPECT_EQ(jni_.lastCallArguments, (std::vector<std::string>{"caf\xC3\xA9", "\xE2\x82\xAC 5"}));
+    // JNI's own form of a NUL character, which must not end the text early.
+    EXPECT_EQ(toModifiedUtf8(std::u16string(u"a\0b", 3)), "a\xC0\x80" "b");
 }
 
 struct StepFailure {
