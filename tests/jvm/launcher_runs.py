@@ -286,6 +286,21 @@ def scenario_checked_jni():
     check("WARNING in native method" not in run.stderr, "JNI checks complained", run)
 
 
+def scenario_function(name):
+    """scenario_NAME of this file or of a runs_*.py beside it (which imports its helpers from here)."""
+    if "scenario_" + name in globals():
+        return globals()["scenario_" + name]
+    here = os.path.dirname(os.path.abspath(__file__))
+    sys.modules.setdefault("launcher_runs", sys.modules[__name__])  # one ARGS for every file
+    sys.path.insert(0, here)
+    for file in sorted(os.listdir(here)):
+        if file.startswith("runs_") and file.endswith(".py"):
+            module = __import__(file[:-3])
+            if hasattr(module, "scenario_" + name):
+                return getattr(module, "scenario_" + name)
+    raise Failure("no scenario_" + name)
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
@@ -301,7 +316,7 @@ def main():
     failed = 0
     for name in ARGS.scenario:
         try:
-            globals()["scenario_" + name]()
+            scenario_function(name)()
             print("ok   " + name)
         except (Failure, subprocess.TimeoutExpired) as e:
             failed += 1
