@@ -286,7 +286,7 @@ def scenario_checked_jni():
     check("WARNING in native method" not in run.stderr, "JNI checks complained", run)
 
 
-def scenario_function(name):
+def find_scenario(name):
     """scenario_NAME of this file or of a runs_*.py beside it (which imports its helpers from here)."""
     if "scenario_" + name in globals():
         return globals()["scenario_" + name]
@@ -316,7 +316,7 @@ def main():
     failed = 0
     for name in ARGS.scenario:
         try:
-            scenario_function(name)()
+            find_scenario(name)()
             print("ok   " + name)
         except (Failure, subprocess.TimeoutExpired) as e:
             failed += 1
