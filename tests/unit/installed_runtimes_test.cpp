@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 
 #include "core/config.h"
 #include "core/state.h"
-#include "fakes/fake_files.h"
 #include "fakes/fake_platform.h"
 #include "jvm/discovery.h"
 #include "jvm/installed_runtimes.h"
@@ -33,6 +33,25 @@ TEST(ReleaseFile, VersionLine) {
 
 std::map<std::string, std::string> contents, links;
 
+// The folders above every readable file of the fake world are directories.
+uint32_t fakeAttributes(const char* path) {
+    std::string prefix = std::string(path) + "/";
+    for (const std::string& f : fakeWorld().readableFiles) {
+        if (f == path) return 0;
+        if (f.compare(0, prefix.size(), prefix) == 0) return kFileAttributeDirectory;
+    }
+    return kInvalidFileAttributes;
+}
+uint32_t fakeListing(const char* directory, DirListing* listing) {
+    listing->clear();
+    std::string prefix = std::string(directory) + "/";
+    std::set<std::string> names;
+    for (const std::string& f : fakeWorld().readableFiles)
+        if (f.compare(0, prefix.size(), prefix) == 0) names.insert(f.substr(prefix.size(), f.find('/', prefix.size()) - prefix.size()));
+    for (const std::string& n : names) listing->add(n.c_str(), n.size(), fakeAttributes((prefix + n).c_str()) != 0);
+    return names.empty() ? kErrorPathNotFound : 0;
+}
+
 // One Linux machine: runtimes under /opt and /usr/lib/jvm, /usr/bin/java a link into
 // java-11, a 32-bit runtime, one without a release file. Each row: what is chosen.
 TEST(InstalledRuntimes, OrderOfSources) {
@@ -49,8 +68,9 @@ TEST(InstalledRuntimes, OrderOfSources) {
     };
     for (const Row& row : rows) {
         FakePlatform platform(false);
-        FakeFiles files;
         FakeWorld& world = platform.world();
+        Platform.getFileAttributes = fakeAttributes;
+        Platform.listDirectory = fakeListing;
         Platform.standardRuntimeFolder = "/usr/lib/jvm";
         Platform.moduleFormat = ModuleFormat::Elf;
         Platform.moduleMachine = 62;
@@ -63,7 +83,7 @@ TEST(InstalledRuntimes, OrderOfSources) {
         };
         contents.clear();
         auto library = [&](const std::string& path, char elfClass, char machine) {
-            files.addFile(path);
+            world.readableFiles.insert(path);
             contents[path] = std::string("\x7f" "ELF") + elfClass + std::string(13, '\1') + machine + '\0';
         };
         for (const char* home : {"/opt/jdk17:17.0.9", "/opt/jdk17-x86:17.0.9", "/usr/lib/jvm/java-11:11.0.21",
@@ -71,11 +91,11 @@ TEST(InstalledRuntimes, OrderOfSources) {
             std::string name(home, std::strchr(home, ':')), version(std::strchr(home, ':') + 1);
             bool x86 = name.back() == '6';
             library(name + "/lib/server/libjvm.so", x86 ? 1 : 2, x86 ? 3 : 62);
-            if (!version.empty()) files.addFile(name + "/release");
+            if (!version.empty()) world.readableFiles.insert(name + "/release");
             if (!version.empty()) contents[name + "/release"] = "JAVA_VERSION=\"" + version + "\"\n";
         }
         library("/cfg/libjvm.so", 2, 62);
-        files.addFile("/usr/bin/java");
+        world.readableFiles.insert("/usr/bin/java");
         links["/usr/bin/java"] = "/usr/lib/jvm/java-11/bin/java";
         world.environment = {{"JAVA_HOME", row.javaHome}, {"PATH", row.path}};
         Config.MinJavaVersion = strdup(row.minimum);

@@ -11,6 +11,7 @@
 #include "invoke/invoke.h"
 #include "invoke/jni_utils.h"
 #include "core/config.h"
+#include "core/text_encoding.h"
 #include "core/state.h"
 
 namespace {
@@ -41,12 +42,6 @@ protected:
     FakeJni jni_;
 };
 
-TEST_F(Invoke, CommandLineArgumentsReplaceAppOptions) {
-    ASSERT_TRUE(invoke({"a", "b c"}));
-    EXPECT_EQ(jni_.lastCallArguments, (std::vector<std::string>{"a", "b c"}));
-    EXPECT_TRUE(consoleTexts().empty());
-}
-
 TEST_F(Invoke, NoArgumentsTakeAppOptionsAndAnEmptyTextGivesNone) {
     ASSERT_TRUE(invoke({}));
     EXPECT_EQ(jni_.lastCallArguments, (std::vector<std::string>{"from", "options"}));
@@ -55,14 +50,6 @@ TEST_F(Invoke, NoArgumentsTakeAppOptionsAndAnEmptyTextGivesNone) {
     EXPECT_TRUE(mainRan());
     EXPECT_TRUE(jni_.lastCallArguments.empty());
     EXPECT_TRUE(jni_.called("NewObjectArray:0"));
-}
-
-TEST_F(Invoke, WorkingDirectoryThenUserDirThenTheClass) {
-    Config.WorkingDir = const_cast<char*>("C:\\work");
-    ASSERT_TRUE(invoke({"x"}));
-    EXPECT_EQ(platform_.world().directoryChanges, (std::vector<std::string>{"C:\\work"}));
-    std::vector<std::string> head(jni_.calls.begin(), jni_.calls.begin() + 2);
-    EXPECT_EQ(head, (std::vector<std::string>{"NewStringUTF:user.dir", "NewStringUTF:C:\\work"}));
 }
 
 TEST_F(Invoke, TextsCrossIntoJavaAsModifiedUtf8) {
@@ -79,6 +66,8 @@ TEST_F(Invoke, TextsCrossIntoJavaAsModifiedUtf8) {
     EXPECT_TRUE(jni_.called("NewStringUTF:C:\\caf\xC3\xA9"));
     EXPECT_TRUE(jni_.called("FindClass:app/Caf\xC3\xA9"));
     EXPECT_EQ(jni_.lastCallArguments, (std::vector<std::string>{"caf\xC3\xA9", "\xE2\x82\xAC 5"}));
+    // JNI's own form of a NUL character, which must not end the text early.
+    EXPECT_EQ(toModifiedUtf8(std::u16string(u"a\0b", 3)), "a\xC0\x80" "b");
 }
 
 struct StepFailure {
@@ -197,14 +186,6 @@ TEST_F(Invoke, AttachedFailuresDetachToo) {
         EXPECT_EQ(jni_.calls.back(), "DetachCurrentThread") << call;
         EXPECT_EQ(jni_.countCalls("DetachCurrentThread"), 1u);
     }
-}
-
-TEST_F(Invoke, ExceptionCheckWithoutPendingCallsNothingElse) {
-    EXPECT_FALSE(checkJavaException(jni_.env()));
-    EXPECT_TRUE(jni_.calls.empty());
-    jni_.pending = true;
-    EXPECT_TRUE(checkJavaException(jni_.env()));
-    EXPECT_EQ(jni_.calls, (std::vector<std::string>{"ExceptionDescribe", "ExceptionClear"}));
 }
 
 TEST_F(Invoke, ExitRequest) {

@@ -117,23 +117,4 @@ TEST(NameOrder, ListingAlreadyInOrderIsKept) {
     EXPECT_EQ(order.order, chosen);
 }
 
-TEST(DirListing, PacksNamesAndClearsEverything) {
-    DirListing listing;
-    EXPECT_TRUE(listing.add("first.jar", 9, false));
-    EXPECT_TRUE(listing.add("sub", 3, true));
-    listing.identity = DirIdentity{1, 2};
-    listing.hasIdentity = true;
-    ASSERT_EQ(listing.entries.size(), 2u);
-    EXPECT_STREQ(listing.name(listing.entries[0]), "first.jar");
-    EXPECT_STREQ(listing.name(listing.entries[1]), "sub");
-    EXPECT_EQ(listing.entries[1].length, 3u);
-    EXPECT_TRUE(listing.entries[1].isDirectory);
-    EXPECT_EQ(listing.names.size(), 14u);
-    listing.clear();
-    EXPECT_TRUE(listing.entries.empty());
-    EXPECT_TRUE(listing.names.empty());
-    EXPECT_FALSE(listing.hasIdentity);
-    EXPECT_FALSE(listing.outOfMemory);
-}
-
 }  // namespace

@@ -82,6 +82,11 @@ TEST(PackElf, MalformedFilesAreRefused) {
     EXPECT_FALSE(findElfSection(names, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
     EXPECT_NE(error.find("has no .varnlet_config section"), std::string::npos);
 
+    Bytes noNames = good;  // a name table without contents in the file
+    wr32(&noNames[shoff + rd16(&good[62]) * 64 + 4], 8);
+    EXPECT_FALSE(findElfSection(noNames, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
+    EXPECT_NE(error.find("section name table"), std::string::npos);
+
     Bytes other = makeTestElf(".data", defaultSection());
     LauncherContents c;
     EXPECT_FALSE(readLauncher(other, &c, &error));

@@ -64,6 +64,10 @@ TEST(PackPe, TruncatedHeadersAreRefused) {
     Bytes badOffset = good;
     wr32(&badOffset[60], 0xFFFFFFF0u);
     EXPECT_NE(parseError(badOffset).find("outside the file"), std::string::npos);
+    // A file alignment below 512 bytes is no Windows executable's.
+    Bytes smallAlignment = good;
+    wr32(&smallAlignment[kTestPeOffset + 24 + 36], 256);
+    EXPECT_NE(parseError(smallAlignment).find("alignment"), std::string::npos);
 }
 
 TEST(PackPe, SectionOutsideFileIsRefused) {

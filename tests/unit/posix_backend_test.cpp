@@ -83,4 +83,16 @@ TEST(PosixFiles, DirectoriesAreNotReadableFiles) {
                 defaultPlatformOps().canOpenForReading("/etc/hostname"));
 }
 
+TEST(PosixRegistry, EveryKeyIsMissingAndNothingIsWritten) {
+    const PlatformOps& ops = defaultPlatformOps();
+    PlatformHandle key = &key;
+    EXPECT_EQ(ops.regOpenKey(RegistryRoot::LocalMachine, "Software", kKeyWrite, &key), static_cast<long>(kErrorFileNotFound));
+    EXPECT_EQ(key, nullptr);
+    uint32_t type = 0, size = 8, nameSize = 8;
+    char data[8];
+    EXPECT_NE(ops.regQueryValue(nullptr, "V", &type, data, &size), 0);
+    EXPECT_EQ(ops.regEnumKey(nullptr, 0, data, &nameSize), static_cast<long>(kErrorNoMoreItems));
+    EXPECT_NE(ops.regCreateKey(RegistryRoot::LocalMachine, "Software\\X", kKeyAllAccess, &key), 0);
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/fake_service.h"
 #include "core/config.h"
+#include "core/state.h"
 #include "launcher/dispatch.h"
 #include "service/install.h"
 
@@ -228,6 +229,40 @@ TEST_F(ServiceInstall, CommandLineInstallWithoutTheRightIsNotSilent) {
     EXPECT_TRUE(dispatch("-install"));
     EXPECT_EQ(errors(), std::vector<std::string>{"System text 5.\r\n"});
     EXPECT_TRUE(scm.services.empty());
+}
+
+TEST_F(ServiceInstall, OnlyOneArgumentEqualToASwitchIsAServiceOperation) {
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "C:\\apps\\demo\\varnlet.exe");
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(&a[0]);
+        resetLauncherRecords();
+        w.console.clear();
+        w.currentDirectory = "C:\\start";
+        return launcherMain(static_cast<int>(argv.size()), argv.data());
+    };
+    // Other case, a second argument, a trailing blank, none: arguments for main (no JVM here).
+    for (auto args : std::vector<std::vector<std::string>>{{"-INSTALL"}, {"-install", "x"}, {"-install "}, {}})
+        EXPECT_EQ(run(args), -1);
+    w.strings[1248] = "";
+    EXPECT_EQ(run({"-install"}), -1);
+    EXPECT_TRUE(scm.services.empty());
+    // The first switch that matches wins.
+    w.strings[1248] = "Demo";
+    w.strings[1120] = "-install";
+    EXPECT_EQ(run({"-install"}), 0);
+    EXPECT_EQ(scm.services.count("Demo"), 1u);
+    EXPECT_STREQ(State.StartupDir, "C:\\start");
+    // The service switch hands over to the dispatcher (started by hand here: it says so).
+    scm.dispatcherError = kErrorFailedServiceControllerConnect;
+    EXPECT_EQ(run({"-startlauncherinservicemode"}), 0);
+    EXPECT_EQ(State.RunMode, RunModeKind::Service);
+    EXPECT_TRUE(w.console.empty());
+    // An unreadable start-up directory ends the run before anything else, with exit code 0.
+    w.currentDirectoryError = 5;
+    EXPECT_EQ(run({"-uninstall"}), 0);
+    EXPECT_EQ(errors().back(), "Error accessing file/directory: CURRENT_DIR");
+    EXPECT_EQ(scm.services.count("Demo"), 1u);
 }
 
 }  // namespace

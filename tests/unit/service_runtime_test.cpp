@@ -143,7 +143,10 @@ struct ServiceRuntime : ::testing::Test {
     }
     void waitForMain() {
         std::unique_lock<std::mutex> lock(s.m);
-        s.cv.wait(lock, [this] { return s.indexOf("main(alpha|b c)") < s.calls.size(); });
+        // Bounded: a main that never comes with these arguments fails the test instead of hanging it.
+        EXPECT_TRUE(s.cv.wait_for(lock, std::chrono::seconds(10),
+                                  [this] { return s.indexOf("main(alpha|b c)") < s.calls.size(); }))
+            << "main(alpha|b c) never ran";
     }
     // Lets every time-out pass and every thread end, then checks nothing more was reported.
     void expectQuietLateThreads() {

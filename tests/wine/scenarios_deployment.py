@@ -1,6 +1,6 @@
 """Wine scenarios of installations as people make them: a private runtime beside the
-executable (testjvm_linked.dll as bin\\server\\jvm.dll, which loads only where the runtime's
-bin folder with its testjvm_support.dll is searched), the longest non-ASCII texts in a long
+executable (testjvm.dll as bin\\server\\jvm.dll, which loads only where the runtime's
+bin folder with its testjvm_runtime.dll is searched), the longest non-ASCII texts in a long
 CJK directory, and INI files in the legacy code page or in UTF-8."""
 from winerun import expect, expect_eq
 
@@ -20,15 +20,15 @@ def scenario_bundled_runtime(case):
     """Relative JvmPath (started elsewhere), absolute, registry; never the current directory."""
     app = case.directory("app")
     library = app / "jre/bin/server/jvm.dll"
-    case.install("testjvm_linked.dll", library.parent, as_name="jvm.dll")
-    support = case.install("testjvm_support.dll", app / "jre/bin")
+    case.install("testjvm.dll", library.parent, as_name="jvm.dll")
+    support = app / "jre/bin/testjvm_runtime.dll"
     key = r"HKLM\Software\JavaSoft\Java Runtime Environment"
     case.reg_own(key)
     case.reg_add(key, "CurrentVersion", "1.8")
     case.reg_add(key + r"\1.8", "RuntimeLib", case.dos_path(library))
     for name, path in (("relative", r"jre\bin\server\jvm.dll"), ("absolute", case.dos_path(library)), ("reg", "")):
-        expect_eq(launch(case, app, name, JvmPath=path).record.one("library"), [case.dos_path(library)], name)
-    support.rename(app / "testjvm_support.dll")  # beside the executable, which is the current directory
+        expect_eq(launch(case, app, name, JvmPath=path).record.one("library")[0], case.dos_path(library), name)
+    support.rename(app / "testjvm_runtime.dll")  # beside the executable, which is the current directory
     run = launch(case, app, "narrow", False, JvmPath=r"jre\bin\server\jvm.dll")
     expect_eq((run.code, run.stderr.split("\n")[-2]), (255, r"Unable to load JVM: jre\bin\server\jvm.dll"), "narrow")
 

@@ -1,6 +1,6 @@
-"""Wine scenarios of runtime discovery: the registry entries that real Java installers write
-(tests/wine/discovery-scenarios.md), with copies of testjvm.dll as their jvm.dll files, and
-the library the launcher picks for a JavaSearchMode, a MinJavaVersion and a JvmPath list.
+"""Wine scenarios of runtime discovery: the registry entries that real Java installers write,
+with copies of testjvm.dll as their jvm.dll files, and the library the launcher picks for a
+JavaSearchMode and a MinJavaVersion, in the real registry and its two views.
 
 Which library was chosen: the record of testjvm.dll names the module the launcher loaded
 (its "library" event, from GetModuleFileNameA), and the option -Dhome=%JAVA_HOME% shows the
@@ -174,49 +174,6 @@ def scenario_current_installers(case):
         machine.install(installer)
     machine.expect_choices([(0, "0x00010003", jre8(64)), (1, "0x00010003", jdk8(64)), (0, "0x00110000", JDK17),
                             (0, "0x00150000", T21), (0, "0x00160000", None)])
-
-
-def scenario_configured_list_and_registry(case):
-    """A JvmPath list before the registry (modes 0-3) or after it (4-7); the Java home is
-    empty when the registry search did not run, and is the home of the registry runtime
-    even when the environment has JAVA_HOME."""
-    machine = Machine(case)
-    configured = r"C:\varnlet-wine-cfg\jvm.dll"
-    case.copy_to_drive_c(case.artifact("testjvm.dll"), configured)
-    # Nothing installed: the list follows the registry search that found nothing.
-    expect_eq(machine.choice(4, jvm_path=configured), (configured, ""), "mode 4 without runtimes")
-    machine.install(java8_jre)
-    jre = jre8(case.bits)
-    expect_eq(machine.choice(0, jvm_path=configured), (configured, ""), "mode 0: the list first")
-    expect_eq(machine.choice(4, jvm_path=configured), (jre, home_of(jre)), "mode 4: the registry first")
-    # A missing first entry of the list is passed over.
-    exe = machine.launcher(0, jvm_path=[r"C:\varnlet-wine-cfg\missing\jvm.dll", configured])
-    run = case.run(exe, cwd=machine.app, record=machine.app / "testjvm.record")
-    run.expect_exit(0)
-    expect_eq(run.record.one("library"), [configured], "library of the list's second entry")
-    # %JAVA_HOME% is the registry runtime's home, not the environment's.
-    exe = machine.launcher(4, jvm_path=configured)
-    run = case.run(exe, cwd=machine.app, record=machine.app / "testjvm.record",
-                   env={"JAVA_HOME": r"C:\from\the\environment"})
-    run.expect_exit(0)
-    expect_eq(run.record.one("library"), [jre], "library")
-    expect_eq(run.record.one("option")[1], "-Dhome=" + home_of(jre), "%JAVA_HOME%")
-
-
-def scenario_runtime_lib_missing(case):
-    """A runtime whose RuntimeLib names a missing file is not second-guessed: the libraries
-    under its JavaHome are not taken, and the search goes on to the next key."""
-    machine = Machine(case)
-    machine.install(java8_jre)
-    jre = jre8(case.bits)
-    case.drive_c.joinpath(*jre[3:].split("\\")).unlink()
-    home = home_of(jre)
-    for candidate in (r"\jre\bin\client\jvm.dll", r"\jre\bin\server\jvm.dll", r"\bin\client\jvm.dll"):
-        if home + candidate != jre:
-            case.copy_to_drive_c(case.artifact("testjvm.dll"), home + candidate)
-    machine.expect_choices([(0, "0x00010003", None)])
-    machine.install(java8_jdk)
-    machine.expect_choices([(0, "0x00010003", jdk8(case.bits))])
 
 
 def scenario_other_registry_view(case):

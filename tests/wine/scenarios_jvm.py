@@ -1,9 +1,8 @@
-"""Wine scenarios of loading and creating the JVM with testjvm.dll, and of the double itself.
+"""Wine scenarios of loading and creating the JVM with testjvm.dll.
 
-The failure cases use application A with a JvmPath list whose first entry is missing and
-whose second, CHOSEN, is a copy of testjvm.dll or another file under that name: the double
-without JNI_GetDefaultJavaVMInitArgs, the other architecture's double, a file that is no
-DLL at all. Messages 1488, 1504 and 1520 name the chosen library, not the list.
+A library the real loader refuses: application A with a JvmPath list whose first entry is
+missing and whose second, CHOSEN, is the other architecture's double or a file that is no
+DLL at all; the message names the chosen library, not the list.
 """
 from scenarios_spine import application_run, install_variant, jvm_options, main_arguments
 from winerun import expect, expect_eq
@@ -51,14 +50,6 @@ def library_failure(case, replacement):
     return run, app
 
 
-def scenario_library_without_default_init_args(case):
-    """A library lacking JNI_GetDefaultJavaVMInitArgs: 1504 with the chosen library path
-    (nothing else on the error stream)."""
-    run, app = library_failure(case, lambda target: case.install("testjvm_noinit.dll", target.parent,
-                                                                  as_name=target.name))
-    run.expect_lines("stderr", ["Unable to locate JNI interfaces in " + CHOSEN])
-
-
 def scenario_library_not_loadable(case):
     """The other architecture's double and a file that is no DLL: the system's text, an
     empty line, then 1488 with the chosen library path."""
@@ -72,47 +63,3 @@ def scenario_library_not_loadable(case):
         lines = run.stderr.split("\n")
         expect(len(lines) >= 4 and lines[0].strip() != "" and lines[-3:] == ["", "Unable to load JVM: " + CHOSEN, ""],
                f"{what}: stderr {run.stderr!r}")
-
-
-def scenario_create_failure(case):
-    """JNI_CreateJavaVM returning non-zero: 1520 with the chosen library path, exit 255."""
-    exe, app = chosen_library(case)
-    run = case.run(exe, cwd=app, env={"TESTJVM_CREATE": "-6"}, record=app / "testjvm.record")
-    run.expect_exit(255)
-    run.expect_lines("stderr", ["Unable to create JVM instance using " + CHOSEN])
-    expect_eq(run.record.one("library")[0], case.dos_path(app) + "\\" + CHOSEN, "library created from")
-    expect_eq(run.record.one("create-failed"), ["-6"], "scripted create result")
-
-
-def scenario_double_attach_and_stop(case):
-    """The double itself, driven by jnidriver.exe: a main that waits is released by a second
-    main on an attached thread, whose name arrives with a JNI version; System.exit ends the
-    process with its status; a library without the second export is told apart."""
-    app = case.directory("app")
-    case.install("testjvm.dll", app)
-    case.install("testjvm_noinit.dll", app)
-    driver = case.install("jnidriver.exe", app)
-    run = case.run(driver, ["testjvm.dll", "-Dx=1", "--", "a"], cwd=app, record=app / "r.txt",
-                   env={"TESTJVM_MAIN": "wait=20000", "DRIVER_STOPPER": "main"})
-    run.expect_exit(0)
-    record = run.record
-    expect_eq(record.one("attach"), ["0x00010002", "Varnlet stopper thread", "<null>", "Varnlet stopper thread"],
-              "attach request")
-    expect_eq([call[:1] + call[3:] for call in record.all("main")], [["main", "1", "a"],
-                                                                      ["Varnlet stopper thread", "1", "stop"]],
-              "main calls")
-    expect_eq(record.one("main-stopped"), ["main"], "waiting main released")
-
-    run = case.run(driver, ["testjvm.dll"], cwd=app, record=app / "r.txt",
-                   env={"TESTJVM_MAIN": "wait=20000", "DRIVER_STOPPER": "exit"})
-    run.expect_exit(0)
-    expect_eq(run.record.one("exit"), ["0", "Varnlet stopper thread"], "System.exit")
-    expect(not run.record.all("main-end"), "main ended although the process exited")
-
-    run = case.run(driver, ["testjvm.dll"], cwd=app, record=app / "r.txt", env={"TESTJVM_MAIN": "print,throw"})
-    run.expect_exit(1)
-    expect('Exception in thread "main" java.lang.IllegalStateException' in run.stderr, f"stderr {run.stderr!r}")
-    run.expect_lines("stdout", ["testjvm main: out"])
-
-    run = case.run(driver, ["testjvm_noinit.dll"], cwd=app)
-    run.expect_lines("stderr", ["driver: JNI exports missing"])

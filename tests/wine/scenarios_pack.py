@@ -1,7 +1,6 @@
 """Wine scenarios of launchers made with varnlet-pack: a packed executable runs with the
 entries of its configuration file, written the ways a user writes them (messages by id and
-by name, lists as arrays or as one text, flags as booleans, the version as "major.minor"),
-and an INI named by OptionsFile overrides them at run time.
+by name, lists as arrays or as one text, flags as booleans, the version as "major.minor").
 """
 from scenarios_spine import application_run, jvm_options, main_arguments
 from winerun import expect, expect_eq
@@ -46,36 +45,6 @@ def scenario_packed_entries(case):
     expect_eq(record.one("main")[1], "com/example/packed/Main", "main class")
     expect_eq(main_arguments(record), ["from-config"], "main's arguments")
     run.expect_lines("stderr", [])
-    run.expect_exit(0)
-
-
-def scenario_packed_messages(case):
-    """Configured message texts, by id and by name, replace the defaults; a "%s" in them
-    takes the argument."""
-    exe, app = install(case)
-    (app / "jvm/testjvm.dll").unlink()
-    run = case.run(exe, cwd=app)
-    run.expect_lines("stderr", ["Packed: no Java here."])
-    run.expect_exit(255)
-
-    case.write(app / "jvm/testjvm.dll", "not a library")
-    run = case.run(exe, cwd=app)
-    lines = run.stderr.split("\n")
-    expect(len(lines) >= 4 and lines[0].strip() != "" and lines[-3:] == ["", "Packed: cannot load jvm\\testjvm.dll.", ""],
-           f"stderr {run.stderr!r}")
-    run.expect_exit(255)
-
-
-def scenario_packed_options_file(case):
-    """The OptionsFile INI beside the packed executable overrides JvmOptions and AppOptions;
-    the class path is still the packed one."""
-    exe, app = install(case)
-    case.write(app / "packed.ini", "[Application Configuration]\nJvmOptions=-Dfrom.ini=1\nAppOptions=ini-a ini-b\n")
-    run = case.run(exe, cwd=case.directory("elsewhere"), record=app / "testjvm.record")
-    record = application_run(run)
-    expect_eq(jvm_options(record), ["-Dfrom.ini=1", "-Djava.class.path=lib;lib\\one.jar;lib\\two.zip;app.jar"],
-              "JVM options")
-    expect_eq(main_arguments(record), ["ini-a", "ini-b"], "main's arguments")
     run.expect_exit(0)
 
 

@@ -26,19 +26,6 @@ def errorlevel(case, exe, env=None):
     return int(levels[0][len("errorlevel="):])
 
 
-def scenario_no_options(case):
-    """Neither JVM options nor a class path: nOptions 0 and a null options pointer, and the
-    JVM is still created and main called."""
-    app = case.directory("app")
-    exe = application(case, app, ClassPath="", JvmOptions="")
-    run = case.run(exe, cwd=app, record=app / "testjvm.record")
-    record = application_run(run)
-    expect_eq(record.one("create"), ["0x00010002", "0", "<null>", "1"], "JavaVMInitArgs")
-    expect_eq(record.all("option"), [], "options")
-    expect_eq(record.one("main")[1], "org/varnlet/wine/RunMain", "main class")
-    run.expect_exit(0)
-
-
 def scenario_main_arguments(case):
     """Command-line arguments reach main as they were given (blanks, quotes, backslashes, an
     empty argument); without any, AppOptions split by its own rules; never both; an empty
@@ -55,23 +42,6 @@ def scenario_main_arguments(case):
     expect_eq(application_run(run).one("main")[3:], ["0"], "main's arguments without any")
     expect_eq(application_run(run).all("newarray"), [["java/lang/String", "0"]], "the array main got")
     run.expect_exit(0)
-
-
-def scenario_main_directory(case):
-    """user.dir and main's current directory: the executable's directory by default, the
-    WorkingDir when set (relative to the executable's directory), the start-up directory
-    with UseStartupDir."""
-    app, start = case.directory("app"), case.directory("start")
-    case.directory("app", "data")
-    for entries, expected in (({}, app), ({"WorkingDir": "data"}, app / "data"),
-                              ({"WorkingDir": "data", "UseStartupDir": True}, start)):
-        exe = application(case, app, **entries)
-        run = case.run(exe, cwd=start, record=app / "testjvm.record")
-        record = application_run(run)
-        want = case.dos_path(expected)
-        expect_eq(record.one("property")[:2], ["user.dir", want], f"user.dir with {entries}")
-        expect_eq(record.one("main")[2], want, f"main's current directory with {entries}")
-        run.expect_exit(0)
 
 
 def scenario_non_ascii_text(case):
@@ -123,3 +93,17 @@ def scenario_errorlevel_in_cmd(case):
     exe = application(case, app)
     expect_eq(errorlevel(case, exe), 0, "errorlevel after main returned")
     expect_eq(errorlevel(case, exe, env={"TESTJVM_MAIN": "throw"}), -1, "errorlevel after main threw")
+
+
+def scenario_streams_to_one_file(case):
+    """SystemOutFile and SystemErrFile naming one file (letter case aside, as Windows
+    compares names): one stream on it that System.err shares, so lines keep their order."""
+    app = case.directory("app")
+    case.directory("app", "logs")
+    exe = application(case, app, SystemOutFile="logs\\app.log", SystemErrFile="LOGS\\App.log")
+    run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "print"}, record=app / "testjvm.record")
+    application_run(run)
+    expect_eq((app / "logs" / "app.log").read_bytes(), b"testjvm main: out\ntestjvm main: err\n", "logs\\app.log")
+    expect_eq(len(run.record.all("fileoutputstream")), 1, "files opened")
+    run.expect_lines("stdout", [])
+    run.expect_exit(0)

@@ -1,6 +1,5 @@
 """Wine scenarios of the launcher as a Windows service, against wine's own service control
-manager: installing and removing it, the service switches that are ordinary arguments, a
-start by hand, and full service runs with testjvm.dll as the JVM (started with `sc start`
+manager: installing and removing it, a start by hand, and full service runs with testjvm.dll as the JVM (started with `sc start`
 or `net start`, stopped by a second main, by System.exit, by the 30-second time-out) and
 a JVM that cannot be created.
 
@@ -14,7 +13,6 @@ import time
 # service_support first: it makes "winerun" the running harness, whose Failure and Skip count.
 from service_support import (RUNNING, SERVICE_SWITCH, STOP_PENDING, STOP_WAIT_HINT, STOPPED, parse_query,
                              service_message, service_scenario)
-from scenarios_spine import main_arguments
 from winerun import Failure, expect, expect_eq
 
 STOPPER = "Varnlet stopper thread"
@@ -164,25 +162,6 @@ def scenario_second_install_and_uninstall_twice(case, service):
     expect_eq([line.rstrip("\r") for line in run.stderr.split("\n")], ["Service does not exist.", "", ""],
               "stderr of the second -uninstall")
     expect_eq(service.values(service.source_key), before[1], "event-log source key after removal")
-
-
-@service_scenario
-def scenario_switches_that_are_arguments(case, service):
-    """No service handling without ServiceName; a switch with a further argument or in
-    other letter case is an application argument: main receives it, no service appears."""
-    for entries, args in (({"ServiceName": ""}, ["-install"]),
-                          ({}, ["-install", "extra"]),
-                          ({}, ["-INSTALL"]),
-                          ({}, ["-Uninstall"])):
-        service.launcher(entries)
-        run = service.run(args, record=service.record_path)
-        what = f"{entries} {args}"
-        run.expect_exit(0)
-        expect(run.record.exists, f"{what}: the JVM was not created (stderr {run.stderr!r})")
-        expect_eq(main_arguments(run.record), args, f"{what}: main's arguments")
-        run.expect_lines("stdout", [])
-        expect(service.query() is None, f"{what}: a service was created")
-        expect(service.values(service.source_key) is None, f"{what}: an event-log source was created")
 
 
 @service_scenario

@@ -14,7 +14,6 @@ from winerun import expect, expect_eq
 
 SOURCE = Path(__file__).resolve().parents[2]
 NO_RUNTIME = "Unable to locate suitable Java Runtime Environment on this machine."
-SECTION = "Application Configuration"
 
 # The test applications' entries, as varnlet-pack takes them. A: a relative options file
 # beside the executable, non-default texts. B: a service name with a non-default uninstall
@@ -43,11 +42,6 @@ def default_entries():
 
 def variant_entries(letter):
     return dict(APPLICATIONS[letter])
-
-
-def scramble(name):
-    key = b"Kq4Tz8Wm1Rv6Yp3X\0"
-    return "".join(f"{b ^ key[i % 17]:02X}" for i, b in enumerate(name.encode()))
 
 
 def install_variant(case, letter, directory, **changes):
@@ -82,40 +76,19 @@ def jvm_options(record):
 # ---------------------------------------------------------------------------
 
 def scenario_string_table(case):
-    """Every entry is read with LoadStringA from the executable's own string table (module
-    handle null, 3070 bytes: 1023 characters in UTF-8), and a variant's texts replace the defaults."""
-    defaults = default_entries()
-    names = {int(m.group(1)): m.group(2) for m in re.finditer(
-        r"^VARNLET_ENTRY\((\d+), *(\w+)", (SOURCE / "resources/entries.def").read_text(), re.M)}
-    for launcher, expected in (("launcher", {}), ("variant-a", variant_entries("a"))):
-        app = case.directory(launcher)
-        exe = install_variant(case, "a", app) if launcher == "variant-a" else case.install(launcher, app)
-        run = case.run(exe, cwd=app, trace="+resource", record=app / "testjvm.record")
-        reads = {}
-        calls = run.calls("LoadStringA")
-        for call, answer in zip(calls, calls[1:]):
-            m = re.match(r"instance = (\w+), id = ([0-9a-f]+), buffer = \w+, length = (\d+)", call.text)
-            if m and answer.text.startswith("returning"):
-                expect(int(m.group(1), 16) == 0, f"LoadStringA with module handle {m.group(1)}")
-                expect_eq(int(m.group(3)), 3070, "LoadStringA buffer length")
-                reads[int(m.group(2), 16)] = answer.strings[0]
-        expect_eq(sorted(reads), sorted(defaults), f"{launcher}: ids read with LoadStringA")
-        for entry_id, text in reads.items():
-            name = names[entry_id]
-            want = expected.get(name, defaults[entry_id])
-            if name == "MainClass" and name in expected:
-                want = scramble(want)
-            expect_eq(text, want, f"{launcher}: text of entry {entry_id} ({name})")
-        if launcher == "launcher":
-            # No JvmPath and no runtime in the registry.
-            run.expect_lines("stderr", [NO_RUNTIME])
-            run.expect_exit(255)
-        else:
-            record = application_run(run)
-            expect_eq(record.all("findclass")[1][0], "org/varnlet/wine/VariantMain", "main class looked up")
-            expect_eq(jvm_options(record), ["-Dvariant.embedded=a", "-Djava.class.path=variant.jar"], "JVM options")
-            expect_eq(main_arguments(record), ["embedded-a"], "main's arguments from AppOptions")
-            run.expect_exit(0)
+    """The executable's own string table configures it: the body's default texts (no JvmPath,
+    the no-runtime message) and a packed variant's main class, options and arguments."""
+    body = case.install("launcher", case.directory("body"))
+    run = case.run(body, cwd=body.parent)
+    run.expect_lines("stderr", [NO_RUNTIME])
+    run.expect_exit(255)
+    app = case.directory("app")
+    run = case.run(install_variant(case, "a", app), cwd=app, record=app / "testjvm.record")
+    record = application_run(run)
+    expect_eq(record.one("main")[1], "org/varnlet/wine/VariantMain", "main class")
+    expect_eq(jvm_options(record), ["-Dvariant.embedded=a", "-Djava.class.path=variant.jar"], "JVM options")
+    expect_eq(main_arguments(record), ["embedded-a"], "main's arguments from AppOptions")
+    run.expect_exit(0)
 
 
 def scenario_ini_override(case):
@@ -179,8 +152,7 @@ def scenario_enters_executable_directory(case):
     for drive in (None, "m"):
         if drive:
             own = case.map_drive(drive, app)
-            run = case.run(exe, program=own + exe.name, cwd=start,
-                           record=app / "testjvm.record")
+            run = case.run(exe, program=own + exe.name, cwd=start, record=app / "testjvm.record")
         else:
             own = case.dos_path(app)
             run = case.run(exe, cwd=start, record=app / "testjvm.record")

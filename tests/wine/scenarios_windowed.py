@@ -68,7 +68,7 @@ def scenario_report_dialogs(case):
     opened, scheme = app / "opened.txt", r"HKLM\Software\Classes\varnlet-test"
     case.reg_own(scheme)
     case.reg_add(scheme, "URL Protocol", "")
-    case.wine.tool(["reg", "add", scheme + r"\shell\open\command", "/ve", "/f", case.reg_view(),
+    case.wine.tool(["reg", "add", scheme + r"\shell\open\command", "/ve", "/f", f"/reg:{case.bits}",
                     "/d", f'cmd /c echo %1> "{case.dos_path(opened)}"'])
     for key in ("n", "Return"):
         run = screen.start(exe, app)

@@ -1,15 +1,8 @@
-"""Support for the wine service scenarios: a launcher installed as a service of wine's own
-service control manager, that manager's view of it (`sc`, `net`, `reg`), and the event log.
-
-Where the event log goes: wine's ReportEventW writes each report as a debug line of the
-"eventlog" channel (trace for information, err for errors) on the reporting process's
-Unix stderr. A service process is started by wine's services.exe and inherits both its
-WINEDEBUG and its stderr; in the session winerun.py's setup starts, those are "-all" and
-/dev/null, so a service's reports would be lost. The first service scenario of a ctest run
-therefore restarts the prefix's wineserver session with a services.exe whose WINEDEBUG is
-"-all,+eventlog" and whose stderr is appended to a log file beside the prefix (see
-`ServiceLog.ensure`); the later ones find it running and reuse it. Nothing else changes
-for the other scenarios: their own runs still get their own WINEDEBUG and stderr.
+"""The wine service scenarios' test service: a launcher installed in wine's own service
+manager, that manager's view of it (`sc`, `reg`) and the event log. A service process
+inherits services.exe's WINEDEBUG and stderr (in setup's session "-all" and /dev/null), so
+the first service scenario of a run restarts the session with a services.exe whose
+eventlog channel is on and whose stderr goes to a log beside the prefix; later ones reuse it.
 """
 import functools
 import os
@@ -26,7 +19,7 @@ if hasattr(sys.modules.get("__main__"), "run_scenario"):
     sys.modules.setdefault("winerun", sys.modules["__main__"])
 
 from scenarios_spine import default_entries  # noqa: E402 (after the harness is known)
-from winerun import TRACE_LINE, Failure, Record, Skip, Trace, expect, expect_eq  # noqa: E402
+from winerun import Failure, Record, Skip, event_reports, expect, expect_eq, parse_traces  # noqa: E402
 
 SERVICE_SWITCH = "-startlauncherinservicemode"
 SERVICES_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services"
@@ -48,18 +41,18 @@ def service_message(message_id, name):
     return texts()[message_id].replace("%s", name)
 
 
-# ---------------------------------------------------------------------------
-# Processes of the prefix, found through /proc
-
 def prefix_processes(wine, needle):
-    """Process ids of this prefix's wine processes whose command line holds `needle`
-    (case-insensitive)."""
+    """Ids of this prefix's wine processes whose command line holds `needle` (any case)."""
     found = []
     wanted = f"WINEPREFIX={wine.prefix}".encode()
+    # Another mount namespace may hold another tree under the same path (the fault runner's copy).
+    namespace = os.readlink("/proc/self/ns/mnt")
     for entry in Path("/proc").iterdir():
         if not entry.name.isdigit():
             continue
         try:
+            if os.readlink(entry / "ns" / "mnt") != namespace:
+                continue
             cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
             if needle.lower() not in cmdline.lower():
                 continue
@@ -70,9 +63,6 @@ def prefix_processes(wine, needle):
         found.append(int(entry.name))
     return found
 
-
-# ---------------------------------------------------------------------------
-# The event log
 
 class ServiceLog:
     """The eventlog channel of every process wine's services.exe starts."""
@@ -129,19 +119,8 @@ class ServiceLog:
         with open(self.path, "rb") as log:
             log.seek(since)
             data = log.read().decode("utf-8", errors="surrogateescape")
-        kinds = {"trace": "information", "err": "error", "warn": "warning"}
-        found = []
-        for line in data.replace("\0", "").split("\n"):
-            m = TRACE_LINE.match(line.strip())
-            if not m or m.group(2) != "eventlog" or m.group(3).rstrip(":") != "ReportEventW":
-                continue
-            trace = Trace(m.group(1), m.group(2), "ReportEventW", m.group(4))
-            found.append((kinds.get(trace.cls, trace.cls), (trace.strings or [""])[0]))
-        return found
+        return event_reports(parse_traces(data.replace("\0", ""))[0])
 
-
-# ---------------------------------------------------------------------------
-# The service
 
 class Service:
     """The case's test service: its name (one per executable), its launcher copied to a

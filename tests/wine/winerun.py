@@ -1,16 +1,14 @@
 #!/usr/bin/env python3
 """The wine tier's harness: runs the Windows launcher bodies under wine.
 
-CTest calls it in three ways (tests/wine/CMakeLists.txt sets the environment):
-  winerun.py setup                     create the prefix once, start a persistent wineserver
-  winerun.py cleanup                   stop that wineserver
-  winerun.py scenario MODULE NAME ARCH run scenario_NAME of scenarios_MODULE.py for win32/win64
+  winerun.py setup | cleanup                create the prefix and a persistent wineserver | stop it
+  winerun.py scenario MODULE NAME ARCH      run scenario_NAME of scenarios_MODULE.py for win32/win64
 
-A scenario is a function `scenario_<name>(case)` in a file tests/wine/scenarios_<module>.py;
-CMake registers every such function as two tests, one per Windows executable. `case`
-(class Case below) makes launchers with varnlet-pack (Case.pack), copies the test
-artifacts into a scratch directory, runs them, and writes registry keys, drive mappings
-and files. Failures raise Failure; Skip ends the test as skipped (exit code 77).
+A scenario is a function `scenario_<name>(case)` in tests/wine/scenarios_<module>.py; CMake
+registers every such function for both executables. `case` (class Case) packs launchers
+with varnlet-pack, copies test artifacts into a scratch directory, runs them and writes
+registry keys, drive mappings and files, all undone when the case ends. Failure fails the
+test; Skip ends it as skipped (exit code 77).
 """
 import importlib
 import os
@@ -20,6 +18,9 @@ import subprocess
 import sys
 import time
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+from toml_text import toml_text  # noqa: E402
 
 SKIP_CODE = 77
 
@@ -49,26 +50,18 @@ def setting(name):
     return value
 
 
-# ---------------------------------------------------------------------------
-# Wine processes
+def decode(data):
+    return data.decode("utf-8", errors="surrogateescape").replace("\r\n", "\n")
+
 
 class Wine:
-    """The loaders, the wineserver and the prefix of this build tree.
+    """The loaders, the wineserver and the prefix of this build tree. 32-bit programs run
+    with the 32-bit loader where the kernel executes it, otherwise with that loader under
+    qemu-i386, which needs the 32-bit DLLs copied into the prefix's syswow64 and cannot
+    start 32-bit child processes (services.exe starting a service, cmd.exe a program)."""
 
-    64-bit programs run with wine64. 32-bit programs run with the 32-bit loader `wine` where
-    this machine executes it; where the kernel cannot execute 32-bit ELF binaries, they run
-    with the same loader under qemu-i386 (user-mode emulation), which needs the 32-bit
-    Windows DLLs in the prefix's syswow64 (setup copies them). Under qemu a 32-bit program
-    cannot start another 32-bit program: wine starts a child by executing the 32-bit loader
-    itself, which this kernel refuses, so runs that need that (a 32-bit service started by
-    services.exe, cmd.exe starting the launcher) are skipped there."""
-
-    # The part of the guest address space qemu reserves up front: the 32-bit loader maps
-    # its shared user data high up, and a smaller reserve keeps the emulator faster.
-    QEMU_RESERVE = "0x81000000"
-    # A run under qemu takes 3 to 20 s where a native one takes a fraction of a second; a
-    # run that hangs still ends (60 s x 4) before the test's own 300 s limit.
-    QEMU_SLOWDOWN = 4
+    QEMU_RESERVE = "0x81000000"  # a smaller guest reserve keeps the emulator faster
+    QEMU_SLOWDOWN = 4  # a run under qemu takes seconds where a native one takes a fraction
 
     def __init__(self):
         self.prefix = Path(setting("VARNLET_WINEPREFIX"))
@@ -81,23 +74,15 @@ class Wine:
         self._wine32_mode = None
 
     def env(self, debug="-all", extra=None):
-        env = dict(os.environ)
-        env.update({
-            "WINEPREFIX": str(self.prefix),
-            "WINESERVER": self.wineserver,
-            "WINEDEBUG": debug,
-            # No installer prompts for the .NET and HTML engines, no desktop menu entries.
-            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
-        })
+        env = dict(os.environ, WINEPREFIX=str(self.prefix), WINESERVER=self.wineserver, WINEDEBUG=debug,
+                   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         env.pop("DISPLAY", None)
         env.pop("WAYLAND_DISPLAY", None)
-        if extra:
-            env.update(extra)
+        env.update(extra or {})
         return env
 
     def loader(self, bits):
-        """The command line that starts a program of `bits` bits, up to the program's name.
-        Raises Skip where no 32-bit loader can run."""
+        """The command line that starts a program of `bits` bits; Skip where none can."""
         if bits == 64:
             return [self.wine64]
         mode, detail = self.wine32_mode()
@@ -107,158 +92,80 @@ class Wine:
             return [self.qemu_i386, "-R", self.QEMU_RESERVE, self.wine32_loader]
         raise Skip(detail)
 
+    def under_qemu(self, bits):
+        return bits == 32 and self.wine32_mode()[0] == "qemu"
+
     def loader_env(self, bits):
-        """What the loader of `bits` bits needs in its environment besides the prefix's."""
-        if bits == 32 and self.wine32_mode()[0] == "qemu":
-            # The loader would otherwise execute itself again through the 32-bit
-            # preloader, which the kernel cannot run.
-            return {"WINELOADERNOEXEC": "1"}
-        return {}
+        # Under qemu the loader must not execute itself again through the 32-bit preloader.
+        return {"WINELOADERNOEXEC": "1"} if self.under_qemu(bits) else {}
 
     def slowdown(self, bits):
-        """How many times longer a program of `bits` bits may take than a native one."""
-        return self.QEMU_SLOWDOWN if bits == 32 and self.wine32_mode()[0] == "qemu" else 1
-
-    def wine32_problem(self):
-        """Why 32-bit programs cannot run here, or None when they can."""
-        mode, detail = self.wine32_mode()
-        return None if mode in ("native", "qemu") else detail
+        return self.QEMU_SLOWDOWN if self.under_qemu(bits) else 1
 
     def child_processes_problem(self, bits):
-        """Why a program of `bits` bits cannot be started by another wine process here
-        (services.exe, cmd.exe), or None when it can."""
+        """Why another wine process cannot start a program of `bits` bits here, or None."""
         if bits == 64:
             return None
         mode, detail = self.wine32_mode()
         if mode == "qemu":
-            return ("32-bit programs run under qemu-i386 here, and wine starts a 32-bit child process by "
-                    "executing its 32-bit loader, which this machine's kernel cannot execute "
-                    "(only an i386 binfmt_misc registration for qemu would allow it, a machine-wide change)")
+            return ("32-bit programs run under qemu-i386 here, and wine starts a 32-bit child by executing "
+                    "its 32-bit loader, which this kernel cannot execute")
         return None if mode == "native" else detail
 
     def wine32_mode(self):
-        """How 32-bit programs run: ("native", detail), ("qemu", detail) or ("none", why not)."""
+        """("native" | "qemu" | "none", detail)."""
         if self._wine32_mode is None:
-            self._wine32_mode = self._probe_wine32()
+            why = "no 32-bit wine loader (`wine`) was found"
+            if self.wine32:
+                ok, detail = self._probe([self.wine32, "--version"])
+                if ok:
+                    self._wine32_mode = ("native", f"run with {self.wine32}")
+                    return self._wine32_mode
+                why = f"the 32-bit wine loader cannot execute here ({detail})"
+            if not (self.qemu_i386 and self.wine32_loader):
+                self._wine32_mode = ("none", why + "; qemu-i386 (package qemu-user) or its loader is missing")
+            else:
+                ok, detail = self._probe([self.qemu_i386, "-R", self.QEMU_RESERVE, self.wine32_loader, "--version"])
+                self._wine32_mode = ("qemu", f"run under {self.qemu_i386} ({why})") if ok else \
+                    ("none", f"{why}; under qemu-i386 neither ({detail})")
         return self._wine32_mode
 
-    def _probe_wine32(self):
-        native_detail = "no 32-bit wine loader (`wine`) was found"
-        if self.wine32:
-            ok, detail = self._probe([self.wine32, "--version"], self.env())
-            if ok:
-                return "native", f"run with {self.wine32}"
-            native_detail = f"the 32-bit wine loader cannot execute on this machine ({self.wine32}: {detail})"
-        if not self.qemu_i386:
-            return "none", native_detail + "; qemu-i386 (package qemu-user) was not found either"
-        if not self.wine32_loader:
-            return "none", native_detail + "; the 32-bit loader binary for qemu-i386 was not found"
-        # Without WINELOADERNOEXEC the loader answers --version before it starts anything.
-        env = self.env()
-        env.pop("WINELOADERNOEXEC", None)
-        ok, detail = self._probe([self.qemu_i386, "-R", self.QEMU_RESERVE, self.wine32_loader, "--version"], env)
-        if not ok:
-            return "none", (f"{native_detail}; {self.wine32_loader} under {self.qemu_i386} does not run "
-                            f"either ({detail})")
-        return "qemu", f"run with {self.wine32_loader} under {self.qemu_i386} ({native_detail})"
-
-    @staticmethod
-    def _probe(argv, env):
+    def _probe(self, argv):
         try:
-            probe = subprocess.run(argv, env=env, capture_output=True, timeout=60)
+            probe = subprocess.run(argv, env=self.env(), capture_output=True, timeout=60)
         except (OSError, subprocess.TimeoutExpired) as error:
             return False, str(error)
         return probe.returncode == 0, (probe.stderr or probe.stdout).decode(errors="replace").strip()
 
     def fill_syswow64(self):
-        """Copies the 32-bit Windows DLLs and programs into the prefix's syswow64, which a
-        prefix made by wine64 leaves empty and the 32-bit loader under qemu cannot fill:
-        without them a 32-bit program ends with "could not load kernel32.dll". Copies, not
-        links: nothing wine writes there may reach the installed package's files. Files
-        already there stay as they are. Returns the number of files copied."""
+        """Copies (never links: wine writes there) the 32-bit DLLs into an empty syswow64."""
         target = self.prefix / "drive_c" / "windows" / "syswow64"
         if not self.wine32_dlls.is_dir():
             raise Failure(f"{self.wine32_dlls} is missing: install the 32-bit wine libraries (wine32)")
         target.mkdir(parents=True, exist_ok=True)
-        copied = 0
         for source in sorted(self.wine32_dlls.iterdir()):
             destination = target / source.name
             if source.is_file() and not destination.exists():
-                partial = destination.with_name(destination.name + ".part")
-                shutil.copyfile(source, partial)
-                partial.replace(destination)
-                copied += 1
-        return copied
+                shutil.copyfile(source, destination.with_name(destination.name + ".part"))
+                destination.with_name(destination.name + ".part").replace(destination)
 
     def tool(self, args, timeout=60):
-        """Runs a wine program (reg, sc, ...) with the 64-bit loader; returns the result."""
+        """Runs a wine program (reg, sc, ...) with the 64-bit loader: (code, stdout, stderr)."""
         result = subprocess.run([self.wine64] + args, env=self.env(), capture_output=True, timeout=timeout)
         return result.returncode, decode(result.stdout), decode(result.stderr)
 
 
-def decode(data):
-    return data.decode("utf-8", errors="surrogateescape").replace("\r\n", "\n")
-
-
-def toml_string(text):
-    escapes = {"\\": "\\\\", '"': '\\"', "\n": "\\n", "\r": "\\r", "\t": "\\t"}
-    return '"' + "".join(escapes.get(c, c if c >= " " and c != "\x7f" else f"\\u{ord(c):04X}")
-                         for c in text) + '"'
-
-
-def toml_value(value):
-    if isinstance(value, bool):
-        return "true" if value else "false"
-    if isinstance(value, int):
-        return str(value)
-    if isinstance(value, (list, tuple)):
-        return "[" + ", ".join(toml_value(v) for v in value) + "]"
-    return toml_string(str(value))
-
-
-def toml_text(config):
-    """A varnlet-pack configuration: plain keys first, then one table per nested dict."""
-    lines = [f"{key} = {toml_value(value)}" for key, value in config.items() if not isinstance(value, dict)]
-    for table, values in config.items():
-        if isinstance(values, dict):
-            lines.append(f"\n[{table}]")
-            lines += [f"{toml_string(str(key))} = {toml_value(value)}" for key, value in values.items()]
-    return "\n".join(lines) + "\n"
-
-
 # A wine debug line: "0024:trace:eventlog:ReportEventW L\"text\"" (thread id, class, channel).
 TRACE_LINE = re.compile(r"^(?:[0-9a-f]{4,8}:){1,2}(trace|err|warn|fixme):([A-Za-z0-9_]+):(\S+) ?(.*)$")
+ESCAPES = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
 
 
 def unescape_debugstr(text):
     """Undoes wine's debugstr quoting: \\n \\r \\t \\" \\\\, \\xHH (narrow), \\HHHH (wide)."""
-    out, i = [], 0
-    while i < len(text):
-        c = text[i]
-        if c != "\\" or i + 1 >= len(text):
-            out.append(c)
-            i += 1
-            continue
-        n = text[i + 1]
-        simple = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
-        if n in simple:
-            out.append(simple[n])
-            i += 2
-        elif n == "x" and re.match(r"[0-9a-fA-F]{2}", text[i + 2:i + 4]):
-            out.append(chr(int(text[i + 2:i + 4], 16)))
-            i += 4
-        elif re.match(r"[0-9a-fA-F]{4}", text[i + 1:i + 5]):
-            out.append(chr(int(text[i + 1:i + 5], 16)))
-            i += 5
-        else:
-            out.append(c)
-            i += 1
-    return "".join(out)
-
-
-def quoted_strings(text):
-    """The debugstr texts of a trace line, in order (L"..." and "..." forms)."""
-    return [unescape_debugstr(m.group(1)) for m in re.finditer(r'L?"((?:[^"\\]|\\.)*)"', text)]
+    def one(m):
+        s = m.group(0)
+        return ESCAPES.get(s[1]) or chr(int(s[2:] if s[1] == "x" else s[1:], 16))
+    return re.sub(r'\\(?:[nrt"\\]|x[0-9a-fA-F]{2}|[0-9a-fA-F]{4})', one, text)
 
 
 class Trace:
@@ -267,25 +174,35 @@ class Trace:
 
     @property
     def strings(self):
-        return quoted_strings(self.text)
+        """The quoted texts of the line, in order (L"..." and "...")."""
+        return [unescape_debugstr(m.group(1)) for m in re.finditer(r'L?"((?:[^"\\]|\\.)*)"', self.text)]
 
-    def __repr__(self):
-        return f"{self.cls}:{self.channel}:{self.function} {self.text}"
+
+def event_reports(traces):
+    """Event-log reports among `traces`, as (type, text): "information", "warning" or "error"."""
+    kinds = {"trace": "information", "err": "error", "warn": "warning"}
+    return [(kinds.get(t.cls, t.cls), (t.strings or [""])[0])
+            for t in traces if t.channel == "eventlog" and t.function == "ReportEventW"]
+
+
+def parse_traces(text):
+    """(traces, the other lines)."""
+    traces, lines = [], []
+    for line in text.split("\n"):
+        m = TRACE_LINE.match(line.strip())
+        if m:
+            traces.append(Trace(m.group(1), m.group(2), m.group(3).rstrip(":"), m.group(4)))
+        else:
+            lines.append(line)
+    return traces, lines
 
 
 class Result:
-    """One run: exit code, the program's own stdout and stderr, and wine's debug lines."""
+    """One run: exit code, the program's stdout and stderr, wine's debug lines, the record."""
 
     def __init__(self, argv, code, stdout, stderr, record_path):
         self.argv, self.code, self.stdout = argv, code, stdout
-        lines, self.traces = [], []
-        for line in stderr.split("\n"):
-            m = TRACE_LINE.match(line)
-            if m:
-                function = m.group(3).rstrip(":")
-                self.traces.append(Trace(m.group(1), m.group(2), function, m.group(4)))
-            else:
-                lines.append(line)
+        self.traces, lines = parse_traces(stderr)
         self.stderr = "\n".join(lines)
         self.record = Record(record_path)
 
@@ -293,10 +210,7 @@ class Result:
         return [t for t in self.traces if t.function == function]
 
     def events(self):
-        """Event-log reports, as (type, text): type "information" or "error"."""
-        kinds = {"trace": "information", "err": "error", "warn": "warning"}
-        return [(kinds.get(t.cls, t.cls), (t.strings or [""])[0])
-                for t in self.traces if t.channel == "eventlog" and t.function == "ReportEventW"]
+        return event_reports(self.traces)
 
     def expect_exit(self, code):
         expect_eq(self.code, code, "exit code")
@@ -316,7 +230,7 @@ class Record:
     def __init__(self, path):
         self.path = path
         self.lines = []
-        if path and Path(path).exists():
+        if self.exists:
             for raw in Path(path).read_bytes().split(b"\n"):
                 if raw:
                     fields = raw.decode("utf-8", errors="surrogateescape").split("\t")
@@ -341,13 +255,8 @@ class Record:
         return "\n".join("\t".join(line) for line in self.lines)
 
 
-# ---------------------------------------------------------------------------
-# One test case
-
 class Case:
-    """What a scenario works with: one Windows executable's build tree, a scratch directory
-    and the wine prefix. Everything a case changes outside its scratch directory (registry
-    keys, drive mappings, files in drive C:) is undone when it ends."""
+    """One Windows executable's build tree, a scratch directory and the wine prefix."""
 
     def __init__(self, arch, wine):
         self.arch = arch
@@ -362,30 +271,24 @@ class Case:
         self._undo = []
         self._reg_owned = []
 
-    # -- artifacts ---------------------------------------------------------
     def artifact(self, name, other_arch=False):
-        """A built file of this executable's tree: "launcher" (varnlet.exe / varnlet64.exe),
-        "testjvm.dll", "testjvm_noinit.dll", "jnidriver.exe"."""
+        """A built file: "launcher" (the body), "testjvm.dll", "testjvm_noinit.dll",
+        "testjvm_runtime.dll"."""
+        bits = (96 - self.bits) if other_arch else self.bits
         tree = self.other_tree if other_arch else self.tree
-        bits = (64 if self.bits == 32 else 32) if other_arch else self.bits
-        if name == "launcher":
-            path = tree / ("varnlet.exe" if bits == 32 else "varnlet64.exe")
-        else:
-            path = tree / "tests/wine/testjvm" / name
+        path = tree / ("varnlet.exe" if bits == 32 else "varnlet64.exe") if name == "launcher" else \
+            tree / "tests/wine/testjvm" / name
         if not path.exists():
-            raise Failure(f"{path} is missing: build the {'win32' if bits == 32 else 'win64'} preset first")
+            raise Failure(f"{path} is missing: build the win{bits} preset first")
         return path
 
     def pack(self, config, directory=None, name="app"):
-        """Makes an application's launcher from this case's body with varnlet-pack, as a
-        user does: `config` is a dict of entries (plus [messages] / [version] tables as
-        nested dicts) or the text of a TOML file. Writes DIRECTORY/NAME.exe (the scratch
-        directory by default) and returns its path."""
+        """Makes DIRECTORY/NAME.exe (the scratch directory by default) with varnlet-pack, as a
+        user does, from a dict of entries (tables as nested dicts) or a TOML text."""
         target_dir = Path(directory) if directory else self.work
         target_dir.mkdir(parents=True, exist_ok=True)
         text = config if isinstance(config, str) else toml_text(config)
-        # The configuration lives outside the application's directory, which some scenarios list.
-        config_file = self.directory("pack") / f"{name}.toml"
+        config_file = self.directory("pack") / f"{name}.toml"  # outside the application's directory
         config_file.write_bytes(text.encode("utf-8"))
         output = target_dir / f"{name}.exe"
         argv = [setting("VARNLET_PACK"), "build", str(config_file), "--target", self.arch,
@@ -396,13 +299,23 @@ class Case:
                           f"{decode(result.stderr)}\n--- {config_file}\n{text}")
         return output
 
+    @staticmethod
+    def runtime_folder(parts):
+        """Where the double's runtime library goes for a double at path `parts`: the runtime's
+        bin folder for a bin\\server (client, classic) layout, else beside the double."""
+        folder = list(parts[:-1])
+        return folder[:-1] if folder and folder[-1].lower() in ("server", "client", "classic") else folder
+
     def install(self, name, directory=None, as_name=None, other_arch=False):
-        """Copies a built file into the scratch directory (or a directory below it)."""
+        """Copies a built file into the scratch directory (or a directory below it); a copy
+        of the double brings its runtime library along."""
         source = self.artifact(name, other_arch)
-        target_dir = Path(directory) if directory else self.work
-        target_dir.mkdir(parents=True, exist_ok=True)
-        target = target_dir / (as_name or source.name)
+        target = Path(directory or self.work) / (as_name or source.name)
+        target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(source, target)
+        if name.startswith("testjvm"):
+            shutil.copyfile(self.artifact("testjvm_runtime.dll", other_arch),
+                            Path(*self.runtime_folder(target.parts)) / "testjvm_runtime.dll")
         return target
 
     def directory(self, *parts):
@@ -416,7 +329,6 @@ class Case:
         path.write_bytes(text.replace("\n", "\r\n").encode(encoding))
         return path
 
-    # -- paths -------------------------------------------------------------
     @staticmethod
     def dos_path(path):
         """The Windows name of a Linux path: drive Z: maps the Linux root."""
@@ -427,7 +339,6 @@ class Case:
         return self.wine.prefix / "drive_c"
 
     def map_drive(self, letter, directory):
-        """Maps drive letter (e.g. "m") to a directory for the rest of the case."""
         link = self.wine.prefix / "dosdevices" / f"{letter.lower()}:"
         if link.is_symlink() or link.exists():
             link.unlink()
@@ -441,37 +352,31 @@ class Case:
         return path
 
     def copy_to_drive_c(self, source, windows_path):
-        """Copies a file to a path on drive C: ("C:\\Program Files\\..."); the directories
-        it had to create go again when the case ends."""
+        """Copies a file to "C:\\..."; what it had to create goes when the case ends."""
         expect(windows_path[:3].upper() == "C:\\", f"{windows_path} is not on drive C:")
         target = self.drive_c.joinpath(*windows_path[3:].split("\\"))
         top = target
         while not top.parent.exists():
             top = top.parent
-        if top != target and not top.exists():
-            self._undo.append(lambda: shutil.rmtree(top, ignore_errors=True))
-        elif not target.exists():
-            self._undo.append(lambda: target.unlink() if target.exists() else None)
+        if not top.exists():
+            self._undo.append(lambda: shutil.rmtree(top, ignore_errors=True) if top.is_dir() else top.unlink())
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(source, target)
+        if Path(source).name.startswith("testjvm") and Path(source).name != "testjvm_runtime.dll":
+            runtime = Path(source).with_name("testjvm_runtime.dll")
+            self.copy_to_drive_c(runtime, "\\".join(self.runtime_folder(windows_path.split("\\")) + [runtime.name]))
         return target
 
-    # -- registry ----------------------------------------------------------
-    def reg_view(self):
-        """A 32-bit process sees the 32-bit registry view."""
-        return f"/reg:{self.bits}"
-
+    # A 32-bit process sees the 32-bit registry view.
     def reg_own(self, key, view=None):
-        """Makes `key` the case's own: whatever a crashed earlier run left there goes now,
-        and the whole key goes again when the case ends (so keys added below it need no
-        undo step of their own)."""
-        view = view or self.reg_view()
+        """Makes `key` the case's own: what an earlier run left goes now, the whole key at the end."""
+        view = view or f"/reg:{self.bits}"
         self.reg_delete(key, view)
         self._reg_owned.append((key.lower(), view))
         self._undo.append(lambda: self.reg_delete(key, view))
 
     def reg_add(self, key, value=None, data=None, kind="REG_SZ", view=None):
-        view = view or self.reg_view()
+        view = view or f"/reg:{self.bits}"
         args = ["reg", "add", key, "/f", view]
         if value is not None:
             args += ["/v", value, "/t", kind, "/d", data if data is not None else ""]
@@ -482,48 +387,34 @@ class Case:
             self._undo.append(lambda: self.reg_delete(key, view))
 
     def reg_delete(self, key, view=None):
-        self.wine.tool(["reg", "delete", key, "/f", view or self.reg_view()])
+        self.wine.tool(["reg", "delete", key, "/f", view or f"/reg:{self.bits}"])
 
     def reg_query(self, key, value):
-        code, out, _ = self.wine.tool(["reg", "query", key, "/v", value, self.reg_view()])
-        if code != 0:
-            return None
-        for line in out.split("\n"):
+        code, out, _ = self.wine.tool(["reg", "query", key, "/v", value, f"/reg:{self.bits}"])
+        for line in out.split("\n") if code == 0 else []:
             parts = line.split(None, 2)
             if len(parts) >= 2 and parts[0] == value:
                 return parts[2] if len(parts) == 3 else ""
         return None
 
-    # -- running -----------------------------------------------------------
     def require_wine_child_processes_32(self):
-        """Skips the case where its executable cannot be started by another wine process
-        (services.exe starting a service, cmd.exe starting a program): a 32-bit one under
-        qemu-i386. Call it before the first such start."""
+        """Skips where another wine process cannot start this executable (32-bit under qemu)."""
         problem = self.wine.child_processes_problem(self.bits)
         if problem:
             raise Skip(problem)
 
     def run(self, exe, args=(), cwd=None, env=None, trace=None, timeout=60, record=None, program=None):
-        """Runs a Windows executable.
-
-        exe: the Linux path of the executable (the scratch copy), or with `program` a
-        Windows path to start instead (e.g. on a mapped drive). cwd: the Linux directory to
-        start in (the scratch directory by default). trace: wine debug channels to turn on,
-        e.g. "+eventlog" or "+profile". record: a path for testjvm.dll's record file
-        (TESTJVM_RECORD); the result's .record reads it after the run. timeout: seconds
-        for a native run; a run under qemu-i386 gets QEMU_SLOWDOWN times as long."""
-        exe = Path(exe)
+        """Runs a Windows executable: `exe` its Linux path, or `program` a Windows path to start
+        instead; cwd a Linux directory (the scratch directory); trace wine debug channels
+        ("+eventlog"); record a path for testjvm.dll's record, read into the result."""
         debug = "-all" if not trace else "-all," + ",".join(
             c if c[0] in "+-" or ":" in c else "+" + c for c in trace.split(","))
-        extra = dict(env or {})
-        record_path = None
-        if record:
-            record_path = Path(record)
-            if record_path.exists():
-                record_path.unlink()
+        extra = dict(env or {}, **self.wine.loader_env(self.bits))
+        record_path = Path(record) if record else None
+        if record_path:
+            record_path.unlink(missing_ok=True)
             extra["TESTJVM_RECORD"] = self.dos_path(record_path)
         argv = self.wine.loader(self.bits) + [program or str(exe)] + list(args)
-        extra.update(self.wine.loader_env(self.bits))
         timeout *= self.wine.slowdown(self.bits)
         started = time.monotonic()
         try:
@@ -546,53 +437,33 @@ class Case:
         self._undo.clear()
 
 
-# ---------------------------------------------------------------------------
-# Fixtures and the command line
-
 def setup():
     wine = Wine()
     ready = wine.prefix / ".varnlet-ready"
     env = wine.env()
+    quiet = {"stdin": subprocess.DEVNULL, "stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
     if not ready.exists():
-        started = time.monotonic()
-        if wine.prefix.exists():
-            shutil.rmtree(wine.prefix)
+        shutil.rmtree(wine.prefix, ignore_errors=True)
         wine.prefix.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run([wine.wineserver, "-k"], env=env, capture_output=True)
+        subprocess.run([wine.wineserver, "-k"], env=env, **quiet)
         boot = subprocess.run([wine.wine64, "wineboot", "-i"], env=env, capture_output=True, timeout=300)
-        print(f"wineboot -i: {time.monotonic() - started:.1f} s")
         if boot.returncode != 0:
-            print(decode(boot.stderr))
-            print(f"wineboot -i failed with {boot.returncode}")
+            print(f"wineboot -i failed with {boot.returncode}\n{decode(boot.stderr)}")
             return 1
-        # No crash debugger: a crashing program ends with its exception code instead of
-        # waiting for a debugger that has no one to talk to.
+        # No crash debugger: a crashing program ends with its exception code at once.
         for view in ("/reg:64", "/reg:32"):
             wine.tool(["reg", "delete", r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug",
                        "/v", "Debugger", "/f", view])
-        print(f"crash debugger off: {time.monotonic() - started:.1f} s")
-        subprocess.run([wine.wineserver, "-w"], env=env, timeout=120, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([wine.wineserver, "-w"], env=env, timeout=120, **quiet)
         ready.write_text("prefix created by tests/wine/winerun.py setup\n")
-        print(f"created wine prefix {wine.prefix} in {time.monotonic() - started:.1f} s")
-    else:
-        print(f"using wine prefix {wine.prefix}")
-    # A persistent server keeps every later run to a fraction of a second.
-    subprocess.run([wine.wineserver, "-k"], env=env, capture_output=True)
-    # Its own standard streams: the server outlives this process and must not hold ctest's pipes.
-    subprocess.run([wine.wineserver, "-p"], env=env, check=True, timeout=60, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    # A program that stays until cleanup keeps wine's own system processes (services,
-    # explorer, device drivers) running: they are not restarted for every run, and they do
-    # not inherit a run's debug channels, so a run's traces are its own.
-    subprocess.Popen([wine.wine64, "timeout", "/t", "86400", "/nobreak"], env=env, start_new_session=True,
-                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # A persistent server, and a program that stays until cleanup so that wine's own system
+    # processes are not restarted for every run and do not inherit a run's debug channels.
+    subprocess.run([wine.wineserver, "-k"], env=env, **quiet)
+    subprocess.run([wine.wineserver, "-p"], env=env, check=True, timeout=60, **quiet)
+    subprocess.Popen([wine.wine64, "timeout", "/t", "86400", "/nobreak"], env=env, start_new_session=True, **quiet)
     mode, detail = wine.wine32_mode()
     if mode == "qemu":
-        started = time.monotonic()
-        copied = wine.fill_syswow64()
-        if copied:
-            print(f"copied {copied} 32-bit DLLs and programs to syswow64 in {time.monotonic() - started:.1f} s")
+        wine.fill_syswow64()
     print("32-bit programs: " + (detail if mode != "none" else f"skipped, {detail}"))
     return 0
 
@@ -605,18 +476,15 @@ def cleanup():
 
 def run_scenario(module, name, arch):
     sys.path.insert(0, str(Path(__file__).parent))
-    scenarios = importlib.import_module(f"scenarios_{module}")
-    function = getattr(scenarios, f"scenario_{name}")
+    function = getattr(importlib.import_module(f"scenarios_{module}"), f"scenario_{name}")
     work = Path(setting("VARNLET_WINE_WORK"))
     if work.exists():
-        shutil.rmtree(work)
+        shutil.rmtree(work)  # what an earlier run left must go, or the case is not its own
     work.mkdir(parents=True)
     case = Case(arch, Wine())
     code = 0
     try:
-        # Every scenario runs its executable: where the loader cannot run, skip before any
-        # set-up (registry keys, files in drive C:) is spent on it.
-        case.wine.loader(case.bits)
+        case.wine.loader(case.bits)  # skip before any set-up where the loader cannot run
         function(case)
         print(f"{module}.{name} on {arch}: passed ({len(case.runs)} runs)")
     except Skip as skip:
@@ -635,18 +503,17 @@ def run_scenario(module, name, arch):
 
 
 def main(argv):
-    if len(argv) >= 2 and argv[1] == "setup":
+    if argv[1:2] == ["setup"]:
         return setup()
-    if len(argv) >= 2 and argv[1] == "cleanup":
+    if argv[1:2] == ["cleanup"]:
         return cleanup()
     if len(argv) == 5 and argv[1] == "scenario":
-        return run_scenario(argv[2], argv[3], argv[4])
+        return run_scenario(*argv[2:])
     print(__doc__)
     return 2
 
 
 if __name__ == "__main__":
-    # The scenarios import this file as `winerun`: without this they would get a second
-    # copy whose Failure and Skip the handlers here do not catch.
+    # The scenarios import this file as `winerun`: one module, so its Failure and Skip are caught.
     sys.modules.setdefault("winerun", sys.modules[__name__])
     sys.exit(main(sys.argv))

@@ -15,6 +15,7 @@ namespace {
 std::map<std::string, std::string> properties;
 FILE* javaOut;  // null: the process's stdout / stderr
 FILE* javaErr;
+Object* javaStreams[2];  // the print streams behind System.out and System.err
 volatile LONG mainsRunning;
 HANDLE stopEvent;
 
@@ -115,7 +116,14 @@ void runMain(JNIEnv* env, Object* cls, const jvalue* args) {
 void writeJavaOut(const std::string& textOut) { writeTo(javaOut, stdout, textOut); }
 void writeJavaErr(const std::string& textOut) { writeTo(javaErr, stderr, textOut); }
 
+Object* javaStream(bool err) {
+    Object*& stream = javaStreams[err];
+    if (!stream) stream = newObject(Kind::PrintStream, "java/io/PrintStream");  // on the process's stream
+    return stream;
+}
+
 void setJavaStream(bool err, Object* printStream) {
+    javaStreams[err] = printStream;
     const Object* fileStream = printStream ? printStream->owner : nullptr;
     FILE* f = fileStream ? static_cast<FILE*>(fileStream->file) : nullptr;
     (err ? javaErr : javaOut) = f;

@@ -1,5 +1,5 @@
-/* The JNI function table of the double: the entries the launcher uses, each recording what
-   it was given. Every other entry records its slot number and ends the process with exit
+/* The JNI function table of the double: exactly the entries the launcher uses, each
+   recording what it was given. Every other entry records its slot number and ends the process with exit
    code 70, so a call the double does not know is seen at once instead of corrupting state. */
 #include <windows.h>
 
@@ -47,8 +47,6 @@ Object* classObject(const std::string& name) {
     return cls;
 }
 
-jint JNICALL GetVersion(JNIEnv*) { return JNI_VERSION_10; }
-
 jclass JNICALL FindClass(JNIEnv* env, const char* name) {
     std::string text = name ? name : "";
     record({"findclass", text, threadName(env)});
@@ -91,20 +89,11 @@ jobject constructWith(JNIEnv* env, jclass cls, jmethodID id, const jvalue* args)
     }
     return reinterpret_cast<jobject>(construct(env, asObject(cls), method, args));
 }
-jobject JNICALL NewObjectA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* args) {
-    return constructWith(env, cls, id, args);
-}
+// The launcher is C++: jni.h's member functions call the va_list forms.
 jobject JNICALL NewObjectV(JNIEnv* env, jclass cls, jmethodID id, va_list list) {
     if (!id) return constructWith(env, cls, id, nullptr);
     std::vector<jvalue> args = argumentsFromList(asObject(id)->signature, list);
     return constructWith(env, cls, id, args.data());
-}
-jobject JNICALL NewObject(JNIEnv* env, jclass cls, jmethodID id, ...) {
-    va_list list;
-    va_start(list, id);
-    jobject result = NewObjectV(env, cls, id, list);
-    va_end(list);
-    return result;
 }
 
 jvalue staticCall(JNIEnv* env, jclass cls, jmethodID id, const jvalue* args) {
@@ -121,32 +110,13 @@ std::vector<jvalue> listArguments(jmethodID id, va_list list) {
     return id ? argumentsFromList(asObject(id)->signature, list) : std::vector<jvalue>();
 }
 
-void JNICALL CallStaticVoidMethodA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* args) {
-    staticCall(env, cls, id, args);
-}
 void JNICALL CallStaticVoidMethodV(JNIEnv* env, jclass cls, jmethodID id, va_list list) {
     std::vector<jvalue> args = listArguments(id, list);
     staticCall(env, cls, id, args.data());
 }
-void JNICALL CallStaticVoidMethod(JNIEnv* env, jclass cls, jmethodID id, ...) {
-    va_list list;
-    va_start(list, id);
-    CallStaticVoidMethodV(env, cls, id, list);
-    va_end(list);
-}
-jobject JNICALL CallStaticObjectMethodA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* args) {
-    return staticCall(env, cls, id, args).l;
-}
 jobject JNICALL CallStaticObjectMethodV(JNIEnv* env, jclass cls, jmethodID id, va_list list) {
     std::vector<jvalue> args = listArguments(id, list);
     return staticCall(env, cls, id, args.data()).l;
-}
-jobject JNICALL CallStaticObjectMethod(JNIEnv* env, jclass cls, jmethodID id, ...) {
-    va_list list;
-    va_start(list, id);
-    jobject result = CallStaticObjectMethodV(env, cls, id, list);
-    va_end(list);
-    return result;
 }
 
 jstring JNICALL NewStringUTF(JNIEnv* env, const char* bytes) {
@@ -164,15 +134,6 @@ jstring JNICALL NewStringUTF(JNIEnv* env, const char* bytes) {
     string->text = bytes;
     return reinterpret_cast<jstring>(string);
 }
-jsize JNICALL GetStringUTFLength(JNIEnv*, jstring s) {
-    return asObject(s) ? static_cast<jsize>(asObject(s)->text.size()) : 0;
-}
-const char* JNICALL GetStringUTFChars(JNIEnv*, jstring s, jboolean* isCopy) {
-    if (isCopy) *isCopy = JNI_FALSE;
-    return asObject(s) ? asObject(s)->text.c_str() : nullptr;
-}
-void JNICALL ReleaseStringUTFChars(JNIEnv*, jstring, const char*) {}
-
 jobjectArray JNICALL NewObjectArray(JNIEnv* env, jsize length, jclass cls, jobject initial) {
     Object* elementClass = asObject(cls);
     record({"newarray", elementClass ? elementClass->className : "<null>", std::to_string(length)});
@@ -188,9 +149,6 @@ jobjectArray JNICALL NewObjectArray(JNIEnv* env, jsize length, jclass cls, jobje
     array->elements.assign(static_cast<size_t>(length), asObject(initial));
     return reinterpret_cast<jobjectArray>(array);
 }
-jsize JNICALL GetArrayLength(JNIEnv*, jarray array) {
-    return asObject(array) ? static_cast<jsize>(asObject(array)->elements.size()) : 0;
-}
 bool inBounds(JNIEnv* env, jobjectArray array, jsize index) {
     Object* a = asObject(array);
     if (!a) {
@@ -203,15 +161,11 @@ bool inBounds(JNIEnv* env, jobjectArray array, jsize index) {
     }
     return true;
 }
-jobject JNICALL GetObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index) {
-    return inBounds(env, array, index) ? reinterpret_cast<jobject>(asObject(array)->elements[index]) : nullptr;
-}
 void JNICALL SetObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index, jobject value) {
     if (inBounds(env, array, index)) asObject(array)->elements[index] = asObject(value);
 }
 
 jboolean JNICALL ExceptionCheck(JNIEnv* env) { return fromEnv(env)->pending ? JNI_TRUE : JNI_FALSE; }
-jthrowable JNICALL ExceptionOccurred(JNIEnv* env) { return reinterpret_cast<jthrowable>(fromEnv(env)->pending); }
 void JNICALL ExceptionClear(JNIEnv* env) {
     if (fromEnv(env)->pending) record({"clear", fromEnv(env)->pending->className});
     fromEnv(env)->pending = nullptr;
@@ -229,18 +183,23 @@ void JNICALL ExceptionDescribe(JNIEnv* env) {
     fromEnv(env)->pending = nullptr;
 }
 
-jclass JNICALL GetObjectClass(JNIEnv*, jobject object) {
-    return asObject(object) ? reinterpret_cast<jclass>(classObject(asObject(object)->className)) : nullptr;
-}
 void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}
-jobject JNICALL NewGlobalRef(JNIEnv*, jobject object) { return object; }
-void JNICALL DeleteGlobalRef(JNIEnv*, jobject) {}
-jint JNICALL EnsureLocalCapacity(JNIEnv*, jint) { return JNI_OK; }
-jint JNICALL PushLocalFrame(JNIEnv*, jint) { return JNI_OK; }
-jobject JNICALL PopLocalFrame(JNIEnv*, jobject result) { return result; }
-jint JNICALL GetJavaVM(JNIEnv*, JavaVM** vm) {
-    *vm = &TheVm;
-    return JNI_OK;
+
+// System.out and System.err as fields: what same-file redirection reads to share one stream.
+jfieldID JNICALL GetStaticFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+    Object* owner = asObject(cls);
+    std::string fieldName = name ? name : "";
+    record({"staticfield", owner ? owner->className : "<null>", fieldName, sig ? sig : ""});
+    if (!owner || owner->className != "java/lang/System" || (fieldName != "out" && fieldName != "err")) {
+        throwNew(env, "java/lang/NoSuchFieldError", fieldName);
+        return nullptr;
+    }
+    Object* field = newObject(Kind::Method, owner->className);
+    field->name = fieldName;
+    return reinterpret_cast<jfieldID>(field);
+}
+jobject JNICALL GetStaticObjectField(JNIEnv*, jclass, jfieldID id) {
+    return reinterpret_cast<jobject>(javaStream(asObject(id)->name == "err"));
 }
 
 template <int Slot>
@@ -264,39 +223,21 @@ JNINativeInterface_ makeTable() {
     fillUnimplemented(u.slots, std::make_index_sequence<kSlots>());
     JNINativeInterface_& t = u.table;
     t.reserved0 = t.reserved1 = t.reserved2 = t.reserved3 = nullptr;
-    t.GetVersion = GetVersion;
     t.FindClass = FindClass;
     t.GetMethodID = GetMethodID;
     t.GetStaticMethodID = GetStaticMethodID;
-    t.NewObject = NewObject;
+    t.GetStaticFieldID = GetStaticFieldID;
+    t.GetStaticObjectField = GetStaticObjectField;
     t.NewObjectV = NewObjectV;
-    t.NewObjectA = NewObjectA;
-    t.CallStaticVoidMethod = CallStaticVoidMethod;
     t.CallStaticVoidMethodV = CallStaticVoidMethodV;
-    t.CallStaticVoidMethodA = CallStaticVoidMethodA;
-    t.CallStaticObjectMethod = CallStaticObjectMethod;
     t.CallStaticObjectMethodV = CallStaticObjectMethodV;
-    t.CallStaticObjectMethodA = CallStaticObjectMethodA;
     t.NewStringUTF = NewStringUTF;
-    t.GetStringUTFLength = GetStringUTFLength;
-    t.GetStringUTFChars = GetStringUTFChars;
-    t.ReleaseStringUTFChars = ReleaseStringUTFChars;
     t.NewObjectArray = NewObjectArray;
-    t.GetArrayLength = GetArrayLength;
-    t.GetObjectArrayElement = GetObjectArrayElement;
     t.SetObjectArrayElement = SetObjectArrayElement;
     t.ExceptionCheck = ExceptionCheck;
-    t.ExceptionOccurred = ExceptionOccurred;
     t.ExceptionDescribe = ExceptionDescribe;
     t.ExceptionClear = ExceptionClear;
-    t.GetObjectClass = GetObjectClass;
     t.DeleteLocalRef = DeleteLocalRef;
-    t.NewGlobalRef = NewGlobalRef;
-    t.DeleteGlobalRef = DeleteGlobalRef;
-    t.EnsureLocalCapacity = EnsureLocalCapacity;
-    t.PushLocalFrame = PushLocalFrame;
-    t.PopLocalFrame = PopLocalFrame;
-    t.GetJavaVM = GetJavaVM;
     return t;
 }
 

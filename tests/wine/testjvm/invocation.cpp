@@ -1,11 +1,14 @@
-/* The invocation interface of the double: JNI_CreateJavaVM, attaching and detaching
-   threads, GetEnv and DestroyJavaVM, which waits for the live threads as a JVM does. */
+/* The invocation interface of the double, as far as the launcher uses it: JNI_CreateJavaVM,
+   attaching and detaching threads, and DestroyJavaVM, which waits for the live threads as a
+   JVM does. */
 #include <cstring>
 #include <windows.h>
 
 #include <cstdlib>
 
 #include "testjvm.h"
+
+extern "C" __declspec(dllimport) int testjvm_runtime_ready();
 
 namespace testjvm {
 namespace {
@@ -35,8 +38,8 @@ bool supportedVersion(jint version) {
     }
 }
 
-jint attach(JavaVM*, void** penv, void* args, bool daemon) {
-    const char* event = daemon ? "attach-daemon" : "attach";
+jint JNICALL AttachCurrentThread(JavaVM*, void** penv, void* args) {
+    const char* event = "attach";
     std::string refused = script("attach");
     if (!refused.empty()) {
         record({event, "refused", refused});
@@ -54,13 +57,10 @@ jint attach(JavaVM*, void** penv, void* args, bool daemon) {
             request && request->name ? request->name : "<null>", request && request->group ? "group" : "<null>",
             name});
     ThreadEnv* thread = attachThread(name);
-    if (!daemon) threadStarted();
+    threadStarted();
     *penv = &thread->env;
     return JNI_OK;
 }
-
-jint JNICALL AttachCurrentThread(JavaVM* vm, void** penv, void* args) { return attach(vm, penv, args, false); }
-jint JNICALL AttachCurrentThreadAsDaemon(JavaVM* vm, void** penv, void* args) { return attach(vm, penv, args, true); }
 
 jint JNICALL DetachCurrentThread(JavaVM*) {
     ThreadEnv* thread = currentThread();
@@ -71,15 +71,6 @@ jint JNICALL DetachCurrentThread(JavaVM*) {
     record({"detach", thread->name});
     TlsSetValue(threadSlot, nullptr);
     threadEnded();
-    return JNI_OK;
-}
-
-jint JNICALL GetEnv(JavaVM*, void** penv, jint version) {
-    ThreadEnv* thread = currentThread();
-    *penv = nullptr;
-    if (!supportedVersion(version) && version != JNI_VERSION_1_1) return JNI_EVERSION;
-    if (!thread) return JNI_EDETACHED;
-    *penv = &thread->env;
     return JNI_OK;
 }
 
@@ -100,7 +91,7 @@ jint JNICALL DestroyJavaVM(JavaVM*) {
 }
 
 const JNIInvokeInterface_ invokeInterface = {nullptr, nullptr, nullptr, DestroyJavaVM, AttachCurrentThread,
-                                             DetachCurrentThread, GetEnv, AttachCurrentThreadAsDaemon};
+                                             DetachCurrentThread, nullptr, nullptr};
 
 }  // namespace
 
@@ -129,7 +120,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
         if (option && strcmp(option, "exit") == 0) exitHook = reinterpret_cast<void(JNICALL*)(jint)>(initArgs->options[i].extraInfo);
     }
     setScriptOptions(options);
-    record({"library", modulePath()});
+    record({"library", modulePath(), testjvm_runtime_ready() ? "runtime" : "<no runtime>"});
     record({"create", hex32(static_cast<unsigned>(initArgs->version)), std::to_string(initArgs->nOptions),
             initArgs->options ? "options" : "<null>", std::to_string(initArgs->ignoreUnrecognized)});
     for (jint i = 0; initArgs->options && i < initArgs->nOptions; ++i)

@@ -60,6 +60,7 @@ std::string script(const char* key);
 void writeJavaOut(const std::string& text);
 void writeJavaErr(const std::string& text);
 void setJavaStream(bool err, Object* printStream);
+Object* javaStream(bool err);
 
 // Static methods and constructors that the double knows; anything else is recorded.
 jvalue callStatic(JNIEnv* env, Object* cls, Object* method, const jvalue* args);

@@ -1,0 +1,66 @@
+#!/usr/bin/env python3
+"""Line coverage of the unit and jvm tiers over the product (src/, tools/).
+
+  scripts/coverage.py [--source DIR] [--out FILE] [--compare BEFORE]
+
+Builds DIR (default: this tree) with --coverage in DIR/build/coverage (the pack tests use
+the Windows bodies of this tree's build/win32 and build/win64), runs the unit and jvm
+tiers and writes the covered lines, one "file<TAB>line text" a line in file order (text,
+not numbers, so a later run compares across moved lines). With --compare, lists the lines
+BEFORE covered that this run does not, counting repeated texts of one file separately.
+"""
+import argparse
+import collections
+import json
+import subprocess
+import sys
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parents[1]
+
+
+def covered_lines(source):
+    build = source / "build" / "coverage"
+    flags = "--coverage"
+    subprocess.run(["cmake", "-S", str(source), "-B", str(build), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
+                    f"-DCMAKE_C_FLAGS={flags}", f"-DCMAKE_CXX_FLAGS={flags}",
+                    f"-DVARNLET_WIN32_BUILD_DIR={HERE}/build/win32", f"-DVARNLET_WIN64_BUILD_DIR={HERE}/build/win64"],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", str(build), "-j2"], check=True, stdout=subprocess.DEVNULL)
+    for stale in build.rglob("*.gcda"):
+        stale.unlink()
+    subprocess.run(["ctest", "--test-dir", str(build), "-L", "^(unit|jvm)$", "-j2"])
+    report = build / "coverage.json"
+    subprocess.run(["gcovr", "-r", str(source), str(build), "--filter", str(source / "src") + "/",
+                    "--filter", str(source / "tools") + "/", "--json", "-o", str(report)], check=True)
+    lines = []
+    for entry in sorted(json.loads(report.read_text())["files"], key=lambda f: f["file"]):
+        text = (source / entry["file"]).read_text(errors="replace").splitlines()
+        for line in sorted(entry["lines"], key=lambda l: l["line_number"]):
+            if line["count"] > 0 and not line.get("gcovr/noncode"):
+                lines.append(f"{entry['file']}\t{text[line['line_number'] - 1].strip()}")
+    return lines
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--source", default=str(HERE))
+    parser.add_argument("--out")
+    parser.add_argument("--compare")
+    args = parser.parse_args()
+    lines = covered_lines(Path(args.source).resolve())
+    if args.out:
+        Path(args.out).write_text("\n".join(lines) + "\n")
+    print(f"{len(lines)} covered lines")
+    if args.compare:
+        before = collections.Counter(Path(args.compare).read_text().splitlines())
+        lost = before - collections.Counter(lines)
+        for line in sorted(lost.elements()):
+            print(f"no longer covered: {line}")
+        print(f"{sum(lost.values())} of {sum(before.values())} lines covered before are not covered now")
+        return 1 if lost else 0
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

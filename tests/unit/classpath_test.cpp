@@ -1,0 +1,247 @@
+// The JVM option text on real Linux directories (the POSIX backend lists them): class path
+// entries, directories expanded into their archives, links, failures, %NAME% references.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "core/config.h"
+#include "core/state.h"
+#include "fakes/fake_platform.h"
+#include "jvm/options.h"
+
+namespace {
+
+// Directories named "locked" cannot be listed, files named "locked.jar" not examined.
+uint32_t lockedListing(const char* directory, DirListing* listing) {
+    return std::strstr(directory, "locked") ? EACCES : defaultPlatformOps().listDirectory(directory, listing);
+}
+uint32_t lockedAttributes(const char* path) {
+    if (std::strstr(path, "locked.jar") == nullptr) return defaultPlatformOps().getFileAttributes(path);
+    errno = EACCES;
+    return kInvalidFileAttributes;
+}
+
+struct ClassPath : ::testing::Test {
+    FakePlatform platform{false};
+    FakeWorld& w = platform.world();
+    std::string root, previous;
+
+    void SetUp() override {
+        // Real errors and their texts; reports still go to the fake console.
+        const PlatformOps& d = defaultPlatformOps();
+        Platform.getLastError = d.getLastError;
+        Platform.setLastError = d.setLastError;
+        Platform.formatSystemMessage = d.formatSystemMessage;
+        Platform.listDirectory = lockedListing;
+        Platform.getFileAttributes = lockedAttributes;
+        loadDefaultStrings(w);
+        loadConfiguration();
+        char pattern[] = "/tmp/varnlet-classpath-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root = pattern;
+        char cwd[4096];
+        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+        previous = cwd;
+        ASSERT_EQ(chdir(root.c_str()), 0);
+    }
+    void TearDown() override {
+        EXPECT_EQ(chdir(previous.c_str()), 0);
+        EXPECT_EQ(std::system(("rm -rf '" + root + "'").c_str()), 0);
+    }
+    static void make(const std::string& path) {
+        for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
+            mkdir(path.substr(0, at).c_str(), 0755);
+        if (path.back() != '/') std::fclose(std::fopen(path.c_str(), "w"));
+    }
+    std::string build(const std::string& options, const std::string& classPath) {
+        Config.JvmOptions = strdup(options.c_str());
+        Config.ClassPath = strdup(classPath.c_str());
+        if (!buildJvmOptions()) return "<failed>";
+        return Config.JvmOptions;
+    }
+    std::vector<std::string> reports() {
+        std::vector<std::string> lines;
+        for (const ConsoleLine& l : w.console) lines.push_back(l.toError ? l.text : "(not an error) " + l.text);
+        w.console.clear();
+        return lines;
+    }
+};
+
+TEST_F(ClassPath, OptionTexts) {
+    for (const char* f : {"a.jar", "b.jar", "z.jar", "lib/a.jar", "lib/b.ZIP", "lib/B.jar", "lib/notes.txt",
+                          "lib/ext/c.jar", "lib/jar", "lib/.jar", "lib/a.jarx", "lib/b.zip.bak", "lib/dir.jar/inner.zip",
+                          "empty/", "mixed/locked/x.jar", "mixed/a.jar", "mixed/z.jar"})
+        make(f);
+    w.environment["APPDIR"] = root;
+    w.environment["JAVA_HOME"] = "/somewhere/else";
+    std::strcpy(State.DiscoveredJavaHome, "/opt/jdk");
+    const std::string cp = " \"-Djava.class.path=";
+    struct Row {
+        std::string options, classPath, text;
+        size_t reports;
+    } rows[] = {
+        {"-Xmx256m", "lib/ext", "-Xmx256m" + cp + "lib/ext:lib/ext/c.jar\"", 0},
+        {"", "lib", cp + "lib:lib/.jar:lib/B.jar:lib/a.jar:lib/b.ZIP:lib/dir.jar/inner.zip:lib/ext/c.jar\"", 0},
+        {"", "z.jar;lib/ext;a.jar", cp + "z.jar:lib/ext:lib/ext/c.jar:a.jar\"", 0},
+        {"", "lib/ext/", cp + "lib/ext/:lib/ext/c.jar\"", 0},
+        {"", root + "/lib/ext", cp + root + "/lib/ext:" + root + "/lib/ext/c.jar\"", 0},
+        {"", "%APPDIR%/lib", cp + root + "/lib\"", 0},  // neither examined nor listed
+        {"", ";a.jar;;b.jar;", cp + "a.jar:b.jar\"", 0},
+        {"-Xss1m", ";;;", "-Xss1m", 0},
+        {"-Xss1m", "", "-Xss1m", 0},
+        {"", "", "", 0},
+        {"", "empty", cp + "empty\"", 0},
+        {"-Xmx256m ", "a.jar", "-Xmx256m  " + cp.substr(1) + "a.jar\"", 0},
+        {"-Dh=%JAVA_HOME% -Dx=%NOSUCH%end", "a.jar;%JAVA_HOME%/lib/tools.jar",
+         "-Dh=/opt/jdk -Dx=end" + cp + "a.jar:/opt/jdk/lib/tools.jar\"", 0},
+        // A listing that fails is reported; the rest of the class path is kept.
+        {"", "mixed", cp + "mixed:mixed/a.jar:mixed/z.jar\"", 1},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(build(row.options, row.classPath), row.text) << "[" << row.classPath << "]";
+        EXPECT_EQ(reports().size(), row.reports) << "[" << row.classPath << "]";
+    }
+    State.DiscoveredJavaHome[0] = '\0';
+    EXPECT_EQ(build("-Dhome=%JAVA_HOME%", ""), "-Dhome=");
+}
+
+TEST_F(ClassPath, AnEntryThatCannotBeExaminedFailsTheBuildAndChangesNothing) {
+    make("a.jar");
+    make("b.jar");
+    make("locked.jar");
+    EXPECT_EQ(build("-Xmx1g", "a.jar;missing.jar;b.jar"), "<failed>");
+    EXPECT_STREQ(Config.JvmOptions, "-Xmx1g");
+    EXPECT_EQ(reports(), (std::vector<std::string>{std::string(strerror(ENOENT)) + ".\n",
+                                                   "Error accessing file/directory: missing.jar"}));
+    EXPECT_EQ(build("", "locked.jar"), "<failed>");
+    EXPECT_EQ(reports(), (std::vector<std::string>{std::string(strerror(EACCES)) + ".\n",
+                                                   "Error accessing file/directory: locked.jar"}));
+    // Only the first entry may end at a line break; the next one starts with it.
+    EXPECT_EQ(build("", "a.jar\r\nb.jar"), "<failed>");
+    EXPECT_EQ(reports().at(1), "Error accessing file/directory: \nb.jar");
+}
+
+TEST_F(ClassPath, LinksLeadingBackAreWalkedOnce) {
+    make("lib/a.jar");
+    make("lib/sub/b.jar");
+    ASSERT_EQ(symlink("..", "lib/sub/up"), 0);
+    ASSERT_EQ(symlink("../lib", "lib/self"), 0);
+    ASSERT_EQ(symlink("sub/b.jar", "lib/link.jar"), 0);  // a link to an archive is an archive
+    EXPECT_EQ(build("", "lib"), " \"-Djava.class.path=lib:lib/a.jar:lib/link.jar:lib/sub/b.jar\"");
+}
+
+TEST_F(ClassPath, TenThousandArchivesInNestedDirectories) {
+    std::vector<std::string> expected = {"tree"};
+    for (int i = 0; i < 100; ++i) {
+        std::string dir = "tree/d" + std::to_string(i / 10) + "/s" + std::to_string(i % 10) + "/";
+        make(dir + "README");
+        for (int k = 0; k < 100; ++k) {
+            char name[16];
+            std::snprintf(name, sizeof name, "lib%03d.jar", k);
+            make(dir + name);
+            expected.push_back(dir + name);
+        }
+    }
+    std::string text = build("", "tree");
+    std::string list = text.substr(20, text.size() - 21);
+    std::vector<std::string> entries;
+    size_t start = 0;
+    for (size_t colon; (colon = list.find(':', start)) != std::string::npos; start = colon + 1)
+        entries.push_back(list.substr(start, colon - start));
+    entries.push_back(list.substr(start));
+    EXPECT_EQ(entries, expected);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VARNLET_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VARNLET_UNDER_ASAN 1
+#endif
+#endif
+
+// Memory taken away under the walk (an address-space limit in a child process): the build
+// fails with a report and keeps the configured options; no class path silently lacks archives.
+TEST_F(ClassPath, RunningOutOfMemoryFailsTheBuildWithAReport) {
+#ifdef VARNLET_UNDER_ASAN
+    GTEST_SKIP() << "the sanitizer's allocator does not return null under an address-space limit";
+#else
+    const std::string tail(180, 'n');
+    for (int i = 0; i < 4000; ++i) make("big/" + std::to_string(i) + tail + ".jar");
+    Config.JvmOptions = strdup("-Xmx1g");
+    Config.ClassPath = strdup("big");
+    Config.JvmPath = strdup("/opt/jdk/lib/server/libjvm.so");
+    ::testing::FLAGS_gtest_death_test_style = "fast";
+    EXPECT_EXIT(
+        {
+            FILE* status = std::fopen("/proc/self/status", "r");
+            long vmKiB = 0;
+            char line[256];
+            while (status && std::fgets(line, sizeof line, status))
+                if (std::sscanf(line, "VmSize: %ld kB", &vmKiB) == 1) break;
+            if (status) std::fclose(status);
+            struct rlimit limit;
+            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(vmKiB + 512) * 1024;
+            if (vmKiB == 0 || setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
+            bool built = buildJvmOptions();
+            bool kept = std::strcmp(Config.JvmOptions, "-Xmx1g") == 0;
+            bool reported = w.console.size() == 1 &&
+                            w.console[0].text == "Unable to create JVM instance using /opt/jdk/lib/server/libjvm.so";
+            std::_Exit(!built && kept && reported ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+#endif
+}
+
+TEST(EnvironmentReferences, Expansion) {
+    FakePlatform platform;
+    platform.world().environment["DEF"] = "def";
+    platform.world().environment["EMPTY"] = "";
+    std::strcpy(State.DiscoveredJavaHome, "H");
+    const char* rows[][2] = {{"", ""},         {"plain", "plain"}, {"a%NOSUCH%b", "ab"}, {"abc%DEF", "abcDEF"},
+                             {"%DEF%%DEF%", "defdef"}, {"x%%y", "xy"}, {"%", ""}, {"a%DEF%b%", "adefb"},
+                             {"%EMPTY%|", "|"}, {"%JAVA_HOME%\\bin", "H\\bin"}, {"%java_home%", ""}};
+    for (auto& row : rows) {
+        char* out = expandEnvironmentReferences(row[0]);
+        ASSERT_NE(out, nullptr);
+        EXPECT_STREQ(out, row[1]) << row[0];
+        std::free(out);
+    }
+}
+
+}  // namespace
+
+// File systems that give every directory the same identity (0 from some network redirectors
+// and FUSE file systems, or one repeated): every archive is still found.
+uint64_t fakeIdentity;
+uint32_t sameIdentityListing(const char* directory, DirListing* listing) {
+    uint32_t rc = defaultPlatformOps().listDirectory(directory, listing);
+    listing->identity = DirIdentity{fakeIdentity, fakeIdentity};
+    return rc;
+}
+
+TEST_F(ClassPath, DirectoriesWithoutRealIdentitiesAreAllWalked) {
+    make("lib/a/one.jar");
+    make("lib/b/c/two.jar");
+    ASSERT_EQ(symlink("..", "lib/b/loop"), 0);
+    Platform.listDirectory = sameIdentityListing;
+    for (uint64_t identity : {0u, 5u}) {
+        fakeIdentity = identity;
+        std::string text = build("", "lib");
+        EXPECT_NE(text.find("=lib:lib/a/one.jar:lib/b/c/two.jar"), std::string::npos) << text.substr(0, 80);
+        // Without any identity the loop ends at the depth bound, with one report; a repeated
+        // identity on a listing of the same names is the same directory, walked once.
+        std::vector<std::string> lines = reports();
+        ASSERT_EQ(lines.size(), identity == 0 ? 1u : 0u) << identity;
+        if (identity == 0) EXPECT_EQ(lines[0].rfind("Error accessing file/directory: lib/b/loop/b/loop", 0), 0u);
+    }
+}

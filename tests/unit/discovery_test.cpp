@@ -1,0 +1,287 @@
+// The runtime search as installers leave machines: registry keys and values, the files that
+// exist, JavaSearchMode, MinJavaVersion and JvmPath, and the library and home it chooses.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "core/state.h"
+#include "fakes/fake_platform.h"
+#include "fakes/fake_registry.h"
+#include "jvm/discovery.h"
+#include "jvm/next_token.h"
+#include "jvm/probes.h"
+
+namespace {
+
+#define JRE "Software\\JavaSoft\\Java Runtime Environment"
+#define JDK "Software\\JavaSoft\\Java Development Kit"
+#define IBMJRE "Software\\IBM\\Java2 Runtime Environment"
+#define IBMJDK "Software\\IBM\\Java Development Kit"
+#define ADOPTIUM "Software\\Eclipse Adoptium\\JDK"
+
+struct Value {
+    std::string key, name, data;
+    uint32_t type = kRegSz;
+};
+
+struct Machine {
+    const char* name;
+    std::vector<Value> registry;
+    std::vector<std::string> files;
+    const char* chosen;             // "<none>" when nothing is found
+    const char* home = nullptr;     // DiscoveredJavaHome, when it matters
+    int32_t mode = 0;
+    const char* jvmPath = "";
+    const char* minimum = "0x00010003";
+};
+
+std::string longText(size_t n, char c) { return std::string(n, c); }
+
+std::vector<Machine> machines() {
+    const std::string longEntry = "C:\\" + longText(kPathBufferSize, 'a') + "\\jvm.dll";
+    // The home + "\jre\bin\client\jvm.dll" does not fit the buffer; "\bin\server\jvm.dll" just does.
+    const std::string home237 = "C:\\" + longText(kPathBufferSize - 23, 'h');
+    const std::string home270 = "C:\\" + longText(kPathBufferSize + 10, 'h');
+    const std::string longLib = "C:\\" + longText(kPathBufferSize + 40, 'r') + "\\jvm.dll";
+    const std::string exact = longText(kPathBufferSize, 'b'), fits = longText(kPathBufferSize - 1, 'c');
+    static std::vector<std::string> keep;  // texts the rows point into
+    keep = {longEntry + ";C:\\ok\\jvm.dll", exact + ";" + fits, fits, home237 + "\\bin\\server\\jvm.dll"};
+    std::vector<Value> allClassic;
+    for (const char* key : {JRE, IBMJRE, JDK, IBMJDK}) {
+        allClassic.push_back({std::string(key) + "\\1.8", "RuntimeLib", std::string("C:\\rt\\") + key + "\\jvm.dll"});
+        allClassic.push_back({std::string(key) + "\\1.8", "JavaHome", "C:\\home"});
+    }
+    std::vector<std::string> allClassicFiles;
+    for (const char* key : {JRE, IBMJRE, JDK, IBMJDK}) allClassicFiles.push_back(std::string("C:\\rt\\") + key + "\\jvm.dll");
+    auto withMode = [&](const char* name, int32_t mode, const char* chosen, const char* jvmPath = "") {
+        Machine m{name, allClassic, allClassicFiles, chosen};
+        m.mode = mode;
+        m.jvmPath = jvmPath;
+        if (*jvmPath) m.files.push_back(jvmPath);
+        return m;
+    };
+    std::vector<Machine> rows = {
+        withMode("mode 0: list first", 0, "C:\\cfg\\jvm.dll", "C:\\cfg\\jvm.dll"),
+        withMode("mode 4: registry first", 4, "C:\\rt\\" JRE "\\jvm.dll", "C:\\cfg\\jvm.dll"),
+        withMode("mode 5: registry first, kits first", 5, "C:\\rt\\" JDK "\\jvm.dll", "C:\\cfg\\jvm.dll"),
+        withMode("mode 7: registry first, kits only", 7, "C:\\rt\\" JDK "\\jvm.dll", "C:\\cfg\\jvm.dll"),
+        withMode("mode 8 searches like 0, registry first", 8, "C:\\rt\\" JRE "\\jvm.dll", "C:\\cfg\\jvm.dll"),
+        withMode("mode -1 searches like 0", -1, "C:\\cfg\\jvm.dll", "C:\\cfg\\jvm.dll"),
+        withMode("mode 1: kits first", 1, "C:\\rt\\" JDK "\\jvm.dll"),
+        withMode("mode 3: kits only", 3, "C:\\rt\\" JDK "\\jvm.dll"),
+        withMode("mode 6: runtimes only", 6, "C:\\rt\\" JRE "\\jvm.dll"),
+        {"IBM runtime before the JavaSoft kit",
+         {{IBMJRE "\\1.8", "RuntimeLib", "C:\\ibm\\jvm.dll"}, {JDK "\\1.8", "RuntimeLib", "C:\\kit\\jvm.dll"}},
+         {"C:\\ibm\\jvm.dll", "C:\\kit\\jvm.dll"}, "C:\\ibm\\jvm.dll"},
+        {"runtimes only never take a kit", {{JDK "\\1.8", "JavaHome", "C:\\jdk"}}, {"C:\\jdk\\jre\\bin\\client\\jvm.dll"},
+         "<none>", nullptr, 2},
+        {"CurrentVersion before the subkeys",
+         {{JRE "\\1.6", "RuntimeLib", "C:\\j16\\jvm.dll"}, {JRE "\\1.8", "RuntimeLib", "C:\\j18\\jvm.dll"},
+          {JRE, "CurrentVersion", "1.8"}},
+         {"C:\\j16\\jvm.dll", "C:\\j18\\jvm.dll"}, "C:\\j18\\jvm.dll"},
+        {"CurrentVersion too old: the first subkey that passes",
+         {{JRE "\\1.2", "RuntimeLib", "C:\\j12\\jvm.dll"}, {JRE "\\1.7", "RuntimeLib", "C:\\j17\\jvm.dll"},
+          {JRE "\\1.6", "RuntimeLib", "C:\\j16\\jvm.dll"}, {JRE, "CurrentVersion", "1.2"}},
+         {"C:\\j12\\jvm.dll", "C:\\j17\\jvm.dll", "C:\\j16\\jvm.dll"}, "C:\\j17\\jvm.dll"},
+        {"RuntimeLib naming a missing file rejects the version",
+         {{JRE "\\1.8", "JavaHome", "C:\\jdk"}, {JRE "\\1.8", "RuntimeLib", "C:\\gone\\jvm.dll"}},
+         {"C:\\jdk\\jre\\bin\\client\\jvm.dll"}, "<none>", "C:\\jdk"},
+        {"a kit's candidates: classic", {{JDK "\\1.6", "JavaHome", "H"}}, {"H\\jre\\bin\\classic\\jvm.dll"},
+         "H\\jre\\bin\\classic\\jvm.dll"},
+        {"a kit's candidates: server before classic", {{JDK "\\1.6", "JavaHome", "H"}},
+         {"H\\jre\\bin\\classic\\jvm.dll", "H\\jre\\bin\\server\\jvm.dll"}, "H\\jre\\bin\\server\\jvm.dll"},
+        {"a kit's candidates: client first", {{JDK "\\1.6", "JavaHome", "H"}},
+         {"H\\jre\\bin\\server\\jvm.dll", "H\\jre\\bin\\client\\jvm.dll"}, "H\\jre\\bin\\client\\jvm.dll"},
+        {"a kit's candidates: bin\\client alone", {{JDK "\\1.8", "JavaHome", "H"}}, {"H\\bin\\client\\jvm.dll"},
+         "H\\bin\\client\\jvm.dll"},
+        {"a kit's candidates: bin\\server before bin\\client", {{JDK "\\1.8", "JavaHome", "H"}},
+         {"H\\bin\\client\\jvm.dll", "H\\bin\\server\\jvm.dll"}, "H\\bin\\server\\jvm.dll"},
+        {"a kit's candidates: the jre ones before bin", {{JDK "\\1.8", "JavaHome", "H"}},
+         {"H\\bin\\server\\jvm.dll", "H\\jre\\bin\\classic\\jvm.dll"}, "H\\jre\\bin\\classic\\jvm.dll"},
+        {"the home of the last version that passed",
+         {{JRE "\\1.8", "JavaHome", "C:\\passed-no-library"}, {JRE "\\1.2", "JavaHome", "C:\\too-old"}},
+         {"C:\\cfg\\jvm.dll"}, "C:\\cfg\\jvm.dll", "C:\\passed-no-library", 4, "C:\\cfg\\jvm.dll"},
+        {"no version passes: no home", {{JRE "\\1.2", "JavaHome", "C:\\too-old"}}, {}, "<none>", ""},
+        {"a failed list leaves its first entry to join to the home", {{JDK "\\1.8", "JavaHome", "H"}},
+         {"H\\lib\\jvm.dll", "H\\jre\\bin\\client\\jvm.dll"}, "H\\lib\\jvm.dll", "H", 0, "lib\\jvm.dll;other\\jvm.dll"},
+        {"registry first joins the whole list text", {{JDK "\\1.8", "JavaHome", "H"}},
+         {"H\\lib\\jvm.dll", "H\\jre\\bin\\server\\jvm.dll"}, "H\\jre\\bin\\server\\jvm.dll", "H", 4,
+         "lib\\jvm.dll;other\\jvm.dll"},
+        {"the list's first existing entry", {}, {"b\\jvm.dll", "c\\jvm.dll"}, "b\\jvm.dll", nullptr, 0,
+         "a\\jvm.dll;;b\\jvm.dll;c\\jvm.dll"},
+        {"a number is no library name", {{JRE "\\1.8", "RuntimeLib", "C:\\j\\jvm.dll", kRegDword}}, {"C:\\j\\jvm.dll"},
+         "<none>"},
+        {"an expandable string is one", {{JRE "\\1.8", "RuntimeLib", "C:\\j\\jvm.dll", kRegExpandSz}},
+         {"C:\\j\\jvm.dll"}, "C:\\j\\jvm.dll"},
+        // The keys of Java 9 and later installers.
+        {"Oracle JDK 17",
+         {{"Software\\JavaSoft\\JDK", "CurrentVersion", "17"},
+          {"Software\\JavaSoft\\JDK\\17", "JavaHome", "C:\\Program Files\\Java\\jdk-17"},
+          {"Software\\JavaSoft\\JDK\\17", "RuntimeLib", "C:\\Program Files\\Java\\jdk-17\\bin\\server\\jvm.dll"}},
+         {"C:\\Program Files\\Java\\jdk-17\\bin\\server\\jvm.dll"},
+         "C:\\Program Files\\Java\\jdk-17\\bin\\server\\jvm.dll", "C:\\Program Files\\Java\\jdk-17"},
+        {"Adoptium's MSI path ends in a separator",
+         {{ADOPTIUM "\\21.0.1.12\\hotspot\\MSI", "Path", "C:\\Adoptium\\jdk-21\\"}},
+         {"C:\\Adoptium\\jdk-21\\bin\\server\\jvm.dll"}, "C:\\Adoptium\\jdk-21\\bin\\server\\jvm.dll",
+         "C:\\Adoptium\\jdk-21"},
+        {"AdoptOpenJDK", {{"Software\\AdoptOpenJDK\\JDK\\11.0.10.9\\hotspot\\MSI", "Path", "C:\\v"}},
+         {"C:\\v\\bin\\server\\jvm.dll"}, "C:\\v\\bin\\server\\jvm.dll"},
+        {"Eclipse Foundation", {{"Software\\Eclipse Foundation\\JDK\\17.0.1.12\\hotspot\\MSI", "Path", "C:\\v"}},
+         {"C:\\v\\bin\\server\\jvm.dll"}, "C:\\v\\bin\\server\\jvm.dll"},
+        {"Microsoft", {{"Software\\Microsoft\\JDK\\17.0.8.7\\hotspot\\MSI", "Path", "C:\\v"}},
+         {"C:\\v\\bin\\server\\jvm.dll"}, "C:\\v\\bin\\server\\jvm.dll"},
+        {"Semeru", {{"Software\\Semeru\\JRE\\17.0.7.7\\openj9\\MSI", "Path", "C:\\v"}}, {"C:\\v\\bin\\server\\jvm.dll"},
+         "C:\\v\\bin\\server\\jvm.dll"},
+        {"Zulu runtimes by name", {{"Software\\Azul Systems\\Zulu\\zulu-17", "InstallationPath", "C:\\z17"},
+                                    {"Software\\Azul Systems\\Zulu\\zulu-8-jre", "InstallationPath", "C:\\z8"}},
+         {"C:\\z17\\bin\\server\\jvm.dll", "C:\\z8\\bin\\server\\jvm.dll"}, "C:\\z8\\bin\\server\\jvm.dll", nullptr, 2},
+        {"Zulu kits by name", {{"Software\\Azul Systems\\Zulu\\zulu-17", "InstallationPath", "C:\\z17"},
+                                {"Software\\Azul Systems\\Zulu\\zulu-8-jre", "InstallationPath", "C:\\z8"}},
+         {"C:\\z17\\bin\\server\\jvm.dll", "C:\\z8\\bin\\server\\jvm.dll"}, "C:\\z17\\bin\\server\\jvm.dll", nullptr, 3},
+        {"the classic keys before the current ones, kits first too",
+         {{JRE "\\1.8", "RuntimeLib", "C:\\jre8\\jvm.dll"}, {ADOPTIUM "\\21.0.1.12\\hotspot\\MSI", "Path", "C:\\j21"}},
+         {"C:\\jre8\\jvm.dll", "C:\\j21\\bin\\server\\jvm.dll"}, "C:\\jre8\\jvm.dll", nullptr, 1},
+        {"current runtime keys first in mode 0",
+         {{"Software\\JavaSoft\\JRE\\21", "JavaHome", "C:\\jre21"}, {ADOPTIUM "\\17.0.9.9\\hotspot\\MSI", "Path", "C:\\jdk17"}},
+         {"C:\\jre21\\bin\\server\\jvm.dll", "C:\\jdk17\\bin\\server\\jvm.dll"}, "C:\\jre21\\bin\\server\\jvm.dll"},
+        {"current kit keys first in mode 1",
+         {{"Software\\JavaSoft\\JRE\\21", "JavaHome", "C:\\jre21"}, {ADOPTIUM "\\17.0.9.9\\hotspot\\MSI", "Path", "C:\\jdk17"}},
+         {"C:\\jre21\\bin\\server\\jvm.dll", "C:\\jdk17\\bin\\server\\jvm.dll"}, "C:\\jdk17\\bin\\server\\jvm.dll",
+         nullptr, 1},
+        {"vendor versions face the minimum",
+         {{ADOPTIUM "\\11.0.21.9\\hotspot\\MSI", "Path", "C:\\jdk11"}, {ADOPTIUM "\\21.0.1.12\\hotspot\\MSI", "Path", "C:\\jdk21"}},
+         {"C:\\jdk11\\bin\\server\\jvm.dll", "C:\\jdk21\\bin\\server\\jvm.dll"}, "C:\\jdk21\\bin\\server\\jvm.dll",
+         nullptr, 0, "", "0x00110000"},
+        {"OpenJ9 when HotSpot has no library",
+         {{ADOPTIUM "\\17.0.9.9\\hotspot\\MSI", "Path", "C:\\empty"}, {ADOPTIUM "\\17.0.9.9\\openj9\\MSI", "Path", "C:\\j9"}},
+         {"C:\\j9\\bin\\server\\jvm.dll"}, "C:\\j9\\bin\\server\\jvm.dll"},
+        // Lengths: nothing too long is cut and used.
+        {"an overlong list entry is skipped", {}, {longEntry, "C:\\ok\\jvm.dll"}, "C:\\ok\\jvm.dll", nullptr, 0,
+         keep[0].c_str()},
+        {"a list entry as long as the buffer is skipped", {}, {exact, fits}, keep[2].c_str(), nullptr, 0, keep[1].c_str()},
+        {"an overlong RuntimeLib falls back to the candidates",
+         {{JDK "\\1.8", "JavaHome", "C:\\jdk"}, {JDK "\\1.8", "RuntimeLib", longLib}},
+         {longLib, "C:\\jdk\\jre\\bin\\server\\jvm.dll"}, "C:\\jdk\\jre\\bin\\server\\jvm.dll"},
+        {"a candidate too long with the home is skipped", {{JDK "\\1.8", "JavaHome", home237}},
+         {home237 + "\\jre\\bin\\client\\jvm.dll", home237 + "\\bin\\server\\jvm.dll"}, keep[3].c_str()},
+        {"a home that does not fit is not recorded", {{JDK "\\1.8", "JavaHome", home270}},
+         {home270 + "\\jre\\bin\\client\\jvm.dll"}, "<none>", ""},
+        {"a version key over the registry's limit is skipped",
+         {{JRE "\\1.8" + longText(240, 'x'), "RuntimeLib", "C:\\long\\jvm.dll"}, {JRE "\\1.7", "RuntimeLib", "C:\\short\\jvm.dll"}},
+         {"C:\\long\\jvm.dll", "C:\\short\\jvm.dll"}, "C:\\short\\jvm.dll"},
+    };
+    // The version rule against the minimum ("1.x" is Java x; no readable minimum is none), through a runtime that exists.
+    const char* versions[][3] = {
+        {"0x00010003", "1.4.2_05", "y"}, {"0x00010003", "1.3", "y"},  {"0x00010003", "1.2", "n"},
+        {"0x00010003", "2.0", "n"},      {"0x00010003", "11.0.2", "y"}, {"0x00010003", "17", "y"},
+        {"0x00010003", "1.10", "y"},     {"0x00010003", "1", "n"},    {"0x00010003", "0.9", "n"},
+        {"0x00010003", "abc", "n"},      {"0x00010003", ".8", "n"},   {"0x00010003", "v1.8", "n"},
+        {"0x00010003", "12345678901", "n"}, {"0x00010FF3", "1.3", "y"}, {"0x00010FF3", "1.2", "n"},
+        {"10003", "1.3", "y"},           {"0x000B0000", "1.8.0_202", "n"}, {"0x000B0000", "11", "y"},
+        {"0x00110000", "11.0.2", "n"},   {"0x00110000", "21", "y"},   {"zz", "1.8", "y"}, {"", "21", "y"},
+        // Java 8 written either way, against classic and vendor names ("1.x" is Java x).
+        {"0x00010008", "1.8.0_202", "y"}, {"0x00080000", "1.8.0_202", "y"}, {"0x00010008", "8.0.392.8", "y"},
+        {"0x00080000", "8.0.392.8", "y"}, {"0x00010008", "1.7.0_80", "n"},  {"0x00080000", "1.7.0_80", "n"},
+        {"0x00080000", "1.4.2_05", "n"},  {"0x00080000", "11.0.2", "y"},    {"0x00080000", "2.0", "n"},
+    };
+    for (auto& v : versions) {
+        Machine m{"version", {{std::string(JRE "\\") + v[1], "RuntimeLib", "C:\\rt\\jvm.dll"}}, {"C:\\rt\\jvm.dll"},
+                  v[2][0] == 'y' ? "C:\\rt\\jvm.dll" : "<none>"};
+        m.minimum = v[0];
+        rows.push_back(m);
+    }
+    // Vendor names carry prefixes: zulu-17 passes 17, zulu- alone is no version.
+    for (const char* name : {"zulu-17", "Zulu-17-jre", "jdk-17.0.1", "zulu-", "hotspot", "zulu17"}) {
+        bool passes = std::strcmp(name, "zulu-") != 0 && std::strcmp(name, "hotspot") != 0;
+        Machine m{"vendor name", {{std::string("Software\\Azul Systems\\Zulu\\") + name, "InstallationPath", "C:\\z"}},
+                  {"C:\\z\\bin\\server\\jvm.dll"}, passes ? "C:\\z\\bin\\server\\jvm.dll" : "<none>"};
+        m.minimum = "0x00110000";
+        rows.push_back(m);
+    }
+    return rows;
+}
+
+TEST(Discovery, ChoosesTheRuntimeInstallersLeft) {
+    for (const Machine& m : machines()) {
+        FakePlatform platform;
+        FakeRegistry registry;
+        for (const Value& v : m.registry) {
+            FakeRegistryValue value;
+            value.type = v.type;
+            value.data = v.data;
+            registry.setValue(v.key, v.name, value);
+        }
+        for (const std::string& f : m.files) platform.world().readableFiles.insert(f);
+        Config.MinJavaVersion = strdup(m.minimum);
+        Config.JvmPath = strdup(m.jvmPath);
+        Config.JavaSearchMode = m.mode;
+        char buffer[kPathBufferSize];
+        std::memset(buffer, 'X', sizeof buffer);
+        std::string chosen = locateJvm(buffer) ? buffer : "<none>";
+        EXPECT_EQ(chosen, m.chosen) << m.name << " " << (m.registry.empty() ? "" : m.registry[0].key) << " min "
+                                    << m.minimum;
+        if (m.home) EXPECT_STREQ(State.DiscoveredJavaHome, m.home) << m.name;
+        EXPECT_EQ(registry.openCount, 0) << m.name << ": keys left open";
+        EXPECT_TRUE(platform.world().console.empty()) << m.name << ": a search reports nothing";
+    }
+}
+
+TEST(Discovery, LinuxLayoutsUnderAHome) {
+    FakePlatform platform(false);
+    FakeRegistry registry;
+    registry.setString(JDK "\\17", "JavaHome", "/opt/jdk-17");
+    Config.MinJavaVersion = strdup("0x00010003");
+    Config.JvmPath = strdup("");
+    char buffer[kPathBufferSize];
+    for (const char* file : {"/opt/jdk-17/lib/server/libjvm.so", "/opt/jdk-17/jre/lib/amd64/server/libjvm.so"}) {
+        platform.world().readableFiles.insert(file);
+        ASSERT_TRUE(locateJvm(buffer));
+        EXPECT_STREQ(buffer, file);
+    }
+}
+
+TEST(Discovery, ListTokensSplitInPlace) {
+    char text[] = ";;a;bb;";
+    char* cursor = reinterpret_cast<char*>(1);
+    EXPECT_EQ(nextToken(nullptr, ";", &cursor), nullptr);
+    EXPECT_EQ(cursor, nullptr);
+    EXPECT_STREQ(nextToken(text, ";", &cursor), "a");
+    EXPECT_STREQ(nextToken(text, ";", &cursor), "bb");
+    EXPECT_EQ(nextToken(text, ";", &cursor), nullptr);
+}
+
+TEST(Discovery, RegistryStringsAreTerminatedAndNeverCut) {
+    FakePlatform platform;
+    FakeRegistry registry;
+    const char* key = "Software\\Test";
+    registry.setString(key, "Expand", "%ProgramFiles%\\Java", kRegExpandSz);
+    registry.setString(key, "Long", "0123456789");
+    FakeRegistryValue bare, number;
+    bare.data = "0123456789";
+    bare.terminated = false;
+    number.type = kRegDword;
+    number.data = "abc";
+    registry.setValue(key, "Bare", bare);
+    registry.setValue(key, "Number", number);
+    char buffer[11], small[10];
+    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Expand", buffer, sizeof buffer + 0), 1);
+    char wide[32];
+    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Expand", wide, sizeof wide), 0);
+    EXPECT_STREQ(wide, "%ProgramFiles%\\Java");  // references stay as they are
+    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Bare", buffer, sizeof buffer), 0);
+    EXPECT_STREQ(buffer, "0123456789");
+    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Bare", small, sizeof small), 1);
+    EXPECT_STREQ(small, "");
+    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Long", small, sizeof small), 1);
+    EXPECT_STREQ(small, "");
+    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Number", wide, sizeof wide), 1);
+    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Missing", wide, sizeof wide), 1);
+    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, "Software\\Nothing", "X", wide, sizeof wide), -1);
+    EXPECT_EQ(registry.openCount, 0);
+}
+
+}  // namespace
