@@ -1,12 +1,6 @@
 """The one TOML writer of the test harnesses: varnlet-pack configurations from dicts."""
 
 
-def toml_string(text):
-    escapes = {"\\": "\\\\", '"': '\\"', "\n": "\\n", "\r": "\\r", "\t": "\\t"}
-    return '"' + "".join(escapes.get(c, c if c >= " " and c != "\x7f" else f"\\u{ord(c):04X}")
-                         for c in text) + '"'
-
-
 def toml_value(value):
     if isinstance(value, bool):
         return "true" if value else "false"
@@ -14,7 +8,9 @@ def toml_value(value):
         return str(value)
     if isinstance(value, (list, tuple)):
         return "[" + ", ".join(toml_value(v) for v in value) + "]"
-    return toml_string(str(value))
+    escapes = {"\\": "\\\\", '"': '\\"', "\n": "\\n", "\r": "\\r", "\t": "\\t"}
+    return '"' + "".join(escapes.get(c, c if c >= " " and c != "\x7f" else f"\\u{ord(c):04X}")
+                         for c in str(value)) + '"'
 
 
 def toml_text(config):
@@ -22,6 +18,5 @@ def toml_text(config):
     lines = [f"{key} = {toml_value(value)}" for key, value in config.items() if not isinstance(value, dict)]
     for table, values in config.items():
         if isinstance(values, dict):
-            lines.append(f"\n[{table}]")
-            lines += [f"{toml_string(str(key))} = {toml_value(value)}" for key, value in values.items()]
+            lines += [f"\n[{table}]"] + [f"{toml_value(str(key))} = {toml_value(v)}" for key, v in values.items()]
     return "\n".join(lines) + "\n"

@@ -9,36 +9,24 @@ import os
 import re
 import signal
 import subprocess
-import sys
 import time
 from pathlib import Path
 
-# Run as `winerun.py scenario ...`, the harness is the module __main__: a second copy
-# imported as "winerun" would have Failure and Skip classes that the harness does not catch.
-if hasattr(sys.modules.get("__main__"), "run_scenario"):
-    sys.modules.setdefault("winerun", sys.modules["__main__"])
-
-from scenarios_spine import default_entries  # noqa: E402 (after the harness is known)
-from winerun import Failure, Record, Skip, event_reports, expect, expect_eq, parse_traces  # noqa: E402
+from scenarios_spine import default_entries
+from winerun import Failure, Record, Skip, event_reports, expect, parse_traces
 
 SERVICE_SWITCH = "-startlauncherinservicemode"
 SERVICES_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services"
 EVENTLOG_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application"
 LOG_CHANNELS = "-all,+eventlog"
 
-STOPPED, START_PENDING, STOP_PENDING, RUNNING = 1, 2, 3, 4
+STOPPED, STOP_PENDING, RUNNING = 1, 3, 4
 STOP_WAIT_HINT = 40000
 
 
-def texts():
-    """The launcher's default message formats by id."""
-    if not hasattr(texts, "cache"):
-        texts.cache = default_entries()
-    return texts.cache
-
-
 def service_message(message_id, name):
-    return texts()[message_id].replace("%s", name)
+    """A default message format of the launcher, filled with the service's name."""
+    return default_entries()[message_id].replace("%s", name)
 
 
 def prefix_processes(wine, needle):
@@ -51,16 +39,12 @@ def prefix_processes(wine, needle):
         if not entry.name.isdigit():
             continue
         try:
-            if os.readlink(entry / "ns" / "mnt") != namespace:
-                continue
             cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
-            if needle.lower() not in cmdline.lower():
-                continue
-            if wanted not in (entry / "environ").read_bytes().split(b"\0"):
-                continue
+            if os.readlink(entry / "ns" / "mnt") == namespace and needle.lower() in cmdline.lower() \
+                    and wanted in (entry / "environ").read_bytes().split(b"\0"):
+                found.append(int(entry.name))
         except OSError:
             continue
-        found.append(int(entry.name))
     return found
 
 
@@ -99,15 +83,9 @@ class ServiceLog:
             subprocess.Popen([self.wine.wine64, "timeout", "/t", "86400", "/nobreak"],
                              env=self.wine.env(LOG_CHANNELS), start_new_session=True,
                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
-        while not self._logging():
-            if time.monotonic() - started > 60:
-                raise Failure("services.exe did not start with the event-log channel within 60 s")
-            time.sleep(0.2)
+        until(self._logging, 60, "services.exe with the event-log channel")
         # The manager answers once its pipe is up.
-        while self.wine.tool(["sc", "query", "eventlog"])[0] != 0:
-            if time.monotonic() - started > 60:
-                raise Failure("wine's service manager did not answer within 60 s")
-            time.sleep(0.2)
+        until(lambda: self.wine.tool(["sc", "query", "eventlog"])[0] == 0, 60, "an answer of the service manager")
         print(f"services.exe restarted with its event log in {self.path} ({time.monotonic() - started:.1f} s)")
 
     def mark(self):
@@ -127,24 +105,12 @@ class Service:
     Windows path, and the service manager's view of it."""
 
     def __init__(self, case):
-        self.case = case
-        self.wine = case.wine
-        self.name = f"VarnletSvc{case.bits}"
-        self.exe_name = f"varnlet-svc{case.bits}.exe"
-        self.log = ServiceLog(case.wine)
+        self.case, self.wine, self.log = case, case.wine, ServiceLog(case.wine)
+        self.name, self.exe_name = f"VarnletSvc{case.bits}", f"varnlet-svc{case.bits}.exe"
+        self.key, self.source_key = f"{SERVICES_KEY}\\{self.name}", f"{EVENTLOG_KEY}\\{self.name}"
         self.record_path = case.work / "testjvm.record"
-        self.exe = None  # the Linux path of the installed launcher
-        self.windows_exe = None
+        self.exe = self.windows_exe = None  # the installed launcher's Linux and Windows paths
 
-    @property
-    def key(self):
-        return f"{SERVICES_KEY}\\{self.name}"
-
-    @property
-    def source_key(self):
-        return f"{EVENTLOG_KEY}\\{self.name}"
-
-    # -- launchers -----------------------------------------------------------
     def launcher(self, entries, directory=None, jvm_script=None):
         """Packs a launcher with `entries` (ServiceName defaults to this service's name),
         copies it as DIRECTORY\\varnlet-svcNN.exe (default C:\\varnlet-svcNN) with
@@ -153,37 +119,31 @@ class Service:
         since a service does not inherit the test's environment; the double's record goes
         to the scratch directory."""
         config = {"ServiceName": self.name, "JvmPath": "testjvm.dll", "ClassPath": "app.jar",
-                  "MainClass": "org.varnlet.wine.ServiceMain"}
-        config.update(entries)
-        config = {k: v for k, v in config.items() if v is not None}
+                  "MainClass": "org.varnlet.wine.ServiceMain", **entries}
         if jvm_script is not None:
             options = [f'"-Dtestjvm.record={self.case.dos_path(self.record_path)}"']
             options += [f'"-Dtestjvm.{key}={value}"' for key, value in jvm_script.items()]
-            config["JvmOptions"] = " ".join(filter(None, [config.get("JvmOptions", "")] + options))
+            config["JvmOptions"] = " ".join(options)
         packed = self.case.pack(config, self.case.directory("packed"), name=self.exe_name[:-4])
         directory = directory or f"C:\\varnlet-svc{self.case.bits}"
         self.windows_exe = f"{directory}\\{self.exe_name}"
         self.exe = self.case.copy_to_drive_c(packed, self.windows_exe)
         self.case.copy_to_drive_c(self.case.artifact("testjvm.dll"), f"{directory}\\testjvm.dll")
-        jar = self.case.directory("packed") / "app.jar"
-        jar.write_bytes(b"")
-        self.case.copy_to_drive_c(jar, f"{directory}\\app.jar")
+        self.case.copy_to_drive_c(self.case.write(self.case.work / "packed/app.jar", ""), f"{directory}\\app.jar")
         return self.windows_exe
 
-    def run(self, args, trace=None, env=None, record=None, timeout=60):
+    def run(self, args, **options):
         """Runs the installed launcher by hand (its Windows path, from drive C:)."""
-        return self.case.run(self.exe, args, cwd=self.exe.parent, trace=trace, env=env, record=record,
-                             timeout=timeout, program=self.windows_exe)
+        return self.case.run(self.exe, args, cwd=self.exe.parent, program=self.windows_exe, **options)
 
     def record(self):
         return Record(self.record_path)
 
-    # -- the service manager -------------------------------------------------
     def tool(self, *args, timeout=60):
         return self.wine.tool(list(args), timeout=timeout)
 
     def query(self):
-        """`sc query`: {"state", "wait_hint", "exit_code"} or None when there is no service."""
+        """`sc query`: {"state", "wait_hint", "exit_code", "service_exit_code"} or None when there is no service."""
         # Wine's sc fails now and then while the manager is busy with another request; its
         # failures print nothing, so the service's key tells whether there is a service.
         for attempt in range(3):
@@ -196,42 +156,29 @@ class Service:
         return None
 
     def wait_for(self, state, seconds):
-        """Polls `sc query` until the service reaches `state`; returns the time waited."""
-        started = time.monotonic()
-        while True:
-            status = self.query()
-            if status and status["state"] == state:
-                return time.monotonic() - started
-            if time.monotonic() - started > seconds:
-                raise Failure(f"{self.name} did not reach state {state} within {seconds} s: {status}")
-            time.sleep(0.2)
+        until(lambda: (self.query() or {}).get("state") == state, seconds, f"{self.name} in state {state}")
 
     def processes(self):
         return prefix_processes(self.wine, self.exe_name)
 
     def wait_for_exit(self, seconds):
-        started = time.monotonic()
-        while self.processes():
-            if time.monotonic() - started > seconds:
-                raise Failure(f"the service process {self.exe_name} still runs after {seconds} s")
-            time.sleep(0.2)
+        until(lambda: not self.processes(), seconds, f"the end of the service process {self.exe_name}")
 
     def values(self, key):
         """The values of a registry key as {name: (type, data)}, or None without the key."""
         code, out, _ = self.tool("reg", "query", key)
-        if code != 0:
-            return None
-        return parse_values(out)
+        return None if code != 0 else {m.group(1): (m.group(2), m.group(3) or "") for m in
+                                       re.finditer(r"(?m)^    (\S.*?)    (REG_[A-Z_]+)(?:    (.*))?$", out)}
 
-    # -- a clean slate ---------------------------------------------------------
     def clean(self):
         """No service of this name, no process of its launcher, no event-log source."""
         status = self.query()
         if status and status["state"] != STOPPED and self.processes():
             self.tool("sc", "stop", self.name)
-            deadline = time.monotonic() + 10
-            while time.monotonic() < deadline and self.processes():
-                time.sleep(0.2)
+            try:
+                self.wait_for_exit(10)
+            except Failure:
+                pass
         # Whatever a failed run left running: these are the test's own launcher processes.
         for pid in self.processes():
             try:
@@ -244,24 +191,20 @@ class Service:
         expect(self.query() is None, f"service {self.name} could not be deleted")
 
 
+def until(condition, seconds, what):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            raise Failure(f"{what}: not within {seconds} s")
+        time.sleep(0.2)
+
+
 def parse_query(text):
-    fields = {}
-    for line in text.split("\n"):
-        m = re.match(r"\s*([A-Z_0-9]+)\s*:\s*(\S+)", line)
-        if m:
-            fields[m.group(1)] = m.group(2)
+    fields = dict(re.findall(r"(?m)^[ \t]*([A-Z_0-9]+)[ \t]*:[ \t]*(\S+)", text))
     expect("STATE" in fields, f"sc query output without a state: {text!r}")
     return {"state": int(fields["STATE"]), "wait_hint": int(fields.get("WAIT_HINT", "0"), 16),
-            "exit_code": int(fields.get("WIN32_EXIT_CODE", "0"))}
-
-
-def parse_values(text):
-    values = {}
-    for line in text.split("\n"):
-        m = re.match(r"^    (\S.*?)    (REG_[A-Z_]+)(?:    (.*))?$", line)
-        if m:
-            values[m.group(1)] = (m.group(2), m.group(3) or "")
-    return values
+            "exit_code": int(fields.get("WIN32_EXIT_CODE", "0")),
+            "service_exit_code": int(fields.get("SERVICE_EXIT_CODE", "0"))}
 
 
 def service_scenario(function=None, *, started_by_manager=False):
@@ -274,7 +217,6 @@ def service_scenario(function=None, *, started_by_manager=False):
 
     @functools.wraps(function)
     def scenario(case):
-        case.wine.loader(case.bits)  # raises Skip where no loader of these bits runs
         problem = case.wine.child_processes_problem(case.bits) if started_by_manager else None
         if problem:
             raise Skip(f"the service manager cannot start this launcher: {problem}")
@@ -287,6 +229,3 @@ def service_scenario(function=None, *, started_by_manager=False):
             service.clean()
     return scenario
 
-
-def expect_events(service, since, expected, what):
-    expect_eq(service.log.events(since), expected, f"event log {what}")

@@ -16,7 +16,6 @@ import re
 import shutil
 import subprocess
 import sys
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
@@ -26,11 +25,11 @@ SKIP_CODE = 77
 
 
 class Failure(Exception):
-    pass
+    """A scenario's check failed."""
 
 
 class Skip(Exception):
-    pass
+    """A scenario cannot run here (exit code 77)."""
 
 
 def expect(condition, message):
@@ -92,15 +91,8 @@ class Wine:
             return [self.qemu_i386, "-R", self.QEMU_RESERVE, self.wine32_loader]
         raise Skip(detail)
 
-    def under_qemu(self, bits):
-        return bits == 32 and self.wine32_mode()[0] == "qemu"
-
-    def loader_env(self, bits):
-        # Under qemu the loader must not execute itself again through the 32-bit preloader.
-        return {"WINELOADERNOEXEC": "1"} if self.under_qemu(bits) else {}
-
     def slowdown(self, bits):
-        return self.QEMU_SLOWDOWN if self.under_qemu(bits) else 1
+        return self.QEMU_SLOWDOWN if bits == 32 and self.wine32_mode()[0] == "qemu" else 1
 
     def child_processes_problem(self, bits):
         """Why another wine process cannot start a program of `bits` bits here, or None."""
@@ -168,30 +160,21 @@ def unescape_debugstr(text):
     return re.sub(r'\\(?:[nrt"\\]|x[0-9a-fA-F]{2}|[0-9a-fA-F]{4})', one, text)
 
 
-class Trace:
-    def __init__(self, cls, channel, function, text):
-        self.cls, self.channel, self.function, self.text = cls, channel, function, text
-
-    @property
-    def strings(self):
-        """The quoted texts of the line, in order (L"..." and "...")."""
-        return [unescape_debugstr(m.group(1)) for m in re.finditer(r'L?"((?:[^"\\]|\\.)*)"', self.text)]
-
-
 def event_reports(traces):
     """Event-log reports among `traces`, as (type, text): "information", "warning" or "error"."""
     kinds = {"trace": "information", "err": "error", "warn": "warning"}
-    return [(kinds.get(t.cls, t.cls), (t.strings or [""])[0])
-            for t in traces if t.channel == "eventlog" and t.function == "ReportEventW"]
+    return [(kinds.get(cls, cls), (strings or [""])[0])
+            for cls, channel, function, strings in traces if (channel, function) == ("eventlog", "ReportEventW")]
 
 
 def parse_traces(text):
-    """(traces, the other lines)."""
+    """(traces as (class, channel, function, the line's quoted texts), the other lines)."""
     traces, lines = [], []
     for line in text.split("\n"):
         m = TRACE_LINE.match(line.strip())
         if m:
-            traces.append(Trace(m.group(1), m.group(2), m.group(3).rstrip(":"), m.group(4)))
+            quoted = re.finditer(r'L?"((?:[^"\\]|\\.)*)"', m.group(4))
+            traces.append((m.group(1), m.group(2), m.group(3).rstrip(":"), [unescape_debugstr(q[1]) for q in quoted]))
         else:
             lines.append(line)
     return traces, lines
@@ -206,8 +189,9 @@ class Result:
         self.stderr = "\n".join(lines)
         self.record = Record(record_path)
 
-    def calls(self, function):
-        return [t for t in self.traces if t.function == function]
+    def texts(self, function):
+        """The first quoted text of each debug line of `function`."""
+        return [strings[0] for _, _, name, strings in self.traces if name == function]
 
     def events(self):
         return event_reports(self.traces)
@@ -248,9 +232,6 @@ class Record:
         expect(len(found) == 1, f"record: expected one {event!r} event, got {found!r}\n{self.text()}")
         return found[0]
 
-    def events(self):
-        return [line[0] for line in self.lines]
-
     def text(self):
         return "\n".join("\t".join(line) for line in self.lines)
 
@@ -259,23 +240,15 @@ class Case:
     """One Windows executable's build tree, a scratch directory and the wine prefix."""
 
     def __init__(self, arch, wine):
-        self.arch = arch
-        self.bits = 32 if arch == "win32" else 64
-        self.wine = wine
-        trees = {"win32": setting("VARNLET_WIN32_TREE"), "win64": setting("VARNLET_WIN64_TREE")}
-        self.tree = Path(trees[arch])
-        self.other_tree = Path(trees["win64" if arch == "win32" else "win32"])
-        self.source = Path(setting("VARNLET_SOURCE_DIR"))
+        self.arch, self.bits, self.wine = arch, 32 if arch == "win32" else 64, wine
         self.work = Path(setting("VARNLET_WINE_WORK"))
-        self.runs = []
-        self._undo = []
-        self._reg_owned = []
+        self.runs, self._undo = [], []
 
     def artifact(self, name, other_arch=False):
         """A built file: "launcher" (the body), "testjvm.dll", "testjvm_noinit.dll",
         "testjvm_runtime.dll"."""
         bits = (96 - self.bits) if other_arch else self.bits
-        tree = self.other_tree if other_arch else self.tree
+        tree = Path(setting(f"VARNLET_WIN{bits}_TREE"))
         path = tree / ("varnlet.exe" if bits == 32 else "varnlet64.exe") if name == "launcher" else \
             tree / "tests/wine/testjvm" / name
         if not path.exists():
@@ -284,10 +257,10 @@ class Case:
 
     def pack(self, config, directory=None, name="app"):
         """Makes DIRECTORY/NAME.exe (the scratch directory by default) with varnlet-pack, as a
-        user does, from a dict of entries (tables as nested dicts) or a TOML text."""
-        target_dir = Path(directory) if directory else self.work
+        user does, from a dict of entries (tables as nested dicts)."""
+        target_dir = Path(directory or self.work)
         target_dir.mkdir(parents=True, exist_ok=True)
-        text = config if isinstance(config, str) else toml_text(config)
+        text = toml_text(config)
         config_file = self.directory("pack") / f"{name}.toml"  # outside the application's directory
         config_file.write_bytes(text.encode("utf-8"))
         output = target_dir / f"{name}.exe"
@@ -323,20 +296,16 @@ class Case:
         path.mkdir(parents=True, exist_ok=True)
         return path
 
-    def write(self, path, text, encoding="latin-1"):
+    def write(self, path, text):
         path = Path(path)
         path.parent.mkdir(parents=True, exist_ok=True)
-        path.write_bytes(text.replace("\n", "\r\n").encode(encoding))
+        path.write_bytes(text.replace("\n", "\r\n").encode("latin-1"))
         return path
 
     @staticmethod
     def dos_path(path):
         """The Windows name of a Linux path: drive Z: maps the Linux root."""
         return "Z:" + str(Path(path).resolve()).replace("/", "\\")
-
-    @property
-    def drive_c(self):
-        return self.wine.prefix / "drive_c"
 
     def map_drive(self, letter, directory):
         link = self.wine.prefix / "dosdevices" / f"{letter.lower()}:"
@@ -346,15 +315,10 @@ class Case:
         self._undo.append(lambda: link.unlink() if link.is_symlink() else None)
         return f"{letter.upper()}:\\"
 
-    def file_in_drive_c(self, name, text):
-        path = self.write(self.drive_c / name, text)
-        self._undo.append(lambda: path.unlink() if path.exists() else None)
-        return path
-
     def copy_to_drive_c(self, source, windows_path):
         """Copies a file to "C:\\..."; what it had to create goes when the case ends."""
         expect(windows_path[:3].upper() == "C:\\", f"{windows_path} is not on drive C:")
-        target = self.drive_c.joinpath(*windows_path[3:].split("\\"))
+        target = (self.wine.prefix / "drive_c").joinpath(*windows_path[3:].split("\\"))
         top = target
         while not top.parent.exists():
             top = top.parent
@@ -369,54 +333,33 @@ class Case:
 
     # A 32-bit process sees the 32-bit registry view.
     def reg_own(self, key, view=None):
-        """Makes `key` the case's own: what an earlier run left goes now, the whole key at the end."""
+        """Makes `key` the case's own: what an earlier run left goes now, the whole key at the end.
+        reg_add writes only below such a key."""
         view = view or f"/reg:{self.bits}"
         self.reg_delete(key, view)
-        self._reg_owned.append((key.lower(), view))
         self._undo.append(lambda: self.reg_delete(key, view))
 
-    def reg_add(self, key, value=None, data=None, kind="REG_SZ", view=None):
-        view = view or f"/reg:{self.bits}"
-        args = ["reg", "add", key, "/f", view]
-        if value is not None:
-            args += ["/v", value, "/t", kind, "/d", data if data is not None else ""]
-        code, out, err = self.wine.tool(args)
+    def reg_add(self, key, value, data, view=None):
+        code, out, err = self.wine.tool(["reg", "add", key, "/f", view or f"/reg:{self.bits}", "/v", value, "/d", data])
         expect(code == 0, f"reg add {key} failed ({code}): {out}{err}")
-        lowered = key.lower()
-        if not any(v == view and (lowered == k or lowered.startswith(k + "\\")) for k, v in self._reg_owned):
-            self._undo.append(lambda: self.reg_delete(key, view))
 
     def reg_delete(self, key, view=None):
         self.wine.tool(["reg", "delete", key, "/f", view or f"/reg:{self.bits}"])
-
-    def reg_query(self, key, value):
-        code, out, _ = self.wine.tool(["reg", "query", key, "/v", value, f"/reg:{self.bits}"])
-        for line in out.split("\n") if code == 0 else []:
-            parts = line.split(None, 2)
-            if len(parts) >= 2 and parts[0] == value:
-                return parts[2] if len(parts) == 3 else ""
-        return None
-
-    def require_wine_child_processes_32(self):
-        """Skips where another wine process cannot start this executable (32-bit under qemu)."""
-        problem = self.wine.child_processes_problem(self.bits)
-        if problem:
-            raise Skip(problem)
 
     def run(self, exe, args=(), cwd=None, env=None, trace=None, timeout=60, record=None, program=None):
         """Runs a Windows executable: `exe` its Linux path, or `program` a Windows path to start
         instead; cwd a Linux directory (the scratch directory); trace wine debug channels
         ("+eventlog"); record a path for testjvm.dll's record, read into the result."""
-        debug = "-all" if not trace else "-all," + ",".join(
-            c if c[0] in "+-" or ":" in c else "+" + c for c in trace.split(","))
-        extra = dict(env or {}, **self.wine.loader_env(self.bits))
+        debug = "-all," + trace if trace else "-all"
+        extra = dict(env or {})
+        if self.wine.slowdown(self.bits) > 1:  # under qemu the loader must not execute itself again
+            extra["WINELOADERNOEXEC"] = "1"
         record_path = Path(record) if record else None
         if record_path:
             record_path.unlink(missing_ok=True)
             extra["TESTJVM_RECORD"] = self.dos_path(record_path)
         argv = self.wine.loader(self.bits) + [program or str(exe)] + list(args)
         timeout *= self.wine.slowdown(self.bits)
-        started = time.monotonic()
         try:
             result = subprocess.run(argv, cwd=str(cwd or self.work), env=self.wine.env(debug, extra),
                                     capture_output=True, timeout=timeout)
@@ -424,7 +367,6 @@ class Case:
             raise Failure(f"{' '.join(argv)} did not end within {timeout} s; stdout {expired.stdout!r}, "
                           f"stderr {expired.stderr!r}")
         run = Result(argv, result.returncode, decode(result.stdout), decode(result.stderr), record_path)
-        run.seconds = time.monotonic() - started
         self.runs.append(run)
         return run
 
@@ -503,10 +445,8 @@ def run_scenario(module, name, arch):
 
 
 def main(argv):
-    if argv[1:2] == ["setup"]:
-        return setup()
-    if argv[1:2] == ["cleanup"]:
-        return cleanup()
+    if argv[1:] in (["setup"], ["cleanup"]):
+        return {"setup": setup, "cleanup": cleanup}[argv[1]]()
     if len(argv) == 5 and argv[1] == "scenario":
         return run_scenario(*argv[2:])
     print(__doc__)
