@@ -82,13 +82,6 @@ TEST(SplitArguments, NullAndEmptyAllocateNothing) {
     }
 }
 
-TEST(SplitArguments, LeavesTheTextUntouched) {
-    char text[] = "a \"b c\" d";
-    std::string before = text;
-    split(text);
-    EXPECT_EQ(before, text);
-}
-
 TEST(SplitArguments, ManyTokensCountExactly) {
     std::string text;
     for (int i = 0; i < 5000; ++i) text += "x" + std::to_string(i) + " ";
