@@ -49,9 +49,9 @@ struct IniFile : ::testing::Test {
 };
 
 // Names match without case, values are trimmed, unquoted and cut to the buffer, the first
-// key wins; with a byte-order mark a value is UTF-8 where it can be, one byte a character otherwise.
+// key wins; a value is UTF-8 where it can be, one byte a character otherwise.
 TEST_F(IniFile, NamesValuesAndEncodings) {
-    write("\xEF\xBB\xBF[other]\r\nJvmOptions=wrong\r\n; comment\r\n[ application configuration ]\r\n"
+    write("[other]\r\nJvmOptions=wrong\r\n; comment\r\n[ application configuration ]\r\n"
           "  jvmoptions =  -Xmx1g -Dx=\"a b\"  \r\nAppOptions=\"one two\"\r\nAppOptions=second\r\nEmpty=\r\n"
           "Utf=-Dname=Jos\xC3\xA9\nLegacy=Jos\xE9\n");
     const struct {
@@ -61,6 +61,11 @@ TEST_F(IniFile, NamesValuesAndEncodings) {
                 {"Missing", "", 1024}, {"JvmOptions", "-Xm", 4}, {"Utf", "-Dname=Jos\xC3\xA9", 1024},
                 {"Legacy", "Jos\xC3\xA9", 1024}};
     for (const auto& row : rows) EXPECT_EQ(read(row.key, row.size), row.value) << row.key;
+}
+
+TEST_F(IniFile, ByteOrderMarkIsSkipped) {
+    write("\xEF\xBB\xBF[Application Configuration]\nJvmOptions=-Dname=Jos\xC3\xA9\n");
+    EXPECT_EQ(read("JvmOptions"), "-Dname=Jos\xC3\xA9");
 }
 
 TEST_F(IniFile, MissingFileGivesDefault) {
