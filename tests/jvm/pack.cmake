@@ -1,6 +1,6 @@
 # varnlet-pack against the real launcher bodies: round trips for all three targets,
-# independent readers (objdump, wrestool) on the Windows launchers, the command line on
-# bad input, and a packed Linux launcher using its configured entries. None needs a JVM.
+# independent readers (objdump, wrestool) on the Windows launchers, and the command line on
+# bad input. None needs a JVM.
 if(TARGET varnlet_pack)
   set(pack_dir ${PROJECT_SOURCE_DIR}/tests/pack)
   set(pack_work ${CMAKE_CURRENT_BINARY_DIR}/pack)
@@ -33,7 +33,5 @@ if(TARGET varnlet_pack)
   endforeach()
   add_test(NAME pack.cli
     COMMAND bash ${pack_dir}/cli_check.sh $<TARGET_FILE:varnlet_pack> $<TARGET_FILE:varnlet_launcher> ${pack_work}/cli)
-  add_test(NAME pack.linux_run
-    COMMAND bash ${pack_dir}/linux_run.sh $<TARGET_FILE:varnlet_pack> $<TARGET_FILE:varnlet_launcher> ${pack_work}/run)
-  set_tests_properties(pack.cli pack.linux_run PROPERTIES LABELS unit TIMEOUT 60)
+  set_tests_properties(pack.cli PROPERTIES LABELS unit TIMEOUT 60)
 endif()

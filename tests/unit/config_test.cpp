@@ -37,65 +37,43 @@ TEST_F(ConfigTest, DefaultsOfThisBuild) {
     EXPECT_STREQ(message(MsgFileAccess), "Error accessing file/directory: %s");
 }
 
-TEST_F(ConfigTest, FlagRule) {
-    const char* trueTexts[] = {"1", "yes", "", " 0"};
-    for (const char* text : trueTexts) {
-        w.strings[1216] = text;
+// Flags are true unless the text starts with "0" and no other digit; integers and hex
+// numbers read like atoi and strtoul, with the hex text kept as written.
+TEST_F(ConfigTest, FlagIntegerAndHexConversions) {
+    struct {
+        unsigned id;
+        const char* text;
+        int64_t value;
+    } rows[] = {{1216, "1", 1}, {1216, "yes", 1}, {1216, "", 1}, {1216, " 0", 1}, {1216, "0", 0}, {1216, "00", 0},
+                {1216, "0yes", 0}, {1088, "letters", 0}, {1088, " 7", 7}, {1088, "-3x", -3}, {1088, "+12", 12},
+                {1088, "", 0}, {1088, "99999999999", INT32_MAX}, {1024, "0x00010003", 0x10003}, {1024, "00010003", 0x10003},
+                {1024, " 0X1000a", 0x1000A}, {1024, "zz", 0}, {1024, "0x", 0}};
+    for (const auto& row : rows) {
+        w.strings[row.id] = row.text;
         resetLauncherRecords();
         loadConfiguration();
-        EXPECT_TRUE(Config.UseStartupDir) << "'" << text << "'";
+        int64_t got = row.id == 1216   ? int64_t{Config.UseStartupDir}
+                      : row.id == 1088 ? int64_t{Config.JavaSearchMode}
+                                       : int64_t{Config.MinJavaVersionValue};
+        EXPECT_EQ(got, row.value) << row.id << " '" << row.text << "'";
     }
-    const char* falseTexts[] = {"0", "00", "0yes"};
-    for (const char* text : falseTexts) {
-        w.strings[1216] = text;
-        resetLauncherRecords();
-        loadConfiguration();
-        EXPECT_FALSE(Config.UseStartupDir) << "'" << text << "'";
-    }
+    EXPECT_STREQ(Config.MinJavaVersion, "0x");
     w.strings.erase(1312);  // a missing flag is true
     resetLauncherRecords();
     loadConfiguration();
     EXPECT_TRUE(Config.ServiceStopByExit);
 }
 
-TEST_F(ConfigTest, IntegerAndHexConversions) {
-    struct {
-        const char* text;
-        int32_t value;
-    } integers[] = {{"letters", 0}, {" 7", 7}, {"-3x", -3}, {"+12", 12}, {"", 0}, {"99999999999", INT32_MAX}};
-    for (auto& c : integers) {
-        w.strings[1088] = c.text;
-        resetLauncherRecords();
-        loadConfiguration();
-        EXPECT_EQ(Config.JavaSearchMode, c.value) << c.text;
-    }
-    struct {
-        const char* text;
-        uint32_t value;
-    } hexes[] = {{"0x00010003", 0x10003}, {"00010003", 0x10003}, {" 0X1000a", 0x1000A}, {"zz", 0}, {"0x", 0}};
-    for (auto& c : hexes) {
-        w.strings[1024] = c.text;
-        resetLauncherRecords();
-        loadConfiguration();
-        EXPECT_EQ(Config.MinJavaVersionValue, c.value) << c.text;
-        EXPECT_STREQ(Config.MinJavaVersion, c.text);
-    }
-}
-
-TEST_F(ConfigTest, NullMarkerOnlyWhenWhole) {
+TEST_F(ConfigTest, NullMarkerOnlyWhenWholeAndLongEntriesCut) {
     w.strings[1184] = "<null>";
     w.strings[1056] = "<null> ";
     w.strings.erase(1152);
+    w.strings[1264] = std::string(1500, 'a');
     loadConfiguration();
     EXPECT_STREQ(Config.AppOptions, "");
     EXPECT_STREQ(Config.JvmOptions, "<null> ");
     EXPECT_STREQ(Config.WorkingDir, "");
-}
-
-TEST_F(ConfigTest, LongEntryIsCutAt1023) {
-    w.strings[1184] = std::string(1500, 'a');
-    loadConfiguration();
-    EXPECT_EQ(strlen(Config.AppOptions), 1023u);
+    EXPECT_EQ(strlen(Config.ServiceDescription), 1023u);
 }
 
 TEST_F(ConfigTest, DescramblingAndSlashes) {

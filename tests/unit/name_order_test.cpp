@@ -76,18 +76,6 @@ TEST(NameOrder, AgreesWithPlainComparisonForSmallAndLargeDirectories) {
     }
 }
 
-TEST(NameOrder, NamesThatTieOnTheKeyAreOrderedByTheirWholeText) {
-    // All share "module-" and the next eight bytes; they differ only after that, or by length.
-    std::vector<std::string> names;
-    for (int i = 99; i >= 0; --i) names.push_back("module-abcdefgh" + std::to_string(i) + ".jar");
-    names.push_back("module-abcdefgh");
-    names.push_back("module-abcdefg");
-    names.push_back("module-zz");
-    EXPECT_EQ(sorted(names, false), expected(names, false));
-    EXPECT_EQ(sorted(names, false).front(), "module-abcdefg");
-    EXPECT_EQ(sorted(names, false).back(), "module-zz");
-}
-
 TEST(NameOrder, OrdinalNotNaturalAndCaseRules) {
     std::vector<std::string> names = {"lib-2.jar", "lib-10.jar", "Lib-3.jar", "LIB-1.jar"};
     // Byte order: capitals first, and "10" before "2".
@@ -102,19 +90,6 @@ TEST(NameOrder, OrdinalNotNaturalAndCaseRules) {
     }
     std::reverse(twins.begin(), twins.end());
     EXPECT_EQ(sorted(twins, true), expected(twins, true));
-}
-
-TEST(NameOrder, ListingAlreadyInOrderIsKept) {
-    std::vector<std::string> names;
-    for (int i = 0; i < 500; ++i) names.push_back("a" + std::to_string(100000 + i));
-    DirListing listing;
-    NameOrder order;
-    for (const std::string& n : names) listing.add(n.data(), n.size(), false);
-    // Only some entries are chosen, in the listing's order.
-    for (uint32_t i = 0; i < names.size(); i += 3) order.order.push_back(i);
-    std::vector<uint32_t> chosen = order.order;
-    sortNames(listing, false, &order);
-    EXPECT_EQ(order.order, chosen);
 }
 
 }  // namespace

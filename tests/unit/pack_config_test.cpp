@@ -63,54 +63,47 @@ TEST(PackConfig, ValuesBecomeTheStoredTexts) {
 }
 
 TEST(PackConfig, MinJavaVersionForms) {
-    std::string stored, why;
-    EXPECT_TRUE(convertMinJavaVersion("0x00010008", &stored, &why));
-    EXPECT_EQ(stored, "0x00010008");
-    EXPECT_TRUE(convertMinJavaVersion("1.3", &stored, &why));
-    EXPECT_EQ(stored, "0x00010003");
-    EXPECT_TRUE(convertMinJavaVersion("10008", &stored, &why));
-    EXPECT_FALSE(convertMinJavaVersion("1.16", &stored, &why));  // the minor has four bits
-    EXPECT_FALSE(convertMinJavaVersion("1.8.0", &stored, &why));
-    EXPECT_FALSE(convertMinJavaVersion("0x", &stored, &why));
-    EXPECT_FALSE(convertMinJavaVersion("0x123456789", &stored, &why));
-    EXPECT_FALSE(convertMinJavaVersion("java8", &stored, &why));
+    const std::pair<const char*, const char*> rows[] = {  // given, stored (nullptr: refused)
+        {"0x00010008", "0x00010008"}, {"1.3", "0x00010003"}, {"10008", "10008"}, {"1.16", nullptr},  // the minor has four bits
+        {"1.8.0", nullptr}, {"0x", nullptr}, {"0x123456789", nullptr}, {"java8", nullptr}};
+    for (const auto& [given, want] : rows) {
+        std::string stored, why;
+        EXPECT_EQ(convertMinJavaVersion(given, &stored, &why), want != nullptr) << given;
+        if (want) EXPECT_EQ(stored, want) << given;
+    }
     PackConfig c;
     ASSERT_TRUE(errorsOf("MinJavaVersion = 0x00010006\n", &c).empty());
     EXPECT_EQ(c.entries[1024], "0x00010006");
 }
 
+// Each text gives exactly one error, which holds the given words (file, line and column where shown).
 TEST(PackConfig, ErrorsNameFileLineAndKey) {
-    EXPECT_EQ(oneError("target = \"win32\"\n\nMainClas = \"x\"\n").rfind("app.toml:3:1: unknown key \"MainClas\"", 0), 0u);
-    EXPECT_NE(oneError("UseStartupDir = \"yes\"\n").find("app.toml:1:17: UseStartupDir must be true or false"), std::string::npos);
-    EXPECT_NE(oneError("JavaSearchMode = \"1\"\n").find("must be an integer"), std::string::npos);
-    EXPECT_NE(oneError("JavaSearchMode = 8\n").find("0 to 7"), std::string::npos);
-    EXPECT_NE(oneError("ClassPath = 3\n").find("string or an array"), std::string::npos);
-    EXPECT_NE(oneError("ClassPath = [\"a;b\"]\n").find("must not hold \";\""), std::string::npos);
-    EXPECT_NE(oneError("target = \"win16\"\n").find("target must be"), std::string::npos);
-    EXPECT_NE(oneError("[messages]\n1473 = \"x\"\n").find("app.toml:2:1: unknown message"), std::string::npos);
-    EXPECT_NE(oneError("[messages]\nClassPath = \"x\"\n").find("unknown message"), std::string::npos);
-    EXPECT_NE(oneError("[version]\nFileVersion = \"1.x\"\n").find("numbers separated by dots"), std::string::npos);
-    EXPECT_NE(oneError("[version]\nComments = \"x\"\n").find("unknown version key"), std::string::npos);
-    EXPECT_NE(oneError("ServiceName = \"a\\u0000b\"\n").find("NUL"), std::string::npos);
-    EXPECT_NE(oneError("MsgNoRuntime = \"a\"\n[messages]\n1472 = \"b\"\n").find("set twice (app.toml:1:"), std::string::npos);
-    EXPECT_NE(oneError("ServiceName = \n").find("app.toml:1:"), std::string::npos);  // a TOML syntax error
-    // Several problems are all reported.
-    EXPECT_EQ(errorsOf("A = 1\nB = 2\nUseStartupDir = 1\n").size(), 3u);
-}
-
-TEST(PackConfig, MainClassAndMessageRules) {
-    EXPECT_NE(oneError("MainClass = \"\"\n").find("must not be empty"), std::string::npos);
-    EXPECT_NE(oneError("MainClass = \"" + std::string(256, 'a') + "\"\n").find("256 bytes long"), std::string::npos);
+    const std::pair<std::string, const char*> rows[] = {
+        {"target = \"win32\"\n\nMainClas = \"x\"\n", "app.toml:3:1: unknown key \"MainClas\""},
+        {"UseStartupDir = \"yes\"\n", "app.toml:1:17: UseStartupDir must be true or false"},
+        {"JavaSearchMode = \"1\"\n", "must be an integer"},
+        {"JavaSearchMode = 8\n", "0 to 7"},
+        {"ClassPath = 3\n", "string or an array"},
+        {"ClassPath = [\"a;b\"]\n", "must not hold \";\""},
+        {"target = \"win16\"\n", "target must be"},
+        {"[messages]\n1473 = \"x\"\n", "app.toml:2:1: unknown message"},
+        {"[messages]\nClassPath = \"x\"\n", "unknown message"},
+        {"[messages]\n1456 = \"%s %s\"\n", "at most one"},
+        {"[version]\nFileVersion = \"1.x\"\n", "numbers separated by dots"},
+        {"[version]\nComments = \"x\"\n", "unknown version key"},
+        {"ServiceName = \"a\\u0000b\"\n", "NUL"},
+        {"MsgNoRuntime = \"a\"\n[messages]\n1472 = \"b\"\n", "set twice (app.toml:1:"},
+        {"ServiceName = \n", "app.toml:1:"},  // a TOML syntax error
+        {"MainClass = \"\"\n", "must not be empty"},
+        {"MainClass = \"" + std::string(256, 'a') + "\"\n", "256 bytes long"},
+        {"MainClass = \"a b\"\n", "blank"},
+    };
+    for (const auto& [text, want] : rows) EXPECT_NE(oneError(text).find(want), std::string::npos) << text;
+    EXPECT_EQ(errorsOf("A = 1\nB = 2\nUseStartupDir = 1\n").size(), 3u);  // all problems are reported
     EXPECT_TRUE(errorsOf("MainClass = \"" + std::string(255, 'a') + "\"\n").empty());
-    EXPECT_NE(oneError("MainClass = \"a b\"\n").find("blank"), std::string::npos);
     std::string why;
-    EXPECT_TRUE(checkMessageFormat("plain", &why));
-    EXPECT_TRUE(checkMessageFormat("%s and 50%%", &why));
-    EXPECT_FALSE(checkMessageFormat("%s and %s", &why));
-    EXPECT_FALSE(checkMessageFormat("%d", &why));
-    EXPECT_FALSE(checkMessageFormat("%-10s", &why));
-    EXPECT_FALSE(checkMessageFormat("ends with %", &why));
-    EXPECT_NE(oneError("[messages]\n1456 = \"%s %s\"\n").find("at most one"), std::string::npos);
+    for (const char* format : {"plain", "%s and 50%%"}) EXPECT_TRUE(checkMessageFormat(format, &why)) << format;
+    for (const char* format : {"%s and %s", "%d", "%-10s", "ends with %"}) EXPECT_FALSE(checkMessageFormat(format, &why)) << format;
 }
 
 TEST(PackConfig, TextLengthInCharactersOnEveryTarget) {

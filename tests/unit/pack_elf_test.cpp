@@ -67,26 +67,21 @@ TEST(PackElf, MalformedFilesAreRefused) {
     size_t offset = 0, size = 0;
     std::string error;
     for (size_t n = 0; n < 64; n += 3) EXPECT_FALSE(findElfSection(Bytes(good.begin(), good.begin() + n), ".x", &offset, &size, &error));
-    Bytes cut(good.begin(), good.end() - 10);  // the section table is cut short
-    EXPECT_FALSE(findElfSection(cut, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
-    EXPECT_NE(error.find("section table lies outside the file"), std::string::npos);
-
-    Bytes far = good;
-    size_t shoff = rd32(&far[40]);
-    wr32(&far[shoff + 64 + 24], 0x7FFFFFF0);  // the configuration section's offset
-    EXPECT_FALSE(findElfSection(far, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
-    EXPECT_NE(error.find("lies outside the file"), std::string::npos);
-
-    Bytes names = good;
-    wr32(&names[shoff + 64], 0xFFFFFFF0);  // a name offset beyond the name table
-    EXPECT_FALSE(findElfSection(names, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
-    EXPECT_NE(error.find("has no .varnlet_config section"), std::string::npos);
-
-    Bytes noNames = good;  // a name table without contents in the file
-    wr32(&noNames[shoff + rd16(&good[62]) * 64 + 4], 8);
-    EXPECT_FALSE(findElfSection(noNames, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
-    EXPECT_NE(error.find("section name table"), std::string::npos);
-
+    const size_t shoff = rd32(&good[40]);
+    const struct {
+        size_t at;  // where `value` is written (0: nothing, the last 10 bytes are cut)
+        uint32_t value;
+        const char* error;
+    } rows[] = {{0, 0, "section table lies outside the file"},
+                {shoff + 64 + 24, 0x7FFFFFF0, "lies outside the file"},  // the configuration section's offset
+                {shoff + 64, 0xFFFFFFF0, "has no .varnlet_config section"},  // a name beyond the name table
+                {shoff + rd16(&good[62]) * 64 + 4, 8, "section name table"}};  // names without contents in the file
+    for (const auto& row : rows) {
+        Bytes b = row.at ? good : Bytes(good.begin(), good.end() - 10);
+        if (row.at) wr32(&b[row.at], row.value);
+        EXPECT_FALSE(findElfSection(b, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
+        EXPECT_NE(error.find(row.error), std::string::npos) << row.error << ": " << error;
+    }
     Bytes other = makeTestElf(".data", defaultSection());
     LauncherContents c;
     EXPECT_FALSE(readLauncher(other, &c, &error));

@@ -29,85 +29,47 @@ Bytes threeSectionPe(bool plus = true) {
                       1, 2);
 }
 
-std::string parseError(const Bytes& b) {
+// What parsing (or, once parsed, finding the resources) reports about `b`.
+std::string readError(const Bytes& b) {
     PeImage pe;
     std::string error;
-    EXPECT_FALSE(parsePe(b, &pe, &error));
+    int r = 0;
+    EXPECT_FALSE(parsePe(b, &pe, &error) && findResourceSection(pe, &r, &error));
     return error;
 }
 
 }  // namespace
 
-TEST(PackPe, ParsesWellFormedImage) {
+TEST(PackPe, MalformedHeadersAreRefused) {
+    const Bytes good = threeSectionPe();
     PeImage pe;
     std::string error;
-    ASSERT_TRUE(parsePe(threeSectionPe(), &pe, &error)) << error;
-    EXPECT_TRUE(pe.pe32plus);
-    ASSERT_EQ(pe.sections.size(), 3u);
-    int r = -1;
-    ASSERT_TRUE(findResourceSection(pe, &r, &error));
-    EXPECT_EQ(r, 1);
-}
-
-TEST(PackPe, TruncatedHeadersAreRefused) {
-    Bytes good = threeSectionPe();
-    EXPECT_NE(parseError(Bytes(good.begin(), good.begin() + 30)).find("DOS header"), std::string::npos);
-    EXPECT_NE(parseError(Bytes(good.begin(), good.begin() + kTestPeOffset + 10)).find("PE header"), std::string::npos);
-    EXPECT_NE(parseError(Bytes(good.begin(), good.begin() + kTestPeOffset + 100)).find("optional header"), std::string::npos);
-    // Every shorter prefix fails cleanly, never reading past the buffer.
-    for (size_t n = 0; n < 0x200; n += 7) {
-        PeImage pe;
-        std::string error;
-        EXPECT_FALSE(parsePe(Bytes(good.begin(), good.begin() + n), &pe, &error)) << n;
-        EXPECT_FALSE(error.empty());
+    ASSERT_TRUE(parsePe(good, &pe, &error)) << error;
+    auto header = [&](int section, size_t field) { return pe.sections[section].headerOffset + field; };
+    struct Row {
+        size_t at;  // where `value` is written (0: nowhere)
+        uint32_t value;
+        size_t keep;  // bytes kept (0: all)
+        const char* error;
+    } rows[] = {
+        {0, 0, 30, "DOS header"},
+        {0, 0, kTestPeOffset + 10, "PE header"},
+        {0, 0, kTestPeOffset + 100, "optional header"},
+        {0, 0, good.size() - 0x100, "outside the file"},  // the last section's data cut short
+        {60, 0xFFFFFFF0u, 0, "outside the file"},
+        {kTestPeOffset + 24 + 36, 256, 0, "alignment"},  // no Windows executable aligns below 512
+        {header(1, 20), 0x7FFFFF00, 0, "section .rsrc lies outside the file"},
+        {header(2, 20), pe.sections[1].rawOffset, 0, "overlap in the file"},
+        {header(0, 20), 0x100, 0, "overlaps the headers"},
+        {header(0, 8), 0x1800, 0, "overlap in memory"},
+        {pe.dataDirectoryOffset + 16, 0x9000, 0, "outside every section"},
+    };
+    for (const Row& row : rows) {
+        Bytes b = row.keep ? Bytes(good.begin(), good.begin() + row.keep) : good;
+        if (row.at) wr32(&b[row.at], row.value);
+        EXPECT_NE(readError(b).find(row.error), std::string::npos) << row.error << ": " << readError(b);
     }
-    Bytes badOffset = good;
-    wr32(&badOffset[60], 0xFFFFFFF0u);
-    EXPECT_NE(parseError(badOffset).find("outside the file"), std::string::npos);
-    // A file alignment below 512 bytes is no Windows executable's.
-    Bytes smallAlignment = good;
-    wr32(&smallAlignment[kTestPeOffset + 24 + 36], 256);
-    EXPECT_NE(parseError(smallAlignment).find("alignment"), std::string::npos);
-}
-
-TEST(PackPe, SectionOutsideFileIsRefused) {
-    Bytes b = threeSectionPe();
-    PeImage pe;
-    std::string error;
-    ASSERT_TRUE(parsePe(b, &pe, &error));
-    wr32(&b[pe.sections[1].headerOffset + 20], 0x7FFFFF00);  // .rsrc raw offset far beyond the end
-    EXPECT_NE(parseError(b).find("section .rsrc lies outside the file"), std::string::npos);
-    Bytes cut(threeSectionPe());
-    cut.resize(cut.size() - 0x100);  // the last section's data is cut short
-    EXPECT_NE(parseError(cut).find("outside the file"), std::string::npos);
-}
-
-TEST(PackPe, ResourceDirectoryOutsideItsSectionIsRefused) {
-    Bytes b = threeSectionPe();
-    PeImage pe;
-    std::string error;
-    ASSERT_TRUE(parsePe(b, &pe, &error));
-    wr32(&b[pe.dataDirectoryOffset + 16], 0x9000);  // no section there
-    ASSERT_TRUE(parsePe(b, &pe, &error));
-    int r = 0;
-    EXPECT_FALSE(findResourceSection(pe, &r, &error));
-    EXPECT_NE(error.find("outside every section"), std::string::npos);
-    LauncherContents c;
-    EXPECT_FALSE(readLauncher(b, &c, &error));
-}
-
-TEST(PackPe, OverlappingSectionsAreRefused) {
-    Bytes memory = makeTestPe(true, {{".text", 0x1000, Bytes(0x1800, 1), kTestCode}, {".rsrc", 0x2000, Bytes(16, 0), kTestData}}, 1);
-    EXPECT_NE(parseError(memory).find("overlap in memory"), std::string::npos);
-    Bytes file = threeSectionPe();
-    PeImage pe;
-    std::string error;
-    ASSERT_TRUE(parsePe(file, &pe, &error));
-    wr32(&file[pe.sections[2].headerOffset + 20], pe.sections[1].rawOffset);  // .reloc data on top of .rsrc
-    EXPECT_NE(parseError(file).find("overlap in the file"), std::string::npos);
-    Bytes headers = threeSectionPe();
-    wr32(&headers[pe.sections[0].headerOffset + 20], 0x100);
-    EXPECT_NE(parseError(headers).find("overlaps the headers"), std::string::npos);
+    for (size_t n = 0; n < 0x200; n += 7) EXPECT_FALSE(readError(Bytes(good.begin(), good.begin() + n)).empty()) << n;
 }
 
 TEST(PackPe, MalformedResourceTreesAreRefused) {
@@ -123,8 +85,6 @@ TEST(PackPe, MalformedResourceTreesAreRefused) {
     EXPECT_NE(error.find("reached twice"), std::string::npos);
 
     // A data entry whose data lies beyond the section.
-    std::vector<ResourceItem> parsed;
-    ASSERT_TRUE(parseResourceTree(section.data(), section.size(), 0x2000, &parsed, &error));
     Bytes outside = section;
     for (size_t at = 0; at + 16 <= outside.size(); at += 4)
         if (rd32(&outside[at]) >= 0x2000 && rd32(&outside[at]) < 0x2000 + outside.size() && rd32(&outside[at + 4]) == 4) {
@@ -192,35 +152,26 @@ TEST(PackPe, GrowingResourcesMovesRelocationsAndFixesHeaders) {
     EXPECT_EQ(c.entries[1024], u"0x00010003");  // unset entries keep the body's value
 }
 
-TEST(PackPe, GrowthIsRefusedWhenProgramDataFollows) {
-    Bytes body = makeTestPe(false,
-                            {{".rsrc", 0x1000, resourcesAt(0x1000, baseItems()), kTestData},
-                             {".data", 0x2000, Bytes(64, 7), kTestData}},
-                            0);
+// Growth must not move program data, nor sections that relocations point into.
+TEST(PackPe, GrowthThatWouldMoveProgramDataIsRefused) {
     PackRequest small, large;
     small.entries[1072] = u"app.jar";
-    large.entries[1072] = std::u16string(1000, u'y');
     for (unsigned id = 1456; id <= 1728; id += 16) large.entries[id] = std::u16string(900, u'm');
-    Bytes out;
-    std::vector<std::string> notes;
-    std::string error;
-    EXPECT_TRUE(packLauncher(body, small, &out, &notes, &error)) << error;
-    EXPECT_FALSE(packLauncher(body, large, &out, &notes, &error));
-    EXPECT_NE(error.find("section .data follows them"), std::string::npos) << error;
-}
-
-TEST(PackPe, RelocationsIntoMovedSectionsAreRefused) {
-    Bytes body = makeTestPe(true,
-                            {{".rsrc", 0x1000, resourcesAt(0x1000, baseItems()), kTestData},
-                             {".reloc", 0x2000, makeRelocations(0x2000, {0x8}), kTestDiscardable}},
-                            0, 1);
-    PackRequest large;
-    for (unsigned id = 1456; id <= 1728; id += 16) large.entries[id] = std::u16string(900, u'm');
-    Bytes out;
-    std::vector<std::string> notes;
-    std::string error;
-    EXPECT_FALSE(packLauncher(body, large, &out, &notes, &error));
-    EXPECT_NE(error.find("relocations"), std::string::npos) << error;
+    const std::pair<Bytes, const char*> rows[] = {
+        {makeTestPe(false, {{".rsrc", 0x1000, resourcesAt(0x1000, baseItems()), kTestData}, {".data", 0x2000, Bytes(64, 7), kTestData}}, 0),
+         "section .data follows them"},
+        {makeTestPe(true, {{".rsrc", 0x1000, resourcesAt(0x1000, baseItems()), kTestData},
+                           {".reloc", 0x2000, makeRelocations(0x2000, {0x8}), kTestDiscardable}}, 0, 1),
+         "relocations"},
+    };
+    for (const auto& [body, why] : rows) {
+        Bytes out;
+        std::vector<std::string> notes;
+        std::string error;
+        EXPECT_TRUE(packLauncher(body, small, &out, &notes, &error)) << error;
+        EXPECT_FALSE(packLauncher(body, large, &out, &notes, &error));
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+    }
 }
 
 TEST(PackPe, SignatureIsRemovedWithANote) {

@@ -14,29 +14,23 @@ struct ReportTest : ::testing::Test {
     FakeWorld& w = platform.world();
 };
 
-TEST_F(ReportTest, ConsoleRouting) {
-    reportError("Error accessing file/directory: %s", "C:\\x");
-    reportInfo("Service installed: %s", "Svc");
-    ASSERT_EQ(w.console.size(), 2u);
-    EXPECT_TRUE(w.console[0].toError);
-    EXPECT_EQ(w.console[0].text, "Error accessing file/directory: C:\\x");
-    EXPECT_FALSE(w.console[1].toError);
-    EXPECT_EQ(w.console[1].text, "Service installed: Svc");
+// Errors go to stderr, the rest to stdout; an argument is printed as it stands, and a
+// configured format's "%s" beyond the first and other conversions are printed as written.
+TEST_F(ReportTest, ConsoleRoutingAndSafeFormatting) {
+    struct {
+        bool error;
+        const char *format, *argument, *printed;
+    } rows[] = {{true, "Error accessing file/directory: %s", "C:\\x", "Error accessing file/directory: C:\\x"},
+                {false, "Service installed: %s", "Svc", "Service installed: Svc"},
+                {true, "Error: %s", "%APPDIR%\\lib %s %n", "Error: %APPDIR%\\lib %s %n"},
+                {true, "%s and %s, %d%% %n", "one", "one and %s, %d% %n"},
+                {false, "100%% done", nullptr, "100% done"}};
+    for (const auto& row : rows) {
+        row.error ? reportError(row.format, row.argument) : reportInfo(row.format, row.argument);
+        EXPECT_EQ(w.console.back().text, row.printed);
+        EXPECT_EQ(w.console.back().toError, row.error) << row.printed;
+    }
     EXPECT_TRUE(w.events.empty());
-}
-
-TEST_F(ReportTest, PercentInArgumentPrintedUnchanged) {
-    reportError("Error accessing file/directory: %s", "%APPDIR%\\lib %s %n");
-    EXPECT_EQ(w.console.at(0).text, "Error accessing file/directory: %APPDIR%\\lib %s %n");
-}
-
-TEST_F(ReportTest, ConfiguredFormatsCannotReadMissingArguments) {
-    // Only one "%s" receives the argument; other conversions are printed as written.
-    const char* configured = "%s and %s, %d%% %n";
-    reportError(configured, "one");
-    EXPECT_EQ(w.console.at(0).text, "one and %s, %d% %n");
-    reportInfo("100%% done");
-    EXPECT_EQ(w.console.at(1).text, "100% done");
 }
 
 TEST_F(ReportTest, LastErrorTextThenEmptyLine) {
@@ -79,13 +73,10 @@ TEST_F(ReportTest, ServiceModeWritesEvents) {
     EXPECT_EQ(w.events[1].id, 0xC0000002u);
     EXPECT_EQ(w.events[2].text, "System text 5.\r\n");
     EXPECT_EQ(w.events[2].source, &source);
-}
-
-TEST_F(ReportTest, ServiceModeWithoutSourceDropsReports) {
-    State.RunMode = RunModeKind::Service;
+    State.EventSource = nullptr;  // without a source, reports are dropped
     reportError("lost %s", "x");
     EXPECT_TRUE(w.console.empty());
-    EXPECT_TRUE(w.events.empty());
+    EXPECT_EQ(w.events.size(), 3u);
 }
 
 }  // namespace
