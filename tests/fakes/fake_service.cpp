@@ -24,6 +24,7 @@ struct FakeHandle {
 
 struct FakeServiceManager::Internals {
     PlatformOps previous;
+    FakeServiceManager* outer;  // the fake this one is nested in, if any
     std::mutex m;
     std::condition_variable cv;
     std::deque<uint32_t> controls;
@@ -63,30 +64,27 @@ PlatformHandle failWith(uint32_t error) {
 }
 
 // ---- Service control manager.
-PlatformHandle fakeOpenScManager(uint32_t access) {
+PlatformHandle fakeOpenScManager(uint32_t) {
     std::lock_guard<std::mutex> g(in().m);
-    f().scManagerAccess.push_back(access);
     if (f().openScManagerError) return failWith(f().openScManagerError);
     return in().newHandle(HandleKind::Manager, "");
 }
 
-PlatformHandle fakeOpenService(PlatformHandle manager, const char* name, uint32_t access) {
+PlatformHandle fakeOpenService(PlatformHandle manager, const char* name, uint32_t) {
     std::lock_guard<std::mutex> g(in().m);
-    f().serviceAccess.push_back(access);
     if (!manager || !in().open.count(static_cast<FakeHandle*>(manager))) return failWith(kErrorInvalidHandle);
     if (f().openServiceError) return failWith(f().openServiceError);
     if (!f().services.count(name)) return failWith(kErrorServiceDoesNotExist);
     return in().newHandle(HandleKind::Service, name);
 }
 
-PlatformHandle fakeCreateService(PlatformHandle manager, const char* name, const char* displayName, uint32_t access,
-                                 uint32_t serviceType, uint32_t startType, uint32_t errorControl,
-                                 const char* binaryPath) {
+PlatformHandle fakeCreateService(PlatformHandle manager, const char* name, const char*, uint32_t, uint32_t,
+                                 uint32_t startType, uint32_t, const char* binaryPath) {
     std::lock_guard<std::mutex> g(in().m);
     if (!manager || !in().open.count(static_cast<FakeHandle*>(manager))) return failWith(kErrorInvalidHandle);
     if (f().createServiceError) return failWith(f().createServiceError);
     if (f().services.count(name)) return failWith(kErrorServiceExists);
-    f().services[name] = FakeServiceEntry{displayName, access, serviceType, startType, errorControl, binaryPath};
+    f().services[name] = FakeServiceEntry{startType, binaryPath};
     f().registry[std::string("SYSTEM\\CurrentControlSet\\Services\\") + name];
     return in().newHandle(HandleKind::Service, name);
 }
@@ -177,7 +175,6 @@ bool fakeStartServiceDispatcher(const char* serviceName, ServiceMainRoutine rout
 
 PlatformHandle fakeRegisterServiceCtrlHandler(const char* serviceName, ServiceHandlerRoutine handler) {
     std::lock_guard<std::mutex> g(in().m);
-    f().handlerName = serviceName;
     if (f().handlerRegistrationFails) return failWith(kErrorFailedServiceControllerConnect);
     in().handler = handler;
     in().statusHandle = in().newHandle(HandleKind::StatusHandle, serviceName);
@@ -206,7 +203,6 @@ long fakeRegCreateKey(RegistryRoot, const char* path, uint32_t, PlatformHandle* 
 long fakeRegOpenKey(RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
     std::lock_guard<std::mutex> g(in().m);
     *key = nullptr;
-    if (f().openKeyStatus) return f().openKeyStatus;
     if (!f().registry.count(path)) return kErrorFileNotFound;
     *key = in().newHandle(HandleKind::RegistryKey, path);
     return 0;
@@ -237,18 +233,17 @@ PlatformHandle fakeRegisterEventSource(const char* sourceName) {
     if (f().eventSourceError) return failWith(f().eventSourceError);
     PlatformHandle h = in().newHandle(HandleKind::EventSource, sourceName);
     in().liveSources.insert(static_cast<FakeHandle*>(h));
-    ++f().eventSourcesRegistered;
     return h;
 }
 
-bool fakeReportEvent(PlatformHandle source, uint16_t type, uint32_t id, const char* text) {
+bool fakeReportEvent(PlatformHandle source, uint16_t type, uint32_t, const char* text) {
     std::lock_guard<std::mutex> g(in().m);
     if (!source) return false;
     if (!in().liveSources.count(static_cast<FakeHandle*>(source))) {
         f().faults.push_back(std::string("report through a deregistered source: ") + text);
         return false;
     }
-    f().events.push_back(FakeLoggedEvent{type, id, text});
+    f().events.push_back(FakeLoggedEvent{type, text});
     return true;
 }
 
@@ -284,15 +279,8 @@ PlatformHandle fakeCreateThread(ThreadRoutine routine, void* parameter) {
         auto failure = f().failingThreads.find(routine);
         if (failure != f().failingThreads.end()) return failWith(failure->second);
         ++in().liveThreads;
-        ++f().threadsStarted;
     }
-    PlatformHandle h = in().previous.createThread(countedThread, new ThreadStart{routine, parameter});
-    if (!h) {
-        std::lock_guard<std::mutex> g(in().m);
-        --in().liveThreads;
-        --f().threadsStarted;
-    }
-    return h;
+    return in().previous.createThread(countedThread, new ThreadStart{routine, parameter});
 }
 
 PlatformHandle fakeCreateEvent() {
@@ -366,6 +354,7 @@ bool waitFor(int timeoutMs, Predicate predicate) {
 FakeServiceManager* fakeServiceManager() { return current; }
 
 FakeServiceManager::FakeServiceManager(bool ownLastError) : internals(new Internals), saved_(Platform) {
+    internals->outer = current;
     current = this;
     internals->previous = Platform;
     if (ownLastError) {
@@ -404,25 +393,13 @@ FakeServiceManager::~FakeServiceManager() {
     waitForThreads();
     for (PlatformHandle event : internals->allEvents) internals->previous.closeHandle(event);
     Platform = saved_;
-    current = nullptr;
+    current = internals->outer;
     delete internals;
 }
 
 std::unique_lock<std::mutex> FakeServiceManager::lock() { return std::unique_lock<std::mutex>(internals->m); }
 
-int FakeServiceManager::openServiceHandles() const {
-    int n = 0;
-    for (const FakeHandle* h : internals->open)
-        if (h->kind == HandleKind::Manager || h->kind == HandleKind::Service) ++n;
-    return n;
-}
-
-int FakeServiceManager::openRegistryKeys() const {
-    int n = 0;
-    for (const FakeHandle* h : internals->open)
-        if (h->kind == HandleKind::RegistryKey) ++n;
-    return n;
-}
+int FakeServiceManager::openHandles() const { return static_cast<int>(internals->open.size()); }
 
 void FakeServiceManager::sendControl(uint32_t control) {
     std::lock_guard<std::mutex> g(internals->m);

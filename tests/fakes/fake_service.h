@@ -13,13 +13,10 @@
 #include <vector>
 
 #include "platform/platform.h"
-
 struct FakeServiceEntry {
-    std::string displayName;
-    uint32_t access, serviceType, startType, errorControl;
+    uint32_t startType;
     std::string binaryPath;
 };
-
 
 struct FakeRegistryValue {
     uint32_t type;
@@ -28,7 +25,6 @@ struct FakeRegistryValue {
 
 struct FakeLoggedEvent {
     uint16_t type;
-    uint32_t id;
     std::string text;
 };
 
@@ -52,29 +48,22 @@ public:
     uint32_t createEventError = 0;
     std::map<ThreadRoutine, uint32_t> failingThreads;  // routine -> error of its creation
     long createKeyStatus = 0;
-    long openKeyStatus = 0;
     std::map<std::string, long> setValueStatus;  // value name -> status
 
     // ---- Service manager database and registry.
     std::map<std::string, FakeServiceEntry> services;
     std::map<std::string, std::vector<std::string>> settings;  // changed after creation, in order
     std::map<std::string, std::map<std::string, FakeRegistryValue>> registry;  // key path -> values
-    std::vector<uint32_t> scManagerAccess;  // access asked for by each openScManager
-    std::vector<uint32_t> serviceAccess;    // access asked for by each openService
-    int openServiceHandles() const;
-    int openRegistryKeys() const;
+    int openHandles() const;  // service manager handles and registry keys not yet closed
 
     // ---- Service runtime records (read them after the dispatcher returned, or under lock()).
     std::unique_lock<std::mutex> lock();
     std::string dispatchedName;
-    std::string handlerName;
     std::vector<ServiceStatusRecord> statuses;
     std::vector<FakeLoggedEvent> events;
     std::vector<std::string> faults;  // misuse seen: reports after deregistering, signalling a closed event...
-    int eventSourcesRegistered = 0;
     int eventSourcesDeregistered = 0;
     int eventsClosed = 0;
-    int threadsStarted = 0;
 
     // Delivers a control to the handler, on the dispatcher's thread, once the service has
     // reported its first status.
