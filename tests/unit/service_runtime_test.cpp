@@ -3,6 +3,7 @@
 // real threads. Every row also checks that threads ending late report nothing more.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -44,7 +45,7 @@ void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 const Row* row;
 FakeServiceManager* scm;
 ConsoleHandlerRoutine consoleHandler;
-std::atomic<int> stops, creates, destroys, earlyStops, mainRuns;
+std::atomic<int> stops, creates, destroys, earlyStops;
 std::atomic<bool> created, released;
 std::mutex argsLock;
 std::string mainArgs, stopArgs;
@@ -58,18 +59,9 @@ void waitUntil(const std::function<bool()>& done) {
     while (!done() && !released) std::this_thread::yield();
 }
 void sendControls() {
-    for (uint32_t control : row->controls) {
-        if (consoleHandler)
-            consoleHandler(0);  // Ctrl+C
-        else
-            scm->sendControl(control);
-    }
+    for (uint32_t control : row->controls) consoleHandler ? (void)consoleHandler(0) : scm->sendControl(control);  // Ctrl+C
 }
-int stopControls() {
-    int n = 0;
-    for (uint32_t c : row->controls) n += c == kServiceControlStop || c == kServiceControlShutdown;
-    return n;
-}
+long stopControls() { return row->controls.size() - std::count(row->controls.begin(), row->controls.end(), kServiceControlInterrogate); }
 void exitHook(jint code) { reinterpret_cast<void(JNICALL*)(jint)>(State.JvmExitHook)(code); }
 
 bool create(bool) {
@@ -82,10 +74,9 @@ bool create(bool) {
     created = row->jvm == Made;
     return created;
 }
-bool stopCalled() {
-    if (!created) ++earlyStops;
+void stopCalled() {
+    earlyStops += !created;
     ++stops;
-    return true;
 }
 bool invoke(int count, char** vector, bool attach) {
     if (attach) {
@@ -97,7 +88,6 @@ bool invoke(int count, char** vector, bool attach) {
         return row->sendAt != InDestroy || attachStopperThread(&jvm, &env);
     }
     mainArgs = joined(count, vector);
-    ++mainRuns;
     if (row->sendAt == InMain) sendControls();
     if (row->main == Exits3) exitHook(3);
     if (row->main == UntilStopped) waitUntil([] { return stops >= stopControls(); });
@@ -163,7 +153,7 @@ struct ServiceRun : ::testing::TestWithParam<Row> {
         w.strings[1856] = "5";
         scm = &fake;
         consoleHandler = nullptr;
-        stops = creates = destroys = earlyStops = mainRuns = 0;
+        stops = creates = destroys = earlyStops = 0;
         created = released = false;
         mainArgs = stopArgs = "";
         ServiceJava = ServiceJavaSteps{create, invoke, destroy, exitStep};
@@ -199,12 +189,10 @@ struct ServiceRun : ::testing::TestWithParam<Row> {
 TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
     row = &GetParam();
     w.strings[1312] = row->byExit ? "1" : "0";
-    uint32_t error = 8;
-    if (row->inject == NoSource) fake.eventSourceError = kErrorAccessDenied;
-    if (row->inject == NoEvent) fake.createEventError = error;
-    if (row->inject == NoWorker) fake.failingThreads[serviceWorkerThread] = error;
-    if (row->inject == NoStopper) fake.failingThreads[serviceStopperThread] = error;
-    if (row->inject == NoTimeout) fake.failingThreads[serviceStopTimeoutThread] = error;
+    const ThreadRoutine threads[] = {serviceWorkerThread, serviceStopperThread, serviceStopTimeoutThread};
+    fake.eventSourceError = row->inject == NoSource ? 8 : 0;
+    fake.createEventError = row->inject == NoEvent ? 8 : 0;
+    if (row->inject >= NoWorker) fake.failingThreads[threads[row->inject - NoWorker]] = 8;
     // An ignored stop: the time-out passes once the stop call has been made (or could not be).
     std::thread timeouts([this] {
         if (row->main != IgnoresStop || row->inject == NoTimeout || !fake.waitForTimeoutSleeps(1)) return;
@@ -228,13 +216,12 @@ TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
     for (const std::string& token : row->events) expected.push_back(eventText(token));
     EXPECT_EQ(events(), expected);
     EXPECT_EQ(creates, row->jvm == None ? 0 : 1);
-    if (mainRuns) EXPECT_EQ(mainArgs, "alpha|b c");
-    if (row->stops >= 0) EXPECT_EQ(stops, row->stops);
-    if (stops && !row->byExit) EXPECT_EQ(stopArgs, "-stop|now");
-    if (row->byExit) EXPECT_EQ(stopArgs, "");
+    EXPECT_TRUE(mainArgs.empty() || mainArgs == "alpha|b c") << mainArgs;
+    EXPECT_TRUE(row->stops < 0 || stops == row->stops) << stops;
+    EXPECT_EQ(stopArgs, stops && !row->byExit ? "-stop|now" : "");  // stop by exit calls no second main
     EXPECT_EQ(earlyStops, 0);
     EXPECT_EQ(fake.eventsClosed, row->events.empty() || row->inject == NoEvent ? 0 : 1);
-    if (row->controls.empty()) EXPECT_EQ(State.EventSource, nullptr);  // nothing left running: given back
+    EXPECT_TRUE(!row->controls.empty() || !State.EventSource);  // nothing left running: the source given back
     EXPECT_TRUE(w.console.empty());
 
     // Controls after the end, and threads that end late, change nothing.
@@ -250,7 +237,7 @@ TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
     EXPECT_EQ(destroys, row->jvm == Made ? 1 : 0);
 }
 INSTANTIATE_TEST_SUITE_P(Ends, ServiceRun, ::testing::ValuesIn(kRows),
-                         [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Row>& p) { return std::string(p.param.name); });
 
 TEST_F(ServiceRun, ConsoleSwitchRunsTheServiceUntilCtrlC) {
     static const Row console{"Console", InMain, {Stop}, Made, UntilStopped, NoFailure, {}, 0, {}, 1, false};
