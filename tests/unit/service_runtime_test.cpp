@@ -125,9 +125,9 @@ const Row kRows[] = {
     {"MainFails", InMain, {}, Made, MainFails, NoFailure, {R, S}, AppFailed, {"Go", "Bad"}, 0, false},
     {"ExitsWithFailure", InMain, {}, Made, Exits3, NoFailure, {R, S}, AppFailed, {"Go", "Bad"}, 0, false},
     {"Stop", InMain, {Stop}, Made, UntilStopped, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, false},
-    {"Shutdown", InMain, {Down}, Made, UntilStopped, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, false},
     {"StopByExit", InMain, {Stop}, Made, UntilStopped, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, true},
     {"StopIgnored", InMain, {Stop}, Made, IgnoresStop, NoFailure, {R, P, S}, Late, {"Go", "Late", "Ok"}, 1, false},
+    {"ExitTakesLong", InMain, {Stop}, Made, IgnoresStop, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, true},
     {"StopMeetsEnd", InDestroy, {Stop}, Made, Returns, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, false},
     {"EveryStopHasItsStopper", InMain, {Stop, Ask, Stop, Down}, Made, UntilStopped, NoFailure, {R, P, P, P, P, S}, 0,
      {"Go", "Ok"}, 3, false},
@@ -222,6 +222,7 @@ TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
     EXPECT_EQ(earlyStops, 0);
     EXPECT_EQ(fake.eventsClosed, row->events.empty() || row->inject == NoEvent ? 0 : 1);
     EXPECT_TRUE(!row->controls.empty() || !State.EventSource);  // nothing left running: the source given back
+    EXPECT_TRUE(row->main != IgnoresStop || fake.eventSourcesDeregistered == 0);  // kept for the worker still in main
     EXPECT_TRUE(w.console.empty());
 
     // Controls after the end, and threads that end late, change nothing.
