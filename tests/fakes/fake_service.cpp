@@ -155,10 +155,14 @@ PlatformHandle fakeRegisterServiceCtrlHandler(const char* serviceName, ServiceHa
 }
 
 bool fakeSetServiceStatus(PlatformHandle statusHandle, const ServiceStatusRecord* status) {
-    Guard g(in().m);
+    std::unique_lock<std::mutex> lock(in().m);
     if (!statusHandle || statusHandle != in().statusHandle) f().faults.push_back("setServiceStatus on a wrong handle");
     f().statuses.push_back(*status);
     in().cv.notify_all();
+    bool controlWaiting = f().statuses.size() == 1 && !in().controls.empty();
+    lock.unlock();
+    // A control sent at once may reach the handler before the service is back from this call.
+    if (controlWaiting) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return true;
 }
 
@@ -175,7 +179,7 @@ long fakeRegCreateKey(RegistryRoot, const char* path, uint32_t, PlatformHandle* 
 long fakeRegOpenKey(RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
     Guard g(in().m);
     *key = f().registry.count(path) ? in().newHandle(path, &in().open) : nullptr;
-    return *key ? 0 : kErrorFileNotFound;
+    return *key ? 0L : long{kErrorFileNotFound};
 }
 
 long fakeRegSetValue(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size) {

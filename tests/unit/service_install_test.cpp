@@ -61,6 +61,7 @@ TEST_F(ServiceInstall, QueryTellsInstalledMissingAndFailedKeepingTheFailuresErro
         // Closing the manager handle resets the error; the query's own error must survive it.
         EXPECT_EQ(Platform.getLastError(), kErrorAccessDenied);
     }
+    EXPECT_EQ(installService("Demo", ""), -1);
 }
 
 TEST_F(ServiceInstall, InstallAndUninstallTwiceThroughTheCommandLine) {

@@ -22,7 +22,7 @@
 
 namespace {
 
-enum SendAt { InCreate, InMain, InDestroy };
+enum SendAt { AtStart, InCreate, InMain, InDestroy };
 enum Jvm { Made, Fails, None };  // None: the JVM must not even be asked for
 enum Main { Returns, MainFails, Exits3, UntilStopped, IgnoresStop };
 enum Inject { NoFailure, NoSource, NoEvent, NoWorker, NoStopper, NoTimeout };
@@ -124,7 +124,7 @@ const Row kRows[] = {
     {"CreateFails", InMain, {}, Fails, Returns, NoFailure, {R, S}, JvmFailed, {"Go", "Bad"}, 0, false},
     {"MainFails", InMain, {}, Made, MainFails, NoFailure, {R, S}, AppFailed, {"Go", "Bad"}, 0, false},
     {"ExitsWithFailure", InMain, {}, Made, Exits3, NoFailure, {R, S}, AppFailed, {"Go", "Bad"}, 0, false},
-    {"Stop", InMain, {Stop}, Made, UntilStopped, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, false},
+    {"Stop", AtStart, {Stop}, Made, UntilStopped, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, false},
     {"StopByExit", InMain, {Stop}, Made, UntilStopped, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, true},
     {"StopIgnored", InMain, {Stop}, Made, IgnoresStop, NoFailure, {R, P, S}, Late, {"Go", "Late", "Ok"}, 1, false},
     {"ExitTakesLong", InMain, {Stop}, Made, IgnoresStop, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, true},
@@ -199,6 +199,7 @@ TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
         waitUntil([] { return stops > 0 || row->inject == NoStopper; });
         fake.releaseTimeouts();
     });
+    if (row->sendAt == AtStart) sendControls();
     launch("-startlauncherinservicemode");
     timeouts.join();
 
