@@ -1,25 +1,20 @@
-// A fake service control manager, registry writes and event log, installed over the
-// platform table. The service runtime runs on real threads and events; the fake wraps them
-// to count threads, fail creations on demand, catch use of a closed event, and hold the
-// stop time-out until a test lets it pass. Self-contained, so the jvm tier can use it too.
+// A fake service control manager, registry writes and event log over the platform table.
+// The service runtime runs on real threads and events; the fake wraps them to count threads,
+// fail creations on demand, catch use of a closed event, and hold the stop time-out until a
+// test lets it pass. Self-contained, so the jvm tier can use it too; fakes may nest.
 #pragma once
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 
 struct FakeServiceEntry {
-    std::string displayName;
-    uint32_t access, serviceType, startType, errorControl;
+    uint32_t startType;
     std::string binaryPath;
 };
-
 
 struct FakeRegistryValue {
     uint32_t type;
@@ -28,7 +23,6 @@ struct FakeRegistryValue {
 
 struct FakeLoggedEvent {
     uint16_t type;
-    uint32_t id;
     std::string text;
 };
 
@@ -41,62 +35,41 @@ public:
     FakeServiceManager(const FakeServiceManager&) = delete;
     FakeServiceManager& operator=(const FakeServiceManager&) = delete;
 
-    // ---- Knobs (set before the code under test runs). A non-zero error makes the call fail.
-    uint32_t openScManagerError = 0;
-    uint32_t openServiceError = 0;  // besides the natural "does not exist"
-    uint32_t createServiceError = 0;
-    uint32_t deleteServiceError = 0;
+    // Knobs, set before the code under test runs: a non-zero error makes the call fail.
+    uint32_t openScManagerError = 0, openServiceError = 0, createServiceError = 0, deleteServiceError = 0;
     uint32_t dispatcherError = 0;  // startServiceDispatcher fails (started by hand)
-    uint32_t eventSourceError = 0;
-    bool handlerRegistrationFails = false;
-    uint32_t createEventError = 0;
+    uint32_t eventSourceError = 0, createEventError = 0;
     std::map<ThreadRoutine, uint32_t> failingThreads;  // routine -> error of its creation
     long createKeyStatus = 0;
-    long openKeyStatus = 0;
     std::map<std::string, long> setValueStatus;  // value name -> status
 
-    // ---- Service manager database and registry.
+    // What the service manager, the registry and the event log hold.
     std::map<std::string, FakeServiceEntry> services;
-    std::map<std::string, std::vector<std::string>> settings;  // changed after creation, in order
+    std::map<std::string, std::vector<std::string>> settings;  // "name=value" changes after creation, in order
     std::map<std::string, std::map<std::string, FakeRegistryValue>> registry;  // key path -> values
-    std::vector<uint32_t> scManagerAccess;  // access asked for by each openScManager
-    std::vector<uint32_t> serviceAccess;    // access asked for by each openService
-    int openServiceHandles() const;
-    int openRegistryKeys() const;
+    int openHandles() const;  // service manager handles and registry keys not yet closed
 
-    // ---- Service runtime records (read them after the dispatcher returned, or under lock()).
+    // Records of a service run: read them after the dispatcher returned, or under lock().
     std::unique_lock<std::mutex> lock();
     std::string dispatchedName;
-    std::string handlerName;
     std::vector<ServiceStatusRecord> statuses;
     std::vector<FakeLoggedEvent> events;
-    std::vector<std::string> faults;  // misuse seen: reports after deregistering, signalling a closed event...
-    int eventSourcesRegistered = 0;
+    std::vector<std::string> faults;  // misuse seen: a closed event signalled, a source used after going...
     int eventSourcesDeregistered = 0;
     int eventsClosed = 0;
-    int threadsStarted = 0;
 
     // Delivers a control to the handler, on the dispatcher's thread, once the service has
     // reported its first status.
     void sendControl(uint32_t control);
-    // Waits until `count` statuses have been reported; false after `timeoutMs`.
-    bool waitForStatuses(size_t count, int timeoutMs = 10000);
-    // Waits until `count` time-out sleeps have begun.
+    bool waitForStatuses(size_t count, int timeoutMs = 10000);  // false after the time-out
     bool waitForTimeoutSleeps(int count, int timeoutMs = 10000);
-    // Lets every held time-out sleep (and any later one) end.
-    void releaseTimeouts();
-    // Waits for every thread started through the fake to end; false after `timeoutMs`.
-    bool waitForThreads(int timeoutMs = 10000);
-    // Texts of the logged events, in order.
+    void releaseTimeouts();  // lets every held time-out sleep, and any later one, end
+    bool waitForThreads(int timeoutMs = 10000);  // every thread started through the fake
     std::vector<std::string> eventTexts();
 
-    // Internal state shared with the fake operations.
     struct Internals;
     Internals* internals;
 
 private:
     PlatformOps saved_;
 };
-
-// The fake in force (null when none).
-FakeServiceManager* fakeServiceManager();

@@ -1,9 +1,11 @@
-// The service runtime's threads on real pthreads against a fake service manager, with
-// scripted Java steps: status sequence, event log, stop controls, the time-out, and the
-// failure paths. No JVM is needed; the jvm tier runs the same logic with OpenJDK.
+// Each way a service run ends, as the service manager and the event log see it: a table of
+// scripted Java steps, controls and failing creations against the fake service manager, on
+// real threads. Every row also checks that threads ending late report nothing more.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
+#include <algorithm>
+#include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,401 +15,265 @@
 #include "fakes/fake_service.h"
 #include "core/config.h"
 #include "core/state.h"
+#include "invoke/jni_utils.h"
+#include "launcher/dispatch.h"
+#include "service/exit_codes.h"
 #include "service/runtime.h"
 
 namespace {
 
-// What the scripted application does with its start call.
-enum class MainMode { Returns, RunsUntilStopped, IgnoresStop };
+enum SendAt { AtStart, InCreate, InMain, InDestroy };
+enum Jvm { Made, Fails, None };  // None: the JVM must not even be asked for
+enum Main { Returns, MainFails, Exits3, UntilStopped, IgnoresStop };
+enum Inject { NoFailure, NoSource, NoEvent, NoWorker, NoStopper, NoTimeout };
 
-struct Script {
-    std::mutex m;
-    std::condition_variable cv;
-    bool createResult = true;
-    bool holdCreate = false;
-    bool createReleased = false;
-    MainMode mode = MainMode::Returns;
-    bool mainResult = true;
-    bool stopResult = true;
-    int stopsNeeded = 1;
-    int stopsSeen = 0;
-    bool released = false;
-    std::vector<std::string> calls;
-    std::thread::id mainThread, stopThread;
-
-    void record(const std::string& call) { calls.push_back(call); }
-    size_t indexOf(const std::string& call) {
-        for (size_t i = 0; i < calls.size(); ++i)
-            if (calls[i] == call) return i;
-        return calls.size();
-    }
-    int count(const std::string& call) {
-        int n = 0;
-        for (const std::string& c : calls) n += c == call;
-        return n;
-    }
+struct Row {
+    const char* name;
+    SendAt sendAt;
+    std::vector<uint32_t> controls;
+    Jvm jvm;
+    Main main;
+    Inject inject;
+    std::vector<uint32_t> states;
+    uint32_t code;
+    std::vector<std::string> events;  // "Go", "Ok", "Bad", "Late" or a system error number
+    int stops;                        // -1: not checked (races with the service's end)
+    bool byExit;
 };
-Script* script;
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
+const Row* row;
+FakeServiceManager* scm;
+ConsoleHandlerRoutine consoleHandler;
+std::atomic<int> stops, creates, destroys, earlyStops;
+std::atomic<bool> created, released;
+std::mutex argsLock;
+std::string mainArgs, stopArgs;
 
 std::string joined(int count, char** vector) {
     std::string s;
     for (int i = 0; i < count; ++i) s += (i ? "|" : "") + std::string(vector[i]);
     return s;
 }
-
-bool scriptedCreate(bool withConsole) {
-    std::unique_lock<std::mutex> lock(script->m);
-    script->record(withConsole ? "create with console" : "create");
-    script->cv.wait(lock, [] { return !script->holdCreate || script->createReleased || script->released; });
-    script->record("created");
-    return script->createResult;
+void waitUntil(const std::function<bool()>& done) {
+    while (!done() && !released) std::this_thread::yield();
 }
+void sendControls() {
+    for (uint32_t control : row->controls) consoleHandler ? (void)consoleHandler(0) : scm->sendControl(control);  // Ctrl+C
+}
+long stopControls() { return row->controls.size() - std::count(row->controls.begin(), row->controls.end(), kServiceControlInterrogate); }
+void exitHook(jint code) { reinterpret_cast<void(JNICALL*)(jint)>(State.JvmExitHook)(code); }
 
-bool scriptedInvoke(int count, char** vector, bool attach) {
-    std::unique_lock<std::mutex> lock(script->m);
-    if (attach) {
-        script->record("stop main(" + joined(count, vector) + ")");
-        script->stopThread = std::this_thread::get_id();
-        ++script->stopsSeen;
-        script->cv.notify_all();
-        return script->stopResult;
+bool create(bool) {
+    ++creates;
+    if (row->sendAt == InCreate) {
+        sendControls();
+        scm->waitForStatuses(2);  // stop pending: the stopper runs and must wait for the JVM
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
-    script->record("main(" + joined(count, vector) + ")");
-    script->mainThread = std::this_thread::get_id();
-    script->cv.notify_all();
-    if (script->mode == MainMode::RunsUntilStopped)
-        script->cv.wait(lock, [] { return script->stopsSeen >= script->stopsNeeded || script->released; });
-    else if (script->mode == MainMode::IgnoresStop)
-        script->cv.wait(lock, [] { return script->released; });
-    return script->mainResult;
+    created = row->jvm == Made;
+    return created;
 }
-
-void scriptedDestroy() {
-    std::lock_guard<std::mutex> g(script->m);
-    script->record("destroy");
+void stopCalled() {
+    earlyStops += !created;
+    ++stops;
 }
-
-bool scriptedExit() {
-    std::lock_guard<std::mutex> g(script->m);
-    script->record("exit");
-    ++script->stopsSeen;
-    script->cv.notify_all();
+bool invoke(int count, char** vector, bool attach) {
+    if (attach) {
+        std::lock_guard<std::mutex> g(argsLock);
+        stopArgs = joined(count, vector);
+        stopCalled();
+        JavaVM* jvm;
+        JNIEnv* env;  // after main has returned, the real attach finds the JVM gone
+        return row->sendAt != InDestroy || attachStopperThread(&jvm, &env);
+    }
+    mainArgs = joined(count, vector);
+    if (row->sendAt == InMain) sendControls();
+    if (row->main == Exits3) exitHook(3);
+    if (row->main == UntilStopped) waitUntil([] { return stops >= stopControls(); });
+    if (row->main == IgnoresStop) waitUntil([] { return false; });
+    return row->main != MainFails;
+}
+void destroy() {
+    ++destroys;
+    if (row->sendAt != InDestroy) return;
+    sendControls();  // once the application has ended by itself
+    waitUntil([] { return stops > 0; });
+}
+bool exitStep() {
+    stopCalled();
+    exitHook(0);  // inside System.exit(0)
     return true;
 }
 
-const std::string kStarted = "The Demo service has started.";
-const std::string kStopped = "The Demo service has stopped.";
-const std::string kFailed = "The Demo service failed to start.";
-const std::string kTimedOut = "The Demo service has timed out during a stop request and will be terminated.";
+std::string eventText(const std::string& token) {
+    std::string text = token == "Go"     ? message(MsgServiceStarted)
+                       : token == "Ok"   ? message(MsgServiceStopped)
+                       : token == "Bad"  ? message(MsgServiceFailed)
+                       : token == "Late" ? message(MsgServiceTimeout)
+                                         : "System text " + token + ".\r\n";
+    if (text.find("%s") != std::string::npos) text.replace(text.find("%s"), 2, "Demo");
+    return (token == "Go" || token == "Ok" ? "" : "error: ") + text;
+}
 
-struct ServiceRuntime : ::testing::Test {
+const uint32_t R = kServiceRunning, P = kServiceStopPending, S = kServiceStopped;
+const uint32_t Stop = kServiceControlStop, Down = kServiceControlShutdown, Ask = kServiceControlInterrogate;
+const uint32_t JvmFailed = kServiceExitJvmFailed, AppFailed = kServiceExitAppFailed, Late = kServiceExitStopTimeout;
+const Row kRows[] = {
+    {"ByItself", InMain, {}, Made, Returns, NoFailure, {R, S}, 0, {"Go", "Ok"}, 0, false},
+    {"CreateFails", InMain, {}, Fails, Returns, NoFailure, {R, S}, JvmFailed, {"Go", "Bad"}, 0, false},
+    {"MainFails", InMain, {}, Made, MainFails, NoFailure, {R, S}, AppFailed, {"Go", "Bad"}, 0, false},
+    {"ExitsWithFailure", InMain, {}, Made, Exits3, NoFailure, {R, S}, AppFailed, {"Go", "Bad"}, 0, false},
+    {"Stop", AtStart, {Stop}, Made, UntilStopped, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, false},
+    {"StopByExit", InMain, {Stop}, Made, UntilStopped, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, true},
+    {"StopIgnored", InMain, {Stop}, Made, IgnoresStop, NoFailure, {R, P, S}, Late, {"Go", "Late", "Ok"}, 1, false},
+    {"ExitTakesLong", InMain, {Stop}, Made, IgnoresStop, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, true},
+    {"StopMeetsEnd", InDestroy, {Stop}, Made, Returns, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, false},
+    {"EveryStopHasItsStopper", InMain, {Stop, Ask, Stop, Down}, Made, UntilStopped, NoFailure, {R, P, P, P, P, S}, 0,
+     {"Go", "Ok"}, 3, false},
+    {"Interrogate", InMain, {Ask, Stop}, Made, UntilStopped, NoFailure, {R, R, P, S}, 0, {"Go", "Ok"}, 1, false},
+    {"StopBeforeTheJvm", InCreate, {Stop}, Made, UntilStopped, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, false},
+    {"StopBeforeNoJvm", InCreate, {Stop}, Fails, Returns, NoFailure, {R, P, S}, JvmFailed, {"Go", "Bad"}, 0, false},
+    {"NoEventSource", InMain, {}, None, Returns, NoSource, {S}, JvmFailed, {}, 0, false},
+    {"NoEvent", InMain, {}, None, Returns, NoEvent, {R, S}, JvmFailed, {"Go", "8", "Bad"}, 0, false},
+    {"NoWorker", InMain, {}, None, Returns, NoWorker, {R, S}, JvmFailed, {"Go", "8", "Bad"}, 0, false},
+    {"NoStopper", InMain, {Stop}, Made, IgnoresStop, NoStopper, {R, P, S}, Late, {"Go", "8", "Late", "Ok"}, 0, false},
+    {"NoTimeOut", InMain, {Stop}, Made, IgnoresStop, NoTimeout, {R, P, S}, 0, {"Go", "8", "Ok"}, -1, false},
+};
+
+struct ServiceRun : ::testing::TestWithParam<Row> {
     FakePlatform platform;
     FakeWorld& w = platform.world();
-    FakeServiceManager scm;
-    Script s;
-
+    FakeServiceManager fake;
     void SetUp() override {
         loadDefaultStrings(w);
         w.strings[1248] = "Demo";
         w.strings[1280] = "alpha \"b c\"";
         w.strings[1296] = "-stop now";
-        loadConfiguration();
-        script = &s;
-        ServiceJava = ServiceJavaSteps{scriptedCreate, scriptedInvoke, scriptedDestroy, scriptedExit};
+        w.strings[1856] = "5";
+        scm = &fake;
+        consoleHandler = nullptr;
+        stops = creates = destroys = earlyStops = 0;
+        created = released = false;
+        mainArgs = stopArgs = "";
+        ServiceJava = ServiceJavaSteps{create, invoke, destroy, exitStep};
     }
     void TearDown() override {
-        releaseAll();
-        scm.releaseTimeouts();
-        EXPECT_TRUE(scm.waitForThreads());
+        released = true;
+        fake.releaseTimeouts();
+        EXPECT_TRUE(fake.waitForThreads());
         ServiceJava = defaultServiceJavaSteps();
-        EXPECT_TRUE(scm.faults.empty()) << scm.faults.front();
-        script = nullptr;
+        EXPECT_TRUE(fake.faults.empty()) << fake.faults.front();
     }
-    void releaseAll() {
-        std::lock_guard<std::mutex> g(s.m);
-        s.released = true;
-        s.cv.notify_all();
+    int launch(const char* argument) {
+        loadConfiguration();
+        char program[] = "varnlet.exe";
+        std::string a = argument;
+        char* argv[] = {program, &a[0]};
+        return launcherMain(2, argv);
     }
     std::vector<uint32_t> states() {
-        auto lock = scm.lock();
+        auto lock = fake.lock();
         std::vector<uint32_t> v;
-        for (const ServiceStatusRecord& r : scm.statuses) v.push_back(r.dwCurrentState);
+        for (const ServiceStatusRecord& r : fake.statuses) v.push_back(r.dwCurrentState);
         return v;
     }
-    // Lets the time-outs pass once the application's main is running.
-    std::thread releaseTimeoutsOnceMainRuns() {
-        return std::thread([this] {
-            waitForMain();
-            scm.releaseTimeouts();
-        });
-    }
-    void waitForMain() {
-        std::unique_lock<std::mutex> lock(s.m);
-        // Bounded: a main that never comes with these arguments fails the test instead of hanging it.
-        EXPECT_TRUE(s.cv.wait_for(lock, std::chrono::seconds(10),
-                                  [this] { return s.indexOf("main(alpha|b c)") < s.calls.size(); }))
-            << "main(alpha|b c) never ran";
-    }
-    // Lets every time-out pass and every thread end, then checks nothing more was reported.
-    void expectQuietLateThreads() {
-        std::vector<std::string> before = scm.eventTexts();
-        size_t statuses = states().size();
-        releaseAll();
-        scm.releaseTimeouts();
-        ASSERT_TRUE(scm.waitForThreads());
-        EXPECT_EQ(scm.eventTexts(), before);
-        EXPECT_EQ(states().size(), statuses);
+    std::vector<std::string> events() {
+        auto lock = fake.lock();
+        std::vector<std::string> v;
+        for (const FakeLoggedEvent& e : fake.events) v.push_back((e.type == 1 ? "error: " : "") + e.text);
+        return v;
     }
 };
 
-TEST_F(ServiceRuntime, ApplicationEndingByItselfStopsTheService) {
-    runServiceDispatcher();
+TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
+    row = &GetParam();
+    w.strings[1312] = row->byExit ? "1" : "0";
+    const ThreadRoutine threads[] = {serviceWorkerThread, serviceStopperThread, serviceStopTimeoutThread};
+    fake.eventSourceError = row->inject == NoSource ? 8 : 0;
+    fake.createEventError = row->inject == NoEvent ? 8 : 0;
+    if (row->inject >= NoWorker) fake.failingThreads[threads[row->inject - NoWorker]] = 8;
+    // An ignored stop: the time-out passes once the stop call has been made (or could not be).
+    std::thread timeouts([this] {
+        if (row->main != IgnoresStop || row->inject == NoTimeout || !fake.waitForTimeoutSleeps(1)) return;
+        waitUntil([] { return stops > 0 || row->inject == NoStopper; });
+        fake.releaseTimeouts();
+    });
+    if (row->sendAt == AtStart) sendControls();
+    launch("-startlauncherinservicemode");
+    timeouts.join();
+
     EXPECT_EQ(State.RunMode, RunModeKind::Service);
-    EXPECT_EQ(scm.dispatchedName, "Demo");
-    EXPECT_EQ(scm.handlerName, "Demo");
-    EXPECT_EQ(s.calls, (std::vector<std::string>{"create with console", "created", "main(alpha|b c)", "destroy"}));
-
-    ASSERT_EQ(scm.statuses.size(), 2u);
-    const ServiceStatusRecord& running = scm.statuses[0];
-    EXPECT_EQ(running.dwServiceType, kServiceWin32OwnProcess);
-    EXPECT_EQ(running.dwCurrentState, kServiceRunning);
-    EXPECT_EQ(running.dwControlsAccepted, kServiceAcceptStop | kServiceAcceptShutdown);
-    EXPECT_EQ(running.dwWin32ExitCode, 0u);
-    EXPECT_EQ(running.dwServiceSpecificExitCode, 0u);
-    EXPECT_EQ(running.dwCheckPoint, 0u);
-    EXPECT_EQ(running.dwWaitHint, 0u);
-    ServiceStatusRecord stopped = running;
-    stopped.dwCurrentState = kServiceStopped;
-    EXPECT_EQ(memcmp(&scm.statuses[1], &stopped, sizeof stopped), 0);
-
-    ASSERT_EQ(scm.events.size(), 2u);
-    EXPECT_EQ(scm.events[0].text, kStarted);
-    EXPECT_EQ(scm.events[0].type, 4);
-    EXPECT_EQ(scm.events[0].id, 0x40000001u);
-    EXPECT_EQ(scm.events[1].text, kStopped);
-    // Nothing was left running, so the event and the source were given back.
-    EXPECT_EQ(scm.eventsClosed, 1);
-    EXPECT_EQ(scm.eventSourcesDeregistered, 1);
-    EXPECT_EQ(State.EventSource, nullptr);
+    EXPECT_EQ(fake.dispatchedName, "Demo");
+    EXPECT_EQ(states(), row->states);
+    const ServiceStatusRecord& last = fake.statuses.back();
+    EXPECT_EQ(last.dwWin32ExitCode, row->code ? uint32_t{kErrorServiceSpecificError} : 0u);
+    EXPECT_EQ(last.dwServiceSpecificExitCode, row->code);
+    for (size_t i = 0; i + 1 < fake.statuses.size(); ++i) {
+        EXPECT_EQ(fake.statuses[i].dwControlsAccepted, kServiceAcceptStop | kServiceAcceptShutdown);
+        EXPECT_EQ(fake.statuses[i].dwWaitHint, fake.statuses[i].dwCurrentState == P ? 15000u : 0u);  // 5 s + 10 s
+    }
+    std::vector<std::string> expected;
+    for (const std::string& token : row->events) expected.push_back(eventText(token));
+    EXPECT_EQ(events(), expected);
+    EXPECT_EQ(creates, row->jvm == None ? 0 : 1);
+    EXPECT_TRUE(mainArgs.empty() || mainArgs == "alpha|b c") << mainArgs;
+    EXPECT_TRUE(row->stops < 0 || stops == row->stops) << stops;
+    EXPECT_EQ(stopArgs, stops && !row->byExit ? "-stop|now" : "");  // stop by exit calls no second main
+    EXPECT_EQ(earlyStops, 0);
+    EXPECT_EQ(fake.eventsClosed, row->events.empty() || row->inject == NoEvent ? 0 : 1);
+    EXPECT_TRUE(!row->controls.empty() || !State.EventSource);  // nothing left running: the source given back
+    EXPECT_TRUE(row->main != IgnoresStop || fake.eventSourcesDeregistered == 0);  // kept for the worker still in main
     EXPECT_TRUE(w.console.empty());
-}
 
-class ServiceStopControl : public ServiceRuntime, public ::testing::WithParamInterface<uint32_t> {};
-
-TEST_P(ServiceStopControl, RunsTheSecondMainOnItsOwnThreadAndReportsStopPending) {
-    s.mode = MainMode::RunsUntilStopped;
-    scm.sendControl(GetParam());
-    runServiceDispatcher();
-    EXPECT_EQ(s.count("stop main(-stop|now)"), 1);
-    EXPECT_NE(s.stopThread, s.mainThread);
-    EXPECT_EQ(states(), (std::vector<uint32_t>{kServiceRunning, kServiceStopPending, kServiceStopped}));
-    EXPECT_EQ(scm.statuses[1].dwWaitHint, kStopWaitHintMs);
-    EXPECT_EQ(scm.statuses[1].dwControlsAccepted, 5u);
-    EXPECT_EQ(scm.statuses[2].dwWaitHint, 0u);
-    EXPECT_EQ(scm.eventTexts(), (std::vector<std::string>{kStarted, kStopped}));
-    // The time-out thread is still asleep; when it wakes the service is over.
-    ASSERT_TRUE(scm.waitForTimeoutSleeps(1));
-    expectQuietLateThreads();
-}
-
-INSTANTIATE_TEST_SUITE_P(StopAndShutdown, ServiceStopControl,
-                         ::testing::Values(kServiceControlStop, kServiceControlShutdown));
-
-TEST_F(ServiceRuntime, StopByExitAsksTheJvmToExit) {
-    Config.ServiceStopByExit = true;
-    s.mode = MainMode::RunsUntilStopped;
-    scm.sendControl(kServiceControlStop);
-    runServiceDispatcher();
-    EXPECT_EQ(s.count("exit"), 1);
-    EXPECT_EQ(s.count("stop main(-stop|now)"), 0);
-}
-
-TEST_F(ServiceRuntime, IgnoredStopTimesOutThenStops) {
-    s.mode = MainMode::IgnoresStop;
-    std::thread releaser = releaseTimeoutsOnceMainRuns();
-    scm.sendControl(kServiceControlStop);
-    runServiceDispatcher();
-    releaser.join();
-    std::vector<std::string> texts = scm.eventTexts();
-    ASSERT_EQ(texts, (std::vector<std::string>{kStarted, kTimedOut, kStopped}));
-    EXPECT_EQ(scm.events[1].type, 1);
-    EXPECT_EQ(states(), (std::vector<uint32_t>{kServiceRunning, kServiceStopPending, kServiceStopped}));
-    // The worker is still in the application; when it ends it must not signal the closed event.
-    expectQuietLateThreads();
-}
-
-TEST_F(ServiceRuntime, EveryStopControlStartsItsOwnStopperAndTimeOut) {
-    s.mode = MainMode::RunsUntilStopped;
-    s.stopsNeeded = 3;
-    scm.sendControl(kServiceControlStop);
-    scm.sendControl(kServiceControlInterrogate);
-    scm.sendControl(kServiceControlStop);
-    scm.sendControl(kServiceControlShutdown);
-    runServiceDispatcher();
-    EXPECT_EQ(s.count("stop main(-stop|now)"), 3);
-    EXPECT_EQ(states(), (std::vector<uint32_t>{kServiceRunning, kServiceStopPending, kServiceStopPending,
-                                               kServiceStopPending, kServiceStopPending, kServiceStopped}));
-    // The interrogation reported the status as it stood.
-    EXPECT_EQ(memcmp(&scm.statuses[2], &scm.statuses[1], sizeof scm.statuses[1]), 0);
-    EXPECT_TRUE(scm.waitForTimeoutSleeps(3));
-    EXPECT_EQ(scm.eventTexts(), (std::vector<std::string>{kStarted, kStopped}));
-    expectQuietLateThreads();
-}
-
-TEST_F(ServiceRuntime, InterrogateReportsTheUnchangedStatus) {
-    s.mode = MainMode::RunsUntilStopped;
-    scm.sendControl(kServiceControlInterrogate);
-    scm.sendControl(kServiceControlStop);
-    runServiceDispatcher();
-    ASSERT_EQ(states(), (std::vector<uint32_t>{kServiceRunning, kServiceRunning, kServiceStopPending, kServiceStopped}));
-    EXPECT_EQ(memcmp(&scm.statuses[0], &scm.statuses[1], sizeof scm.statuses[0]), 0);
-}
-
-TEST_F(ServiceRuntime, StopBeforeTheJvmExistsWaitsForIt) {
-    s.holdCreate = true;
-    s.mode = MainMode::RunsUntilStopped;
-    scm.sendControl(kServiceControlStop);
-    std::thread releaser([this] {
-        ASSERT_TRUE(scm.waitForStatuses(2));  // stop pending: the stopper is running
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        std::lock_guard<std::mutex> g(s.m);
-        EXPECT_EQ(s.count("stop main(-stop|now)"), 0) << "stopper ran before the JVM existed";
-        s.createReleased = true;
-        s.cv.notify_all();
-    });
-    runServiceDispatcher();
-    releaser.join();
-    ASSERT_EQ(s.count("stop main(-stop|now)"), 1);
-    EXPECT_GT(s.indexOf("stop main(-stop|now)"), s.indexOf("created"));
-    EXPECT_EQ(scm.eventTexts(), (std::vector<std::string>{kStarted, kStopped}));
-}
-
-TEST_F(ServiceRuntime, StopBeforeAJvmThatNeverComesCallsNothing) {
-    s.holdCreate = true;
-    s.createResult = false;
-    scm.sendControl(kServiceControlStop);
-    std::thread releaser([this] {
-        ASSERT_TRUE(scm.waitForStatuses(2));
-        std::lock_guard<std::mutex> g(s.m);
-        s.createReleased = true;
-        s.cv.notify_all();
-    });
-    runServiceDispatcher();
-    releaser.join();
-    EXPECT_EQ(s.calls, (std::vector<std::string>{"create with console", "created"}));
-    EXPECT_EQ(scm.eventTexts(), (std::vector<std::string>{kStarted, kFailed}));
-    EXPECT_EQ(states(), (std::vector<uint32_t>{kServiceRunning, kServiceStopPending, kServiceStopped}));
-    expectQuietLateThreads();
-    EXPECT_EQ(s.count("stop main(-stop|now)"), 0);
-}
-
-TEST_F(ServiceRuntime, FailedJvmCreationOrMainLogsFailure) {
-    s.createResult = false;
-    runServiceDispatcher();
-    EXPECT_EQ(s.count("destroy"), 0);
-    EXPECT_EQ(scm.eventTexts(), (std::vector<std::string>{kStarted, kFailed}));
-    EXPECT_EQ(scm.events[1].type, 1);
-    EXPECT_EQ(states(), (std::vector<uint32_t>{kServiceRunning, kServiceStopped}));
-
-    scm.statuses.clear();
-    scm.events.clear();
-    s.calls.clear();
-    s.createResult = true;
-    s.mainResult = false;
-    runServiceDispatcher();
-    EXPECT_EQ(s.count("destroy"), 1);
-    EXPECT_EQ(scm.eventTexts(), (std::vector<std::string>{kStarted, kFailed}));
-}
-
-TEST_F(ServiceRuntime, RealJvmCreationFailingWithoutARuntimeIsLogged) {
-    ServiceJava = defaultServiceJavaSteps();
-    runServiceDispatcher();
-    std::vector<std::string> texts = scm.eventTexts();
-    ASSERT_GE(texts.size(), 3u);
-    EXPECT_EQ(texts.front(), kStarted);
-    EXPECT_EQ(texts.back(), kFailed);
-    for (size_t i = 1; i + 1 < scm.events.size(); ++i) EXPECT_EQ(scm.events[i].type, 1) << scm.events[i].text;
-    EXPECT_EQ(states(), (std::vector<uint32_t>{kServiceRunning, kServiceStopped}));
-}
-
-TEST_F(ServiceRuntime, UnregisterableEventSourceStillEndsTheService) {
-    scm.eventSourceError = kErrorAccessDenied;
-    runServiceDispatcher();
-    ASSERT_EQ(scm.statuses.size(), 1u);
-    EXPECT_EQ(scm.statuses[0].dwCurrentState, kServiceStopped);
-    EXPECT_EQ(scm.statuses[0].dwServiceType, kServiceWin32OwnProcess);
-    EXPECT_TRUE(scm.events.empty());
-    EXPECT_EQ(scm.threadsStarted, 0);
-    EXPECT_TRUE(s.calls.empty());
-}
-
-TEST_F(ServiceRuntime, StartedByHandLogsTheDispatcherErrorOnly) {
-    scm.dispatcherError = kErrorFailedServiceControllerConnect;
-    runServiceDispatcher();
-    EXPECT_EQ(State.RunMode, RunModeKind::Service);
-    ASSERT_EQ(scm.events.size(), 1u);
-    EXPECT_EQ(scm.events[0].text, "System text 1063.\r\n");
-    EXPECT_EQ(scm.events[0].type, 1);
-    EXPECT_EQ(scm.eventSourcesDeregistered, 1);
-    EXPECT_TRUE(w.console.empty());
-    EXPECT_TRUE(s.calls.empty());
-
-    scm.events.clear();
-    scm.eventSourceError = kErrorAccessDenied;
-    runServiceDispatcher();
-    EXPECT_TRUE(scm.events.empty());
-    EXPECT_TRUE(w.console.empty());
-}
-
-TEST_F(ServiceRuntime, EventOrWorkerThatCannotBeCreatedIsReportedWithoutWaiting) {
-    scm.createEventError = 8;
-    runServiceDispatcher();
-    EXPECT_EQ(scm.eventTexts(), (std::vector<std::string>{kStarted, "System text 8.\r\n", kFailed}));
-    EXPECT_EQ(states(), (std::vector<uint32_t>{kServiceRunning, kServiceStopped}));
-
-    scm.createEventError = 0;
-    scm.events.clear();
-    scm.statuses.clear();
-    scm.failingThreads[serviceWorkerThread] = 9;
-    runServiceDispatcher();
-    EXPECT_EQ(scm.eventTexts(), (std::vector<std::string>{kStarted, "System text 9.\r\n", kFailed}));
-    EXPECT_EQ(states(), (std::vector<uint32_t>{kServiceRunning, kServiceStopped}));
-    EXPECT_EQ(scm.threadsStarted, 0);
-}
-
-TEST_F(ServiceRuntime, StopperThatCannotStartLeavesItToTheTimeOut) {
-    s.mode = MainMode::RunsUntilStopped;
-    scm.failingThreads[serviceStopperThread] = 8;
-    std::thread releaser = releaseTimeoutsOnceMainRuns();
-    scm.sendControl(kServiceControlStop);
-    runServiceDispatcher();
-    releaser.join();
-    EXPECT_EQ(scm.eventTexts(), (std::vector<std::string>{kStarted, "System text 8.\r\n", kTimedOut, kStopped}));
-    expectQuietLateThreads();
-}
-
-TEST_F(ServiceRuntime, TimeOutThatCannotStartStopsTheServiceAtOnce) {
-    s.mode = MainMode::IgnoresStop;
-    scm.failingThreads[serviceStopTimeoutThread] = 8;
-    std::thread stopper([this] {
-        waitForMain();
-        scm.sendControl(kServiceControlStop);
-    });
-    runServiceDispatcher();
-    stopper.join();
-    EXPECT_EQ(scm.eventTexts(), (std::vector<std::string>{kStarted, "System text 8.\r\n", kStopped}));
-    EXPECT_EQ(states(), (std::vector<uint32_t>{kServiceRunning, kServiceStopPending, kServiceStopped}));
-    expectQuietLateThreads();
-}
-
-TEST_F(ServiceRuntime, ControlAfterTheServiceEndedChangesNothing) {
-    runServiceDispatcher();
-    size_t statuses = scm.statuses.size();
-    int threads = scm.threadsStarted;
+    // Controls after the end, and threads that end late, change nothing.
+    std::vector<std::string> before = events();
+    size_t statuses = states().size();
     serviceControlHandler(kServiceControlStop);
     serviceControlHandler(kServiceControlInterrogate);
-    EXPECT_EQ(scm.statuses.size(), statuses);
-    EXPECT_EQ(scm.threadsStarted, threads);
+    released = true;
+    fake.releaseTimeouts();
+    ASSERT_TRUE(fake.waitForThreads());
+    EXPECT_EQ(events(), before);
+    EXPECT_EQ(states().size(), statuses);
+    EXPECT_EQ(destroys, row->jvm == Made ? 1 : 0);
+}
+INSTANTIATE_TEST_SUITE_P(Ends, ServiceRun, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row>& p) { return std::string(p.param.name); });
+
+TEST_F(ServiceRun, ConsoleSwitchRunsTheServiceUntilCtrlC) {
+    static const Row console{"Console", InMain, {Stop}, Made, UntilStopped, NoFailure, {}, 0, {}, 1, false};
+    row = &console;
+    w.strings[1872] = "-console";
+    Platform.setConsoleCtrlHandler = [](ConsoleHandlerRoutine handler) { return (consoleHandler = handler) != nullptr; };
+    EXPECT_EQ(launch("-console"), 0);
+    std::vector<std::string> lines;
+    for (const ConsoleLine& l : w.console) lines.push_back(l.text);
+    EXPECT_EQ(lines, (std::vector<std::string>{eventText("Go"), eventText("Ok")}));
+    EXPECT_TRUE(stops == 1 && fake.statuses.empty() && fake.events.empty());
+}
+
+TEST_F(ServiceRun, RealJvmCreationFailingWithoutARuntimeIsLogged) {
+    ServiceJava = defaultServiceJavaSteps();
+    launch("-startlauncherinservicemode");
+    std::vector<std::string> texts = events();
+    ASSERT_GE(texts.size(), 3u);
+    EXPECT_EQ(texts.front(), eventText("Go"));
+    EXPECT_EQ(texts.back(), eventText("Bad"));
+    for (size_t i = 1; i + 1 < texts.size(); ++i) EXPECT_EQ(texts[i].rfind("error: ", 0), 0u) << texts[i];
+    EXPECT_EQ(states(), (std::vector<uint32_t>{R, S}));
+}
+
+TEST_F(ServiceRun, StartedByHandLogsTheDispatcherErrorOnly) {
+    fake.dispatcherError = kErrorFailedServiceControllerConnect;
+    launch("-startlauncherinservicemode");
+    EXPECT_EQ(events(), std::vector<std::string>{eventText("1063")});
+    EXPECT_EQ(fake.eventSourcesDeregistered, 1);
+    fake.events.clear();
+    fake.eventSourceError = kErrorAccessDenied;
+    launch("-startlauncherinservicemode");
+    EXPECT_TRUE(fake.events.empty());
+    EXPECT_TRUE(w.console.empty() && creates == 0);
 }
 
 }  // namespace
