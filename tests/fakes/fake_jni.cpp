@@ -16,23 +16,15 @@ FakeJavaObject* object(const void* handle) { return static_cast<FakeJavaObject*>
 std::string nameOf(const void* handle) { return handle ? object(handle)->text : std::string("(null)"); }
 FakeJni& fake() { return *FakeJni::current; }
 
-PlatformHandle loadLibrary(const char* path, const char* extraSearchDir) {
-    fake().loadCalls.push_back(std::string(path) + "|" + (extraSearchDir ? extraSearchDir : "(null)"));
+PlatformHandle loadLibrary(const char* path, const char*) {
     if (fake().loadableLibraries.count(path)) return const_cast<char*>(&kLibraryHandle);
-    Platform.setLastError(fake().loadError);
+    Platform.setLastError(193);
     return nullptr;
 }
 
-jint JNICALL createJavaVM(JavaVM** vm, void** env, void* argsPointer) {
-    FakeJni& f = fake();
-    const JavaVMInitArgs* args = static_cast<const JavaVMInitArgs*>(argsPointer);
-    f.initVersion = args->version;
-    f.initOptionsNull = args->options == nullptr;
-    f.initIgnoreUnrecognized = args->ignoreUnrecognized == JNI_TRUE;
-    for (jint i = 0; i < args->nOptions; ++i) f.initOptions.push_back(args->options[i].optionString);
-    if (f.createResult != JNI_OK) return f.createResult;
-    *vm = f.vm();
-    *env = f.env();
+jint JNICALL createJavaVM(JavaVM** vm, void** env, void*) {
+    *vm = fake().vm();
+    *env = fake().env();
     return JNI_OK;
 }
 
@@ -69,17 +61,19 @@ jstring JNICALL newStringUTF(JNIEnv*, const char* text) {
 jclass JNICALL findClass(JNIEnv*, const char* name) {
     return static_cast<jclass>(fake().result(std::string("FindClass:") + name, fake().make(name)));
 }
+template <typename Id>
+Id member(const char* kind, jclass type, const char* name, const char* signature) {
+    std::string member = nameOf(type) + "." + name + signature;
+    return reinterpret_cast<Id>(fake().result(kind + (":" + member), fake().make(member)));
+}
 jmethodID JNICALL getMethodID(JNIEnv*, jclass type, const char* name, const char* signature) {
-    std::string method = nameOf(type) + "." + name + signature;
-    return reinterpret_cast<jmethodID>(fake().result("GetMethodID:" + method, fake().make(method)));
+    return member<jmethodID>("GetMethodID", type, name, signature);
 }
 jmethodID JNICALL getStaticMethodID(JNIEnv*, jclass type, const char* name, const char* signature) {
-    std::string method = nameOf(type) + "." + name + signature;
-    return reinterpret_cast<jmethodID>(fake().result("GetStaticMethodID:" + method, fake().make(method)));
+    return member<jmethodID>("GetStaticMethodID", type, name, signature);
 }
-jfieldID JNICALL getStaticFieldID(JNIEnv*, jclass type, const char* name, const char*) {
-    std::string field = nameOf(type) + "." + name;
-    return reinterpret_cast<jfieldID>(fake().result("GetStaticFieldID:" + field, fake().make(field)));
+jfieldID JNICALL getStaticFieldID(JNIEnv*, jclass type, const char* name, const char* signature) {
+    return member<jfieldID>("GetStaticFieldID", type, name, signature);
 }
 jobject JNICALL getStaticObjectField(JNIEnv*, jclass, jfieldID field) {
     return fake().result("GetStaticObjectField:" + nameOf(field), fake().make("value of " + nameOf(field)));

@@ -1,10 +1,9 @@
 // A recording fake of the JVM library for unit tests: loading through the platform table,
-// JNI_CreateJavaVM, attaching and the function-table entries the launcher uses. Each call
+// the two exports, attaching and the function-table entries the launcher uses. Each call
 // is recorded as "Function:subject"; a call listed in throwOn raises, in nullOn returns null.
 #pragma once
 #include <jni.h>
 
-#include <cstdint>
 #include <deque>
 #include <set>
 #include <string>
@@ -22,16 +21,8 @@ public:
     FakeJni(const FakeJni&) = delete;
     FakeJni& operator=(const FakeJni&) = delete;
 
-    std::set<std::string> loadableLibraries;
+    std::set<std::string> loadableLibraries;  // others fail to load with error 193
     std::set<std::string> missingExports;
-    uint32_t loadError = 193;            // the last error a failed load leaves
-    std::vector<std::string> loadCalls;  // "path|extraSearchDir"
-
-    jint createResult = JNI_OK;
-    jint initVersion = 0;
-    bool initOptionsNull = false;
-    bool initIgnoreUnrecognized = false;
-    std::vector<std::string> initOptions;
 
     jint attachResult = JNI_OK;
     jint attachVersion = 0;
