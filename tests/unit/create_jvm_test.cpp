@@ -1,6 +1,6 @@
-// Loading the JVM library and creating the JVM against the fake library: the arguments
-// the JVM receives, the chosen library in every message, the system's reason for a failed
-// load, the early working directory, the service console and the shutdown order.
+// Loading the JVM library and creating the JVM against the fake library: the messages of
+// failures a real JVM cannot act out (naming the library chosen from a list), the service
+// console and the runtime's bin folder. What a real JVM receives is shown in the jvm tier.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,6 +14,7 @@
 
 namespace {
 
+using Texts = std::vector<std::string>;
 const char* const kJvm = "C:\\jdk\\bin\\server\\jvm.dll";
 
 class CreateJvm : public ::testing::Test {
@@ -26,9 +27,8 @@ protected:
         platform_.world().readableFiles.insert(kJvm);
         jni_.loadableLibraries.insert(kJvm);
     }
-    void load() { loadConfiguration(); }
-    std::vector<std::string> consoleTexts() {
-        std::vector<std::string> texts;
+    Texts consoleTexts() {
+        Texts texts;
         for (const ConsoleLine& l : platform_.world().console) texts.push_back(l.text);
         return texts;
     }
@@ -36,193 +36,87 @@ protected:
     FakeJni jni_;
 };
 
-TEST_F(CreateJvm, NoOptionTokensGiveZeroOptionsAndANullPointer) {
-    platform_.world().strings[1056] = "";
-    load();
-    ASSERT_TRUE(createJvm(false));
-    EXPECT_TRUE(jni_.created);
-    EXPECT_EQ(jni_.initVersion, JNI_VERSION_1_2);
-    EXPECT_EQ(jni_.initOptionCount, 0);
-    EXPECT_TRUE(jni_.initOptionsNull);
-    EXPECT_TRUE(jni_.initIgnoreUnrecognized);
-    EXPECT_EQ(State.Jvm, jni_.vm());
-    EXPECT_EQ(State.JniEnv, jni_.env());
-    EXPECT_TRUE(consoleTexts().empty());
-}
-
-TEST_F(CreateJvm, OptionsInOrderWithTheClassPathOptionWithoutItsQuotes) {
-    platform_.world().strings[1056] = "-Xmx64m \"-Dgreeting=two words\" -Xunknown";
-    platform_.world().strings[1072] = "%D%app.jar;%D%lib dir";
-    platform_.world().environment["D"] = "C:\\apps\\demo\\";
-    load();
-    ASSERT_TRUE(createJvm(false));
-    std::vector<std::string> expected{"-Xmx64m", "-Dgreeting=two words", "-Xunknown",
-                                      "-Djava.class.path=C:\\apps\\demo\\app.jar;C:\\apps\\demo\\lib dir"};
-    EXPECT_EQ(jni_.initOptions, expected);
-    EXPECT_EQ(jni_.initOptionCount, 4);
-    EXPECT_TRUE(jni_.initIgnoreUnrecognized);
-}
-
-TEST_F(CreateJvm, LoadFailureReportsTheSystemTextThenTheChosenLibrary) {
-    platform_.world().strings[1040] = "C:\\old\\jvm.dll;C:\\jdk\\bin\\server\\jvm.dll";
-    jni_.loadableLibraries.clear();
-    jni_.loadError = 193;
-    load();
-    EXPECT_FALSE(createJvm(false));
-    EXPECT_EQ(consoleTexts(), (std::vector<std::string>{"System text 193.\r\n", "Unable to load JVM: C:\\jdk\\bin\\server\\jvm.dll"}));
-    EXPECT_STREQ(Config.JvmPath, kJvm);
-    // The runtime's own bin folder is searched for the library's dependencies.
-    EXPECT_EQ(jni_.loadCalls, (std::vector<std::string>{std::string(kJvm) + "|C:\\jdk\\bin"}));
-}
-
-TEST_F(CreateJvm, MissingExportIsReportedWithTheChosenLibraryWhichStaysLoaded) {
-    for (const char* missing : {"JNI_GetDefaultJavaVMInitArgs", "JNI_CreateJavaVM"}) {
+TEST_F(CreateJvm, EveryFailureIsReportedWithTheChosenLibrary) {
+    struct Row {
+        const char* what;
+        const char* jvmPath;
+        const char* missingExport;
+        const char* noRuntimeText;
+        Texts expected;
+    } rows[] = {
+        {"load", "C:\\old\\jvm.dll;C:\\jdk\\bin\\server\\jvm.dll", "", nullptr,
+         {"System text 193.\r\n", "Unable to load JVM: C:\\jdk\\bin\\server\\jvm.dll"}},
+        {"export", "C:\\none\\jvm.dll;C:\\jdk\\bin\\server\\jvm.dll", "JNI_GetDefaultJavaVMInitArgs", nullptr,
+         {"Unable to locate JNI interfaces in C:\\jdk\\bin\\server\\jvm.dll"}},
+        {"export", kJvm, "JNI_CreateJavaVM", nullptr, {"Unable to locate JNI interfaces in C:\\jdk\\bin\\server\\jvm.dll"}},
+        // The configured text is a format that gets no argument.
+        {"text", "C:\\none\\jvm.dll", "", "Needs Java 100%% of the time %s", {"Needs Java 100% of the time "}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
         platform_.world().console.clear();
-        jni_.missingExports = {missing};
-        platform_.world().strings[1040] = "C:\\none\\jvm.dll;C:\\jdk\\bin\\server\\jvm.dll";
-        load();
-        EXPECT_FALSE(createJvm(false)) << missing;
-        EXPECT_EQ(consoleTexts(), (std::vector<std::string>{"Unable to locate JNI interfaces in C:\\jdk\\bin\\server\\jvm.dll"}));
-        EXPECT_FALSE(jni_.created);
-        EXPECT_TRUE(jni_.freedLibraries.empty());
+        if (row.what == std::string("load")) jni_.loadableLibraries.clear();
+        jni_.missingExports = {row.missingExport};
+        platform_.world().strings[1040] = row.jvmPath;
+        if (row.noRuntimeText) platform_.world().strings[1472] = row.noRuntimeText;
+        loadConfiguration();
+        EXPECT_FALSE(createJvm(false));
+        EXPECT_EQ(consoleTexts(), row.expected);
+        jni_.loadableLibraries.insert(kJvm);
     }
 }
 
-TEST_F(CreateJvm, CreationFailureNamesTheChosenLibrary) {
-    jni_.createResult = JNI_EINVAL;
-    platform_.world().strings[1040] = "C:\\none\\jvm.dll;C:\\jdk\\bin\\server\\jvm.dll";
-    load();
-    EXPECT_FALSE(createJvm(false));
-    EXPECT_EQ(consoleTexts(), (std::vector<std::string>{"Unable to create JVM instance using C:\\jdk\\bin\\server\\jvm.dll"}));
-    EXPECT_EQ(State.Jvm, nullptr);
-}
-
-TEST_F(CreateJvm, NoRuntimeFoundIsReportedWithoutAnyLoad) {
-    platform_.world().strings[1040] = "C:\\none\\jvm.dll";
-    load();
-    EXPECT_FALSE(createJvm(false));
-    EXPECT_EQ(consoleTexts(), (std::vector<std::string>{"Unable to locate suitable Java Runtime Environment on this machine."}));
-    EXPECT_TRUE(jni_.loadCalls.empty());
-}
-
-TEST_F(CreateJvm, ConfiguredNoRuntimeTextIsAFormatWithoutArgument) {
-    platform_.world().strings[1040] = "C:\\none\\jvm.dll";
-    platform_.world().strings[1472] = "Needs Java 100%% of the time %s";
-    load();
-    EXPECT_FALSE(createJvm(false));
-    EXPECT_EQ(consoleTexts(), (std::vector<std::string>{"Needs Java 100% of the time "}));
-}
-
-TEST_F(CreateJvm, EarlyWorkingDirectoryIsEnteredBeforeTheSearch) {
-    platform_.world().strings[1232] = "1";
-    platform_.world().strings[1152] = "C:\\work";
-    load();
-    ASSERT_TRUE(createJvm(false));
-    EXPECT_EQ(platform_.world().directoryChanges, (std::vector<std::string>{"C:\\work"}));
-}
-
-TEST_F(CreateJvm, EarlyWorkingDirectoryThatCannotBeEnteredStopsBeforeTheSearch) {
-    platform_.world().strings[1232] = "1";
-    platform_.world().strings[1152] = "C:\\missing";
-    load();
-    EXPECT_FALSE(createJvm(false));
-    EXPECT_EQ(consoleTexts(), (std::vector<std::string>{"System text 2.\r\n", "Error accessing file/directory: C:\\missing"}));
-    EXPECT_TRUE(jni_.loadCalls.empty());
-}
-
-TEST_F(CreateJvm, EarlyFlagWithEmptyWorkingDirectoryChangesNothing) {
-    platform_.world().strings[1232] = "1";
-    load();
-    ASSERT_TRUE(createJvm(false));
-    EXPECT_TRUE(platform_.world().directoryChanges.empty());
-}
-
-struct ConsoleRecord {
-    std::vector<std::string> steps;
-    bool allocates = false;
-    ConsoleHandlerRoutine handler = nullptr;
-};
-ConsoleRecord* consoleRecord;
-
-void installConsoleFakes(ConsoleRecord* record) {
-    consoleRecord = record;
-    Platform.allocConsole = [] {
-        consoleRecord->steps.push_back("allocConsole");
-        return consoleRecord->allocates;
-    };
-    Platform.setConsoleCtrlHandler = [](ConsoleHandlerRoutine handler) {
-        consoleRecord->steps.push_back("setConsoleCtrlHandler");
-        consoleRecord->handler = handler;
-        return true;
-    };
-    Platform.reopenStdStreamsOnConsole = [] {
-        consoleRecord->steps.push_back("reopenStdStreamsOnConsole");
-        return true;
-    };
-    Platform.consoleDeviceName = "CONOUT$";
-}
-
+// The service console: System.out and System.err on the console device, also when the
+// process had a console already (a refused AllocConsole).
 TEST_F(CreateJvm, ServiceConsoleCarriesBothStreams) {
-    ConsoleRecord record;
-    record.allocates = true;
-    installConsoleFakes(&record);
-    load();
-    ASSERT_TRUE(createJvm(true));
-    EXPECT_EQ(record.steps, (std::vector<std::string>{"allocConsole", "setConsoleCtrlHandler", "reopenStdStreamsOnConsole"}));
-    EXPECT_EQ(record.handler, &consoleControlHandler);
-    EXPECT_EQ(jni_.countCalls("NewStringUTF:CONOUT$"), 2u);
-    EXPECT_EQ(jni_.countCalls("NewObject:java/io/FileOutputStream"), 2u);
-    EXPECT_EQ(jni_.countCalls("CallStaticVoidMethod:java/lang/System.setOut"), 1u);
-    EXPECT_EQ(jni_.countCalls("CallStaticVoidMethod:java/lang/System.setErr"), 1u);
-}
-
-TEST_F(CreateJvm, ARefusedConsoleSkipsNoStep) {
-    ConsoleRecord record;
-    record.allocates = false;  // the process has a console already
-    installConsoleFakes(&record);
-    load();
-    ASSERT_TRUE(createJvm(true));
-    EXPECT_EQ(record.steps, (std::vector<std::string>{"allocConsole", "setConsoleCtrlHandler", "reopenStdStreamsOnConsole"}));
-    EXPECT_EQ(jni_.countCalls("CallStaticVoidMethod:java/lang/System.setErr"), 1u);
-}
-
-TEST(ConsoleControlHandler, OnlyLogOffIsHandledSoTheServiceSurvivesIt) {
+    static bool allocates;
+    static int reopened;
+    static ConsoleHandlerRoutine handler;
+    Platform.allocConsole = [] { return allocates; };
+    Platform.setConsoleCtrlHandler = [](ConsoleHandlerRoutine h) { return handler = h, true; };
+    Platform.reopenStdStreamsOnConsole = [] { return ++reopened, true; };
+    Platform.consoleDeviceName = "CONOUT$";
+    loadConfiguration();
+    for (bool a : {true, false}) {
+        allocates = a;
+        reopened = 0;
+        handler = nullptr;
+        jni_.calls.clear();
+        ASSERT_TRUE(createJvm(true));
+        EXPECT_EQ(handler, &consoleControlHandler);
+        EXPECT_EQ(reopened, 1);
+        EXPECT_EQ(jni_.countCalls("NewStringUTF:CONOUT$\n"), 2u);
+        EXPECT_TRUE(jni_.called("CallStaticVoidMethod:java/lang/System.setOut(Ljava/io/PrintStream;)V"));
+        EXPECT_TRUE(jni_.called("CallStaticVoidMethod:java/lang/System.setErr(Ljava/io/PrintStream;)V"));
+    }
+    // Only log-off is handled, so the service survives it.
     EXPECT_TRUE(consoleControlHandler(5));
     for (uint32_t other : {0u, 1u, 2u, 6u}) EXPECT_FALSE(consoleControlHandler(other)) << other;
 }
 
 TEST(JavaBinDirectory, TheLibrarysParentsParent) {
-    FakePlatform windows(true);
     struct Row {
+        bool windows;
         const char* path;
         const char* bin;  // null: no folder
     } rows[] = {
-        {"C:\\jdk-17\\bin\\server\\jvm.dll", "C:\\jdk-17\\bin"},
-        {"C:\\jre8\\jre\\bin\\client\\jvm.dll", "C:\\jre8\\jre\\bin"},
-        {"C:/jdk/bin/server/jvm.dll", "C:/jdk/bin"},
-        {"..\\jre\\bin\\server\\jvm.dll", "..\\jre\\bin"},
-        {"server\\jvm.dll", nullptr},
-        {"\\server\\jvm.dll", nullptr},
-        {"jvm.dll", nullptr},
+        {true, "C:\\jdk-17\\bin\\server\\jvm.dll", "C:\\jdk-17\\bin"},
+        {true, "C:/jdk/bin/server/jvm.dll", "C:/jdk/bin"},
+        {true, "server\\jvm.dll", nullptr},
+        {true, "\\server\\jvm.dll", nullptr},
+        {true, "jvm.dll", nullptr},
+        {false, "/usr/lib/jvm/java-17/lib/server/libjvm.so", "/usr/lib/jvm/java-17/lib"},
+        {false, "dir\\sub\\libjvm.so", nullptr},
     };
     for (const Row& row : rows) {
+        FakePlatform platform(row.windows);
         char buffer[260] = "unchanged";
-        bool found = javaBinDirectory(row.path, buffer, sizeof buffer);
-        EXPECT_EQ(found, row.bin != nullptr) << row.path;
-        if (row.bin) {
-            EXPECT_STREQ(buffer, row.bin) << row.path;
-        }
+        EXPECT_EQ(javaBinDirectory(row.path, buffer, sizeof buffer), row.bin != nullptr) << row.path;
+        EXPECT_STREQ(row.bin ? buffer : nullptr, row.bin) << row.path;
     }
+    FakePlatform windows(true);
     char small[8];
     EXPECT_FALSE(javaBinDirectory("C:\\jdk-17\\bin\\server\\jvm.dll", small, sizeof small));
-}
-
-TEST(JavaBinDirectory, PosixPathsUseOnlySlashes) {
-    FakePlatform posix(false);
-    char buffer[260];
-    ASSERT_TRUE(javaBinDirectory("/usr/lib/jvm/java-17/lib/server/libjvm.so", buffer, sizeof buffer));
-    EXPECT_STREQ(buffer, "/usr/lib/jvm/java-17/lib");
-    EXPECT_FALSE(javaBinDirectory("dir\\sub\\libjvm.so", buffer, sizeof buffer));
 }
 
 }  // namespace

@@ -1,168 +1,129 @@
-/* The JNI function table of the double: exactly the entries the launcher uses, each
-   recording what it was given. Every other entry records its slot number and ends the process with exit
-   code 70, so a call the double does not know is seen at once instead of corrupting state. */
+/* The JNI function table of the double: the entries the launcher uses, each recording what
+   it was given. Every other entry records its slot number and ends the process with exit
+   code 70, so a call the double does not know is seen at once. */
 #include <windows.h>
 
-#include <cstring>
+#include <cstdio>
 #include <map>
 #include <utility>
 
 #include "testjvm.h"
 
 namespace testjvm {
-namespace {
 
-std::map<std::string, Object*> classes;  // one jclass per name, as a JVM gives
-
-bool listed(const std::string& list, const std::string& name) {
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(',', start);
-        if (end == std::string::npos) end = list.size();
-        if (!name.empty() && list.compare(start, end - start, name) == 0) return true;
-        start = end + 1;
-    }
-    return false;
+Object* newObject(const std::string& className) {
+    Object* object = new Object();
+    object->className = className;
+    return object;
 }
 
-// Modified UTF-8 as NewStringUTF expects it: no raw zero bytes (they end the text anyway),
-// no 4-byte forms, well-formed continuation bytes.
+std::string threadName(JNIEnv* env) { return env ? fromEnv(env)->name : std::string("<no thread>"); }
+
+void throwNew(JNIEnv* env, const std::string& className, const std::string& message) {
+    Object* throwable = newObject(className);
+    throwable->text = message;
+    fromEnv(env)->pending = throwable;
+    record({"throw", className, message, threadName(env)});
+}
+
+namespace {
+
+// Modified UTF-8 as NewStringUTF expects it: no 4-byte forms, well-formed continuation bytes.
 bool isModifiedUtf8(const unsigned char* p) {
     while (*p) {
-        unsigned char c = *p;
+        unsigned char c = *p++;
         int follow = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : -1;
         if (follow < 0) return false;
-        ++p;
         for (int i = 0; i < follow; ++i, ++p)
             if ((*p & 0xC0) != 0x80) return false;
     }
     return true;
 }
 
-Object* classObject(const std::string& name) {
-    Object*& cls = classes[name];
-    if (!cls) {
-        cls = newObject(Kind::Class, name);
-    }
-    return cls;
-}
-
 jclass JNICALL FindClass(JNIEnv* env, const char* name) {
-    std::string text = name ? name : "";
+    static std::map<std::string, Object*> classes;  // one jclass per name, as a JVM gives
+    std::string text = name;
     record({"findclass", text, threadName(env)});
     // A JVM looks classes up by their slashed name only.
-    if (!name || listed(script("fail_class"), text) || text.find('.') != std::string::npos) {
+    if (text == script("fail_class") || text.find('.') != std::string::npos) {
         throwNew(env, "java/lang/NoClassDefFoundError", text);
         return nullptr;
     }
-    return reinterpret_cast<jclass>(classObject(text));
+    Object*& cls = classes[text];
+    if (!cls) cls = newObject(text);
+    return reinterpret_cast<jclass>(cls);
 }
 
-jmethodID methodId(JNIEnv* env, jclass cls, const char* name, const char* sig, bool isStatic) {
+jmethodID methodId(const char* event, jclass cls, const char* name, const char* sig) {
     Object* owner = asObject(cls);
-    std::string methodName = name ? name : "", signature = sig ? sig : "";
-    record({isStatic ? "staticmethod" : "method", owner ? owner->className : "<null>", methodName, signature});
-    if (!owner || owner->kind != Kind::Class || listed(script("fail_method"), methodName)) {
-        throwNew(env, "java/lang/NoSuchMethodError", methodName);
-        return nullptr;
-    }
-    Object* method = newObject(Kind::Method, owner->className);
+    record({event, owner->className, name, sig});
+    Object* method = newObject(owner->className);
     method->owner = owner;
-    method->name = methodName;
-    method->signature = signature;
-    method->isStatic = isStatic;
+    method->name = name;
+    method->signature = sig;
     return reinterpret_cast<jmethodID>(method);
 }
-
-jmethodID JNICALL GetMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
-    return methodId(env, cls, name, sig, false);
+jmethodID JNICALL GetMethodID(JNIEnv*, jclass cls, const char* name, const char* sig) {
+    return methodId("method", cls, name, sig);
 }
-jmethodID JNICALL GetStaticMethodID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
-    return methodId(env, cls, name, sig, true);
+jmethodID JNICALL GetStaticMethodID(JNIEnv*, jclass cls, const char* name, const char* sig) {
+    return methodId("staticmethod", cls, name, sig);
 }
 
-jobject constructWith(JNIEnv* env, jclass cls, jmethodID id, const jvalue* args) {
-    Object* method = asObject(id);
-    if (!asObject(cls) || !method) {
-        throwNew(env, "java/lang/NullPointerException", "NewObject");
-        return nullptr;
+// The launcher is C++: jni.h's member functions call the va_list forms. Its methods take
+// objects, booleans and ints.
+std::vector<jvalue> argumentsFromList(jmethodID id, va_list list) {
+    std::vector<jvalue> args;
+    const std::string& signature = asObject(id)->signature;
+    for (size_t i = signature.find('(') + 1; i < signature.size() && signature[i] != ')'; ++i) {
+        jvalue value;
+        value.j = 0;
+        char type = signature[i];
+        while (signature[i] == '[') ++i;
+        if (signature[i] == 'L') i = signature.find(';', i);
+        if (type == 'Z') value.z = static_cast<jboolean>(va_arg(list, int));
+        else if (type == 'I') value.i = va_arg(list, jint);
+        else value.l = va_arg(list, jobject);
+        args.push_back(value);
     }
-    return reinterpret_cast<jobject>(construct(env, asObject(cls), method, args));
+    return args;
 }
-// The launcher is C++: jni.h's member functions call the va_list forms.
+
 jobject JNICALL NewObjectV(JNIEnv* env, jclass cls, jmethodID id, va_list list) {
-    if (!id) return constructWith(env, cls, id, nullptr);
-    std::vector<jvalue> args = argumentsFromList(asObject(id)->signature, list);
-    return constructWith(env, cls, id, args.data());
+    std::vector<jvalue> args = argumentsFromList(id, list);
+    return reinterpret_cast<jobject>(construct(env, asObject(cls), asObject(id), args.data()));
 }
 
-jvalue staticCall(JNIEnv* env, jclass cls, jmethodID id, const jvalue* args) {
-    Object* method = asObject(id);
-    if (!asObject(cls) || !method || !method->isStatic) {
-        throwNew(env, "java/lang/NullPointerException", "CallStatic");
-        jvalue none;
-        none.j = 0;
-        return none;
-    }
-    return callStatic(env, asObject(cls), method, args);
+jvalue staticCall(JNIEnv* env, jclass cls, jmethodID id, va_list list) {
+    std::vector<jvalue> args = argumentsFromList(id, list);
+    return callStatic(env, asObject(cls), asObject(id), args.data());
 }
-std::vector<jvalue> listArguments(jmethodID id, va_list list) {
-    return id ? argumentsFromList(asObject(id)->signature, list) : std::vector<jvalue>();
-}
-
-void JNICALL CallStaticVoidMethodV(JNIEnv* env, jclass cls, jmethodID id, va_list list) {
-    std::vector<jvalue> args = listArguments(id, list);
-    staticCall(env, cls, id, args.data());
-}
+void JNICALL CallStaticVoidMethodV(JNIEnv* env, jclass cls, jmethodID id, va_list list) { staticCall(env, cls, id, list); }
 jobject JNICALL CallStaticObjectMethodV(JNIEnv* env, jclass cls, jmethodID id, va_list list) {
-    std::vector<jvalue> args = listArguments(id, list);
-    return staticCall(env, cls, id, args.data()).l;
+    return staticCall(env, cls, id, list).l;
 }
 
 jstring JNICALL NewStringUTF(JNIEnv* env, const char* bytes) {
-    if (!bytes) return nullptr;
     if (!isModifiedUtf8(reinterpret_cast<const unsigned char*>(bytes))) {
         std::string hex;
-        for (const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes); *p; ++p) {
-            char two[4];
-            snprintf(two, sizeof two, "%02X", *p);
-            hex += two;
-        }
+        char two[4];
+        for (const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes); *p; ++p)
+            hex += (snprintf(two, sizeof two, "%02X", *p), two);
         record({"malformed-utf8", hex, threadName(env)});
     }
-    Object* string = newObject(Kind::String, "java/lang/String");
+    Object* string = newObject("java/lang/String");
     string->text = bytes;
     return reinterpret_cast<jstring>(string);
 }
-jobjectArray JNICALL NewObjectArray(JNIEnv* env, jsize length, jclass cls, jobject initial) {
+jobjectArray JNICALL NewObjectArray(JNIEnv*, jsize length, jclass cls, jobject initial) {
     Object* elementClass = asObject(cls);
-    record({"newarray", elementClass ? elementClass->className : "<null>", std::to_string(length)});
-    if (!elementClass) {
-        throwNew(env, "java/lang/NullPointerException", "NewObjectArray");
-        return nullptr;
-    }
-    if (length < 0) {
-        throwNew(env, "java/lang/NegativeArraySizeException", std::to_string(length));
-        return nullptr;
-    }
-    Object* array = newObject(Kind::Array, "[L" + elementClass->className + ";");
+    record({"newarray", elementClass->className, std::to_string(length)});
+    Object* array = newObject("[L" + elementClass->className + ";");
     array->elements.assign(static_cast<size_t>(length), asObject(initial));
     return reinterpret_cast<jobjectArray>(array);
 }
-bool inBounds(JNIEnv* env, jobjectArray array, jsize index) {
-    Object* a = asObject(array);
-    if (!a) {
-        throwNew(env, "java/lang/NullPointerException", "array");
-        return false;
-    }
-    if (index < 0 || static_cast<size_t>(index) >= a->elements.size()) {
-        throwNew(env, "java/lang/ArrayIndexOutOfBoundsException", std::to_string(index));
-        return false;
-    }
-    return true;
-}
-void JNICALL SetObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index, jobject value) {
-    if (inBounds(env, array, index)) asObject(array)->elements[index] = asObject(value);
+void JNICALL SetObjectArrayElement(JNIEnv*, jobjectArray array, jsize index, jobject value) {
+    asObject(array)->elements.at(static_cast<size_t>(index)) = asObject(value);  // out of bounds: the process ends
 }
 
 jboolean JNICALL ExceptionCheck(JNIEnv* env) { return fromEnv(env)->pending ? JNI_TRUE : JNI_FALSE; }
@@ -186,17 +147,8 @@ void JNICALL ExceptionDescribe(JNIEnv* env) {
 void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}
 
 // System.out and System.err as fields: what same-file redirection reads to share one stream.
-jfieldID JNICALL GetStaticFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
-    Object* owner = asObject(cls);
-    std::string fieldName = name ? name : "";
-    record({"staticfield", owner ? owner->className : "<null>", fieldName, sig ? sig : ""});
-    if (!owner || owner->className != "java/lang/System" || (fieldName != "out" && fieldName != "err")) {
-        throwNew(env, "java/lang/NoSuchFieldError", fieldName);
-        return nullptr;
-    }
-    Object* field = newObject(Kind::Method, owner->className);
-    field->name = fieldName;
-    return reinterpret_cast<jfieldID>(field);
+jfieldID JNICALL GetStaticFieldID(JNIEnv*, jclass cls, const char* name, const char* sig) {
+    return reinterpret_cast<jfieldID>(methodId("staticfield", cls, name, sig));
 }
 jobject JNICALL GetStaticObjectField(JNIEnv*, jclass, jfieldID id) {
     return reinterpret_cast<jobject>(javaStream(asObject(id)->name == "err"));

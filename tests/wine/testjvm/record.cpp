@@ -11,20 +11,7 @@ namespace testjvm {
 static CRITICAL_SECTION recordLock;
 static std::vector<std::string> scriptOptions;
 static HMODULE selfModule;
-
-static std::string escapeField(const std::string& field) {
-    std::string out;
-    for (char c : field) {
-        switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
+void(JNICALL* exitHook)(jint code) = nullptr;
 
 std::string modulePath() {
     char module[MAX_PATH];
@@ -32,28 +19,26 @@ std::string modulePath() {
     return n == 0 || n >= sizeof module ? std::string() : std::string(module, n);
 }
 
-// The record goes where TESTJVM_RECORD or -Dtestjvm.record= says, else beside the DLL,
-// so a service run (whose environment the test does not control) still has one.
-static std::string recordPath() {
-    std::string path = script("record");
-    if (!path.empty()) return path;
-    std::string dir = modulePath();
-    if (dir.empty()) return "testjvm.record";
-    size_t slash = dir.find_last_of("\\/");
-    return (slash == std::string::npos ? std::string() : dir.substr(0, slash + 1)) + "testjvm.record";
-}
-
 void record(const std::vector<std::string>& fields) {
     std::string line;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i) line += '\t';
-        line += escapeField(fields[i]);
+    for (const std::string& field : fields) {
+        if (&field != &fields[0]) line += '\t';
+        for (char c : field) {
+            const char* escape = c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\\' ? "\\\\" : nullptr;
+            line += escape ? std::string(escape) : std::string(1, c);
+        }
     }
-    line += '\n';
+    // Where TESTJVM_RECORD or -Dtestjvm.record= says, else beside the DLL, so a service run
+    // (whose environment the test does not control) still has one.
+    std::string path = script("record");
+    if (path.empty()) {
+        path = modulePath();
+        path = path.substr(0, path.find_last_of("\\/") + 1) + "testjvm.record";
+    }
     EnterCriticalSection(&recordLock);
     // Opened per line and closed at once: a scripted exit or a killed process keeps every line.
-    if (FILE* f = fopen(recordPath().c_str(), "ab")) {
-        fwrite(line.data(), 1, line.size(), f);
+    if (FILE* f = fopen(path.c_str(), "ab")) {
+        fprintf(f, "%s\n", line.c_str());
         fclose(f);
     }
     LeaveCriticalSection(&recordLock);
@@ -64,8 +49,6 @@ std::string hex32(unsigned value) {
     snprintf(text, sizeof text, "0x%08X", value);
     return text;
 }
-
-void(JNICALL* exitHook)(jint code) = nullptr;
 
 void setScriptOptions(const std::vector<std::string>& options) { scriptOptions = options; }
 
@@ -86,8 +69,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         testjvm::selfModule = instance;
         InitializeCriticalSection(&testjvm::recordLock);
     } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        // Unloaded by FreeLibrary (not by the end of the process).
-        testjvm::record({"unload"});
+        testjvm::record({"unload"});  // unloaded by FreeLibrary, not by the end of the process
     }
     return TRUE;
 }
