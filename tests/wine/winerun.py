@@ -245,7 +245,7 @@ class Case:
         self.runs, self._undo = [], []
 
     def artifact(self, name, other_arch=False):
-        """A built file: "launcher" (the body), "testjvm.dll", "testjvm_noinit.dll",
+        """A built file: "launcher" (the body), "testjvm.dll",
         "testjvm_runtime.dll"."""
         bits = (96 - self.bits) if other_arch else self.bits
         tree = Path(setting(f"VARNLET_WIN{bits}_TREE"))
