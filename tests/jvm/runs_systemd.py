@@ -1,14 +1,12 @@
-#!/usr/bin/env python3
 """The Linux launcher as a systemd service, with the real JVM: the unit file that -install
 writes into a scratch root (VARNLET_SYSTEMD_ROOT), and service runs with a test-owned
-notify socket and stop signals. Same arguments as launcher_runs.py."""
+notify socket and stop signals."""
 import atexit
 import os
 import shutil
 import signal
 import socket
 import subprocess
-import sys
 import tempfile
 import time
 
@@ -126,10 +124,3 @@ def scenario_throwing_main_fails_the_service():
     check(run.returncode == 2 and "<3>Error invoking method: main(java/lang/String[])\n" in run.stderr
           and run.stderr.endswith("<3>The demo-run service failed to start.\n"), "exit code 2 and the failure", run)
 
-
-if __name__ == "__main__":
-    os.environ.pop("NOTIFY_SOCKET", None)  # runs without a socket are runs outside systemd
-    for name, value in list(globals().items()):
-        if name.startswith("scenario_"):
-            setattr(runs, name, value)
-    sys.exit(runs.main())
