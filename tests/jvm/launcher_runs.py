@@ -107,15 +107,10 @@ def scenario_app_options():
     expect_ran(Launcher("emptyoptions", AppOptions="").run(), [])
 
 
-def scenario_non_ascii_arguments():
+def scenario_non_ascii_texts():
     texts = ["caf\u00e9", "\u00fcber \u65e5\u672c", "\U0001F600", "\u0391\u03b2\u03b3"]
-    launcher = Launcher("nonascii")
-    expect_ran(launcher.run(*texts), texts)
-    launcher = Launcher("nonascii-options", AppOptions="Gr\u00fc\u00dfe \"\u2603 snow\"")
-    expect_ran(launcher.run(), ["Gr\u00fc\u00dfe", "\u2603 snow"])
-
-
-def scenario_long_non_ascii_texts_and_directory():
+    expect_ran(Launcher("nonascii").run(*texts), texts)
+    expect_ran(Launcher("nonascii-options", AppOptions="Gr\u00fc\u00dfe \"\u2603 snow\"").run(), ["Gr\u00fc\u00dfe", "\u2603 snow"])
     # The longest texts varnlet-pack accepts (1023 characters, 2046 bytes), in a directory of 360 bytes.
     text, cjk = "\u00e9" * 1023, "\u4e2d\u6587\u76ee\u5f55" * 15
     launcher = Launcher("long/%s/%s" % (cjk, cjk), AppOptions=text)
@@ -124,33 +119,16 @@ def scenario_long_non_ascii_texts_and_directory():
 
 
 def scenario_directories():
-    # WorkingDir, UseStartupDir, EarlyWorkingDir: the directory the application starts in.
-    for working, use_startup, early, expected in ((0, 0, 0, "app"), (1, 0, 0, "work"), (0, 1, 0, "start"),
-                                                  (1, 1, 0, "start"), (0, 1, 1, "app"), (1, 1, 1, "work")):
-        name = "dirs-w%d-s%d-e%d" % (working, use_startup, early)
-        work_dir = os.path.join(ARGS.work, name, "work")
-        launcher = Launcher(name, UseStartupDir=bool(use_startup), EarlyWorkingDir=bool(early),
-                            **({"WorkingDir": work_dir} if working else {}))
-        os.makedirs(work_dir)
-        expected = {"app": launcher.app, "work": work_dir, "start": launcher.start}[expected]
+    # The application runs in WorkingDir (in the start-up directory with UseStartupDir); a relative
+    # class path resolves there with EarlyWorkingDir, else in the launcher's own directory.
+    for name, entries, jar_in, in_start in (("early", {"EarlyWorkingDir": True}, "work", False),
+                                            ("late", {}, "", False), ("startup", {"UseStartupDir": True}, "", True)):
+        launcher = Launcher("dirs-" + name, WorkingDir="work", ClassPath="apps.jar", **entries)
+        os.makedirs(os.path.join(launcher.app, "work"))
+        shutil.copy(ARGS.jar, os.path.join(launcher.app, jar_in, "apps.jar"))
         values = expect_ran(launcher.run())
-        check(values["user.dir"] == expected and values["cwd"] == expected,
-              "%s: user.dir %s, cwd %s, expected %s" % (name, values["user.dir"], values["cwd"], expected))
-
-
-def scenario_relative_paths_follow_the_early_working_directory():
-    # With EarlyWorkingDir the runtime search and the class path resolve in WorkingDir.
-    launcher = Launcher("early-relative", WorkingDir="work", EarlyWorkingDir=True, ClassPath="apps.jar")
-    os.makedirs(os.path.join(launcher.app, "work"))
-    shutil.copy(ARGS.jar, os.path.join(launcher.app, "work", "apps.jar"))
-    values = expect_ran(launcher.run())
-    check(values["user.dir"] == os.path.join(launcher.app, "work"), "user.dir %s" % values["user.dir"])
-    # Without it, the same relative entries resolve in the launcher's own directory.
-    launcher = Launcher("late-relative", WorkingDir="work", ClassPath="apps.jar")
-    os.makedirs(os.path.join(launcher.app, "work"))
-    shutil.copy(ARGS.jar, os.path.join(launcher.app, "apps.jar"))
-    values = expect_ran(launcher.run())
-    check(values["user.dir"] == os.path.join(launcher.app, "work"), "user.dir %s" % values["user.dir"])
+        expected = launcher.start if in_start else os.path.join(launcher.app, "work")
+        check(values["user.dir"] == expected == values["cwd"], "%s: user.dir %s, cwd %s" % (name, values["user.dir"], values["cwd"]))
 
 
 def scenario_failures():
