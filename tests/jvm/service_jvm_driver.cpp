@@ -1,13 +1,9 @@
-// The service runtime against the real OpenJDK 17, under a fake service control manager
-// that delivers the controls. One scenario per process (one JVM per process):
-//   stop_by_main    a stop runs the second main on the stopper thread; the application ends
-//   several_stops   three stop controls in a row, each with its own stopper
-//   stop_before_jvm a stop handled before the JVM exists waits for it
-//   stop_by_exit    ServiceStopByExit: System.exit(0) ends the process, after the exit hook
-//                   has reported the service stopped
-//   stop_after_end  the application ends by itself and a stop arrives once its JVM is gone
-// Usage: service_jvm_driver SCENARIO CLASSES_DIR LIBJVM WORK_DIR. Prints "service-jvm: ok"
-// when every check passed.
+// The service runtime against the real OpenJDK 17 under a fake service control manager, one
+// scenario (and JVM) per process: stop_by_main, several_stops (three controls, a stopper each),
+// stop_before_jvm (handled before the JVM exists), stop_by_exit (ServiceStopByExit: System.exit
+// ends the process after the exit hook reported the service stopped), stop_after_end (a stop
+// once the application ended by itself and its JVM is gone).
+// Usage: service_jvm_driver SCENARIO CLASSES_DIR LIBJVM WORK_DIR; prints "service-jvm: ok".
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
