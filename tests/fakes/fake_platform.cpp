@@ -13,6 +13,14 @@ FakeWorld& fakeWorld() { return *theWorld; }
 
 namespace {
 
+// Copies as much of `text` as fits with its terminator; returns the characters copied.
+size_t copyOut(const std::string& text, char* buffer, size_t size) {
+    size_t n = text.size() < size - 1 ? text.size() : size - 1;
+    memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return n;
+}
+
 uint32_t fakeGetCurrentDirectory(char* buffer, uint32_t size) {
     FakeWorld& w = fakeWorld();
     if (w.currentDirectoryError) {
@@ -20,21 +28,12 @@ uint32_t fakeGetCurrentDirectory(char* buffer, uint32_t size) {
         return 0;
     }
     if (w.currentDirectory.size() + 1 > size) return static_cast<uint32_t>(w.currentDirectory.size() + 1);
-    memcpy(buffer, w.currentDirectory.c_str(), w.currentDirectory.size() + 1);
-    return static_cast<uint32_t>(w.currentDirectory.size());
+    return static_cast<uint32_t>(copyOut(w.currentDirectory, buffer, size));
 }
 
 uint32_t fakeGetModulePath(char* buffer, uint32_t size) {
-    FakeWorld& w = fakeWorld();
-    if (w.modulePathError) {
-        w.lastError = w.modulePathError;
-        return 0;
-    }
-    if (size == 0) return 0;
-    size_t n = w.modulePath.size() < size ? w.modulePath.size() : size - 1;
-    memcpy(buffer, w.modulePath.data(), n);
-    buffer[n] = '\0';
-    return w.modulePath.size() >= size ? size : static_cast<uint32_t>(n);
+    size_t n = copyOut(fakeWorld().modulePath, buffer, size);
+    return fakeWorld().modulePath.size() >= size ? size : static_cast<uint32_t>(n);
 }
 
 bool fakeSetCurrentDirectory(const char* path) {
@@ -48,9 +47,6 @@ bool fakeSetCurrentDirectory(const char* path) {
     return true;
 }
 
-uint32_t fakeGetLastError() { return fakeWorld().lastError; }
-void fakeSetLastError(uint32_t code) { fakeWorld().lastError = code; }
-
 bool fakeFormatSystemMessage(uint32_t code, char* buffer, size_t size) {
     if (fakeWorld().codesWithoutText.count(code)) return false;
     snprintf(buffer, size, "System text %u.\r\n", code);
@@ -60,40 +56,16 @@ bool fakeFormatSystemMessage(uint32_t code, char* buffer, size_t size) {
 int fakeLoadString(unsigned id, char* buffer, int size) {
     auto it = fakeWorld().strings.find(id);
     if (it == fakeWorld().strings.end() || it->second.empty()) return 0;
-    size_t n = it->second.size() < static_cast<size_t>(size - 1) ? it->second.size() : static_cast<size_t>(size - 1);
-    memcpy(buffer, it->second.data(), n);
-    buffer[n] = '\0';
-    return static_cast<int>(n);
+    return static_cast<int>(copyOut(it->second, buffer, static_cast<size_t>(size)));
 }
 
 uint32_t fakeReadProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
                                uint32_t size, const char* file) {
-    FakeWorld& w = fakeWorld();
-    w.profileCalls.push_back(ProfileCall{section, key, file});
     std::string value = defaultText;
-    auto f = w.profiles.find(file);
-    if (f != w.profiles.end() && strcmp(section, "Application Configuration") == 0) {
-        auto k = f->second.find(key);
-        if (k != f->second.end()) value = k->second;
-    }
-    size_t n = value.size() < size - 1 ? value.size() : size - 1;
-    memcpy(buffer, value.data(), n);
-    buffer[n] = '\0';
-    return static_cast<uint32_t>(n);
-}
-
-bool fakeCanOpenForReading(const char* path) { return fakeWorld().readableFiles.count(path) != 0; }
-
-bool fakeReportEvent(PlatformHandle source, uint16_t type, uint32_t id, const char* text) {
-    fakeWorld().events.push_back(EventRecord{source, type, id, text});
-    return true;
-}
-
-void fakeWriteConsoleLine(bool toError, const char* text) { fakeWorld().console.push_back(ConsoleLine{toError, text}); }
-
-const char* fakeGetEnvironment(const char* name) {
-    auto it = fakeWorld().environment.find(name);
-    return it == fakeWorld().environment.end() ? nullptr : it->second.c_str();
+    auto f = fakeWorld().profiles.find(file);
+    if (f != fakeWorld().profiles.end() && strcmp(section, "Application Configuration") == 0 && f->second.count(key))
+        value = f->second[key];
+    return static_cast<uint32_t>(copyOut(value, buffer, size));
 }
 
 }  // namespace
@@ -104,15 +76,21 @@ FakePlatform::FakePlatform(bool windowsStyle) {
     Platform.getCurrentDirectory = fakeGetCurrentDirectory;
     Platform.getModulePath = fakeGetModulePath;
     Platform.setCurrentDirectory = fakeSetCurrentDirectory;
-    Platform.getLastError = fakeGetLastError;
-    Platform.setLastError = fakeSetLastError;
+    Platform.getLastError = [] { return fakeWorld().lastError; };
+    Platform.setLastError = [](uint32_t code) { fakeWorld().lastError = code; };
     Platform.formatSystemMessage = fakeFormatSystemMessage;
     Platform.loadString = fakeLoadString;
     Platform.readProfileString = fakeReadProfileString;
-    Platform.canOpenForReading = fakeCanOpenForReading;
-    Platform.reportEvent = fakeReportEvent;
-    Platform.writeConsoleLine = fakeWriteConsoleLine;
-    Platform.getEnvironment = fakeGetEnvironment;
+    Platform.canOpenForReading = [](const char* path) { return fakeWorld().readableFiles.count(path) != 0; };
+    Platform.reportEvent = [](PlatformHandle source, uint16_t type, uint32_t id, const char* text) {
+        fakeWorld().events.push_back(EventRecord{source, type, id, text});
+        return true;
+    };
+    Platform.writeConsoleLine = [](bool toError, const char* text) { fakeWorld().console.push_back({toError, text}); };
+    Platform.getEnvironment = [](const char* name) -> const char* {
+        auto it = fakeWorld().environment.find(name);
+        return it == fakeWorld().environment.end() ? nullptr : it->second.c_str();
+    };
     Platform.standardRuntimeFolder = nullptr;  // not the machine's own runtimes
     Platform.pathStyle = windowsStyle ? PathStyle{'\\', ';', true} : PathStyle{'/', ':', false};
     // No real service manager: settings and readiness go nowhere, the registry fakes take the rest.

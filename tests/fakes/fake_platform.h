@@ -21,10 +21,6 @@ struct EventRecord {
     std::string text;
 };
 
-struct ProfileCall {
-    std::string section, key, file;
-};
-
 struct FakeWorld {
     // Directories.
     std::string currentDirectory = "C:\\start";
@@ -32,7 +28,6 @@ struct FakeWorld {
     std::set<std::string> enterableDirectories{"C:\\start", "C:\\apps\\demo"};
     std::vector<std::string> directoryChanges;
     uint32_t currentDirectoryError = 0;  // non-zero: getCurrentDirectory fails with it
-    uint32_t modulePathError = 0;
 
     // Errors.
     uint32_t lastError = 0;
@@ -42,7 +37,6 @@ struct FakeWorld {
     std::map<unsigned, std::string> strings;  // a missing id reads as absent
     std::set<std::string> readableFiles;
     std::map<std::string, std::map<std::string, std::string>> profiles;  // file -> key -> value
-    std::vector<ProfileCall> profileCalls;
 
     // Reporting.
     std::vector<ConsoleLine> console;

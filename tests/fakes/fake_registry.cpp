@@ -1,40 +1,41 @@
-// A fake HKEY_LOCAL_MACHINE: keys are case-insensitive, values carry their type and
-// whether they were stored with a terminator, and queries follow the Win32 size contract.
+// Keys are case-insensitive, values carry their type and whether they were stored with a
+// terminator, and queries follow the Win32 size contract.
 #include "fakes/fake_registry.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
-
-FakeRegistry* FakeRegistry::current = nullptr;
+#include <map>
+#include <vector>
 
 namespace {
 
-std::string lower(const std::string& text) {
-    std::string out = text;
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
+struct Key {
+    std::string name;                                  // as written, for enumeration
+    std::vector<std::string> children;                 // lower-case full paths in enumeration order
+    std::map<std::string, FakeRegistryValue> values;   // lower-case value name
+};
+std::map<std::string, Key> keys;  // lower-case full path
+FakeRegistry* current;
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
-struct OpenKey {
-    std::string path;  // lower-case
-};
+const Key& keyOf(PlatformHandle key) { return keys.at(*static_cast<std::string*>(key)); }
 
 long fakeOpen(RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
-    FakeRegistry& r = *FakeRegistry::current;
-    r.opened.push_back(path);
-    *key = nullptr;
-    auto it = r.keys.find(lower(path));
-    if (it == r.keys.end()) return kErrorFileNotFound;
-    *key = new OpenKey{it->first};
-    ++r.openCount;
+    auto it = keys.find(lower(path));
+    *key = it == keys.end() ? nullptr : new std::string(it->first);
+    if (*key == nullptr) return kErrorFileNotFound;
+    ++current->openCount;
     return 0;
 }
 
 long fakeQuery(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size) {
-    FakeRegistry& r = *FakeRegistry::current;
-    const FakeRegistryKey& k = r.keys.at(static_cast<OpenKey*>(key)->path);
-    auto v = k.values.find(lower(name));
-    if (v == k.values.end()) return kErrorFileNotFound;
+    auto v = keyOf(key).values.find(lower(name));
+    if (v == keyOf(key).values.end()) return kErrorFileNotFound;
     *type = v->second.type;
     uint32_t needed = static_cast<uint32_t>(v->second.data.size() + (v->second.terminated ? 1 : 0));
     if (needed > *size) {
@@ -49,10 +50,9 @@ long fakeQuery(PlatformHandle key, const char* name, uint32_t* type, void* data,
 }
 
 long fakeEnum(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize) {
-    FakeRegistry& r = *FakeRegistry::current;
-    const FakeRegistryKey& k = r.keys.at(static_cast<OpenKey*>(key)->path);
+    const Key& k = keyOf(key);
     if (index >= k.children.size()) return kErrorNoMoreItems;
-    const std::string& childName = r.keys.at(static_cast<OpenKey*>(key)->path + "\\" + k.children[index]).name;
+    const std::string& childName = keys.at(k.children[index]).name;
     if (childName.size() + 1 > *nameSize) return kErrorMoreData;
     std::memcpy(name, childName.c_str(), childName.size() + 1);
     *nameSize = static_cast<uint32_t>(childName.size());
@@ -60,8 +60,8 @@ long fakeEnum(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize
 }
 
 long fakeClose(PlatformHandle key) {
-    delete static_cast<OpenKey*>(key);
-    --FakeRegistry::current->openCount;
+    delete static_cast<std::string*>(key);
+    --current->openCount;
     return 0;
 }
 
@@ -69,6 +69,7 @@ long fakeClose(PlatformHandle key) {
 
 FakeRegistry::FakeRegistry() {
     current = this;
+    keys.clear();
     Platform.regOpenKey = fakeOpen;
     Platform.regQueryValue = fakeQuery;
     Platform.regEnumKey = fakeEnum;
@@ -84,23 +85,6 @@ FakeRegistry::~FakeRegistry() {
     current = nullptr;
 }
 
-void FakeRegistry::addKey(const std::string& path) {
-    std::string built;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string::npos) end = path.size();
-        std::string part = path.substr(start, end - start);
-        std::string parent = built;
-        built = built.empty() ? lower(part) : built + "\\" + lower(part);
-        if (!keys.count(built)) {
-            keys[built].name = part;
-            if (!parent.empty()) keys[parent].children.push_back(lower(part));
-        }
-        start = end + 1;
-    }
-}
-
 void FakeRegistry::setString(const std::string& path, const std::string& name, const std::string& value,
                              uint32_t type) {
     FakeRegistryValue v;
@@ -110,6 +94,14 @@ void FakeRegistry::setString(const std::string& path, const std::string& name, c
 }
 
 void FakeRegistry::setValue(const std::string& path, const std::string& name, const FakeRegistryValue& value) {
-    addKey(path);
+    std::string built;  // the key and its parents
+    for (size_t start = 0, end; start <= path.size(); start = end + 1) {
+        end = std::min(path.find('\\', start), path.size());
+        std::string part = path.substr(start, end - start), parent = built;
+        built = built.empty() ? lower(part) : built + "\\" + lower(part);
+        if (keys.count(built)) continue;
+        keys[built].name = part;
+        if (!parent.empty()) keys[parent].children.push_back(built);
+    }
     keys[lower(path)].values[lower(name)] = value;
 }

@@ -99,31 +99,18 @@ def expect_failed(run, *error_lines):
 
 # --- scenarios -------------------------------------------------------------------
 
-def scenario_command_line_replaces_app_options():
-    launcher = Launcher("cmdline", AppOptions="from the options")
+def scenario_app_options():
+    # The command line replaces AppOptions; empty ones give main a zero-length array.
+    launcher = Launcher("appoptions", AppOptions='one  two "three four"')
     expect_ran(launcher.run("first", "two words", ""), ["first", "two words", ""])
+    expect_ran(launcher.run(), ["one", "", "two", "three four"])
+    expect_ran(Launcher("emptyoptions", AppOptions="").run(), [])
 
 
-def scenario_app_options_split():
-    launcher = Launcher("appoptions", AppOptions='one  two "three four" x"y z" "q"r')
-    expect_ran(launcher.run(), ["one", "", "two", "three four", 'x"y z"', 'q"'])
-
-
-def scenario_empty_app_options():
-    launcher = Launcher("emptyoptions", AppOptions="")
-    values = expect_ran(launcher.run(), [])
-    check(values["argc"] == "0", "zero-length array expected")
-
-
-def scenario_non_ascii_arguments():
+def scenario_non_ascii_texts():
     texts = ["caf\u00e9", "\u00fcber \u65e5\u672c", "\U0001F600", "\u0391\u03b2\u03b3"]
-    launcher = Launcher("nonascii")
-    expect_ran(launcher.run(*texts), texts)
-    launcher = Launcher("nonascii-options", AppOptions="Gr\u00fc\u00dfe \"\u2603 snow\"")
-    expect_ran(launcher.run(), ["Gr\u00fc\u00dfe", "\u2603 snow"])
-
-
-def scenario_long_non_ascii_texts_and_directory():
+    expect_ran(Launcher("nonascii").run(*texts), texts)
+    expect_ran(Launcher("nonascii-options", AppOptions="Gr\u00fc\u00dfe \"\u2603 snow\"").run(), ["Gr\u00fc\u00dfe", "\u2603 snow"])
     # The longest texts varnlet-pack accepts (1023 characters, 2046 bytes), in a directory of 360 bytes.
     text, cjk = "\u00e9" * 1023, "\u4e2d\u6587\u76ee\u5f55" * 15
     launcher = Launcher("long/%s/%s" % (cjk, cjk), AppOptions=text)
@@ -132,104 +119,52 @@ def scenario_long_non_ascii_texts_and_directory():
 
 
 def scenario_directories():
-    # Every combination of WorkingDir (empty or set), UseStartupDir and EarlyWorkingDir.
-    for working in (False, True):
-        for use_startup in (False, True):
-            for early in (False, True):
-                name = "dirs-w%d-s%d-e%d" % (working, use_startup, early)
-                entries = {"UseStartupDir": use_startup, "EarlyWorkingDir": early}
-                root = os.path.join(ARGS.work, name)
-                work_dir = os.path.join(root, "work")
-                if working:
-                    entries["WorkingDir"] = work_dir
-                launcher = Launcher(name, **entries)
-                os.makedirs(work_dir)
-                if early:
-                    expected = work_dir if working else launcher.app
-                elif use_startup:
-                    expected = launcher.start
-                else:
-                    expected = work_dir if working else launcher.app
-                values = expect_ran(launcher.run())
-                check(values["user.dir"] == expected and values["cwd"] == expected,
-                      "%s: user.dir %s, cwd %s, expected %s" % (name, values["user.dir"], values["cwd"], expected))
+    # The application runs in WorkingDir (in the start-up directory with UseStartupDir); a relative
+    # class path resolves there with EarlyWorkingDir, else in the launcher's own directory.
+    for name, entries, jar_in, in_start in (("early", {"EarlyWorkingDir": True}, "work", False),
+                                            ("late", {}, "", False), ("startup", {"UseStartupDir": True}, "", True)):
+        launcher = Launcher("dirs-" + name, WorkingDir="work", ClassPath="apps.jar", **entries)
+        os.makedirs(os.path.join(launcher.app, "work"))
+        shutil.copy(ARGS.jar, os.path.join(launcher.app, jar_in, "apps.jar"))
+        values = expect_ran(launcher.run())
+        expected = launcher.start if in_start else os.path.join(launcher.app, "work")
+        check(values["user.dir"] == expected == values["cwd"], "%s: user.dir %s, cwd %s" % (name, values["user.dir"], values["cwd"]))
 
 
-def scenario_relative_paths_follow_the_early_working_directory():
-    # With EarlyWorkingDir the runtime search and the class path resolve in WorkingDir.
-    launcher = Launcher("early-relative", WorkingDir="work", EarlyWorkingDir=True, ClassPath="apps.jar")
-    os.makedirs(os.path.join(launcher.app, "work"))
-    shutil.copy(ARGS.jar, os.path.join(launcher.app, "work", "apps.jar"))
-    values = expect_ran(launcher.run())
-    check(values["user.dir"] == os.path.join(launcher.app, "work"), "user.dir %s" % values["user.dir"])
-    # Without it, the same relative entries resolve in the launcher's own directory.
-    launcher = Launcher("late-relative", WorkingDir="work", ClassPath="apps.jar")
-    os.makedirs(os.path.join(launcher.app, "work"))
-    shutil.copy(ARGS.jar, os.path.join(launcher.app, "apps.jar"))
-    values = expect_ran(launcher.run())
-    check(values["user.dir"] == os.path.join(launcher.app, "work"), "user.dir %s" % values["user.dir"])
-
-
-def scenario_working_directory_missing():
-    for early in (False, True):
-        launcher = Launcher("missing-work-e%d" % early, WorkingDir="/nonexistent/varnlet-work", EarlyWorkingDir=early)
-        run = launcher.run()
-        expect_failed(run, "No such file or directory", "Error accessing file/directory: /nonexistent/varnlet-work")
-        check("argc=" not in run.stdout, "main must not run", run)
+def scenario_failures():
+    # Each: the entries, then the lines expected on the error stream in this order; main never returns.
+    rows = [({"WorkingDir": "/nonexistent/varnlet-work", "EarlyWorkingDir": early},
+             "No such file or directory", "Error accessing file/directory: /nonexistent/varnlet-work") for early in (False, True)]
+    rows += [
+        ({"SystemOutFile": "no-such-dir/out.log"},
+         "java.io.FileNotFoundException", "Error instantiating object: java/io/FileOutputStream"),
+        ({"MainClass": "varnlet.testapps.NoSuchClass"},
+         "java.lang.NoClassDefFoundError: varnlet/testapps/NoSuchClass", "Error locating class: varnlet/testapps/NoSuchClass"),
+        ({"MainClass": "varnlet.testapps.NoMain"}, "java.lang.NoSuchMethodError", "Error locating method: main(java/lang/String[])"),
+        ({"MainClass": "varnlet.testapps.Throws"}, "java.lang.IllegalStateException: thrown by the test app",
+         "at varnlet.testapps.Throws.main", "Error invoking method: main(java/lang/String[])"),
+        ({"JvmOptions": "-XX:MaxHeapSize=abc"}, "Invalid maximum heap size", "Unable to create JVM instance using " + ARGS.libjvm),
+    ]
+    libz = "/usr/lib/x86_64-linux-gnu/libz.so.1"  # a library without the JNI exports
+    rows += [({"JvmPath": libz}, "Unable to locate JNI interfaces in " + libz)] if os.path.exists(libz) else []
+    for i, (entries, *lines) in enumerate(rows):
+        run = Launcher("failure%d" % i, **entries).run()
+        expect_failed(run, *lines)
+        check("argc=" not in run.stdout, "main must not return", run)
 
 
 def scenario_stream_redirection():
+    # Each stream into a file of its own, emptied first.
     launcher = Launcher("redirect", SystemOutFile="out.log", SystemErrFile="logs/err.log")
     os.makedirs(os.path.join(launcher.app, "logs"))
-    out = os.path.join(launcher.app, "out.log")
-    err = os.path.join(launcher.app, "logs", "err.log")
-    for path in (out, err):
+    files = [os.path.join(launcher.app, name) for name in ("out.log", "logs/err.log")]
+    for path in files:
         with open(path, "w") as f:
             f.write("stale content from an earlier run\n" * 50)
     run = launcher.run("x")
-    check(run.returncode == 0, "exit code 0 expected", run)
-    check("out-marker" not in run.stdout and "err-marker" not in run.stderr, "streams not redirected", run)
-    out_text = open(out, encoding="utf-8").read()
-    err_text = open(err, encoding="utf-8").read()
-    check("stale" not in out_text and "stale" not in err_text, "existing files must be emptied")
-    check(out_text.startswith("argc=1\n") and out_text.endswith("out-marker\n"), "out.log: %r" % out_text)
-    check(err_text == "err-marker\n", "err.log: %r" % err_text)
-
-
-def scenario_same_file_for_both_streams():
-    launcher = Launcher("samefile", SystemOutFile="both.log", SystemErrFile="both.log")
-    run = launcher.run()
-    check(run.returncode == 0, "exit code 0 expected", run)
-    text = open(os.path.join(launcher.app, "both.log"), encoding="utf-8").read()
-    check(text.startswith("argc=0\n") and text.endswith("out-marker\nerr-marker\n"),
-          "both.log must hold both streams in order: %r" % text)
-
-
-def scenario_redirection_into_missing_directory():
-    launcher = Launcher("redirect-missing", SystemOutFile="no-such-dir/out.log")
-    run = launcher.run()
-    expect_failed(run, "java.io.FileNotFoundException", "Error instantiating object: java/io/FileOutputStream")
-    check("argc=" not in run.stdout, "main must not run", run)
-
-
-def scenario_class_not_found():
-    launcher = Launcher("noclass", MainClass="varnlet.testapps.NoSuchClass")
-    run = launcher.run()
-    expect_failed(run, "java.lang.NoClassDefFoundError: varnlet/testapps/NoSuchClass",
-                  "Error locating class: varnlet/testapps/NoSuchClass")
-
-
-def scenario_no_main_method():
-    launcher = Launcher("nomain", MainClass="varnlet.testapps.NoMain")
-    expect_failed(launcher.run(), "java.lang.NoSuchMethodError", "Error locating method: main(java/lang/String[])")
-
-
-def scenario_main_throws():
-    launcher = Launcher("throws", MainClass="varnlet.testapps.Throws")
-    run = launcher.run()
-    expect_failed(run, "java.lang.IllegalStateException: thrown by the test app",
-                  "at varnlet.testapps.Throws.main", "Error invoking method: main(java/lang/String[])")
-    check(run.stdout == "main-started\n", "main ran before it threw", run)
+    check(run.returncode == 0 and "marker" not in run.stdout + run.stderr, "streams not redirected", run)
+    out, err = (open(path, encoding="utf-8").read() for path in files)
+    check(out.startswith("argc=1\n") and out.endswith("out-marker\n") and err == "err-marker\n", "out %r, err %r" % (out, err))
 
 
 def scenario_non_daemon_thread_outlives_main():
@@ -238,11 +173,6 @@ def scenario_non_daemon_thread_outlives_main():
     check(run.returncode == 0, "exit code 0 expected", run)
     check(run.stdout == "main-returned\nworker-finished\n", "the process ended before the thread", run)
     check(run.elapsed >= 1.5, "ended after %.2f s, before the thread's 1.5 s pause" % run.elapsed, run)
-
-
-def scenario_runtime_not_found():
-    launcher = Launcher("nojvm", JvmPath="/nonexistent/lib/server/libjvm.so", MinJavaVersion="0x00640000")
-    expect_failed(launcher.run(), "Unable to locate suitable Java Runtime Environment on this machine.")
 
 
 def scenario_library_not_loadable():
@@ -258,36 +188,16 @@ def scenario_library_not_loadable():
     check("Unable to load JVM" not in first and first.strip(), "the system's text must come first", run)
 
 
-def scenario_library_without_jni_exports():
-    library = next((p for p in ("/lib/x86_64-linux-gnu/libz.so.1", "/usr/lib/x86_64-linux-gnu/libz.so.1")
-                    if os.path.exists(p)), None)
-    if library is None:
-        print("skipped: no libz.so.1 to stand in for a library without the JNI exports")
-        return
-    launcher = Launcher("noexports", JvmPath=library)
-    expect_failed(launcher.run(), "Unable to locate JNI interfaces in " + library)
-
-
-def scenario_jvm_creation_fails():
-    launcher = Launcher("createfails", JvmOptions="-XX:MaxHeapSize=abc")
-    run = launcher.run()
-    expect_failed(run, "Invalid maximum heap size", "Unable to create JVM instance using " + ARGS.libjvm)
-    check("argc=" not in run.stdout, "main must not run", run)
-
-
-def scenario_unrecognized_options_ignored():
-    launcher = Launcher("ignored", JvmOptions="-Xno-such-x-option \"-Dvarnlet.test=a b\"")
-    expect_ran(launcher.run("z"), ["z"])
-
-
 def scenario_checked_jni():
-    # The JVM's own JNI checks find no misuse: references, exceptions left pending, etc.
+    # The JVM's own JNI checks find no misuse (references, exceptions left pending, etc.);
+    # an option the JVM does not know is ignored.
     arguments = ["arg%d" % i for i in range(40)]
-    launcher = Launcher("checkedjni", JvmOptions="-Xcheck:jni", SystemOutFile="o.log", SystemErrFile="o.log")
+    launcher = Launcher("checkedjni", JvmOptions='-Xcheck:jni -Xno-such-x-option "-Dvarnlet.test=a b"',
+                        SystemOutFile="o.log", SystemErrFile="o.log")
     run = launcher.run(*arguments)
     check(run.returncode == 0 and "WARNING" not in run.stderr and "FATAL" not in run.stderr, "JNI checks complained", run)
-    text = open(os.path.join(launcher.app, "o.log"), encoding="utf-8").read()
-    check(text.startswith("argc=40\n"), "o.log: %r" % text[:200])
+    text = open(os.path.join(launcher.app, "o.log"), encoding="utf-8").read()  # both streams in order
+    check(text.startswith("argc=40\n") and text.endswith("out-marker\nerr-marker\n"), "o.log: %r" % text[:200])
     launcher = Launcher("checkedjni-throws", JvmOptions="-Xcheck:jni", MainClass="varnlet.testapps.Throws")
     run = launcher.run()
     expect_failed(run, "Error invoking method: main(java/lang/String[])")
@@ -320,6 +230,7 @@ def main():
     parser.add_argument("scenario", nargs="+")
     ARGS = parser.parse_args()
     ARGS.work = os.path.abspath(ARGS.work)
+    os.environ.pop("NOTIFY_SOCKET", None)  # runs without a socket are runs outside systemd
     os.makedirs(ARGS.work, exist_ok=True)
     failed = 0
     for name in ARGS.scenario:

@@ -1,13 +1,9 @@
-// The service runtime against the real OpenJDK 17, under a fake service control manager
-// that delivers the controls. One scenario per process (one JVM per process):
-//   stop_by_main    a stop runs the second main on the stopper thread; the application ends
-//   several_stops   three stop controls in a row, each with its own stopper
-//   stop_before_jvm a stop handled before the JVM exists waits for it
-//   stop_by_exit    ServiceStopByExit: System.exit(0) ends the process, after the exit hook
-//                   has reported the service stopped
-//   stop_after_end  the application ends by itself and a stop arrives once its JVM is gone
-// Usage: service_jvm_driver SCENARIO CLASSES_DIR LIBJVM WORK_DIR. Prints "service-jvm: ok"
-// when every check passed.
+// The service runtime against the real OpenJDK 17 under a fake service control manager, one
+// scenario (and JVM) per process: stop_by_main, several_stops (three controls, a stopper each),
+// stop_before_jvm (handled before the JVM exists), stop_by_exit (ServiceStopByExit: System.exit
+// ends the process after the exit hook reported the service stopped), stop_after_end (a stop
+// once the application ended by itself and its JVM is gone).
+// Usage: service_jvm_driver SCENARIO CLASSES_DIR LIBJVM WORK_DIR; prints "service-jvm: ok".
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -79,13 +75,6 @@ void configure(const std::string& classes, const std::string& libjvm) {
     Config.ServiceStopOptions = text("stop now");
 }
 
-std::vector<uint32_t> states() {
-    auto lock = scm->lock();
-    std::vector<uint32_t> v;
-    for (const ServiceStatusRecord& r : scm->statuses) v.push_back(r.dwCurrentState);
-    return v;
-}
-
 // Sends `count` stop controls once the application's main has run.
 std::thread stopWhenStarted(int count) {
     return std::thread([count] {
@@ -102,26 +91,32 @@ bool createJvmAfterStop(bool withConsole) {
     return defaultServiceJavaSteps().createJvm(withConsole);
 }
 
-void checkStoppedRun(int stops) {
-    std::vector<uint32_t> expected{kServiceRunning};
-    for (int i = 0; i < stops; ++i) expected.push_back(kServiceStopPending);
+// The statuses, event log and application record of a run stopped by `stops` controls, of which
+// `stopMains` ran the second main; the worker ends unless System.exit ended the application.
+void checkStopped(int stops, int stopMains, bool workerEnds) {
+    std::unique_lock<std::mutex> guard;
+    if (workerEnds) guard = scm->lock();  // no lock as the process ends
+    std::vector<uint32_t> states, expected{kServiceRunning};
+    expected.insert(expected.end(), static_cast<size_t>(stops), kServiceStopPending);
     expected.push_back(kServiceStopped);
-    check(states() == expected, "status sequence running, stop pending x" + std::to_string(stops) + ", stopped");
     for (const ServiceStatusRecord& r : scm->statuses) {
+        states.push_back(r.dwCurrentState);
         check(r.dwControlsAccepted == 5 && r.dwWin32ExitCode == 0 && r.dwServiceType == kServiceWin32OwnProcess,
               "status fields");
         check(r.dwWaitHint == (r.dwCurrentState == kServiceStopPending ? serviceStopWaitHintMs() : 0), "wait hint");
     }
+    check(states == expected, "status sequence running, stop pending x" + std::to_string(stops) + ", stopped");
+    if (guard) guard.unlock();
     std::vector<std::string> events = scm->eventTexts();
     check(events == std::vector<std::string>{"The VarnletServiceTest service has started.",
                                              "The VarnletServiceTest service has stopped."},
           "event log 1680 then 1696:" + describe(events));
     std::vector<std::string> lines = readLines(recordFile);
     check(countOf(lines, "main(start|a b|c) on main") == 1, "start main with the start options:" + describe(lines));
-    check(countOf(lines, "main(stop|now) on Varnlet stopper thread") == stops,
+    check(countOf(lines, "main(stop|now) on Varnlet stopper thread") == stopMains,
           "stop main on the stopper thread, once per control:" + describe(lines));
-    check(countOf(lines, "worker ends") == 1, "the application's non-daemon thread ended");
-    check(countOf(lines, "shutdown hook") == 1, "DestroyJavaVM shut the JVM down");
+    check(countOf(lines, "worker ends") == (workerEnds ? 1 : 0), "the application's non-daemon thread ended");
+    check(countOf(lines, "shutdown hook") == 1, "the JVM shut down, running its hooks");
 }
 
 // The stop control once the application has ended by itself and DestroyJavaVM is over.
@@ -132,21 +127,8 @@ void destroyThenStop() {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the stopper has tried by now
 }
 
-void exitCheck() {
-    // Runs as the process ends, after System.exit(0) and the JVM's exit hook.
-    std::vector<uint32_t> s;
-    for (const ServiceStatusRecord& r : scm->statuses) s.push_back(r.dwCurrentState);
-    check(s == (std::vector<uint32_t>{kServiceRunning, kServiceStopPending, kServiceStopped}),
-          "running, stop pending, stopped before the process ended");
-    check(!scm->statuses.empty() && scm->statuses.back().dwWin32ExitCode == 0, "a requested stop ends with 0");
-    check(scm->eventTexts() == std::vector<std::string>{"The VarnletServiceTest service has started.",
-                                                        "The VarnletServiceTest service has stopped."},
-          "event log 1680 then 1696");
-    std::vector<std::string> lines = readLines(recordFile);
-    check(countOf(lines, "main(start|a b|c) on main") == 1, "start main ran");
-    check(countOf(lines, "main(stop|now) on Varnlet stopper thread") == 0, "no second main with ServiceStopByExit");
-    check(countOf(lines, "worker ends") == 0, "the application was ended by System.exit, not by itself");
-    check(countOf(lines, "shutdown hook") == 1, "System.exit ran the shutdown hooks:" + describe(lines));
+void exitCheck() {  // as the process ends, after System.exit(0) and the JVM's exit hook
+    checkStopped(1, 0, false);
     printf("%s\n", failures ? "service-jvm: FAILED" : "service-jvm: ok");
     fflush(stdout);
 }
@@ -194,17 +176,8 @@ int main(int argc, char** argv) {
         printf("FAILED: the process outlived System.exit\n");
         return 1;
     }
-    if (scenario == "stop_after_end") {
-        // A clean stop: no attach failure, no failure logged, exit code 0.
-        check(states() == (std::vector<uint32_t>{kServiceRunning, kServiceStopPending, kServiceStopped}), "statuses");
-        check(fake.statuses.back().dwWin32ExitCode == 0, "exit code 0");
-        std::vector<std::string> events = fake.eventTexts();
-        check(events == std::vector<std::string>{"The VarnletServiceTest service has started.",
-                                                 "The VarnletServiceTest service has stopped."},
-              "event log 1680 then 1696:" + describe(events));
-    } else {
-        checkStoppedRun(stops);
-    }
+    // After the application's own end, a stop is clean: no attach failure, no failure logged.
+    checkStopped(stops, scenario == "stop_after_end" ? 0 : stops, true);
     check(fake.faults.empty(), "no misuse of events or sources");
     printf("%s\n", failures ? "service-jvm: FAILED" : "service-jvm: ok");
     return failures ? 1 : 0;

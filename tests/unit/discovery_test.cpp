@@ -258,29 +258,24 @@ TEST(Discovery, RegistryStringsAreTerminatedAndNeverCut) {
     FakePlatform platform;
     FakeRegistry registry;
     const char* key = "Software\\Test";
-    registry.setString(key, "Expand", "%ProgramFiles%\\Java", kRegExpandSz);
-    registry.setString(key, "Long", "0123456789");
     FakeRegistryValue bare, number;
     bare.data = "0123456789";
     bare.terminated = false;
     number.type = kRegDword;
-    number.data = "abc";
+    registry.setString(key, "Expand", "%ProgramFiles%\\Java", kRegExpandSz);  // references stay as they are
+    registry.setString(key, "Long", "0123456789");
     registry.setValue(key, "Bare", bare);
     registry.setValue(key, "Number", number);
-    char buffer[11], small[10];
-    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Expand", buffer, sizeof buffer + 0), 1);
-    char wide[32];
-    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Expand", wide, sizeof wide), 0);
-    EXPECT_STREQ(wide, "%ProgramFiles%\\Java");  // references stay as they are
-    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Bare", buffer, sizeof buffer), 0);
-    EXPECT_STREQ(buffer, "0123456789");
-    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Bare", small, sizeof small), 1);
-    EXPECT_STREQ(small, "");
-    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Long", small, sizeof small), 1);
-    EXPECT_STREQ(small, "");
-    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Number", wide, sizeof wide), 1);
-    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, key, "Missing", wide, sizeof wide), 1);
-    EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, "Software\\Nothing", "X", wide, sizeof wide), -1);
+    struct Row { const char *key, *name; size_t size; int result; const char* text; } rows[] = {
+        {key, "Expand", 11, 1, nullptr}, {key, "Expand", 32, 0, "%ProgramFiles%\\Java"}, {key, "Bare", 11, 0, "0123456789"},
+        {key, "Bare", 10, 1, ""}, {key, "Long", 10, 1, ""}, {key, "Number", 32, 1, nullptr}, {key, "Missing", 32, 1, nullptr},
+        {"Software\\Nothing", "X", 32, -1, nullptr}};
+    for (const Row& r : rows) {
+        std::vector<char> buffer(r.size);  // exactly as large as the call is told
+        EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, r.key, r.name, buffer.data(), r.size), r.result)
+            << r.name << " " << r.size;
+        if (r.text) EXPECT_STREQ(buffer.data(), r.text) << r.name << " " << r.size;
+    }
     EXPECT_EQ(registry.openCount, 0);
 }
 

@@ -1,7 +1,5 @@
-#!/usr/bin/env python3
 """A Linux launcher without JvmPath finds OpenJDK where Debian puts it (%JAVA_HOME% shows where)."""
 import os
-import sys
 
 import launcher_runs as runs
 from launcher_runs import Launcher, check, expect_failed, expect_ran
@@ -26,6 +24,9 @@ def chosen_home(run):
 
 
 def scenario_installed_runtimes():
+    if not os.path.exists("/usr/bin/java"):
+        print("skipped: no /usr/bin/java")
+        return
     link = os.path.join(runs.ARGS.work, "my-jdk")  # a JAVA_HOME of the user's own naming
     if os.path.lexists(link):
         os.unlink(link)
@@ -43,7 +44,3 @@ def scenario_installed_runtimes():
                   "0x00640000\n", "Unable to locate suitable Java Runtime Environment on this machine.")
     check("varnlet: /usr/lib/jvm: " in run.stderr and "argc=" not in run.stdout, "/usr/lib/jvm not traced", run)
 
-
-if __name__ == "__main__":
-    runs.scenario_installed_runtimes = scenario_installed_runtimes
-    sys.exit(runs.main())

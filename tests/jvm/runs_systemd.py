@@ -1,14 +1,12 @@
-#!/usr/bin/env python3
 """The Linux launcher as a systemd service, with the real JVM: the unit file that -install
 writes into a scratch root (VARNLET_SYSTEMD_ROOT), and service runs with a test-owned
-notify socket and stop signals. Same arguments as launcher_runs.py."""
+notify socket and stop signals."""
 import atexit
 import os
 import shutil
 import signal
 import socket
 import subprocess
-import sys
 import tempfile
 import time
 
@@ -54,23 +52,23 @@ def scenario_unit_file_install_and_uninstall():
 
 
 def service(name, jvm_options="", **entries):
-    record = os.path.join(runs.ARGS.work, name + ".record")
-    if os.path.exists(record):
-        os.remove(record)
+    record = os.path.join(runs.ARGS.work, name, "service.record")  # the launcher's fresh directory
     config = {"ServiceName": "demo-run", "MainClass": "varnlet.service.ServiceApp", "ServiceStartOptions": "start",
               "ServiceStopOptions": "stop now", "JvmOptions": jvm_options + " -Dvarnlet.service.record=" + record}
     config.update(entries)
     return runs.Launcher(name, **config), record
 
 
-def start(launcher, record, env=None):
+def start(launcher, record, env=None, wait=True):
     process = subprocess.Popen([launcher.exe, SWITCH], cwd=launcher.start, env=env, text=True,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     atexit.register(process.kill)  # a failed check leaves no service running
-    for _ in range(600):
+    for _ in range(600 if wait else 0):
         if os.path.exists(record) and "main(start) on main\n" in open(record).read():
             return process
         time.sleep(0.1)
+    if not wait:
+        return process
     process.kill()
     raise runs.Failure("the application did not start: %s" % (process.communicate(),))
 
@@ -97,9 +95,7 @@ def scenario_stop_while_the_jvm_starts():
     # systemctl stop during start-up: the signal waits for the application instead of
     # ending the JVM (which would take it for its own shutdown, exit 143).
     launcher, record = service("early", "-verbose:class")
-    process = subprocess.Popen([launcher.exe, SWITCH], cwd=launcher.start, text=True,
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    atexit.register(process.kill)
+    process = start(launcher, record, wait=False)
     process.stdout.readline()  # the JVM has begun to load classes
     process.send_signal(signal.SIGTERM)
     out, err = process.communicate(timeout=60)
@@ -126,10 +122,3 @@ def scenario_throwing_main_fails_the_service():
     check(run.returncode == 2 and "<3>Error invoking method: main(java/lang/String[])\n" in run.stderr
           and run.stderr.endswith("<3>The demo-run service failed to start.\n"), "exit code 2 and the failure", run)
 
-
-if __name__ == "__main__":
-    os.environ.pop("NOTIFY_SOCKET", None)  # runs without a socket are runs outside systemd
-    for name, value in list(globals().items()):
-        if name.startswith("scenario_"):
-            setattr(runs, name, value)
-    sys.exit(runs.main())
