@@ -21,8 +21,6 @@ extern const size_t kEntryCount;
 const EntryInfo* findEntry(unsigned id);
 const EntryInfo* findEntryByName(const char* name);
 
-constexpr unsigned kFirstEntryId = 1024;
-constexpr unsigned kLastEntryId = 1872;
 constexpr unsigned kLastMessageId = 1728;
 constexpr unsigned kFirstMessageId = 1456;
 constexpr size_t kConfigTextMax = 1023;   // characters (UTF-16 units) an entry may hold

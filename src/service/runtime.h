@@ -5,7 +5,6 @@
 // The stop time-out (ServiceStopTimeout, 1 to 86400 s; anything else means the default)
 // and the wait hint reported with the stop, which leaves the time-out 10 s to end it.
 constexpr uint32_t kStopTimeoutMs = 30000;
-constexpr uint32_t kStopWaitHintMs = 40000;
 constexpr uint32_t kMaxStopTimeoutSeconds = 86400;
 constexpr uint32_t kStopWaitHintMarginMs = 10000;
 uint32_t serviceStopTimeoutMs();

@@ -231,6 +231,8 @@ TEST_F(ClassPath, DirectoriesWithoutRealIdentitiesAreAllWalked) {
         // identity on a listing of the same names is the same directory, walked once.
         std::vector<std::string> lines = reports();
         ASSERT_EQ(lines.size(), identity == 0 ? 1u : 0u) << identity;
-        if (identity == 0) EXPECT_EQ(lines[0].rfind("Error accessing file/directory: lib/b/loop/b/loop", 0), 0u);
+        if (identity == 0) {
+            EXPECT_EQ(lines[0].rfind("Error accessing file/directory: lib/b/loop/b/loop", 0), 0u);
+        }
     }
 }

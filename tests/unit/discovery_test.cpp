@@ -224,7 +224,9 @@ TEST(Discovery, ChoosesTheRuntimeInstallersLeft) {
         std::string chosen = locateJvm(buffer) ? buffer : "<none>";
         EXPECT_EQ(chosen, m.chosen) << m.name << " " << (m.registry.empty() ? "" : m.registry[0].key) << " min "
                                     << m.minimum;
-        if (m.home) EXPECT_STREQ(State.DiscoveredJavaHome, m.home) << m.name;
+        if (m.home) {
+            EXPECT_STREQ(State.DiscoveredJavaHome, m.home) << m.name;
+        }
         EXPECT_EQ(registry.openCount, 0) << m.name << ": keys left open";
         EXPECT_TRUE(platform.world().console.empty()) << m.name << ": a search reports nothing";
     }
@@ -274,7 +276,9 @@ TEST(Discovery, RegistryStringsAreTerminatedAndNeverCut) {
         std::vector<char> buffer(r.size);  // exactly as large as the call is told
         EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, r.key, r.name, buffer.data(), r.size), r.result)
             << r.name << " " << r.size;
-        if (r.text) EXPECT_STREQ(buffer.data(), r.text) << r.name << " " << r.size;
+        if (r.text) {
+            EXPECT_STREQ(buffer.data(), r.text) << r.name << " " << r.size;
+        }
     }
     EXPECT_EQ(registry.openCount, 0);
 }

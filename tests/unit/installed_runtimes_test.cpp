@@ -49,7 +49,7 @@ uint32_t fakeListing(const char* directory, DirListing* listing) {
     for (const std::string& f : fakeWorld().readableFiles)
         if (f.compare(0, prefix.size(), prefix) == 0) names.insert(f.substr(prefix.size(), f.find('/', prefix.size()) - prefix.size()));
     for (const std::string& n : names) listing->add(n.c_str(), n.size(), fakeAttributes((prefix + n).c_str()) != 0);
-    return names.empty() ? kErrorPathNotFound : 0;
+    return names.empty() ? uint32_t{kErrorPathNotFound} : 0u;
 }
 
 // One Linux machine: runtimes under /opt and /usr/lib/jvm, /usr/bin/java a link into

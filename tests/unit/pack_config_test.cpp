@@ -69,7 +69,9 @@ TEST(PackConfig, MinJavaVersionForms) {
     for (const auto& [given, want] : rows) {
         std::string stored, why;
         EXPECT_EQ(convertMinJavaVersion(given, &stored, &why), want != nullptr) << given;
-        if (want) EXPECT_EQ(stored, want) << given;
+        if (want) {
+            EXPECT_EQ(stored, want) << given;
+        }
     }
     PackConfig c;
     ASSERT_TRUE(errorsOf("MinJavaVersion = 0x00010006\n", &c).empty());
