@@ -2,20 +2,99 @@
 // exist, JavaSearchMode, MinJavaVersion and JvmPath, and the library and home it chooses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "core/config.h"
 #include "core/state.h"
 #include "fakes/fake_platform.h"
-#include "fakes/fake_registry.h"
 #include "jvm/discovery.h"
 #include "jvm/next_token.h"
 #include "jvm/probes.h"
 
 namespace {
+
+// HKEY_LOCAL_MACHINE as installers leave it: keys match without case, subkeys enumerate in
+// the order they were added, a value may lack its terminator, and a query keeps the Win32
+// size contract (a buffer too small gets "more data" and contents not to be relied on).
+struct RegValue {
+    uint32_t type;
+    std::string data;
+    bool terminated;
+};
+struct RegKey {
+    std::string name;                       // as written, for enumeration
+    std::vector<RegKey*> children;          // in the order they were added
+    std::map<std::string, RegValue> values;  // by lower-case name
+};
+std::map<std::string, RegKey> keys;  // by lower-case full path
+int openKeys;
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+long regOpen(RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
+    auto it = keys.find(lower(path));
+    *key = it == keys.end() ? nullptr : &it->second;
+    if (*key == nullptr) return kErrorFileNotFound;
+    ++openKeys;
+    return 0;
+}
+
+long regQuery(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size) {
+    auto& values = static_cast<RegKey*>(key)->values;
+    auto v = values.find(lower(name));
+    if (v == values.end()) return kErrorFileNotFound;
+    *type = v->second.type;
+    uint32_t needed = static_cast<uint32_t>(v->second.data.size() + (v->second.terminated ? 1 : 0));
+    bool fits = needed <= *size;
+    if (!fits) std::memset(data, '#', *size);
+    else std::memcpy(data, v->second.data.c_str(), needed);
+    *size = needed;
+    return fits ? 0 : kErrorMoreData;
+}
+
+long regEnum(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize) {
+    const auto& children = static_cast<RegKey*>(key)->children;
+    if (index >= children.size()) return kErrorNoMoreItems;
+    const std::string& child = children[index]->name;
+    if (child.size() + 1 > *nameSize) return kErrorMoreData;
+    std::memcpy(name, child.c_str(), child.size() + 1);
+    *nameSize = static_cast<uint32_t>(child.size());
+    return 0;
+}
+
+// Starts an empty registry; the FakePlatform restores the real calls.
+void installRegistry() {
+    keys.clear();
+    openKeys = 0;
+    Platform.regOpenKey = regOpen;
+    Platform.regQueryValue = regQuery;
+    Platform.regEnumKey = regEnum;
+    Platform.regCloseKey = [](PlatformHandle) { return --openKeys, 0L; };
+}
+
+// Creates the key and its parents.
+void setValue(const std::string& path, const std::string& name, const std::string& data, uint32_t type = kRegSz,
+              bool terminated = true) {
+    std::string built;
+    for (size_t start = 0, end; start <= path.size(); start = end + 1) {
+        end = std::min(path.find('\\', start), path.size());
+        std::string part = path.substr(start, end - start), parent = built;
+        built = built.empty() ? lower(part) : built + "\\" + lower(part);
+        if (keys.count(built)) continue;
+        keys[built].name = part;
+        if (!parent.empty()) keys[parent].children.push_back(&keys[built]);
+    }
+    keys[lower(path)].values[lower(name)] = RegValue{type, data, terminated};
+}
 
 #define JRE "Software\\JavaSoft\\Java Runtime Environment"
 #define JDK "Software\\JavaSoft\\Java Development Kit"
@@ -39,24 +118,22 @@ struct Machine {
     const char* minimum = "0x00010003";
 };
 
-std::string longText(size_t n, char c) { return std::string(n, c); }
-
 std::vector<Machine> machines() {
-    const std::string longEntry = "C:\\" + longText(kPathBufferSize, 'a') + "\\jvm.dll";
+    const std::string longEntry = "C:\\" + std::string(kPathBufferSize, 'a') + "\\jvm.dll";
     // The home + "\jre\bin\client\jvm.dll" does not fit the buffer; "\bin\server\jvm.dll" just does.
-    const std::string home237 = "C:\\" + longText(kPathBufferSize - 23, 'h');
-    const std::string home270 = "C:\\" + longText(kPathBufferSize + 10, 'h');
-    const std::string longLib = "C:\\" + longText(kPathBufferSize + 40, 'r') + "\\jvm.dll";
-    const std::string exact = longText(kPathBufferSize, 'b'), fits = longText(kPathBufferSize - 1, 'c');
+    const std::string home237 = "C:\\" + std::string(kPathBufferSize - 23, 'h');
+    const std::string home270 = "C:\\" + std::string(kPathBufferSize + 10, 'h');
+    const std::string longLib = "C:\\" + std::string(kPathBufferSize + 40, 'r') + "\\jvm.dll";
+    const std::string exact = std::string(kPathBufferSize, 'b'), fits = std::string(kPathBufferSize - 1, 'c');
     static std::vector<std::string> keep;  // texts the rows point into
     keep = {longEntry + ";C:\\ok\\jvm.dll", exact + ";" + fits, fits, home237 + "\\bin\\server\\jvm.dll"};
     std::vector<Value> allClassic;
+    std::vector<std::string> allClassicFiles;
     for (const char* key : {JRE, IBMJRE, JDK, IBMJDK}) {
-        allClassic.push_back({std::string(key) + "\\1.8", "RuntimeLib", std::string("C:\\rt\\") + key + "\\jvm.dll"});
+        allClassicFiles.push_back(std::string("C:\\rt\\") + key + "\\jvm.dll");
+        allClassic.push_back({std::string(key) + "\\1.8", "RuntimeLib", allClassicFiles.back()});
         allClassic.push_back({std::string(key) + "\\1.8", "JavaHome", "C:\\home"});
     }
-    std::vector<std::string> allClassicFiles;
-    for (const char* key : {JRE, IBMJRE, JDK, IBMJDK}) allClassicFiles.push_back(std::string("C:\\rt\\") + key + "\\jvm.dll");
     auto withMode = [&](const char* name, int32_t mode, const char* chosen, const char* jvmPath = "") {
         Machine m{name, allClassic, allClassicFiles, chosen};
         m.mode = mode;
@@ -128,14 +205,6 @@ std::vector<Machine> machines() {
          {{ADOPTIUM "\\21.0.1.12\\hotspot\\MSI", "Path", "C:\\Adoptium\\jdk-21\\"}},
          {"C:\\Adoptium\\jdk-21\\bin\\server\\jvm.dll"}, "C:\\Adoptium\\jdk-21\\bin\\server\\jvm.dll",
          "C:\\Adoptium\\jdk-21"},
-        {"AdoptOpenJDK", {{"Software\\AdoptOpenJDK\\JDK\\11.0.10.9\\hotspot\\MSI", "Path", "C:\\v"}},
-         {"C:\\v\\bin\\server\\jvm.dll"}, "C:\\v\\bin\\server\\jvm.dll"},
-        {"Eclipse Foundation", {{"Software\\Eclipse Foundation\\JDK\\17.0.1.12\\hotspot\\MSI", "Path", "C:\\v"}},
-         {"C:\\v\\bin\\server\\jvm.dll"}, "C:\\v\\bin\\server\\jvm.dll"},
-        {"Microsoft", {{"Software\\Microsoft\\JDK\\17.0.8.7\\hotspot\\MSI", "Path", "C:\\v"}},
-         {"C:\\v\\bin\\server\\jvm.dll"}, "C:\\v\\bin\\server\\jvm.dll"},
-        {"Semeru", {{"Software\\Semeru\\JRE\\17.0.7.7\\openj9\\MSI", "Path", "C:\\v"}}, {"C:\\v\\bin\\server\\jvm.dll"},
-         "C:\\v\\bin\\server\\jvm.dll"},
         {"Zulu runtimes by name", {{"Software\\Azul Systems\\Zulu\\zulu-17", "InstallationPath", "C:\\z17"},
                                     {"Software\\Azul Systems\\Zulu\\zulu-8-jre", "InstallationPath", "C:\\z8"}},
          {"C:\\z17\\bin\\server\\jvm.dll", "C:\\z8\\bin\\server\\jvm.dll"}, "C:\\z8\\bin\\server\\jvm.dll", nullptr, 2},
@@ -171,7 +240,7 @@ std::vector<Machine> machines() {
         {"a home that does not fit is not recorded", {{JDK "\\1.8", "JavaHome", home270}},
          {home270 + "\\jre\\bin\\client\\jvm.dll"}, "<none>", ""},
         {"a version key over the registry's limit is skipped",
-         {{JRE "\\1.8" + longText(240, 'x'), "RuntimeLib", "C:\\long\\jvm.dll"}, {JRE "\\1.7", "RuntimeLib", "C:\\short\\jvm.dll"}},
+         {{JRE "\\1.8" + std::string(240, 'x'), "RuntimeLib", "C:\\long\\jvm.dll"}, {JRE "\\1.7", "RuntimeLib", "C:\\short\\jvm.dll"}},
          {"C:\\long\\jvm.dll", "C:\\short\\jvm.dll"}, "C:\\short\\jvm.dll"},
     };
     // The version rule against the minimum ("1.x" is Java x; no readable minimum is none), through a runtime that exists.
@@ -194,6 +263,11 @@ std::vector<Machine> machines() {
         m.minimum = v[0];
         rows.push_back(m);
     }
+    // Each vendor's MSI key.
+    for (const char* key : {"AdoptOpenJDK\\JDK\\11.0.10.9\\hotspot", "Eclipse Foundation\\JDK\\17.0.1.12\\hotspot",
+                            "Microsoft\\JDK\\17.0.8.7\\hotspot", "Semeru\\JRE\\17.0.7.7\\openj9"})
+        rows.push_back({key, {{std::string("Software\\") + key + "\\MSI", "Path", "C:\\v"}}, {"C:\\v\\bin\\server\\jvm.dll"},
+                        "C:\\v\\bin\\server\\jvm.dll"});
     // Vendor names carry prefixes: zulu-17 passes 17, zulu- alone is no version.
     for (const char* name : {"zulu-17", "Zulu-17-jre", "jdk-17.0.1", "zulu-", "hotspot", "zulu17"}) {
         bool passes = std::strcmp(name, "zulu-") != 0 && std::strcmp(name, "hotspot") != 0;
@@ -208,13 +282,8 @@ std::vector<Machine> machines() {
 TEST(Discovery, ChoosesTheRuntimeInstallersLeft) {
     for (const Machine& m : machines()) {
         FakePlatform platform;
-        FakeRegistry registry;
-        for (const Value& v : m.registry) {
-            FakeRegistryValue value;
-            value.type = v.type;
-            value.data = v.data;
-            registry.setValue(v.key, v.name, value);
-        }
+        installRegistry();
+        for (const Value& v : m.registry) setValue(v.key, v.name, v.data, v.type);
         for (const std::string& f : m.files) platform.world().readableFiles.insert(f);
         Config.MinJavaVersion = strdup(m.minimum);
         Config.JvmPath = strdup(m.jvmPath);
@@ -227,22 +296,8 @@ TEST(Discovery, ChoosesTheRuntimeInstallersLeft) {
         if (m.home) {
             EXPECT_STREQ(State.DiscoveredJavaHome, m.home) << m.name;
         }
-        EXPECT_EQ(registry.openCount, 0) << m.name << ": keys left open";
+        EXPECT_EQ(openKeys, 0) << m.name << ": keys left open";
         EXPECT_TRUE(platform.world().console.empty()) << m.name << ": a search reports nothing";
-    }
-}
-
-TEST(Discovery, LinuxLayoutsUnderAHome) {
-    FakePlatform platform(false);
-    FakeRegistry registry;
-    registry.setString(JDK "\\17", "JavaHome", "/opt/jdk-17");
-    Config.MinJavaVersion = strdup("0x00010003");
-    Config.JvmPath = strdup("");
-    char buffer[kPathBufferSize];
-    for (const char* file : {"/opt/jdk-17/lib/server/libjvm.so", "/opt/jdk-17/jre/lib/amd64/server/libjvm.so"}) {
-        platform.world().readableFiles.insert(file);
-        ASSERT_TRUE(locateJvm(buffer));
-        EXPECT_STREQ(buffer, file);
     }
 }
 
@@ -258,16 +313,12 @@ TEST(Discovery, ListTokensSplitInPlace) {
 
 TEST(Discovery, RegistryStringsAreTerminatedAndNeverCut) {
     FakePlatform platform;
-    FakeRegistry registry;
+    installRegistry();
     const char* key = "Software\\Test";
-    FakeRegistryValue bare, number;
-    bare.data = "0123456789";
-    bare.terminated = false;
-    number.type = kRegDword;
-    registry.setString(key, "Expand", "%ProgramFiles%\\Java", kRegExpandSz);  // references stay as they are
-    registry.setString(key, "Long", "0123456789");
-    registry.setValue(key, "Bare", bare);
-    registry.setValue(key, "Number", number);
+    setValue(key, "Expand", "%ProgramFiles%\\Java", kRegExpandSz);  // references stay as they are
+    setValue(key, "Long", "0123456789");
+    setValue(key, "Bare", "0123456789", kRegSz, false);
+    setValue(key, "Number", "", kRegDword);
     struct Row { const char *key, *name; size_t size; int result; const char* text; } rows[] = {
         {key, "Expand", 11, 1, nullptr}, {key, "Expand", 32, 0, "%ProgramFiles%\\Java"}, {key, "Bare", 11, 0, "0123456789"},
         {key, "Bare", 10, 1, ""}, {key, "Long", 10, 1, ""}, {key, "Number", 32, 1, nullptr}, {key, "Missing", 32, 1, nullptr},
@@ -280,7 +331,7 @@ TEST(Discovery, RegistryStringsAreTerminatedAndNeverCut) {
             EXPECT_STREQ(buffer.data(), r.text) << r.name << " " << r.size;
         }
     }
-    EXPECT_EQ(registry.openCount, 0);
+    EXPECT_EQ(openKeys, 0);
 }
 
 }  // namespace

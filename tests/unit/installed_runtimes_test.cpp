@@ -1,11 +1,13 @@
-// Runtimes found without the registry: the release-file version and the order of sources.
+// Runtimes found without the registry: the release-file version and the order of sources
+// (JAVA_HOME, the java on PATH, the standard folder), on real files in a temporary tree.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <map>
-#include <set>
+#include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/config.h"
 #include "core/state.h"
@@ -31,81 +33,64 @@ TEST(ReleaseFile, VersionLine) {
     }
 }
 
-std::map<std::string, std::string> contents, links;
-
-// The folders above every readable file of the fake world are directories.
-uint32_t fakeAttributes(const char* path) {
-    std::string prefix = std::string(path) + "/";
-    for (const std::string& f : fakeWorld().readableFiles) {
-        if (f == path) return 0;
-        if (f.compare(0, prefix.size(), prefix) == 0) return kFileAttributeDirectory;
-    }
-    return kInvalidFileAttributes;
-}
-uint32_t fakeListing(const char* directory, DirListing* listing) {
-    listing->clear();
-    std::string prefix = std::string(directory) + "/";
-    std::set<std::string> names;
-    for (const std::string& f : fakeWorld().readableFiles)
-        if (f.compare(0, prefix.size(), prefix) == 0) names.insert(f.substr(prefix.size(), f.find('/', prefix.size()) - prefix.size()));
-    for (const std::string& n : names) listing->add(n.c_str(), n.size(), fakeAttributes((prefix + n).c_str()) != 0);
-    return names.empty() ? uint32_t{kErrorPathNotFound} : 0u;
+void writeFile(const std::string& path, const std::string& content) {
+    for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
+        mkdir(path.substr(0, at).c_str(), 0755);
+    std::ofstream(path, std::ios::binary) << content;
 }
 
-// One Linux machine: runtimes under /opt and /usr/lib/jvm, /usr/bin/java a link into
-// java-11, a 32-bit runtime, one without a release file. Each row: what is chosen.
+// One Linux machine: runtimes under opt/ and the standard folder jvm/, usr/bin/java a link
+// into java-11, a 32-bit runtime, one without a release file, a Java 8 layout. Each row:
+// what is chosen, and the home recorded for %JAVA_HOME%.
 TEST(InstalledRuntimes, OrderOfSources) {
-    struct Row { const char *javaHome, *path, *minimum, *jvmPath, *library; } rows[] = {
-        {"/opt/jdk17", "/usr/bin", "0x00010003", "", "/opt/jdk17/lib/server/libjvm.so"},
-        {"", "/no/such:/usr/bin", "0x00010003", "", "/usr/lib/jvm/java-11/lib/server/libjvm.so"},
-        {"", "", "0x00010003", "", "/usr/lib/jvm/java-21/lib/server/libjvm.so"},
-        {"/opt/jdk17", "/usr/bin", "0x00150000", "", "/usr/lib/jvm/java-21/lib/server/libjvm.so"},
-        {"/opt/jdk17-x86", "", "0x00010003", "", "/usr/lib/jvm/java-21/lib/server/libjvm.so"},
-        {"/usr/lib/jvm/plain", "", "0x00010003", "", "/usr/lib/jvm/java-21/lib/server/libjvm.so"},
-        {"/usr/lib/jvm/plain", "", "0x0", "", "/usr/lib/jvm/plain/lib/server/libjvm.so"},
-        {"/opt/jdk17", "/usr/bin", "0x00010003", "/cfg/libjvm.so", "/cfg/libjvm.so"},
-        {"/opt/jdk17", "/usr/bin", "0x00160000", "", "<none>"},
+    char pattern[] = "/tmp/varnlet-runtimes-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string root = pattern;
+    auto library = [&](const std::string& path, char elfClass, char machine) {
+        writeFile(root + path, std::string("\x7f" "ELF") + elfClass + std::string(13, '\1') + machine + '\0');
+    };
+    for (const char* home : {"/opt/jdk17:17.0.9", "/opt/jdk17-x86:17.0.9", "/jvm/java-11:11.0.21", "/jvm/java-21:21.0.1",
+                             "/jvm/plain:"}) {
+        std::string name(home, std::strchr(home, ':')), version(std::strchr(home, ':') + 1);
+        bool x86 = name.back() == '6';
+        library(name + "/lib/server/libjvm.so", x86 ? 1 : 2, x86 ? 3 : 62);
+        if (!version.empty()) writeFile(root + name + "/release", "JAVA_VERSION=\"" + version + "\"\n");
+    }
+    library("/opt/java8/jre/lib/amd64/server/libjvm.so", 2, 62);
+    library("/cfg/libjvm.so", 2, 62);
+    writeFile(root + "/jvm/java-11/bin/java", "");
+    mkdir((root + "/usr").c_str(), 0755);
+    mkdir((root + "/usr/bin").c_str(), 0755);
+    ASSERT_EQ(symlink((root + "/jvm/java-11/bin/java").c_str(), (root + "/usr/bin/java").c_str()), 0);
+
+    // "@" stands for the temporary tree.
+    struct Row { const char *javaHome, *path, *minimum, *jvmPath, *library, *home; } rows[] = {
+        {"@/opt/jdk17", "@/usr/bin", "0x00010003", "", "@/opt/jdk17/lib/server/libjvm.so", "@/opt/jdk17"},
+        {"", "/no/such:@/usr/bin", "0x00010003", "", "@/jvm/java-11/lib/server/libjvm.so", "@/jvm/java-11"},
+        {"", "", "0x00010003", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
+        {"@/opt/jdk17", "@/usr/bin", "0x00150000", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
+        {"@/opt/jdk17-x86", "", "0x00010003", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
+        {"@/jvm/plain", "", "0x00010003", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
+        {"@/jvm/plain", "", "0x0", "", "@/jvm/plain/lib/server/libjvm.so", "@/jvm/plain"},
+        {"@/opt/java8", "", "0x0", "", "@/opt/java8/jre/lib/amd64/server/libjvm.so", "@/opt/java8"},
+        {"@/opt/jdk17", "@/usr/bin", "0x00010003", "@/cfg/libjvm.so", "@/cfg/libjvm.so", ""},
+        {"@/opt/jdk17", "@/usr/bin", "0x00160000", "", "<none>", ""},
+    };
+    auto rooted = [&](std::string text) {
+        for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, root);
+        return text;
     };
     for (const Row& row : rows) {
         FakePlatform platform(false);
-        FakeWorld& world = platform.world();
-        Platform.getFileAttributes = fakeAttributes;
-        Platform.listDirectory = fakeListing;
-        Platform.standardRuntimeFolder = "/usr/lib/jvm";
-        Platform.moduleFormat = ModuleFormat::Elf;
-        Platform.moduleMachine = 62;
-        Platform.readFileStart = [](const char* path, void* buffer, uint32_t size, uint32_t* got) {
-            *got = contents.count(path) ? static_cast<uint32_t>(contents[path].copy(static_cast<char*>(buffer), size)) : 0;
-            return contents.count(path) != 0;
-        };
-        Platform.resolveLinks = [](const char* path, char* buffer, size_t size) {
-            return snprintf(buffer, size, "%s", links.count(path) ? links[path].c_str() : path) < static_cast<int>(size);
-        };
-        contents.clear();
-        auto library = [&](const std::string& path, char elfClass, char machine) {
-            world.readableFiles.insert(path);
-            contents[path] = std::string("\x7f" "ELF") + elfClass + std::string(13, '\1') + machine + '\0';
-        };
-        for (const char* home : {"/opt/jdk17:17.0.9", "/opt/jdk17-x86:17.0.9", "/usr/lib/jvm/java-11:11.0.21",
-                                 "/usr/lib/jvm/java-21:21.0.1", "/usr/lib/jvm/plain:"}) {
-            std::string name(home, std::strchr(home, ':')), version(std::strchr(home, ':') + 1);
-            bool x86 = name.back() == '6';
-            library(name + "/lib/server/libjvm.so", x86 ? 1 : 2, x86 ? 3 : 62);
-            if (!version.empty()) world.readableFiles.insert(name + "/release");
-            if (!version.empty()) contents[name + "/release"] = "JAVA_VERSION=\"" + version + "\"\n";
-        }
-        library("/cfg/libjvm.so", 2, 62);
-        world.readableFiles.insert("/usr/bin/java");
-        links["/usr/bin/java"] = "/usr/lib/jvm/java-11/bin/java";
-        world.environment = {{"JAVA_HOME", row.javaHome}, {"PATH", row.path}};
+        const std::string folder = root + "/jvm";
+        Platform.standardRuntimeFolder = folder.c_str();
+        Platform.canOpenForReading = defaultPlatformOps().canOpenForReading;
+        platform.world().environment = {{"JAVA_HOME", rooted(row.javaHome)}, {"PATH", rooted(row.path)}};
         Config.MinJavaVersion = strdup(row.minimum);
-        Config.JvmPath = strdup(row.jvmPath);
-        std::string where = std::string(row.javaHome) + " " + row.minimum;
+        Config.JvmPath = strdup(rooted(row.jvmPath).c_str());
         char buffer[kPathBufferSize] = "";
-        EXPECT_STREQ(locateJvm(buffer) ? buffer : "<none>", row.library) << where;
-        std::string home = std::string(row.library).substr(0, std::string(row.library).find("/lib/server"));
-        if (buffer[0] == '/' && !*row.jvmPath) {
-            EXPECT_STREQ(State.DiscoveredJavaHome, home.c_str()) << where;
-        }
+        EXPECT_EQ(locateJvm(buffer) ? buffer : "<none>", rooted(row.library)) << row.javaHome << " " << row.minimum;
+        EXPECT_EQ(State.DiscoveredJavaHome, rooted(row.home)) << row.javaHome << " " << row.minimum;
     }
+    EXPECT_EQ(std::system(("rm -rf '" + root + "'").c_str()), 0);
 }
