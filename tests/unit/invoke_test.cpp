@@ -1,46 +1,182 @@
-// invokeMainClass and the JNI helpers against the fake JNI: the message of every failing
-// step (and that main then does not run), one stream for one log file however it is
-// spelled, the stopper's attach request and detaching, and texts from the code page.
+// The JNI side of a launch against a recording fake of the JVM library, for what a real JVM
+// cannot act out: the report of every failing step (and that main then does not run), texts
+// from the code page, one stream for one log file however it is spelled, the stopper
+// thread, the library chosen from a list, the service console and the runtime's bin folder.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <deque>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "fakes/fake_jni.h"
+#include "core/config.h"
+#include "core/state.h"
+#include "core/text_encoding.h"
 #include "fakes/fake_platform.h"
 #include "invoke/invoke.h"
 #include "invoke/jni_utils.h"
-#include "core/config.h"
-#include "core/text_encoding.h"
-#include "core/state.h"
+#include "jvm/create_jvm.h"
 
 namespace {
 
 using Texts = std::vector<std::string>;
+
+// Objects are their texts (class or member name, string contents) and an array's elements.
+struct Object {
+    std::string text;
+    std::vector<Object*> elements;
+};
+Object* object(const void* handle) { return static_cast<Object*>(const_cast<void*>(handle)); }
+std::string nameOf(const void* handle) { return handle ? object(handle)->text : std::string("(null)"); }
+
+// The JVM library. Each call is recorded as "Function:subject"; a call listed in throwOn
+// raises a Java exception, one in nullOn returns null.
+struct FakeJvm {
+    std::set<std::string> loadable, missingExports, throwOn, nullOn;
+    jint attachResult = JNI_OK, attachVersion = 0;
+    std::string attachName;
+    bool pending = false;
+    size_t described = 0;
+    Texts calls;
+    std::string lastStaticVoidMethod;
+    Texts lastArguments;  // of the last static void method taking a String[]
+    std::deque<Object> objects;
+    JNINativeInterface_ functions{};
+    JNIInvokeInterface_ invocation{};
+    JNIEnv env{&functions};
+    JavaVM vm{&invocation};
+
+    jobject result(const std::string& call, Object* made) {
+        calls.push_back(call);
+        if (throwOn.count(call)) pending = true;
+        return pending || nullOn.count(call) ? nullptr : reinterpret_cast<jobject>(made);
+    }
+    jobject make(const std::string& call, const std::string& text) {
+        objects.push_back(Object{text, {}});
+        return result(call, &objects.back());
+    }
+    size_t count(const std::string& prefix) const {
+        size_t n = 0;
+        for (const std::string& c : calls) n += c.compare(0, prefix.size(), prefix) == 0;
+        return n;
+    }
+    FakeJvm();
+};
+FakeJvm* fake;
+
+template <typename Id>
+Id member(const char* kind, jclass type, const char* name, const char* signature) {
+    std::string text = nameOf(type) + "." + name + signature;
+    return reinterpret_cast<Id>(fake->make(kind + (":" + text), text));
+}
+
+FakeJvm::FakeJvm() {
+    fake = this;
+    functions.ExceptionCheck = [](JNIEnv*) -> jboolean { return fake->pending; };
+    functions.ExceptionDescribe = [](JNIEnv*) { ++fake->described; };
+    functions.ExceptionClear = [](JNIEnv*) { fake->pending = false; };
+    functions.NewStringUTF = [](JNIEnv*, const char* text) {
+        return static_cast<jstring>(fake->make(std::string("NewStringUTF:") + text, text));
+    };
+    functions.FindClass = [](JNIEnv*, const char* name) {
+        return static_cast<jclass>(fake->make(std::string("FindClass:") + name, name));
+    };
+    functions.GetMethodID = [](JNIEnv*, jclass type, const char* name, const char* signature) {
+        return member<jmethodID>("GetMethodID", type, name, signature);
+    };
+    functions.GetStaticMethodID = [](JNIEnv*, jclass type, const char* name, const char* signature) {
+        return member<jmethodID>("GetStaticMethodID", type, name, signature);
+    };
+    functions.GetStaticFieldID = [](JNIEnv*, jclass type, const char* name, const char* signature) {
+        return member<jfieldID>("GetStaticFieldID", type, name, signature);
+    };
+    functions.GetStaticObjectField = [](JNIEnv*, jclass, jfieldID field) {
+        return fake->make("GetStaticObjectField:" + nameOf(field), "value of " + nameOf(field));
+    };
+    functions.NewObjectV = [](JNIEnv*, jclass type, jmethodID, va_list) {
+        return fake->make("NewObject:" + nameOf(type), nameOf(type));
+    };
+    functions.CallStaticObjectMethodV = [](JNIEnv*, jclass, jmethodID method, va_list) {
+        return fake->result("CallStaticObjectMethod:" + nameOf(method), nullptr);
+    };
+    functions.CallStaticVoidMethodV = [](JNIEnv*, jclass, jmethodID method, va_list args) {
+        fake->lastStaticVoidMethod = nameOf(method);
+        fake->lastArguments.clear();
+        if (nameOf(method).find("([Ljava/lang/String;)V") != std::string::npos)
+            for (Object* element : object(va_arg(args, jobject))->elements)
+                fake->lastArguments.push_back(nameOf(element));
+        fake->result("CallStaticVoidMethod:" + nameOf(method), nullptr);
+    };
+    functions.NewObjectArray = [](JNIEnv*, jsize length, jclass type, jobject) {
+        jobject array = fake->make("NewObjectArray:" + std::to_string(length), nameOf(type) + "[]");
+        if (array) object(array)->elements.assign(static_cast<size_t>(length), nullptr);
+        return static_cast<jobjectArray>(array);
+    };
+    functions.SetObjectArrayElement = [](JNIEnv*, jobjectArray array, jsize index, jobject value) {
+        fake->result("SetObjectArrayElement:" + std::to_string(index), nullptr);
+        if (!fake->pending) object(array)->elements.at(static_cast<size_t>(index)) = object(value);
+    };
+    functions.DeleteLocalRef = [](JNIEnv*, jobject) {};
+    invocation.AttachCurrentThread = [](JavaVM*, void** attachedEnv, void* argsPointer) {
+        const JavaVMAttachArgs* args = static_cast<const JavaVMAttachArgs*>(argsPointer);
+        fake->calls.push_back("AttachCurrentThread");
+        fake->attachVersion = args ? args->version : 0;
+        fake->attachName = args && args->name ? args->name : "";
+        *attachedEnv = &fake->env;
+        return fake->attachResult;
+    };
+    invocation.DetachCurrentThread = [](JavaVM*) {
+        fake->calls.push_back("DetachCurrentThread");
+        return JNI_OK;
+    };
+    Platform.loadLibrary = [](const char* path, const char*) -> PlatformHandle {
+        if (fake->loadable.count(path)) return fake;
+        Platform.setLastError(193);
+        return nullptr;
+    };
+    Platform.getProcAddress = [](PlatformHandle, const char* name) -> void* {
+        using Create = jint (*)(JavaVM**, void**, void*);
+        using Defaults = jint (*)(void*);
+        if (fake->missingExports.count(name)) return nullptr;
+        if (std::strcmp(name, "JNI_CreateJavaVM") == 0)
+            return reinterpret_cast<void*>(static_cast<Create>([](JavaVM** createdVm, void** createdEnv, void*) {
+                *createdVm = &fake->vm;
+                *createdEnv = &fake->env;
+                return JNI_OK;
+            }));
+        if (std::strcmp(name, "JNI_GetDefaultJavaVMInitArgs") == 0)
+            return reinterpret_cast<void*>(static_cast<Defaults>([](void*) { return JNI_OK; }));
+        return nullptr;
+    };
+}
+
 const char* const kMain = "app/Main.main([Ljava/lang/String;)V";
 
 class Invoke : public ::testing::Test {
 protected:
     void SetUp() override {
-        loadDefaultStrings(platform_.world());
-        platform_.world().strings[1184] = "from options";
-        platform_.world().enterableDirectories.insert("C:\\work");
+        loadDefaultStrings(w);
+        w.strings[1184] = "from options";
+        w.strings[1072] = "";  // no class path to examine
+        w.enterableDirectories.insert("C:\\work");
         loadConfiguration();
         Config.MainClass = const_cast<char*>("app/Main");
-        State.Jvm = jni_.vm();
-        State.JniEnv = jni_.env();
+        State.Jvm = &jvm.vm;
+        State.JniEnv = &jvm.env;
     }
     Texts consoleTexts() {
         Texts texts;
-        for (const ConsoleLine& l : platform_.world().console) texts.push_back(l.text);
+        for (const ConsoleLine& l : w.console) texts.push_back(l.text);
+        w.console.clear();
         return texts;
     }
     bool invoke(std::vector<const char*> arguments, bool attach = false) {
         return invokeMainClass(static_cast<int>(arguments.size()), const_cast<char**>(arguments.data()), attach);
     }
-    bool mainRan() { return jni_.lastStaticVoidMethod == kMain; }
-    FakePlatform platform_;
-    FakeJni jni_;
+    FakePlatform platform;  // restores the library calls the fake JVM replaces
+    FakeWorld& w = platform.world();
+    FakeJvm jvm;
 };
 
 TEST_F(Invoke, TextsCrossIntoJavaAsModifiedUtf8) {
@@ -50,19 +186,20 @@ TEST_F(Invoke, TextsCrossIntoJavaAsModifiedUtf8) {
         for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
             out->push_back(*p == 0x80 ? u'\u20AC' : static_cast<char16_t>(*p));
     };
-    platform_.world().enterableDirectories.insert("C:\\caf\xE9");
+    w.enterableDirectories.insert("C:\\caf\xE9");
     Config.WorkingDir = const_cast<char*>("C:\\caf\xE9");
     Config.MainClass = const_cast<char*>("app/Caf\xE9");
     ASSERT_TRUE(invoke({"caf\xE9", "\x80 5"}));
-    EXPECT_TRUE(jni_.called("NewStringUTF:C:\\caf\xC3\xA9"));
-    EXPECT_TRUE(jni_.called("FindClass:app/Caf\xC3\xA9"));
-    EXPECT_EQ(jni_.lastCallArguments, (Texts{"caf\xC3\xA9", "\xE2\x82\xAC 5"}));
+    EXPECT_EQ(jvm.count("NewStringUTF:C:\\caf\xC3\xA9"), 1u);
+    EXPECT_EQ(jvm.count("FindClass:app/Caf\xC3\xA9"), 1u);
+    EXPECT_EQ(jvm.lastArguments, (Texts{"caf\xC3\xA9", "\xE2\x82\xAC 5"}));
     // JNI's own form of a NUL character, which must not end the text early.
     EXPECT_EQ(toModifiedUtf8(std::u16string(u"a\0b", 3)), "a\xC0\x80" "b");
 }
 
+// Steps a real JVM fails only with an exception pending are shown in the jvm tier.
 TEST_F(Invoke, EveryFailingStepReportsOnceAndMainDoesNotRun) {
-    struct Row {
+    const struct {
         const char* call;
         bool throws;  // else the call returns null
         const char* report;
@@ -71,61 +208,48 @@ TEST_F(Invoke, EveryFailingStepReportsOnceAndMainDoesNotRun) {
         {"FindClass:java/lang/System", false, "Error locating class: java/lang/System"},
         {"CallStaticObjectMethod:java/lang/System.setProperty(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;", true,
          "Error invoking method: setProperty"},
-        {"NewObject:java/io/FileOutputStream", true, "Error instantiating object: java/io/FileOutputStream"},
-        {"FindClass:app/Main", true, "Error locating class: app/Main"},
+        {"NewObject:java/io/FileOutputStream", false, "Error instantiating object: java/io/FileOutputStream"},
         {"FindClass:app/Main", false, "Error locating class: app/Main"},
-        {"GetStaticMethodID:app/Main.main([Ljava/lang/String;)V", true, "Error locating method: main(java/lang/String[])"},
         {"GetStaticMethodID:app/Main.main([Ljava/lang/String;)V", false, "Error locating method: main(java/lang/String[])"},
         {"NewObjectArray:2", false, "Error instantiating object: java/lang/String[]"},
         {"NewStringUTF:second", false, "Error instantiating object: java/lang/String"},
         {"SetObjectArrayElement:1", true, "Error assigning string argument: second"},
-        {"CallStaticVoidMethod:app/Main.main([Ljava/lang/String;)V", true, "Error invoking method: main(java/lang/String[])"},
     };
     Config.SystemOutFile = const_cast<char*>("out.log");
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.call);
-        platform_.world().console.clear();
-        jni_.described = 0;
-        jni_.lastStaticVoidMethod.clear();
-        jni_.throwOn.clear();
-        jni_.nullOn.clear();
-        (row.throws ? jni_.throwOn : jni_.nullOn).insert(row.call);
+    for (const auto& row : rows) {
+        jvm.described = 0;
+        jvm.throwOn.clear();
+        jvm.nullOn.clear();
+        (row.throws ? jvm.throwOn : jvm.nullOn).insert(row.call);
         EXPECT_FALSE(invoke({"first", "second"}));
-        EXPECT_EQ(consoleTexts(), Texts{row.report});
-        EXPECT_EQ(jni_.described, row.throws ? 1u : 0u);
-        EXPECT_FALSE(jni_.pending);
-        EXPECT_EQ(mainRan(), row.call == "CallStaticVoidMethod:" + std::string(kMain));
+        EXPECT_EQ(consoleTexts(), Texts{row.report}) << row.call;
+        EXPECT_EQ(jvm.described, row.throws ? 1u : 0u) << row.call;
+        EXPECT_FALSE(jvm.pending);
+        EXPECT_EQ(jvm.count("CallStaticVoidMethod:" + std::string(kMain)), 0u) << row.call;
     }
-}
-
-TEST_F(Invoke, CurrentDirectoryTooLongIsRefusedNotCut) {
-    platform_.world().currentDirectory = "C:\\" + std::string(kPathBufferSize + 40, 'd');
+    w.currentDirectory = "C:\\" + std::string(kPathBufferSize + 40, 'd');  // refused, not cut
+    jvm.calls.clear();
     EXPECT_FALSE(invoke({"x"}));
-    ASSERT_EQ(consoleTexts().size(), 2u);
-    EXPECT_EQ(consoleTexts()[1], "Error accessing file/directory: CURRENT_DIR");
-    EXPECT_TRUE(jni_.calls.empty());
+    EXPECT_EQ(consoleTexts().at(1), "Error accessing file/directory: CURRENT_DIR");
+    EXPECT_TRUE(jvm.calls.empty());
 }
 
 TEST_F(Invoke, OneStreamForEverySpellingOfOneFile) {
-    struct Row {
-        const char* err;
-        size_t streams;
-    } rows[] = {{"LOGS\\App.log", 1}, {".\\logs\\app.log", 1}, {"C:\\start\\logs\\app.log", 1},
-                {"\\start\\x\\..\\LOGS/App.log", 1}, {"logs\\err.log", 2}};
     Config.SystemOutFile = const_cast<char*>("logs\\app.log");
-    for (const Row& row : rows) {
-        jni_.calls.clear();
-        Config.SystemErrFile = const_cast<char*>(row.err);
+    for (const char* err : {"LOGS\\App.log", ".\\logs\\app.log", "C:\\start\\logs\\app.log", "\\start\\x\\..\\LOGS/App.log",
+                            "logs\\err.log"}) {
+        jvm.calls.clear();
+        Config.SystemErrFile = const_cast<char*>(err);
         ASSERT_TRUE(invoke({"x"}));
-        EXPECT_EQ(jni_.countCalls("NewObject:java/io/FileOutputStream"), row.streams) << row.err;
-        EXPECT_TRUE(jni_.called("CallStaticVoidMethod:java/lang/System.setErr(Ljava/io/PrintStream;)V"));
+        EXPECT_EQ(jvm.count("NewObject:java/io/FileOutputStream"), err[5] == 'e' ? 2u : 1u) << err;
+        EXPECT_EQ(jvm.count("CallStaticVoidMethod:java/lang/System.setErr(Ljava/io/PrintStream;)V"), 1u);
     }
 }
 
 // The stopper thread (a service's stop): attached with a JNI version and its name, it
 // neither changes directory nor redirects again, and it detaches whatever happens.
 TEST_F(Invoke, TheStopperAttachesAndDetachesOnce) {
-    struct Row {
+    const struct {
         bool exit;  // requestJavaExit, else invokeMainClass attached
         const char* failing;
         jint attach;
@@ -142,24 +266,100 @@ TEST_F(Invoke, TheStopperAttachesAndDetachesOnce) {
     };
     Config.WorkingDir = const_cast<char*>("C:\\work");
     Config.SystemOutFile = const_cast<char*>("out.log");
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.failing);
-        platform_.world().console.clear();
-        jni_.calls.clear();
-        jni_.throwOn = {row.failing};
-        jni_.attachResult = row.attach;
+        jvm.calls.clear();
+        jvm.throwOn = {row.failing};
+        jvm.attachResult = row.attach;
         EXPECT_EQ(row.exit ? requestJavaExit() : invoke({"stop"}, true), row.report.empty());
         EXPECT_EQ(consoleTexts(), row.report);
-        EXPECT_EQ(jni_.attachVersion, JNI_VERSION_1_2);
-        EXPECT_EQ(jni_.attachName, "Varnlet stopper thread");
+        EXPECT_EQ(jvm.attachVersion, JNI_VERSION_1_2);
+        EXPECT_EQ(jvm.attachName, "Varnlet stopper thread");
         bool attached = row.attach == JNI_OK;
-        EXPECT_EQ(jni_.calls.size() == 1, !attached);
-        EXPECT_EQ(jni_.countCalls("DetachCurrentThread"), attached ? 1u : 0u);
-        EXPECT_EQ(jni_.calls.back() == "DetachCurrentThread", attached);
-        EXPECT_TRUE(!row.report.empty() || row.exit || jni_.lastCallArguments == Texts{"stop"});
-        EXPECT_EQ(jni_.countCalls("NewObject:"), 0u);
+        EXPECT_EQ(jvm.calls.size() == 1, !attached);
+        EXPECT_EQ(jvm.count("DetachCurrentThread"), attached ? 1u : 0u);
+        EXPECT_EQ(jvm.calls.back() == "DetachCurrentThread", attached);
+        EXPECT_TRUE(!row.report.empty() || row.exit || jvm.lastArguments == Texts{"stop"});
+        EXPECT_EQ(jvm.count("NewObject:"), 0u);
     }
-    EXPECT_TRUE(platform_.world().directoryChanges.empty());
+    EXPECT_TRUE(w.directoryChanges.empty());
+}
+
+// The library that failed is the one chosen from the list; a configured text is a format
+// that gets no argument.
+TEST_F(Invoke, CreationFailuresNameTheChosenLibrary) {
+    const char* const jdk = "C:\\jdk\\bin\\server\\jvm.dll";
+    w.readableFiles.insert(jdk);
+    jvm.loadable.insert(jdk);
+    const struct {
+        const char *jvmPath, *missingExport, *noRuntimeText, *report;
+    } rows[] = {
+        {"C:\\none\\jvm.dll;C:\\jdk\\bin\\server\\jvm.dll", "JNI_GetDefaultJavaVMInitArgs", nullptr,
+         "Unable to locate JNI interfaces in C:\\jdk\\bin\\server\\jvm.dll"},
+        {jdk, "JNI_CreateJavaVM", nullptr, "Unable to locate JNI interfaces in C:\\jdk\\bin\\server\\jvm.dll"},
+        {"C:\\none\\jvm.dll", "", "Needs Java 100%% of the time %s", "Needs Java 100% of the time "},
+    };
+    for (const auto& row : rows) {
+        jvm.missingExports = {row.missingExport};
+        w.strings[1040] = row.jvmPath;
+        if (row.noRuntimeText) w.strings[1472] = row.noRuntimeText;
+        loadConfiguration();
+        EXPECT_FALSE(createJvm(false));
+        EXPECT_EQ(consoleTexts(), Texts{row.report});
+    }
+}
+
+// The service console: System.out and System.err on the console device, also when the
+// process had a console already (a refused AllocConsole). Only log-off is handled, so the
+// service survives it.
+TEST_F(Invoke, ServiceConsoleCarriesBothStreams) {
+    static bool allocates;
+    static int reopened;
+    static ConsoleHandlerRoutine handler;
+    Platform.allocConsole = [] { return allocates; };
+    Platform.setConsoleCtrlHandler = [](ConsoleHandlerRoutine h) { return handler = h, true; };
+    Platform.reopenStdStreamsOnConsole = [] { return ++reopened, true; };
+    Platform.consoleDeviceName = "CONOUT$";
+    w.strings[1040] = "C:\\jdk\\jvm.dll";
+    w.readableFiles.insert("C:\\jdk\\jvm.dll");
+    jvm.loadable.insert("C:\\jdk\\jvm.dll");
+    loadConfiguration();
+    for (bool a : {true, false}) {
+        allocates = a;
+        reopened = 0;
+        handler = nullptr;
+        jvm.calls.clear();
+        ASSERT_TRUE(createJvm(true));
+        EXPECT_EQ(handler, &consoleControlHandler);
+        EXPECT_EQ(reopened, 1);
+        EXPECT_EQ(jvm.count("NewStringUTF:CONOUT$"), 2u);
+        EXPECT_EQ(jvm.count("CallStaticVoidMethod:java/lang/System.setOut(Ljava/io/PrintStream;)V"), 1u);
+        EXPECT_EQ(jvm.count("CallStaticVoidMethod:java/lang/System.setErr(Ljava/io/PrintStream;)V"), 1u);
+    }
+    EXPECT_TRUE(consoleControlHandler(5));
+    for (uint32_t other : {0u, 1u, 2u, 6u}) EXPECT_FALSE(consoleControlHandler(other)) << other;
+}
+
+TEST(JavaBinDirectory, TheLibrarysParentsParent) {
+    const struct {
+        bool windows;
+        const char* path;
+        const char* bin;  // null: no folder
+    } rows[] = {
+        {true, "C:\\jdk-17\\bin\\server\\jvm.dll", "C:\\jdk-17\\bin"}, {true, "C:/jdk/bin/server/jvm.dll", "C:/jdk/bin"},
+        {true, "server\\jvm.dll", nullptr}, {true, "\\server\\jvm.dll", nullptr}, {true, "jvm.dll", nullptr},
+        {false, "/usr/lib/jvm/java-17/lib/server/libjvm.so", "/usr/lib/jvm/java-17/lib"},
+        {false, "dir\\sub\\libjvm.so", nullptr},
+    };
+    for (const auto& row : rows) {
+        FakePlatform platform(row.windows);
+        char buffer[260] = "unchanged";
+        EXPECT_EQ(javaBinDirectory(row.path, buffer, sizeof buffer), row.bin != nullptr) << row.path;
+        EXPECT_STREQ(row.bin ? buffer : nullptr, row.bin) << row.path;
+    }
+    FakePlatform windows(true);
+    char small[8];
+    EXPECT_FALSE(javaBinDirectory("C:\\jdk-17\\bin\\server\\jvm.dll", small, sizeof small));
 }
 
 }  // namespace
