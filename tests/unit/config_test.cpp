@@ -1,4 +1,5 @@
-// Configuration loading: conversions, "<null>", descrambling, dots to slashes, INI override.
+// Start-up configuration: entries (conversions, "<null>", descrambling, dots to slashes,
+// the INI override) and the start-up, executable and working directories.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,15 +8,17 @@
 
 #include "fakes/fake_platform.h"
 #include "core/config.h"
+#include "core/state.h"
+#include "core/working_directory.h"
+#include "launcher/directories.h"
 
 namespace {
 
 std::string scramble(const std::string& name) {
     std::string hex;
-    char digits[3];
     for (size_t i = 0; i < name.size(); ++i) {
-        snprintf(digits, sizeof digits, "%02X", static_cast<unsigned char>(name[i] ^ kScrambleKey[i % 17]));
-        hex += digits;
+        unsigned byte = static_cast<unsigned char>(name[i] ^ kScrambleKey[i % 17]);
+        hex += {"0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 15]};
     }
     return hex;
 }
@@ -28,14 +31,6 @@ struct ConfigTest : ::testing::Test {
         w.currentDirectory = "C:\\apps\\demo";
     }
 };
-
-TEST_F(ConfigTest, DefaultsOfThisBuild) {
-    loadConfiguration();
-    EXPECT_STREQ(Config.MainClass, "org/vantohelix/launch/HelixMain");
-    EXPECT_STREQ(Config.ClassPath, "vantoHelix.jar");
-    EXPECT_EQ(Config.MinJavaVersionValue, 0x00010003u);
-    EXPECT_STREQ(message(MsgFileAccess), "Error accessing file/directory: %s");
-}
 
 // Flags are true unless the text starts with "0" and no other digit; integers and hex
 // numbers read like atoi and strtoul, with the hex text kept as written.
@@ -64,7 +59,8 @@ TEST_F(ConfigTest, FlagIntegerAndHexConversions) {
     EXPECT_TRUE(Config.ServiceStopByExit);
 }
 
-TEST_F(ConfigTest, NullMarkerOnlyWhenWholeAndLongEntriesCut) {
+// The defaults of this build; "<null>" only as the whole text; long entries cut.
+TEST_F(ConfigTest, DefaultsNullMarkerAndLongEntries) {
     w.strings[1184] = "<null>";
     w.strings[1056] = "<null> ";
     w.strings.erase(1152);
@@ -74,37 +70,28 @@ TEST_F(ConfigTest, NullMarkerOnlyWhenWholeAndLongEntriesCut) {
     EXPECT_STREQ(Config.JvmOptions, "<null> ");
     EXPECT_STREQ(Config.WorkingDir, "");
     EXPECT_EQ(strlen(Config.ServiceDescription), 1023u);
+    EXPECT_STREQ(Config.MainClass, "org/vantohelix/launch/HelixMain");
+    EXPECT_STREQ(Config.ClassPath, "vantoHelix.jar");
+    EXPECT_EQ(Config.MinJavaVersionValue, 0x00010003u);
+    EXPECT_STREQ(message(MsgFileAccess), "Error accessing file/directory: %s");
 }
 
-TEST_F(ConfigTest, DescramblingAndSlashes) {
-    const char* two = descrambleText(scramble("Q").c_str());
-    ASSERT_NE(two, nullptr);
-    EXPECT_STREQ(two, "Q");
-
-    // The 17th byte (index 16) is stored without XOR.
-    std::string hex = scramble("abcdefghijklmnopqrstu");
+// The 17th byte (index 16) is stored without XOR; dots become slashes. Malformed texts
+// (over 510 digits, an odd count, not a digit, small letters) decode to nothing.
+TEST_F(ConfigTest, Descrambling) {
+    std::string hex = scramble("abcdefghijklmnopqrstu"), longest = scramble(std::string(255, 'x'));
     EXPECT_EQ(hex.substr(32, 2), "71");  // 'q' as it stands
     EXPECT_STREQ(descrambleText(hex.c_str()), "abcdefghijklmnopqrstu");
-
-    w.strings[1168] = scramble("com.example.Main");
-    loadConfiguration();
-    EXPECT_STREQ(Config.MainClass, "com/example/Main");
-    w.strings[1168] = scramble("com/example/Main");
-    resetLauncherRecords();
-    loadConfiguration();
-    EXPECT_STREQ(Config.MainClass, "com/example/Main");
-}
-
-TEST_F(ConfigTest, MalformedScrambledTextDecodesToNothing) {
-    std::string longest = scramble(std::string(255, 'x'));
+    EXPECT_STREQ(descrambleText(scramble("Q").c_str()), "Q");
     EXPECT_NE(descrambleText(longest.c_str()), nullptr);
-    EXPECT_EQ(descrambleText((longest + "00").c_str()), nullptr);  // over 510 digits
-    EXPECT_EQ(descrambleText("ABC"), nullptr);                      // odd count
-    EXPECT_EQ(descrambleText("4g"), nullptr);                       // not a digit
-    EXPECT_EQ(descrambleText("4b"), nullptr);                       // small letters are not stored
-    w.strings[1168] = "XYZ";
-    loadConfiguration();
-    EXPECT_STREQ(Config.MainClass, "");
+    for (std::string bad : {longest + "00", std::string("ABC"), std::string("4g"), std::string("4b")})
+        EXPECT_EQ(descrambleText(bad.c_str()), nullptr) << bad.substr(0, 8);
+    for (const char* name : {"com.example.Main", "com/example/Main", ""}) {
+        w.strings[1168] = *name ? scramble(name) : "XYZ";
+        resetLauncherRecords();
+        loadConfiguration();
+        EXPECT_STREQ(Config.MainClass, *name ? "com/example/Main" : "") << name;
+    }
 }
 
 // The INI named by OptionsFile, joined to the executable's directory, overrides the two
@@ -143,6 +130,42 @@ TEST_F(ConfigTest, IniOverride) {
         EXPECT_STREQ(Config.AppOptions, row.appOptions) << row.file;
         EXPECT_TRUE(w.console.empty());
     }
+}
+
+// At the root the separator stays: "E:" alone would be the drive's own current directory.
+TEST_F(ConfigTest, ExecutableAtTheRootOfADriveOrTheFileSystem) {
+    w.modulePath = "E:\\varnlet.exe";
+    w.enterableDirectories.insert("E:\\");
+    ASSERT_TRUE(enterExecutableDirectory());
+    EXPECT_EQ(w.currentDirectory, "E:\\");
+    FakePlatform posix(false);
+    posix.world().modulePath = "/varnlet";
+    posix.world().enterableDirectories.insert("/");
+    ASSERT_TRUE(enterExecutableDirectory());
+    EXPECT_EQ(posix.world().currentDirectory, "/");
+}
+
+// Paths too long for the buffer are refused, never cut and entered; a directory that cannot
+// be entered is reported with the system's text.
+TEST_F(ConfigTest, DirectoryFailures) {
+    loadConfiguration();
+    w.modulePath = "C:\\" + std::string(kPathBufferSize + 40, 'p') + "\\varnlet.exe";
+    EXPECT_FALSE(enterExecutableDirectory());
+    w.modulePath = "C:\\apps\\gone\\varnlet.exe";
+    EXPECT_FALSE(enterExecutableDirectory());
+    w.currentDirectory = "C:\\" + std::string(kPathBufferSize + 10, 's');
+    EXPECT_TRUE(captureStartupDirectory());
+    EXPECT_STREQ(State.StartupDir, "");
+    EXPECT_TRUE(enterWorkingDirectory(false));  // UseStartupDir clear: not needed
+    Config.UseStartupDir = true;
+    EXPECT_FALSE(enterWorkingDirectory(false));
+    EXPECT_EQ(w.directoryChanges, std::vector<std::string>{"C:\\apps\\gone"});
+    std::vector<std::string> texts;
+    for (const ConsoleLine& line : w.console) texts.push_back(line.text);
+    const char* const system = "System text 206.\r\n";  // the name is too long
+    EXPECT_EQ(texts, (std::vector<std::string>{system, "Error accessing file/directory: CURRENT_EXE", "System text 2.\r\n",
+                                               "Error accessing file/directory: C:\\apps\\gone", system,
+                                               "Error accessing file/directory: CURRENT_DIR"}));
 }
 
 }  // namespace

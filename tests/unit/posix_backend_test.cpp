@@ -1,4 +1,5 @@
-// The POSIX backend's own rules: the configuration section and the INI reader.
+// The POSIX backend's own rules: the configuration section, the INI reader, files, the
+// missing registry, and texts of bytes that are no UTF-8.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #include "core/config.h"
 #include "platform/platform.h"
+#include "platform/unicode.h"
 
 namespace {
 
@@ -36,9 +38,7 @@ struct IniFile : ::testing::Test {
         close(fd);
         path = name;
     }
-    void TearDown() override {
-        if (!path.empty()) unlink(path.c_str());
-    }
+    void TearDown() override { unlink(path.c_str()); }
     std::string read(const char* key, uint32_t size = 1024) {
         char buffer[1024];
         uint32_t n = defaultPlatformOps().readProfileString("Application Configuration", key, "", buffer, size,
@@ -63,16 +63,11 @@ TEST_F(IniFile, NamesValuesAndEncodings) {
     for (const auto& row : rows) EXPECT_EQ(read(row.key, row.size), row.value) << row.key;
 }
 
-TEST_F(IniFile, ByteOrderMarkIsSkipped) {
+TEST_F(IniFile, ByteOrderMarkSkippedAndMissingFileGivesTheDefault) {
     write("\xEF\xBB\xBF[Application Configuration]\nJvmOptions=-Dname=Jos\xC3\xA9\n");
     EXPECT_EQ(read("JvmOptions"), "-Dname=Jos\xC3\xA9");
-}
-
-TEST_F(IniFile, MissingFileGivesDefault) {
-    path.clear();
     char buffer[16];
-    EXPECT_EQ(defaultPlatformOps().readProfileString("S", "K", "dflt", buffer, sizeof buffer, "/nonexistent/x.ini"),
-              4u);
+    EXPECT_EQ(defaultPlatformOps().readProfileString("S", "K", "dflt", buffer, sizeof buffer, "/nonexistent/x.ini"), 4u);
     EXPECT_STREQ(buffer, "dflt");
 }
 
@@ -93,6 +88,13 @@ TEST(PosixRegistry, EveryKeyIsMissingAndNothingIsWritten) {
     EXPECT_NE(ops.regQueryValue(nullptr, "V", &type, data, &size), 0);
     EXPECT_EQ(ops.regEnumKey(nullptr, 0, data, &nameSize), static_cast<long>(kErrorNoMoreItems));
     EXPECT_NE(ops.regCreateKey(RegistryRoot::LocalMachine, "Software\\X", kKeyAllAccess, &key), 0);
+}
+
+TEST(Utf8Decoding, LeadBytesPastF4AreInvalid) {
+    for (char lead : {'\xF5', '\xFF'}) EXPECT_EQ(utf8ToUtf16(std::string(1, lead) + "\x80\x80"), std::u16string(3, u'\xFFFD'));
+    char text[256];
+    ASSERT_TRUE(defaultPlatformOps().formatSystemMessage(kErrorFilenameTooLong, text, sizeof text));
+    EXPECT_STREQ(text, "File name too long.\n");
 }
 
 }  // namespace
