@@ -14,13 +14,15 @@ FakeWorld& fakeWorld() { return *theWorld; }
 namespace {
 
 // Copies as much of `text` as fits with its terminator; returns the characters copied.
-size_t copyOut(const std::string& text, char* buffer, size_t size) {
+uint32_t copyOut(const std::string& text, char* buffer, size_t size) {
     size_t n = text.size() < size - 1 ? text.size() : size - 1;
     memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
-    return n;
+    return static_cast<uint32_t>(n);
 }
 
+// The Win32 contracts: a buffer too small gets the size needed (current directory) or a
+// cut text and the full size (module path).
 uint32_t fakeGetCurrentDirectory(char* buffer, uint32_t size) {
     FakeWorld& w = fakeWorld();
     if (w.currentDirectoryError) {
@@ -28,44 +30,28 @@ uint32_t fakeGetCurrentDirectory(char* buffer, uint32_t size) {
         return 0;
     }
     if (w.currentDirectory.size() + 1 > size) return static_cast<uint32_t>(w.currentDirectory.size() + 1);
-    return static_cast<uint32_t>(copyOut(w.currentDirectory, buffer, size));
+    return copyOut(w.currentDirectory, buffer, size);
 }
 
 uint32_t fakeGetModulePath(char* buffer, uint32_t size) {
-    size_t n = copyOut(fakeWorld().modulePath, buffer, size);
-    return fakeWorld().modulePath.size() >= size ? size : static_cast<uint32_t>(n);
+    uint32_t n = copyOut(fakeWorld().modulePath, buffer, size);
+    return fakeWorld().modulePath.size() >= size ? size : n;
 }
 
 bool fakeSetCurrentDirectory(const char* path) {
     FakeWorld& w = fakeWorld();
     w.directoryChanges.push_back(path);
-    if (!w.enterableDirectories.count(path)) {
-        w.lastError = kErrorFileNotFound;
-        return false;
-    }
-    w.currentDirectory = path;
-    return true;
-}
-
-bool fakeFormatSystemMessage(uint32_t code, char* buffer, size_t size) {
-    if (fakeWorld().codesWithoutText.count(code)) return false;
-    snprintf(buffer, size, "System text %u.\r\n", code);
-    return true;
-}
-
-int fakeLoadString(unsigned id, char* buffer, int size) {
-    auto it = fakeWorld().strings.find(id);
-    if (it == fakeWorld().strings.end() || it->second.empty()) return 0;
-    return static_cast<int>(copyOut(it->second, buffer, static_cast<size_t>(size)));
+    if (!w.enterableDirectories.count(path)) w.lastError = kErrorFileNotFound;
+    else w.currentDirectory = path;
+    return w.enterableDirectories.count(path) != 0;
 }
 
 uint32_t fakeReadProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
                                uint32_t size, const char* file) {
-    std::string value = defaultText;
     auto f = fakeWorld().profiles.find(file);
-    if (f != fakeWorld().profiles.end() && strcmp(section, "Application Configuration") == 0 && f->second.count(key))
-        value = f->second[key];
-    return static_cast<uint32_t>(copyOut(value, buffer, size));
+    bool found = f != fakeWorld().profiles.end() && strcmp(section, "Application Configuration") == 0 &&
+                 f->second.count(key);
+    return copyOut(found ? f->second[key] : defaultText, buffer, size);
 }
 
 }  // namespace
@@ -78,8 +64,13 @@ FakePlatform::FakePlatform(bool windowsStyle) {
     Platform.setCurrentDirectory = fakeSetCurrentDirectory;
     Platform.getLastError = [] { return fakeWorld().lastError; };
     Platform.setLastError = [](uint32_t code) { fakeWorld().lastError = code; };
-    Platform.formatSystemMessage = fakeFormatSystemMessage;
-    Platform.loadString = fakeLoadString;
+    Platform.formatSystemMessage = [](uint32_t code, char* buffer, size_t size) {
+        return !fakeWorld().codesWithoutText.count(code) && snprintf(buffer, size, "System text %u.\r\n", code) > 0;
+    };
+    Platform.loadString = [](unsigned id, char* buffer, int size) {
+        auto it = fakeWorld().strings.find(id);
+        return it == fakeWorld().strings.end() ? 0 : static_cast<int>(copyOut(it->second, buffer, static_cast<size_t>(size)));
+    };
     Platform.readProfileString = fakeReadProfileString;
     Platform.canOpenForReading = [](const char* path) { return fakeWorld().readableFiles.count(path) != 0; };
     Platform.reportEvent = [](PlatformHandle source, uint16_t type, uint32_t id, const char* text) {
@@ -93,7 +84,7 @@ FakePlatform::FakePlatform(bool windowsStyle) {
     };
     Platform.standardRuntimeFolder = nullptr;  // not the machine's own runtimes
     Platform.pathStyle = windowsStyle ? PathStyle{'\\', ';', true} : PathStyle{'/', ':', false};
-    // No real service manager: settings and readiness go nowhere, the registry fakes take the rest.
+    // No real service manager: settings and readiness go nowhere, the service fakes take the rest.
     Platform.configureService = [](PlatformHandle, const ServiceSettings*) { return true; };
     Platform.serviceReady = [](PlatformHandle) {};
     Platform.eventSourcesInRegistry = true;

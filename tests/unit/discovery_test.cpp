@@ -58,7 +58,7 @@ long regQuery(PlatformHandle key, const char* name, uint32_t* type, void* data, 
     if (!fits) std::memset(data, '#', *size);
     else std::memcpy(data, v->second.data.c_str(), needed);
     *size = needed;
-    return fits ? 0 : kErrorMoreData;
+    return fits ? 0L : static_cast<long>(kErrorMoreData);
 }
 
 long regEnum(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize) {
@@ -167,18 +167,6 @@ std::vector<Machine> machines() {
         {"RuntimeLib naming a missing file rejects the version",
          {{JRE "\\1.8", "JavaHome", "C:\\jdk"}, {JRE "\\1.8", "RuntimeLib", "C:\\gone\\jvm.dll"}},
          {"C:\\jdk\\jre\\bin\\client\\jvm.dll"}, "<none>", "C:\\jdk"},
-        {"a kit's candidates: classic", {{JDK "\\1.6", "JavaHome", "H"}}, {"H\\jre\\bin\\classic\\jvm.dll"},
-         "H\\jre\\bin\\classic\\jvm.dll"},
-        {"a kit's candidates: server before classic", {{JDK "\\1.6", "JavaHome", "H"}},
-         {"H\\jre\\bin\\classic\\jvm.dll", "H\\jre\\bin\\server\\jvm.dll"}, "H\\jre\\bin\\server\\jvm.dll"},
-        {"a kit's candidates: client first", {{JDK "\\1.6", "JavaHome", "H"}},
-         {"H\\jre\\bin\\server\\jvm.dll", "H\\jre\\bin\\client\\jvm.dll"}, "H\\jre\\bin\\client\\jvm.dll"},
-        {"a kit's candidates: bin\\client alone", {{JDK "\\1.8", "JavaHome", "H"}}, {"H\\bin\\client\\jvm.dll"},
-         "H\\bin\\client\\jvm.dll"},
-        {"a kit's candidates: bin\\server before bin\\client", {{JDK "\\1.8", "JavaHome", "H"}},
-         {"H\\bin\\client\\jvm.dll", "H\\bin\\server\\jvm.dll"}, "H\\bin\\server\\jvm.dll"},
-        {"a kit's candidates: the jre ones before bin", {{JDK "\\1.8", "JavaHome", "H"}},
-         {"H\\bin\\server\\jvm.dll", "H\\jre\\bin\\classic\\jvm.dll"}, "H\\jre\\bin\\classic\\jvm.dll"},
         {"the home of the last version that passed",
          {{JRE "\\1.8", "JavaHome", "C:\\passed-no-library"}, {JRE "\\1.2", "JavaHome", "C:\\too-old"}},
          {"C:\\cfg\\jvm.dll"}, "C:\\cfg\\jvm.dll", "C:\\passed-no-library", 4, "C:\\cfg\\jvm.dll"},
@@ -263,6 +251,12 @@ std::vector<Machine> machines() {
         m.minimum = v[0];
         rows.push_back(m);
     }
+    // A kit's candidates in their order: each is taken before those after it.
+    static const std::string candidates[] = {"H\\jre\\bin\\client\\jvm.dll", "H\\jre\\bin\\server\\jvm.dll",
+                                             "H\\jre\\bin\\classic\\jvm.dll", "H\\bin\\server\\jvm.dll", "H\\bin\\client\\jvm.dll"};
+    for (size_t i = 0; i < 5; ++i)
+        rows.push_back({"a kit's candidates", {{JDK "\\1.8", "JavaHome", "H"}}, {candidates + i, candidates + 5},
+                        candidates[i].c_str()});
     // Each vendor's MSI key.
     for (const char* key : {"AdoptOpenJDK\\JDK\\11.0.10.9\\hotspot", "Eclipse Foundation\\JDK\\17.0.1.12\\hotspot",
                             "Microsoft\\JDK\\17.0.8.7\\hotspot", "Semeru\\JRE\\17.0.7.7\\openj9"})
