@@ -132,17 +132,6 @@ TEST_F(ClassPath, LinksLeadingBackAreWalkedOnce) {
     EXPECT_EQ(build("", "lib"), " \"-Djava.class.path=lib:lib/a.jar:lib/link.jar:lib/sub/b.jar\"");
 }
 
-TEST_F(ClassPath, TenThousandArchivesInNestedDirectories) {
-    std::string expected = " \"-Djava.class.path=tree";
-    for (int i = 0; i < 10000; ++i) {
-        std::string name = "tree/d" + std::to_string(i / 1000) + "/s" + std::to_string(i / 100 % 10) + "/lib" +
-                           std::to_string(1000 + i % 100).substr(1) + ".jar";
-        make(name);
-        expected += ":" + name;
-    }
-    EXPECT_TRUE(build("", "tree") == expected + "\"");
-}
-
 TEST(EnvironmentReferences, Expansion) {
     FakePlatform platform;
     platform.world().environment["DEF"] = "def";

@@ -105,6 +105,7 @@ void setValue(const std::string& path, const std::string& name, const std::strin
 struct Value {
     std::string key, name, data;
     uint32_t type = kRegSz;
+    bool terminated = true;  // as installers write it
 };
 
 struct Machine {
@@ -124,6 +125,7 @@ std::vector<Machine> machines() {
     const std::string home237 = "C:\\" + std::string(kPathBufferSize - 23, 'h');
     const std::string home270 = "C:\\" + std::string(kPathBufferSize + 10, 'h');
     const std::string longLib = "C:\\" + std::string(kPathBufferSize + 40, 'r') + "\\jvm.dll";
+    const std::string fullLib = "C:\\" + std::string(kPathBufferSize - 11, 'f') + "\\jvm.dll";
     const std::string exact = std::string(kPathBufferSize, 'b'), fits = std::string(kPathBufferSize - 1, 'c');
     static std::vector<std::string> keep;  // texts the rows point into
     keep = {longEntry + ";C:\\ok\\jvm.dll", exact + ";" + fits, fits, home237 + "\\bin\\server\\jvm.dll"};
@@ -180,8 +182,11 @@ std::vector<Machine> machines() {
          "a\\jvm.dll;;b\\jvm.dll;c\\jvm.dll"},
         {"a number is no library name", {{JRE "\\1.8", "RuntimeLib", "C:\\j\\jvm.dll", kRegDword}}, {"C:\\j\\jvm.dll"},
          "<none>"},
-        {"an expandable string is one", {{JRE "\\1.8", "RuntimeLib", "C:\\j\\jvm.dll", kRegExpandSz}},
-         {"C:\\j\\jvm.dll"}, "C:\\j\\jvm.dll"},
+        {"an expandable string is one, its references as they stand",
+         {{JRE "\\1.8", "RuntimeLib", "%ProgramFiles%\\j\\jvm.dll", kRegExpandSz}}, {"%ProgramFiles%\\j\\jvm.dll"},
+         "%ProgramFiles%\\j\\jvm.dll"},
+        {"a value without its terminator is read whole", {{JRE "\\1.8", "RuntimeLib", "C:\\u\\jvm.dll", kRegSz, false}},
+         {"C:\\u\\jvm.dll"}, "C:\\u\\jvm.dll"},
         // The keys of Java 9 and later installers.
         {"Oracle JDK 17",
          {{"Software\\JavaSoft\\JDK", "CurrentVersion", "17"},
@@ -223,6 +228,9 @@ std::vector<Machine> machines() {
         {"an overlong RuntimeLib falls back to the candidates",
          {{JDK "\\1.8", "JavaHome", "C:\\jdk"}, {JDK "\\1.8", "RuntimeLib", longLib}},
          {longLib, "C:\\jdk\\jre\\bin\\server\\jvm.dll"}, "C:\\jdk\\jre\\bin\\server\\jvm.dll"},
+        {"a value filling the buffer without its terminator is not cut",
+         {{JDK "\\1.8", "JavaHome", "C:\\jdk"}, {JDK "\\1.8", "RuntimeLib", fullLib, kRegSz, false}},
+         {fullLib.substr(0, kPathBufferSize - 1), "C:\\jdk\\jre\\bin\\server\\jvm.dll"}, "C:\\jdk\\jre\\bin\\server\\jvm.dll"},
         {"a candidate too long with the home is skipped", {{JDK "\\1.8", "JavaHome", home237}},
          {home237 + "\\jre\\bin\\client\\jvm.dll", home237 + "\\bin\\server\\jvm.dll"}, keep[3].c_str()},
         {"a home that does not fit is not recorded", {{JDK "\\1.8", "JavaHome", home270}},
@@ -277,7 +285,7 @@ TEST(Discovery, ChoosesTheRuntimeInstallersLeft) {
     for (const Machine& m : machines()) {
         FakePlatform platform;
         installRegistry();
-        for (const Value& v : m.registry) setValue(v.key, v.name, v.data, v.type);
+        for (const Value& v : m.registry) setValue(v.key, v.name, v.data, v.type, v.terminated);
         for (const std::string& f : m.files) platform.world().readableFiles.insert(f);
         Config.MinJavaVersion = strdup(m.minimum);
         Config.JvmPath = strdup(m.jvmPath);
@@ -303,29 +311,6 @@ TEST(Discovery, ListTokensSplitInPlace) {
     EXPECT_STREQ(nextToken(text, ";", &cursor), "a");
     EXPECT_STREQ(nextToken(text, ";", &cursor), "bb");
     EXPECT_EQ(nextToken(text, ";", &cursor), nullptr);
-}
-
-TEST(Discovery, RegistryStringsAreTerminatedAndNeverCut) {
-    FakePlatform platform;
-    installRegistry();
-    const char* key = "Software\\Test";
-    setValue(key, "Expand", "%ProgramFiles%\\Java", kRegExpandSz);  // references stay as they are
-    setValue(key, "Long", "0123456789");
-    setValue(key, "Bare", "0123456789", kRegSz, false);
-    setValue(key, "Number", "", kRegDword);
-    struct Row { const char *key, *name; size_t size; int result; const char* text; } rows[] = {
-        {key, "Expand", 11, 1, nullptr}, {key, "Expand", 32, 0, "%ProgramFiles%\\Java"}, {key, "Bare", 11, 0, "0123456789"},
-        {key, "Bare", 10, 1, ""}, {key, "Long", 10, 1, ""}, {key, "Number", 32, 1, nullptr}, {key, "Missing", 32, 1, nullptr},
-        {"Software\\Nothing", "X", 32, -1, nullptr}};
-    for (const Row& r : rows) {
-        std::vector<char> buffer(r.size);  // exactly as large as the call is told
-        EXPECT_EQ(readRegistryString(RegistryRoot::LocalMachine, r.key, r.name, buffer.data(), r.size), r.result)
-            << r.name << " " << r.size;
-        if (r.text) {
-            EXPECT_STREQ(buffer.data(), r.text) << r.name << " " << r.size;
-        }
-    }
-    EXPECT_EQ(openKeys, 0);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The POSIX backend's own rules: the configuration section, the INI reader, files, the
-// missing registry, and texts of bytes that are no UTF-8.
+// The POSIX backend's own rules: the configuration section, the INI reader and the missing
+// registry.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,7 +9,6 @@
 
 #include "core/config.h"
 #include "platform/platform.h"
-#include "platform/unicode.h"
 
 namespace {
 
@@ -71,13 +70,6 @@ TEST_F(IniFile, ByteOrderMarkSkippedAndMissingFileGivesTheDefault) {
     EXPECT_STREQ(buffer, "dflt");
 }
 
-TEST(PosixFiles, DirectoriesAreNotReadableFiles) {
-    EXPECT_FALSE(defaultPlatformOps().canOpenForReading("/tmp"));
-    EXPECT_FALSE(defaultPlatformOps().canOpenForReading("/nonexistent"));
-    EXPECT_TRUE(defaultPlatformOps().canOpenForReading("/proc/self/exe") ||
-                defaultPlatformOps().canOpenForReading("/etc/hostname"));
-}
-
 TEST(PosixRegistry, EveryKeyIsMissingAndNothingIsWritten) {
     const PlatformOps& ops = defaultPlatformOps();
     PlatformHandle key = &key;
@@ -88,13 +80,6 @@ TEST(PosixRegistry, EveryKeyIsMissingAndNothingIsWritten) {
     EXPECT_NE(ops.regQueryValue(nullptr, "V", &type, data, &size), 0);
     EXPECT_EQ(ops.regEnumKey(nullptr, 0, data, &nameSize), static_cast<long>(kErrorNoMoreItems));
     EXPECT_NE(ops.regCreateKey(RegistryRoot::LocalMachine, "Software\\X", kKeyAllAccess, &key), 0);
-}
-
-TEST(Utf8Decoding, LeadBytesPastF4AreInvalid) {
-    for (char lead : {'\xF5', '\xFF'}) EXPECT_EQ(utf8ToUtf16(std::string(1, lead) + "\x80\x80"), std::u16string(3, u'\xFFFD'));
-    char text[256];
-    ASSERT_TRUE(defaultPlatformOps().formatSystemMessage(kErrorFilenameTooLong, text, sizeof text));
-    EXPECT_STREQ(text, "File name too long.\n");
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ struct ReportTest : ::testing::Test {
 
 // Errors go to stderr, the rest to stdout; an argument is printed as it stands, and a
 // configured format's "%s" beyond the first and other conversions are printed as written.
+// The system text keeps its own line end (the console shows an empty line after it); a code
+// without a text is named; an overlong text is cut visibly.
 TEST_F(ReportTest, ConsoleRoutingAndSafeFormatting) {
     struct {
         bool error;
@@ -36,30 +38,18 @@ TEST_F(ReportTest, ConsoleRoutingAndSafeFormatting) {
         EXPECT_EQ(w.console.back().text, row.printed);
         EXPECT_EQ(w.console.back().toError, row.error) << row.printed;
     }
+    w.lastError = 3;
+    reportLastError();
+    EXPECT_TRUE(w.console.back().toError && w.console.back().text == "System text 3.\r\n");
+    w.codesWithoutText.insert(0xE0001234);
+    reportSystemError(0xE0001234);
+    EXPECT_EQ(w.console.back().text, "System error 3758101044 (0xE0001234).\n");
+    reportInfo("%s", std::string(9000, 'x').c_str());
+    EXPECT_EQ(w.console.back().text, std::string(kReportTextSize - 4, 'x') + "...");
     EXPECT_TRUE(w.events.empty());
 }
 
-// The system text keeps its own line end, so the console shows an empty line after it; a
-// code without a text is named.
-TEST_F(ReportTest, SystemErrors) {
-    w.lastError = 3;
-    reportLastError();
-    w.codesWithoutText.insert(0xE0001234);
-    reportSystemError(0xE0001234);
-    ASSERT_EQ(w.console.size(), 2u);
-    EXPECT_TRUE(w.console[0].toError);
-    EXPECT_EQ(w.console[0].text, "System text 3.\r\n");
-    EXPECT_EQ(w.console[1].text, "System error 3758101044 (0xE0001234).\n");
-}
-
-TEST_F(ReportTest, OverlongTextIsCutVisibly) {
-    std::string big(9000, 'x');
-    reportInfo("%s", big.c_str());
-    const std::string& text = w.console.at(0).text;
-    EXPECT_EQ(text.size(), kReportTextSize - 1);
-    EXPECT_EQ(text.substr(text.size() - 3), "...");
-}
-
+// A service run writes events, to its source only.
 TEST_F(ReportTest, ServiceModeWritesEvents) {
     State.RunMode = RunModeKind::Service;
     int source;
@@ -68,6 +58,8 @@ TEST_F(ReportTest, ServiceModeWritesEvents) {
     reportError("The %s service failed to start.", "Svc");
     w.lastError = 5;
     reportLastError();
+    State.EventSource = nullptr;
+    reportError("lost %s", "x");
     EXPECT_TRUE(w.console.empty());
     ASSERT_EQ(w.events.size(), 3u);
     for (const EventRecord& e : w.events) EXPECT_EQ(e.source, &source);
@@ -75,10 +67,6 @@ TEST_F(ReportTest, ServiceModeWritesEvents) {
     EXPECT_EQ(w.events[0].text, "The Svc service has started.");
     EXPECT_TRUE(w.events[1].type == kEventTypeError && w.events[1].id == 0xC0000002u);
     EXPECT_EQ(w.events[2].text, "System text 5.\r\n");
-    State.EventSource = nullptr;  // without a source, reports are dropped
-    reportError("lost %s", "x");
-    EXPECT_TRUE(w.console.empty());
-    EXPECT_EQ(w.events.size(), 3u);
 }
 
 // Windowed launchers, what the wine scenarios cannot see: icons, the title's fallbacks, no
