@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "core/config.h"
 #include "platform/platform.h"
@@ -27,47 +27,33 @@ TEST(PosixStrings, SectionHoldsEveryDefault) {
     EXPECT_STREQ(buffer, "vant");
 }
 
-struct IniFile : ::testing::Test {
-    std::string path;
-    void write(const char* content) {
-        char name[] = "/tmp/varnlet-ini-XXXXXX";
-        int fd = mkstemp(name);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::write(fd, content, strlen(content)), static_cast<ssize_t>(strlen(content)));
-        close(fd);
-        path = name;
-    }
-    void TearDown() override { unlink(path.c_str()); }
-    std::string read(const char* key, uint32_t size = 1024) {
-        char buffer[1024];
-        uint32_t n = defaultPlatformOps().readProfileString("Application Configuration", key, "", buffer, size,
-                                                            path.c_str());
-        EXPECT_EQ(n, strlen(buffer));
-        return buffer;
-    }
-};
-
 // Names match without case, values are trimmed, unquoted and cut to the buffer, the first
-// key wins; a value is UTF-8 where it can be, one byte a character otherwise.
-TEST_F(IniFile, NamesValuesAndEncodings) {
-    write("[other]\r\nJvmOptions=wrong\r\n; comment\r\n[ application configuration ]\r\n"
-          "  jvmoptions =  -Xmx1g -Dx=\"a b\"  \r\nAppOptions=\"one two\"\r\nAppOptions=second\r\nEmpty=\r\n"
-          "Utf=-Dname=Jos\xC3\xA9\nLegacy=Jos\xE9\n");
+// key wins; a value is UTF-8 where it can be, one byte a character otherwise; a byte-order
+// mark is skipped; a missing key or file gives the default.
+TEST(IniFile, NamesValuesEncodingsAndDefaults) {
+    const std::string plain = ::testing::TempDir() + "varnlet-plain.ini", bom = ::testing::TempDir() + "varnlet-bom.ini";
+    std::ofstream(plain, std::ios::binary)
+        << "[other]\r\nJvmOptions=wrong\r\n; comment\r\n[ application configuration ]\r\n"
+           "  jvmoptions =  -Xmx1g -Dx=\"a b\"  \r\nAppOptions=\"one two\"\r\nAppOptions=second\r\nEmpty=\r\n"
+           "Utf=-Dname=Jos\xC3\xA9\nLegacy=Jos\xE9\n";
+    std::ofstream(bom, std::ios::binary) << "\xEF\xBB\xBF[Application Configuration]\nJvmOptions=-Dname=Jos\xC3\xA9\n";
     const struct {
+        std::string file;
         const char *key, *value;
         uint32_t size;
-    } rows[] = {{"JvmOptions", "-Xmx1g -Dx=\"a b\"", 1024}, {"AppOptions", "one two", 1024}, {"Empty", "", 1024},
-                {"Missing", "", 1024}, {"JvmOptions", "-Xm", 4}, {"Utf", "-Dname=Jos\xC3\xA9", 1024},
-                {"Legacy", "Jos\xC3\xA9", 1024}};
-    for (const auto& row : rows) EXPECT_EQ(read(row.key, row.size), row.value) << row.key;
-}
-
-TEST_F(IniFile, ByteOrderMarkSkippedAndMissingFileGivesTheDefault) {
-    write("\xEF\xBB\xBF[Application Configuration]\nJvmOptions=-Dname=Jos\xC3\xA9\n");
-    EXPECT_EQ(read("JvmOptions"), "-Dname=Jos\xC3\xA9");
-    char buffer[16];
-    EXPECT_EQ(defaultPlatformOps().readProfileString("S", "K", "dflt", buffer, sizeof buffer, "/nonexistent/x.ini"), 4u);
-    EXPECT_STREQ(buffer, "dflt");
+    } rows[] = {{plain, "JvmOptions", "-Xmx1g -Dx=\"a b\"", 1024}, {plain, "AppOptions", "one two", 1024},
+                {plain, "Empty", "", 1024}, {plain, "Missing", "dflt", 1024}, {plain, "JvmOptions", "-Xm", 4},
+                {plain, "Utf", "-Dname=Jos\xC3\xA9", 1024}, {plain, "Legacy", "Jos\xC3\xA9", 1024},
+                {bom, "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}, {"/nonexistent/x.ini", "JvmOptions", "dflt", 1024}};
+    for (const auto& row : rows) {
+        char buffer[1024];
+        uint32_t n = defaultPlatformOps().readProfileString("Application Configuration", row.key, "dflt", buffer,
+                                                            row.size, row.file.c_str());
+        EXPECT_EQ(std::string(buffer, n), row.value) << row.key;
+        EXPECT_EQ(n, strlen(buffer));
+    }
+    std::remove(plain.c_str());
+    std::remove(bom.c_str());
 }
 
 TEST(PosixRegistry, EveryKeyIsMissingAndNothingIsWritten) {
