@@ -101,6 +101,7 @@ void setValue(const std::string& path, const std::string& name, const std::strin
 #define IBMJRE "Software\\IBM\\Java2 Runtime Environment"
 #define IBMJDK "Software\\IBM\\Java Development Kit"
 #define ADOPTIUM "Software\\Eclipse Adoptium\\JDK"
+#define SERVER "\\bin\\server\\jvm.dll"
 
 struct Value {
     std::string key, name, data;
@@ -128,7 +129,7 @@ std::vector<Machine> machines() {
     const std::string fullLib = "C:\\" + std::string(kPathBufferSize - 11, 'f') + "\\jvm.dll";
     const std::string exact = std::string(kPathBufferSize, 'b'), fits = std::string(kPathBufferSize - 1, 'c');
     static std::vector<std::string> keep;  // texts the rows point into
-    keep = {longEntry + ";C:\\ok\\jvm.dll", exact + ";" + fits, fits, home237 + "\\bin\\server\\jvm.dll"};
+    keep = {longEntry + ";C:\\ok\\jvm.dll", exact + ";" + fits, fits, home237 + SERVER};
     std::vector<Value> allClassic;
     std::vector<std::string> allClassicFiles;
     for (const char* key : {JRE, IBMJRE, JDK, IBMJDK}) {
@@ -176,8 +177,7 @@ std::vector<Machine> machines() {
         {"a failed list leaves its first entry to join to the home", {{JDK "\\1.8", "JavaHome", "H"}},
          {"H\\lib\\jvm.dll", "H\\jre\\bin\\client\\jvm.dll"}, "H\\lib\\jvm.dll", "H", 0, "lib\\jvm.dll;other\\jvm.dll"},
         {"registry first joins the whole list text", {{JDK "\\1.8", "JavaHome", "H"}},
-         {"H\\lib\\jvm.dll", "H\\jre\\bin\\server\\jvm.dll"}, "H\\jre\\bin\\server\\jvm.dll", "H", 4,
-         "lib\\jvm.dll;other\\jvm.dll"},
+         {"H\\lib\\jvm.dll", "H\\jre" SERVER}, "H\\jre" SERVER, "H", 4, "lib\\jvm.dll;other\\jvm.dll"},
         {"the list's first existing entry", {}, {"b\\jvm.dll", "c\\jvm.dll"}, "b\\jvm.dll", nullptr, 0,
          "a\\jvm.dll;;b\\jvm.dll;c\\jvm.dll"},
         {"a number is no library name", {{JRE "\\1.8", "RuntimeLib", "C:\\j\\jvm.dll", kRegDword}}, {"C:\\j\\jvm.dll"},
@@ -189,50 +189,45 @@ std::vector<Machine> machines() {
          {"C:\\u\\jvm.dll"}, "C:\\u\\jvm.dll"},
         // The keys of Java 9 and later installers.
         {"Oracle JDK 17",
-         {{"Software\\JavaSoft\\JDK", "CurrentVersion", "17"},
-          {"Software\\JavaSoft\\JDK\\17", "JavaHome", "C:\\Program Files\\Java\\jdk-17"},
-          {"Software\\JavaSoft\\JDK\\17", "RuntimeLib", "C:\\Program Files\\Java\\jdk-17\\bin\\server\\jvm.dll"}},
-         {"C:\\Program Files\\Java\\jdk-17\\bin\\server\\jvm.dll"},
-         "C:\\Program Files\\Java\\jdk-17\\bin\\server\\jvm.dll", "C:\\Program Files\\Java\\jdk-17"},
+         {{"Software\\JavaSoft\\JDK", "CurrentVersion", "17"}, {"Software\\JavaSoft\\JDK\\17", "JavaHome", "C:\\jdk-17"},
+          {"Software\\JavaSoft\\JDK\\17", "RuntimeLib", "C:\\jdk-17" SERVER}},
+         {"C:\\jdk-17" SERVER}, "C:\\jdk-17" SERVER, "C:\\jdk-17"},
         {"Adoptium's MSI path ends in a separator",
          {{ADOPTIUM "\\21.0.1.12\\hotspot\\MSI", "Path", "C:\\Adoptium\\jdk-21\\"}},
-         {"C:\\Adoptium\\jdk-21\\bin\\server\\jvm.dll"}, "C:\\Adoptium\\jdk-21\\bin\\server\\jvm.dll",
-         "C:\\Adoptium\\jdk-21"},
+         {"C:\\Adoptium\\jdk-21" SERVER}, "C:\\Adoptium\\jdk-21" SERVER, "C:\\Adoptium\\jdk-21"},
         {"Zulu runtimes by name", {{"Software\\Azul Systems\\Zulu\\zulu-17", "InstallationPath", "C:\\z17"},
                                     {"Software\\Azul Systems\\Zulu\\zulu-8-jre", "InstallationPath", "C:\\z8"}},
-         {"C:\\z17\\bin\\server\\jvm.dll", "C:\\z8\\bin\\server\\jvm.dll"}, "C:\\z8\\bin\\server\\jvm.dll", nullptr, 2},
+         {"C:\\z17" SERVER, "C:\\z8" SERVER}, "C:\\z8" SERVER, nullptr, 2},
         {"Zulu kits by name", {{"Software\\Azul Systems\\Zulu\\zulu-17", "InstallationPath", "C:\\z17"},
                                 {"Software\\Azul Systems\\Zulu\\zulu-8-jre", "InstallationPath", "C:\\z8"}},
-         {"C:\\z17\\bin\\server\\jvm.dll", "C:\\z8\\bin\\server\\jvm.dll"}, "C:\\z17\\bin\\server\\jvm.dll", nullptr, 3},
+         {"C:\\z17" SERVER, "C:\\z8" SERVER}, "C:\\z17" SERVER, nullptr, 3},
         {"the classic keys before the current ones, kits first too",
          {{JRE "\\1.8", "RuntimeLib", "C:\\jre8\\jvm.dll"}, {ADOPTIUM "\\21.0.1.12\\hotspot\\MSI", "Path", "C:\\j21"}},
-         {"C:\\jre8\\jvm.dll", "C:\\j21\\bin\\server\\jvm.dll"}, "C:\\jre8\\jvm.dll", nullptr, 1},
+         {"C:\\jre8\\jvm.dll", "C:\\j21" SERVER}, "C:\\jre8\\jvm.dll", nullptr, 1},
         {"current runtime keys first in mode 0",
          {{"Software\\JavaSoft\\JRE\\21", "JavaHome", "C:\\jre21"}, {ADOPTIUM "\\17.0.9.9\\hotspot\\MSI", "Path", "C:\\jdk17"}},
-         {"C:\\jre21\\bin\\server\\jvm.dll", "C:\\jdk17\\bin\\server\\jvm.dll"}, "C:\\jre21\\bin\\server\\jvm.dll"},
+         {"C:\\jre21" SERVER, "C:\\jdk17" SERVER}, "C:\\jre21" SERVER},
         {"current kit keys first in mode 1",
          {{"Software\\JavaSoft\\JRE\\21", "JavaHome", "C:\\jre21"}, {ADOPTIUM "\\17.0.9.9\\hotspot\\MSI", "Path", "C:\\jdk17"}},
-         {"C:\\jre21\\bin\\server\\jvm.dll", "C:\\jdk17\\bin\\server\\jvm.dll"}, "C:\\jdk17\\bin\\server\\jvm.dll",
-         nullptr, 1},
+         {"C:\\jre21" SERVER, "C:\\jdk17" SERVER}, "C:\\jdk17" SERVER, nullptr, 1},
         {"vendor versions face the minimum",
          {{ADOPTIUM "\\11.0.21.9\\hotspot\\MSI", "Path", "C:\\jdk11"}, {ADOPTIUM "\\21.0.1.12\\hotspot\\MSI", "Path", "C:\\jdk21"}},
-         {"C:\\jdk11\\bin\\server\\jvm.dll", "C:\\jdk21\\bin\\server\\jvm.dll"}, "C:\\jdk21\\bin\\server\\jvm.dll",
-         nullptr, 0, "", "0x00110000"},
+         {"C:\\jdk11" SERVER, "C:\\jdk21" SERVER}, "C:\\jdk21" SERVER, nullptr, 0, "", "0x00110000"},
         {"OpenJ9 when HotSpot has no library",
          {{ADOPTIUM "\\17.0.9.9\\hotspot\\MSI", "Path", "C:\\empty"}, {ADOPTIUM "\\17.0.9.9\\openj9\\MSI", "Path", "C:\\j9"}},
-         {"C:\\j9\\bin\\server\\jvm.dll"}, "C:\\j9\\bin\\server\\jvm.dll"},
+         {"C:\\j9" SERVER}, "C:\\j9" SERVER},
         // Lengths: nothing too long is cut and used.
         {"an overlong list entry is skipped", {}, {longEntry, "C:\\ok\\jvm.dll"}, "C:\\ok\\jvm.dll", nullptr, 0,
          keep[0].c_str()},
         {"a list entry as long as the buffer is skipped", {}, {exact, fits}, keep[2].c_str(), nullptr, 0, keep[1].c_str()},
         {"an overlong RuntimeLib falls back to the candidates",
          {{JDK "\\1.8", "JavaHome", "C:\\jdk"}, {JDK "\\1.8", "RuntimeLib", longLib}},
-         {longLib, "C:\\jdk\\jre\\bin\\server\\jvm.dll"}, "C:\\jdk\\jre\\bin\\server\\jvm.dll"},
+         {longLib, "C:\\jdk\\jre" SERVER}, "C:\\jdk\\jre" SERVER},
         {"a value filling the buffer without its terminator is not cut",
          {{JDK "\\1.8", "JavaHome", "C:\\jdk"}, {JDK "\\1.8", "RuntimeLib", fullLib, kRegSz, false}},
-         {fullLib.substr(0, kPathBufferSize - 1), "C:\\jdk\\jre\\bin\\server\\jvm.dll"}, "C:\\jdk\\jre\\bin\\server\\jvm.dll"},
+         {fullLib.substr(0, kPathBufferSize - 1), "C:\\jdk\\jre" SERVER}, "C:\\jdk\\jre" SERVER},
         {"a candidate too long with the home is skipped", {{JDK "\\1.8", "JavaHome", home237}},
-         {home237 + "\\jre\\bin\\client\\jvm.dll", home237 + "\\bin\\server\\jvm.dll"}, keep[3].c_str()},
+         {home237 + "\\jre\\bin\\client\\jvm.dll", home237 + SERVER}, keep[3].c_str()},
         {"a home that does not fit is not recorded", {{JDK "\\1.8", "JavaHome", home270}},
          {home270 + "\\jre\\bin\\client\\jvm.dll"}, "<none>", ""},
         {"a version key over the registry's limit is skipped",
@@ -260,21 +255,21 @@ std::vector<Machine> machines() {
         rows.push_back(m);
     }
     // A kit's candidates in their order: each is taken before those after it.
-    static const std::string candidates[] = {"H\\jre\\bin\\client\\jvm.dll", "H\\jre\\bin\\server\\jvm.dll",
-                                             "H\\jre\\bin\\classic\\jvm.dll", "H\\bin\\server\\jvm.dll", "H\\bin\\client\\jvm.dll"};
+    static const std::string candidates[] = {"H\\jre\\bin\\client\\jvm.dll", "H\\jre" SERVER,
+                                             "H\\jre\\bin\\classic\\jvm.dll", "H" SERVER, "H\\bin\\client\\jvm.dll"};
     for (size_t i = 0; i < 5; ++i)
         rows.push_back({"a kit's candidates", {{JDK "\\1.8", "JavaHome", "H"}}, {candidates + i, candidates + 5},
                         candidates[i].c_str()});
     // Each vendor's MSI key.
     for (const char* key : {"AdoptOpenJDK\\JDK\\11.0.10.9\\hotspot", "Eclipse Foundation\\JDK\\17.0.1.12\\hotspot",
                             "Microsoft\\JDK\\17.0.8.7\\hotspot", "Semeru\\JRE\\17.0.7.7\\openj9"})
-        rows.push_back({key, {{std::string("Software\\") + key + "\\MSI", "Path", "C:\\v"}}, {"C:\\v\\bin\\server\\jvm.dll"},
-                        "C:\\v\\bin\\server\\jvm.dll"});
+        rows.push_back({key, {{std::string("Software\\") + key + "\\MSI", "Path", "C:\\v"}}, {"C:\\v" SERVER},
+                        "C:\\v" SERVER});
     // Vendor names carry prefixes: zulu-17 passes 17, zulu- alone is no version.
     for (const char* name : {"zulu-17", "Zulu-17-jre", "jdk-17.0.1", "zulu-", "hotspot", "zulu17"}) {
         bool passes = std::strcmp(name, "zulu-") != 0 && std::strcmp(name, "hotspot") != 0;
         Machine m{"vendor name", {{std::string("Software\\Azul Systems\\Zulu\\") + name, "InstallationPath", "C:\\z"}},
-                  {"C:\\z\\bin\\server\\jvm.dll"}, passes ? "C:\\z\\bin\\server\\jvm.dll" : "<none>"};
+                  {"C:\\z" SERVER}, passes ? "C:\\z" SERVER : "<none>"};
         m.minimum = "0x00110000";
         rows.push_back(m);
     }
