@@ -1,5 +1,5 @@
-// Reporting: console routing, event-log routing, safe formatting of configured texts, and
-// the message boxes of windowed launchers.
+// Reporting: console routing, safe formatting of configured texts, and the message boxes of
+// windowed launchers. A service run's events are shown by the service tests.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,26 +47,6 @@ TEST_F(ReportTest, ConsoleRoutingAndSafeFormatting) {
     reportInfo("%s", std::string(9000, 'x').c_str());
     EXPECT_EQ(w.console.back().text, std::string(kReportTextSize - 4, 'x') + "...");
     EXPECT_TRUE(w.events.empty());
-}
-
-// A service run writes events, to its source only.
-TEST_F(ReportTest, ServiceModeWritesEvents) {
-    State.RunMode = RunModeKind::Service;
-    int source;
-    State.EventSource = &source;
-    reportInfo("The %s service has started.", "Svc");
-    reportError("The %s service failed to start.", "Svc");
-    w.lastError = 5;
-    reportLastError();
-    State.EventSource = nullptr;
-    reportError("lost %s", "x");
-    EXPECT_TRUE(w.console.empty());
-    ASSERT_EQ(w.events.size(), 3u);
-    for (const EventRecord& e : w.events) EXPECT_EQ(e.source, &source);
-    EXPECT_TRUE(w.events[0].type == kEventTypeInformation && w.events[0].id == 0x40000001u);
-    EXPECT_EQ(w.events[0].text, "The Svc service has started.");
-    EXPECT_TRUE(w.events[1].type == kEventTypeError && w.events[1].id == 0xC0000002u);
-    EXPECT_EQ(w.events[2].text, "System text 5.\r\n");
 }
 
 // Windowed launchers, what the wine scenarios cannot see: icons, the title's fallbacks, no
