@@ -1,9 +1,10 @@
 // The JNI side of a launch against a recording fake of the JVM library, for what a real JVM
 // cannot act out: the report of every failing step (and that main then does not run), one
 // stream for one log file however it is spelled, the stopper thread, the service console
-// and the runtime's bin folder.
+// and the runtime's bin folder; and the splitting of configured texts into arguments.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <set>
@@ -16,6 +17,7 @@
 #include "fakes/fake_platform.h"
 #include "invoke/invoke.h"
 #include "invoke/jni_utils.h"
+#include "invoke/split.h"
 #include "jvm/create_jvm.h"
 
 namespace {
@@ -314,6 +316,47 @@ TEST(JavaBinDirectory, TheLibrarysParentsParent) {
     FakePlatform windows(true);
     char small[8];
     EXPECT_FALSE(javaBinDirectory("C:\\jdk-17\\bin\\server\\jvm.dll", small, sizeof small));
+}
+
+// Splitting configuration texts into argument vectors: the documented examples and the
+// quote and space edge cases.
+Texts split(const char* text) {
+    int count = -1;
+    char** vector = reinterpret_cast<char**>(1);
+    EXPECT_TRUE(splitArguments(text, &count, &vector));
+    if (count == 0) {
+        EXPECT_EQ(vector, nullptr) << "[" << (text ? text : "(null)") << "]";
+    }
+    Texts tokens;
+    for (int i = 0; i < count; ++i) {
+        tokens.emplace_back(vector[i]);
+        std::free(vector[i]);
+    }
+    std::free(vector);
+    return tokens;
+}
+
+TEST(SplitArguments, Table) {
+    const struct {
+        const char* text;
+        Texts tokens;
+    } rows[] = {
+        // The documented examples.
+        {nullptr, {}}, {"", {}}, {"   ", {""}}, {" ", {""}}, {"alpha beta", {"alpha", "beta"}},
+        {"alpha  beta", {"alpha", "", "beta"}}, {"   alpha", {"alpha"}}, {"alpha  ", {"alpha", ""}},
+        {"\"alpha beta\"", {"alpha beta"}}, {"al\"p h\"a", {"al\"p h\"a"}}, {"\"a\"b", {"a\""}},
+        // Runs of spaces; a tab separates nothing.
+        {"a   b", {"a", "", "", "b"}}, {"a b ", {"a", "b"}}, {"a   ", {"a", "", ""}}, {"a\tb c", {"a\tb", "c"}},
+        // Open quotes run to the end of the text.
+        {"ab \"cd ef", {"ab", "cd e"}}, {"ab c\"d ef", {"ab", "c\"d ef"}}, {"ab \"cd ef ", {"ab"}}, {"\"  ", {}},
+        // Quotes at the edges.
+        {"\"", {""}}, {"a \"", {"a", ""}}, {"\"\"", {""}}, {"a \"\" b", {"a", "", "b"}}, {"-Dx=\"y\"", {"-Dx=\"y\""}},
+        {"  \"x y\" z", {"x y", "z"}},
+        // The shapes the option builder produces.
+        {" \"-Djava.class.path=vantoHelix.jar\"", {"-Djava.class.path=vantoHelix.jar"}},
+        {"-Xmx256m  \"-Djava.class.path=a b.jar\"", {"-Xmx256m", "", "-Djava.class.path=a b.jar"}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(split(row.text), row.tokens) << "[" << (row.text ? row.text : "(null)") << "]";
 }
 
 }  // namespace
