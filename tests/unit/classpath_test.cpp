@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 #include <sys/stat.h>
@@ -149,64 +150,51 @@ TEST(EnvironmentReferences, Expansion) {
 }
 
 // Name order of a directory's entries: the radix path for large directories must give
-// exactly the order of a plain comparison of the names, in both case modes.
-std::string folded(const std::string& s) {
-    std::string out = s;
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-    return out;
-}
-
-// The order written out plainly: folded text first where case is ignored, then the bytes.
-bool referenceLess(const std::string& a, const std::string& b, bool caseInsensitive) {
-    if (caseInsensitive && folded(a) != folded(b)) return folded(a) < folded(b);
-    return a < b;
-}
-
+// exactly the order of a plain comparison of the names (folded text first where case is
+// ignored, then the bytes), in both case modes.
 std::vector<std::string> sorted(const std::vector<std::string>& names, bool caseInsensitive) {
     DirListing listing;
     NameOrder order;
-    for (const std::string& n : names) listing.add(n.data(), n.size(), false);
-    for (uint32_t i = 0; i < names.size(); ++i) order.order.push_back(i);
+    for (uint32_t i = 0; i < names.size(); ++i) {
+        listing.add(names[i].data(), names[i].size(), false);
+        order.order.push_back(i);
+    }
     sortNames(listing, caseInsensitive, &order);
     std::vector<std::string> out;
     for (uint32_t index : order.order) out.push_back(listing.name(listing.entries[index]));
     return out;
 }
 
+std::string folded(std::string s) {
+    for (char& c : s) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+    return s;
+}
+
 std::vector<std::string> expected(std::vector<std::string> names, bool caseInsensitive) {
-    std::sort(names.begin(), names.end(),
-              [caseInsensitive](const std::string& a, const std::string& b) { return referenceLess(a, b, caseInsensitive); });
+    std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+        return caseInsensitive && folded(a) != folded(b) ? folded(a) < folded(b) : a < b;
+    });
     return names;
 }
 
-// Distinct names built to stress the key: a shared prefix (often longer than eight
-// bytes), endings inside and beyond the key, case variants, bytes above 0x7F.
-std::vector<std::string> generatedNames(std::mt19937* random, size_t count, bool caseInsensitive) {
-    static const char kAlphabet[] = "aAbBzZ09-._\xC3\xA9\x7F";
-    std::vector<std::string> names, seen;
-    std::uniform_int_distribution<int> tailLength(0, 14), pick(0, sizeof kAlphabet - 2), variant(0, 3);
-    const std::string prefix = variant(*random) == 0 ? "" : "library-component-";
-    while (names.size() < count) {
-        std::string name = prefix;
-        int length = tailLength(*random);
-        for (int i = 0; i < length; ++i) name += kAlphabet[pick(*random)];
-        if (variant(*random) == 0) name += ".jar";
-        if (name.empty()) continue;
-        std::string key = caseInsensitive ? folded(name) : name;
-        if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;  // one directory holds distinct names
-        seen.push_back(key);
-        names.push_back(name);
-    }
-    return names;
-}
-
+// Distinct names built to stress the key: a shared prefix (often longer than eight bytes),
+// endings inside and beyond the key, case variants, bytes above 0x7F.
 TEST(NameOrder, AgreesWithPlainComparisonForSmallAndLargeDirectories) {
+    static const char kAlphabet[] = "aAbBzZ09-._\xC3\xA9\x7F";
     std::mt19937 random(20261206);
+    std::uniform_int_distribution<int> tailLength(0, 14), pick(0, sizeof kAlphabet - 2), variant(0, 3);
     for (bool caseInsensitive : {false, true}) {
         for (size_t count : {2u, 3u, 63u, 64u, 65u, 300u, 2000u}) {
             for (int round = 0; round < 4; ++round) {
-                std::vector<std::string> names = generatedNames(&random, count, caseInsensitive);
+                const std::string prefix = variant(random) == 0 ? "" : "library-component-";
+                std::vector<std::string> names;
+                std::set<std::string> seen;  // one directory holds distinct names
+                while (names.size() < count) {
+                    std::string name = prefix;
+                    for (int i = tailLength(random); i > 0; --i) name += kAlphabet[pick(random)];
+                    if (variant(random) == 0) name += ".jar";
+                    if (!name.empty() && seen.insert(caseInsensitive ? folded(name) : name).second) names.push_back(name);
+                }
                 EXPECT_EQ(sorted(names, caseInsensitive), expected(names, caseInsensitive))
                     << "count " << count << ", case-insensitive " << caseInsensitive << ", round " << round;
             }
