@@ -28,9 +28,8 @@ def scenario_installed_runtimes():
         print("skipped: no /usr/bin/java")
         return
     link = os.path.join(runs.ARGS.work, "my-jdk")  # a JAVA_HOME of the user's own naming
-    if os.path.lexists(link):
-        os.unlink(link)
-    os.symlink(HOME, link)
+    if not os.path.lexists(link):
+        os.symlink(HOME, link)
     check(chosen_home(launch("java-home", {"JAVA_HOME": link, "PATH": "/none"})) == link, "JAVA_HOME not taken")
     run = launch("path", {"PATH": "/none:/usr/bin", "VARNLET_TRACE": "1"})  # through /etc/alternatives
     check(chosen_home(run) == HOME, "PATH: expected " + HOME, run)
@@ -40,7 +39,6 @@ def scenario_installed_runtimes():
     check(chosen_home(launch("folder", {"PATH": "/none"})).startswith("/usr/lib/jvm/"), "/usr/lib/jvm not searched")
     # A minimum above every runtime: each is named before the usual message.
     run = launch("too-old", {"JAVA_HOME": HOME, "PATH": "/usr/bin", "VARNLET_TRACE": "1"}, MinJavaVersion="0x00640000")
-    expect_failed(run, "Java runtimes found but not used:\n", "  %s: Java 1" % HOME, " does not meet MinJavaVersion "
-                  "0x00640000\n", "Unable to locate suitable Java Runtime Environment on this machine.")
-    check("varnlet: /usr/lib/jvm: " in run.stderr and "argc=" not in run.stdout, "/usr/lib/jvm not traced", run)
+    expect_failed(run, "varnlet: /usr/lib/jvm: ", "Java runtimes found but not used:\n", "  %s: Java 1" % HOME,
+                  " does not meet MinJavaVersion 0x00640000\n", "Unable to locate suitable Java Runtime Environment on this machine.")
 
