@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "core/state.h"
 #include "invoke/split.h"
@@ -49,15 +48,13 @@ void expand(const std::string& text) {
 
 void tokens(const std::string& given, unsigned pick) {
     const char sets[4][4] = {";", ";\r\n", " \t", ":;/"};
-    std::vector<char> text(given.begin(), given.end());
-    text.push_back('\0');
+    std::string text = given;
     char* begin = text.data();
-    char* end = begin + given.size();
+    char* end = begin + text.size();
     char* cursor = nullptr;
-    for (size_t calls = 0;; ++calls) {
+    for (size_t calls = 0; calls <= text.size() + 1; ++calls) {
         const char* separators = sets[(pick >> (2 * (calls % 8))) & 3];
         char* token = nextToken(begin, separators, &cursor);
-        if (calls > text.size()) __builtin_trap();
         if (token == nullptr) {
             if (cursor != nullptr) __builtin_trap();
             return;
@@ -66,6 +63,7 @@ void tokens(const std::string& given, unsigned pick) {
         if (token < begin || token + n > end || n == 0 || std::strpbrk(token, separators) != nullptr) __builtin_trap();
         if (cursor == nullptr || cursor < begin || cursor > end) __builtin_trap();
     }
+    __builtin_trap();  // the walk did not end
 }
 
 }  // namespace

@@ -49,10 +49,10 @@ class Launcher:
         packed = subprocess.run([ARGS.pack, "build", toml, "--stub", ARGS.stub, "-o", self.exe], capture_output=True, text=True)
         check(packed.returncode == 0, "varnlet-pack failed: %s%s" % (packed.stdout, packed.stderr))
 
-    def run(self, *arguments):
+    def run(self, *arguments, environment=None):
         began = time.monotonic()
         run = subprocess.run([self.exe, *arguments], cwd=self.start, capture_output=True, timeout=120,
-                             env=dict(os.environ, LC_ALL="C.UTF-8"), encoding="utf-8", errors="surrogateescape")
+                             env=dict(environment or os.environ, LC_ALL="C.UTF-8"), encoding="utf-8", errors="surrogateescape")
         run.elapsed = time.monotonic() - began
         return run
 

@@ -9,14 +9,7 @@ HOME = os.path.dirname(os.path.dirname(os.path.realpath("/usr/bin/java")))
 
 def launch(name, environment, **entries):
     launcher = Launcher(name, JvmPath="", ClassPath=[runs.ARGS.jar, "%JAVA_HOME%/marker"], **entries)
-    saved = dict(os.environ)
-    os.environ.pop("JAVA_HOME", None)
-    os.environ.update(environment)
-    try:
-        return launcher.run()
-    finally:
-        os.environ.clear()
-        os.environ.update(saved)
+    return launcher.run(environment=dict({k: v for k, v in os.environ.items() if k != "JAVA_HOME"}, **environment))
 
 
 def chosen_home(run):

@@ -81,15 +81,19 @@ def block_strings(block):
     return texts
 
 
+def elf_section(b):
+    """(offset, size) of the configuration section."""
+    shoff, shnum, names = struct.unpack_from("<Q", b, 0x28)[0], u16(b, 0x3C), u16(b, 0x3E)
+    sections = [struct.unpack_from("<I20xQQ", b, shoff + 64 * i) for i in range(shnum)]
+    strtab = sections[names][1]
+    return next((off, size) for name, off, size in sections if b[strtab + name:strtab + name + 16] == b".varnlet_config\0")
+
+
 def entries(b):
     """Entry id -> text (the non-empty ones), from a PE file's string table or an ELF file's configuration section."""
     found = {}
     if b[:4] == b"\x7fELF":
-        shoff, shnum, names = struct.unpack_from("<Q", b, 0x28)[0], u16(b, 0x3C), u16(b, 0x3E)
-        sections = [struct.unpack_from("<I20xQQ", b, shoff + 64 * i) for i in range(shnum)]
-        strtab = sections[names][1]
-        offset = next(off for name, off, _ in sections if b[strtab + name:].startswith(b".varnlet_config\0"))
-        pos = offset + 24
+        pos = elf_section(b)[0] + 24
         while u16(b, pos):
             found[u16(b, pos)] = block_strings(b[pos + 4:pos + 4 + u16(b, pos + 2)])[0]
             pos += 4 + u16(b, pos + 2)
@@ -109,7 +113,7 @@ CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": "1.8",
           "ServiceStartOptions": "start", "ServiceStopOptions": "stop", "ServiceStopByExit": True, "ServiceManualStart": True,
           "SystemOutFile": "out.log", "SystemErrFile": "err.log", "InstallSwitch": "/install",
           "messages": {1472: "PACKED: no Java runtime here (100%% sure).", "MsgLoadJvm": "PACKED: cannot load %s"},
-          "version": {"FileVersion": "2.3.4.5", "ProductVersion": "2.3", "ProductName": "Pack Test", "CompanyName": "Example Ltd",
+          "version": {"FileVersion": "2.3.4.5", "ProductVersion": "2.3", "ProductName": "Pack Test", "CompanyName": "Example Ltd", "LegalCopyright": "(C) 2026 Example",
                       "FileDescription": "Pack round-trip launcher", "OriginalFilename": "packtest.exe"}}
 
 
@@ -134,8 +138,13 @@ def roundtrip():
     check(re.fullmatch("[0-9A-F]{60}", stored[1168]) is not None, "main class not scrambled: " + stored[1168])
     again = pack("build", toml, "--stub", out, "-o", out + ".again")
     check(again.returncode == 0 and open(out + ".again", "rb").read() == data, "packing the result again changes it")
-    if TARGET != "linux":
-        windows_resources(data, open(BODY, "rb").read(), shown)
+    body = open(BODY, "rb").read()
+    if TARGET == "linux":  # rewritten in place
+        offset, size = elf_section(data)
+        check(len(data) == len(body) and data[:offset] == body[:offset] and data[offset + size:] == body[offset + size:],
+              "more than the configuration section changed")
+    else:
+        windows_resources(data, body, shown)
 
 
 def windows_resources(data, body, shown):
@@ -149,7 +158,7 @@ def windows_resources(data, body, shown):
     version = next(d for (kind, *_), d in res.items() if kind == 16)
     fixed = version.find(struct.pack("<I", 0xFEEF04BD))
     check(struct.unpack_from("<4H", version, fixed + 8) == (3, 2, 5, 4), "file version")
-    for text in ("Pack Test", "Pack round-trip launcher", "Example Ltd", "2.3.4.5", "packtest.exe"):
+    for text in list(CONFIG["version"].values())[2:] + ["2.3.4.5"]:
         check((text + "\0").encode("utf-16-le") in version, "version information lacks " + text)
     check(shown["version"]["productVersion"] == "2.3.0.0", "product version")
     before = pe_resources(body)
@@ -218,6 +227,9 @@ if not os.path.exists(BODY):
     print("launcher body %s not built; skipping" % BODY)
     sys.exit(77)
 os.makedirs(WORK, exist_ok=True)
-command_line() if TARGET == "cli" else roundtrip()
+if TARGET == "cli":
+    command_line()
+else:
+    roundtrip()
 print("\n".join("FAIL: " + f for f in failures) or "passed")
 sys.exit(1 if failures else 0)

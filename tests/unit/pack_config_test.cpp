@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 
 #include "entry_values.h"
 #include "core/config.h"
@@ -44,14 +45,10 @@ TEST(PackConfig, ValuesBecomeTheStoredTexts) {
         &c);
     ASSERT_TRUE(errors.empty()) << errors[0];
     EXPECT_EQ(c.target, "linux");
-    EXPECT_EQ(c.entries[1024], "0x00010008");
-    EXPECT_EQ(c.entries[1072], "lib;app.jar");
-    EXPECT_EQ(c.entries[1040], "a;b");
-    EXPECT_EQ(c.entries[1088], "6");
-    EXPECT_EQ(c.entries[1216], "1");
-    EXPECT_EQ(c.entries[1232], "0");
-    EXPECT_EQ(c.entries[1472], "none here");
-    EXPECT_EQ(c.entries[1488], "cannot load %s (100%%)");
+    const std::map<unsigned, std::string> texts = {{1024, "0x00010008"}, {1040, "a;b"}, {1072, "lib;app.jar"}, {1088, "6"},
+                                                   {1168, "com.example.Main"}, {1216, "1"}, {1232, "0"},
+                                                   {1472, "none here"}, {1488, "cannot load %s (100%%)"}};
+    EXPECT_EQ(c.entries, texts);
     PackRequest request;
     ASSERT_TRUE(makePackRequest(c, "linux", &request, &errors));
     // The stored main class is what the launcher descrambles back.
