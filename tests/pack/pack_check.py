@@ -180,7 +180,8 @@ def command_line():
     os.makedirs(WORK)
     path = lambda name: os.path.join(WORK, name)  # noqa: E731
     files = {"bad.toml": 'target = "linux"\nClasspath = "x"\n', "untargeted.toml": 'ServiceName = "x"\n',
-             "win32.toml": 'target = "win32"\n', "linux.toml": 'target = "linux"\n', "keep": "old"}
+             "win32.toml": 'target = "win32"\n', "linux.toml": 'target = "linux"\n', "keep": "old",
+             "icon.toml": 'target = "win32"\nicon = "icon.gif"\n', "icon.gif": "GIF89a, no icon", "nofile.toml": 'icon = "a.ico"'}
     for name, text in files.items():
         open(path(name), "w").write(text)
     shutil.copy(BODY, path("body-copy"))
@@ -193,7 +194,9 @@ def command_line():
             (["build", path("win32.toml"), "--stub", path("absent.exe"), "-o", path("out")], "absent.exe does not exist"),
             (["build", path("linux.toml"), "--stub", path("body-copy"), "-o", path("body-copy")], "is the launcher body itself"),
             (["build", path("linux.toml"), "--stub", path("truncated"), "-o", path("out")], "truncated"),
-            (["show", path("truncated")], "truncated ELF file")]
+            (["show", path("truncated")], "truncated ELF file"),
+            (["build", path("icon.toml"), "-o", path("out")], "icon.toml:2:8: " + path("icon.gif") + ": not an icon file"),
+            (["build", path("nofile.toml"), "--target", "win64", "-o", path("out")], "cannot read the icon file")]
     for other in ["/bin/true"] + ([notepad] if os.path.exists(notepad) else []):  # programs, but no launchers
         rows += [(["show", other], "not a Varnlet launcher"),
                  (["build", path("untargeted.toml"), "--stub", other, "-o", path("out")], "not a Varnlet launcher")]
