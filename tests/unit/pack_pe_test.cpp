@@ -176,9 +176,8 @@ TEST(PackPe, SignatureIsRemovedWithANote) {
     PeImage pe;
     std::string error;
     ASSERT_TRUE(parsePe(body, &pe, &error));
-    uint32_t at = static_cast<uint32_t>(body.size());
-    Bytes certificate(0x80, 0xAB);
-    body.insert(body.end(), certificate.begin(), certificate.end());
+    const uint32_t at = static_cast<uint32_t>(body.size());
+    body.resize(at + 0x80, 0xAB);  // the certificate table
     wr32(&body[pe.dataDirectoryOffset + 32], at);
     wr32(&body[pe.dataDirectoryOffset + 36], 0x80);
     LauncherContents c;
