@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Runs the Linux launcher as a process against the real JVM, one scenario per call.
 
-Each scenario packs its own launcher with varnlet-pack into a fresh directory, runs it
-from a separate start-up directory and checks exit code, streams and what the Java test
-app printed (see tests/java/varnlet/testapps)."""
+Each launcher is packed with varnlet-pack into <work>/<name>/app and started from
+<work>/<name>/start; the checks are on exit code, streams and what the Java test app
+printed (tests/java/varnlet/testapps)."""
 import argparse
 import os
 import shutil
@@ -23,73 +23,54 @@ class Failure(Exception):
 
 def check(condition, what, run=None):
     if not condition:
-        detail = ""
-        if run is not None:
-            detail = "\n--- exit %s\n--- stdout\n%s--- stderr\n%s" % (run.returncode, run.stdout, run.stderr)
+        detail = "" if run is None else "\n--- exit %s\n--- stdout\n%s--- stderr\n%s" % (run.returncode, run.stdout, run.stderr)
         raise Failure(what + detail)
 
 
 class Launcher:
-    """A packed launcher in <root>/app, started from <root>/start."""
-
-    def __init__(self, name, **entries):
+    def __init__(self, name, files=None, **entries):
+        """`files`: path in the application directory -> text, or None for a copy of the test jar."""
         self.root = os.path.join(ARGS.work, name)
         shutil.rmtree(self.root, ignore_errors=True)
-        self.app = os.path.join(self.root, "app")
-        self.start = os.path.join(self.root, "start")
-        os.makedirs(self.app)
+        self.app, self.start = os.path.join(self.root, "app"), os.path.join(self.root, "start")
         os.makedirs(self.start)
-        config = {"target": "linux", "MainClass": "varnlet.testapps.PrintArgs",
-                  "ClassPath": ARGS.jar, "JvmPath": ARGS.libjvm}
+        os.makedirs(self.app)
+        for path, text in (files or {}).items():
+            path = os.path.join(self.app, path)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            if text is None:
+                shutil.copy(ARGS.jar, path)
+            else:
+                open(path, "w").write(text)
+        config = {"target": "linux", "MainClass": "varnlet.testapps.PrintArgs", "ClassPath": ARGS.jar, "JvmPath": ARGS.libjvm}
         config.update(entries)
-        self.toml = os.path.join(self.root, "launcher.toml")
-        with open(self.toml, "w", encoding="utf-8") as f:
-            f.write(toml_text(config))
-        self.exe = os.path.join(self.app, "testlauncher")
-        command = [ARGS.pack, "build", self.toml, "-o", self.exe]
-        if ARGS.stub:
-            command[3:3] = ["--stub", ARGS.stub]
-        packed = subprocess.run(command, capture_output=True, text=True)
-        check(packed.returncode == 0 and os.path.exists(self.exe),
-              "varnlet-pack failed: %s\n%s%s" % (command, packed.stdout, packed.stderr))
+        toml, self.exe = os.path.join(self.root, "launcher.toml"), os.path.join(self.app, "testlauncher")
+        open(toml, "w", encoding="utf-8").write(toml_text(config))
+        packed = subprocess.run([ARGS.pack, "build", toml, "--stub", ARGS.stub, "-o", self.exe], capture_output=True, text=True)
+        check(packed.returncode == 0, "varnlet-pack failed: %s%s" % (packed.stdout, packed.stderr))
 
-    def run(self, *arguments, cwd=None):
+    def run(self, *arguments, environment=None):
         began = time.monotonic()
-        run = subprocess.run([self.exe, *arguments], cwd=cwd or self.start, capture_output=True,
-                             timeout=120, env=dict(os.environ, LC_ALL="C.UTF-8"),
-                             encoding="utf-8", errors="surrogateescape")
+        run = subprocess.run([self.exe, *arguments], cwd=self.start, capture_output=True, timeout=120,
+                             env=dict(environment or os.environ, LC_ALL="C.UTF-8"), encoding="utf-8", errors="surrogateescape")
         run.elapsed = time.monotonic() - began
         return run
 
 
-def report(run):
-    """The key=value lines that Report.print wrote."""
-    values = {}
-    for line in run.stdout.splitlines():
-        key, sep, value = line.partition("=")
-        if sep and key not in values:
-            values[key] = value
-    return values
-
-
-def arguments_of(values):
-    count = int(values["argc"])
-    return [bytes.fromhex(values["arg%d" % i]).decode("utf-8") for i in range(count)]
-
-
 def expect_ran(run, arguments=None):
-    check(run.returncode == 0, "exit code 0 expected", run)
-    values = report(run)
-    check("argc" in values, "the app printed no report", run)
-    if arguments is not None:
-        got = arguments_of(values)
-        check(got == arguments, "arguments %r, expected %r" % (got, arguments), run)
+    """The key=value lines that the test app's Report printed; exit code 0."""
+    check(run.returncode == 0 and "argc=" in run.stdout, "exit code 0 and a report expected", run)
+    values = {}
+    for key, _, value in (line.partition("=") for line in run.stdout.splitlines()):
+        values.setdefault(key, value)
+    got = [bytes.fromhex(values["arg%d" % i]).decode("utf-8") for i in range(int(values["argc"]))]
+    check(arguments is None or got == arguments, "arguments %r, expected %r" % (got, arguments), run)
     return values
 
 
 def expect_failed(run, *error_lines):
-    """Exit code -1 (255) and the given lines, in this order, on the error stream."""
-    check(run.returncode == 255, "exit code 255 expected", run)
+    """Exit code -1 (255), main never returned, and the given lines in this order on the error stream."""
+    check(run.returncode == 255 and "argc=" not in run.stdout, "exit code 255 without a report expected", run)
     position = 0
     for line in error_lines:
         found = run.stderr.find(line, position)
@@ -97,111 +78,77 @@ def expect_failed(run, *error_lines):
         position = found + len(line)
 
 
-# --- scenarios -------------------------------------------------------------------
-
-def scenario_app_options():
-    # The command line replaces AppOptions; empty ones give main a zero-length array.
-    launcher = Launcher("appoptions", AppOptions='one  two "three four"')
-    expect_ran(launcher.run("first", "two words", ""), ["first", "two words", ""])
-    expect_ran(launcher.run(), ["one", "", "two", "three four"])
-    expect_ran(Launcher("emptyoptions", AppOptions="").run(), [])
-
-
-def scenario_non_ascii_texts():
+def scenario_arguments():
+    # What main receives: the command line replaces AppOptions; texts beyond ASCII, up to the longest
+    # varnlet-pack accepts (1023 characters), also in a directory of 360 bytes.
+    long, cjk = "\u00e9" * 1023, "\u4e2d\u6587\u76ee\u5f55" * 15
     texts = ["caf\u00e9", "\u00fcber \u65e5\u672c", "\U0001F600", "\u0391\u03b2\u03b3"]
-    expect_ran(Launcher("nonascii").run(*texts), texts)
-    expect_ran(Launcher("nonascii-options", AppOptions="Gr\u00fc\u00dfe \"\u2603 snow\"").run(), ["Gr\u00fc\u00dfe", "\u2603 snow"])
-    # The longest texts varnlet-pack accepts (1023 characters, 2046 bytes), in a directory of 360 bytes.
-    text, cjk = "\u00e9" * 1023, "\u4e2d\u6587\u76ee\u5f55" * 15
-    launcher = Launcher("long/%s/%s" % (cjk, cjk), AppOptions=text)
-    check(expect_ran(launcher.run(), [text])["user.dir"] == launcher.app, "user.dir in a long directory")
-    expect_failed(Launcher("long-message", JvmPath="/nonexistent/libjvm.so", MinJavaVersion="0x00640000", MsgNoRuntime=text).run(), text + "\n")
+    rows = [("options", {"AppOptions": 'one  two "three four"'}, ["first", "two words", ""], ["first", "two words", ""]),
+            ("options", {"AppOptions": 'one  two "three four"'}, [], ["one", "", "two", "three four"]),
+            ("empty", {"AppOptions": ""}, [], []), ("nonascii", {}, texts, texts),
+            ("nonascii-options", {"AppOptions": "Gr\u00fc\u00dfe \"\u2603 snow\""}, [], ["Gr\u00fc\u00dfe", "\u2603 snow"]),
+            ("long/%s/%s" % (cjk, cjk), {"AppOptions": long}, [], [long])]
+    for name, entries, arguments, received in rows:
+        launcher = Launcher(name, **entries)
+        check(expect_ran(launcher.run(*arguments), received)["user.dir"] == launcher.app, name + ": user.dir")
 
 
 def scenario_directories():
     # The application runs in WorkingDir (in the start-up directory with UseStartupDir); a relative
     # class path resolves there with EarlyWorkingDir, else in the launcher's own directory.
-    for name, entries, jar_in, in_start in (("early", {"EarlyWorkingDir": True}, "work", False),
-                                            ("late", {}, "", False), ("startup", {"UseStartupDir": True}, "", True)):
-        launcher = Launcher("dirs-" + name, WorkingDir="work", ClassPath="apps.jar", **entries)
-        os.makedirs(os.path.join(launcher.app, "work"))
-        shutil.copy(ARGS.jar, os.path.join(launcher.app, jar_in, "apps.jar"))
+    for name, entries, jar, in_start in (("early", {"EarlyWorkingDir": True}, "work/apps.jar", False),
+                                         ("late", {}, "apps.jar", False), ("startup", {"UseStartupDir": True}, "apps.jar", True)):
+        launcher = Launcher("dirs-" + name, {jar: None, "work/x": ""}, WorkingDir="work", ClassPath="apps.jar", **entries)
         values = expect_ran(launcher.run())
         expected = launcher.start if in_start else os.path.join(launcher.app, "work")
         check(values["user.dir"] == expected == values["cwd"], "%s: user.dir %s, cwd %s" % (name, values["user.dir"], values["cwd"]))
 
 
 def scenario_failures():
-    # Each: the entries, then the lines expected on the error stream in this order; main never returns.
+    # Each: the entries, then the lines expected on the error stream in this order (the system's or the
+    # JVM's text first, then the launcher's message).
+    libz = "/usr/lib/x86_64-linux-gnu/libz.so.1"  # a library without the JNI exports
     rows = [({"WorkingDir": "/nonexistent/varnlet-work", "EarlyWorkingDir": early},
              "No such file or directory", "Error accessing file/directory: /nonexistent/varnlet-work") for early in (False, True)]
     rows += [
-        ({"SystemOutFile": "no-such-dir/out.log"},
-         "java.io.FileNotFoundException", "Error instantiating object: java/io/FileOutputStream"),
+        ({"SystemOutFile": "no-such-dir/out.log"}, "java.io.FileNotFoundException", "Error instantiating object: java/io/FileOutputStream"),
         ({"MainClass": "varnlet.testapps.NoSuchClass"},
          "java.lang.NoClassDefFoundError: varnlet/testapps/NoSuchClass", "Error locating class: varnlet/testapps/NoSuchClass"),
-        ({"MainClass": "varnlet.testapps.NoMain"}, "java.lang.NoSuchMethodError", "Error locating method: main(java/lang/String[])"),
-        ({"MainClass": "varnlet.testapps.Throws"}, "java.lang.IllegalStateException: thrown by the test app",
+        ({"MainClass": "varnlet.testapps.Report"}, "java.lang.NoSuchMethodError", "Error locating method: main(java/lang/String[])"),
+        ({"MainClass": "varnlet.testapps.Throws", "JvmOptions": "-Xcheck:jni"}, "java.lang.IllegalStateException: thrown by the test app",
          "at varnlet.testapps.Throws.main", "Error invoking method: main(java/lang/String[])"),
         ({"JvmOptions": "-XX:MaxHeapSize=abc"}, "Invalid maximum heap size", "Unable to create JVM instance using " + ARGS.libjvm),
-    ]
-    libz = "/usr/lib/x86_64-linux-gnu/libz.so.1"  # a library without the JNI exports
-    rows += [({"JvmPath": libz}, "Unable to locate JNI interfaces in " + libz)] if os.path.exists(libz) else []
+        ({"JvmPath": ["/nonexistent/libjvm.so", "broken/libjvm.so"], "files": {"broken/libjvm.so": "not a shared object\n"}},
+         "broken/libjvm.so", "Unable to load JVM: broken/libjvm.so\n"),
+        ({"JvmPath": "/nonexistent/libjvm.so", "MinJavaVersion": "0x00640000", "MsgNoRuntime": "\u00e9" * 1023}, "\u00e9" * 1023 + "\n"),
+    ] + ([({"JvmPath": libz}, "Unable to locate JNI interfaces in " + libz)] if os.path.exists(libz) else [])
     for i, (entries, *lines) in enumerate(rows):
         run = Launcher("failure%d" % i, **entries).run()
         expect_failed(run, *lines)
-        check("argc=" not in run.stdout, "main must not return", run)
+        check("/nonexistent" not in run.stderr or "WorkingDir" in entries, "a library not chosen is named", run)
+        check("WARNING in native method" not in run.stderr, "JNI checks complained", run)
 
 
-def scenario_stream_redirection():
-    # Each stream into a file of its own, emptied first.
-    launcher = Launcher("redirect", SystemOutFile="out.log", SystemErrFile="logs/err.log")
-    os.makedirs(os.path.join(launcher.app, "logs"))
-    files = [os.path.join(launcher.app, name) for name in ("out.log", "logs/err.log")]
-    for path in files:
-        with open(path, "w") as f:
-            f.write("stale content from an earlier run\n" * 50)
-    run = launcher.run("x")
-    check(run.returncode == 0 and "marker" not in run.stdout + run.stderr, "streams not redirected", run)
-    out, err = (open(path, encoding="utf-8").read() for path in files)
-    check(out.startswith("argc=1\n") and out.endswith("out-marker\n") and err == "err-marker\n", "out %r, err %r" % (out, err))
+def scenario_streams_and_checked_jni():
+    # Under the JVM's own JNI checks (references, exceptions left pending) nothing is misused; an option
+    # the JVM does not know is ignored; each stream goes into its file, emptied first, or both into one.
+    stale = "stale content from an earlier run\n" * 50
+    options = '-Xcheck:jni -Xno-such-x-option "-Dvarnlet.test=a b"'
+    for files, expected in ((("out.log", "logs/err.log"), ("argc=40\n", "out-marker\n", "err-marker\n")),
+                            (("o.log", "o.log"), ("argc=40\n", "out-marker\nerr-marker\n"))):
+        launcher = Launcher("streams", {name: stale for name in files}, JvmOptions=options,
+                            SystemOutFile=files[0], SystemErrFile=files[1])
+        run = launcher.run(*("arg%d" % i for i in range(40)))
+        check(run.returncode == 0 and not run.stdout and not run.stderr, "streams not redirected, or the JVM complained", run)
+        out, err = (open(os.path.join(launcher.app, name), encoding="utf-8").read() for name in files)
+        check(out.startswith(expected[0]) and out.endswith(expected[1]) and (files[0] == files[1] or err == expected[2]),
+              "out %r, err %r" % (out[:100], err[-100:]))
 
 
 def scenario_non_daemon_thread_outlives_main():
-    launcher = Launcher("nondaemon", MainClass="varnlet.testapps.NonDaemon")
-    run = launcher.run("1500")
-    check(run.returncode == 0, "exit code 0 expected", run)
-    check(run.stdout == "main-returned\nworker-finished\n", "the process ended before the thread", run)
+    run = Launcher("nondaemon", MainClass="varnlet.testapps.NonDaemon").run("1500")
+    check(run.returncode == 0 and run.stdout == "main-returned\nworker-finished\n", "the process ended before the thread", run)
     check(run.elapsed >= 1.5, "ended after %.2f s, before the thread's 1.5 s pause" % run.elapsed, run)
-
-
-def scenario_library_not_loadable():
-    launcher = Launcher("badlib", JvmPath=["/nonexistent/libjvm.so", "broken/libjvm.so"])
-    os.makedirs(os.path.join(launcher.app, "broken"))
-    with open(os.path.join(launcher.app, "broken", "libjvm.so"), "w") as f:
-        f.write("not a shared object\n")
-    run = launcher.run()
-    # The loader's own reason first, then the message with the one library chosen.
-    expect_failed(run, "broken/libjvm.so", "Unable to load JVM: broken/libjvm.so\n")
-    check("/nonexistent" not in run.stderr, "the message must name the chosen library only", run)
-    first = run.stderr.splitlines()[0]
-    check("Unable to load JVM" not in first and first.strip(), "the system's text must come first", run)
-
-
-def scenario_checked_jni():
-    # The JVM's own JNI checks find no misuse (references, exceptions left pending, etc.);
-    # an option the JVM does not know is ignored.
-    arguments = ["arg%d" % i for i in range(40)]
-    launcher = Launcher("checkedjni", JvmOptions='-Xcheck:jni -Xno-such-x-option "-Dvarnlet.test=a b"',
-                        SystemOutFile="o.log", SystemErrFile="o.log")
-    run = launcher.run(*arguments)
-    check(run.returncode == 0 and "WARNING" not in run.stderr and "FATAL" not in run.stderr, "JNI checks complained", run)
-    text = open(os.path.join(launcher.app, "o.log"), encoding="utf-8").read()  # both streams in order
-    check(text.startswith("argc=40\n") and text.endswith("out-marker\nerr-marker\n"), "o.log: %r" % text[:200])
-    launcher = Launcher("checkedjni-throws", JvmOptions="-Xcheck:jni", MainClass="varnlet.testapps.Throws")
-    run = launcher.run()
-    expect_failed(run, "Error invoking method: main(java/lang/String[])")
-    check("WARNING in native method" not in run.stderr, "JNI checks complained", run)
 
 
 def find_scenario(name):
@@ -212,36 +159,28 @@ def find_scenario(name):
     sys.modules.setdefault("launcher_runs", sys.modules[__name__])  # one ARGS for every file
     sys.path.insert(0, here)
     for file in sorted(os.listdir(here)):
-        if file.startswith("runs_") and file.endswith(".py"):
-            module = __import__(file[:-3])
-            if hasattr(module, "scenario_" + name):
-                return getattr(module, "scenario_" + name)
+        if file.startswith("runs_") and file.endswith(".py") and hasattr(__import__(file[:-3]), "scenario_" + name):
+            return getattr(sys.modules[file[:-3]], "scenario_" + name)
     raise Failure("no scenario_" + name)
 
 
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("--pack", required=True)
-    parser.add_argument("--stub")
-    parser.add_argument("--jar", required=True)
-    parser.add_argument("--libjvm", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("scenario", nargs="+")
+    for option in ("--pack", "--stub", "--jar", "--libjvm", "--work"):
+        parser.add_argument(option, required=True)
+    parser.add_argument("scenario")
     ARGS = parser.parse_args()
     ARGS.work = os.path.abspath(ARGS.work)
     os.environ.pop("NOTIFY_SOCKET", None)  # runs without a socket are runs outside systemd
     os.makedirs(ARGS.work, exist_ok=True)
-    failed = 0
-    for name in ARGS.scenario:
-        try:
-            find_scenario(name)()
-            print("ok   " + name)
-        except (Failure, subprocess.TimeoutExpired) as e:
-            failed += 1
-            print("FAIL %s: %s" % (name, e))
-    return 1 if failed else 0
-
+    try:
+        find_scenario(ARGS.scenario)()
+    except (Failure, subprocess.TimeoutExpired) as e:
+        print("FAIL %s: %s" % (ARGS.scenario, e))
+        return 1
+    print("ok   " + ARGS.scenario)
+    return 0
 
 if __name__ == "__main__":
     sys.exit(main())

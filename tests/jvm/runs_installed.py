@@ -9,14 +9,7 @@ HOME = os.path.dirname(os.path.dirname(os.path.realpath("/usr/bin/java")))
 
 def launch(name, environment, **entries):
     launcher = Launcher(name, JvmPath="", ClassPath=[runs.ARGS.jar, "%JAVA_HOME%/marker"], **entries)
-    saved = dict(os.environ)
-    os.environ.pop("JAVA_HOME", None)
-    os.environ.update(environment)
-    try:
-        return launcher.run()
-    finally:
-        os.environ.clear()
-        os.environ.update(saved)
+    return launcher.run(environment=dict({k: v for k, v in os.environ.items() if k != "JAVA_HOME"}, **environment))
 
 
 def chosen_home(run):
@@ -28,9 +21,8 @@ def scenario_installed_runtimes():
         print("skipped: no /usr/bin/java")
         return
     link = os.path.join(runs.ARGS.work, "my-jdk")  # a JAVA_HOME of the user's own naming
-    if os.path.lexists(link):
-        os.unlink(link)
-    os.symlink(HOME, link)
+    if not os.path.lexists(link):
+        os.symlink(HOME, link)
     check(chosen_home(launch("java-home", {"JAVA_HOME": link, "PATH": "/none"})) == link, "JAVA_HOME not taken")
     run = launch("path", {"PATH": "/none:/usr/bin", "VARNLET_TRACE": "1"})  # through /etc/alternatives
     check(chosen_home(run) == HOME, "PATH: expected " + HOME, run)
@@ -40,7 +32,6 @@ def scenario_installed_runtimes():
     check(chosen_home(launch("folder", {"PATH": "/none"})).startswith("/usr/lib/jvm/"), "/usr/lib/jvm not searched")
     # A minimum above every runtime: each is named before the usual message.
     run = launch("too-old", {"JAVA_HOME": HOME, "PATH": "/usr/bin", "VARNLET_TRACE": "1"}, MinJavaVersion="0x00640000")
-    expect_failed(run, "Java runtimes found but not used:\n", "  %s: Java 1" % HOME, " does not meet MinJavaVersion "
-                  "0x00640000\n", "Unable to locate suitable Java Runtime Environment on this machine.")
-    check("varnlet: /usr/lib/jvm: " in run.stderr and "argc=" not in run.stdout, "/usr/lib/jvm not traced", run)
+    expect_failed(run, "varnlet: /usr/lib/jvm: ", "Java runtimes found but not used:\n", "  %s: Java 1" % HOME,
+                  " does not meet MinJavaVersion 0x00640000\n", "Unable to locate suitable Java Runtime Environment on this machine.")
 

@@ -21,35 +21,6 @@ Bytes defaultSection(size_t size = 4096) {
 
 }  // namespace
 
-TEST(PackElf, FindsAndRewritesTheConfigurationSection) {
-    Bytes body = makeTestElf(VARNLET_CONFIG_SECTION_NAME, defaultSection());
-    PackRequest request;
-    request.entries[1072] = u"lib;app.jar";
-    request.entries[1248] = u"Dienst \u00fc";
-    Bytes out;
-    std::vector<std::string> notes;
-    std::string error;
-    ASSERT_TRUE(packLauncher(body, request, &out, &notes, &error)) << error;
-    EXPECT_EQ(out.size(), body.size());
-    LauncherContents c;
-    ASSERT_TRUE(readLauncher(out, &c, &error)) << error;
-    EXPECT_EQ(c.format, LauncherFormat::Elf);
-    EXPECT_EQ(c.entries[1024], u"0x00010003");
-    EXPECT_EQ(c.entries[1072], u"lib;app.jar");
-    EXPECT_EQ(c.entries[1248], u"Dienst \u00fc");
-    // The launcher's own lookup reads what was written.
-    size_t offset = 0, size = 0;
-    ASSERT_TRUE(findElfSection(out, VARNLET_CONFIG_SECTION_NAME, &offset, &size, &error));
-    const unsigned char* units = nullptr;
-    size_t count = 0;
-    ASSERT_TRUE(findConfigBlock(out.data() + offset, size, 1072, &units, &count));
-    EXPECT_EQ(count, 11u);
-    ASSERT_TRUE(findConfigBlock(out.data() + offset, size, 1999, &units, &count));  // unknown records stay
-    // Everything outside the section is untouched.
-    EXPECT_TRUE(std::equal(out.begin(), out.begin() + offset, body.begin()));
-    EXPECT_TRUE(std::equal(out.begin() + offset + size, out.end(), body.begin() + offset + size));
-}
-
 TEST(PackElf, EntriesThatDoNotFitAreRefused) {
     Bytes body = makeTestElf(VARNLET_CONFIG_SECTION_NAME, defaultSection(256));
     PackRequest request;

@@ -1,19 +1,17 @@
 // Test app: main starts a non-daemon thread and returns at once; the thread prints its
-// line after a pause, so the process may only end after it.
+// line after the pause its argument gives (ms), so the process may only end after it.
 package varnlet.testapps;
 
 public final class NonDaemon {
     public static void main(String[] args) {
-        Thread worker = new Thread(() -> {
+        new Thread(() -> {
             try {
-                Thread.sleep(args.length > 0 ? Long.parseLong(args[0]) : 1000);
+                Thread.sleep(Long.parseLong(args[0]));
+                System.out.println("worker-finished");
             } catch (InterruptedException e) {
-                return;
+                Thread.currentThread().interrupt();
             }
-            System.out.println("worker-finished");
-        }, "test-worker");
-        worker.setDaemon(false);
-        worker.start();
+        }, "test-worker").start();
         System.out.println("main-returned");
     }
 }

@@ -1,14 +1,22 @@
-// Feeds arbitrary bytes to the PE reader, the resource tree, the icon and version parsers
-// and the packer: none may crash or read outside its buffer.
+// Feeds arbitrary bytes, as a PE or an ELF file, to varnlet-pack's readers (resource tree,
+// icon, version, configuration section) and packer: none may crash or read outside its
+// buffer, and what the packer writes must read back.
 #include <cstddef>
 #include <cstdint>
 
+#include "elf_section.h"
 #include "launcher_file.h"
 #include "pe_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 4) return 0;
     Bytes file(data, data + size);
-    if (size >= 2) file[0] = 'M', file[1] = 'Z';  // spend the time past the signature check
+    const bool elf = data[0] & 1;  // spend the time past the signature check
+    if (elf) {
+        file[0] = 0x7F, file[1] = 'E', file[2] = 'L', file[3] = 'F';
+    } else {
+        file[0] = 'M', file[1] = 'Z';
+    }
     LauncherContents contents;
     std::string error;
     readLauncher(file, &contents, &error);
@@ -19,9 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Bytes out;
     std::vector<std::string> notes;
     if (packLauncher(file, request, &out, &notes, &error)) {
-        // What the packer writes must read back.
         if (!readLauncher(out, &contents, &error)) __builtin_trap();
+        if (elf && out.size() != file.size()) __builtin_trap();  // an ELF file is rewritten in place
     }
+    std::vector<ConfigRecord> records;
+    parseConfigSection(data, size, &records, &error);
     std::vector<IconImage> images;
     parseIcoFile(file, &images, &error);
     VersionInfo info;

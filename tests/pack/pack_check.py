@@ -1,0 +1,238 @@
+#!/usr/bin/env python3
+"""varnlet-pack against the real launcher bodies, with a reader of its own for what it writes.
+
+  pack_check.py TOOL WORK TARGET BODY   a launcher of every kind of value for TARGET (linux, win32, win64)
+  pack_check.py TOOL WORK cli BODY      the command line on bad input, and init (BODY: Linux)
+
+The reader below shares no code with varnlet-pack: if it and `show --json` agree on every
+entry, and the values are the configured ones, the written file is what the launcher reads."""
+import json
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from toml_text import toml_text  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOOL, WORK, TARGET, BODY = sys.argv[1:5]
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+
+
+def pack(*args):
+    return subprocess.run([TOOL, *args], capture_output=True, text=True)
+
+
+def u16(b, at):
+    return struct.unpack_from("<H", b, at)[0]
+
+
+def u32(b, at):
+    return struct.unpack_from("<I", b, at)[0]
+
+
+def pe_layout(b):
+    """(optional header offset, data directories offset, function mapping an RVA to a file offset)."""
+    opt = u32(b, 0x3C) + 24
+    sections = [struct.unpack_from("<IIII", b, opt + u16(b, opt - 4) + 40 * i + 8) for i in range(u16(b, opt - 18))]
+
+    def at(rva):
+        return next(raw + rva - va for size, va, _, raw in sections if va <= rva < va + size)
+    return opt, opt + (112 if u16(b, opt) == 0x20B else 96), at
+
+
+def pe_resources(b):
+    """{(type, name): data} of every resource; every directory must list names, then ids, ascending."""
+    _, dirs, at = pe_layout(b)
+    root, found = at(u32(b, dirs + 16)), {}
+
+    def walk(offset, path):
+        keys = []
+        for i in range(u16(b, offset + 12) + u16(b, offset + 14)):
+            name, target = struct.unpack_from("<II", b, offset + 16 + 8 * i)
+            if name & 0x80000000:
+                s = root + (name & 0x7FFFFFFF)
+                name = b[s + 2:s + 2 + 2 * u16(b, s)].decode("utf-16-le")
+            keys.append((isinstance(name, int), name))
+            if target & 0x80000000:
+                walk(root + (target & 0x7FFFFFFF), path + [name])
+            else:
+                rva, size = struct.unpack_from("<II", b, root + target)
+                found[tuple(path + [name])] = b[at(rva):at(rva) + size]
+        check(keys == sorted(keys), "resource directory out of order: %r" % keys)
+    walk(root, [])
+    return found
+
+
+def block_strings(block):
+    texts, pos = [], 0
+    while pos < len(block):
+        n = u16(block, pos)
+        texts.append(block[pos + 2:pos + 2 + 2 * n].decode("utf-16-le"))
+        pos += 2 + 2 * n
+    return texts
+
+
+def elf_section(b):
+    """(offset, size) of the configuration section."""
+    shoff, shnum, names = struct.unpack_from("<Q", b, 0x28)[0], u16(b, 0x3C), u16(b, 0x3E)
+    sections = [struct.unpack_from("<I20xQQ", b, shoff + 64 * i) for i in range(shnum)]
+    strtab = sections[names][1]
+    return next((off, size) for name, off, size in sections if b[strtab + name:strtab + name + 16] == b".varnlet_config\0")
+
+
+def entries(b):
+    """Entry id -> text (the non-empty ones), from a PE file's string table or an ELF file's configuration section."""
+    found = {}
+    if b[:4] == b"\x7fELF":
+        pos = elf_section(b)[0] + 24
+        while u16(b, pos):
+            found[u16(b, pos)] = block_strings(b[pos + 4:pos + 4 + u16(b, pos + 2)])[0]
+            pos += 4 + u16(b, pos + 2)
+    else:
+        for (kind, block, _), data in pe_resources(b).items():
+            if kind == 6:
+                found.update({(block - 1) * 16 + i: t for i, t in enumerate(block_strings(data))})
+    return {i: t for i, t in found.items() if t}
+
+
+# Every kind of value varnlet-pack writes; MinJavaVersion is the one stored in another form.
+CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": "1.8",
+          "JvmPath": ["jre/lib/server/libjvm.so", "C:\\Java\\bin\\server\\jvm.dll"], "JvmOptions": '-Xmx64m "-Dpack.quoted=a b"',
+          "ClassPath": ["lib", "app.jar"], "JavaSearchMode": 5, "MainClass": "com.example.pack.RoundTripMain",
+          "AppOptions": "first second", "OptionsFile": "app.ini", "UseStartupDir": True, "EarlyWorkingDir": False,
+          "WorkingDir": "work", "ServiceName": "PackTestService", "ServiceDescription": "Grüße from a packed launcher",
+          "ServiceStartOptions": "start", "ServiceStopOptions": "stop", "ServiceStopByExit": True, "ServiceManualStart": True,
+          "SystemOutFile": "out.log", "SystemErrFile": "err.log", "InstallSwitch": "/install",
+          "messages": {1472: "PACKED: no Java runtime here (100%% sure).", "MsgLoadJvm": "PACKED: cannot load %s"},
+          "version": {"FileVersion": "2.3.4.5", "ProductVersion": "2.3", "ProductName": "Pack Test", "CompanyName": "Example Ltd", "LegalCopyright": "(C) 2026 Example",
+                      "FileDescription": "Pack round-trip launcher", "OriginalFilename": "packtest.exe"}}
+
+
+def roundtrip():
+    out, toml = os.path.join(WORK, "roundtrip-" + TARGET), os.path.join(WORK, "full.toml")
+    open(toml, "w", encoding="utf-8").write(toml_text(dict(CONFIG, target=TARGET)))
+    built = pack("build", toml, "--stub", BODY, "-o", out)
+    check(built.returncode == 0, built.stderr)
+    shown = json.loads(pack("show", out, "--json").stdout)
+    values = {e["name"]: e["value"] for e in shown["entries"]}
+    expected = {k: ";".join(v) if isinstance(v, list) else str(int(v) if isinstance(v, bool) else v)
+                for k, v in CONFIG.items() if not isinstance(v, dict) and k != "icon"}
+    expected.update(MinJavaVersion="0x00010008", MsgNoRuntime=CONFIG["messages"][1472], MsgLoadJvm=CONFIG["messages"]["MsgLoadJvm"])
+    check({k: values[k] for k in expected} == expected, "show --json: %r" % values)
+    unchanged = {"EarlyWorkingDir"}  # as the body's default; every other entry keeps it too
+    check(sorted(e["name"] for e in shown["entries"] if e["changed"]) == sorted(set(expected) - unchanged), "changed entries")
+    check(values["UninstallSwitch"] == "-uninstall", "an entry not configured lost the body's value")
+    check(shown["target"] == TARGET, "target " + shown["target"])
+    data = open(out, "rb").read()
+    stored = {e["id"]: e["stored"] for e in shown["entries"] if e["stored"]}
+    check(entries(data) == stored, "the reader and show disagree: %r" % (set(entries(data).items()) ^ set(stored.items())))
+    check(re.fullmatch("[0-9A-F]{60}", stored[1168]) is not None, "main class not scrambled: " + stored[1168])
+    again = pack("build", toml, "--stub", out, "-o", out + ".again")
+    check(again.returncode == 0 and open(out + ".again", "rb").read() == data, "packing the result again changes it")
+    body = open(BODY, "rb").read()
+    if TARGET == "linux":  # rewritten in place
+        offset, size = elf_section(data)
+        check(len(data) == len(body) and data[:offset] == body[:offset] and data[offset + size:] == body[offset + size:],
+              "more than the configuration section changed")
+    else:
+        windows_resources(data, body, shown)
+
+
+def windows_resources(data, body, shown):
+    res, ico = pe_resources(data), open(os.path.join(HERE, "app.ico"), "rb").read()
+    group = res[(14, "MAINICON", 1033)]
+    for i in range(u16(ico, 4)):  # the group lists the file's images, each an icon resource of its bytes
+        width, height, _, _, planes, bits, size, offset = struct.unpack_from("<BBBBHHII", ico, 6 + 16 * i)
+        *head, icon = struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i)
+        check(head == [width, height, 0, 0, planes, bits, size], "group entry %d: %r" % (i, head))
+        check(res.get((3, icon, 1033)) == ico[offset:offset + size], "icon image %d" % i)
+    version = next(d for (kind, *_), d in res.items() if kind == 16)
+    fixed = version.find(struct.pack("<I", 0xFEEF04BD))
+    check(struct.unpack_from("<4H", version, fixed + 8) == (3, 2, 5, 4), "file version")
+    for text in list(CONFIG["version"].values())[2:] + ["2.3.4.5"]:
+        check((text + "\0").encode("utf-16-le") in version, "version information lacks " + text)
+    check(shown["version"]["productVersion"] == "2.3.0.0", "product version")
+    before = pe_resources(body)
+    for kind in (11, 24):  # the event log's message table and the manifest stay the body's
+        check([d for k, d in before.items() if k[0] == kind] == [d for k, d in res.items() if k[0] == kind], "type %d" % kind)
+    # The body itself: a console program that imports system DLLs only.
+    opt, dirs, at = pe_layout(body)
+    check(u16(body, opt + 68) == 3, "not the console subsystem")
+    imports, pos = [], at(u32(body, dirs + 8))
+    while u32(body, pos + 12):
+        name = at(u32(body, pos + 12))
+        imports.append(body[name:body.index(b"\0", name)].decode().lower())
+        pos += 20
+    check(set(imports) <= {"kernel32.dll", "advapi32.dll", "user32.dll", "msvcrt.dll"}, "imports %r" % imports)
+
+
+def command_line():
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(WORK)
+    path = lambda name: os.path.join(WORK, name)  # noqa: E731
+    files = {"bad.toml": 'target = "linux"\nClasspath = "x"\n', "untargeted.toml": 'ServiceName = "x"\n',
+             "win32.toml": 'target = "win32"\n', "linux.toml": 'target = "linux"\n', "keep": "old",
+             "icon.toml": 'target = "win32"\nicon = "icon.gif"\n', "icon.gif": "GIF89a, no icon", "nofile.toml": 'icon = "a.ico"'}
+    for name, text in files.items():
+        open(path(name), "w").write(text)
+    shutil.copy(BODY, path("body-copy"))
+    open(path("truncated"), "wb").write(open(BODY, "rb").read()[:100])
+    body = open(BODY, "rb").read()
+    notepad = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe"
+    rows = [(["build", path("bad.toml"), "--stub", BODY, "-o", path("keep")], 'bad.toml:2:1: unknown key "Classpath"'),
+            (["build", path("untargeted.toml"), "-o", path("out")], "no target"),
+            (["build", path("win32.toml"), "--stub", BODY, "-o", path("out")], "is a linux launcher body, not a win32 one"),
+            (["build", path("win32.toml"), "--stub", path("absent.exe"), "-o", path("out")], "absent.exe does not exist"),
+            (["build", path("linux.toml"), "--stub", path("body-copy"), "-o", path("body-copy")], "is the launcher body itself"),
+            (["build", path("linux.toml"), "--stub", path("truncated"), "-o", path("out")], "truncated"),
+            (["show", path("truncated")], "truncated ELF file"),
+            (["build", path("icon.toml"), "-o", path("out")], "icon.toml:2:8: " + path("icon.gif") + ": not an icon file"),
+            (["build", path("nofile.toml"), "--target", "win64", "-o", path("out")], "cannot read the icon file")]
+    for other in ["/bin/true"] + ([notepad] if os.path.exists(notepad) else []):  # programs, but no launchers
+        rows += [(["show", other], "not a Varnlet launcher"),
+                 (["build", path("untargeted.toml"), "--stub", other, "-o", path("out")], "not a Varnlet launcher")]
+    for args, error in rows:
+        run = pack(*args)
+        check(run.returncode != 0 and error.lower() in run.stderr.lower(), "%s: exit %d, %s" % (args, run.returncode, run.stderr))
+    check(sorted(os.listdir(WORK)) == sorted(list(files) + ["body-copy", "truncated"]), "a failed build wrote a file")
+    check(open(path("keep")).read() == "old" and open(BODY, "rb").read() == body, "a failed build changed a file")
+    inferred = pack("build", path("untargeted.toml"), "--stub", BODY, "-o", path("inferred"))  # the body gives the target
+    check(inferred.returncode == 0 and "linux launcher" in pack("show", path("inferred")).stdout, "no target inferred")
+
+    # init lists every entry with its default; uncommented, the defaults build the body's entries again.
+    check(pack("init", path("sample.toml"), "--target", "linux").returncode == 0, "init")
+    sample = open(path("sample.toml")).read()
+    for name in ("MinJavaVersion", "ClassPath", "ServiceName", "OptionsFile", "JavaSearchMode"):
+        check("\n# %s = " % name in sample, "init lacks " + name)
+    check(len(re.findall(r"^# 1[4-7]\d\d = ", sample, re.M)) == 18, "init lacks messages")
+    check('\n# MainClass = "org.vantohelix.launch.HelixMain"' in sample, "init main class default")
+    check(pack("init", path("sample.toml")).returncode != 0, "init replaced a file without --force")
+    for name, text, changed in (("edited", sample.replace("# ClassPath = ", 'ClassPath = ["lib", "demo.jar"]\n#')
+                                 .replace("# 1472 = ", '1472 = "from the sample"\n#'), ["ClassPath", "MsgNoRuntime"]),
+                                ("all", re.sub(r"^# ([A-Z]\w* = |1[4-7]\d\d = )", r"\1", pack("init", "--target", "linux")
+                                               .stdout, flags=re.M), [])):
+        open(path(name + ".toml"), "w").write(text)
+        run = pack("build", path(name + ".toml"), "--stub", BODY, "-o", path(name))
+        shown = json.loads(pack("show", path(name), "--json").stdout) if run.returncode == 0 else {"entries": []}
+        check(run.returncode == 0 and [e["name"] for e in shown["entries"] if e["changed"]] == changed, name + ": " + run.stderr)
+
+
+if not os.path.exists(BODY):
+    print("launcher body %s not built; skipping" % BODY)
+    sys.exit(77)
+os.makedirs(WORK, exist_ok=True)
+if TARGET == "cli":
+    command_line()
+else:
+    roundtrip()
+print("\n".join("FAIL: " + f for f in failures) or "passed")
+sys.exit(1 if failures else 0)
