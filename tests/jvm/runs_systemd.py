@@ -92,17 +92,6 @@ def scenario_notify_ready_and_stop_by_sigterm():
           "stderr: %r" % err)
 
 
-def scenario_stop_while_the_jvm_starts():
-    # systemctl stop during start-up: the signal waits for the application instead of
-    # ending the JVM (which would take it for its own shutdown, exit 143).
-    launcher, record = service("early", "-verbose:class")
-    process = start(launcher, record, wait=False)
-    process.stdout.readline()  # the JVM has begun to load classes
-    code, err, lines = stop(process, record)
-    check(code == 0 and "main(stop|now) on Varnlet stopper thread" in lines,
-          "exit %d, record %r\n%s" % (code, lines, err))
-
-
 def scenario_ignored_stop_times_out():
     # Outside systemd, stopped by Ctrl+C; the application waits for a second stop call.
     launcher, record = service("ignored", "-Dvarnlet.service.stops=2", ServiceStopTimeout=2)
@@ -121,9 +110,19 @@ def scenario_throwing_main_fails_the_service():
           and run.stderr.endswith("<3>The demo-run service failed to start.\n"), "exit code 2 and the failure", run)
 
 
+def scenario_stop_while_the_jvm_starts():
+    # systemctl stop during start-up: the signal waits for the application instead of
+    # ending the JVM (which would take it for its own shutdown, exit 143).
+    launcher, record = service("early", "-verbose:class")
+    process = start(launcher, record, wait=False)
+    process.stdout.readline()  # the JVM has begun to load classes
+    code, err, lines = stop(process, record)
+    check(code == 0 and "main(stop|now) on Varnlet stopper thread" in lines, "exit %d, record %r\n%s" % (code, lines, err))
+
+
 def scenario_stop_by_exit():
-    # ServiceStopByExit: System.exit(0) instead of a second main; the service reports its
-    # stop from the JVM's exit hook, before the process ends.
+    # ServiceStopByExit: System.exit(0) instead of a second main; the JVM's exit hook
+    # reports the stop before the process ends.
     launcher, record = service("byexit", ServiceStopByExit=True)
     code, err, lines = stop(start(launcher, record), record)
     check(code == 0 and "shutdown hook" in lines and not any(l.startswith("main(stop") for l in lines),
