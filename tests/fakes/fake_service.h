@@ -1,10 +1,9 @@
 // A fake service control manager, registry writes and event log over the platform table, for
-// what Windows' own manager under wine cannot show: failing calls, settings wine refuses, and
-// every way a service run ends, timed exactly. The dispatcher runs the service's main routine
-// on the calling thread; tests deliver controls by calling the handler from a thread of their
-// own, as the manager does. The runtime's threads and events are the real ones underneath; the
-// fake counts the threads (so a test can wait for late ones), holds the stop time-out until the
-// test releases it, and records misuse of handles, sources and closed events in `faults`.
+// what wine's manager cannot show: failing calls, settings wine refuses, and every way a service
+// run ends, timed exactly. The dispatcher runs the service's main routine on the calling thread;
+// tests call the control handler from a thread of their own, as the manager does. Threads and
+// events are the real ones underneath: the fake counts the threads, holds the stop time-out until
+// the test releases it, and records misuse of handles, sources and closed events in `faults`.
 #pragma once
 #include <atomic>
 #include <functional>

@@ -6,10 +6,10 @@ package varnlet.service;
 
 import java.io.FileWriter;
 import java.io.IOException;
-import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.Semaphore;
 
 public class ServiceApp {
-    private static final CountDownLatch stopped = new CountDownLatch(Integer.getInteger("varnlet.service.stops", 1));
+    private static final Semaphore stops = new Semaphore(0);
 
     static synchronized void record(String line) {
         try (FileWriter w = new FileWriter(System.getProperty("varnlet.service.record"), true)) {
@@ -23,17 +23,13 @@ public class ServiceApp {
         String line = "main(" + String.join("|", args) + ") on " + Thread.currentThread().getName();
         if (args.length > 0 && args[0].equals("stop")) {
             record(line);
-            stopped.countDown();
+            stops.release();
             return;
         }
         Runtime.getRuntime().addShutdownHook(new Thread(() -> record("shutdown hook")));
         new Thread(() -> {
-            try {
-                stopped.await();
-                record("worker ends");
-            } catch (InterruptedException e) {
-                record("worker interrupted");
-            }
+            stops.acquireUninterruptibly(Integer.getInteger("varnlet.service.stops", 1));
+            record("worker ends");
         }, "service worker").start();
         record(line);  // last: once this line is there, the application is fully started
     }
