@@ -1,75 +1,54 @@
-// A fake service control manager, registry writes and event log over the platform table.
-// The service runtime runs on real threads and events; the fake wraps them to count threads,
-// fail creations on demand, catch use of a closed event, and hold the stop time-out until a
-// test lets it pass. Self-contained, so the jvm tier can use it too; fakes may nest.
+// A fake service control manager, registry writes and event log over the platform table, for
+// what wine's manager cannot show: failing calls, settings wine refuses, and every way a service
+// run ends, timed exactly. The dispatcher runs the service's main routine on the calling thread;
+// tests call the control handler from a thread of their own, as the manager does. Threads and
+// events are the real ones underneath: the fake counts the threads, holds the stop time-out until
+// the test releases it, and records misuse of handles, sources and closed events in `faults`.
 #pragma once
-#include <cstdint>
+#include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 
-struct FakeServiceEntry {
+struct FakeService {
     uint32_t startType;
     std::string binaryPath;
+    std::vector<std::string> settings;  // "name=value" changes after creation, in order
 };
 
-struct FakeRegistryValue {
-    uint32_t type;
-    std::string data;  // raw bytes, terminator included for strings
-};
-
-struct FakeLoggedEvent {
-    uint16_t type;
-    std::string text;
-};
-
-class FakeServiceManager {
-public:
-    // `ownLastError`: keep the last error per thread in the fake (over fakes whose last error
-    // is one shared value); the real POSIX errno is per thread already.
-    explicit FakeServiceManager(bool ownLastError = true);
+struct FakeServiceManager {
+    FakeServiceManager();
     ~FakeServiceManager();
-    FakeServiceManager(const FakeServiceManager&) = delete;
-    FakeServiceManager& operator=(const FakeServiceManager&) = delete;
 
-    // Knobs, set before the code under test runs: a non-zero error makes the call fail.
-    uint32_t openScManagerError = 0, openServiceError = 0, createServiceError = 0, deleteServiceError = 0;
-    uint32_t dispatcherError = 0;  // startServiceDispatcher fails (started by hand)
-    uint32_t eventSourceError = 0, createEventError = 0;
-    std::map<ThreadRoutine, uint32_t> failingThreads;  // routine -> error of its creation
-    long createKeyStatus = 0;
-    std::map<std::string, long> setValueStatus;  // value name -> status
+    // Calls that fail with an error: "openScManager", "openService", "createService",
+    // "deleteService", "dispatcher", "registerEventSource", "createEvent", "regCreateKey", or a
+    // value name (regSetValue returns it as its status); and thread routines that cannot start.
+    std::map<std::string, uint32_t> failing;
+    std::map<ThreadRoutine, uint32_t> failingThreads;
 
-    // What the service manager, the registry and the event log hold.
-    std::map<std::string, FakeServiceEntry> services;
-    std::map<std::string, std::vector<std::string>> settings;  // "name=value" changes after creation, in order
-    std::map<std::string, std::map<std::string, FakeRegistryValue>> registry;  // key path -> values
-    int openHandles() const;  // service manager handles and registry keys not yet closed
+    std::map<std::string, FakeService> services;
+    std::map<std::string, std::map<std::string, std::pair<uint32_t, std::string>>> registry;  // key -> name -> type, bytes
 
-    // Records of a service run: read them after the dispatcher returned, or under lock().
-    std::unique_lock<std::mutex> lock();
-    std::string dispatchedName;
+    // Shared with the service's threads: read under `m` while any may run.
+    std::mutex m;
     std::vector<ServiceStatusRecord> statuses;
-    std::vector<FakeLoggedEvent> events;
-    std::vector<std::string> faults;  // misuse seen: a closed event signalled, a source used after going...
-    int eventSourcesDeregistered = 0;
-    int eventsClosed = 0;
+    std::vector<std::string> events;  // the event log, "error: " marking an error
+    std::vector<std::string> faults;
+    std::map<PlatformHandle, std::string> open;  // manager, service and key handles -> name or key path
+    std::set<PlatformHandle> sources;
+    std::map<PlatformHandle, bool> eventsOpen;  // every event made, closed ones false
+    std::atomic<int> timeoutWaits{0}, liveThreads{0};
+    std::atomic<bool> timeoutsReleased{false};  // lets every held stop time-out end
 
-    // Delivers a control to the handler, on the dispatcher's thread, once the service has
-    // reported its first status.
-    void sendControl(uint32_t control);
-    bool waitForStatuses(size_t count, int timeoutMs = 10000);  // false after the time-out
-    bool waitForTimeoutSleeps(int count, int timeoutMs = 10000);
-    void releaseTimeouts();  // lets every held time-out sleep, and any later one, end
-    bool waitForThreads(int timeoutMs = 10000);  // every thread started through the fake
-    std::vector<std::string> eventTexts();
+    std::vector<uint32_t> states();
+    static bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000);  // false when time ran out
 
-    struct Internals;
-    Internals* internals;
-
-private:
-    PlatformOps saved_;
+    PlatformOps previous;
+    PlatformHandle statusHandle = nullptr;
+    uintptr_t lastHandle = 0x1000;
 };

@@ -16,10 +16,6 @@ from launcher_runs import check
 SWITCH = "-startlauncherinservicemode"
 
 
-def unit_settings(path):
-    return dict(line.split("=", 1) for line in open(path).read().splitlines() if "=" in line)
-
-
 def scenario_unit_file_install_and_uninstall():
     root = os.path.join(runs.ARGS.work, "root")
     shutil.rmtree(root, ignore_errors=True)
@@ -34,7 +30,7 @@ def scenario_unit_file_install_and_uninstall():
     check("Service installed: demo-svc" in run.stdout and os.path.islink(wants), "install, enabled", run)
     verify = subprocess.run(["systemd-analyze", "verify", unit], capture_output=True, text=True)
     check(verify.returncode == 0 and not verify.stderr, "systemd-analyze verify: %s\n%s" % (verify.stderr, open(unit).read()))
-    settings = unit_settings(unit)
+    settings = dict(line.split("=", 1) for line in open(unit).read().splitlines() if "=" in line)
     check((settings["Type"], settings["TimeoutStopSec"], settings["Restart"], settings["RestartSec"],
            settings["WorkingDirectory"]) == ("notify", "30", "on-failure", "5", launcher.app), "unit: %r" % settings)
     check("Service is already installed: demo-svc" in launcher.run("-install").stderr, "second install")
@@ -44,9 +40,9 @@ def scenario_unit_file_install_and_uninstall():
     check("does not exist as an installed service" in launcher.run("-uninstall").stderr, "second uninstall")
     manual = runs.Launcher("manual", ServiceName="demo-manual", ServiceManualStart=True)
     check("Service installed" in manual.run("-install").stdout, "manual install")
-    settings = unit_settings(units + "/demo-manual.service")
-    check(not os.path.lexists(units + "/multi-user.target.wants/demo-manual.service") and "Restart" not in settings
-          and settings["TimeoutStopSec"] == "40", "manual start, no restart: %r" % settings)
+    text = open(units + "/demo-manual.service").read()
+    check(not os.path.lexists(units + "/multi-user.target.wants/demo-manual.service") and "Restart=" not in text
+          and "TimeoutStopSec=40\n" in text, "manual start, no restart: %r" % text)
     run = runs.Launcher("badname", ServiceName="../../../escape").run("-install")
     check("not a valid systemd unit name" in run.stderr and sorted(os.listdir(root)) == ["etc"], "name refused", run)
 
@@ -73,6 +69,13 @@ def start(launcher, record, env=None, wait=True):
     raise runs.Failure("the application did not start: %s" % (process.communicate(),))
 
 
+def stop(process, record, sig=signal.SIGTERM):
+    """Sends the stop signal; the exit status, standard error and the application's record."""
+    process.send_signal(sig)
+    out, err = process.communicate(timeout=60)
+    return process.returncode, err, open(record).read().splitlines()
+
+
 def scenario_notify_ready_and_stop_by_sigterm():
     launcher, record = service("sigterm")
     notify = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
@@ -81,27 +84,12 @@ def scenario_notify_ready_and_stop_by_sigterm():
     notify.settimeout(60)
     process = start(launcher, record, dict(os.environ, NOTIFY_SOCKET=notify.getsockname()))
     check(notify.recv(256) == b"READY=1", "READY=1 first")
-    process.send_signal(signal.SIGTERM)
-    out, err = process.communicate(timeout=60)
+    code, err, lines = stop(process, record)
     check(notify.recv(256) == b"STOPPING=1", "STOPPING=1 on the stop")
-    lines = open(record).read().splitlines()
-    check(process.returncode == 0 and "main(stop|now) on Varnlet stopper thread" in lines and "worker ends" in lines,
-          "exit %d, record %r\n%s" % (process.returncode, lines, err))
+    check(code == 0 and "main(stop|now) on Varnlet stopper thread" in lines and "worker ends" in lines,
+          "exit %d, record %r\n%s" % (code, lines, err))
     check("<6>The demo-run service has started.\n" in err and err.endswith("<6>The demo-run service has stopped.\n"),
           "stderr: %r" % err)
-
-
-def scenario_stop_while_the_jvm_starts():
-    # systemctl stop during start-up: the signal waits for the application instead of
-    # ending the JVM (which would take it for its own shutdown, exit 143).
-    launcher, record = service("early", "-verbose:class")
-    process = start(launcher, record, wait=False)
-    process.stdout.readline()  # the JVM has begun to load classes
-    process.send_signal(signal.SIGTERM)
-    out, err = process.communicate(timeout=60)
-    lines = open(record).read().splitlines()
-    check(process.returncode == 0 and "main(stop|now) on Varnlet stopper thread" in lines,
-          "exit %d, record %r\n%s" % (process.returncode, lines, err))
 
 
 def scenario_ignored_stop_times_out():
@@ -109,10 +97,9 @@ def scenario_ignored_stop_times_out():
     launcher, record = service("ignored", "-Dvarnlet.service.stops=2", ServiceStopTimeout=2)
     process = start(launcher, record)
     began = time.monotonic()
-    process.send_signal(signal.SIGINT)
-    out, err = process.communicate(timeout=60)
+    code, err, lines = stop(process, record, signal.SIGINT)
     elapsed = time.monotonic() - began
-    check(process.returncode == 3 and 2 <= elapsed < 15, "exit %d after %.1f s" % (process.returncode, elapsed))
+    check(code == 3 and 2 <= elapsed < 15, "exit %d after %.1f s" % (code, elapsed))
     check("<3>The demo-run service has timed out during a stop request and will be terminated.\n" in err, err)
 
 
@@ -122,3 +109,22 @@ def scenario_throwing_main_fails_the_service():
     check(run.returncode == 2 and "<3>Error invoking method: main(java/lang/String[])\n" in run.stderr
           and run.stderr.endswith("<3>The demo-run service failed to start.\n"), "exit code 2 and the failure", run)
 
+
+def scenario_stop_while_the_jvm_starts():
+    # systemctl stop during start-up: the signal waits for the application instead of
+    # ending the JVM (which would take it for its own shutdown, exit 143).
+    launcher, record = service("early", "-verbose:class")
+    process = start(launcher, record, wait=False)
+    process.stdout.readline()  # the JVM has begun to load classes
+    code, err, lines = stop(process, record)
+    check(code == 0 and "main(stop|now) on Varnlet stopper thread" in lines, "exit %d, record %r\n%s" % (code, lines, err))
+
+
+def scenario_stop_by_exit():
+    # ServiceStopByExit: System.exit(0) instead of a second main; the JVM's exit hook
+    # reports the stop before the process ends.
+    launcher, record = service("byexit", ServiceStopByExit=True)
+    code, err, lines = stop(start(launcher, record), record)
+    check(code == 0 and "shutdown hook" in lines and not any(l.startswith("main(stop") for l in lines),
+          "exit %d, record %r\n%s" % (code, lines, err))
+    check(err.endswith("<6>The demo-run service has stopped.\n"), "stderr: %r" % err)

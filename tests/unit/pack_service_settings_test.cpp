@@ -4,10 +4,7 @@
 #include "pack_config.h"
 
 TEST(PackServiceSettings, AcceptedAndRefusedValues) {
-    const struct {
-        const char* text;
-        bool accepted;
-    } cases[] = {
+    const std::pair<const char*, bool> cases[] = {
         {"ServiceRestartDelay = 86400", true}, {"ServiceRestartDelay = 86401", false},
         {"ServiceRestartCount = 0", false},    {"ServiceStopTimeout = 0", false},
         {"ServiceDependencies = [\"Tcpip\", \"Event Log\"]", true}, {"ServiceDependencies = \"a\\\\b\"", false},
@@ -19,6 +16,6 @@ TEST(PackServiceSettings, AcceptedAndRefusedValues) {
     for (const auto& c : cases) {
         PackConfig config;
         std::vector<std::string> errors;
-        EXPECT_EQ(parsePackConfig(c.text, "app.toml", &config, &errors), c.accepted) << c.text;
+        EXPECT_EQ(parsePackConfig(c.first, "app.toml", &config, &errors), c.second) << c.first;
     }
 }
