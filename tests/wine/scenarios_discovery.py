@@ -1,93 +1,74 @@
-"""Wine scenarios of runtime discovery: the registry entries real Java installers write, with
-copies of testjvm.dll as their jvm.dll, and the library the launcher picks for a
-JavaSearchMode and a MinJavaVersion. The record's "library" event names the module loaded,
--Dhome=%JAVA_HOME% the home the search kept; a search that finds nothing ends with 1472.
-"""
-from scenarios_spine import NO_RUNTIME
-from winerun import Failure, expect
+"""Runtime discovery with copies of testjvm.dll as jvm.dll: in the registry, under the keys
+Oracle's Java 8 installers (8u202) write, and without registry entries, through JAVA_HOME and
+PATH (bin\\server\\jvm.dll, a `release` file, a java.exe). -Dhome=%JAVA_HOME% names the home
+the launcher kept. (The unit tier has the order of every source and search mode.)"""
+from winerun import NO_RUNTIME, expect, expect_eq
 
 JAVASOFT = r"HKLM\Software\JavaSoft"
-JRE_KEY = JAVASOFT + r"\Java Runtime Environment"
 
+def chosen(case, env=None, **entries):
+    """(library, home) the launcher ran with, or the run when it found no runtime."""
+    app = case.directory("app")
+    exe = case.pack({"JvmPath": "", "MinJavaVersion": "0x00010003", "ClassPath": "", "JvmOptions": '"-Dhome=%JAVA_HOME%"',
+                     "MainClass": "org.varnlet.wine.Discovery", **entries}, app)
+    run = case.run(exe, cwd=app, record=app / "testjvm.record", env=env)
+    if not run.record.exists:
+        return run
+    expect(run.code == 0, f"{entries}: exit code {run.code}")
+    return run.jvm().one("library")[0], run.record.one("option")[0][len("-Dhome="):]
 
-def jre8(bits):
-    return (r"C:\Program Files" if bits == 64 else r"C:\Program Files (x86)") + \
-        r"\Java\jre1.8.0_202\bin" + (r"\server" if bits == 64 else r"\client") + r"\jvm.dll"
-
-
-def jdk8(bits):
-    return jre8(bits).replace(r"\jre1.8.0_202", r"\jdk1.8.0_202\jre")
-
-
-def home_of(library):
-    """The Java home a library lies in: the part before "\\jre\\bin" or "\\bin"."""
-    return library[:library.index("\\jre\\bin\\" if "\\jre\\bin\\" in library else "\\bin\\")]
-
-
-def installer(kind, bits):
-    """What Oracle's Java 8 installer ("jre8" or "jdk8", 8u202) writes: (registry lines
-    (key, value, data), library files). The kit has no RuntimeLib, and the 32-bit kit holds a
-    server and a client library."""
-    library = jre8(bits) if kind == "jre8" else jdk8(bits)
-    key = JRE_KEY if kind == "jre8" else JAVASOFT + r"\Java Development Kit"
-    values = [("JavaHome", home_of(library)), ("MicroVersion", "0")] + [("RuntimeLib", library)] * (kind == "jre8")
-    lines = [(key + "\\" + v, *value) for v in ("1.8", "1.8.0_202") for value in values]
-    files = {library, library.replace(r"\client", r"\server")} if kind == "jdk8" else {library}
-    return [(key, "CurrentVersion", "1.8")] + lines, files
-
-
-class Machine:
-    """One case's registry and drive C: with installers added and removed."""
-
-    def __init__(self, case):
-        self.case, self.app = case, case.directory("app")
-        case.reg_own(JAVASOFT)
-
-    def install(self, kind, view=None):
-        lines, files = installer(kind, self.case.bits if view is None else int(view[-2:]))
-        for key, value, data in lines:
-            self.case.reg_add(key, value, data, view=view)
-        for path in files:
-            self.case.copy_to_drive_c(self.case.artifact("testjvm.dll"), path)
-
-    def choice(self, mode, minimum):
-        """(the loaded library, the Java home the search kept), or None after 1472 and exit 255."""
-        exe = self.case.pack({"JavaSearchMode": mode, "MinJavaVersion": minimum, "JvmPath": "", "ClassPath": "",
-                              "JvmOptions": '"-Dhome=%JAVA_HOME%"', "MainClass": "org.varnlet.wine.Discovery"},
-                             self.app, name=f"mode{mode}")
-        run = self.case.run(exe, cwd=self.app, record=self.app / "testjvm.record")
-        if run.code == 255 and run.stderr == NO_RUNTIME + "\n" and not run.record.exists:
-            return None
-        expect(run.record.exists, f"mode {mode}: no library loaded and no 1472: exit {run.code}, {run.stderr!r}")
-        run.expect_exit(0)
-        options = [line[1] for line in run.record.all("option")]
-        expect(len(options) == 1 and options[0].startswith("-Dhome="), f"options {options}")
-        return run.record.one("library")[0], options[0][len("-Dhome="):]
-
-    def expect_choices(self, rows):
-        """rows: (mode, minimum, expected library or None); all rows are run, then compared."""
-        wrong = [f"JavaSearchMode {mode}, MinJavaVersion {minimum}: expected {want or '1472'}, got {got or '1472'}"
-                 for mode, minimum, expected in rows for got in [self.choice(mode, minimum)]
-                 for want in [expected and (expected, home_of(expected))] if got != want]
-        if wrong:
-            raise Failure("\n".join(wrong))
-
+def install(case, kind, bits):
+    """Java 8's JRE or JDK as its installer leaves it: registry keys and jvm.dll files. The kit
+    has no RuntimeLib, and the 32-bit kit holds a server and a client library."""
+    home = (r"C:\Program Files" if bits == 64 else r"C:\Program Files (x86)") + r"\Java" + \
+        (r"\jre1.8.0_202" if kind == "jre" else r"\jdk1.8.0_202")
+    library = home + (r"\jre" if kind == "jdk" else "") + (r"\bin\server" if bits == 64 else r"\bin\client") + r"\jvm.dll"
+    key = JAVASOFT + (r"\Java Runtime Environment" if kind == "jre" else r"\Java Development Kit")
+    case.reg_add(key, "CurrentVersion", "1.8", f"/reg:{bits}")
+    for version in ("1.8", "1.8.0_202"):
+        for value, data in [("JavaHome", home), ("MicroVersion", "0")] + [("RuntimeLib", library)] * (kind == "jre"):
+            case.reg_add(key + "\\" + version, value, data, f"/reg:{bits}")
+    for path in {library, library.replace(r"\client", r"\server")}:
+        target = case.wine.prefix / "drive_c" / path[3:].replace("\\", "/")
+        case.install("testjvm.dll", target.parent, as_name="jvm.dll")
+    return library, home
 
 def scenario_java8_installers(case):
     """Written to the other registry view, no runtime is found (the launcher searches its own
-    process's view). Java 8 JRE and JDK, alone and together: runtimes first (0), development
-    kits first (1), runtimes only (2), development kits only (3). The 32-bit JDK holds a
-    server and a client library: the client one wins."""
-    machine = Machine(case)
-    other = "/reg:32" if case.bits == 64 else "/reg:64"
-    case.reg_own(JAVASOFT, other)
-    machine.install("jre8", view=other)
-    machine.expect_choices([(0, "0x00010003", None)])
-    jre, jdk = jre8(case.bits), jdk8(case.bits)
-    machine.install("jre8")
-    machine.expect_choices([(0, "0x00010003", jre), (3, "0x00010003", None)])
-    machine.install("jdk8")
-    machine.expect_choices([(0, "0x00010003", jre), (1, "0x00010003", jdk), (3, "0x00010003", jdk)])
-    case.reg_delete(JRE_KEY)
-    machine.expect_choices([(0, "0x00010003", jdk), (2, "0x00010003", None)])
+    process's view). JRE and JDK: runtimes first (mode 0), development kits first (1); the
+    32-bit JDK holds a server and a client library, and the client one wins."""
+    for bits in (32, 64):
+        case.reg_own(JAVASOFT, f"/reg:{bits}")
+        case.drive_c((r"C:\Program Files" if bits == 64 else r"C:\Program Files (x86)") + r"\Java")
+    install(case, "jre", 96 - case.bits)
+    chosen(case, JavaSearchMode=0).expect(255, stderr=NO_RUNTIME + "\n")
+    jre, jdk = install(case, "jre", case.bits), install(case, "jdk", case.bits)
+    expect_eq((chosen(case, JavaSearchMode=0), chosen(case, JavaSearchMode=1)), (jre, jdk), "modes 0 and 1")
 
+def runtime(case, name, version, other_arch=False):
+    """A runtime in the scratch directory: its home's Windows path and its library's."""
+    home = case.directory("runtimes", name)
+    case.install("testjvm.dll", home / "bin/server", as_name="jvm.dll", other_arch=other_arch)
+    case.write(home / "bin/java.exe", "stands in for java.exe\n")
+    (home / "release").write_text(f'IMPLEMENTOR="Varnlet tests"\nJAVA_VERSION="{version}"\n')
+    return case.dos_path(home), case.dos_path(home) + r"\bin\server\jvm.dll"
+
+def scenario_java_home_path_minimum_and_width(case):
+    """JAVA_HOME, then PATH; a runtime below the minimum or of the other width is passed over,
+    and when nothing fits the runtimes found are named before 1472; the registry comes first."""
+    case.reg_own(JAVASOFT)
+    (jdk17, _), (jdk21, _) = runtime(case, "jdk-17", "17.0.9"), runtime(case, "jdk-21", "21.0.1")
+    other, other_library = runtime(case, "jdk-other-width", "21.0.1", other_arch=True)
+    # WINEPATH comes before the system folders in wine's PATH.
+    rows = [(jdk17, "", "0x00010003", jdk17), ("", jdk21 + r"\bin", "0x00010003", jdk21),
+            (jdk17, jdk21 + r"\bin", "0x00150000", jdk21), (other, jdk21 + r"\bin", "0x00010003", jdk21)]
+    for java_home, path, minimum, home in rows:
+        expect_eq(chosen(case, {"JAVA_HOME": java_home, "WINEPATH": path}, MinJavaVersion=minimum),
+                  (home + r"\bin\server\jvm.dll", home), f"JAVA_HOME {java_home!r}, PATH {path!r}, minimum {minimum}")
+    widths = (64, 32) if case.bits == 32 else (32, 64)
+    chosen(case, {"JAVA_HOME": other}).expect(255, stderr=f"Java runtimes found but not used:\n  {other_library}: "
+                                              f"{widths[0]}-bit runtime, this launcher is {widths[1]}-bit\n{NO_RUNTIME}\n")
+    jre8 = runtime(case, "jre-8", "1.8.0_202")
+    case.reg_add(JAVASOFT + r"\Java Runtime Environment\1.8", "RuntimeLib", jre8[1])
+    case.reg_add(JAVASOFT + r"\Java Runtime Environment\1.8", "JavaHome", jre8[0])
+    expect_eq(chosen(case, {"JAVA_HOME": jdk17, "WINEPATH": jdk21 + r"\bin"}), (jre8[1], jre8[0]), "the registry's")

@@ -1,0 +1,144 @@
+"""Console runs under Windows, as testjvm.dll sees them: the move into the executable's
+directory, where the INI file is read; main's arguments from the command line (wildcards
+expanded) and the longest texts; exit codes; both streams in one file; the class path from real
+directories and the options from a real environment; a private runtime beside the executable,
+and JVM libraries the real loader refuses. TESTJVM_MAIN scripts what main does. (Every
+scenario reads the string table through LoadStringA.)"""
+from winerun import expect, expect_eq
+
+TEXT, CJK = "\u00e9" * 1023, "\u4e2d\u6587\u76ee\u5f55" * 15
+
+def scenario_options_file(case):
+    """Started elsewhere, the process works in its own directory and reads its INI file there,
+    also when that directory is the root of a drive; the file may be in the legacy code page
+    (José as E9) or in UTF-8, with its mark or without."""
+    app, start = case.directory("app"), case.directory("start")
+    exe = case.app(app, OptionsFile="app.ini")
+    case.write(start / "app.ini", "[Application Configuration]\nAppOptions=from-start-directory\n")
+    # The drive is mapped after the first run: wine names a path by the first drive holding it.
+    for drive, encoding, mark in ((None, "cp1252", b""), ("m", "utf-8", b"\xef\xbb\xbf"), ("m", "utf-8", b"")):
+        text = "[Application Configuration]\nAppOptions=from-own-directory\nJvmOptions=-Dn=Jos\u00e9\n"
+        (app / "app.ini").write_bytes(mark + text.encode(encoding))
+        own = case.map_drive(drive, app) if drive else case.dos_path(app)
+        run = case.run(exe, program=drive and own + exe.name, cwd=start, record=app / "testjvm.record",
+                       env={"LC_ALL": "C.UTF-8"})
+        main = run.jvm().one("main")
+        expect_eq((main[2], main[3:], run.record.one("property"), run.record.all("option")[0], run.code),
+                  (own, ["from-own-directory"], ["user.dir", own], ["-Dn=Jos\u00e9"], 0),
+                  f"{encoding} {mark}: directory, arguments, user.dir, option, exit code")
+
+def scenario_wildcard_arguments(case):
+    """An unquoted wildcard is expanded in the start-up directory, before the move into the
+    executable's own: "-remov?" is the uninstall switch only where a file "-remove" lies there
+    (a service operation: no JVM, exit 0); several matches become several arguments."""
+    app, start = case.directory("app"), case.directory("start")
+    exe = case.app(app, ServiceName="VarnletWineTest", UninstallSwitch="-remove")
+    case.write(start / "-remove", "")
+    run = case.run(exe, ["-remov?"], cwd=start, record=app / "testjvm.record")
+    expect(run.code == 0 and run.stderr.strip() and not run.record.exists, f"-remov? is no uninstall: {run.stderr!r}")
+    (start / "-remove").rename(app / "-remove")
+    run = case.run(exe, ["-remov?"], cwd=start, record=app / "testjvm.record")
+    expect_eq(run.jvm().one("main")[3:], ["-remov?"], "main's arguments")
+    for name in ("start/b.txt", "start/a.txt", "app/c.txt"):
+        case.write(case.work / name, "")
+    run = case.run(exe, ["*.txt", "x"], cwd=start, record=app / "testjvm.record")
+    expect_eq(sorted(run.jvm().one("main")[3:]), ["a.txt", "b.txt", "x"], "main's arguments")
+
+def scenario_class_path_and_options(case):
+    """A directory is followed by its archives and its subdirectories', names sorted without
+    regard to case, joined with backslashes and ';'; "." and ".." are no entries; a directory
+    named like an archive is searched; a trailing separator stays on the entry only; empty
+    entries vanish. %NAME% takes the environment's value once the class path is built (an
+    entry with '%' is not searched); %JAVA_HOME% is the discovered home, not the environment's."""
+    app = case.directory("app")
+    for name in ("z.jar", "M.JAR", "notes.txt", "b.ZIP", "ext/c.jar", "ext/readme", "a.jar", "jar", ".zip",
+                 "folder.jar/inner.zip"):
+        case.write(app / "lib" / name, "")
+    case.write(app / "first.jar", "")
+    case.directory("app", "empty")
+    listed = ";".join(["lib\\.zip", "lib\\a.jar", "lib\\b.ZIP", "lib\\ext\\c.jar", "lib\\folder.jar\\inner.zip",
+                       "lib\\M.JAR", "lib\\z.jar"])
+    rows = [("first.jar;lib", "-Xmx256m", ["-Xmx256m", f"-Djava.class.path=first.jar;lib;{listed}"]),
+            ("lib\\;first.jar", "", [f"-Djava.class.path=lib\\;{listed};first.jar"]),
+            ("lib/", "", [f"-Djava.class.path=lib/;{listed}"]),
+            (";;empty;;first.jar;", "", ["-Djava.class.path=empty;first.jar"]),
+            ("%VARNLET_APPDIR%\\lib;%JAVA_HOME%\\lib\\tools.jar", "-Dc=%VARNLET_APPDIR%",
+             ["-Dc=" + case.dos_path(app), f"-Djava.class.path={case.dos_path(app / 'lib')};\\lib\\tools.jar"])]
+    env = {"VARNLET_APPDIR": case.dos_path(app), "JAVA_HOME": "C:\\from\\the\\environment"}
+    for class_path, options, expected in rows:
+        run = case.run(case.app(app, ClassPath=class_path, JvmOptions=options), cwd=app, env=env,
+                       record=app / "testjvm.record")
+        expect_eq([option for option, in run.jvm().all("option")], expected, f"options for {class_path!r}")
+
+def scenario_jvm_library(case):
+    """testjvm.dll as jre\\bin\\server\\jvm.dll, which loads only where its runtime's bin folder
+    (with testjvm_runtime.dll) is searched: named relative (started elsewhere), absolute or by
+    the registry; never found through the current directory. A JvmPath list whose first entry
+    is missing and whose second is the other architecture's double, then a file that is no
+    DLL: the system's text, an empty line, then 1488 naming that entry; exit 255, no JVM."""
+    app, start = case.directory("app"), case.directory("start")
+    library = case.dos_path(case.install("testjvm.dll", app / "jre/bin/server", as_name="jvm.dll"))
+    key = r"HKLM\Software\JavaSoft\Java Runtime Environment"
+    case.reg_own(key)
+    case.reg_add(key, "CurrentVersion", "1.8")
+    case.reg_add(key + r"\1.8", "RuntimeLib", library)
+    for path in (r"jre\bin\server\jvm.dll", library, ""):
+        run = case.run(case.pack({"JvmPath": path, "ClassPath": ""}, app), cwd=start, record=app / "testjvm.record")
+        expect_eq((run.jvm().one("library")[0], run.code), (library, 0), f"library and exit code for {path!r}")
+    (app / "jre/bin/testjvm_runtime.dll").rename(app / "testjvm_runtime.dll")  # the current directory's
+    run = case.run(case.pack({"JvmPath": r"jre\bin\server\jvm.dll", "ClassPath": ""}, app), cwd=start)
+    expect_eq((run.code, run.stderr.split("\n")[-2]), (255, r"Unable to load JVM: jre\bin\server\jvm.dll"), "no runtime")
+    listed, chosen = case.directory("listed"), "rt\\bin\\server\\jvm.dll"
+    case.install("testjvm.dll", listed / "rt/bin/server", as_name="jvm.dll", other_arch=True)
+    exe = case.app(listed, JvmPath=["missing\\bin\\server\\jvm.dll", chosen])
+    for what in ("other architecture", "not a DLL"):
+        run = case.run(exe, cwd=listed, record=listed / "testjvm.record")
+        lines = run.stderr.split("\n")
+        expect(run.code == 255 and not run.stdout and not run.record.exists and len(lines) >= 4 and lines[0].strip()
+               and lines[-3:] == ["", "Unable to load JVM: " + chosen, ""], f"{what}: {run.code}, {run.stderr!r}")
+        (listed / "rt/bin/server/jvm.dll").write_bytes(b"MZ this is no library\n")
+
+def scenario_arguments_and_long_texts(case):
+    """Command-line arguments reach main as given (blanks, quotes, backslashes, an empty one),
+    in place of AppOptions. They and the directory cross into Java as modified UTF-8 (the
+    executables carry the UTF-8 code page in their manifest): a character beyond the BMP as a
+    surrogate pair of three bytes each. 1023 non-ASCII characters in AppOptions and in a message,
+    in a directory of 360 UTF-8 bytes."""
+    app = case.directory(CJK, CJK)
+    exe = case.app(app, AppOptions=TEXT)
+    given = ["a b", 'q"uote', "back\\slash\\", "", "-Dnot.an.option=1", "h\u00e9llo", "\u03a9mega \u4e2d\u6587",
+             "smile\U0001F600"]
+    # The loader turns the Linux arguments into Windows text by the locale's character set.
+    for args, expected in ((given, [arg.encode() for arg in given[:-1]] + [b"smile\xed\xa0\xbd\xed\xb8\x80"]),
+                           ([], [TEXT.encode()])):
+        run = case.run(exe, args, cwd=case.directory("start"), record=app / "testjvm.record", env={"LC_ALL": "C.UTF-8"})
+        raw = [arg.encode("utf-8", "surrogateescape") for arg in run.jvm().one("main")[3:]]
+        expect_eq((raw, run.record.one("property")[1], run.code), (expected, case.dos_path(app), 0),
+                  "main's arguments, user.dir, exit code")
+    exe = case.app(app, JvmPath="", messages={"MsgNoRuntime": TEXT})
+    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}).expect(255, stderr=TEXT + "\n")
+
+def scenario_exit_codes(case):
+    """0 after main returns; -1 (255 as the loader's status, -1 as cmd's %errorlevel%) after
+    main throws or the main class is missing; System.exit's status as it is."""
+    app = case.directory("app")
+    exe = case.app(app)
+    rows = [({}, 0, ""), ({"TESTJVM_MAIN": "throw"}, 255, "Error invoking method: main(java/lang/String[])\n"),
+            ({"TESTJVM_FAIL_CLASS": "org/varnlet/wine/RunMain"}, 255, "Error locating class: org/varnlet/wine/RunMain\n"),
+            ({"TESTJVM_MAIN": "exit=3"}, 3, "")]
+    for env, code, last_line in rows:
+        run = case.run(exe, cwd=app, env=env)
+        expect(run.code == code and run.stderr.endswith(last_line), f"{env}: exit code {run.code}, stderr {run.stderr!r}")
+    for env, level in (({}, 0), ({"TESTJVM_MAIN": "throw"}, -1)):
+        run = case.run(exe, ["/c", f"{exe.name} & echo errorlevel=%errorlevel%"], cwd=app, env=env, program="cmd")
+        expect(f"errorlevel={level}\n" in run.stdout, f"{env}: {run.stdout!r}")
+
+def scenario_streams_to_one_file(case):
+    """SystemOutFile and SystemErrFile naming one file (letter case aside, as Windows compares
+    names): one stream on it that System.err shares, so lines keep their order."""
+    app = case.directory("app")
+    case.directory("app", "logs")
+    exe = case.app(app, SystemOutFile="logs\\app.log", SystemErrFile="LOGS\\App.log")
+    run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "print"}, record=app / "testjvm.record")
+    expect_eq(((app / "logs/app.log").read_bytes(), len(run.jvm().all("fileoutputstream")), run.stdout, run.code),
+              (b"testjvm main: out\ntestjvm main: err\n", 1, "", 0), "the log, files opened, stdout, exit code")
