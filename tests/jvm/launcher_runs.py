@@ -1,15 +1,12 @@
 #!/usr/bin/env python3
-"""Runs the Linux launcher as a process against the real JVM, one scenario per call.
-
-Each launcher is packed with varnlet-pack into <work>/<name>/app and started from
-<work>/<name>/start; the checks are on exit code, streams and what the Java test app
-printed (tests/java/varnlet/testapps)."""
+"""Runs the Linux launcher as a process against the real JVM, one scenario per call: each
+launcher packed into <work>/<name>/app, started from <work>/<name>/start, and checked on exit
+code, streams and what the Java test app printed (tests/java/varnlet/testapps)."""
 import argparse
 import os
 import shutil
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from toml_text import toml_text  # noqa: E402
@@ -50,15 +47,12 @@ class Launcher:
         check(packed.returncode == 0, "varnlet-pack failed: %s%s" % (packed.stdout, packed.stderr))
 
     def run(self, *arguments, environment=None):
-        began = time.monotonic()
-        run = subprocess.run([self.exe, *arguments], cwd=self.start, capture_output=True, timeout=120,
-                             env=dict(environment or os.environ, LC_ALL="C.UTF-8"), encoding="utf-8", errors="surrogateescape")
-        run.elapsed = time.monotonic() - began
-        return run
+        return subprocess.run([self.exe, *arguments], cwd=self.start, capture_output=True, timeout=120,
+                              env=dict(environment or os.environ, LC_ALL="C.UTF-8"), encoding="utf-8", errors="surrogateescape")
 
 
 def expect_ran(run, arguments=None):
-    """The key=value lines that the test app's Report printed; exit code 0."""
+    """The key=value lines that PrintArgs printed; exit code 0."""
     check(run.returncode == 0 and "argc=" in run.stdout, "exit code 0 and a report expected", run)
     values = {}
     for key, _, value in (line.partition("=") for line in run.stdout.splitlines()):
@@ -85,8 +79,7 @@ def scenario_arguments():
     texts = ["caf\u00e9", "\u00fcber \u65e5\u672c", "\U0001F600", "\u0391\u03b2\u03b3"]
     rows = [("options", {"AppOptions": 'one  two "three four"'}, ["first", "two words", ""], ["first", "two words", ""]),
             ("options", {"AppOptions": 'one  two "three four"'}, [], ["one", "", "two", "three four"]),
-            ("empty", {"AppOptions": ""}, [], []), ("nonascii", {}, texts, texts),
-            ("nonascii-options", {"AppOptions": "Gr\u00fc\u00dfe \"\u2603 snow\""}, [], ["Gr\u00fc\u00dfe", "\u2603 snow"]),
+            ("nonascii", {}, texts, texts),
             ("long/%s/%s" % (cjk, cjk), {"AppOptions": long}, [], [long])]
     for name, entries, arguments, received in rows:
         launcher = Launcher(name, **entries)
@@ -99,7 +92,7 @@ def scenario_directories():
     for name, entries, jar, in_start in (("early", {"EarlyWorkingDir": True}, "work/apps.jar", False),
                                          ("late", {}, "apps.jar", False), ("startup", {"UseStartupDir": True}, "apps.jar", True)):
         launcher = Launcher("dirs-" + name, {jar: None, "work/x": ""}, WorkingDir="work", ClassPath="apps.jar", **entries)
-        values = expect_ran(launcher.run())
+        values = expect_ran(launcher.run(), [])  # neither command line nor AppOptions: no arguments
         expected = launcher.start if in_start else os.path.join(launcher.app, "work")
         check(values["user.dir"] == expected == values["cwd"], "%s: user.dir %s, cwd %s" % (name, values["user.dir"], values["cwd"]))
 
@@ -114,7 +107,7 @@ def scenario_failures():
         ({"SystemOutFile": "no-such-dir/out.log"}, "java.io.FileNotFoundException", "Error instantiating object: java/io/FileOutputStream"),
         ({"MainClass": "varnlet.testapps.NoSuchClass"},
          "java.lang.NoClassDefFoundError: varnlet/testapps/NoSuchClass", "Error locating class: varnlet/testapps/NoSuchClass"),
-        ({"MainClass": "varnlet.testapps.Report"}, "java.lang.NoSuchMethodError", "Error locating method: main(java/lang/String[])"),
+        ({"MainClass": "java.lang.Object"}, "java.lang.NoSuchMethodError", "Error locating method: main(java/lang/String[])"),
         ({"MainClass": "varnlet.testapps.Throws", "JvmOptions": "-Xcheck:jni"}, "java.lang.IllegalStateException: thrown by the test app",
          "at varnlet.testapps.Throws.main", "Error invoking method: main(java/lang/String[])"),
         ({"JvmOptions": "-XX:MaxHeapSize=abc"}, "Invalid maximum heap size", "Unable to create JVM instance using " + ARGS.libjvm),
@@ -146,9 +139,9 @@ def scenario_streams_and_checked_jni():
 
 
 def scenario_non_daemon_thread_outlives_main():
+    # The worker prints its line 1.5 s after main returned: only a process that waited shows it.
     run = Launcher("nondaemon", MainClass="varnlet.testapps.NonDaemon").run("1500")
     check(run.returncode == 0 and run.stdout == "main-returned\nworker-finished\n", "the process ended before the thread", run)
-    check(run.elapsed >= 1.5, "ended after %.2f s, before the thread's 1.5 s pause" % run.elapsed, run)
 
 
 def find_scenario(name):

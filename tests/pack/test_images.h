@@ -1,5 +1,5 @@
-// Small synthetic executables for the varnlet-pack unit tests: PE images with chosen
-// sections and an ELF file with a configuration section, built byte by byte.
+// Small synthetic PE images with chosen sections for the varnlet-pack unit tests, built
+// byte by byte.
 #pragma once
 #include <algorithm>
 #include <cstring>
@@ -79,34 +79,4 @@ inline ResourceItem makeItem(uint16_t type, ResourceName name, uint16_t language
     i.language = language;
     i.data = data;
     return i;
-}
-
-// A minimal 64-bit ELF file: null section, the named data section, the name table.
-inline Bytes makeTestElf(const std::string& sectionName, const Bytes& contents) {
-    const std::string names = std::string("\0", 1) + sectionName + std::string("\0.shstrtab\0", 11);
-    Bytes b = {0x7F, 'E', 'L', 'F', 2, 1, 1};
-    b.resize(64, 0);
-    b.insert(b.end(), contents.begin(), contents.end());
-    b.insert(b.end(), names.begin(), names.end());
-    padTo(b, 8);
-    const size_t shoff = b.size();
-    b.resize(shoff + 3 * 64, 0);
-    const uint32_t rows[2][4] = {{1, 1, 64, static_cast<uint32_t>(contents.size())},  // name, type, offset, size
-                                 {static_cast<uint32_t>(sectionName.size() + 2), 3, static_cast<uint32_t>(64 + contents.size()),
-                                  static_cast<uint32_t>(names.size())}};
-    for (int i = 0; i < 2; ++i) {
-        uint8_t* s = &b[shoff + 64 * (i + 1)];
-        wr32(s, rows[i][0]);
-        wr32(s + 4, rows[i][1]);
-        wr32(s + 24, rows[i][2]);
-        wr32(s + 32, rows[i][3]);
-    }
-    wr16(&b[16], 3);
-    wr16(&b[18], 0x3E);
-    wr32(&b[40], static_cast<uint32_t>(shoff));
-    wr16(&b[52], 64);
-    wr16(&b[58], 64);
-    wr16(&b[60], 3);
-    wr16(&b[62], 2);
-    return b;
 }

@@ -1,10 +1,23 @@
-// Test app: reports its arguments and directories on System.out, and writes one marker line
-// to System.err, then returns normally.
+// Test app: prints what it received from the launcher, one "key=value" line each (texts as
+// UTF-8 hex, which no console encoding can change), then one marker line on each stream.
 package varnlet.testapps;
 
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Paths;
+
 public final class PrintArgs {
+    static String hex(String text) {
+        StringBuilder b = new StringBuilder();
+        for (byte x : text.getBytes(StandardCharsets.UTF_8)) b.append(String.format("%02x", x & 0xff));
+        return b.toString();
+    }
+
     public static void main(String[] args) throws Exception {
-        Report.print(System.out, args);
+        System.out.println("argc=" + args.length);
+        for (int i = 0; i < args.length; ++i) System.out.println("arg" + i + "=" + hex(args[i]));
+        System.out.println("user.dir=" + System.getProperty("user.dir"));
+        System.out.println("cwd=" + Paths.get("/proc/self/cwd").toRealPath());  // the process's, which may differ
+        System.out.println("java.class.path=" + System.getProperty("java.class.path"));
         System.out.println("out-marker");
         System.err.println("err-marker");
     }

@@ -1,25 +1,50 @@
-// Fuzzes the launcher's option texts: argument splitting (well-formed vector, every token from
-// the text), %NAME% expansion with a made-up environment (a text without '%' comes back
-// unchanged) and the in-place tokenizer with separator sets that change between calls
-// (tokens inside the text, free of their call's separators; the walk ends).
+// Feeds arbitrary bytes to the readers of outside input: varnlet-pack's readers (resource
+// tree, icon, version, configuration section) and packer, given the bytes as a PE or an ELF
+// file, and the option texts' argument splitting and in-place tokenizer. None may crash or read
+// outside its buffer; what the packer writes must read back; every argument comes from the
+// text; the tokenizer's tokens lie inside the text, free of their call's separators (sets that
+// change between calls), and its walk ends.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "core/state.h"
+#include "elf_section.h"
 #include "invoke/split.h"
 #include "jvm/next_token.h"
-#include "jvm/options.h"
-#include "platform/platform.h"
+#include "launcher_file.h"
+#include "pe_image.h"
 
 namespace {
 
-const char* fuzzEnvironment(const char* name) {
-    size_t n = std::strlen(name);
-    if (n % 3 == 0) return nullptr;
-    return n % 3 == 1 ? "" : "value%with%percents";
+void launcherFile(const uint8_t* data, size_t size) {
+    Bytes file(data, data + size);
+    const bool elf = data[0] & 1;  // spend the time past the signature check
+    if (elf) {
+        file[0] = 0x7F, file[1] = 'E', file[2] = 'L', file[3] = 'F';
+    } else {
+        file[0] = 'M', file[1] = 'Z';
+    }
+    LauncherContents contents;
+    std::string error;
+    readLauncher(file, &contents, &error);
+    PackRequest request;
+    request.entries[1072] = u"fuzz.jar";
+    request.versionStrings.emplace_back(u"ProductName", u"Fuzz");
+    if (size % 3 == 0) request.entries[1456] = std::u16string(size % 5000, u'x');  // sometimes grow the section
+    Bytes out;
+    std::vector<std::string> notes;
+    if (packLauncher(file, request, &out, &notes, &error)) {
+        if (!readLauncher(out, &contents, &error)) __builtin_trap();
+        if (elf && out.size() != file.size()) __builtin_trap();  // an ELF file is rewritten in place
+    }
+    std::vector<ConfigRecord> records;
+    parseConfigSection(data, size, &records, &error);
+    std::vector<IconImage> images;
+    parseIcoFile(file, &images, &error);
+    VersionInfo info;
+    parseVersionInfo(file, &info, &error);
 }
 
 void split(const std::string& text) {
@@ -36,14 +61,6 @@ void split(const std::string& text) {
     }
     if (total > text.size()) __builtin_trap();
     std::free(vector);
-}
-
-void expand(const std::string& text) {
-    Platform.getEnvironment = fuzzEnvironment;
-    std::strcpy(State.DiscoveredJavaHome, "C:\\jdk");
-    char* out = expandEnvironmentReferences(text.c_str());
-    if (out == nullptr || (text.find('%') == std::string::npos && text != out)) __builtin_trap();
-    std::free(out);
 }
 
 void tokens(const std::string& given, unsigned pick) {
@@ -69,13 +86,13 @@ void tokens(const std::string& given, unsigned pick) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 2) return 0;
+    if (size < 4) return 0;
+    launcherFile(data, size);
     // The first two bytes choose the tokenizer's separator sets; the rest, up to a zero byte as
     // in the launcher's texts, is the text.
     std::string text(reinterpret_cast<const char*>(data) + 2, size - 2);
     text = text.c_str();
     split(text);
-    expand(text);
     tokens(text, data[0] | (data[1] << 8));
     return 0;
 }
