@@ -65,7 +65,6 @@ bool waitFor(const std::function<bool()>& done) {  // false when ten seconds pas
 FakeServiceManager* current;
 thread_local uint32_t threadLastError;  // per thread, as the system keeps it
 using Guard = std::lock_guard<std::mutex>;
-
 FakeServiceManager& f() { return *current; }
 uint32_t failure(const std::string& call) { return f().failing.count(call) ? f().failing[call] : 0; }
 PlatformHandle failWith(uint32_t error) {
@@ -110,7 +109,8 @@ FakeServiceManager::FakeServiceManager() {
     };
     Platform.createService = [](PlatformHandle manager, const char* name, const char*, uint32_t, uint32_t, uint32_t, uint32_t,
                                 const char*) {
-        if (!openName(manager) || failure("createService")) return failWith(openName(manager) ? failure("createService") : kErrorInvalidHandle);
+        if (!openName(manager)) return failWith(kErrorInvalidHandle);
+        if (failure("createService")) return failWith(failure("createService"));
         f().services[name];
         f().registry[std::string("SYSTEM\\CurrentControlSet\\Services\\") + name];
         return openHandle(name);
@@ -456,8 +456,8 @@ TEST_F(ServiceTest, SettingsWrittenAtInstall) {
     EXPECT_EQ(run({"-install"}), 0);
     EXPECT_EQ(told(), "Service installed: Demo");
     // Manual start leaves out the delayed start; restarts in milliseconds.
-    EXPECT_EQ(scm->services["Demo"], (std::vector<std::string>{
-                                         "dependencies=Tcpip|EventLog| account=NT AUTHORITY\\LocalService", "restart=3600,60000,2"}));
+    EXPECT_EQ(scm->services["Demo"], (std::vector<std::string>{"dependencies=Tcpip|EventLog| account=NT AUTHORITY\\LocalService",
+                                                                "restart=3600,60000,2"}));
     freshManager();
     w.strings[1328] = "0";
     EXPECT_EQ(run({"-install"}), 0);
