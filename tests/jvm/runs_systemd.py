@@ -7,7 +7,6 @@ import shutil
 import signal
 import socket
 import subprocess
-import tempfile
 import time
 
 import launcher_runs as runs
@@ -47,65 +46,58 @@ def scenario_unit_file_install_and_uninstall():
     check("not a valid systemd unit name" in run.stderr and sorted(os.listdir(root)) == ["etc"], "name refused", run)
 
 
-def service(name, jvm_options="", **entries):
-    record = os.path.join(runs.ARGS.work, name, "service.record")  # the launcher's fresh directory
-    config = {"ServiceName": "demo-run", "MainClass": "varnlet.service.ServiceApp", "ServiceStartOptions": "start",
-              "ServiceStopOptions": "stop now", "JvmOptions": jvm_options + " -Dvarnlet.service.record=" + record}
-    config.update(entries)
-    return runs.Launcher(name, **config), record
+def service(name, **entries):
+    return runs.Launcher(name, **dict({"ServiceName": "demo-run", "MainClass": "varnlet.service.ServiceApp",
+                                       "ServiceStartOptions": "start", "ServiceStopOptions": "stop now"}, **entries))
 
 
-def start(launcher, record, env=None, wait=True):
+def start(launcher, env=None, wait=True):
+    """Starts the service switch; with `wait`, returns once the application's main has run."""
     process = subprocess.Popen([launcher.exe, SWITCH], cwd=launcher.start, env=env, text=True,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     atexit.register(process.kill)  # a failed check leaves no service running
-    for _ in range(600 if wait else 0):
-        if os.path.exists(record) and "main(start) on main\n" in open(record).read():
-            return process
-        time.sleep(0.1)
-    if not wait:
-        return process
-    process.kill()
-    raise runs.Failure("the application did not start: %s" % (process.communicate(),))
+    process.lines = []
+    while wait and "main(start) on main" not in process.lines:
+        line = process.stdout.readline()
+        if not line:
+            raise runs.Failure("the application did not start: %s" % (process.communicate(),))
+        process.lines.append(line.rstrip("\n"))
+    return process
 
 
-def stop(process, record, sig=signal.SIGTERM):
-    """Sends the stop signal; the exit status, standard error and the application's record."""
+def stop(process, sig=signal.SIGTERM):
+    """Sends the stop signal; the exit status, standard error and what the application printed."""
     process.send_signal(sig)
     out, err = process.communicate(timeout=60)
-    return process.returncode, err, open(record).read().splitlines()
+    return process.returncode, err, process.lines + out.splitlines()
 
 
 def scenario_notify_ready_and_stop_by_sigterm():
-    launcher, record = service("sigterm")
     notify = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
-    directory = tempfile.TemporaryDirectory()  # short enough for a socket's path
-    notify.bind(os.path.join(directory.name, "notify"))
+    notify.bind("\0varnlet-notify-%d" % os.getpid())  # in the abstract namespace, as "@" names it
     notify.settimeout(60)
-    process = start(launcher, record, dict(os.environ, NOTIFY_SOCKET=notify.getsockname()))
+    process = start(service("sigterm"), dict(os.environ, NOTIFY_SOCKET="@varnlet-notify-%d" % os.getpid()))
     check(notify.recv(256) == b"READY=1", "READY=1 first")
-    code, err, lines = stop(process, record)
+    code, err, lines = stop(process)
     check(notify.recv(256) == b"STOPPING=1", "STOPPING=1 on the stop")
     check(code == 0 and "main(stop|now) on Varnlet stopper thread" in lines and "worker ends" in lines,
-          "exit %d, record %r\n%s" % (code, lines, err))
+          "exit %d, output %r\n%s" % (code, lines, err))
     check("<6>The demo-run service has started.\n" in err and err.endswith("<6>The demo-run service has stopped.\n"),
           "stderr: %r" % err)
 
 
 def scenario_ignored_stop_times_out():
     # Outside systemd, stopped by Ctrl+C; the application waits for a second stop call.
-    launcher, record = service("ignored", "-Dvarnlet.service.stops=2", ServiceStopTimeout=2)
-    process = start(launcher, record)
+    process = start(service("ignored", JvmOptions="-Dvarnlet.service.stops=2", ServiceStopTimeout=2))
     began = time.monotonic()
-    code, err, lines = stop(process, record, signal.SIGINT)
+    code, err, lines = stop(process, signal.SIGINT)
     elapsed = time.monotonic() - began
     check(code == 3 and 2 <= elapsed < 15, "exit %d after %.1f s" % (code, elapsed))
     check("<3>The demo-run service has timed out during a stop request and will be terminated.\n" in err, err)
 
 
 def scenario_throwing_main_fails_the_service():
-    launcher, record = service("throws", MainClass="varnlet.testapps.Throws")
-    run = launcher.run(SWITCH)
+    run = service("throws", MainClass="varnlet.testapps.Throws").run(SWITCH)
     check(run.returncode == 2 and "<3>Error invoking method: main(java/lang/String[])\n" in run.stderr
           and run.stderr.endswith("<3>The demo-run service failed to start.\n"), "exit code 2 and the failure", run)
 
@@ -113,18 +105,16 @@ def scenario_throwing_main_fails_the_service():
 def scenario_stop_while_the_jvm_starts():
     # systemctl stop during start-up: the signal waits for the application instead of
     # ending the JVM (which would take it for its own shutdown, exit 143).
-    launcher, record = service("early", "-verbose:class")
-    process = start(launcher, record, wait=False)
+    process = start(service("early", JvmOptions="-verbose:class"), wait=False)
     process.stdout.readline()  # the JVM has begun to load classes
-    code, err, lines = stop(process, record)
-    check(code == 0 and "main(stop|now) on Varnlet stopper thread" in lines, "exit %d, record %r\n%s" % (code, lines, err))
+    code, err, lines = stop(process)
+    check(code == 0 and "main(stop|now) on Varnlet stopper thread" in lines, "exit %d, output %r\n%s" % (code, lines, err))
 
 
 def scenario_stop_by_exit():
     # ServiceStopByExit: System.exit(0) instead of a second main; the JVM's exit hook
     # reports the stop before the process ends.
-    launcher, record = service("byexit", ServiceStopByExit=True)
-    code, err, lines = stop(start(launcher, record), record)
+    code, err, lines = stop(start(service("byexit", ServiceStopByExit=True)))
     check(code == 0 and "shutdown hook" in lines and not any(l.startswith("main(stop") for l in lines),
-          "exit %d, record %r\n%s" % (code, lines, err))
+          "exit %d, output %r\n%s" % (code, lines, err))
     check(err.endswith("<6>The demo-run service has stopped.\n"), "stderr: %r" % err)
