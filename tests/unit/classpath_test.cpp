@@ -85,8 +85,7 @@ TEST_F(ClassPath, OptionTexts) {
     // Links leading back are walked once; a link to an archive is an archive.
     const char* links[][2] = {{"..", "links/sub/up"}, {"../links", "links/self"}, {"sub/b.jar", "links/l.jar"}};
     for (auto& link : links) ASSERT_EQ(symlink(link[0], link[1]), 0);
-    w.environment["APPDIR"] = root;
-    w.environment["JAVA_HOME"] = "/somewhere/else";
+    w.environment = {{"APPDIR", root}, {"JAVA_HOME", "/somewhere/else"}, {"DEF", "def"}, {"EMPTY", ""}};
     std::strcpy(State.DiscoveredJavaHome, "/opt/jdk");
     const std::string cp = " \"-Djava.class.path=";
     struct Row {
@@ -107,6 +106,8 @@ TEST_F(ClassPath, OptionTexts) {
         {"-Xmx256m ", "a.jar", "-Xmx256m  " + cp.substr(1) + "a.jar\"", 0},
         {"-Dh=%JAVA_HOME% -Dx=%NOSUCH%end", "a.jar;%JAVA_HOME%/lib/tools.jar",
          "-Dh=/opt/jdk -Dx=end" + cp + "a.jar:/opt/jdk/lib/tools.jar\"", 0},
+        // References adjacent, empty, unset, of another case, unclosed (kept without its '%').
+        {"-Dx=%DEF%%DEF%,%EMPTY%,x%%y,%java_home%,abc%DEF", "", "-Dx=defdef,,xy,,abcDEF", 0},
         {"", "links", cp + "links:links/a.jar:links/l.jar:links/sub/b.jar\"", 0},
         // A listing that fails is reported; the rest of the class path is kept.
         {"", "mixed", cp + "mixed:mixed/a.jar:mixed/z.jar\"", 1},
@@ -131,22 +132,6 @@ TEST_F(ClassPath, AnEntryThatCannotBeExaminedFailsTheBuildAndChangesNothing) {
     // Only the first entry may end at a line break; the next one starts with it.
     EXPECT_EQ(build("", "a.jar\r\nb.jar"), "<failed>");
     EXPECT_EQ(reports().at(1), "Error accessing file/directory: \nb.jar");
-}
-
-TEST(EnvironmentReferences, Expansion) {
-    FakePlatform platform;
-    platform.world().environment["DEF"] = "def";
-    platform.world().environment["EMPTY"] = "";
-    std::strcpy(State.DiscoveredJavaHome, "H");
-    const char* rows[][2] = {{"", ""},         {"plain", "plain"}, {"a%NOSUCH%b", "ab"}, {"abc%DEF", "abcDEF"},
-                             {"%DEF%%DEF%", "defdef"}, {"x%%y", "xy"}, {"%", ""}, {"a%DEF%b%", "adefb"},
-                             {"%EMPTY%|", "|"}, {"%JAVA_HOME%\\bin", "H\\bin"}, {"%java_home%", ""}};
-    for (auto& row : rows) {
-        char* out = expandEnvironmentReferences(row[0]);
-        ASSERT_NE(out, nullptr);
-        EXPECT_STREQ(out, row[1]) << row[0];
-        std::free(out);
-    }
 }
 
 // Name order of a directory's entries: the radix path for large directories must give

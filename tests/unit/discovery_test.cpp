@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/config.h"
 #include "core/state.h"
@@ -316,10 +317,9 @@ void writeFile(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
-// One Linux machine: runtimes under opt/ and the standard folder jvm/, a 32-bit runtime, one
-// without a release file, a Java 8 layout. Each row: what is chosen, and the home recorded
-// for %JAVA_HOME%. The jvm tier shows JAVA_HOME, PATH and the folder taken in turn on the
-// machine's own runtime.
+// One Linux machine: runtimes under opt/ and the standard folder jvm/, usr/bin/java a link
+// into java-11, a 32-bit runtime, one without a release file, a Java 8 layout. Each row:
+// what is chosen, and the home recorded for %JAVA_HOME%.
 TEST(InstalledRuntimes, OrderOfSources) {
     char pattern[] = "/tmp/varnlet-runtimes-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -336,14 +336,20 @@ TEST(InstalledRuntimes, OrderOfSources) {
     }
     library("/opt/java8/jre/lib/amd64/server/libjvm.so", 2, 62);
     library("/cfg/libjvm.so", 2, 62);
+    writeFile(root + "/jvm/java-11/bin/java", "");
+    mkdir((root + "/usr").c_str(), 0755);
+    mkdir((root + "/usr/bin").c_str(), 0755);
+    ASSERT_EQ(symlink((root + "/jvm/java-11/bin/java").c_str(), (root + "/usr/bin/java").c_str()), 0);
     // "@" stands for the temporary tree.
-    struct Row { const char *javaHome, *minimum, *jvmPath, *library, *home; } rows[] = {
-        {"@/opt/jdk17", "0x00150000", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
-        {"@/opt/jdk17-x86", "0x00010003", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
-        {"@/jvm/plain", "0x00010003", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
-        {"@/jvm/plain", "0x0", "", "@/jvm/plain/lib/server/libjvm.so", "@/jvm/plain"},
-        {"@/opt/java8", "0x0", "", "@/opt/java8/jre/lib/amd64/server/libjvm.so", "@/opt/java8"},
-        {"@/opt/jdk17", "0x00010003", "@/cfg/libjvm.so", "@/cfg/libjvm.so", ""},
+    struct Row { const char *javaHome, *path, *minimum, *jvmPath, *library, *home; } rows[] = {
+        {"@/opt/jdk17", "@/usr/bin", "0x00010003", "", "@/opt/jdk17/lib/server/libjvm.so", "@/opt/jdk17"},
+        {"", "/no/such:@/usr/bin", "0x00010003", "", "@/jvm/java-11/lib/server/libjvm.so", "@/jvm/java-11"},
+        {"@/opt/jdk17", "@/usr/bin", "0x00150000", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
+        {"@/opt/jdk17-x86", "", "0x00010003", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
+        {"@/jvm/plain", "", "0x00010003", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
+        {"@/jvm/plain", "", "0x0", "", "@/jvm/plain/lib/server/libjvm.so", "@/jvm/plain"},
+        {"@/opt/java8", "", "0x0", "", "@/opt/java8/jre/lib/amd64/server/libjvm.so", "@/opt/java8"},
+        {"@/opt/jdk17", "@/usr/bin", "0x00010003", "@/cfg/libjvm.so", "@/cfg/libjvm.so", ""},
     };
     auto rooted = [&](std::string text) {
         for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, root);
@@ -354,7 +360,7 @@ TEST(InstalledRuntimes, OrderOfSources) {
         const std::string folder = root + "/jvm";
         Platform.standardRuntimeFolder = folder.c_str();
         Platform.canOpenForReading = defaultPlatformOps().canOpenForReading;
-        platform.world().environment = {{"JAVA_HOME", rooted(row.javaHome)}};
+        platform.world().environment = {{"JAVA_HOME", rooted(row.javaHome)}, {"PATH", rooted(row.path)}};
         Config.MinJavaVersion = strdup(row.minimum);
         Config.JvmPath = strdup(rooted(row.jvmPath).c_str());
         char buffer[kPathBufferSize] = "";

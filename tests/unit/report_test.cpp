@@ -15,16 +15,13 @@
 
 namespace {
 
-struct ReportTest : ::testing::Test {
-    FakePlatform platform;
-    FakeWorld& w = platform.world();
-};
-
 // Errors go to stderr, the rest to stdout; an argument is printed as it stands, and a
 // configured format's "%s" beyond the first and other conversions are printed as written.
 // The system text keeps its own line end (the console shows an empty line after it); a code
 // without a text is named; an overlong text is cut visibly.
-TEST_F(ReportTest, ConsoleRoutingAndSafeFormatting) {
+TEST(Report, ConsoleRoutingAndSafeFormatting) {
+    FakePlatform platform;
+    FakeWorld& w = platform.world();
     struct {
         bool error;
         const char *format, *argument, *printed;
