@@ -252,6 +252,8 @@ TEST_F(Invoke, TheStopperAttachesAndDetachesOnce) {
 TEST_F(Invoke, ServiceConsoleCarriesBothStreams) {
     static int reopened;
     static ConsoleHandlerRoutine handler;
+    reopened = 0;
+    handler = nullptr;
     Platform.allocConsole = [] { return false; };  // the process had a console already
     Platform.setConsoleCtrlHandler = [](ConsoleHandlerRoutine h) { return handler = h, true; };
     Platform.reopenStdStreamsOnConsole = [] { return ++reopened, true; };
