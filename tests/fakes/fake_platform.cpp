@@ -73,10 +73,6 @@ FakePlatform::FakePlatform(bool windowsStyle) {
     };
     Platform.readProfileString = fakeReadProfileString;
     Platform.canOpenForReading = [](const char* path) { return fakeWorld().readableFiles.count(path) != 0; };
-    Platform.reportEvent = [](PlatformHandle source, uint16_t type, uint32_t id, const char* text) {
-        fakeWorld().events.push_back(EventRecord{source, type, id, text});
-        return true;
-    };
     Platform.writeConsoleLine = [](bool toError, const char* text) { fakeWorld().console.push_back({toError, text}); };
     Platform.getEnvironment = [](const char* name) -> const char* {
         auto it = fakeWorld().environment.find(name);

@@ -14,13 +14,6 @@ struct ConsoleLine {
     std::string text;
 };
 
-struct EventRecord {
-    PlatformHandle source;
-    uint16_t type;
-    uint32_t id;
-    std::string text;
-};
-
 struct FakeWorld {
     // Directories.
     std::string currentDirectory = "C:\\start";
@@ -40,7 +33,6 @@ struct FakeWorld {
 
     // Reporting.
     std::vector<ConsoleLine> console;
-    std::vector<EventRecord> events;
     std::map<std::string, std::string> environment;
 };
 
