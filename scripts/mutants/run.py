@@ -28,7 +28,6 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 FAULTS = Path(__file__).with_name("faults.txt")
-LAST_FAULT = ".last-fault"
 
 
 def read_faults():
@@ -78,9 +77,6 @@ def run_fault(fault):
     original = source.read_text()
     if original.count(old) != 1:
         return "stale"
-    # Named for the next run: its fresh sources carry older time stamps than the objects built
-    # from this fault, so that file must be made newer again or the fault would stay compiled in.
-    (ROOT / "build" / LAST_FAULT).write_text(path)
     source.write_text(original.replace(old, new))
     try:
         for presets, labels in stages(path):
@@ -153,12 +149,12 @@ def main():
     else:
         subprocess.run(f"tar -C '{ROOT}' --exclude=./build --exclude=./.git -cf - . | tar -C '{copy}' -xf -",
                        shell=True, check=True)
-    marker = copy / "build" / LAST_FAULT
-    if marker.exists():
-        faulted = copy / marker.read_text().strip()
-        if faulted.exists():
-            os.utime(faulted)
-        marker.unlink()
+    # The fresh sources carry this tree's older time stamps, so a build in the copy that last
+    # compiled a file with a fault in it would not compile that file again: every file of the
+    # list is made newer than its objects, whichever earlier run (or preset) saw it faulted.
+    for path in sorted({fault[1] for fault in read_faults()}):
+        if (copy / path).exists():
+            os.utime(copy / path)
     if args.out:
         args.out = str(Path(args.out).resolve())
     argv = [sys.executable, str(Path(__file__).resolve()), "--inner", "--copy", str(copy)]
