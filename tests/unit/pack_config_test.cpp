@@ -34,9 +34,6 @@ TEST(PackConfig, MinJavaVersionForms) {
             EXPECT_EQ(stored, want) << given;
         }
     }
-    PackConfig c;
-    ASSERT_TRUE(errorsOf("MinJavaVersion = 0x00010006\n", &c).empty());
-    EXPECT_EQ(c.entries[1024], "0x00010006");
 }
 
 // Each text gives exactly one error, which holds the given words (file, line and column where shown).
