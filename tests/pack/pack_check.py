@@ -95,8 +95,8 @@ def entries(b):
                 found.update({(block - 1) * 16 + i: t for i, t in enumerate(block_strings(data))})
     return {i: t for i, t in found.items() if t}
 
-# Every kind of value varnlet-pack writes; MinJavaVersion is the one stored in another form.
-CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": "1.8",
+# Every kind of value varnlet-pack writes; MinJavaVersion, here a TOML integer, is the one stored in another form.
+CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": 0x00010008,
           "JvmPath": ["jre/lib/server/libjvm.so", "C:\\Java\\bin\\server\\jvm.dll"], "JvmOptions": '-Xmx64m "-Dpack.quoted=a b"',
           "ClassPath": ["lib", "app.jar"], "JavaSearchMode": 5, "MainClass": "com.example.pack.RoundTripMain",
           "AppOptions": "first second", "OptionsFile": "app.ini", "UseStartupDir": True, "EarlyWorkingDir": False,

@@ -91,6 +91,5 @@ TEST(PackConfig, TextLengthInCharactersOnEveryTarget) {
     EXPECT_NE(errors[0].find("1024 characters long"), std::string::npos);
     // The scrambled main class takes two digits per byte: 255 bytes make 510 digits, within 1023.
     ASSERT_TRUE(errorsOf("MainClass = \"" + std::string(255, 'q') + "\"\n", &c).empty());
-    errors.clear();
     EXPECT_TRUE(makePackRequest(c, "linux", &request, &errors));
 }

@@ -173,7 +173,7 @@ TEST(PackPe, SignatureIsRemovedWithANote) {
     EXPECT_FALSE(packLauncher(body, request, &out, &notes, &error));
 }
 
-TEST(PackPe, IconIsReplacedKeepingOtherResources) {
+TEST(PackPe, IconAndVersionAreReplacedKeepingOtherResources) {
     std::vector<ResourceItem> items = baseItems();
     IconImage old{{16, 16, 0, 1, 32}, Bytes(40, 0)};
     old.data[0] = 40;  // the size of the bitmap header
@@ -190,16 +190,20 @@ TEST(PackPe, IconIsReplacedKeepingOtherResources) {
     IconImage big{{32, 32, 0, 1, 32}, old.data};
     big.data.resize(80, 5);
     request.icon = {old, big};
+    request.versionStrings.emplace_back(u"ProductName", u"Demo");
     Bytes out;
     std::vector<std::string> notes;
     std::string error;
     ASSERT_TRUE(packLauncher(body, request, &out, &notes, &error)) << error;
     LauncherContents c;
     ASSERT_TRUE(readLauncher(out, &c, &error)) << error;
+    ASSERT_TRUE(c.hasIcon);
     ASSERT_EQ(c.icon.size(), 2u);
     EXPECT_EQ(c.icon[1].width, 32);
     EXPECT_NE(c.icon[0].id, 7);
     EXPECT_NE(c.icon[1].id, 7);
+    ASSERT_NE(versionString(c.version, u"ProductName"), nullptr);  // a version resource was added
+    EXPECT_EQ(*versionString(c.version, u"ProductName"), u"Demo");
     std::map<std::string, int> count;
     std::vector<std::string> groups;
     for (const ResourceSummary& r : c.resources) {
