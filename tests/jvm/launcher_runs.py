@@ -13,16 +13,13 @@ from toml_text import toml_text  # noqa: E402
 
 ARGS = None
 
-
 class Failure(Exception):
     pass
-
 
 def check(condition, what, run=None):
     if not condition:
         detail = "" if run is None else "\n--- exit %s\n--- stdout\n%s--- stderr\n%s" % (run.returncode, run.stdout, run.stderr)
         raise Failure(what + detail)
-
 
 class Launcher:
     def __init__(self, name, files=None, **entries):
@@ -50,7 +47,6 @@ class Launcher:
         return subprocess.run([self.exe, *arguments], cwd=self.start, capture_output=True, timeout=120,
                               env=dict(environment or os.environ, LC_ALL="C.UTF-8"), encoding="utf-8", errors="surrogateescape")
 
-
 def expect_ran(run, arguments=None):
     """The key=value lines that PrintArgs printed; exit code 0."""
     check(run.returncode == 0 and "argc=" in run.stdout, "exit code 0 and a report expected", run)
@@ -61,7 +57,6 @@ def expect_ran(run, arguments=None):
     check(arguments is None or got == arguments, "arguments %r, expected %r" % (got, arguments), run)
     return values
 
-
 def expect_failed(run, *error_lines):
     """Exit code -1 (255), main never returned, and the given lines in this order on the error stream."""
     check(run.returncode == 255 and "argc=" not in run.stdout, "exit code 255 without a report expected", run)
@@ -70,7 +65,6 @@ def expect_failed(run, *error_lines):
         found = run.stderr.find(line, position)
         check(found >= 0, "missing on stderr (in this order): %r" % line, run)
         position = found + len(line)
-
 
 def scenario_arguments():
     # What main receives: the command line replaces AppOptions; texts beyond ASCII, up to the longest
@@ -85,7 +79,6 @@ def scenario_arguments():
         launcher = Launcher(name, **entries)
         check(expect_ran(launcher.run(*arguments), received)["user.dir"] == launcher.app, name + ": user.dir")
 
-
 def scenario_directories():
     # The application runs in WorkingDir (in the start-up directory with UseStartupDir); a relative
     # class path resolves there with EarlyWorkingDir, else in the launcher's own directory.
@@ -95,7 +88,6 @@ def scenario_directories():
         values = expect_ran(launcher.run(), [])  # neither command line nor AppOptions: no arguments
         expected = launcher.start if in_start else os.path.join(launcher.app, "work")
         check(values["user.dir"] == expected == values["cwd"], "%s: user.dir %s, cwd %s" % (name, values["user.dir"], values["cwd"]))
-
 
 def scenario_failures():
     # Each: the entries, then the lines expected on the error stream in this order (the system's or the
@@ -121,7 +113,6 @@ def scenario_failures():
         check("/nonexistent" not in run.stderr or "WorkingDir" in entries, "a library not chosen is named", run)
         check("WARNING in native method" not in run.stderr, "JNI checks complained", run)
 
-
 def scenario_streams_and_checked_jni():
     # Under the JVM's own JNI checks (references, exceptions left pending) nothing is misused; an option
     # the JVM does not know is ignored; each stream goes into its file, emptied first, or both into one.
@@ -137,12 +128,10 @@ def scenario_streams_and_checked_jni():
         check(out.startswith(expected[0]) and out.endswith(expected[1]) and (files[0] == files[1] or err == expected[2]),
               "out %r, err %r" % (out[:100], err[-100:]))
 
-
 def scenario_non_daemon_thread_outlives_main():
     # The worker prints its line 1.5 s after main returned: only a process that waited shows it.
     run = Launcher("nondaemon", MainClass="varnlet.testapps.NonDaemon").run("1500")
     check(run.returncode == 0 and run.stdout == "main-returned\nworker-finished\n", "the process ended before the thread", run)
-
 
 def find_scenario(name):
     """scenario_NAME of this file or of a runs_*.py beside it (which imports its helpers from here)."""
@@ -155,7 +144,6 @@ def find_scenario(name):
         if file.startswith("runs_") and file.endswith(".py") and hasattr(__import__(file[:-3]), "scenario_" + name):
             return getattr(sys.modules[file[:-3]], "scenario_" + name)
     raise Failure("no scenario_" + name)
-
 
 def main():
     global ARGS

@@ -6,15 +6,12 @@ from launcher_runs import Launcher, check, expect_failed, expect_ran
 
 HOME = os.path.dirname(os.path.dirname(os.path.realpath("/usr/bin/java")))
 
-
 def launch(name, environment, **entries):
     launcher = Launcher(name, JvmPath="", ClassPath=[runs.ARGS.jar, "%JAVA_HOME%/marker"], **entries)
     return launcher.run(environment=dict({k: v for k, v in os.environ.items() if k != "JAVA_HOME"}, **environment))
 
-
 def chosen_home(run):
     return expect_ran(run)["java.class.path"][len(runs.ARGS.jar) + 1:-len("/marker")]
-
 
 def scenario_installed_runtimes():
     if not os.path.exists("/usr/bin/java"):

@@ -21,23 +21,18 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOOL, WORK, TARGET, BODY = sys.argv[1:5]
 failures = []
 
-
 def check(condition, what):
     if not condition:
         failures.append(what)
 
-
 def pack(*args):
     return subprocess.run([TOOL, *args], capture_output=True, text=True)
-
 
 def u16(b, at):
     return struct.unpack_from("<H", b, at)[0]
 
-
 def u32(b, at):
     return struct.unpack_from("<I", b, at)[0]
-
 
 def pe_layout(b):
     """(optional header offset, data directories offset, function mapping an RVA to a file offset)."""
@@ -47,7 +42,6 @@ def pe_layout(b):
     def at(rva):
         return next(raw + rva - va for size, va, _, raw in sections if va <= rva < va + size)
     return opt, opt + (112 if u16(b, opt) == 0x20B else 96), at
-
 
 def pe_resources(b):
     """{(type, name): data} of every resource; every directory must list names, then ids, ascending."""
@@ -71,7 +65,6 @@ def pe_resources(b):
     walk(root, [])
     return found
 
-
 def block_strings(block):
     texts, pos = [], 0
     while pos < len(block):
@@ -80,7 +73,6 @@ def block_strings(block):
         pos += 2 + 2 * n
     return texts
 
-
 def elf_section(b):
     """(header offset, offset, size) of the configuration section."""
     shoff, shnum, names = struct.unpack_from("<Q", b, 0x28)[0], u16(b, 0x3C), u16(b, 0x3E)
@@ -88,7 +80,6 @@ def elf_section(b):
     strtab = sections[names][1]
     return next((shoff + 64 * i, off, size) for i, (name, off, size) in enumerate(sections)
                 if b[strtab + name:strtab + name + 16] == b".varnlet_config\0")
-
 
 def entries(b):
     """Entry id -> text (the non-empty ones), from a PE file's string table or an ELF file's configuration section."""
@@ -104,9 +95,8 @@ def entries(b):
                 found.update({(block - 1) * 16 + i: t for i, t in enumerate(block_strings(data))})
     return {i: t for i, t in found.items() if t}
 
-
-# Every kind of value varnlet-pack writes; MinJavaVersion is the one stored in another form.
-CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": "1.8",
+# Every kind of value varnlet-pack writes; MinJavaVersion, here a TOML integer, is the one stored in another form.
+CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": 0x00010008,
           "JvmPath": ["jre/lib/server/libjvm.so", "C:\\Java\\bin\\server\\jvm.dll"], "JvmOptions": '-Xmx64m "-Dpack.quoted=a b"',
           "ClassPath": ["lib", "app.jar"], "JavaSearchMode": 5, "MainClass": "com.example.pack.RoundTripMain",
           "AppOptions": "first second", "OptionsFile": "app.ini", "UseStartupDir": True, "EarlyWorkingDir": False,
@@ -116,7 +106,6 @@ CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": "1.8",
           "messages": {1472: "PACKED: no Java runtime here (100%% sure).", "MsgLoadJvm": "PACKED: cannot load %s"},
           "version": {"FileVersion": "2.3.4.5", "ProductVersion": "2.3", "ProductName": "Pack Test", "CompanyName": "Example Ltd", "LegalCopyright": "(C) 2026 Example",
                       "FileDescription": "Pack round-trip launcher", "OriginalFilename": "packtest.exe"}}
-
 
 def roundtrip():
     out, toml = os.path.join(WORK, "roundtrip-" + TARGET), os.path.join(WORK, "full.toml")
@@ -147,7 +136,6 @@ def roundtrip():
     else:
         windows_resources(data, body, shown)
 
-
 def damaged_elf(body, data, toml):
     """Copies of the body cut short (to `keep` bytes) or with 32-bit words overwritten: building from each
     names what is wrong and writes nothing. The last, like an older body, lacks the first entry's record and has
@@ -171,7 +159,6 @@ def damaged_elf(body, data, toml):
         open(out, "wb").write(damaged)
         run = pack("build", toml, "--stub", out, "-o", out + ".built")
         check(run.returncode != 0 and error in run.stderr and not os.path.exists(out + ".built"), error + ": " + run.stderr)
-
 
 def windows_resources(data, body, shown):
     res, ico = pe_resources(data), open(os.path.join(HERE, "app.ico"), "rb").read()
@@ -199,7 +186,6 @@ def windows_resources(data, body, shown):
         imports.append(body[name:body.index(b"\0", name)].decode().lower())
         pos += 20
     check(set(imports) <= {"kernel32.dll", "advapi32.dll", "user32.dll", "msvcrt.dll"}, "imports %r" % imports)
-
 
 def command_line():
     path = lambda name: os.path.join(WORK, name)  # noqa: E731
@@ -243,7 +229,6 @@ def command_line():
         check(run.returncode == 0 and [e["name"] for e in shown["entries"] if e["changed"]] == changed, name + ": " + run.stderr)
     keys = set(re.findall(r"^(\w+) = ", text, re.M))  # of "all": every entry, by its name or (messages) its id
     check(all(e["name"] in keys or str(e["id"]) in keys for e in shown["entries"]), "init lacks an entry")
-
 
 if not os.path.exists(BODY):
     print("launcher body %s not built; skipping" % BODY)

@@ -73,10 +73,5 @@ inline Bytes makeRelocations(uint32_t page, const std::vector<uint16_t>& offsets
 }
 
 inline ResourceItem makeItem(uint16_t type, ResourceName name, uint16_t language, const Bytes& data) {
-    ResourceItem i;
-    i.type = resourceId(type);
-    i.name = std::move(name);
-    i.language = language;
-    i.data = data;
-    return i;
+    return {resourceId(type), std::move(name), language, 0, data};
 }

@@ -34,9 +34,6 @@ TEST(PackConfig, MinJavaVersionForms) {
             EXPECT_EQ(stored, want) << given;
         }
     }
-    PackConfig c;
-    ASSERT_TRUE(errorsOf("MinJavaVersion = 0x00010006\n", &c).empty());
-    EXPECT_EQ(c.entries[1024], "0x00010006");
 }
 
 // Each text gives exactly one error, which holds the given words (file, line and column where shown).
@@ -94,6 +91,5 @@ TEST(PackConfig, TextLengthInCharactersOnEveryTarget) {
     EXPECT_NE(errors[0].find("1024 characters long"), std::string::npos);
     // The scrambled main class takes two digits per byte: 255 bytes make 510 digits, within 1023.
     ASSERT_TRUE(errorsOf("MainClass = \"" + std::string(255, 'q') + "\"\n", &c).empty());
-    errors.clear();
     EXPECT_TRUE(makePackRequest(c, "linux", &request, &errors));
 }

@@ -142,20 +142,6 @@ void callStatic(JNIEnv* env, jclass cls, jmethodID id, const std::vector<jvalue>
     }
 }
 
-// A stream the double cannot open throws, as FileOutputStream's constructor does.
-jobject construct(JNIEnv* env, jclass cls, jmethodID id, const std::vector<jvalue>& args) {
-    Obj* made = new Obj(obj(cls)->cls);
-    std::string what = made->cls + obj(id)->sig;
-    if (what == "java/io/FileOutputStream(Ljava/lang/String;Z)V") {
-        made->text = obj(args[0].l)->text;
-        made->file = fopen(made->text.c_str(), args[1].z ? "ab" : "wb");
-        record({made->file ? "fileoutputstream" : "fileoutputstream-failed", made->text, args[1].z ? "append" : "truncate"});
-        if (!made->file) raise(env, "java/io/FileNotFoundException", made->text);
-    }
-    if (what == "java/io/PrintStream(Ljava/io/OutputStream;)V") made->owner = obj(args[0].l);
-    return reinterpret_cast<jobject>(made);
-}
-
 // jni.h's member functions, which the launcher calls, pass a va_list: objects, booleans, ints.
 std::vector<jvalue> arguments(jmethodID id, va_list list) {
     std::vector<jvalue> args;
@@ -173,28 +159,38 @@ std::vector<jvalue> arguments(jmethodID id, va_list list) {
     return args;
 }
 
+// A stream the double cannot open throws, as FileOutputStream's constructor does.
+jobject JNICALL NewObjectV(JNIEnv* env, jclass cls, jmethodID id, va_list list) {
+    std::vector<jvalue> args = arguments(id, list);
+    Obj* made = new Obj(obj(cls)->cls);
+    std::string what = made->cls + obj(id)->sig;
+    if (what == "java/io/FileOutputStream(Ljava/lang/String;Z)V") {
+        made->text = obj(args[0].l)->text;
+        made->file = fopen(made->text.c_str(), args[1].z ? "ab" : "wb");
+        record({made->file ? "fileoutputstream" : "fileoutputstream-failed", made->text, args[1].z ? "append" : "truncate"});
+        if (!made->file) raise(env, "java/io/FileNotFoundException", made->text);
+    }
+    if (what == "java/io/PrintStream(Ljava/io/OutputStream;)V") made->owner = obj(args[0].l);
+    return reinterpret_cast<jobject>(made);
+}
+
 jclass JNICALL FindClass(JNIEnv* env, const char* name) {
     // A JVM knows classes by their slashed names only.
-    if (name == script("fail_class") || strchr(name, '.')) {
+    if (strchr(name, '.')) {
         raise(env, "java/lang/NoClassDefFoundError", name);
         return nullptr;
     }
     return reinterpret_cast<jclass>(new Obj(name));
 }
-jmethodID JNICALL GetMethodID(JNIEnv*, jclass cls, const char* name, const char* sig) {
-    return reinterpret_cast<jmethodID>(new Obj(obj(cls)->cls, obj(cls), name, sig));
-}
-// System.out and System.err are the only fields: same-file redirection reads one of them.
-jfieldID JNICALL GetStaticFieldID(JNIEnv*, jclass cls, const char* name, const char* sig) {
-    return reinterpret_cast<jfieldID>(new Obj(obj(cls)->cls, obj(cls), name, sig));
+// Methods and fields alike; System.out and System.err are the only fields (same-file redirection reads one).
+template <class Id>
+Id JNICALL GetMemberID(JNIEnv*, jclass cls, const char* name, const char* sig) {
+    return reinterpret_cast<Id>(new Obj(obj(cls)->cls, obj(cls), name, sig));
 }
 jobject JNICALL GetStaticObjectField(JNIEnv*, jclass, jfieldID id) {
     Obj*& stream = streams[obj(id)->name == "err"];
     if (!stream) stream = new Obj("java/io/PrintStream");
     return reinterpret_cast<jobject>(stream);
-}
-jobject JNICALL NewObjectV(JNIEnv* env, jclass cls, jmethodID id, va_list list) {
-    return construct(env, cls, id, arguments(id, list));
 }
 void JNICALL CallStaticVoidMethodV(JNIEnv* env, jclass cls, jmethodID id, va_list list) {
     callStatic(env, cls, id, arguments(id, list));
@@ -229,9 +225,9 @@ void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}  // nothing is ever freed
 JNINativeInterface_ functionTable() {
     JNINativeInterface_ t = {};
     t.FindClass = FindClass;
-    t.GetMethodID = GetMethodID;
-    t.GetStaticMethodID = GetMethodID;
-    t.GetStaticFieldID = GetStaticFieldID;
+    t.GetMethodID = GetMemberID<jmethodID>;
+    t.GetStaticMethodID = GetMemberID<jmethodID>;
+    t.GetStaticFieldID = GetMemberID<jfieldID>;
     t.GetStaticObjectField = GetStaticObjectField;
     t.NewObjectV = NewObjectV;
     t.CallStaticVoidMethodV = CallStaticVoidMethodV;
