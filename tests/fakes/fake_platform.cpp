@@ -3,13 +3,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sys/stat.h>
 
 #include "core/config.h"
 #include "core/state.h"
 
 static FakeWorld* theWorld;
 
-FakeWorld& fakeWorld() { return *theWorld; }
+static FakeWorld& fakeWorld() { return *theWorld; }
+
+FakeWorld& FakePlatform::world() { return *theWorld; }
 
 namespace {
 
@@ -83,7 +87,9 @@ FakePlatform::FakePlatform(bool windowsStyle) {
     // No real service manager: settings and readiness go nowhere, the service fakes take the rest.
     Platform.configureService = [](PlatformHandle, const ServiceSettings*) { return true; };
     Platform.serviceReady = [](PlatformHandle) {};
+    Platform.reportEvent = [](PlatformHandle, uint16_t, uint32_t, const char*) { return true; };
     Platform.eventSourcesInRegistry = true;
+    loadDefaultStrings(fakeWorld());
     resetLauncherRecords();
 }
 
@@ -103,4 +109,10 @@ void resetLauncherRecords() {
     memset(static_cast<void*>(&Config), 0, sizeof Config);
     memset(static_cast<void*>(&State), 0, sizeof State);
     State.RunMode = RunModeKind::Console;
+}
+
+void makeFile(const std::string& path, const std::string& content) {
+    for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
+        mkdir(path.substr(0, at).c_str(), 0755);
+    if (path.back() != '/') std::ofstream(path, std::ios::binary) << content;
 }

@@ -15,40 +15,37 @@ struct ConsoleLine {
 };
 
 struct FakeWorld {
-    // Directories.
     std::string currentDirectory = "C:\\start";
     std::string modulePath = "C:\\apps\\demo\\varnlet.exe";
     std::set<std::string> enterableDirectories{"C:\\start", "C:\\apps\\demo"};
     std::vector<std::string> directoryChanges;
     uint32_t currentDirectoryError = 0;  // non-zero: getCurrentDirectory fails with it
 
-    // Errors.
     uint32_t lastError = 0;
     std::set<uint32_t> codesWithoutText;
 
-    // Configuration sources.
     std::map<unsigned, std::string> strings;  // a missing id reads as absent
     std::set<std::string> readableFiles;
     std::map<std::string, std::map<std::string, std::string>> profiles;  // file -> key -> value
 
-    // Reporting.
     std::vector<ConsoleLine> console;
     std::map<std::string, std::string> environment;
 };
 
-FakeWorld& fakeWorld();
-
 class FakePlatform {
 public:
-    // Windows path rules unless told otherwise; the fakes hold Windows-looking paths.
+    // Windows path rules unless told otherwise (the fakes hold Windows-looking paths); every
+    // entry's default text in the string table.
     explicit FakePlatform(bool windowsStyle = true);
     ~FakePlatform();
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;
-    FakeWorld& world() { return fakeWorld(); }
+    FakeWorld& world();
 };
 
 // Puts every entry's default text into the fake string table.
 void loadDefaultStrings(FakeWorld& world);
 // Resets Config and State to a freshly started process.
 void resetLauncherRecords();
+// Writes a real file and its missing directories; a path ending in '/' makes only directories.
+void makeFile(const std::string& path, const std::string& content = "");

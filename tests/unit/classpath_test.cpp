@@ -12,7 +12,6 @@
 #include <set>
 #include <string>
 #include <vector>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/config.h"
@@ -46,7 +45,6 @@ struct ClassPath : ::testing::Test {
         Platform.formatSystemMessage = d.formatSystemMessage;
         Platform.listDirectory = lockedListing;
         Platform.getFileAttributes = lockedAttributes;
-        loadDefaultStrings(w);
         loadConfiguration();
         char pattern[] = "/tmp/varnlet-classpath-XXXXXX", cwd[4096];
         ASSERT_TRUE(mkdtemp(pattern) && getcwd(cwd, sizeof cwd));
@@ -58,16 +56,10 @@ struct ClassPath : ::testing::Test {
         EXPECT_EQ(chdir(previous.c_str()), 0);
         EXPECT_EQ(std::system(("rm -rf '" + root + "'").c_str()), 0);
     }
-    static void make(const std::string& path) {
-        for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
-            mkdir(path.substr(0, at).c_str(), 0755);
-        if (path.back() != '/') std::fclose(std::fopen(path.c_str(), "w"));
-    }
     std::string build(const std::string& options, const std::string& classPath) {
         Config.JvmOptions = strdup(options.c_str());
         Config.ClassPath = strdup(classPath.c_str());
-        if (!buildJvmOptions()) return "<failed>";
-        return Config.JvmOptions;
+        return buildJvmOptions() ? Config.JvmOptions : "<failed>";
     }
     std::vector<std::string> reports() {
         std::vector<std::string> lines;
@@ -81,7 +73,7 @@ TEST_F(ClassPath, OptionTexts) {
     for (const char* f : {"a.jar", "b.jar", "z.jar", "lib/a.jar", "lib/b.ZIP", "lib/B.jar", "lib/notes.txt",
                           "lib/ext/c.jar", "lib/jar", "lib/.jar", "lib/a.jarx", "lib/b.zip.bak", "lib/dir.jar/inner.zip",
                           "empty/", "mixed/locked/x.jar", "mixed/a.jar", "mixed/z.jar", "links/a.jar", "links/sub/b.jar"})
-        make(f);
+        makeFile(f);
     // Links leading back are walked once; a link to an archive is an archive.
     const char* links[][2] = {{"..", "links/sub/up"}, {"../links", "links/self"}, {"sub/b.jar", "links/l.jar"}};
     for (auto& link : links) ASSERT_EQ(symlink(link[0], link[1]), 0);
@@ -97,11 +89,8 @@ TEST_F(ClassPath, OptionTexts) {
         {"", "lib/ext/", cp + "lib/ext/:lib/ext/c.jar\"", 0},
         {"", "%APPDIR%/lib", cp + root + "/lib\"", 0},  // neither examined nor listed
         {"", ";a.jar;;b.jar;", cp + "a.jar:b.jar\"", 0},
-        {"-Xss1m", ";;;", "-Xss1m", 0},
-        {"-Xss1m", "", "-Xss1m", 0},
-        {"", "", "", 0},
-        {"", "empty", cp + "empty\"", 0},
-        {"-Xmx256m ", "a.jar", "-Xmx256m  " + cp.substr(1) + "a.jar\"", 0},
+        {"-Xss1m", ";;;", "-Xss1m", 0}, {"-Xss1m", "", "-Xss1m", 0}, {"", "", "", 0},
+        {"", "empty", cp + "empty\"", 0}, {"-Xmx256m ", "a.jar", "-Xmx256m  " + cp.substr(1) + "a.jar\"", 0},
         {"-Dh=%JAVA_HOME% -Dx=%NOSUCH%end", "a.jar;%JAVA_HOME%/lib/tools.jar",
          "-Dh=/opt/jdk -Dx=end" + cp + "a.jar:/opt/jdk/lib/tools.jar\"", 0},
         // References adjacent, empty, unset, of another case, unclosed (kept without its '%').
@@ -119,7 +108,7 @@ TEST_F(ClassPath, OptionTexts) {
 }
 
 TEST_F(ClassPath, AnEntryThatCannotBeExaminedFailsTheBuildAndChangesNothing) {
-    for (const char* f : {"a.jar", "b.jar", "locked.jar"}) make(f);
+    for (const char* f : {"a.jar", "b.jar", "locked.jar"}) makeFile(f);
     EXPECT_EQ(build("-Xmx1g", "a.jar;missing.jar;b.jar"), "<failed>");
     EXPECT_STREQ(Config.JvmOptions, "-Xmx1g");
     EXPECT_EQ(reports(), (std::vector<std::string>{std::string(strerror(ENOENT)) + ".\n",
@@ -196,7 +185,7 @@ uint32_t sameIdentityListing(const char* directory, DirListing* listing) {
 }
 
 TEST_F(ClassPath, DirectoriesWithoutRealIdentitiesAreAllWalked) {
-    for (const char* f : {"lib/a/one.jar", "lib/b/c/two.jar"}) make(f);
+    for (const char* f : {"lib/a/one.jar", "lib/b/c/two.jar"}) makeFile(f);
     ASSERT_EQ(symlink("..", "lib/b/loop"), 0);
     Platform.listDirectory = sameIdentityListing;
     for (uint64_t identity : {0u, 5u}) {

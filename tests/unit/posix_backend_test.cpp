@@ -7,7 +7,6 @@
 #include <fstream>
 #include <string>
 
-#include "core/config.h"
 #include "platform/platform.h"
 
 namespace {
