@@ -1,6 +1,5 @@
-"""The Linux launcher as a systemd service, with the real JVM: the unit file that -install
-writes into a scratch root (VARNLET_SYSTEMD_ROOT), and service runs with a test-owned
-notify socket and stop signals."""
+"""The Linux launcher as a systemd service with the real JVM: the unit file -install writes into a scratch
+root (VARNLET_SYSTEMD_ROOT), and service runs with a test-owned notify socket and stop signals."""
 import atexit
 import os
 import shutil
@@ -13,7 +12,6 @@ import launcher_runs as runs
 from launcher_runs import check
 
 SWITCH = "-startlauncherinservicemode"
-
 
 def scenario_unit_file_install_and_uninstall():
     root = os.path.join(runs.ARGS.work, "root")
@@ -45,11 +43,9 @@ def scenario_unit_file_install_and_uninstall():
     run = runs.Launcher("badname", ServiceName="../../../escape").run("-install")
     check("not a valid systemd unit name" in run.stderr and sorted(os.listdir(root)) == ["etc"], "name refused", run)
 
-
 def service(name, **entries):
     return runs.Launcher(name, **dict({"ServiceName": "demo-run", "MainClass": "varnlet.service.ServiceApp",
                                        "ServiceStartOptions": "start", "ServiceStopOptions": "stop now"}, **entries))
-
 
 def start(launcher, env=None, wait=True):
     """Starts the service switch; with `wait`, returns once the application's main has run."""
@@ -64,13 +60,11 @@ def start(launcher, env=None, wait=True):
         process.lines.append(line.rstrip("\n"))
     return process
 
-
 def stop(process, sig=signal.SIGTERM):
     """Sends the stop signal; the exit status, standard error and what the application printed."""
     process.send_signal(sig)
     out, err = process.communicate(timeout=60)
     return process.returncode, err, process.lines + out.splitlines()
-
 
 def scenario_notify_ready_and_stop_by_sigterm():
     notify = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
@@ -85,7 +79,6 @@ def scenario_notify_ready_and_stop_by_sigterm():
     check("<6>The demo-run service has started.\n" in err and err.endswith("<6>The demo-run service has stopped.\n"),
           "stderr: %r" % err)
 
-
 def scenario_ignored_stop_times_out():
     # Outside systemd, stopped by Ctrl+C; the application waits for a second stop call.
     process = start(service("ignored", JvmOptions="-Dvarnlet.service.stops=2", ServiceStopTimeout=2))
@@ -95,25 +88,20 @@ def scenario_ignored_stop_times_out():
     check(code == 3 and 2 <= elapsed < 15, "exit %d after %.1f s" % (code, elapsed))
     check("<3>The demo-run service has timed out during a stop request and will be terminated.\n" in err, err)
 
-
 def scenario_throwing_main_fails_the_service():
     run = service("throws", MainClass="varnlet.testapps.Throws").run(SWITCH)
     check(run.returncode == 2 and "<3>Error invoking method: main(java/lang/String[])\n" in run.stderr
           and run.stderr.endswith("<3>The demo-run service failed to start.\n"), "exit code 2 and the failure", run)
 
-
 def scenario_stop_while_the_jvm_starts():
-    # systemctl stop during start-up: the signal waits for the application instead of
-    # ending the JVM (which would take it for its own shutdown, exit 143).
+    # A stop during start-up waits for the application: the JVM would take it for its own shutdown (exit 143).
     process = start(service("early", JvmOptions="-verbose:class"), wait=False)
     process.stdout.readline()  # the JVM has begun to load classes
     code, err, lines = stop(process)
     check(code == 0 and "main(stop|now) on Varnlet stopper thread" in lines, "exit %d, output %r\n%s" % (code, lines, err))
 
-
 def scenario_stop_by_exit():
-    # ServiceStopByExit: System.exit(0) instead of a second main; the JVM's exit hook
-    # reports the stop before the process ends.
+    # System.exit(0) instead of a second main: the JVM's exit hook reports the stop before the process ends.
     code, err, lines = stop(start(service("byexit", ServiceStopByExit=True)))
     check(code == 0 and "shutdown hook" in lines and not any(l.startswith("main(stop") for l in lines),
           "exit %d, output %r\n%s" % (code, lines, err))

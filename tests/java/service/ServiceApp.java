@@ -1,6 +1,5 @@
-// Service test application. "start ..." starts a non-daemon worker and returns at once, so the
-// service lives on in DestroyJavaVM; "stop ..." (the second main, on the stopper thread) lets the
-// worker end after varnlet.service.stops such calls (default 1). Each call prints its thread's name.
+// Service test app: "start" starts a non-daemon worker and returns, so the service lives on in DestroyJavaVM;
+// each "stop" (the second main) counts towards varnlet.service.stops (default 1), after which the worker ends.
 package varnlet.service;
 
 import java.util.concurrent.Semaphore;
