@@ -246,6 +246,7 @@ struct Row {
     int stops;                        // -1: not checked (races with the service's end)
     bool byExit;
 };
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }  // ctest names the rows by it
 
 const Row* row;
 ConsoleHandlerRoutine consoleHandler;
