@@ -58,6 +58,11 @@ uint32_t fakeReadProfileString(const char* section, const char* key, const char*
     return copyOut(found ? f->second[key] : defaultText, buffer, size);
 }
 
+// Every entry's default text in the fake string table, as a launcher built without changes has.
+void loadDefaultStrings(FakeWorld& world) {
+    for (size_t i = 0; i < kEntryCount; ++i) world.strings[kEntries[i].id] = kEntries[i].defaultText;
+}
+
 }  // namespace
 
 FakePlatform::FakePlatform(bool windowsStyle) {
@@ -98,10 +103,6 @@ FakePlatform::~FakePlatform() {
     resetLauncherRecords();
     delete theWorld;
     theWorld = nullptr;
-}
-
-void loadDefaultStrings(FakeWorld& world) {
-    for (size_t i = 0; i < kEntryCount; ++i) world.strings[kEntries[i].id] = kEntries[i].defaultText;
 }
 
 void resetLauncherRecords() {

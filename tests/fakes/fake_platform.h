@@ -43,8 +43,6 @@ public:
     FakeWorld& world();
 };
 
-// Puts every entry's default text into the fake string table.
-void loadDefaultStrings(FakeWorld& world);
 // Resets Config and State to a freshly started process.
 void resetLauncherRecords();
 // Writes a real file and its missing directories; a path ending in '/' makes only directories.

@@ -322,7 +322,6 @@ struct ServiceTest : ::testing::Test {
     std::unique_ptr<FakeServiceManager> scm{new FakeServiceManager};
 
     void SetUp() override {
-        loadDefaultStrings(w);
         w.strings[1248] = "Demo";
         w.strings[1280] = "alpha \"b c\"";
         w.strings[1296] = "-stop now";
