@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -128,7 +129,10 @@ int runDispatcher(const char* serviceName, ServiceMainRoutine routine) {
         return -1;
     }
     for (char c = 0; c != kEnded;) {
-        if (read(controlPipe[0], &c, 1) != 1) {
+        // poll, unlike a read, is never restarted after a signal handler: a runtime that
+        // defers handlers to its next call (ThreadSanitizer's) gets to run ours.
+        struct pollfd wait = {controlPipe[0], POLLIN, 0};
+        if (poll(&wait, 1, -1) < 0 || read(controlPipe[0], &c, 1) != 1) {
             if (errno == EINTR) continue;
             break;
         }
