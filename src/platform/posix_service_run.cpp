@@ -35,6 +35,7 @@ ServiceMainRoutine serviceRoutine;
 std::atomic<ServiceHandlerRoutine> controlHandler{nullptr};
 std::atomic<bool> stopping{false};
 ServiceStatusRecord finalStatus;  // written before the routine returns, read after the join
+std::atomic<bool> finalStatusSet{false};
 int handlerTag;
 
 void sendControl(char c) {
@@ -110,6 +111,14 @@ int exitStatusOf(const ServiceStatusRecord& status) {
     return code <= 255 ? static_cast<int>(code) : 255;
 }
 
+// System.exit ends the process after the service's exit hook has reported the end: the exit
+// status is then the service's, as when the dispatcher ends it, not the one given to exit.
+void exitWithFinalStatus() {
+    if (!finalStatusSet) return;
+    fflush(nullptr);
+    _exit(exitStatusOf(finalStatus));
+}
+
 // Runs the service to its end; its exit status, or -1 with errno set when it cannot start.
 int runDispatcher(const char* serviceName, ServiceMainRoutine routine) {
     sigset_t set, previous;
@@ -118,6 +127,7 @@ int runDispatcher(const char* serviceName, ServiceMainRoutine routine) {
     setStopSignalAction(SIG_IGN);
     serviceRoutine = routine;
     finalStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceStopped, 0, 0, 0, 0, 0};
+    atexit(exitWithFinalStatus);
     pthread_t thread;
     int rc = pipe2(controlPipe, O_CLOEXEC);
     if (rc == 0) rc = pthread_create(&thread, nullptr, runServiceRoutine, const_cast<char*>(serviceName));
@@ -162,7 +172,10 @@ PlatformHandle posixRegisterServiceCtrlHandler(const char*, ServiceHandlerRoutin
 
 bool posixSetServiceStatus(PlatformHandle, const ServiceStatusRecord* status) {
     if (status->dwCurrentState == kServiceStopPending && !stopping.exchange(true)) return notifyManager("STOPPING=1");
-    if (status->dwCurrentState == kServiceStopped) finalStatus = *status;
+    if (status->dwCurrentState == kServiceStopped) {
+        finalStatus = *status;
+        finalStatusSet = true;
+    }
     return true;
 }
 

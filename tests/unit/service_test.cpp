@@ -438,15 +438,18 @@ TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
 INSTANTIATE_TEST_SUITE_P(Ends, ServiceRun, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<Row>& p) { return std::string(p.param.name); });
 
-// Wine delivers no Ctrl+C without a terminal: the console switch's stop is shown here.
+// Wine delivers no Ctrl+C without a terminal: the console switch's stop is shown here. A second
+// Ctrl+C while the stop runs adds no stop call and no time-out.
 TEST_F(ServiceTest, ConsoleSwitchRunsTheServiceUntilCtrlC) {
-    static const Row console{"Console", InMain, {Stop}, Made, UntilStopped, NoFailure, {}, 0, {}, 1, false};
+    static const Row console{"Console", InMain, {Stop, Stop}, Made, UntilStopped, NoFailure, {}, 0, {}, 1, false};
     row = &console;
     w.strings[1872] = "-console";
     Platform.setConsoleCtrlHandler = [](ConsoleHandlerRoutine handler) { return (consoleHandler = handler) != nullptr; };
     EXPECT_EQ(run({"-console"}), 0);
     EXPECT_EQ(told(), eventText("Go") + eventText("Ok"));
-    EXPECT_TRUE(stops == 1 && scm->statuses.empty() && scm->events.empty());
+    scm->timeoutsReleased = true;
+    ASSERT_TRUE(waitFor([this] { return scm->liveThreads == 0; }));
+    EXPECT_TRUE(stops == 1 && scm->timeoutWaits == 1 && scm->statuses.empty() && scm->events.empty()) << stops;
 }
 
 // Wine shows the start type, the quoted path, the description, dependencies and account.
