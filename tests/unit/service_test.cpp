@@ -251,7 +251,7 @@ void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }  // ctest na
 const Row* row;
 ConsoleHandlerRoutine consoleHandler;
 std::atomic<int> stops, creates, destroys;
-std::atomic<bool> created, released;
+std::atomic<bool> created, released, along;
 std::mutex argsLock;
 std::string mainArgs, stopArgs;
 
@@ -289,13 +289,7 @@ bool invoke(int count, char** vector, bool attach) {
     }
     mainArgs = joined(count, vector);
     if (row->sendAt == InMain) sendControls();
-    if (row->sendAt == AlongExit) {  // the manager's stop as System.exit(3) runs
-        std::atomic<bool> sending{false};
-        std::thread manager([&sending] { sending = true, sendControls(); });
-        while (!sending) std::this_thread::yield();
-        exitHook(3);
-        manager.join();
-    }
+    while (row->sendAt == AlongExit && !along) std::this_thread::yield();  // the manager's stop as System.exit runs
     if (row->main == Exits3) exitHook(3);
     if (row->main == UntilStopped) waitFor([] { return stops >= row->stops || released; });
     if (row->main == IgnoresStop) waitFor([] { return released.load(); });
@@ -335,7 +329,7 @@ struct ServiceTest : ::testing::Test {
         loadConfiguration();
         consoleHandler = nullptr;
         stops = creates = destroys = 0;
-        created = released = false;
+        created = released = along = false;
         mainArgs = stopArgs = "";
         ServiceJava = ServiceJavaSteps{create, invoke, destroy, exitStep};
     }
@@ -382,7 +376,7 @@ const Row kRows[] = {
      {"Go", "Ok"}, 3, false},
     {"StopBeforeTheJvm", InCreate, {Stop}, Made, UntilStopped, NoFailure, {R, P, S}, 0, {"Go", "Ok"}, 1, false},
     {"StopBeforeNoJvm", InCreate, {Stop}, Fails, Returns, NoFailure, {R, P, S}, JvmFailed, {"Go", "Bad"}, 0, false},
-    {"StopRacesExit", AlongExit, {Stop}, Made, Returns, NoFailure, {R, S}, AppFailed, {"Go", "Bad"}, -1, false},
+    {"StopRacesExit", AlongExit, {Stop}, Made, Exits3, NoFailure, {R, S}, AppFailed, {"Go", "Bad"}, -1, false},
     {"NoEventSource", InMain, {}, None, Returns, NoSource, {S}, JvmFailed, {}, 0, false},
     {"NoEvent", InMain, {}, None, Returns, NoEvent, {R, S}, JvmFailed, {"Go", "8", "Bad"}, 0, false},
     {"NoWorker", InMain, {}, None, Returns, NoWorker, {R, S}, JvmFailed, {"Go", "8", "Bad"}, 0, false},
@@ -402,6 +396,7 @@ TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
     std::thread manager([this] {
         // A control on the first status, which the service is still reporting.
         if (row->sendAt == AtStart && waitFor([this] { return !scm->states().empty(); })) sendControls();
+        if (row->sendAt == AlongExit && waitFor([] { return created.load(); })) along = true, sendControls();
         // An ignored stop: the time-out passes once the stop call has been made (or could not be).
         if (row->main == IgnoresStop && row->inject != NoTimeout &&
             waitFor([this] { return scm->timeoutWaits > 0 && (stops > 0 || row->inject == NoStopper); }))
