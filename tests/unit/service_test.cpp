@@ -41,7 +41,7 @@ struct FakeServiceManager {
     std::map<std::string, std::vector<std::string>> services;  // name -> "name=value" changes after creation
     std::map<std::string, std::set<std::string>> registry;      // key path -> names of the values written
     // Shared with the service's threads: read under `m` while any may run.
-    std::mutex m, statusLock;  // a lock of its own, so that the statuses' order proves nothing about the events'
+    std::mutex m, statusLock;  // statuses apart: one lock with the event log would order the threads and hide races from TSan
     std::vector<ServiceStatusRecord> statuses;
     std::vector<std::string> events;  // the event log, "error: " marking an error
     std::vector<std::string> faults;
