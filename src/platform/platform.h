@@ -103,6 +103,12 @@ struct DirListing {
 
 typedef void* PlatformHandle;
 
+// Room for a lock (a critical section on Windows, a mutex elsewhere), made in place by the
+// backend so that making one cannot fail.
+struct PlatformLock {
+    alignas(8) unsigned char storage[64];
+};
+
 enum class ModuleFormat { Pe, Elf };
 
 enum class RegistryRoot { LocalMachine };
@@ -248,6 +254,10 @@ struct PlatformOps {
     void (*waitForEvent)(PlatformHandle event);  // no time limit
     bool (*closeHandle)(PlatformHandle handle);
     void (*sleepMs)(uint32_t milliseconds);
+    // A lock that is never unmade: made once, before any thread that takes it starts.
+    void (*initLock)(PlatformLock* lock);
+    void (*acquireLock)(PlatformLock* lock);
+    void (*releaseLock)(PlatformLock* lock);
 
     // Console (service runs).
     bool (*allocConsole)();

@@ -27,6 +27,7 @@ static const PlatformOps kPosixOps = {
     posixConfigureService, posixServiceReady, false,
     posixChangeServiceConfig, posixSetServiceFailureActions, posixSetServiceDelayedStart,
     posixCreateThread, posixCreateEvent, posixSetEvent, posixWaitForEvent, posixCloseHandle, posixSleepMs,
+    posixInitLock, posixAcquireLock, posixReleaseLock,
     posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, nullptr,  // no console device
     posixDecodeCodePage,
     posixReleaseFreeMemory,
