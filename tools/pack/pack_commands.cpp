@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app_identity.h"
 #include "file_io.h"
 #include "launcher_file.h"
 #include "pack_config.h"
@@ -152,11 +153,12 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
         return 1;
     }
     if (!bodyRead && !readBody(stub, &body, &contents, err)) return 1;
+    std::vector<std::string> notes;
+    applyIdentity(config, target, output, &request, &notes);
     if (target != targetOfFormat(contents.format)) {
         err << "varnlet-pack: " << stub << " is a " << targetOfFormat(contents.format) << " launcher body, not a " << target << " one\n";
         return 1;
     }
-    std::vector<std::string> notes;
     if (!packLauncher(body, request, &packed, &notes, &error)) {
         err << "varnlet-pack: " << stub << ": " << error << "\nvarnlet-pack: nothing written\n";
         return 1;
