@@ -1,6 +1,6 @@
 // The application's identity in a packed launcher. The body keeps Varnlet's own version
-// information (what `show` of a body prints); a packed launcher replaces the whole string
-// table, so no text of ours is left in an application's file properties, and Task Manager,
+// information (what `show` of a body prints); a packed launcher sets every text of the
+// string table, so no text of ours is left in an application's file properties, and Task Manager,
 // firewall prompts and the windowed launcher's dialog titles name the application.
 #include "app_identity.h"
 
@@ -86,7 +86,6 @@ void applyIdentity(const PackConfig& config, const std::string& target, const st
         strings.emplace_back(key, value);
     }
     request->versionStrings = strings;
-    request->wholeIdentity = true;
     if (!request->setFileVersion) std::copy(number, number + 4, request->fileVersion);
     if (!request->setProductVersion) std::copy(number, number + 4, request->productVersion);
     request->setFileVersion = request->setProductVersion = true;

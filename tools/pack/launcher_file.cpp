@@ -145,7 +145,6 @@ bool updateVersion(std::vector<ResourceItem>& items, const PackRequest& request,
     }
     if (request.setFileVersion) std::copy(request.fileVersion, request.fileVersion + 4, info.fileVersion);
     if (request.setProductVersion) std::copy(request.productVersion, request.productVersion + 4, info.productVersion);
-    if (request.wholeIdentity) info.strings.clear();
     for (const auto& s : request.versionStrings) setVersionString(info, s.first, s.second);
     if (info.translations.empty()) info.translations.push_back(0x04B00409);
     removeItems(items, RtVersion, resourceId(1));

@@ -45,7 +45,6 @@ struct PackRequest {
     bool setFileVersion = false, setProductVersion = false;
     bool setSubsystem = false, windowed = false;  // the PE subsystem: GUI or console
     uint16_t fileVersion[4] = {0, 0, 0, 0}, productVersion[4] = {0, 0, 0, 0};
-    bool wholeIdentity = false;       // versionStrings replace the whole string table
     std::string executionLevel;       // the manifest's requested level; "" keeps the body's
     bool windowsOnly = false;         // identity settings given for a Linux launcher
     bool hasWindowsResources() const {
