@@ -12,7 +12,8 @@ if [ "$profile" = release ]; then
   packages+=("${release_packages[@]}")
 fi
 if [ "$profile" = all ]; then
-  packages+=(clang libclang-rt-14-dev wine wine64 wine32:i386 lintian systemd xvfb xdotool imagemagick gcovr "${release_packages[@]}")
+  packages+=(clang libclang-rt-14-dev wine wine64 wine32:i386 lintian systemd xvfb xdotool imagemagick gcovr osslsigncode
+    "${release_packages[@]}")
 fi
 
 sudo_cmd=()

@@ -51,6 +51,9 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"[messages]\n1456 = \"%s %s\"\n", "at most one"},
         {"[version]\nFileVersion = \"1.x\"\n", "numbers separated by dots"},
         {"[version]\nComments = \"x\"\n", "unknown version key"},
+        {"version = \"1.x\"\n", "version must be a table or a version"},
+        {"name = \"\"\n", "name must hold 1 to 1023"},
+        {"execution_level = \"admin\"\n", "execution_level must be \"asInvoker\""},
         {"ServiceName = \"a\\u0000b\"\n", "NUL"},
         {"MsgNoRuntime = \"a\"\n[messages]\n1472 = \"b\"\n", "set twice (app.toml:1:"},
         {"ServiceName = \n", "app.toml:1:"},  // a TOML syntax error

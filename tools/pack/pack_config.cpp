@@ -8,6 +8,7 @@
 #define TOML_ENABLE_FORMATTERS 0
 #include <toml++/toml.h>
 
+#include "app_identity.h"
 #include "entry_values.h"
 #include "core/entries.h"
 #include "core/text_encoding.h"
@@ -193,8 +194,16 @@ struct Checker {
                 if (const toml::table* t = node.as_table()) messages(*t);
                 else error(node.source(), "messages must be a table");
             } else if (key == "version") {
+                uint16_t parts[4];
                 if (const toml::table* t = node.as_table()) version(*t);
-                else error(node.source(), "version must be a table");
+                else if (!node.is_string() || !parseVersionNumber(*node.value<std::string>(), parts))
+                    error(node.source(), "version must be a table or a version such as \"1.2.3\" (numbers up to 65535)");
+                else config->versionNumber = *node.value<std::string>();
+            } else if (key == "name" || key == "execution_level") {
+                std::string why;
+                if (!text(node, key, &value)) continue;
+                if (!checkIdentityValue(key, value, &why)) error(node.source(), why);
+                else (key == "name" ? config->name : config->executionLevel) = value;
             } else if (const EntryInfo* info = findEntryByName(key.c_str())) {
                 entry(*info, node);
             } else {

@@ -43,6 +43,22 @@ std::string tomlValue(const EntryInfo& e) {
     }
 }
 
+// Entries a Linux launcher has no use for: the registry search and service settings that
+// systemd units do not have.
+bool windowsOnlyEntry(unsigned id) { return id == 1088 || id == 1808 || id == 1824 || id == 1840; }
+
+const char kWindowsKeys[] =
+    "# The application icon, a .ico file (all its images are used).\n"
+    "# icon = \"myapp.ico\"\n"
+    "# A windowed launcher: no console window; reports appear in message boxes.\n"
+    "# gui = false\n"
+    "# The application's name in the file's properties, Task Manager and dialog titles\n"
+    "# (default: the output's file name without .exe).\n"
+    "# name = \"My Application\"\n"
+    "# What the launcher asks of Windows: \"asInvoker\" (the user's rights), \"highestAvailable\"\n"
+    "# or \"requireAdministrator\" (an elevation prompt at every start).\n"
+    "# execution_level = \"asInvoker\"\n\n";
+
 }  // namespace
 
 std::string sampleConfig(const std::string& target) {
@@ -53,14 +69,10 @@ std::string sampleConfig(const std::string& target) {
         "# Relative paths in this file (output, icon) are relative to this file's directory.\n\n"
         "# The launcher body: \"win32\" (varnlet.exe), \"win64\" (varnlet64.exe) or \"linux\" (varnlet).\n"
         "target = " + tomlString(target) + "\n"
-        "# output = \"myapp" + (target == "linux" ? "" : ".exe") + "\"\n"
-        "# The application icon, a .ico file (Windows only; all its images are used).\n"
-        "# icon = \"myapp.ico\"\n"
-        "# A windowed launcher (Windows only): no console window; reports appear in message boxes.\n"
-        "# gui = false\n\n";
+        "# output = \"myapp" + (target == "linux" ? "\"\n\n" : ".exe\"\n") + (target == "linux" ? "" : kWindowsKeys);
     for (size_t i = 0; i < kEntryCount; ++i) {
         const EntryInfo& e = kEntries[i];
-        if (e.type == EntryType::Message) continue;
+        if (e.type == EntryType::Message || (target == "linux" && windowsOnlyEntry(e.id))) continue;
         if (e.id == 1040) out += kSearchOrder;
         out += "# " + std::string(e.meaning) + ".\n";
         if (e.id == 1040 || e.id == 1072 || e.id == 1824) out += "# A string with ';' between entries, or an array of strings.\n";
@@ -80,8 +92,11 @@ std::string sampleConfig(const std::string& target) {
         out += "# " + std::string(e.meaning) + ".\n# " + std::to_string(e.id) + " = " + tomlString(e.defaultText) +
                "    # " + e.name + "\n";
     }
-    out += "\n# Version information of the executable (Windows only). FileVersion and ProductVersion\n"
-           "# are numbers separated by dots and also set the numeric versions.\n[version]\n"
+    if (target == "linux") return out;
+    out += "\n# Version information of the executable; each value replaces the one made from name and\n"
+           "# the output's file name. FileVersion and ProductVersion (default 0.0.0.0) are numbers\n"
+           "# separated by dots and also set the numeric versions. (A file without this table may\n"
+           "# set both with the top-level key version = \"1.2.3\".)\n[version]\n"
            "# FileVersion = \"1.0.0.0\"\n# ProductVersion = \"1.0.0.0\"\n# ProductName = \"My Application\"\n"
            "# FileDescription = \"My Application launcher\"\n# CompanyName = \"Example Ltd\"\n"
            "# LegalCopyright = \"Copyright (C) 2026 Example Ltd\"\n# OriginalFilename = \"myapp.exe\"\n"
