@@ -21,7 +21,8 @@ def scenario_command_line_tool():
         open(os.path.join(bin_dir, "jvm.options"), "w").write('# the tool\'s options\n"-Dfile=x y" --enable-native-access\nALL-UNNAMED\n')
         open(os.path.join(caller, "data", "in.txt"), "w").write("relative input\n")
         config = {"target": "linux", "MainClass": "varnlet.testapps.CommandTool", "ClassPath": "../lib", "JvmPath": libjvm,
-                  "StayInStartupDir": True, "JavaCommandOptions": True, "LauncherProperties": True, "SystemErrFile": "err.log",
+                  "StayInStartupDir": True, "JavaCommandOptions": True, "LauncherProperties": True,
+                  "WorkingDir": "not-entered", "UseStartupDir": True, "EarlyWorkingDir": True,
                   "JvmOptions": ["--add-opens", "java.base/java.lang=ALL-UNNAMED", "@jvm.options", "--add-modules", "java.sql", "-Dspaced=a b"]}
         open(os.path.join(root, "tool.toml"), "w").write(toml_text(config))
         exe = os.path.join(bin_dir, "tool")
@@ -41,4 +42,3 @@ def scenario_command_line_tool():
                          "--add-opens=java.base/java.lang=ALL-UNNAMED", "-Dfile=x y", "--enable-native-access=ALL-UNNAMED",
                          "--add-modules=java.sql", "-Dspaced=a b"], "%s: the JVM's input arguments %r" % (libjvm, inputs), run)
         check(open(os.path.join(caller, "data", "out.txt")).read() == "relative input\n", "the copy beside the input")
-        check(os.path.exists(os.path.join(bin_dir, "err.log")), "the stream file beside the executable")
