@@ -28,26 +28,26 @@ const char* const kTwoWordOptions[] = {"--module-path", "--upgrade-module-path",
 
 struct CommandOption {
     const char* name;
-    bool prefix;      // also any option that starts with the name
+    char form;        // '=' the name alone, '+' the name and a value after it, '*' any option it starts
     const char* use;  // what to configure instead, or null
 };
 // The java command's own options: a created JVM refuses them or ignores them.
 const CommandOption kCommandOptions[] = {
-    {"-cp", false, "ClassPath"}, {"-classpath", false, "ClassPath"}, {"--class-path", false, "ClassPath"},
-    {"--class-path=", true, "ClassPath"}, {"-jar", false, "MainClass and ClassPath"}, {"-m", false, "MainClass"},
-    {"--module", false, "MainClass"}, {"--module=", true, "MainClass"}, {"--source", false, nullptr},
-    {"-version", false, nullptr}, {"--version", false, nullptr}, {"-showversion", false, nullptr},
-    {"--show-version", false, nullptr}, {"-fullversion", false, nullptr}, {"--full-version", false, nullptr},
-    {"-help", false, nullptr}, {"-h", false, nullptr}, {"-?", false, nullptr}, {"--help", false, nullptr},
-    {"--help-extra", false, nullptr}, {"-X", false, nullptr}, {"--dry-run", false, nullptr},
-    {"--list-modules", false, nullptr}, {"-d", false, nullptr}, {"--describe-module", false, nullptr},
-    {"--validate-modules", false, nullptr}, {"-client", false, "JvmPath"}, {"-server", false, "JvmPath"},
-    {"-XshowSettings", true, nullptr}, {"-Xdiag", true, nullptr}, {"-splash:", true, nullptr},
+    {"-cp", '+', "ClassPath"}, {"-classpath", '+', "ClassPath"}, {"--class-path", '+', "ClassPath"},
+    {"--class-path=", '*', "ClassPath"}, {"-jar", '+', "MainClass and ClassPath"}, {"-m", '+', "MainClass"},
+    {"--module", '+', "MainClass"}, {"--module=", '*', "MainClass"}, {"--source", '+', nullptr},
+    {"-version", '=', nullptr}, {"--version", '=', nullptr}, {"-showversion", '=', nullptr},
+    {"--show-version", '=', nullptr}, {"-fullversion", '=', nullptr}, {"--full-version", '=', nullptr},
+    {"-help", '=', nullptr}, {"-h", '=', nullptr}, {"-?", '=', nullptr}, {"--help", '=', nullptr},
+    {"--help-extra", '=', nullptr}, {"-X", '=', nullptr}, {"--dry-run", '=', nullptr},
+    {"--list-modules", '=', nullptr}, {"-d", '+', nullptr}, {"--describe-module", '+', nullptr},
+    {"--validate-modules", '=', nullptr}, {"-client", '=', "JvmPath"}, {"-server", '=', "JvmPath"},
+    {"-XshowSettings", '*', nullptr}, {"-Xdiag", '*', nullptr}, {"-splash:", '*', nullptr},
 };
 
 const CommandOption* commandOption(const std::string& option) {
     for (const CommandOption& c : kCommandOptions)
-        if (c.prefix ? option.compare(0, strlen(c.name), c.name) == 0 : option == c.name) return &c;
+        if (c.form == '*' ? option.compare(0, strlen(c.name), c.name) == 0 : option == c.name) return &c;
     return nullptr;
 }
 
@@ -67,8 +67,8 @@ bool isAbsolute(const std::string& path) {
            (windows && path.size() >= 2 && path[1] == ':');
 }
 
-// Each "@name" replaced by the arguments of that file; "@@x" stands for "@x"; after
-// --disable-@files (which goes no further) nothing is expanded, as with the java command.
+}  // namespace
+
 bool expandArgumentFiles(std::vector<std::string>* options) {
     std::vector<std::string> out;
     char directory[kPathBufferSize];
@@ -98,8 +98,6 @@ bool expandArgumentFiles(std::vector<std::string>* options) {
     options->swap(out);
     return true;
 }
-
-}  // namespace
 
 bool applyJavaCommandForms(std::vector<std::string>* options) {
     const char* environment = Platform.getEnvironment("JDK_JAVA_OPTIONS");
@@ -131,6 +129,12 @@ bool applyJavaCommandForms(std::vector<std::string>* options) {
             std::string text = option + " is an option of the java command, which a created JVM does not take";
             if (c->use) text += std::string(": set ") + c->use + " instead";
             reportError("%s", text.c_str());
+            refused = true;
+            if (c->form == '+') ++i;  // its value is no option of its own
+        } else if (!option.empty() && option[0] != '-' && option[0] != '_') {
+            // The JVM passes over such a text without a word; the java command would take it
+            // for the main class.
+            reportError("%s is no JVM option (the java command would take it for the main class)", option.c_str());
             refused = true;
         } else {
             out.push_back(option);

@@ -63,19 +63,19 @@ TEST_F(JavaCommand, FormsFilesAndTheEnvironment) {
     w.environment["JDK_JAVA_OPTIONS"] = "-Denv=1 '-Denv=a b'";
     struct {
         Texts given, want;
-        void* defaults;
+        void* defaults;  // null: the files alone
     } rows[] = {
         {{"--add-opens", "A=B", "-p", "m", "--add-modules=x", "-Xmx1m", "--module-path", "--upgrade-module-path"},
          {"-Denv=1", "-Denv=a b", "--add-opens=A=B", "--module-path=m", "--add-modules=x", "-Xmx1m",
           "--module-path=--upgrade-module-path"}, reinterpret_cast<void*>(java17Defaults)},
-        {{"@opts", "@@lit", "@" + directory + "/abs.txt", "@", "--disable-@files", "@opts"},
-         {"--add-exports=java.base/x=ALL-UNNAMED", "@nested", "-Dq=a b", "@lit", "-Dabs=1", "@", "@opts"},
-         reinterpret_cast<void*>(java8Defaults)},
+        {{"-Dx", "@opts", "@@lit", "@" + directory + "/abs.txt", "@", "--disable-@files", "@opts"},
+         {"-Dx", "--add-exports", "java.base/x=ALL-UNNAMED", "@nested", "-Dq=a b", "@lit", "-Dabs=1", "@", "@opts"}, nullptr},
+        {{"@" + directory + "/abs.txt", "-p", "m"}, {"-Dabs=1", "--module-path=m"}, reinterpret_cast<void*>(java8Defaults)},
     };
     for (auto& row : rows) {
         State.DefaultInitArgsProc = row.defaults;
         Texts options = row.given;
-        EXPECT_TRUE(applyJavaCommandForms(&options)) << row.given[0];
+        EXPECT_TRUE(row.defaults ? applyJavaCommandForms(&options) : expandArgumentFiles(&options)) << row.given[0];
         EXPECT_EQ(options, row.want);
         EXPECT_EQ(errors(w), Texts{});
     }
@@ -83,10 +83,11 @@ TEST_F(JavaCommand, FormsFilesAndTheEnvironment) {
 
 TEST_F(JavaCommand, OptionsOnlyTheJavaCommandTakesAreReported) {
     const std::pair<Texts, Texts> rows[] = {
-        {{"-Xmx1m", "-cp", "lib", "-version", "-splash:s.png"},
+        {{"-Xmx1m", "-cp", "lib", "-version", "-splash:s.png", "org.example.Main", "_hook"},
          {"-cp is an option of the java command, which a created JVM does not take: set ClassPath instead",
           "-version is an option of the java command, which a created JVM does not take",
-          "-splash:s.png is an option of the java command, which a created JVM does not take"}},
+          "-splash:s.png is an option of the java command, which a created JVM does not take",
+          "org.example.Main is no JVM option (the java command would take it for the main class)"}},
         {{"-Xmx1m", "--add-opens"}, {"The java command's option --add-opens needs a value"}},
         {{"@missing"}, {"System text 2.\r\n", "Error accessing file/directory: " + directory + "/bin/missing"}},
     };
