@@ -7,6 +7,7 @@
 #include "core/config.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "core/trace.h"
 #include "core/working_directory.h"
 #include "platform/platform.h"
 
@@ -36,6 +37,7 @@ bool returnToStartupDirectory() {
     char path[kPathBufferSize];
     if (!executableDirectory(path, sizeof path)) return reportFileAccessFailure("CURRENT_EXE");
     anchorConfiguredPaths(path);
+    trace("staying in the start-up directory; configured paths are taken from ", path);
     if (State.StartupDirTooLong) {
         Platform.setLastError(kErrorFilenameTooLong);
         return reportFileAccessFailure("CURRENT_DIR");

@@ -4,7 +4,9 @@
 #include <jni.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fakes/fake_platform.h"
@@ -17,13 +19,6 @@
 namespace {
 
 using Texts = std::vector<std::string>;
-
-Texts errors(FakeWorld& w) {
-    Texts texts;
-    for (const ConsoleLine& l : w.console) texts.push_back(l.text);
-    w.console.clear();
-    return texts;
-}
 
 jint JNICALL java8Defaults(void* args) { return static_cast<JavaVMInitArgs*>(args)->version <= JNI_VERSION_1_8 ? JNI_OK : JNI_EVERSION; }
 jint JNICALL java17Defaults(void* args) { return static_cast<JavaVMInitArgs*>(args)->version <= 0x00110000 ? JNI_OK : JNI_EVERSION; }
@@ -49,7 +44,6 @@ struct JavaCommand : ::testing::Test {
         char dir[] = "/tmp/varnlet-cli-XXXXXX";
         directory = mkdtemp(dir);
         w.modulePath = directory + "/bin/tool";
-        State.DefaultInitArgsProc = reinterpret_cast<void*>(java17Defaults);
     }
     void TearDown() override { std::system(("rm -rf " + directory).c_str()); }
     FakePlatform platform{false};
@@ -57,45 +51,37 @@ struct JavaCommand : ::testing::Test {
     std::string directory;
 };
 
-TEST_F(JavaCommand, FormsFilesAndTheEnvironment) {
+// Each row gives the options the JVM receives or, when they are refused, the reports.
+TEST_F(JavaCommand, OptionsAsTheJavaCommandTakesThem) {
     makeFile(directory + "/bin/opts", "--add-exports\njava.base/x=ALL-UNNAMED @nested # not expanded again\n\"-Dq=a b\"\n");
     makeFile(directory + "/abs.txt", "-Dabs=1");
     w.environment["JDK_JAVA_OPTIONS"] = "-Denv=1 '-Denv=a b'";
-    struct {
-        Texts given, want;
-        void* defaults;  // null: the files alone
-    } rows[] = {
+    void* java17 = reinterpret_cast<void*>(java17Defaults);
+    const std::tuple<Texts, Texts, void*> rows[] = {  // given, received or reported, the runtime (null: files alone)
         {{"--add-opens", "A=B", "-p", "m", "--add-modules=x", "-Xmx1m", "--module-path", "--upgrade-module-path"},
          {"-Denv=1", "-Denv=a b", "--add-opens=A=B", "--module-path=m", "--add-modules=x", "-Xmx1m",
-          "--module-path=--upgrade-module-path"}, reinterpret_cast<void*>(java17Defaults)},
+          "--module-path=--upgrade-module-path"}, java17},
         {{"-Dx", "@opts", "@@lit", "@" + directory + "/abs.txt", "@", "--disable-@files", "@opts"},
          {"-Dx", "--add-exports", "java.base/x=ALL-UNNAMED", "@nested", "-Dq=a b", "@lit", "-Dabs=1", "@", "@opts"}, nullptr},
         {{"@" + directory + "/abs.txt", "-p", "m"}, {"-Dabs=1", "--module-path=m"}, reinterpret_cast<void*>(java8Defaults)},
-    };
-    for (auto& row : rows) {
-        State.DefaultInitArgsProc = row.defaults;
-        Texts options = row.given;
-        EXPECT_TRUE(row.defaults ? applyJavaCommandForms(&options) : expandArgumentFiles(&options)) << row.given[0];
-        EXPECT_EQ(options, row.want);
-        EXPECT_EQ(errors(w), Texts{});
-    }
-}
-
-TEST_F(JavaCommand, OptionsOnlyTheJavaCommandTakesAreReported) {
-    const std::pair<Texts, Texts> rows[] = {
         {{"-Xmx1m", "-cp", "lib", "-version", "-splash:s.png", "org.example.Main", "_hook"},
          {"-cp is an option of the java command, which a created JVM does not take: set ClassPath instead",
           "-version is an option of the java command, which a created JVM does not take",
           "-splash:s.png is an option of the java command, which a created JVM does not take",
-          "org.example.Main is no JVM option (the java command would take it for the main class)"}},
-        {{"-Xmx1m", "--add-opens"}, {"The java command's option --add-opens needs a value"}},
-        {{"@missing"}, {"System text 2.\r\n", "Error accessing file/directory: " + directory + "/bin/missing"}},
+          "org.example.Main is no JVM option (the java command would take it for the main class)"}, java17},
+        {{"-Xmx1m", "--add-opens"}, {"The java command's option --add-opens needs a value"}, java17},
+        {{"@missing"}, {"System text 2.\r\n", "Error accessing file/directory: " + directory + "/bin/missing"}, java17},
     };
-    for (const auto& [given, want] : rows) {
-        Texts options = given;
+    for (const auto& [given, want, runtime] : rows) {
+        State.DefaultInitArgsProc = runtime;
         w.lastError = 2;  // what the real file read leaves for the fake's last error
-        EXPECT_FALSE(applyJavaCommandForms(&options)) << given[0];
-        EXPECT_EQ(errors(w), want);
+        Texts options = given;
+        bool taken = runtime ? applyJavaCommandForms(&options) : expandArgumentFiles(&options);
+        Texts reports;
+        for (const ConsoleLine& line : w.console) reports.push_back(line.text);
+        w.console.clear();
+        EXPECT_EQ(taken ? options : reports, want) << given[0];
+        EXPECT_EQ(taken, reports.empty()) << given[0];
     }
 }
 
@@ -104,49 +90,35 @@ TEST_F(JavaCommand, LauncherPropertiesNameTheApplication) {
     Config.AppOptions = const_cast<char*>("from \"app options\"");
     Config.ServiceStartOptions = const_cast<char*>("start");
     char* given[] = {const_cast<char*>("a b"), const_cast<char*>("c")};
-    struct {
-        int count;
-        char** arguments;
-        const char* command;
-    } rows[] = {{2, given, "org.example.Tool a b c"}, {0, given, "org.example.Tool from app options"},
-                {0, nullptr, "org.example.Tool start"}};
-    for (const auto& row : rows) {
-        State.MainArgumentCount = row.count;
-        State.MainArguments = row.arguments;
+    const std::tuple<int, char**, const char*> rows[] = {
+        {2, given, "org.example.Tool a b c"}, {0, given, "org.example.Tool from app options"}, {0, nullptr, "org.example.Tool start"}};
+    for (const auto& [count, arguments, command] : rows) {
+        State.MainArgumentCount = count;
+        State.MainArguments = arguments;
         Texts properties;
         ASSERT_TRUE(launcherProperties(&properties));
         EXPECT_EQ(properties, (Texts{"-Dvarnlet.exe.path=" + directory + "/bin/tool", "-Dvarnlet.exe.dir=" + directory + "/bin",
-                                     std::string("-Dsun.java.command=") + row.command}));
+                                     std::string("-Dsun.java.command=") + command}));
     }
 }
 
 // Relative paths of the configuration keep naming the files beside the executable.
 TEST(AnchoredPaths, RelativeEntriesJoinTheExecutablesDirectory) {
-    struct {
-        bool windows;
-        const char *directory, *classPath, *jvmPath, *outFile, *wantClassPath, *wantJvmPath, *wantOutFile;
-    } rows[] = {
+    const std::tuple<bool, const char*, const char*, const char*, const char*> rows[] = {  // Windows, directory, list, anchored, o.log
         {true, "C:\\app\\bin", "..\\lib;a.jar;;C:\\abs.jar;\\root.jar;\\\\server\\s.jar;%APP%\\x.jar;d:rel.jar;/fwd.jar",
-         "jre\\bin\\server\\jvm.dll", "out.log",
          "C:\\app\\bin\\..\\lib;C:\\app\\bin\\a.jar;;C:\\abs.jar;C:\\root.jar;\\\\server\\s.jar;%APP%\\x.jar;d:rel.jar;C:/fwd.jar",
-         "C:\\app\\bin\\jre\\bin\\server\\jvm.dll", "C:\\app\\bin\\out.log"},
-        {true, "C:\\", "a.jar\nb.jar;c.jar", "", "", "C:\\a.jar\nC:\\b.jar;C:\\c.jar", "", ""},
-        {false, "/opt/t/bin", "../lib;/usr/share/java/x.jar", "/usr/lib/jvm/l.so;jre/l.so", "/var/log/o",
-         "/opt/t/bin/../lib;/usr/share/java/x.jar", "/usr/lib/jvm/l.so;/opt/t/bin/jre/l.so", "/var/log/o"},
+         "C:\\app\\bin\\o.log"},
+        {true, "C:\\", "a.jar;c.jar", "C:\\a.jar;C:\\c.jar", "C:\\o.log"},
+        {false, "/opt/t/bin", "../lib;/usr/share/java/x.jar;jre/l.so", "/opt/t/bin/../lib;/usr/share/java/x.jar;/opt/t/bin/jre/l.so",
+         "/opt/t/bin/o.log"},
     };
-    for (const auto& row : rows) {
-        FakePlatform platform(row.windows);
-        resetLauncherRecords();
+    for (const auto& [windows, directory, list, want, log] : rows) {
+        FakePlatform platform(windows);
         loadConfiguration();
-        for (auto [entry, text] : {std::pair{&Config.ClassPath, row.classPath}, {&Config.JvmPath, row.jvmPath},
-                                   {&Config.SystemOutFile, row.outFile}, {&Config.SystemErrFile, row.outFile}}) {
-            free(*entry);
-            *entry = strdup(text);
-        }
-        anchorConfiguredPaths(row.directory);
-        EXPECT_STREQ(Config.ClassPath, row.wantClassPath);
-        EXPECT_STREQ(Config.JvmPath, row.wantJvmPath);
-        EXPECT_STREQ(Config.SystemOutFile, row.wantOutFile);
-        EXPECT_STREQ(Config.SystemErrFile, row.wantOutFile);
+        for (char** entry : {&Config.ClassPath, &Config.JvmPath, &Config.SystemOutFile, &Config.SystemErrFile})
+            *entry = strdup(entry == &Config.ClassPath || entry == &Config.JvmPath ? list : "o.log");
+        anchorConfiguredPaths(directory);
+        for (const char* got : {Config.ClassPath, Config.JvmPath, Config.SystemOutFile, Config.SystemErrFile})
+            EXPECT_STREQ(got, got == Config.ClassPath || got == Config.JvmPath ? want : log);
     }
 }

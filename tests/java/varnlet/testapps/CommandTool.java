@@ -1,6 +1,6 @@
 // Test app of a command-line tool: copies the file named first (opened by its relative name, so
 // from the process's directory) to the one named second (made absolute by java.io.File, so from
-// user.dir), then prints what the JVM was given, one "key=value" line each.
+// user.dir), then prints the JVM's input arguments and the properties a tool reads.
 package varnlet.testapps;
 
 import java.io.File;
@@ -10,14 +10,10 @@ import java.lang.management.ManagementFactory;
 
 public final class CommandTool {
     public static void main(String[] args) throws Exception {
-        if (args.length == 2) {
-            try (FileInputStream in = new FileInputStream(args[0]);
-                 FileOutputStream out = new FileOutputStream(new File(args[1]).getAbsolutePath())) {
-                in.transferTo(out);
-            }
+        try (FileInputStream in = new FileInputStream(args[0]); FileOutputStream out = new FileOutputStream(new File(args[1]).getAbsolutePath())) {
+            in.transferTo(out);
         }
-        for (String option : ManagementFactory.getRuntimeMXBean().getInputArguments())
-            System.out.println("input=" + option);
+        for (String option : ManagementFactory.getRuntimeMXBean().getInputArguments()) System.out.println("input=" + option);
         for (String key : new String[] {"user.dir", "sun.java.command", "varnlet.exe.path", "varnlet.exe.dir"})
             System.out.println(key + "=" + System.getProperty(key));
     }
