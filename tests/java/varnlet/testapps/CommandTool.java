@@ -3,17 +3,13 @@
 // user.dir), then prints the JVM's input arguments and the properties a tool reads.
 package varnlet.testapps;
 
-import java.io.File;
-import java.io.FileInputStream;
-import java.io.FileOutputStream;
-import java.lang.management.ManagementFactory;
-
 public final class CommandTool {
     public static void main(String[] args) throws Exception {
-        try (FileInputStream in = new FileInputStream(args[0]); FileOutputStream out = new FileOutputStream(new File(args[1]).getAbsolutePath())) {
-            in.transferTo(out);
+        try (java.io.InputStream in = new java.io.FileInputStream(args[0])) {
+            in.transferTo(new java.io.FileOutputStream(new java.io.File(args[1]).getAbsolutePath()));
         }
-        for (String option : ManagementFactory.getRuntimeMXBean().getInputArguments()) System.out.println("input=" + option);
+        for (String option : java.lang.management.ManagementFactory.getRuntimeMXBean().getInputArguments())
+            System.out.println("input=" + option);
         for (String key : new String[] {"user.dir", "sun.java.command", "varnlet.exe.path", "varnlet.exe.dir"})
             System.out.println(key + "=" + System.getProperty(key));
     }
