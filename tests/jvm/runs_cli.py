@@ -24,8 +24,10 @@ def scenario_command_line_tool():
             os.makedirs(os.path.dirname(os.path.join(root, path)), exist_ok=True)
             text is None or open(os.path.join(root, path), "w").write(text)
         shutil.copy(runs.ARGS.jar, os.path.join(root, "bundle", "lib"))
-        check(subprocess.run([runs.ARGS.pack, "build", os.path.join(root, "tool.toml"), "--stub", runs.ARGS.stub, "-o", exe]).returncode == 0,
-              "varnlet-pack failed")
+        packed = subprocess.run([runs.ARGS.pack, "build", os.path.join(root, "tool.toml"), "--stub", runs.ARGS.stub, "-o", exe],
+                                capture_output=True, text=True)
+        check(packed.returncode == 0 and "warning: UseStartupDir has no effect with EarlyWorkingDir" in packed.stderr and
+              ":8:14: warning: WorkingDir has no effect with StayInStartupDir" in packed.stderr, "varnlet-pack: " + packed.stderr)
         run = subprocess.run([exe, "data/in.txt", "data/out.txt"], cwd=caller, capture_output=True, text=True, timeout=120,
                              env=dict(os.environ, JDK_JAVA_OPTIONS="-Denv=1", VARNLET_TRACE="1"))
         check(run.returncode == 0 and "varnlet: picked up JDK_JAVA_OPTIONS: -Denv=1\n" in run.stderr, "run or trace failed", run)
