@@ -55,6 +55,7 @@ struct JavaCommand : ::testing::Test {
 TEST_F(JavaCommand, OptionsAsTheJavaCommandTakesThem) {
     makeFile(directory + "/bin/opts", "--add-exports\njava.base/x=ALL-UNNAMED @nested # not expanded again\n\"-Dq=a b\"\n");
     makeFile(directory + "/abs.txt", "-Dabs=1");
+    makeFile(directory + "/bin/big", std::string(kArgumentFileMax, ' ') + "-Dcut");
     w.environment["JDK_JAVA_OPTIONS"] = "-Denv=1 '-Denv=a b'";
     void* java17 = reinterpret_cast<void*>(java17Defaults);
     const std::tuple<Texts, Texts, void*> rows[] = {  // given, received or reported, the runtime (null: files alone)
@@ -71,6 +72,7 @@ TEST_F(JavaCommand, OptionsAsTheJavaCommandTakesThem) {
           "org.example.Main is no JVM option (the java command would take it for the main class)"}, java17},
         {{"-Xmx1m", "--add-opens"}, {"The java command's option --add-opens needs a value"}, java17},
         {{"@missing"}, {"System text 2.\r\n", "Error accessing file/directory: " + directory + "/bin/missing"}, java17},
+        {{"@big"}, {"Argument file " + directory + "/bin/big is longer than 1 MiB"}, java17},
     };
     for (const auto& [given, want, runtime] : rows) {
         State.DefaultInitArgsProc = runtime;
