@@ -129,6 +129,9 @@ void loadConfiguration() {
     Config.ServiceStopByExit = loadFlag(1312);
     Config.UseStartupDir = loadFlag(1216);
     Config.ServiceDelayedStart = loadFlag(1808);
+    Config.StayInStartupDir = loadFlag(1904);
+    Config.JavaCommandOptions = loadFlag(1920);
+    Config.LauncherProperties = loadFlag(1936);
 
     Config.Reserved1424 = loadInteger(1424);
     Config.JavaSearchMode = loadInteger(1088);

@@ -43,6 +43,9 @@ struct LauncherConfig {
     char* ServiceAccount;
     int32_t ServiceStopTimeout;    // seconds
     char* ServiceConsoleSwitch;
+    bool StayInStartupDir;         // a command-line tool: the caller's directory throughout
+    bool JavaCommandOptions;       // JvmOptions read as the java command reads its options
+    bool LauncherProperties;       // varnlet.exe.path, varnlet.exe.dir, sun.java.command
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
 };
 

@@ -29,6 +29,10 @@ struct LauncherState {
     // Set once the application's main has returned and its JVM is being destroyed: a stopper
     // that then cannot attach has met the application's own end, which is no failure.
     std::atomic<bool> JvmEnding;
+    // The command line's arguments for main in a console run (none: AppOptions count); null
+    // in a run of the service's start options.
+    int MainArgumentCount;
+    char** MainArguments;
 };
 
 extern LauncherState State;

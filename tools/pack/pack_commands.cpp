@@ -127,6 +127,7 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
     PackConfig config;
     std::vector<std::string> errors;
     bool ok = loadPackConfig(o.positional[0], &config, &errors);
+    for (const std::string& warning : packWarnings(config)) err << warning << "\n";
     std::string target = !o.target.empty() ? o.target : config.target;
     Bytes body, packed;
     LauncherContents contents;

@@ -68,6 +68,25 @@ struct Checker {
         return true;
     }
 
+    // Options as one string (blanks separate, double quotes group) or as an array with one
+    // option per element, stored in that same form.
+    bool optionList(const toml::node& node, const std::string& key, std::string* out) {
+        const toml::array* array = node.as_array();
+        if (!array) return text(node, key, out);
+        out->clear();
+        for (size_t i = 0; i < array->size(); ++i) {
+            const toml::node& item = *array->get(i);
+            std::string option, why;
+            if (!text(item, key + " element", &option)) return false;
+            if (!quoteOption(option, &option, &why)) {
+                error(item.source(), key + " element " + why);
+                return false;
+            }
+            *out += (i ? " " : "") + option;
+        }
+        return true;
+    }
+
     void entry(const EntryInfo& info, const toml::node& node) {
         std::string key = info.name, value, why;
         if (config->entries.count(info.id)) {
@@ -115,6 +134,8 @@ struct Checker {
         default:
             if (info.id == 1040 || info.id == 1072 || info.id == 1824) {
                 if (!list(node, key, &value)) return;
+            } else if (info.id == 1056 || info.id == 1184) {
+                if (!optionList(node, key, &value)) return;
             } else if (!text(node, key, &value)) {
                 return;
             }
@@ -230,6 +251,43 @@ void crossCheck(const PackConfig& config, std::vector<std::string>* errors) {
 }
 
 }  // namespace
+
+bool quoteOption(const std::string& option, std::string* stored, std::string* why) {
+    // The launcher splits at blanks outside double quotes and takes an option that starts with
+    // a quote without its first and last characters. True when every blank of `text` is
+    // quoted, starting from `quoting`; `quoting` ends as the text leaves it.
+    auto blanksQuoted = [](const std::string& text, bool quoting, bool* after) {
+        for (char c : text) {
+            if (c == '"') quoting = !quoting;
+            else if (c == ' ' && !quoting) return false;
+        }
+        *after = quoting;
+        return true;
+    };
+    bool after = false;
+    if (!option.empty() && option[0] != '"' && blanksQuoted(option, false, &after) && !after) {
+        *stored = option;
+        return true;
+    }
+    if (blanksQuoted(option, true, &after) && after) {
+        *stored = "\"" + option + "\"";
+        return true;
+    }
+    *why = "\"" + option + "\" cannot be stored: options are split at blanks outside double quotes, with no escape";
+    return false;
+}
+
+std::vector<std::string> packWarnings(const PackConfig& config) {
+    auto set = [&](unsigned id) { return config.entries.count(id) && config.entries.at(id) == "1"; };
+    std::vector<std::string> warnings;
+    if (set(1216) && set(1232))
+        warnings.push_back(config.entryPlaces.at(1216) + ": warning: UseStartupDir has no effect with EarlyWorkingDir "
+                           "(only WorkingDir is entered); for a command-line tool that works in the caller's "
+                           "directory, set StayInStartupDir instead");
+    if (set(1904) && config.entries.count(1152) && !config.entries.at(1152).empty())
+        warnings.push_back(config.entryPlaces.at(1152) + ": warning: WorkingDir has no effect with StayInStartupDir");
+    return warnings;
+}
 
 bool isKnownTarget(const std::string& target) { return target == "win32" || target == "win64" || target == "linux"; }
 

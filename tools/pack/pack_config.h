@@ -25,5 +25,10 @@ struct PackConfig {
 bool isKnownTarget(const std::string& target);
 bool parsePackConfig(const std::string& text, const std::string& path, PackConfig* config, std::vector<std::string>* errors);
 bool loadPackConfig(const std::string& path, PackConfig* config, std::vector<std::string>* errors);
+// One option of a JvmOptions or AppOptions array in the stored form the launcher splits back
+// into exactly that option (quoted where it holds blanks). False, with `why`, when no form does.
+bool quoteOption(const std::string& option, std::string* stored, std::string* why);
+// Settings that are valid but do not do what they seem to: "file:line:col: warning: ..." lines.
+std::vector<std::string> packWarnings(const PackConfig& config);
 // Checks what depends on the target (text lengths, icon file) and prepares the rewrite.
 bool makePackRequest(const PackConfig& config, const std::string& target, PackRequest* request, std::vector<std::string>* errors);

@@ -59,6 +59,17 @@ const char kWindowsKeys[] =
     "# or \"requireAdministrator\" (an elevation prompt at every start).\n"
     "# execution_level = \"asInvoker\"\n\n";
 
+const char kCommandLineTools[] =
+    "# A command-line tool (a build tool, an interpreter) works where it is called, as with the\n"
+    "# java command: StayInStartupDir keeps the process in the caller's directory throughout,\n"
+    "# while relative ClassPath, JvmPath, OptionsFile, stream-file and @file names still mean\n"
+    "# the files beside the executable (a bundle's bin/ with ClassPath = \"../lib\", say).\n"
+    "# JavaCommandOptions reads JvmOptions as the java command reads its options:\n"
+    "#   JvmOptions = [\"--add-opens\", \"java.base/java.lang=ALL-UNNAMED\", \"@jvm.options\"]\n"
+    "# becomes --add-opens=java.base/java.lang=ALL-UNNAMED and the options of the file\n"
+    "# jvm.options beside the executable; JDK_JAVA_OPTIONS is read for Java 9 and later, and\n"
+    "# the java command's own options (-jar, -cp, -version, ...) are refused with a report.\n";
+
 }  // namespace
 
 std::string sampleConfig(const std::string& target) {
@@ -74,8 +85,10 @@ std::string sampleConfig(const std::string& target) {
         const EntryInfo& e = kEntries[i];
         if (e.type == EntryType::Message || (target == "linux" && windowsOnlyEntry(e.id))) continue;
         if (e.id == 1040) out += kSearchOrder;
+        if (e.id == 1904) out += kCommandLineTools;
         out += "# " + std::string(e.meaning) + ".\n";
         if (e.id == 1040 || e.id == 1072 || e.id == 1824) out += "# A string with ';' between entries, or an array of strings.\n";
+        if (e.id == 1056 || e.id == 1184) out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
         int64_t low, high;
         std::string unit;
         if (e.type == EntryType::Integer && e.id != 1088 && integerRange(e.id, &low, &high, &unit))
