@@ -43,6 +43,10 @@ struct LauncherConfig {
     char* ServiceAccount;
     int32_t ServiceStopTimeout;    // seconds
     char* ServiceConsoleSwitch;
+    char* MainJar;                 // empty: no executable jar
+    char* ModulePath;              // entries separated by ';'
+    char* MainModule;              // module or module/class
+    char* SplashImage;
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
 };
 

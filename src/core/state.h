@@ -33,6 +33,11 @@ struct LauncherState {
     // Set once the application's main has returned and its JVM is being destroyed: a stopper
     // that then cannot attach has met the application's own end, which is no failure.
     std::atomic<bool> JvmEnding;
+    // From the executable jar's manifest, for after the JVM exists: the agent to start before
+    // main (with the jar's full path, which it is loaded from) and the splash image entry.
+    char* LauncherAgentClass;
+    char* MainJarFullPath;
+    char* SplashJarEntry;
 };
 
 extern LauncherState State;

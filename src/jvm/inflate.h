@@ -1,0 +1,7 @@
+// The one door to zlib: inflating a jar entry stored with the deflate method.
+#pragma once
+#include <cstddef>
+
+// Inflates raw deflate data into exactly `outSize` bytes. False when the data is damaged,
+// ends early, or does not make exactly `outSize` bytes.
+bool inflateRawData(const unsigned char* in, size_t inSize, unsigned char* out, size_t outSize);
