@@ -1,4 +1,5 @@
-// The one door to zlib: inflating a jar entry stored with the deflate method.
+// The one door to zlib: inflating a jar entry stored with the deflate method, and the CRC-32
+// every entry carries.
 #include "jvm/inflate.h"
 
 #include <zlib.h>
@@ -19,4 +20,14 @@ bool inflateRawData(const unsigned char* in, size_t inSize, unsigned char* out, 
     bool whole = result == Z_STREAM_END && stream.total_out == outSize;
     inflateEnd(&stream);
     return whole;
+}
+
+unsigned long crc32Of(const unsigned char* data, size_t size) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    // In pieces: zlib takes 32-bit lengths.
+    for (size_t at = 0; at < size; at += 0x40000000u) {
+        size_t piece = size - at < 0x40000000u ? size - at : 0x40000000u;
+        crc = crc32(crc, data + at, static_cast<uInt>(piece));
+    }
+    return crc;
 }

@@ -98,9 +98,12 @@ JarEntryRead readJarEntry(const char* path, const char* name, bool ignoreCase, s
         std::vector<unsigned char> locator, big;
         if (endPosition < 20 || !file.read(endPosition - 20, 20, &locator) || le32(locator.data()) != 0x07064b50)
             return JarEntryRead::Damaged;
+        // Bytes in front of the archive move it: then it is found right before the locator.
         uint64_t bigOffset = le64(locator.data() + 8);
-        if (bigOffset >= endPosition || !file.read(bigOffset, 56, &big) || le32(big.data()) != 0x06064b50)
-            return JarEntryRead::Damaged;
+        if (bigOffset >= endPosition || !file.read(bigOffset, 56, &big) || le32(big.data()) != 0x06064b50) {
+            bigOffset = endPosition - 20 - 56;
+            if (endPosition < 76 || !file.read(bigOffset, 56, &big) || le32(big.data()) != 0x06064b50) return JarEntryRead::Damaged;
+        }
         count = le64(big.data() + 32);
         directorySize = le64(big.data() + 40);
         directoryOffset = le64(big.data() + 48);
@@ -141,12 +144,10 @@ JarEntryRead readJarEntry(const char* path, const char* name, bool ignoreCase, s
     if (!file.read(localOffset + shift, 30, &local) || le32(local.data()) != 0x04034b50) return JarEntryRead::Damaged;
     uint64_t dataOffset = localOffset + shift + 30 + le16(local.data() + 26) + le16(local.data() + 28);
     if (!file.read(dataOffset, static_cast<size_t>(compressed), &stored)) return JarEntryRead::Damaged;
-    if (method == 0) {
-        data->assign(stored.begin(), stored.end());
-        return JarEntryRead::Found;
-    }
     std::vector<unsigned char> plain(static_cast<size_t>(uncompressed));
-    if (!inflateRawData(stored.data(), stored.size(), plain.data(), plain.size())) return JarEntryRead::Damaged;
+    if (method == 0) plain.swap(stored);
+    else if (!inflateRawData(stored.data(), stored.size(), plain.data(), plain.size())) return JarEntryRead::Damaged;
+    if (crc32Of(plain.data(), plain.size()) != le32(match + 16)) return JarEntryRead::Damaged;
     data->assign(plain.begin(), plain.end());
     return JarEntryRead::Found;
 }
