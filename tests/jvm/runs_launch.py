@@ -33,11 +33,12 @@ def lines(run):
 def scenario_executable_jar():
     jars = {"app.jar": built("jarapp.jar"), "lib/jarlib.jar": built("lib/jarlib.jar"), "bad.jar": launcher_runs.ARGS.libjvm}
     for libjvm in runtimes():
-        # Add-Opens (continued over two manifest lines) opens java.lang; Class-Path brings the library;
-        # Launcher-Agent-Class ran before main.
+        # Add-Opens opens java.lang; Class-Path brings the library; Launcher-Agent-Class ran before main;
+        # Enable-Native-Access (known from Java 22 on) gave the class path native access.
         launcher = shipped("jar", jars, MainJar="app.jar", JvmPath=libjvm)
         got = lines(launcher.run("a", "b c"))
-        check(got == {"opened": "true", "library": "jarlib", "agent": "true", "args": "a,b c"}, "%s: %r" % (libjvm, got))
+        native = "unknown" if libjvm == launcher_runs.ARGS.libjvm else "true"
+        check(got == {"opened": "true", "library": "jarlib", "agent": "true", "native": native, "args": "a,b c"}, "%s: %r" % (libjvm, got))
     # MainClass wins over Main-Class; ClassPath follows the jar.
     launcher = shipped("jar-class", jars, MainJar="app.jar", MainClass="varnlet.testapps.PrintArgs", ClassPath=launcher_runs.ARGS.jar)
     check(lines(launcher.run("x"))["java.class.path"].startswith("app.jar:"), "the jar first on the class path")
@@ -50,7 +51,7 @@ def scenario_modules():
     mods = {"mods/varnlet.modapp.jar": built("mods/varnlet.modapp.jar")}
     for libjvm in runtimes():
         for main, started in (("varnlet.modapp", "varnlet.modapp.ModMain"), ("varnlet.modapp/varnlet.modapp.Second", "varnlet.modapp.Second")):
-            got = lines(shipped("module", mods, ModulePath="mods", MainModule=main, JvmPath=libjvm).run("m"))
+            got = lines(shipped("module", mods, ModulePath=["none", "mods"], MainModule=main, JvmPath=libjvm).run("m"))
             check(got == {"module": "varnlet.modapp", "class": started, "args": "m"}, "%s %s: %r" % (libjvm, main, got))
     expect_failed(shipped("module-class", mods, ModulePath="mods", MainModule="varnlet.modapp/varnlet.modapp.None").run(),
                   "Error locating class: varnlet.modapp/varnlet.modapp.None")

@@ -3,7 +3,8 @@ package varnlet.jarapp;
 import java.lang.instrument.Instrumentation;
 
 // An executable jar's main: reflection into java.base that only its Add-Opens allows, a class
-// from the jar its Class-Path names, and the agent its Launcher-Agent-Class starts first.
+// from the jar its Class-Path names, the agent its Launcher-Agent-Class starts first, and the
+// native access its Enable-Native-Access gives.
 public class JarMain {
     static Instrumentation agent;
 
@@ -17,6 +18,9 @@ public class JarMain {
         System.out.println("opened=" + (value.get("x") != null));
         System.out.println("library=" + varnlet.jarlib.Library.name());
         System.out.println("agent=" + (agent != null));
+        java.lang.reflect.Method nativeAccess = null;  // Java 22 and later
+        for (java.lang.reflect.Method m : Module.class.getMethods()) if (m.getName().equals("isNativeAccessEnabled")) nativeAccess = m;
+        System.out.println("native=" + (nativeAccess == null ? "unknown" : nativeAccess.invoke(JarMain.class.getModule())));
         System.out.println("args=" + String.join(",", args));
     }
 }
