@@ -24,6 +24,8 @@ typedef void (*SplashSetFileJarNameFunction)(const char* fileName, const char* j
 }  // namespace
 
 void showSplashScreen() {
+    // A service has no one to show it to.
+    if (State.RunMode == RunModeKind::Service) return;
     bool fromJar = !isSet(Config.SplashImage);
     if (fromJar && !isSet(State.SplashJarEntry)) return;
     // Kept for the process's life: the library may read the bytes after it returns.
