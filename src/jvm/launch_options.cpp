@@ -53,7 +53,8 @@ int failJar(unsigned id, const std::string& why) {
 }
 
 // "module/package" pairs separated by blanks become one option each, opened or exported to
-// the class path's unnamed module; anything else in the list is passed over as `java` does.
+// the class path's unnamed module; anything else in the list is passed over as `java` does
+// (the runtime would refuse to start on it).
 bool appendPackageOptions(TextBuffer* options, const std::string& list, const char* option) {
     size_t at = 0;
     while ((at = list.find_first_not_of(" \t", at)) != std::string::npos) {
@@ -61,7 +62,9 @@ bool appendPackageOptions(TextBuffer* options, const std::string& list, const ch
         std::string pair = list.substr(at, end == std::string::npos ? std::string::npos : end - at);
         at = end;
         size_t slash = pair.find('/');
-        if (slash == 0 || slash == std::string::npos || slash + 1 == pair.size() || pair.find('/', slash + 1) != std::string::npos) {
+        // A quote or percent sign would reach past the option in the option text; no name holds one.
+        if (slash == 0 || slash == std::string::npos || slash + 1 == pair.size() || pair.find('/', slash + 1) != std::string::npos ||
+            pair.find_first_of("\"%") != std::string::npos) {
             trace("manifest: passed over ", option, pair.c_str());
             continue;
         }
