@@ -22,18 +22,12 @@ std::string le(uint64_t value, int bytes) {
     return out;
 }
 
+// zlib's own format is the raw deflate stream between a 2-byte header and a 4-byte checksum.
 std::string deflated(const std::string& data) {
-    z_stream s{};
-    deflateInit2(&s, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(data.size() + 64, '\0');
-    s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    s.avail_in = static_cast<uInt>(data.size());
-    s.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    s.avail_out = static_cast<uInt>(out.size());
-    deflate(&s, Z_FINISH);
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    return out;
+    uLongf size = compressBound(data.size());
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(data.data()), data.size(), 9);
+    return out.substr(2, size - 6);
 }
 
 // A ZIP archive after `prefix` (offsets count from the archive's start, as in a jar behind a
