@@ -121,6 +121,10 @@ void loadConfiguration() {
     Config.ServiceDependencies = loadConfigString(1824);
     Config.ServiceAccount = loadConfigString(1840);
     Config.ServiceConsoleSwitch = loadConfigString(1872);
+    Config.MainJar = loadConfigString(1952);
+    Config.ModulePath = loadConfigString(1968);
+    Config.MainModule = loadConfigString(1984);
+    Config.SplashImage = loadConfigString(2000);
 
     Config.EarlyWorkingDir = loadFlag(1232);
     Config.SingleInstance = loadFlag(1344);

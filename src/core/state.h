@@ -33,6 +33,11 @@ struct LauncherState {
     // in a run of the service's start options.
     int MainArgumentCount;
     char** MainArguments;
+    // From the executable jar's manifest, for after the JVM exists: the agent to start before
+    // main (with the jar's full path, which it is loaded from) and the splash image entry.
+    char* LauncherAgentClass;
+    char* MainJarFullPath;
+    char* SplashJarEntry;
 };
 
 extern LauncherState State;

@@ -6,6 +6,7 @@
 #include <jni.h>
 
 #include "invoke/jni_utils.h"
+#include "invoke/splash.h"
 #include "invoke/split.h"
 #include "jvm/discovery.h"
 #include "jvm/installed_runtimes.h"
@@ -103,6 +104,7 @@ bool createJvm(bool withConsole) {
     }
 
     if (!buildJvmOptions()) return false;
+    showSplashScreen();
     int count = 0;
     char** tokens = nullptr;
     JavaVMOption* options = nullptr;

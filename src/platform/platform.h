@@ -305,6 +305,10 @@ struct PlatformOps {
     // header's Machine field, an ELF header's e_machine).
     ModuleFormat moduleFormat;
     uint16_t moduleMachine;
+
+    // Reads up to `size` bytes at `offset` of a file (a jar's directory at its end) and
+    // gives the file's size; false with the last error set when it cannot be opened or read.
+    bool (*readFileAt)(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize);
 };
 
 extern PlatformOps Platform;

@@ -66,6 +66,7 @@ void posixDecodeCodePage(const char* text, std::u16string* out);
 void posixReleaseFreeMemory();
 bool posixReadFileStart(const char* path, void* buffer, uint32_t size, uint32_t* got);
 bool posixResolveLinks(const char* path, char* buffer, size_t size);
+bool posixReadFileAt(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize);
 bool posixStartedWithConsole();
 bool posixAttachParentConsole();
 int posixShowMessageBox(const char* title, const char* text, uint32_t style);

@@ -36,6 +36,7 @@ static const PlatformOps kPosixOps = {
     PathStyle{'/', ':', false},
     posixReadFileStart, posixResolveLinks, "/usr/lib/jvm",
     ModuleFormat::Elf, kElfMachine,
+    posixReadFileAt,
 };
 
 PlatformOps Platform = kPosixOps;

@@ -60,6 +60,7 @@ void win32DecodeCodePage(const char* text, std::u16string* out);
 void win32ReleaseFreeMemory();
 bool win32ReadFileStart(const char* path, void* buffer, uint32_t size, uint32_t* got);
 bool win32ResolveLinks(const char* path, char* buffer, size_t size);
+bool win32ReadFileAt(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize);
 bool win32StartedWithConsole();
 bool win32AttachParentConsole();
 int win32ShowMessageBox(const char* title, const char* text, uint32_t style);

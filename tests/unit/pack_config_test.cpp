@@ -3,6 +3,8 @@
 // form of every kind of value is checked on the real bodies by tests/pack/pack_check.py.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "entry_values.h"
 #include "pack_config.h"
 
@@ -67,13 +69,20 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"ServiceAccount = \"bob\"\n", "ServiceAccount must be"},
         {"ServiceName = \"App\"\nServiceAccount = \"NT SERVICE\\\\Other\"\n", "NT SERVICE\\App, after the service's own name"},
         {"ServiceDelayedStart = true\nServiceManualStart = true\n", "needs automatic start"},
+        {"MainJar = \"app.zip\"\n", "MainJar \"app.zip\" is not a jar"},
+        {"MainJar = \"" + testing::TempDir() + "notes.jar\"\n", "notes.jar is not a jar that can be read"},
+        {"MainModule = \"com.9app\"\n", "\"com.9app\" is not a module name"},
+        {"MainModule = \"app/com.\"\n", "\"com.\" is not a class name"},
+        {"MainJar = \"a.jar\"\nMainModule = \"m\"\n", "exclude each other"},
     };
+    std::ofstream(testing::TempDir() + "notes.jar") << "not a zip archive";
     for (const auto& [text, want] : rows) EXPECT_NE(oneError(text).find(want), std::string::npos) << text;
     EXPECT_EQ(errorsOf("A = 1\nB = 2\nUseStartupDir = 1\n").size(), 3u);  // all problems are reported
     for (const std::string& text : {"MainClass = \"" + std::string(255, 'a') + "\"\n",
                                     std::string("ServiceRestartDelay = 86400\nServiceDependencies = [\"Tcpip\", \"Event Log\"]\n"
                                                 "ServiceAccount = \"NT AUTHORITY\\\\LocalService\"\n"),
-                                    std::string("ServiceName = \"App\"\nServiceAccount = \"NT SERVICE\\\\app\"\n")})
+                                    std::string("ServiceName = \"App\"\nServiceAccount = \"NT SERVICE\\\\app\"\n"),
+                                    std::string("MainModule = \"app.x_1/app.$Main\"\nMainJar = \"\"\n")})
         EXPECT_TRUE(errorsOf(text).empty()) << text;
     std::string why;
     for (const char* format : {"plain", "%s and 50%%"}) EXPECT_TRUE(checkMessageFormat(format, &why)) << format;

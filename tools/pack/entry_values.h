@@ -21,3 +21,8 @@ bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit);
 bool checkServiceName(const std::string& name, std::string* error);
 // The accounts a service may run as without a stored password (ServiceAccount).
 bool checkServiceAccount(const std::string& account, std::string* error);
+// MainJar names a jar: a ".jar" file name, and when `file` (the name resolved beside the
+// configuration) exists, a ZIP archive the launcher can read.
+bool checkMainJar(const std::string& name, const std::string& file, std::string* error);
+// MainModule is "module" or "module/class", each a dotted Java name.
+bool checkMainModule(const std::string& text, std::string* error);

@@ -132,7 +132,7 @@ struct Checker {
             if (!checkMessageFormat(value, &why)) return error(node.source(), key + ": " + why);
             break;
         default:
-            if (info.id == 1040 || info.id == 1072 || info.id == 1824) {
+            if (info.id == 1040 || info.id == 1072 || info.id == 1824 || info.id == 1968) {
                 if (!list(node, key, &value)) return;
             } else if (info.id == 1056 || info.id == 1184) {
                 if (!optionList(node, key, &value)) return;
@@ -149,6 +149,8 @@ struct Checker {
                 }
             }
             if (info.id == 1840 && !checkServiceAccount(value, &why)) return error(node.source(), why);
+            if (info.id == 1952 && !value.empty() && !checkMainJar(value, resolve(value), &why)) return error(node.source(), why);
+            if (info.id == 1984 && !value.empty() && !checkMainModule(value, &why)) return error(node.source(), why);
         }
         config->entries[info.id] = value;
         config->entryPlaces[info.id] = place(node.source());
@@ -248,7 +250,10 @@ void crossCheck(const PackConfig& config, std::vector<std::string>* errors) {
     const std::string prefix = "nt service\\";
     if (!name.empty() && account.compare(0, prefix.size(), prefix) == 0 && account.substr(prefix.size()) != lower(name))
         errors->push_back(place(1840) + ": the virtual account is NT SERVICE\\" + name + ", after the service's own name");
+    if (!value(1952).empty() && !value(1984).empty())
+        errors->push_back(place(1984) + ": MainModule and MainJar exclude each other (a modular jar goes on ModulePath)");
 }
+
 
 }  // namespace
 
@@ -288,6 +293,13 @@ std::vector<std::string> packWarnings(const PackConfig& config) {
         warnings.push_back(config.entryPlaces.at(1152) + ": warning: WorkingDir has no effect with StayInStartupDir");
     return warnings;
 }
+namespace {
+
+bool holds(const PackConfig& config, unsigned id) { return config.entries.count(id) && !config.entries.at(id).empty(); }
+
+}  // namespace
+
+bool namesMainClass(const PackConfig& config) { return holds(config, 1168) || holds(config, 1952) || holds(config, 1984); }
 
 bool isKnownTarget(const std::string& target) { return target == "win32" || target == "win64" || target == "linux"; }
 
@@ -340,6 +352,12 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
             if (!parseIcoFile(file, &request->icon, &why)) errors->push_back(config.iconPlace + ": " + config.icon + ": " + why);
             request->replaceIcon = true;
         }
+    }
+    // An executable jar or a main module replaces the body's demo main class and class path,
+    // unless the file sets them.
+    if (holds(config, 1952) || holds(config, 1984)) {
+        request->entries.emplace(1168, u"");
+        request->entries.emplace(1072, u"");
     }
     request->setSubsystem = config.setGui;
     request->windowed = config.gui;

@@ -20,6 +20,11 @@ const char kSearchOrder[] =
     "# launcher). Most applications need no JvmPath. Run the launcher with the environment\n"
     "# variable VARNLET_TRACE set to see each place it looked.\n";
 
+const char kShippedForms[] =
+    "# Applications as they ship: an executable jar (MainJar) or a main module (MainModule, with\n"
+    "# ModulePath, or alone with JvmPath into a jlink image that holds it). Either names the\n"
+    "# main class; a file that sets one of them and not MainClass or ClassPath leaves those empty.\n";
+
 std::string tomlString(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
@@ -86,9 +91,13 @@ std::string sampleConfig(const std::string& target) {
         if (e.type == EntryType::Message || (target == "linux" && windowsOnlyEntry(e.id))) continue;
         if (e.id == 1040) out += kSearchOrder;
         if (e.id == 1904) out += kCommandLineTools;
-        out += "# " + std::string(e.meaning) + ".\n";
-        if (e.id == 1040 || e.id == 1072 || e.id == 1824) out += "# A string with ';' between entries, or an array of strings.\n";
-        if (e.id == 1056 || e.id == 1184) out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
+        if (e.id == 1952) out += kShippedForms;
+        out += "# " + std::string(e.meaning) + ".
+";
+        if (e.id == 1040 || e.id == 1072 || e.id == 1824 || e.id == 1968) out += "# A string with ';' between entries, or an array of strings.
+";
+        if (e.id == 1056 || e.id == 1184) out += "# A string, or an array of strings with one option each (quoted as needed when stored).
+";
         int64_t low, high;
         std::string unit;
         if (e.type == EntryType::Integer && e.id != 1088 && integerRange(e.id, &low, &high, &unit))
