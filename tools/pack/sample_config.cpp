@@ -92,12 +92,9 @@ std::string sampleConfig(const std::string& target) {
         if (e.id == 1040) out += kSearchOrder;
         if (e.id == 1904) out += kCommandLineTools;
         if (e.id == 1952) out += kShippedForms;
-        out += "# " + std::string(e.meaning) + ".
-";
-        if (e.id == 1040 || e.id == 1072 || e.id == 1824 || e.id == 1968) out += "# A string with ';' between entries, or an array of strings.
-";
-        if (e.id == 1056 || e.id == 1184) out += "# A string, or an array of strings with one option each (quoted as needed when stored).
-";
+        out += "# " + std::string(e.meaning) + ".\n";
+        if (e.id == 1040 || e.id == 1072 || e.id == 1824 || e.id == 1968) out += "# A string with ';' between entries, or an array of strings.\n";
+        if (e.id == 1056 || e.id == 1184) out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
         int64_t low, high;
         std::string unit;
         if (e.type == EntryType::Integer && e.id != 1088 && integerRange(e.id, &low, &high, &unit))
