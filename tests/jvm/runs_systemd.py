@@ -2,6 +2,7 @@
 root (VARNLET_SYSTEMD_ROOT), and service runs with a test-owned notify socket and stop signals."""
 import atexit
 import os
+import shlex
 import shutil
 import signal
 import socket
@@ -13,35 +14,84 @@ from launcher_runs import check
 
 SWITCH = "-startlauncherinservicemode"
 
-def scenario_unit_file_install_and_uninstall():
+def verify(unit):
+    result = subprocess.run(["systemd-analyze", "verify", unit], capture_output=True, text=True)
+    check(result.returncode == 0 and not result.stderr, "systemd-analyze verify: %s\n%s" % (result.stderr, open(unit).read()))
+
+def scratch_root():
     root = os.path.join(runs.ARGS.work, "root")
     shutil.rmtree(root, ignore_errors=True)
-    units = os.path.join(root, "etc/systemd/system")
-    os.makedirs(units)
+    os.makedirs(root + "/etc/systemd/system")
     os.environ["VARNLET_SYSTEMD_ROOT"] = root
+    return root, root + "/etc/systemd/system"
+
+def scenario_unit_file_install_and_uninstall():
+    root, units = scratch_root()
     unit, wants = units + "/demo-svc.service", units + "/multi-user.target.wants/demo-svc.service"
     # Installed from a directory with a blank, as people do.
     launcher = runs.Launcher("my app", ServiceName="demo-svc", ServiceDescription="Demo service",
                              ServiceRestartDelay=5, ServiceStopTimeout=20)
     run = launcher.run("-install")
-    check("Service installed: demo-svc" in run.stdout and os.path.islink(wants), "install, enabled", run)
-    verify = subprocess.run(["systemd-analyze", "verify", unit], capture_output=True, text=True)
-    check(verify.returncode == 0 and not verify.stderr, "systemd-analyze verify: %s\n%s" % (verify.stderr, open(unit).read()))
+    check(run.returncode == 0 and "Service installed: demo-svc" in run.stdout and os.path.islink(wants), "install, enabled", run)
+    verify(unit)
     settings = dict(line.split("=", 1) for line in open(unit).read().splitlines() if "=" in line)
     check((settings["Type"], settings["TimeoutStopSec"], settings["Restart"], settings["RestartSec"],
-           settings["WorkingDirectory"]) == ("notify", "30", "on-failure", "5", launcher.app), "unit: %r" % settings)
-    check("Service is already installed: demo-svc" in launcher.run("-install").stderr, "second install")
+           settings["StartLimitIntervalSec"], settings["WorkingDirectory"]) ==
+          ("notify", "30", "on-failure", "5", "0", launcher.app), "unit: %r" % settings)
+    run = launcher.run("-install")
+    check(run.returncode == 3 and "Service is already installed: demo-svc" in run.stderr, "second install", run)
     run = launcher.run("-uninstall")
-    check("Service uninstalled: demo-svc" in run.stdout and not os.path.lexists(unit) and not os.path.lexists(wants),
-          "uninstall", run)
-    check("does not exist as an installed service" in launcher.run("-uninstall").stderr, "second uninstall")
+    check(run.returncode == 0 and "Service uninstalled: demo-svc" in run.stdout and not os.path.lexists(unit)
+          and not os.path.lexists(wants), "uninstall", run)
+    run = launcher.run("-uninstall")
+    check(run.returncode == 4 and "does not exist as an installed service" in run.stderr, "second uninstall", run)
     manual = runs.Launcher("manual", ServiceName="demo-manual", ServiceManualStart=True)
     check("Service installed" in manual.run("-install").stdout, "manual install")
     text = open(units + "/demo-manual.service").read()
     check(not os.path.lexists(units + "/multi-user.target.wants/demo-manual.service") and "Restart=" not in text
           and "TimeoutStopSec=40\n" in text, "manual start, no restart: %r" % text)
     run = runs.Launcher("badname", ServiceName="../../../escape").run("-install")
-    check("not a valid systemd unit name" in run.stderr and sorted(os.listdir(root)) == ["etc"], "name refused", run)
+    check(run.returncode == 5 and "not a valid systemd unit name" in run.stderr and sorted(os.listdir(root)) == ["etc"],
+          "name refused", run)
+    # A unit folder it may not write (as root, only another user cannot).
+    os.chmod(units, 0o555)
+    run = subprocess.run([launcher.exe, "-install"], cwd=launcher.start, capture_output=True, text=True,
+                         user=65534 if os.geteuid() == 0 else None)
+    os.chmod(units, 0o755)
+    check(run.returncode == 2 and "Permission denied." in run.stderr and not os.path.lexists(unit), "unwritable", run)
+
+def scenario_unit_paths_that_systemd_reads_back():
+    # ExecStart's words as systemd hands them over ("%%" undone, and "$$" in the arguments) name the launcher.
+    root, units = scratch_root()
+    for name in ("100%h %n", "$HOME ${HOME} $$", "quote\" 'single'", "back\\slash\\", "caf\u00e9 \u65e5\u672c"):
+        launcher = runs.Launcher(name, ServiceName="demo-path")
+        run = launcher.run("-install")
+        check(run.returncode == 0, name, run)
+        verify(units + "/demo-path.service")
+        line = next(l for l in open(units + "/demo-path.service").read().splitlines() if l.startswith("ExecStart="))
+        words = [word.replace("%%", "%") for word in shlex.split(line[len("ExecStart="):])]
+        words[1:] = [word.replace("$$", "$") for word in words[1:]]
+        check(words in ([launcher.exe, SWITCH], ["/bin/sh", "-c", 'exec "$0" "$@"', launcher.exe, SWITCH]), line)
+        check(launcher.run("-uninstall").returncode == 0, "uninstall")
+
+def scenario_install_where_systemd_is_not_running():
+    # A container's build step: the machine's own unit folder, written and enabled without a manager.
+    units, name = "/etc/systemd/system", "varnlet-offline-test"
+    unit, wants = "%s/%s.service" % (units, name), "%s/multi-user.target.wants/%s.service" % (units, name)
+    if os.path.exists("/run/systemd/system") or os.geteuid() != 0 or not os.path.isdir(units):
+        print("not run: systemd runs here, or no root, or no %s" % units)
+        return
+    os.environ.pop("VARNLET_SYSTEMD_ROOT", None)
+    try:
+        launcher = runs.Launcher("offline", ServiceName=name)
+        run = launcher.run("-install")
+        check(run.returncode == 0 and "without a running systemd" in run.stdout and os.path.islink(wants), "install", run)
+        run = launcher.run("-uninstall")
+        check(run.returncode == 0 and not os.path.lexists(unit) and not os.path.lexists(wants), "uninstall", run)
+    finally:
+        for path in (wants, unit):
+            if os.path.lexists(path):
+                os.unlink(path)
 
 def service(name, **entries):
     return runs.Launcher(name, **dict({"ServiceName": "demo-run", "MainClass": "varnlet.service.ServiceApp",
