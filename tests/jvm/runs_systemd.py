@@ -38,13 +38,11 @@ def scenario_unit_file_install_and_uninstall():
     check((settings["Type"], settings["TimeoutStopSec"], settings["Restart"], settings["RestartSec"],
            settings["StartLimitIntervalSec"], settings["WorkingDirectory"]) ==
           ("notify", "30", "on-failure", "5", "0", launcher.app), "unit: %r" % settings)
-    run = launcher.run("-install")
-    check(run.returncode == 3 and "Service is already installed: demo-svc" in run.stderr, "second install", run)
-    run = launcher.run("-uninstall")
-    check(run.returncode == 0 and "Service uninstalled: demo-svc" in run.stdout and not os.path.lexists(unit)
-          and not os.path.lexists(wants), "uninstall", run)
-    run = launcher.run("-uninstall")
-    check(run.returncode == 4 and "does not exist as an installed service" in run.stderr, "second uninstall", run)
+    for switch, code, text in (("-install", 3, "Service is already installed: demo-svc"), ("-uninstall", 0,
+                               "Service uninstalled: demo-svc"), ("-uninstall", 4, "does not exist as an installed service")):
+        run = launcher.run(switch)
+        check(run.returncode == code and text in run.stdout + run.stderr, switch, run)
+    check(not os.path.lexists(unit) and not os.path.lexists(wants), "uninstalled")
     manual = runs.Launcher("manual", ServiceName="demo-manual", ServiceManualStart=True)
     check("Service installed" in manual.run("-install").stdout, "manual install")
     text = open(units + "/demo-manual.service").read()
@@ -76,22 +74,18 @@ def scenario_unit_paths_that_systemd_reads_back():
 
 def scenario_install_where_systemd_is_not_running():
     # A container's build step: the machine's own unit folder, written and enabled without a manager.
-    units, name = "/etc/systemd/system", "varnlet-offline-test"
-    unit, wants = "%s/%s.service" % (units, name), "%s/multi-user.target.wants/%s.service" % (units, name)
-    if os.path.exists("/run/systemd/system") or os.geteuid() != 0 or not os.path.isdir(units):
-        print("not run: systemd runs here, or no root, or no %s" % units)
-        return
+    unit, wants = ("/etc/systemd/system/%svarnlet-offline.service" % d for d in ("", "multi-user.target.wants/"))
+    if os.path.exists("/run/systemd/system") or os.geteuid() != 0 or not os.path.isdir("/etc/systemd/system"):
+        return print("not run: systemd runs here, or no root, or no /etc/systemd/system")
     os.environ.pop("VARNLET_SYSTEMD_ROOT", None)
     try:
-        launcher = runs.Launcher("offline", ServiceName=name)
+        launcher = runs.Launcher("offline", ServiceName="varnlet-offline")
         run = launcher.run("-install")
         check(run.returncode == 0 and "without a running systemd" in run.stdout and os.path.islink(wants), "install", run)
-        run = launcher.run("-uninstall")
-        check(run.returncode == 0 and not os.path.lexists(unit) and not os.path.lexists(wants), "uninstall", run)
+        check(launcher.run("-uninstall").returncode == 0 and not any(map(os.path.lexists, (unit, wants))), "uninstall")
     finally:
-        for path in (wants, unit):
-            if os.path.lexists(path):
-                os.unlink(path)
+        for path in (p for p in (wants, unit) if os.path.lexists(p)):
+            os.unlink(path)
 
 def service(name, **entries):
     return runs.Launcher(name, **dict({"ServiceName": "demo-run", "MainClass": "varnlet.service.ServiceApp",
