@@ -285,6 +285,7 @@ bool posixFindServiceAccount(const char* account) {
     size_t colon = text.find(':');
     std::string user = text.substr(0, colon);
     std::string group = colon == std::string::npos ? "" : text.substr(colon + 1);
+    // An empty name is refused here, whatever a name service would make of it.
     if (user.empty() || (colon != std::string::npos && group.empty())) return fail(kErrorInvalidServiceAccount);
     int found = lookUp(user, false);
     if (found == 1 && colon != std::string::npos) found = lookUp(group, true);
