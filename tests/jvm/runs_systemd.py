@@ -66,9 +66,8 @@ def scenario_unit_paths_that_systemd_reads_back():
         run = launcher.run("-install")
         check(run.returncode == 0, name, run)
         verify(units + "/demo-path.service")
-        line = next(l for l in open(units + "/demo-path.service").read().splitlines() if l.startswith("ExecStart="))
-        words = [word.replace("%%", "%") for word in shlex.split(line[len("ExecStart="):])]
-        words[1:] = [word.replace("$$", "$") for word in words[1:]]
+        line = next(l for l in open(units + "/demo-path.service") if l.startswith("ExecStart="))
+        words = [word.replace("%%", "%").replace("$$", "$" if i else "$$") for i, word in enumerate(shlex.split(line[10:]))]
         check(words in ([launcher.exe, SWITCH], ["/bin/sh", "-c", 'exec "$0" "$@"', launcher.exe, SWITCH]), line)
         check(launcher.run("-uninstall").returncode == 0, "uninstall")
 
@@ -78,14 +77,10 @@ def scenario_install_where_systemd_is_not_running():
     if os.path.exists("/run/systemd/system") or os.geteuid() != 0 or not os.path.isdir("/etc/systemd/system"):
         return print("not run: systemd runs here, or no root, or no /etc/systemd/system")
     os.environ.pop("VARNLET_SYSTEMD_ROOT", None)
-    try:
-        launcher = runs.Launcher("offline", ServiceName="varnlet-offline")
-        run = launcher.run("-install")
-        check(run.returncode == 0 and "without a running systemd" in run.stdout and os.path.islink(wants), "install", run)
-        check(launcher.run("-uninstall").returncode == 0 and not any(map(os.path.lexists, (unit, wants))), "uninstall")
-    finally:
-        for path in (p for p in (wants, unit) if os.path.lexists(p)):
-            os.unlink(path)
+    launcher = runs.Launcher("offline", ServiceName="varnlet-offline")
+    run, wanted = launcher.run("-install"), os.path.islink(wants)
+    gone = launcher.run("-uninstall").returncode == 0 and not any(map(os.path.lexists, (unit, wants)))
+    check(run.returncode == 0 and "without a running systemd" in run.stdout and wanted and gone, "offline", run)
 
 def service(name, **entries):
     return runs.Launcher(name, **dict({"ServiceName": "demo-run", "MainClass": "varnlet.service.ServiceApp",

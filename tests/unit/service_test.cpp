@@ -5,11 +5,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <functional>
 #include <map>
 #include <memory>
@@ -514,7 +511,7 @@ TEST_F(ServiceTest, ExitCodesAndSystemdAccounts) {
         w.strings[1840] = c.account;
         if (*c.failing) scm->failing[c.failing] = c.error;
         if (c.present) scm->services["Demo"];
-        std::string what = std::string(c.argument) + " " + c.failing + " " + c.account;
+        std::string what = std::string(c.argument) + c.failing + c.account;
         EXPECT_EQ(run({c.argument}), c.code) << what;
         EXPECT_EQ(told().find("! "), c.code ? 0u : std::string::npos) << what;
         // Made only when done; with the user and group given to the unit, not to the Windows account call.
@@ -527,8 +524,7 @@ TEST_F(ServiceTest, ExitCodesAndSystemdAccounts) {
 TEST(SystemdUnit, AccountsAreSystemUsers) {
     const PlatformOps& ops = defaultPlatformOps();
     std::string root = ::testing::TempDir() + "varnlet-root", unit = root + "/etc/systemd/system/demo-user.service";
-    makeFile(root + "/etc/systemd/system/");
-    setenv("VARNLET_SYSTEMD_ROOT", root.c_str(), 1);
+    makeFile(root + "/etc/systemd/system/"), setenv("VARNLET_SYSTEMD_ROOT", root.c_str(), 1);
     EXPECT_TRUE(ops.findServiceAccount("nobody") && ops.findServiceAccount("nobody:nogroup"));
     for (const char* ghost : {"varnlet-no-such-user", "nobody:varnlet-no-such-group", "nobody:", ":nogroup"})
         EXPECT_TRUE(!ops.findServiceAccount(ghost) && ops.getLastError() == kErrorInvalidServiceAccount) << ghost;
@@ -537,8 +533,7 @@ TEST(SystemdUnit, AccountsAreSystemUsers) {
     ASSERT_TRUE(service && ops.configureService(service, &settings) && ops.closeServiceHandle(service));
     std::ifstream file(unit);
     EXPECT_NE(std::string(std::istreambuf_iterator<char>(file), {}).find("\nUser=nobody\nGroup=nogroup\n"), std::string::npos);
-    std::remove(unit.c_str());
-    unsetenv("VARNLET_SYSTEMD_ROOT");
+    std::remove(unit.c_str()), unsetenv("VARNLET_SYSTEMD_ROOT");
 }
 
 TEST_F(ServiceTest, TextsThatDoNotFitAreRefusedBeforeAnythingChanges) {
