@@ -2,6 +2,7 @@
 root (VARNLET_SYSTEMD_ROOT), and service runs with a test-owned notify socket and stop signals."""
 import atexit
 import os
+import re
 import shlex
 import shutil
 import signal
@@ -61,13 +62,14 @@ def scenario_unit_file_install_and_uninstall():
 def scenario_unit_paths_that_systemd_reads_back():
     # ExecStart's words as systemd hands them over ("%%" undone, and "$$" in the arguments) name the launcher.
     root, units = scratch_root()
-    for name in ("100%h %n", "$HOME ${HOME} $$", "quote\" 'single'", "back\\slash\\", "caf\u00e9 \u65e5\u672c"):
+    for name in ("100%h %n", "$HOME ${HOME} $$", "quote\" 'single'", "back\\slash\\ ${HOME}", "caf\u00e9 \u65e5\u672c"):
         launcher = runs.Launcher(name, ServiceName="demo-path")
         run = launcher.run("-install")
         check(run.returncode == 0, name, run)
         verify(units + "/demo-path.service")
         line = next(l for l in open(units + "/demo-path.service") if l.startswith("ExecStart="))
-        words = [word.replace("%%", "%").replace("$$", "$" if i else "$$") for i, word in enumerate(shlex.split(line[10:]))]
+        words = [word.replace("%%", "%") for word in shlex.split(line[10:])]  # then in the arguments "$$" and "${NAME}"
+        words[1:] = [re.sub(r"\$(\$|\{\w*\})", lambda m: "$" if m[1] == "$" else "(expanded)", word) for word in words[1:]]
         check(words in ([launcher.exe, SWITCH], ["/bin/sh", "-c", 'exec "$0" "$@"', launcher.exe, SWITCH]), line)
         check(launcher.run("-uninstall").returncode == 0, "uninstall")
 
