@@ -129,6 +129,7 @@ void loadConfiguration() {
     Config.ServiceStopByExit = loadFlag(1312);
     Config.UseStartupDir = loadFlag(1216);
     Config.ServiceDelayedStart = loadFlag(1808);
+    Config.ModernReferences = loadFlag(1888);
 
     Config.Reserved1424 = loadInteger(1424);
     Config.JavaSearchMode = loadInteger(1088);

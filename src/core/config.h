@@ -43,6 +43,7 @@ struct LauncherConfig {
     char* ServiceAccount;
     int32_t ServiceStopTimeout;    // seconds
     char* ServiceConsoleSwitch;
+    bool ModernReferences;         // today's %NAME% rules instead of the stored launchers'
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
 };
 

@@ -5,6 +5,7 @@
 #include "core/config.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 bool reportFileAccessFailure(const char* object) {
@@ -15,8 +16,12 @@ bool reportFileAccessFailure(const char* object) {
 
 bool enterWorkingDirectory(bool forceWorkingDir) {
     if (forceWorkingDir || !Config.UseStartupDir) {
-        if (Config.WorkingDir[0] == '\0') return true;
+        if (Config.WorkingDir[0] == '\0') {
+            trace("working directory: the executable's (WorkingDir is empty)");
+            return true;
+        }
         if (!Platform.setCurrentDirectory(Config.WorkingDir)) return reportFileAccessFailure(Config.WorkingDir);
+        trace("working directory: ", Config.WorkingDir, " (WorkingDir)");
         return true;
     }
     if (State.StartupDirTooLong) {
@@ -24,5 +29,6 @@ bool enterWorkingDirectory(bool forceWorkingDir) {
         return reportFileAccessFailure("CURRENT_DIR");
     }
     if (!Platform.setCurrentDirectory(State.StartupDir)) return reportFileAccessFailure(State.StartupDir);
+    trace("working directory: ", State.StartupDir, " (the start-up directory)");
     return true;
 }

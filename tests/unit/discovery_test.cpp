@@ -315,7 +315,11 @@ TEST(InstalledRuntimes, OrderOfSources) {
         library(name + "/lib/server/libjvm.so", x86 ? 1 : 2, x86 ? 3 : 62);
         if (!version.empty()) makeFile(root + name + "/release", "JAVA_VERSION=\"" + version + "\"\n");
     }
-    library("/opt/java8/jre/lib/amd64/server/libjvm.so", 2, 62);
+    for (const char* java8 : {"/opt/java8/jre/lib/amd64/server/libjvm.so", "/opt/jre8/lib/amd64/server/libjvm.so"}) {
+        library(java8, 2, 62);
+        makeFile(root + std::string(java8, std::strchr(java8 + 5, '/')) + "/release", "JAVA_VERSION=\"1.8.0_392\"\n");
+    }
+    makeFile(root + "/shims/java", "#!/bin/sh\n");
     library("/cfg/libjvm.so", 2, 62);
     makeFile(root + "/jvm/java-11/bin/java");
     makeFile(root + "/usr/bin/");
@@ -329,6 +333,10 @@ TEST(InstalledRuntimes, OrderOfSources) {
         {"@/jvm/plain", "", "0x0", "", "@/jvm/plain/lib/server/libjvm.so", "@/jvm/plain"},
         {"@/opt/java8", "", "0x0", "", "@/opt/java8/jre/lib/amd64/server/libjvm.so", "@/opt/java8"},
         {"@/opt/jdk17", "@/usr/bin", "0x00010003", "@/cfg/libjvm.so", "@/cfg/libjvm.so", ""},
+        {"@/opt/jre8", "", "0x00010008", "", "@/opt/jre8/lib/amd64/server/libjvm.so", "@/opt/jre8"},
+        {"@/opt/java8/jre/", "", "0x00010008", "", "@/opt/java8/jre/lib/amd64/server/libjvm.so", "@/opt/java8/jre/"},
+        {"", "@/shims:@/usr/bin", "0x00010003", "", "@/jvm/java-11/lib/server/libjvm.so", "@/jvm/java-11"},
+        {"", "usr/bin", "0x00010003", "", "@/jvm/java-11/lib/server/libjvm.so", "@/jvm/java-11"},
     };
     auto rooted = [&](std::string text) {
         for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, root);
@@ -342,6 +350,7 @@ TEST(InstalledRuntimes, OrderOfSources) {
         platform.world().environment = {{"JAVA_HOME", rooted(row.javaHome)}, {"PATH", rooted(row.path)}};
         Config.MinJavaVersion = strdup(row.minimum);
         Config.JvmPath = strdup(rooted(row.jvmPath).c_str());
+        std::strcpy(State.StartupDir, root.c_str());
         char buffer[kPathBufferSize] = "";
         EXPECT_EQ(locateJvm(buffer) ? buffer : "<none>", rooted(row.library)) << row.javaHome << " " << row.minimum;
         EXPECT_EQ(State.DiscoveredJavaHome, rooted(row.home)) << row.javaHome << " " << row.minimum;

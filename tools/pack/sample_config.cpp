@@ -43,6 +43,13 @@ std::string tomlValue(const EntryInfo& e) {
     }
 }
 
+// A new configuration takes today's reference rules; bodies keep the stored rules as
+// their default, for the launchers made before.
+std::string switchedOn(const EntryInfo& e) {
+    return "# " + std::string(e.meaning) + ".\n# Off, % in options reaches Java only as part of %NAME%.\n" +
+           std::string(e.name) + " = true\n\n";
+}
+
 }  // namespace
 
 std::string sampleConfig(const std::string& target) {
@@ -62,6 +69,10 @@ std::string sampleConfig(const std::string& target) {
         const EntryInfo& e = kEntries[i];
         if (e.type == EntryType::Message) continue;
         if (e.id == 1040) out += kSearchOrder;
+        if (e.id == 1888) {
+            out += switchedOn(e);
+            continue;
+        }
         out += "# " + std::string(e.meaning) + ".\n";
         if (e.id == 1040 || e.id == 1072 || e.id == 1824) out += "# A string with ';' between entries, or an array of strings.\n";
         int64_t low, high;
