@@ -54,14 +54,19 @@ def runtime(case, name, version, other_arch=False):
     return case.dos_path(home), case.dos_path(home) + r"\bin\server\jvm.dll"
 
 def scenario_java_home_path_minimum_and_width(case):
-    """JAVA_HOME, then PATH; a runtime below the minimum or of the other width is passed over,
+    """JAVA_HOME (also quoted, or a kit's jre folder), then PATH; a runtime below the minimum or of the other width is passed over,
     and when nothing fits the runtimes found are named before 1472; the registry comes first."""
     case.reg_own(JAVASOFT)
     (jdk17, _), (jdk21, _) = runtime(case, "jdk-17", "17.0.9"), runtime(case, "jdk-21", "21.0.1")
     other, other_library = runtime(case, "jdk-other-width", "21.0.1", other_arch=True)
+    kit8 = case.directory("runtimes", "jdk-8")  # its release file beside the jre folder JAVA_HOME names
+    case.install("testjvm.dll", kit8 / "jre/bin/server", as_name="jvm.dll")
+    (kit8 / "release").write_text('JAVA_VERSION="1.8.0_202"\n')
+    jre8 = case.dos_path(kit8) + r"\jre"
     # WINEPATH comes before the system folders in wine's PATH.
     rows = [(jdk17, "", "0x00010003", jdk17), ("", jdk21 + r"\bin", "0x00010003", jdk21),
-            (jdk17, jdk21 + r"\bin", "0x00150000", jdk21), (other, jdk21 + r"\bin", "0x00010003", jdk21)]
+            (jdk17, jdk21 + r"\bin", "0x00150000", jdk21), (other, jdk21 + r"\bin", "0x00010003", jdk21),
+            (f'"{jdk17}"', "", "0x00010003", jdk17), (jre8, "", "0x00010008", jre8)]
     for java_home, path, minimum, home in rows:
         expect_eq(chosen(case, {"JAVA_HOME": java_home, "WINEPATH": path}, MinJavaVersion=minimum),
                   (home + r"\bin\server\jvm.dll", home), f"JAVA_HOME {java_home!r}, PATH {path!r}, minimum {minimum}")
