@@ -102,7 +102,7 @@ TEST(PackWarnings, PercentThatTheStoredRulesWouldCut) {
     const std::pair<const char*, const char*> rows[] = {  // JvmOptions, the part named ("": no warning)
         {"-Dh=%APPDATA%\\x -Dp=%ProgramFiles(x86)%", ""}, {"-XX:ErrorFile=hs_err_%p.log", "%"},
         {"-XX:ErrorFile=a%p.log -Xlog:gc:file=gc-%t.log", "%p.log -Xlog:gc:file=gc-%"}, {"-Dpct=100%%", "%%"},
-        {"-Da=%A1% -Db=%1A%", "%1A%"}};
+        {"-Da=%A1% -Db=%1A%", "%1A%"}, {"-Dp=%p%", "%p%"}};
     for (const auto& [options, lost] : rows) {
         for (const char* modern : {"0", "1"}) {
             std::vector<std::string> got = referenceWarnings({{1056, utf8ToUtf16(options)}, {1888, utf8ToUtf16(modern)}});
