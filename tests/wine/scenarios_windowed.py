@@ -42,8 +42,8 @@ def texts(run):
     return [text for _, _, function, text in run.traces if function == "MSGBOX_OnInit"]
 
 def scenario_report_dialogs(case):
-    """No Java: the runtime passed over, message 1472 and the page offer in one box titled by FileDescription; No leaves
-    the page, Yes opens it. A failed system call: its text and the message in one box, titled
+    """No Java: the runtime passed over, message 1472 and the page offer in one box titled by
+    FileDescription; No leaves the page, Yes opens it. A failed system call: its text and the message in one box, titled
     by the executable's name when the version information names nothing. The console: empty."""
     screen, app, url = Screen(case), case.directory("app"), "varnlet-test:java-download"
     exe = case.app(app, gui=True, JavaDownloadUrl=url, version={"FileDescription": "Helix Desk"})
