@@ -20,15 +20,19 @@
 
 namespace {
 
-// The folder of the running executable, without a trailing separator; empty when the
-// system cannot tell.
+// The folder of the running executable, without a trailing separator unless it is a root;
+// empty when the system cannot tell.
 std::string executableDirectory() {
     char path[kPathBufferSize];
     uint32_t n = Platform.getModulePath(path, sizeof path);
     if (n == 0 || n >= sizeof path) return "";
     std::string text(path, n);
-    size_t cut = text.find_last_of(Platform.pathStyle.dirSeparator == '\\' ? "\\/" : "/");
-    return cut == std::string::npos ? "" : text.substr(0, cut == 0 ? 1 : cut);
+    bool windows = Platform.pathStyle.dirSeparator == '\\';
+    size_t cut = text.find_last_of(windows ? "\\/" : "/");
+    if (cut == std::string::npos) return "";
+    // A root keeps its separator: "C:" alone would mean the drive's current directory.
+    bool root = cut == 0 || (windows && cut == 2 && text[1] == ':');
+    return text.substr(0, root ? cut + 1 : cut);
 }
 
 // The value of a reference; false when the name is not defined.
