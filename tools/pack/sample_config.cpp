@@ -46,7 +46,7 @@ std::string tomlValue(const EntryInfo& e) {
 // A new configuration takes today's reference rules; bodies keep the stored rules as
 // their default, for the launchers made before.
 std::string switchedOn(const EntryInfo& e) {
-    return "# " + std::string(e.meaning) + ".\n# Off, % in options reaches Java only as part of %NAME%.\n" +
+    return "# " + std::string(e.meaning) + ".\n# false: the rules of older launchers, where an undefined %NAME% and %% vanish.\n" +
            std::string(e.name) + " = true\n\n";
 }
 
