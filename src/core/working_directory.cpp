@@ -17,7 +17,11 @@ bool reportFileAccessFailure(const char* object) {
 bool enterWorkingDirectory(bool forceWorkingDir) {
     if (forceWorkingDir || !Config.UseStartupDir) {
         if (Config.WorkingDir[0] == '\0') {
-            trace("working directory: the executable's (WorkingDir is empty)");
+            if (traceEnabled()) {
+                char here[kStartupDirSize];
+                uint32_t n = Platform.getCurrentDirectory(here, sizeof here);
+                trace("working directory: ", n > 0 && n < sizeof here ? here : "?", " (unchanged: WorkingDir is empty)");
+            }
             return true;
         }
         if (!Platform.setCurrentDirectory(Config.WorkingDir)) return reportFileAccessFailure(Config.WorkingDir);
