@@ -318,6 +318,8 @@ struct PlatformOps {
     bool (*resolveLinks)(const char* path, char* buffer, size_t size);
     // The folder whose subfolders are the system's installed runtimes, or null.
     const char* standardRuntimeFolder;
+    // Whether the system has a registry of installed runtimes to search (Windows).
+    bool hasRegistry;
     // What libraries this build can load: their file format and machine code (a PE
     // header's Machine field, an ELF header's e_machine).
     ModuleFormat moduleFormat;

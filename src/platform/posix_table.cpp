@@ -35,7 +35,7 @@ static const PlatformOps kPosixOps = {
     posixStartedWithConsole, posixAttachParentConsole, posixShowMessageBox, posixReadVersionString,
     posixCreateNamedMutex, posixOpenUrl,
     PathStyle{'/', ':', false},
-    posixReadFileStart, posixResolveLinks, "/usr/lib/jvm",
+    posixReadFileStart, posixResolveLinks, "/usr/lib/jvm", false,
     ModuleFormat::Elf, kElfMachine,
     posixReadFileAt,
 };

@@ -24,7 +24,7 @@ static const PlatformOps kWin32Ops = {
     win32StartedWithConsole, win32AttachParentConsole, win32ShowMessageBox, win32ReadVersionString,
     win32CreateNamedMutex, win32OpenUrl,
     PathStyle{'\\', ';', true},
-    win32ReadFileStart, win32ResolveLinks, nullptr,
+    win32ReadFileStart, win32ResolveLinks, nullptr, true,
     // The PE machine of this build: i386 or AMD64.
     ModuleFormat::Pe, sizeof(void*) == 8 ? uint16_t{0x8664} : uint16_t{0x14c},
     win32ReadFileAt,
