@@ -121,6 +121,8 @@ void loadConfiguration() {
     Config.ServiceDependencies = loadConfigString(1824);
     Config.ServiceAccount = loadConfigString(1840);
     Config.ServiceConsoleSwitch = loadConfigString(1872);
+    Config.ClassDataCacheDir = loadConfigString(2064);
+    Config.ClassDataCache = loadFlag(2048);
 
     Config.EarlyWorkingDir = loadFlag(1232);
     Config.SingleInstance = loadFlag(1344);

@@ -43,6 +43,8 @@ struct LauncherConfig {
     char* ServiceAccount;
     int32_t ServiceStopTimeout;    // seconds
     char* ServiceConsoleSwitch;
+    bool ClassDataCache;
+    char* ClassDataCacheDir;       // empty: the user's cache folder
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
 };
 

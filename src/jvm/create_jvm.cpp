@@ -7,6 +7,7 @@
 
 #include "invoke/jni_utils.h"
 #include "invoke/split.h"
+#include "jvm/class_data_cache.h"
 #include "jvm/discovery.h"
 #include "jvm/installed_runtimes.h"
 #include "jvm/options.h"
@@ -102,6 +103,7 @@ bool createJvm(bool withConsole) {
     }
 
     if (!buildJvmOptions()) return false;
+    prepareClassDataCache();
     int count = 0;
     char** tokens = nullptr;
     JavaVMOption* options = nullptr;

@@ -35,6 +35,7 @@ static const PlatformOps kPosixOps = {
     PathStyle{'/', ':', false},
     posixReadFileStart, posixResolveLinks, "/usr/lib/jvm",
     ModuleFormat::Elf, kElfMachine,
+    &kPosixCacheFileOps,
 };
 
 PlatformOps Platform = kPosixOps;

@@ -25,6 +25,7 @@ static const PlatformOps kWin32Ops = {
     win32ReadFileStart, win32ResolveLinks, nullptr,
     // The PE machine of this build: i386 or AMD64.
     ModuleFormat::Pe, sizeof(void*) == 8 ? uint16_t{0x8664} : uint16_t{0x14c},
+    &kWin32CacheFileOps,
 };
 
 PlatformOps Platform = kWin32Ops;

@@ -63,6 +63,10 @@ std::string sampleConfig(const std::string& target) {
         if (e.type == EntryType::Message) continue;
         if (e.id == 1040) out += kSearchOrder;
         out += "# " + std::string(e.meaning) + ".\n";
+        if (e.id == 2048) {  // on for new applications; it writes files, so bodies keep it off
+            out += std::string(e.name) + " = true\n\n";
+            continue;
+        }
         if (e.id == 1040 || e.id == 1072 || e.id == 1824) out += "# A string with ';' between entries, or an array of strings.\n";
         int64_t low, high;
         std::string unit;
