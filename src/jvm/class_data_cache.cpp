@@ -168,8 +168,15 @@ bool assembleAotCache(const std::string& cache) {
     int count = 0;
     char** tokens = nullptr;
     if (!splitArguments(Run.userOptions.c_str(), &count, &tokens)) return false;
+    // The application's options shape the cache (class path, modules, heap); those that
+    // write files or run code of their own would act a second time, and stay out.
+    static const char* const kLeftOut[] = {"-Xlog", "-Xloggc", "-verbose", "-agent", "-javaagent",
+                                           "-XX:StartFlightRecording", "-XX:FlightRecorderOptions",
+                                           "-XX:+PrintFlagsFinal", "-XX:+PrintCommandLineFlags"};
     for (int i = 0; i < count; ++i) {
-        arguments.push_back(tokens[i]);
+        bool kept = true;
+        for (const char* prefix : kLeftOut) kept = kept && std::strncmp(tokens[i], prefix, std::strlen(prefix)) != 0;
+        if (kept) arguments.push_back(tokens[i]);
         std::free(tokens[i]);
     }
     std::free(tokens);
