@@ -95,12 +95,12 @@ bool cacheFolder(std::string* folder) {
     return true;
 }
 
-std::string makeKey(int count, char* const* options, const std::string& version) {
+std::string makeKey(const std::vector<std::string>& options, const std::string& version) {
     std::string key = std::string(kKeyHeader) + (Run.kind == ClassDataKind::AotCache ? "aot" : "dynamic") + "\n" +
                       Config.JvmPath + "\n" + version + "\n" + Config.JvmOptions + "\n";
-    for (int i = 0; i < count; ++i) {
-        if (std::strncmp(options[i], "-Djava.class.path=", 18) != 0) continue;
-        std::string list = options[i] + 18;
+    for (const std::string& option : options) {
+        if (option.compare(0, 18, "-Djava.class.path=") != 0) continue;
+        std::string list = option.substr(18);
         for (size_t at = 0; at <= list.size();) {
             size_t end = list.find(Platform.pathStyle.classPathSeparator, at);
             if (end == std::string::npos) end = list.size();
@@ -111,6 +111,55 @@ std::string makeKey(int count, char* const* options, const std::string& version)
         }
     }
     return key;
+}
+
+bool endsWithArchive(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return tail == ".jar" || tail == ".zip";
+}
+
+// True when nothing beneath the folder but archives (which the class path lists anyway)
+// could be found through it.
+bool onlyArchivesBeneath(const std::string& folder, int depth) {
+    DirListing listing;
+    uint32_t listed = Platform.listDirectory(folder.c_str(), &listing);
+    if (listed != kErrorSuccess && listed != kErrorNoMoreFiles && listed != kErrorFileNotFound) return false;
+    for (const DirName& entry : listing.entries) {
+        std::string name = listing.name(entry);
+        if (entry.isDirectory ? depth == 0 || !onlyArchivesBeneath(inFolder(folder, name), depth - 1)
+                              : !endsWithArchive(name))
+            return false;
+    }
+    return true;
+}
+
+// The runtime refuses to archive with a folder on the class path that is not empty. A
+// folder entry that only holds archives (the usual "lib") adds nothing its archives do not,
+// so it is left out; one with files of its own means no cache.
+bool archivableClassPath(std::vector<std::string>* options) {
+    for (std::string& option : *options) {
+        if (option.compare(0, 18, "-Djava.class.path=") != 0) continue;
+        std::string list = option.substr(18), kept;
+        for (size_t at = 0; at <= list.size();) {
+            size_t end = list.find(Platform.pathStyle.classPathSeparator, at);
+            if (end == std::string::npos) end = list.size();
+            std::string entry = list.substr(at, end - at);
+            at = end + 1;
+            uint32_t attributes = Platform.getFileAttributes(entry.c_str());
+            if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0) {
+                if (!onlyArchivesBeneath(entry, 16)) {
+                    trace("class data cache: none, the class path folder ", entry.c_str(), " holds files other than archives");
+                    return false;
+                }
+                continue;
+            }
+            kept += (kept.empty() ? "" : std::string(1, Platform.pathStyle.classPathSeparator)) + entry;
+        }
+        option = "-Djava.class.path=" + kept;
+    }
+    return true;
 }
 
 // The cache the pointer names when it was made for `key`; empty otherwise.
@@ -198,13 +247,13 @@ ClassDataKind classDataKindFor(uint32_t major) {
     return major >= 13 ? ClassDataKind::DynamicArchive : ClassDataKind::None;
 }
 
-const char* sharingOption(int count, char* const* options) {
+const char* sharingOption(const std::vector<std::string>& options) {
     static const char* const kSharing[] = {"-Xshare", "-XX:SharedArchiveFile", "-XX:ArchiveClassesAtExit",
                                            "-XX:+AutoCreateSharedArchive", "-XX:AOT", "-XX:+UseSharedSpaces",
                                            "-XX:-UseSharedSpaces", "-XX:SharedClassListFile"};
-    for (int i = 0; i < count; ++i)
+    for (const std::string& option : options)
         for (const char* prefix : kSharing)
-            if (std::strncmp(options[i], prefix, std::strlen(prefix)) == 0) return options[i];
+            if (option.compare(0, std::strlen(prefix), prefix) == 0) return option.c_str();
     return nullptr;
 }
 
@@ -212,11 +261,14 @@ void prepareClassDataCache() {
     if (!Config.ClassDataCache || Config.JvmPath == nullptr || Config.JvmOptions == nullptr) return;
     Run = CacheRun{};
     int count = 0;
-    char** options = nullptr;
+    char** split = nullptr;
+    if (!splitArguments(Config.JvmOptions, &count, &split)) return;
+    std::vector<std::string> options(split, split + count);
+    for (int i = 0; i < count; ++i) std::free(split[i]);
+    std::free(split);
     std::string home, version, key;
     uint32_t major = 0;
-    if (!splitArguments(Config.JvmOptions, &count, &options)) return;
-    if (const char* own = sharingOption(count, options)) {
+    if (const char* own = sharingOption(options)) {
         trace("class data cache: left to the option ", own);
     } else if (!runtimeVersion(Config.JvmPath, &home, &version, &major)) {
         trace("class data cache: none, the runtime's release file names no version: ", home.c_str());
@@ -224,11 +276,9 @@ void prepareClassDataCache() {
         trace("class data cache: none for Java ", version.c_str(), " (it needs Java 13 or later)");
     } else if (!cacheFolder(&Run.folder)) {
         trace("class data cache: none, no cache folder for this user");
-    } else {
-        key = makeKey(count, options, version);
+    } else if (archivableClassPath(&options)) {
+        key = makeKey(options, version);
     }
-    for (int i = 0; i < count; ++i) std::free(options[i]);
-    std::free(options);
     if (key.empty()) return;
 
     const bool aot = Run.kind == ClassDataKind::AotCache;
@@ -244,12 +294,11 @@ void prepareClassDataCache() {
         Run.key = key;
         Run.finalName = ownName(aot ? ".aot" : ".jsa");
         Run.written = inFolder(Run.folder, ownName(aot ? ".aotconf.tmp" : ".jsa.tmp"));
-        uint64_t room = 0;
         if (!Platform.cacheFiles->createFolders(Run.folder.c_str()) || !claim(Run.written)) {
             trace("class data cache: none, cannot write in ", Run.folder.c_str());
             return;
         }
-        if ((room = Platform.cacheFiles->freeBytes(Run.folder.c_str())) < kMinimumFreeBytes) {
+        if (Platform.cacheFiles->freeBytes(Run.folder.c_str()) < kMinimumFreeBytes) {
             Platform.cacheFiles->deleteFile(Run.written.c_str());
             trace("class data cache: none, too little free space in ", Run.folder.c_str());
             return;
@@ -263,29 +312,31 @@ void prepareClassDataCache() {
         } else {
             added.push_back("-XX:ArchiveClassesAtExit=" + Run.written);
         }
-        Run.userOptions = Config.JvmOptions;
-        Run.making = true;
-        static bool registered = false;
-        if (!registered) registered = std::atexit(finishAtExit) == 0;
     }
     // In front, so the user's own -Xlog options come later and win.
-    std::string text;
-    for (const std::string& option : added) {
-        if (!quotable(option)) {
-            trace("class data cache: none, a path holds a double quote: ", option.c_str());
-            Run.making = false;
+    std::string text, userText;
+    for (size_t i = 0; i < added.size() + options.size(); ++i) {
+        const std::string& option = i < added.size() ? added[i] : options[i - added.size()];
+        if (option.find('"') != std::string::npos) {
+            trace("class data cache: none, an option holds a double quote: ", option.c_str());
             if (!Run.written.empty()) Platform.cacheFiles->deleteFile(Run.written.c_str());
             return;
         }
-        text += (text.empty() ? "\"" : " \"") + option + "\"";
+        std::string& to = i < added.size() ? text : userText;
+        to += (to.empty() ? "\"" : " \"") + option + "\"";
     }
-    if (Config.JvmOptions[0] != '\0' && Config.JvmOptions[0] != ' ') text += ' ';
-    text += Config.JvmOptions;
+    Run.userOptions = userText;
+    text += (text.empty() || userText.empty() ? "" : " ") + userText;
     char* joined = static_cast<char*>(std::malloc(text.size() + 1));
     if (!joined) return;
     std::memcpy(joined, text.c_str(), text.size() + 1);
     std::free(Config.JvmOptions);
     Config.JvmOptions = joined;
+    if (!Run.written.empty() && !Run.making) {
+        Run.making = true;
+        static bool registered = false;
+        if (!registered) registered = std::atexit(finishAtExit) == 0;
+    }
 }
 
 void finishClassDataCache() {

@@ -2,6 +2,8 @@
 // user and application, made by the first start and mapped by the starts after it.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 
 enum class ClassDataKind { None, DynamicArchive, AotCache };
 
@@ -11,7 +13,7 @@ ClassDataKind classDataKindFor(uint32_t major);
 
 // The first option that concerns class sharing (the user's own choice, which wins over
 // the cache), or null.
-const char* sharingOption(int count, char* const* options);
+const char* sharingOption(const std::vector<std::string>& options);
 
 // With ClassDataCache set, puts in front of Config.JvmOptions the options that use or make
 // the cache for the runtime at Config.JvmPath. Never fails the start: whatever stands in

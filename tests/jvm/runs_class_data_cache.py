@@ -42,9 +42,10 @@ def scenario_class_data_cache():
         first = cache_files(folder)
         trace, shared = start(launcher, home)
         check("class data cache: using " + folder in trace and shared, version + ": the second start did not use it:\n" + trace)
-        # A longer class path is another key: a new cache, and the old one goes.
-        launcher = Launcher("cds-" + version, {"more.jar": None}, JvmPath=libjvm, ClassDataCache=True,
-                            ClassPath=[runs.ARGS.jar, "more.jar"], JvmOptions="-Xlog:class+load:file=classes.log")
+        # Another class path is another key: a new cache, and the old one goes. A folder of archives
+        # (which the runtime cannot archive with) is left out, its archives stay.
+        launcher = Launcher("cds-" + version, {"lib/more.jar": None}, JvmPath=libjvm, ClassDataCache=True,
+                            ClassPath=["lib"], JvmOptions="-Xlog:class+load:file=classes.log")
         trace, shared = start(launcher, home)
         check("making" in trace and not shared and len(cache_files(folder)) == 2 and cache_files(folder) != first,
               version + ": no new cache for a new class path: %r\n%s" % (cache_files(folder), trace))
@@ -55,12 +56,13 @@ def scenario_class_data_cache_safety():
         home = os.path.join(runs.ARGS.work, "cache-safety-" + version)
         shutil.rmtree(home, ignore_errors=True)
         # A folder that cannot be made (below a file), and the user's own choice, cost a trace line only.
-        for options, folder, reason in (("", "file/cache", "cannot write in"), ("-Xshare:off", "", "left to the option -Xshare:off")):
-            launcher = Launcher("cds-off-" + version, {"file": "x"}, JvmPath=libjvm, ClassDataCache=True,
-                                ClassDataCacheDir=folder, JvmOptions=options)
+        for options, folder, reason in (("", "file/cache", "cannot write in"), ("-Xshare:off", "", "left to the option -Xshare:off"),
+                                        ("", "", "the class path folder lib holds files other than archives")):
+            launcher = Launcher("cds-off-" + version, {"file": "x", "lib/app.jar": None, "lib/notes.txt": "x"}, JvmPath=libjvm, ClassDataCache=True,
+                                ClassDataCacheDir=folder, JvmOptions=options, ClassPath=["lib"] if "lib" in reason else runs.ARGS.jar)
             check(reason in start(launcher, home)[0], version + ": " + reason)
             start(launcher, home, trace=False)
-        check(not os.path.exists(home), version + ": a cache folder made with -Xshare:off")
+        check(not os.path.exists(home), version + ": a cache folder made with -Xshare:off or a folder on the class path")
         # Two first starts at once: both run whole, one cache is kept, and the next start uses it.
         launcher = Launcher("cds-twice-" + version, JvmPath=libjvm, ClassDataCache=True, ClassDataCacheDir="cache",
                             JvmOptions="-Xlog:class+load:file=classes.log")
