@@ -35,6 +35,7 @@ def scenario_console_folder(case):
 def scenario_service_folder(case, service):
     service.launcher(CACHED, jvm_script={})
     java17(case, service.exe.parent)
+    service.run(["-install"]).expect(0, service.message(1632) + "\n", "")
     start(service, running=False)
     record = wait_for_record(service, "main")
     service.wait_for_exit(20)
