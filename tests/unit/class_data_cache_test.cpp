@@ -37,7 +37,8 @@ std::string read(const std::string& path) {
 bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 const CacheFileOps* Real;
-bool failingRename(const char*, const char*) { return false; }
+// A cache another process holds cannot be replaced (Windows); the pointer still can.
+bool failingRename(const char* from, const char* to) { return std::strstr(to, ".jsa") == nullptr && Real->renameFile(from, to); }
 
 // A start with the given options text: the option text the JVM then gets.
 std::string start(const std::string& dir, const char* options) {
