@@ -51,7 +51,7 @@ std::string start(const std::string& dir, const char* options) {
 }
 
 // A cache is kept only when it could be renamed into place; the one kept is used by the next
-// start and older files of ours go, other files stay.
+// start and older files of ours go, other files stay. None is begun where none can be written.
 TEST(ClassDataCache, KeptOnlyWhole) {
     resetLauncherRecords();
     char pattern[] = "/tmp/varnlet-cds-XXXXXX";
@@ -64,6 +64,11 @@ TEST(ClassDataCache, KeptOnlyWhole) {
     const std::string options = "\"-Djava.class.path=" + dir + "/a.jar\"";
     CacheFileOps failing = *(Real = Platform.cacheFiles);
     failing.renameFile = failingRename;
+    CacheFileOps readOnly = *Real;
+    readOnly.writeNewFile = [](const char*, const void*, size_t) { return false; };
+    Platform.cacheFiles = &readOnly;
+    EXPECT_EQ(start(dir, options.c_str()), options);  // a folder it cannot write in: the options as they were
+    Platform.cacheFiles = Real;
     for (const CacheFileOps* ops : {static_cast<const CacheFileOps*>(&failing), Real}) {
         std::string text = start(dir, options.c_str());
         const std::string written = cache + "cds-" + std::to_string(getpid()) + ".jsa.tmp";
