@@ -20,6 +20,7 @@ const char* sharingOption(const std::vector<std::string>& options);
 // the way is traced and the application starts as without the cache.
 void prepareClassDataCache();
 
-// Keeps what the JVM wrote for a cache this run makes, once the JVM is gone (registered to
-// run at process exit, which follows DestroyJavaVM and System.exit alike).
+// Keeps what the JVM wrote for a cache this run makes, once the JVM is gone: called after
+// DestroyJavaVM, and registered to run at process exit, which follows System.exit. Later
+// calls do nothing.
 void finishClassDataCache();

@@ -158,6 +158,7 @@ void destroyJvm() {
         jvm->DetachCurrentThread();
         // Waits for the application's non-daemon threads.
         jvm->DestroyJavaVM();
+        finishClassDataCache();  // a service run ends the process without exit handlers
     }
     State.Jvm = nullptr;
     State.JniEnv = nullptr;

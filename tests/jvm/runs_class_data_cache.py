@@ -75,3 +75,12 @@ def scenario_class_data_cache_safety():
         kept = cache_files(os.path.join(launcher.app, "cache"))
         check(len(kept) == 2 and kept[1] == "cds.key", version + ": kept %r" % kept)
         check(start(launcher, home)[1], version + ": the cache two starts made is not used")
+
+def scenario_class_data_cache_service():
+    # A service run ends its process at once when the service ends: the cache is kept before that.
+    for version, libjvm in runtimes():
+        launcher = Launcher("cds-service-" + version, JvmPath=libjvm, ClassDataCache=True, ClassDataCacheDir="cache",
+                            ServiceName="demo-run", MainClass="varnlet.testapps.PrintArgs")
+        for expected in ("class data cache: made", "class data cache: using"):
+            run = launcher.run("-startlauncherinservicemode", environment=dict(os.environ, VARNLET_TRACE="1"))
+            check(run.returncode == 0 and expected in run.stderr, version + ": " + expected, run)
