@@ -153,6 +153,7 @@ bool archivableClassPath(std::vector<std::string>* options) {
                     trace("class data cache: none, the class path folder ", entry.c_str(), " holds files other than archives");
                     return false;
                 }
+                trace("class data cache: the class path folder ", entry.c_str(), " holds only archives and is left out");
                 continue;
             }
             kept += (kept.empty() ? "" : std::string(1, Platform.pathStyle.classPathSeparator)) + entry;
