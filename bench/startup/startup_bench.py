@@ -14,20 +14,20 @@ import time
 MAIN_CLASS = "varnlet.testapps.Hello"
 
 
-def run_once(command):
+def run_once(command, expected=b"Hello from Java"):
     run = subprocess.run(command, capture_output=True)
-    if run.returncode != 0 or b"Hello from Java" not in run.stdout:
+    if run.returncode != 0 or expected not in run.stdout or run.stderr:
         raise SystemExit("run failed: %s\n%s%s" % (command, run.stdout.decode(errors="replace"),
                                                   run.stderr.decode(errors="replace")))
 
 
-def measure(commands, rounds):
+def measure(commands, rounds, expected=b"Hello from Java"):
     """Interleaved rounds; per command the wall times and the peak RSS in KiB."""
     times = {name: [] for name in commands}
     cpu = {name: [] for name in commands}
     rss = {name: 0 for name in commands}
     for name, command in commands.items():  # warm the page cache and the CDS archive
-        run_once(command)
+        run_once(command, expected)
     for r in range(rounds):
         order = list(commands.items())
         if r % 2:
@@ -78,6 +78,49 @@ def empty_zip():
     return b"PK\x05\x06" + b"\x00" * 18
 
 
+APP_MAIN = "bench.main.Main"
+JAVA25_HOME = "/usr/lib/jvm/temurin-25-jdk-amd64"
+
+
+def multi_jar_case(args):
+    """A multi-jar application (bench/startup/app: XML, HTTP client, logging, regular expressions,
+    streams) on each runtime present: the launcher with its class data cache against `java -cp`
+    without one, and the launcher without the cache."""
+    directory = os.path.join(args.work, "multi")
+    classes, lib = os.path.join(directory, "classes"), os.path.join(directory, "lib")
+    os.makedirs(lib)
+    sources = [os.path.join(d, f) for d, _, files in os.walk(args.app_sources) for f in files if f.endswith(".java")]
+    subprocess.run([os.path.join(args.java_home, "bin/javac"), "--release", "17", "-d", classes] + sources, check=True)
+    for part in sorted(os.listdir(os.path.join(classes, "bench"))):
+        subprocess.run([os.path.join(args.java_home, "bin/jar"), "cf", os.path.join(lib, "app-%s.jar" % part),
+                        "-C", classes, "bench/" + part], check=True)
+    class_path = ":".join(os.path.join(lib, n) for n in sorted(os.listdir(lib)))
+    for home in (args.java_home, JAVA25_HOME):
+        if not os.path.exists(os.path.join(home, "release")):
+            print("\nmulti-jar application: no runtime at %s, skipped" % home)
+            continue
+        version = [l.split("=")[1].strip('"\n') for l in open(os.path.join(home, "release")) if l.startswith("JAVA_VERSION=")][0]
+        tag = version.split(".")[0]
+        commands = {}
+        for name, extra in (("varnlet cache", 'ClassDataCache = true\nClassDataCacheDir = "cache%s"\n' % tag), ("varnlet", "")):
+            toml = os.path.join(directory, "app%s-%d.toml" % (tag, len(commands)))
+            with open(toml, "w") as f:
+                f.write('target = "linux"\nMainClass = "%s"\nClassPath = "lib"\nJvmPath = "%s"\n%s'
+                        % (APP_MAIN, os.path.join(home, "lib/server/libjvm.so"), extra))
+            exe = os.path.join(directory, "app%s-%d" % (tag, len(commands)))
+            subprocess.run([args.pack, "build", toml, "--stub", args.launcher, "-o", exe], check=True, capture_output=True)
+            commands[name] = [exe]
+        commands["java -cp"] = [os.path.join(home, "bin/java"), "-cp", class_path, APP_MAIN]
+        # The warm-up run of "varnlet cache" makes its cache; the timed runs use it.
+        times, cpu, rss = measure(commands, args.rounds, b"text: ")
+        print("\nMulti-jar application on Java %s (%d interleaved rounds)" % (version, args.rounds))
+        base = statistics.median(times["java -cp"])
+        for name in commands:
+            median = statistics.median(times[name])
+            print("  %-14s %10.1f ms %8.3fx of java -cp (%+.1f%%)   CPU %7.1f ms" % (
+                name, median * 1000, median / base, (median / base - 1) * 100, statistics.median(cpu[name]) * 1000))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--launcher", required=True)
@@ -88,10 +131,15 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--rounds", type=int, default=21)
     parser.add_argument("--archives", type=int, default=10000)
+    parser.add_argument("--app-sources", required=True)
+    parser.add_argument("--only-multi-jar", action="store_true")
     args = parser.parse_args()
     libjvm = os.path.join(args.java_home, "lib/server/libjvm.so")
     java = os.path.join(args.java_home, "bin/java")
     shutil.rmtree(args.work, ignore_errors=True)
+    multi_jar_case(args)
+    if args.only_multi_jar:
+        return
 
     hello_dir = os.path.join(args.work, "hello")
     exe = pack(args, hello_dir, args.jar)

@@ -125,6 +125,8 @@ void loadConfiguration() {
     Config.ModulePath = loadConfigString(1968);
     Config.MainModule = loadConfigString(1984);
     Config.SplashImage = loadConfigString(2000);
+    Config.ClassDataCacheDir = loadConfigString(2064);
+    Config.ClassDataCache = loadFlag(2048);
 
     Config.EarlyWorkingDir = loadFlag(1232);
     Config.SingleInstance = loadFlag(1344);

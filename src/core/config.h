@@ -51,6 +51,8 @@ struct LauncherConfig {
     char* MainModule;              // module or module/class
     char* SplashImage;
     bool ModernReferences;         // today's %NAME% rules instead of the stored launchers'
+    bool ClassDataCache;
+    char* ClassDataCacheDir;       // empty: the user's cache folder
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
 };
 

@@ -8,6 +8,7 @@
 #include "invoke/jni_utils.h"
 #include "invoke/splash.h"
 #include "invoke/split.h"
+#include "jvm/class_data_cache.h"
 #include "jvm/discovery.h"
 #include "jvm/installed_runtimes.h"
 #include "jvm/java_option_forms.h"
@@ -106,6 +107,7 @@ bool createJvm(bool withConsole) {
 
     if (!buildJvmOptions()) return false;
     showSplashScreen();
+    prepareClassDataCache();
     int count = 0;
     char** tokens = nullptr;
     JavaVMOption* options = nullptr;
@@ -160,6 +162,7 @@ void destroyJvm() {
         jvm->DetachCurrentThread();
         // Waits for the application's non-daemon threads.
         jvm->DestroyJavaVM();
+        finishClassDataCache();  // a service run ends the process without exit handlers
     }
     State.Jvm = nullptr;
     State.JniEnv = nullptr;

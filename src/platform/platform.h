@@ -170,6 +170,30 @@ struct ServiceSettings {
     const char* account;           // systemd: "user" or "user:group" to run as; null or empty: root
 };
 
+// Files the launcher keeps for itself between runs (the class data cache).
+struct CacheFileOps {
+    // The folder where the account keeps caches: the local application data folder on
+    // Windows; elsewhere $XDG_CACHE_HOME or ~/.cache, and for a service of the system
+    // account systemd's $CACHE_DIRECTORY or /var/cache. False when there is none or it does
+    // not fit `size`.
+    bool (*userCacheFolder)(bool forService, char* buffer, size_t size);
+    // Creates the folder and the missing ones above it; true when it is there afterwards.
+    bool (*createFolders)(const char* path);
+    // Creates a file that must not exist yet and writes `size` bytes; on failure nothing is left.
+    bool (*writeNewFile)(const char* path, const void* data, size_t size);
+    // Moves a file, replacing `to` where the system allows; false when it did not move.
+    bool (*renameFile)(const char* from, const char* to);
+    bool (*deleteFile)(const char* path);  // read-only files too
+    // Size and last write time (in the system's own units); false when there is no such file.
+    bool (*fileStamp)(const char* path, uint64_t* size, uint64_t* time);
+    // Bytes the account may still write on the volume holding `folder`; 0 when unknown.
+    uint64_t (*freeBytes)(const char* folder);
+    uint32_t (*processId)();
+    // Runs a program (argv[0] its path, null-terminated) with its standard streams on the
+    // null device and waits for it: its exit code, or -1 when it could not be started.
+    int (*runQuietly)(const char* const* argv);
+};
+
 struct PlatformOps {
     // Directories and module path. Both getters follow the Win32 contract: the length
     // copied, the size needed when the buffer is too small (current directory), the
@@ -328,6 +352,7 @@ struct PlatformOps {
     // Reads up to `size` bytes at `offset` of a file (a jar's directory at its end) and
     // gives the file's size; false with the last error set when it cannot be opened or read.
     bool (*readFileAt)(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize);
+    const CacheFileOps* cacheFiles;
 };
 
 extern PlatformOps Platform;

@@ -68,3 +68,4 @@ int posixShowMessageBox(const char* title, const char* text, uint32_t style);
 bool posixReadVersionString(const char* key, char* buffer, size_t size);
 PlatformHandle posixCreateNamedMutex(const char* name, bool* existed);
 bool posixOpenUrl(const char* url);
+extern const CacheFileOps kPosixCacheFileOps;

@@ -38,6 +38,7 @@ static const PlatformOps kPosixOps = {
     posixReadFileStart, posixResolveLinks, "/usr/lib/jvm", false,
     ModuleFormat::Elf, kElfMachine,
     posixReadFileAt,
+    &kPosixCacheFileOps,
 };
 
 PlatformOps Platform = kPosixOps;

@@ -67,3 +67,4 @@ int win32ShowMessageBox(const char* title, const char* text, uint32_t style);
 bool win32ReadVersionString(const char* key, char* buffer, size_t size);
 PlatformHandle win32CreateNamedMutex(const char* name, bool* existed);
 bool win32OpenUrl(const char* url);
+extern const CacheFileOps kWin32CacheFileOps;

@@ -28,6 +28,7 @@ static const PlatformOps kWin32Ops = {
     // The PE machine of this build: i386 or AMD64.
     ModuleFormat::Pe, sizeof(void*) == 8 ? uint16_t{0x8664} : uint16_t{0x14c},
     win32ReadFileAt,
+    &kWin32CacheFileOps,
 };
 
 PlatformOps Platform = kWin32Ops;

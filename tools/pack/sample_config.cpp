@@ -106,6 +106,10 @@ std::string sampleConfig(const std::string& target) {
         out += "# " + std::string(e.meaning) + ".\n";
         if (e.id == 1040 || e.id == 1072 || e.id == 1824 || e.id == 1968) out += "# A string with ';' between entries, or an array of strings.\n";
         if (e.id == 1056 || e.id == 1184) out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
+        if (e.id == 2048) {  // on for new applications; it writes files, so bodies keep it off
+            out += std::string(e.name) + " = true\n\n";
+            continue;
+        }
         int64_t low, high;
         std::string unit;
         if (e.type == EntryType::Integer && e.id != 1088 && integerRange(e.id, &low, &high, &unit))

@@ -1,0 +1,13 @@
+// The benchmark's application: a few jars that each start a part of the platform people use
+// (XML, HTTP client, logging, regular expressions, streams, time and number formats).
+package bench.main;
+
+public final class Main {
+    public static void main(String[] args) throws Exception {
+        StringBuilder report = new StringBuilder();
+        report.append(bench.xml.Catalog.summary()).append('\n');
+        report.append(bench.net.Endpoints.summary()).append('\n');
+        report.append(bench.text.Ledger.summary()).append('\n');
+        System.out.print(report);
+    }
+}

@@ -1,0 +1,42 @@
+"""The class data cache's folder as testjvm.dll receives it, for a runtime whose release file says
+Java 17 (a dynamic archive written at exit): the account's local application data folder, one per
+application, in a console run and in a service run. The double writes no archive, so nothing is kept."""
+import re
+from pathlib import Path
+
+from scenarios_service import service_scenario, start, wait_for_record
+from winerun import expect
+
+CACHED = {"ClassDataCache": True, "JvmPath": "jre\\bin\\server\\jvm.dll"}
+
+def java17(case, directory):
+    home = Path(directory) / "jre"
+    case.install("testjvm.dll", home / "bin/server", as_name="jvm.dll")
+    (home / "release").write_text('JAVA_VERSION="17.0.9"\n')
+
+def expect_cache_folder(case, record, name):
+    asked = [o[0].split("=", 1)[1] for o in record.all("option") if o[0].startswith("-XX:ArchiveClassesAtExit=")]
+    expect(len(asked) == 1, f"one archive expected: {record.all('option')}")
+    folder, file = asked[0].rsplit("\\", 1)
+    expect(re.fullmatch(r"C:\\users\\[^\\]+\\AppData\\Local\\varnlet\\" + name, folder, re.I) and
+           re.fullmatch(r"cds-\d+\.jsa\.tmp", file), f"the archive asked for: {asked[0]}")
+    linux = case.wine.prefix / "drive_c" / folder[3:].replace("\\", "/")
+    expect(linux.is_dir() and not any(linux.glob("cds-*")), f"{linux}: no folder, or a file left in it")
+
+def scenario_console_folder(case):
+    app = case.directory("app")
+    java17(case, app)
+    exe = case.app(app, "Cached", **CACHED)
+    run = case.run(exe, cwd=app, record=app / "testjvm.record")
+    expect(run.code == 0, f"exit code {run.code}")
+    expect_cache_folder(case, run.record, "Cached")
+
+@service_scenario
+def scenario_service_folder(case, service):
+    service.launcher(CACHED, jvm_script={})
+    java17(case, service.exe.parent)
+    service.run(["-install"]).expect(0, service.message(1632) + "\n", "")
+    start(service, running=False)
+    record = wait_for_record(service, "main")
+    service.wait_for_exit(20)
+    expect_cache_folder(case, record, service.exe_name[:-4])
