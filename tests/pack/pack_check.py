@@ -95,8 +95,8 @@ def entries(b):
                 found.update({(block - 1) * 16 + i: t for i, t in enumerate(block_strings(data))})
     return {i: t for i, t in found.items() if t}
 
-# Every kind of value varnlet-pack writes; MinJavaVersion, here a TOML integer, is the one stored in another form.
-CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": 0x00010008,
+# Every kind of value varnlet-pack writes; MinJavaVersion, here a TOML integer (a major version), is the one stored in another form.
+CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": 17,
           "JvmPath": ["jre/lib/server/libjvm.so", "C:\\Java\\bin\\server\\jvm.dll"], "JvmOptions": '-Xmx64m "-Dpack.quoted=a b"',
           "ClassPath": ["lib", "app.jar"], "JavaSearchMode": 5, "MainClass": "com.example.pack.RoundTripMain",
           "AppOptions": "first second", "OptionsFile": "app.ini", "UseStartupDir": True, "EarlyWorkingDir": False,
@@ -116,7 +116,7 @@ def roundtrip():
     values = {e["name"]: e["value"] for e in shown["entries"]}
     expected = {k: ";".join(v) if isinstance(v, list) else str(int(v) if isinstance(v, bool) else v)
                 for k, v in CONFIG.items() if not isinstance(v, dict) and k != "icon"}
-    expected.update(MinJavaVersion="0x00010008", MsgNoRuntime=CONFIG["messages"][1472], MsgLoadJvm=CONFIG["messages"]["MsgLoadJvm"])
+    expected.update(MinJavaVersion="0x00110000", MsgNoRuntime=CONFIG["messages"][1472], MsgLoadJvm=CONFIG["messages"]["MsgLoadJvm"])
     check({k: values[k] for k in expected} == expected, "show --json: %r" % values)
     unchanged = {"EarlyWorkingDir"}  # as the body's default; every entry not configured keeps it too
     check(sorted(e["name"] for e in shown["entries"] if e["changed"]) == sorted(set(expected) - unchanged), "changed entries")
@@ -190,14 +190,21 @@ def windows_resources(data, body, shown):
 def command_line():
     path = lambda name: os.path.join(WORK, name)  # noqa: E731
     files = {"bad.toml": 'target = "linux"\nClasspath = "x"\n', "untargeted.toml": 'ServiceName = "x"\n',
-             "win32.toml": 'target = "win32"\n', "linux.toml": 'target = "linux"\n', "keep": "old",
-             "icon.toml": 'target = "win32"\nicon = "icon.gif"\n', "icon.gif": "GIF89a, no icon", "nofile.toml": 'icon = "a.ico"'}
+             "win32.toml": 'target = "win32"\n', "linux.toml": 'target = "linux"\nMainClass = "a.B"\n', "keep": "old",
+             "icon.toml": 'target = "win32"\nicon = "icon.gif"\n', "icon.gif": "GIF89a, no icon", "nofile.toml": 'icon = "a.ico"',
+             "app": 'target = "linux"\nMainClass = "a.B"\n', "ico.toml": 'target = "linux"\nicon = "app.ico"\n'}
     for name, text in files.items():
         open(path(name), "w").write(text)
     shutil.copy(BODY, path("body-copy"))
+    files["app.ico"] = open(os.path.join(HERE, "app.ico"), "rb").read()
+    open(path("app.ico"), "wb").write(files["app.ico"])
     body = open(BODY, "rb").read()
     notepad = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe"
-    rows = [(["build", path("bad.toml"), "--stub", BODY, "-o", path("keep")], 'bad.toml:2:1: unknown key "Classpath"'),
+    rows = [(["build", path("bad.toml"), "--stub", BODY, "-o", path("keep")], 'bad.toml:2:1: unknown key "Classpath" (did you mean ClassPath?)'),
+            (["build", path("linux.toml"), "--stub", BODY, "-o", os.path.join(WORK, ".", "linux.toml")], "is the configuration itself"),
+            (["build", path("app"), "--stub", BODY], "is the configuration itself"),  # the output named after the configuration
+            (["build", path("ico.toml"), "--stub", BODY, "-o", path("app.ico")], "is the icon itself"),
+            (["build", path("untargeted.toml"), "--stub", BODY, "-o", path("out")], "names no main class"),
             (["build", path("untargeted.toml"), "-o", path("out")], "no target"),
             (["build", path("win32.toml"), "--stub", BODY, "-o", path("out")], "is a linux launcher body, not a win32 one"),
             (["build", path("win32.toml"), "--stub", path("absent.exe"), "-o", path("out")], "absent.exe does not exist"),
@@ -211,16 +218,23 @@ def command_line():
         run = pack(*args)
         check(run.returncode != 0 and error.lower() in run.stderr.lower(), "%s: exit %d, %s" % (args, run.returncode, run.stderr))
     check(sorted(os.listdir(WORK)) == sorted(list(files) + ["body-copy"]), "a failed build wrote a file")
-    check(open(path("keep")).read() == "old" and open(BODY, "rb").read() == body, "a failed build changed a file")
-    inferred = pack("build", path("untargeted.toml"), "--stub", BODY, "-o", path("inferred"))  # the body gives the target
+    check(all(open(path(n), "rb").read() == (t if isinstance(t, bytes) else t.encode()) for n, t in files.items())
+          and open(BODY, "rb").read() == body, "a failed build changed a file")
+    open(path("named.toml"), "w").write('MainClass = "a.B"\n')
+    inferred = pack("build", path("named.toml"), "--stub", BODY, "-o", path("inferred"))  # the body gives the target
     check(inferred.returncode == 0 and "linux launcher" in pack("show", path("inferred")).stdout, "no target inferred")
+    check('warning: %s: ClassPath is not set: the launcher keeps the body\'s "vantoHelix.jar"' % path("named.toml")
+          in inferred.stderr, "no warning for the default class path: " + inferred.stderr)
+    again = pack("build", path("untargeted.toml"), "--stub", path("inferred"), "-o", path("again"))  # the body names it
+    check(again.returncode == 0, "a packed launcher's main class: " + again.stderr)
 
     # init lists every entry with its default; uncommented, the defaults build the body's entries again.
     check(pack("init", path("sample.toml"), "--target", "linux").returncode == 0, "init")
     sample = open(path("sample.toml")).read()
     check(pack("init", path("sample.toml")).returncode != 0, "init replaced a file without --force")
     for name, text, changed in (("edited", sample.replace("# ClassPath = ", 'ClassPath = ["lib", "demo.jar"]\n#')
-                                 .replace("# 1472 = ", '1472 = "from the sample"\n#'), ["ClassPath", "MsgNoRuntime"]),
+                                 .replace("# MainClass = ", 'MainClass = "a.B"\n#')
+                                 .replace("# 1472 = ", '1472 = "from the sample"\n#'), ["ClassPath", "MainClass", "MsgNoRuntime"]),
                                 ("all", re.sub(r"^# ([A-Z]\w* = |1[4-7]\d\d = )", r"\1", pack("init", "--target", "linux")
                                                .stdout, flags=re.M), [])):
         open(path(name + ".toml"), "w").write(text)

@@ -25,7 +25,8 @@ std::string oneError(const std::string& text) {
 
 TEST(PackConfig, MinJavaVersionForms) {
     const std::pair<const char*, const char*> rows[] = {  // given, stored (nullptr: refused)
-        {"0x00010008", "0x00010008"}, {"1.3", "0x00010003"}, {"10008", "10008"}, {"1.16", nullptr},  // the minor has four bits
+        {"0x00010008", "0x00010008"}, {"1.3", "0x00010003"}, {"17", "0x00110000"}, {"21", "0x00150000"},
+        {"17.0", "0x00110000"}, {"65535", "0xFFFF0000"}, {"65536", nullptr}, {"1A", nullptr}, {"1.16", nullptr},  // the minor has four bits
         {"1.8.0", nullptr}, {"0x", nullptr}, {"0x123456789", nullptr}, {"java8", nullptr}};
     for (const auto& [given, want] : rows) {
         std::string stored, why;
@@ -34,12 +35,23 @@ TEST(PackConfig, MinJavaVersionForms) {
             EXPECT_EQ(stored, want) << given;
         }
     }
+    for (const auto& [toml, want] : {std::pair{"17", "0x00110000"}, {"0x00010008", "0x00010008"}}) {  // TOML integers
+        PackConfig c;
+        EXPECT_TRUE(errorsOf(std::string("MinJavaVersion = ") + toml + "\n", &c).empty());
+        EXPECT_EQ(c.entries[1024], want) << toml;
+    }
 }
 
 // Each text gives exactly one error, which holds the given words (file, line and column where shown).
 TEST(PackConfig, ErrorsNameFileLineAndKey) {
     const std::pair<std::string, const char*> rows[] = {
-        {"target = \"win32\"\n\nMainClas = \"x\"\n", "app.toml:3:1: unknown key \"MainClas\""},
+        {"target = \"win32\"\n\nMainClas = \"x\"\n", "app.toml:3:1: unknown key \"MainClas\" (did you mean MainClass?)"},
+        {"classpath = \"x\"\n", "(did you mean ClassPath?)"},
+        {"JavaSerachMode = 1\n", "(did you mean JavaSearchMode?)"},
+        {"SingleInstanceMutex = \"My\\\\App\"\n", "backslash only"},
+        {"SingleInstanceMutex = \"global\\\\App\"\n", "backslash only"},
+        {"SingleInstanceMutex = \"Local\\\\\"\n", "needs a name after"},
+        {"SingleInstanceMutex = \"" + std::string(241, 'm') + "\"\n", "241 bytes long"},
         {"UseStartupDir = \"yes\"\n", "app.toml:1:17: UseStartupDir must be true or false"},
         {"JavaSearchMode = \"1\"\n", "must be an integer"},
         {"JavaSearchMode = 8\n", "0 to 7"},
@@ -51,6 +63,7 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"[messages]\n1456 = \"%s %s\"\n", "at most one"},
         {"[version]\nFileVersion = \"1.x\"\n", "numbers separated by dots"},
         {"[version]\nComments = \"x\"\n", "unknown version key"},
+        {"[version]\nProductNmae = \"x\"\n", "(did you mean ProductName?)"},
         {"ServiceName = \"a\\u0000b\"\n", "NUL"},
         {"MsgNoRuntime = \"a\"\n[messages]\n1472 = \"b\"\n", "set twice (app.toml:1:"},
         {"ServiceName = \n", "app.toml:1:"},  // a TOML syntax error
@@ -66,11 +79,15 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"ServiceDelayedStart = true\nServiceManualStart = true\n", "needs automatic start"},
     };
     for (const auto& [text, want] : rows) EXPECT_NE(oneError(text).find(want), std::string::npos) << text;
-    EXPECT_EQ(errorsOf("A = 1\nB = 2\nUseStartupDir = 1\n").size(), 3u);  // all problems are reported
+    std::vector<std::string> all = errorsOf("UseStartupDir = 1\nB = 2\nA = 1\n");  // every problem, in the file's order
+    ASSERT_EQ(all.size(), 3u);
+    for (size_t i = 0; i < all.size(); ++i) EXPECT_EQ(all[i].find("app.toml:" + std::to_string(i + 1) + ":"), 0u) << all[i];
+    EXPECT_EQ(all[2], "app.toml:3:1: unknown key \"A\"");
     for (const std::string& text : {"MainClass = \"" + std::string(255, 'a') + "\"\n",
                                     std::string("ServiceRestartDelay = 86400\nServiceDependencies = [\"Tcpip\", \"Event Log\"]\n"
                                                 "ServiceAccount = \"NT AUTHORITY\\\\LocalService\"\n"),
-                                    std::string("ServiceName = \"App\"\nServiceAccount = \"NT SERVICE\\\\app\"\n")})
+                                    std::string("ServiceName = \"App\"\nServiceAccount = \"NT SERVICE\\\\app\"\n"),
+                                    "SingleInstanceMutex = \"Global\\\\" + std::string(233, 'm') + "\"\n"})
         EXPECT_TRUE(errorsOf(text).empty()) << text;
     std::string why;
     for (const char* format : {"plain", "%s and 50%%"}) EXPECT_TRUE(checkMessageFormat(format, &why)) << format;

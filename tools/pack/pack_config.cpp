@@ -1,6 +1,8 @@
 // TOML configuration parsing and validation (toml++).
 #include "pack_config.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,6 +17,40 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// The known name a misspelt one was meant to be: equal to it but for letter case and one
+// stretch of at most two characters (one missing, added or changed, or two swapped). The
+// nearest such name, "" when there is none.
+std::string closestName(const std::string& given, const std::vector<std::string>& known) {
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::string g = lower(given), best;
+    size_t bestStretch = 3;
+    for (const std::string& name : known) {
+        std::string k = lower(name);
+        size_t shorter = std::min(g.size(), k.size());
+        size_t head = static_cast<size_t>(std::mismatch(g.begin(), g.begin() + shorter, k.begin()).first - g.begin());
+        size_t tail = static_cast<size_t>(std::mismatch(g.rbegin(), g.rbegin() + (shorter - head), k.rbegin()).first - g.rbegin());
+        size_t stretch = std::max(g.size(), k.size()) - head - tail;
+        if (stretch < bestStretch) bestStretch = stretch, best = name;
+    }
+    return best;
+}
+
+std::string unknownName(const std::string& what, const std::string& given, const std::vector<std::string>& known) {
+    std::string closest = closestName(given, known);
+    return "unknown " + what + " \"" + given + "\"" + (closest.empty() ? "" : " (did you mean " + closest + "?)");
+}
+
+std::vector<std::string> entryNames(bool messagesOnly) {
+    std::vector<std::string> names;
+    if (!messagesOnly) names = {"target", "output", "icon", "gui", "messages", "version"};
+    for (size_t i = 0; i < kEntryCount; ++i)
+        if (!messagesOnly || kEntries[i].type == EntryType::Message) names.push_back(kEntries[i].name);
+    return names;
+}
 
 struct Checker {
     PackConfig* config;
@@ -93,10 +129,12 @@ struct Checker {
             break;
         }
         case EntryType::Hex:
-            if (node.is_integer()) {
+            if (node.is_integer() && !!(node.as_integer()->flags() & toml::value_flags::format_as_hexadecimal)) {
                 int64_t v = *node.value<int64_t>();
                 if (v < 0 || v > 0xFFFFFFFFll) return error(node.source(), key + " is out of range");
                 value = hexVersionText(static_cast<uint32_t>(v));
+            } else if (node.is_integer()) {
+                if (!convertMinJavaVersion(std::to_string(*node.value<int64_t>()), &value, &why)) return error(node.source(), why);
             } else {
                 std::string raw;
                 if (!text(node, key, &raw)) return;
@@ -127,6 +165,7 @@ struct Checker {
                 }
             }
             if (info.id == 1840 && !checkServiceAccount(value, &why)) return error(node.source(), why);
+            if (info.id == 1392 && !checkMutexName(value, &why)) return error(node.source(), why);
         }
         config->entries[info.id] = value;
         config->entryPlaces[info.id] = place(node.source());
@@ -141,7 +180,8 @@ struct Checker {
             else
                 info = findEntryByName(key.c_str());
             if (!info || info->type != EntryType::Message) {
-                error(k.source(), "unknown message \"" + key + "\" (use an id from 1456 to 1728 in steps of 16, or a message name)");
+                error(k.source(), unknownName("message", key, entryNames(true)) +
+                                      " (use an id from 1456 to 1728 in steps of 16, or a message name)");
                 continue;
             }
             entry(*info, node);
@@ -154,7 +194,8 @@ struct Checker {
             bool known = false;
             for (size_t i = 0; i < kVersionStringKeyCount; ++i) known = known || key == kVersionStringKeys[i];
             if (!known) {
-                error(k.source(), "unknown version key \"" + key + "\"");
+                error(k.source(), unknownName("version key", key, std::vector<std::string>(kVersionStringKeys,
+                                                                                         kVersionStringKeys + kVersionStringKeyCount)));
                 continue;
             }
             if (!text(node, key, &value)) continue;
@@ -198,7 +239,7 @@ struct Checker {
             } else if (const EntryInfo* info = findEntryByName(key.c_str())) {
                 entry(*info, node);
             } else {
-                error(k.source(), "unknown key \"" + key + "\"");
+                error(k.source(), unknownName("key", key, entryNames(false)));
             }
         }
     }
@@ -232,6 +273,15 @@ bool parsePackConfig(const std::string& text, const std::string& path, PackConfi
         toml::table root = toml::parse(text, path);
         Checker{config, errors}.top(root);
         crossCheck(*config, errors);
+        // toml++ hands the keys over sorted by name: the reader wants them in the file's order.
+        auto place = [&](const std::string& error) {
+            const char* p = error.c_str() + path.size() + 1;
+            char* end = nullptr;
+            long line = strtol(p, &end, 10), column = *end == ':' ? strtol(end + 1, nullptr, 10) : 0;
+            return std::make_pair(line, column);
+        };
+        std::stable_sort(errors->begin() + static_cast<std::ptrdiff_t>(before), errors->end(),
+                         [&](const std::string& a, const std::string& b) { return place(a) < place(b); });
     } catch (const toml::parse_error& e) {
         errors->push_back(path + ":" + std::to_string(e.source().begin.line) + ":" + std::to_string(e.source().begin.column) +
                           ": " + std::string(e.description()));
@@ -282,4 +332,28 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
         request->versionStrings.emplace_back(utf8ToUtf16(v.first), utf8ToUtf16(v.second));
     }
     return errors->size() == before;
+}
+
+bool checkLauncherNeeds(const PackConfig& config, const LauncherContents& body, std::vector<std::string>* errors,
+                        std::vector<std::string>* warnings) {
+    // Set by the configuration, or by the body already (a launcher packed before).
+    auto named = [&](unsigned id) {
+        auto stored = body.entries.find(id);
+        return config.entries.count(id) != 0 ||
+               (stored != body.entries.end() && stored->second != utf8ToUtf16(findEntry(id)->defaultText));
+    };
+    // The keys that name the application's main class: a launcher needs one of them.
+    static const unsigned kMainClassKeys[] = {
+        1168,  // MainClass
+    };
+    if (!named(1072))
+        warnings->push_back(config.path + ": ClassPath is not set: the launcher keeps the body's \"" +
+                            findEntry(1072)->defaultText + "\"");
+    std::string names;
+    for (unsigned id : kMainClassKeys) {
+        if (named(id)) return true;
+        names += (names.empty() ? "" : " or ") + std::string(findEntry(id)->name);
+    }
+    errors->push_back(config.path + ": the launcher names no main class (it would run the body's demo): set " + names);
+    return false;
 }

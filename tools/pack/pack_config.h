@@ -26,3 +26,7 @@ bool parsePackConfig(const std::string& text, const std::string& path, PackConfi
 bool loadPackConfig(const std::string& path, PackConfig* config, std::vector<std::string>* errors);
 // Checks what depends on the target (text lengths, icon file) and prepares the rewrite.
 bool makePackRequest(const PackConfig& config, const std::string& target, PackRequest* request, std::vector<std::string>* errors);
+// What every launcher needs, from the configuration or the body: a main class (an error
+// without one), and a class path of its own (a warning when left at the body's default).
+bool checkLauncherNeeds(const PackConfig& config, const LauncherContents& body, std::vector<std::string>* errors,
+                        std::vector<std::string>* warnings);
