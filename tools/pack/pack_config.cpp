@@ -129,7 +129,7 @@ struct Checker {
             break;
         }
         case EntryType::Hex:
-            if (node.is_integer() && !!(node.as_integer()->flags() & toml::value_flags::format_as_hexadecimal)) {
+            if (node.is_integer() && node.as_integer()->flags() == toml::value_flags::format_as_hexadecimal) {
                 int64_t v = *node.value<int64_t>();
                 if (v < 0 || v > 0xFFFFFFFFll) return error(node.source(), key + " is out of range");
                 value = hexVersionText(static_cast<uint32_t>(v));
