@@ -261,6 +261,19 @@ void crossCheck(const PackConfig& config, std::vector<std::string>* errors) {
         errors->push_back(place(1840) + ": the virtual account is NT SERVICE\\" + name + ", after the service's own name");
 }
 
+// Errors from "path:line:column: ..." in the file's order: toml++ hands the keys over sorted by
+// name, and the entries are kept by id.
+void sortByPlace(std::vector<std::string>* errors, size_t from, const std::string& path) {
+    auto place = [&](const std::string& error) {
+        const char* p = error.c_str() + std::min(error.size(), path.size() + 1);
+        char* end = nullptr;
+        long line = strtol(p, &end, 10), column = *end == ':' ? strtol(end + 1, nullptr, 10) : 0;
+        return std::make_pair(line, column);
+    };
+    std::stable_sort(errors->begin() + static_cast<std::ptrdiff_t>(from), errors->end(),
+                     [&](const std::string& a, const std::string& b) { return place(a) < place(b); });
+}
+
 }  // namespace
 
 bool isKnownTarget(const std::string& target) { return target == "win32" || target == "win64" || target == "linux"; }
@@ -273,15 +286,7 @@ bool parsePackConfig(const std::string& text, const std::string& path, PackConfi
         toml::table root = toml::parse(text, path);
         Checker{config, errors}.top(root);
         crossCheck(*config, errors);
-        // toml++ hands the keys over sorted by name: the reader wants them in the file's order.
-        auto place = [&](const std::string& error) {
-            const char* p = error.c_str() + path.size() + 1;
-            char* end = nullptr;
-            long line = strtol(p, &end, 10), column = *end == ':' ? strtol(end + 1, nullptr, 10) : 0;
-            return std::make_pair(line, column);
-        };
-        std::stable_sort(errors->begin() + static_cast<std::ptrdiff_t>(before), errors->end(),
-                         [&](const std::string& a, const std::string& b) { return place(a) < place(b); });
+        sortByPlace(errors, before, path);
     } catch (const toml::parse_error& e) {
         errors->push_back(path + ":" + std::to_string(e.source().begin.line) + ":" + std::to_string(e.source().begin.column) +
                           ": " + std::string(e.description()));
@@ -331,6 +336,7 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
         if (v.first == "ProductVersion") request->setProductVersion = parseVersionNumber(v.second, request->productVersion);
         request->versionStrings.emplace_back(utf8ToUtf16(v.first), utf8ToUtf16(v.second));
     }
+    sortByPlace(errors, before, config.path);
     return errors->size() == before;
 }
 
