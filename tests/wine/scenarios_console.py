@@ -142,14 +142,15 @@ def scenario_streams_to_one_file(case):
               (b"testjvm main: out\ntestjvm main: err\n", 1, "", 0), "the log, files opened, stdout, exit code")
 
 def scenario_single_instance_one_file(case):
-    """The mutex is named after the executable file, not its path's spelling: started again through
-    another drive (subst's kind of mapping) while it runs, it is refused."""
+    """The mutex is named after the executable file, not its path's spelling: started through
+    another drive (subst's kind of mapping) while it runs from Z:, it is refused."""
     app = case.directory("app")
-    exe = case.app(app, SingleInstance=True)
-    held = ThreadPoolExecutor(1).submit(case.run, exe, cwd=app, env={"TESTJVM_MAIN": "wait=120000"}, record=app / "testjvm.record")
+    exe, drive = case.app(app, SingleInstance=True), case.map_drive("s", app)
+    held = ThreadPoolExecutor(1).submit(case.run, exe, program=case.dos_path(exe), cwd=app, env={"TESTJVM_MAIN": "wait=120000"},
+                                        record=app / "testjvm.record")
     until(lambda: held.done() or Record(app / "testjvm.record").all("main"), 60, "the first instance")
-    run = case.run(exe, program=case.map_drive("s", app) + exe.name, cwd=app)
+    run = case.run(exe, program=drive + exe.name, cwd=app)
     for pid in case.wine.processes(exe.name):
         os.kill(pid, signal.SIGKILL)
-    held.result()
-    expect_eq((run.code, run.stderr.strip()), (255, "An instance of this program is already running."), "through S:")
+    expect_eq((held.result().record.one("main")[2], run.code, run.stderr.strip()),
+              (case.dos_path(app), 255, "An instance of this program is already running."), "the first's directory, the second")
