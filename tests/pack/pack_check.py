@@ -196,8 +196,7 @@ def command_line():
     for name, text in files.items():
         open(path(name), "w").write(text)
     shutil.copy(BODY, path("body-copy"))
-    files["app.ico"] = open(os.path.join(HERE, "app.ico"), "rb").read()
-    open(path("app.ico"), "wb").write(files["app.ico"])
+    shutil.copy(os.path.join(HERE, "app.ico"), path("app.ico"))
     body = open(BODY, "rb").read()
     notepad = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe"
     rows = [(["build", path("bad.toml"), "--stub", BODY, "-o", path("keep")], 'bad.toml:2:1: unknown key "Classpath" (did you mean ClassPath?)'),
@@ -217,14 +216,12 @@ def command_line():
     for args, error in rows:
         run = pack(*args)
         check(run.returncode != 0 and error.lower() in run.stderr.lower(), "%s: exit %d, %s" % (args, run.returncode, run.stderr))
-    check(sorted(os.listdir(WORK)) == sorted(list(files) + ["body-copy"]), "a failed build wrote a file")
-    check(all(open(path(n), "rb").read() == (t if isinstance(t, bytes) else t.encode()) for n, t in files.items())
-          and open(BODY, "rb").read() == body, "a failed build changed a file")
+    check(sorted(os.listdir(WORK)) == sorted(list(files) + ["body-copy", "app.ico"]), "a failed build wrote a file")
+    check(open(path("keep")).read() == "old" and open(BODY, "rb").read() == body, "a failed build changed a file")
     open(path("named.toml"), "w").write('MainClass = "a.B"\n')
     inferred = pack("build", path("named.toml"), "--stub", BODY, "-o", path("inferred"))  # the body gives the target
     check(inferred.returncode == 0 and "linux launcher" in pack("show", path("inferred")).stdout, "no target inferred")
-    check('warning: %s: ClassPath is not set: the launcher keeps the body\'s "vantoHelix.jar"' % path("named.toml")
-          in inferred.stderr, "no warning for the default class path: " + inferred.stderr)
+    check('ClassPath is not set: the launcher keeps the body\'s "vantoHelix.jar"' in inferred.stderr, inferred.stderr)
     again = pack("build", path("untargeted.toml"), "--stub", path("inferred"), "-o", path("again"))  # the body names it
     check(again.returncode == 0, "a packed launcher's main class: " + again.stderr)
 

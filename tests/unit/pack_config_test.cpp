@@ -35,11 +35,9 @@ TEST(PackConfig, MinJavaVersionForms) {
             EXPECT_EQ(stored, want) << given;
         }
     }
-    for (const auto& [toml, want] : {std::pair{"17", "0x00110000"}, {"0x00010008", "0x00010008"}}) {  // TOML integers
-        PackConfig c;
-        EXPECT_TRUE(errorsOf(std::string("MinJavaVersion = ") + toml + "\n", &c).empty());
-        EXPECT_EQ(c.entries[1024], want) << toml;
-    }
+    PackConfig c;  // a hexadecimal TOML integer is stored as it is; a decimal one is a major version (pack_check.py)
+    EXPECT_TRUE(errorsOf("MinJavaVersion = 0x00010008\n", &c).empty());
+    EXPECT_EQ(c.entries[1024], "0x00010008");
 }
 
 // Each text gives exactly one error, which holds the given words (file, line and column where shown).
@@ -49,7 +47,6 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"classpath = \"x\"\n", "(did you mean ClassPath?)"},
         {"JavaSerachMode = 1\n", "(did you mean JavaSearchMode?)"},
         {"SingleInstanceMutex = \"My\\\\App\"\n", "backslash only"},
-        {"SingleInstanceMutex = \"global\\\\App\"\n", "backslash only"},
         {"SingleInstanceMutex = \"Local\\\\\"\n", "needs a name after"},
         {"SingleInstanceMutex = \"" + std::string(241, 'm') + "\"\n", "241 bytes long"},
         {"UseStartupDir = \"yes\"\n", "app.toml:1:17: UseStartupDir must be true or false"},
@@ -79,10 +76,9 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"ServiceDelayedStart = true\nServiceManualStart = true\n", "needs automatic start"},
     };
     for (const auto& [text, want] : rows) EXPECT_NE(oneError(text).find(want), std::string::npos) << text;
-    std::vector<std::string> all = errorsOf("UseStartupDir = 1\nB = 2\nA = 1\n");  // every problem, in the file's order
-    ASSERT_EQ(all.size(), 3u);
-    for (size_t i = 0; i < all.size(); ++i) EXPECT_EQ(all[i].find("app.toml:" + std::to_string(i + 1) + ":"), 0u) << all[i];
-    EXPECT_EQ(all[2], "app.toml:3:1: unknown key \"A\"");
+    EXPECT_EQ(errorsOf("UseStartupDir = 1\nB = 2\nA = 1\n"),  // every problem, in the file's order
+              (std::vector<std::string>{"app.toml:1:17: UseStartupDir must be true or false", "app.toml:2:1: unknown key \"B\"",
+                                        "app.toml:3:1: unknown key \"A\""}));
     for (const std::string& text : {"MainClass = \"" + std::string(255, 'a') + "\"\n",
                                     std::string("ServiceRestartDelay = 86400\nServiceDependencies = [\"Tcpip\", \"Event Log\"]\n"
                                                 "ServiceAccount = \"NT AUTHORITY\\\\LocalService\"\n"),

@@ -32,8 +32,7 @@ TEST(IniFile, NamesValuesEncodingsAndDefaults) {
     const std::string wide[] = {::testing::TempDir() + "varnlet-le.ini", ::testing::TempDir() + "varnlet-be.ini"};
     for (int big = 0; big < 2; ++big) {  // UTF-16 of either byte order, with its mark
         std::string units = big ? "\xFE\xFF" : "\xFF\xFE";
-        for (char c : std::string("[Application Configuration]\nJvmOptions=-Dname=Jos\xE9\n"))
-            units += big ? std::string{'\0', c} : std::string{c, '\0'};
+        for (char c : std::string("[Application Configuration]\nJvmOptions=-Dname=Jos\xE9\n")) units += {big ? '\0' : c, big ? c : '\0'};
         std::ofstream(wide[big], std::ios::binary) << units;
     }
     const struct {
