@@ -154,8 +154,8 @@ bool checkMutexName(const std::string& name, std::string* error) {
     if (start && start == name.size())
         *error = "SingleInstanceMutex needs a name after \"" + name + "\"";
     else if (name.find('\\', start) != std::string::npos)
-        *error = "SingleInstanceMutex may hold a backslash only at the end of a \"Global\\\" or \"Local\\\" at its start "
-                 "(Windows refuses any other, and the launcher would not start)";
+        *error = "SingleInstanceMutex may hold a backslash only after a leading \"Global\" or \"Local\", as in "
+                 "\"Global\\MyApp\" (Windows refuses any other name, and the launcher would not start)";
     else if (name.size() > kMutexNameMax)
         *error = "SingleInstanceMutex is " + std::to_string(name.size()) + " bytes long; the launcher takes at most " +
                  std::to_string(kMutexNameMax);
