@@ -18,3 +18,23 @@ if(java_test_sources)
 else()
   add_custom_target(java_test_apps)
 endif()
+# Applications as they ship (tests/java-launch): an executable jar with its manifest and the
+# jar its Class-Path names, and a modular jar whose descriptor names its main class, in
+# VARNLET_LAUNCH_APPS (jarapp.jar, lib/jarlib.jar, mods/varnlet.modapp.jar).
+set(VARNLET_LAUNCH_APPS "${CMAKE_BINARY_DIR}/tests/java/launch")
+set(launch_src "${PROJECT_SOURCE_DIR}/tests/java-launch")
+file(GLOB_RECURSE launch_sources CONFIGURE_DEPENDS "${launch_src}/*.java" "${launch_src}/*.MF")
+set(launch_jars "${VARNLET_LAUNCH_APPS}/jarapp.jar" "${VARNLET_LAUNCH_APPS}/lib/jarlib.jar" "${VARNLET_LAUNCH_APPS}/mods/varnlet.modapp.jar")
+file(GLOB_RECURSE modapp_sources CONFIGURE_DEPENDS "${launch_src}/modapp/*.java")
+add_custom_command(OUTPUT ${launch_jars}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf "${VARNLET_LAUNCH_APPS}"
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${VARNLET_LAUNCH_APPS}/lib" "${VARNLET_LAUNCH_APPS}/mods"
+  COMMAND "${VARNLET_JAVAC}" -d "${VARNLET_LAUNCH_APPS}/classes/lib" "${launch_src}/jarlib/varnlet/jarlib/Library.java"
+  COMMAND "${VARNLET_JAR}" cf "${VARNLET_LAUNCH_APPS}/lib/jarlib.jar" -C "${VARNLET_LAUNCH_APPS}/classes/lib" .
+  COMMAND "${VARNLET_JAVAC}" -cp "${VARNLET_LAUNCH_APPS}/lib/jarlib.jar" -d "${VARNLET_LAUNCH_APPS}/classes/app" "${launch_src}/jarapp/varnlet/jarapp/JarMain.java"
+  COMMAND "${VARNLET_JAR}" cfem "${VARNLET_LAUNCH_APPS}/jarapp.jar" varnlet.jarapp.JarMain "${launch_src}/jarapp/MANIFEST.MF" -C "${VARNLET_LAUNCH_APPS}/classes/app" .
+  COMMAND "${VARNLET_JAVAC}" -d "${VARNLET_LAUNCH_APPS}/classes/mod" ${modapp_sources}
+  COMMAND "${VARNLET_JAR}" --create --file "${VARNLET_LAUNCH_APPS}/mods/varnlet.modapp.jar" --main-class varnlet.modapp.ModMain -C "${VARNLET_LAUNCH_APPS}/classes/mod" .
+  DEPENDS ${launch_sources}
+  COMMENT "Building the jars of the applications as they ship")
+add_custom_target(java_launch_apps ALL DEPENDS ${launch_jars})

@@ -4,15 +4,16 @@
 set -euo pipefail
 profile=${1:-all}
 
-packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless googletest libgtest-dev libtomlplusplus-dev)
+packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless googletest libgtest-dev libtomlplusplus-dev zlib1g-dev)
 # scripts/release.sh: the Windows cross-compilers, git for the commit's time, and what CPack's
 # DEB generator runs (file, dpkg-shlibdeps).
-release_packages=(mingw-w64 binutils-mingw-w64 git file dpkg-dev)
+release_packages=(mingw-w64 binutils-mingw-w64 libz-mingw-w64-dev git file dpkg-dev)
 if [ "$profile" = release ]; then
   packages+=("${release_packages[@]}")
 fi
 if [ "$profile" = all ]; then
-  packages+=(clang libclang-rt-14-dev wine wine64 wine32:i386 lintian systemd xvfb xdotool imagemagick gcovr "${release_packages[@]}")
+  packages+=(clang libclang-rt-14-dev wine wine64 wine32:i386 lintian systemd xvfb xdotool imagemagick openjdk-17-jre gcovr
+    osslsigncode "${release_packages[@]}")
 fi
 
 sudo_cmd=()

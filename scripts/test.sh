@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # Builds every preset from this tree and runs every test: unit, jvm and wine tiers (linux),
-# the unit tests under ASan/UBSan (linux-asan) and bounded fuzzing runs (fuzz); then makes
+# the unit tests under ASan/UBSan (linux-asan), the unit tests and the Linux service runs under
+# ThreadSanitizer (linux-tsan) and bounded fuzzing runs (fuzz); then makes
 # the release packages twice, in separate build trees, and tests them (release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh all
 
-for preset in win32 win64 linux linux-asan fuzz; do
+for preset in win32 win64 linux linux-asan linux-tsan fuzz; do
   echo "== build: $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
 
 status=0
-for preset in linux linux-asan fuzz; do
+for preset in linux linux-asan linux-tsan fuzz; do
   echo "== test: $preset"
   ctest --preset "$preset" || status=1
 done

@@ -121,6 +121,10 @@ void loadConfiguration() {
     Config.ServiceDependencies = loadConfigString(1824);
     Config.ServiceAccount = loadConfigString(1840);
     Config.ServiceConsoleSwitch = loadConfigString(1872);
+    Config.MainJar = loadConfigString(1952);
+    Config.ModulePath = loadConfigString(1968);
+    Config.MainModule = loadConfigString(1984);
+    Config.SplashImage = loadConfigString(2000);
 
     Config.EarlyWorkingDir = loadFlag(1232);
     Config.SingleInstance = loadFlag(1344);
@@ -129,6 +133,9 @@ void loadConfiguration() {
     Config.ServiceStopByExit = loadFlag(1312);
     Config.UseStartupDir = loadFlag(1216);
     Config.ServiceDelayedStart = loadFlag(1808);
+    Config.StayInStartupDir = loadFlag(1904);
+    Config.JavaCommandOptions = loadFlag(1920);
+    Config.LauncherProperties = loadFlag(1936);
 
     Config.Reserved1424 = loadInteger(1424);
     Config.JavaSearchMode = loadInteger(1088);

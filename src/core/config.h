@@ -43,6 +43,13 @@ struct LauncherConfig {
     char* ServiceAccount;
     int32_t ServiceStopTimeout;    // seconds
     char* ServiceConsoleSwitch;
+    bool StayInStartupDir;         // a command-line tool: the caller's directory throughout
+    bool JavaCommandOptions;       // JvmOptions read as the java command reads its options
+    bool LauncherProperties;       // varnlet.exe.path, varnlet.exe.dir, sun.java.command
+    char* MainJar;                 // empty: no executable jar
+    char* ModulePath;              // entries separated by ';'
+    char* MainModule;              // module or module/class
+    char* SplashImage;
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
 };
 

@@ -16,23 +16,28 @@ struct LauncherState {
     bool Windowed;        // a windowed launcher's console run: reports go to message boxes
     char StartupDir[kStartupDirSize];
     bool StartupDirTooLong;  // StartupDir could not hold it: only a run that returns there fails
-    void* volatile EventSource;
+    void* EventSource;  // set and cleared by the service run under its lock, or before its threads start
     char DiscoveredJavaHome[kPathBufferSize];
     void* JvmLibrary;
     void* CreateJavaVMProc;
     void* DefaultInitArgsProc;
-    JavaVM* volatile Jvm;
+    std::atomic<JavaVM*> Jvm;  // a service's stopper reads it while the worker may clear it
     JNIEnv* JniEnv;
-    ServiceStatusRecord ServiceStatus;
-    void* ServiceStatusHandle;
-    void* volatile ServiceDoneEvent;
-    std::atomic<bool> RunResult;  // worker and stopper both write it: the last write wins
     // The JVM's exit hook (a JNICALL function taking the exit code) in a service run; the JVM
     // is created with it when set.
     void* JvmExitHook;
     // Set once the application's main has returned and its JVM is being destroyed: a stopper
     // that then cannot attach has met the application's own end, which is no failure.
     std::atomic<bool> JvmEnding;
+    // The command line's arguments for main in a console run (none: AppOptions count); null
+    // in a run of the service's start options.
+    int MainArgumentCount;
+    char** MainArguments;
+    // From the executable jar's manifest, for after the JVM exists: the agent to start before
+    // main (with the jar's full path, which it is loaded from) and the splash image entry.
+    char* LauncherAgentClass;
+    char* MainJarFullPath;
+    char* SplashJarEntry;
 };
 
 extern LauncherState State;

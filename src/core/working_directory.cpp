@@ -1,6 +1,12 @@
 // Entering the working directory (WorkingDir or the start-up directory), which the JVM
-// creation and the invocation both do; and the one report of a directory that fails.
+// creation and the invocation both do; the one report of a directory that fails; and the
+// anchoring of configured paths to the executable's directory for a run that stays in the
+// caller's directory.
 #include "core/working_directory.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "core/config.h"
 #include "core/report.h"
@@ -14,6 +20,7 @@ bool reportFileAccessFailure(const char* object) {
 }
 
 bool enterWorkingDirectory(bool forceWorkingDir) {
+    if (Config.StayInStartupDir) return true;
     if (forceWorkingDir || !Config.UseStartupDir) {
         if (Config.WorkingDir[0] == '\0') return true;
         if (!Platform.setCurrentDirectory(Config.WorkingDir)) return reportFileAccessFailure(Config.WorkingDir);
@@ -25,4 +32,73 @@ bool enterWorkingDirectory(bool forceWorkingDir) {
     }
     if (!Platform.setCurrentDirectory(State.StartupDir)) return reportFileAccessFailure(State.StartupDir);
     return true;
+}
+
+bool executableDirectory(char* buffer, size_t size) {
+    uint32_t n = Platform.getModulePath(buffer, static_cast<uint32_t>(size));
+    if (n == 0) return false;
+    if (n >= size) {
+        // A cut path would name some other directory.
+        Platform.setLastError(kErrorFilenameTooLong);
+        return false;
+    }
+    char* last = strrchr(buffer, Platform.pathStyle.dirSeparator);
+    if (!last) return false;
+    // At the root of a drive the separator stays: a bare "C:" would name the drive's own
+    // current directory, which need not be its root.
+    if (last == buffer || last[-1] == ':')
+        last[1] = '\0';
+    else
+        *last = '\0';
+    return true;
+}
+
+namespace {
+
+bool windowsPaths() { return Platform.pathStyle.dirSeparator == '\\'; }
+bool isSeparator(char c) { return c == Platform.pathStyle.dirSeparator || (windowsPaths() && c == '/'); }
+
+// `path` as seen from `directory`: relative paths joined to it; a Windows path at the root of
+// the current drive ("\lib") takes the directory's drive; absolute paths, paths naming their
+// own drive and %NAME% references stay.
+std::string anchored(const std::string& path, const char* directory) {
+    if (path.empty() || path[0] == '%') return path;
+    bool hasDrive = windowsPaths() && path.size() >= 2 && path[1] == ':';
+    if (hasDrive || (isSeparator(path[0]) && (!windowsPaths() || (path.size() > 1 && isSeparator(path[1]))))) return path;
+    if (isSeparator(path[0])) return directory[0] != '\0' && directory[1] == ':' ? std::string(directory, 2) + path : path;
+    std::string joined = directory;
+    if (joined.empty() || !isSeparator(joined.back())) joined += Platform.pathStyle.dirSeparator;
+    return joined + path;
+}
+
+void replace(char** text, const std::string& value) {
+    char* copy = static_cast<char*>(malloc(value.size() + 1));
+    if (!copy) abort();  // nothing sensible can run without its configuration
+    memcpy(copy, value.c_str(), value.size() + 1);
+    free(*text);
+    *text = copy;
+}
+
+// A ';' list with every entry anchored. The first entry of a class path may also end at a
+// line break, as the class path builder reads it; the break itself is kept after it.
+void anchorList(char** list, const char* directory, bool firstEndsAtLineBreak) {
+    std::string text = *list, out;
+    size_t at = 0;
+    for (bool first = true; at <= text.size(); first = false) {
+        size_t end = text.find_first_of(first && firstEndsAtLineBreak ? ";\r\n" : ";", at);
+        if (end == std::string::npos) end = text.size();
+        out += anchored(text.substr(at, end - at), directory);
+        if (end < text.size()) out += text[end];
+        at = end + 1;
+    }
+    replace(list, out);
+}
+
+}  // namespace
+
+void anchorConfiguredPaths(const char* directory) {
+    anchorList(&Config.ClassPath, directory, true);
+    anchorList(&Config.JvmPath, directory, false);
+    for (char** file : {&Config.SystemOutFile, &Config.SystemErrFile})
+        if ((*file)[0] != '\0') replace(file, anchored(*file, directory));
 }

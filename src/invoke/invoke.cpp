@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "invoke/jni_utils.h"
+#include "invoke/main_class.h"
 #include "invoke/split.h"
+#include "jvm/launch_options.h"
 #include "core/config.h"
 #include "core/working_directory.h"
 #include "core/report.h"
@@ -94,10 +96,16 @@ bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
         }
     }
 
-    // FindClass reads modified UTF-8 too; the name is converted like every other text.
-    std::string className = codePageToModifiedUtf8(Config.MainClass);
-    jclass mainClass = env->FindClass(className.c_str());
-    if (checkJavaException(env) || mainClass == nullptr) return failWith(MsgLocateClass, Config.MainClass);
+    if (!attach && !startLauncherAgent(env)) return false;
+    jclass mainClass = nullptr;
+    if (isSet(Config.MainModule)) {
+        if ((mainClass = moduleMainClass(env)) == nullptr) return false;
+    } else {
+        // FindClass reads modified UTF-8 too; the name is converted like every other text.
+        std::string className = codePageToModifiedUtf8(Config.MainClass);
+        mainClass = env->FindClass(className.c_str());
+        if (checkJavaException(env) || mainClass == nullptr) return failWith(MsgLocateClass, Config.MainClass);
+    }
     jmethodID mainMethod = env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V");
     if (checkJavaException(env) || mainMethod == nullptr) return failWith(MsgLocateMethod, kMainMethodText);
 

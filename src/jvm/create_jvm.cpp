@@ -6,9 +6,11 @@
 #include <jni.h>
 
 #include "invoke/jni_utils.h"
+#include "invoke/splash.h"
 #include "invoke/split.h"
 #include "jvm/discovery.h"
 #include "jvm/installed_runtimes.h"
+#include "jvm/java_option_forms.h"
 #include "jvm/options.h"
 #include "core/config.h"
 #include "core/working_directory.h"
@@ -102,10 +104,11 @@ bool createJvm(bool withConsole) {
     }
 
     if (!buildJvmOptions()) return false;
+    showSplashScreen();
     int count = 0;
     char** tokens = nullptr;
     JavaVMOption* options = nullptr;
-    if (!splitArguments(Config.JvmOptions, &count, &tokens) ||
+    if (!splitArguments(Config.JvmOptions, &count, &tokens) || !adjustJvmOptionVector(&count, &tokens) ||
         ((count > 0 || State.JvmExitHook) &&
          (options = static_cast<JavaVMOption*>(calloc(static_cast<size_t>(count) + 1, sizeof(JavaVMOption)))) == nullptr)) {
         reportError(message(MsgCreateJvm), Config.JvmPath);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "jvm/launch_options.h"
 #include "jvm/next_token.h"
 #include "core/config.h"
 #include "core/report.h"
@@ -28,9 +29,11 @@ namespace {
 // failure (an entry that cannot be accessed); -1 when memory ran out (not reported).
 int buildClassPathList(TextBuffer* list) {
     const char separator[2] = {Platform.pathStyle.classPathSeparator, '\0'};
+    // An executable jar comes first, as `java -jar` puts it.
+    if (isSet(Config.MainJar) && (!appendText(list, Config.MainJar) || !appendText(list, separator))) return -1;
     char* cursor = nullptr;
     // Only the first entry may also end at a line break.
-    for (char* entry = nextToken(Config.ClassPath, ";\r\n", &cursor); entry != nullptr;
+    for (char* entry = isSet(Config.ClassPath) ? nextToken(Config.ClassPath, ";\r\n", &cursor) : nullptr; entry != nullptr;
          entry = nextToken(Config.ClassPath, ";", &cursor)) {
         int kind = classifyClassPathEntry(entry);
         if (kind < 0) return 0;
@@ -48,7 +51,8 @@ bool buildJvmOptions() {
     // written once, not copied through three buffers.
     TextBuffer options{nullptr, 0, 0};
     int built = appendText(&options, Config.JvmOptions) ? 1 : -1;
-    if (built > 0 && Config.ClassPath != nullptr && Config.ClassPath[0] != '\0') {
+    if (built > 0) built = appendLaunchOptions(&options);
+    if (built > 0 && (isSet(Config.ClassPath) || isSet(Config.MainJar))) {
         size_t withoutClassPath = options.length;
         built = appendText(&options, " \"-Djava.class.path=") ? 1 : -1;
         size_t listStart = options.length;

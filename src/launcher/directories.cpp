@@ -1,4 +1,5 @@
-// The start-up and executable directories: recorded and entered as a run begins.
+// The start-up and executable directories: recorded and entered as a run begins, and left
+// again for the caller's directory by a command-line tool.
 #include "launcher/directories.h"
 
 #include <cstring>
@@ -6,6 +7,7 @@
 #include "core/config.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "core/trace.h"
 #include "core/working_directory.h"
 #include "platform/platform.h"
 
@@ -23,21 +25,23 @@ bool captureStartupDirectory() {
 
 bool enterExecutableDirectory() {
     char path[kPathBufferSize];
-    uint32_t n = Platform.getModulePath(path, sizeof path);
-    if (n == 0) return reportFileAccessFailure("CURRENT_EXE");
-    if (n >= sizeof path) {
-        // A cut path would name some other directory.
-        Platform.setLastError(kErrorFilenameTooLong);
-        return reportFileAccessFailure("CURRENT_EXE");
-    }
-    char* last = strrchr(path, Platform.pathStyle.dirSeparator);
-    if (!last) return reportFileAccessFailure("CURRENT_EXE");
-    // At the root of a drive the separator stays: a bare "C:" would name the drive's own
-    // current directory, which need not be its root.
-    if (last == path || last[-1] == ':')
-        last[1] = '\0';
-    else
-        *last = '\0';
+    if (!executableDirectory(path, sizeof path)) return reportFileAccessFailure("CURRENT_EXE");
     if (!Platform.setCurrentDirectory(path)) return reportFileAccessFailure(path);
+    return true;
+}
+
+bool returnToStartupDirectory() {
+    if (!Config.StayInStartupDir) return true;
+    // The configuration keeps meaning the files beside the executable, as the java command's
+    // own options would name them from any directory.
+    char path[kPathBufferSize];
+    if (!executableDirectory(path, sizeof path)) return reportFileAccessFailure("CURRENT_EXE");
+    anchorConfiguredPaths(path);
+    trace("staying in the start-up directory; configured paths are taken from ", path);
+    if (State.StartupDirTooLong) {
+        Platform.setLastError(kErrorFilenameTooLong);
+        return reportFileAccessFailure("CURRENT_DIR");
+    }
+    if (!Platform.setCurrentDirectory(State.StartupDir)) return reportFileAccessFailure(State.StartupDir);
     return true;
 }

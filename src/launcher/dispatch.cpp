@@ -59,12 +59,15 @@ static int runLauncher(int argc, char** argv) {
     if (!captureStartupDirectory()) return 0;
     enterExecutableDirectory();
     loadConfiguration();
+    if (!returnToStartupDirectory()) return -1;
     // The console switch runs the service's start and stop here; its exit code is the service's.
     if (Config.ServiceName[0] != '\0' && Config.ServiceConsoleSwitch[0] != '\0' && argc == 2 &&
         strcmp(argv[1], Config.ServiceConsoleSwitch) == 0)
         return runServiceInConsole();
     if (Config.ServiceName[0] != '\0' && dispatchCommandLine(argc, argv)) return 0;
     if (!claimSingleInstance()) return -1;
+    State.MainArgumentCount = argc > 0 ? argc - 1 : 0;  // for sun.java.command
+    State.MainArguments = argc > 0 ? argv + 1 : argv;
     if (!createJvm(false)) return -1;
     bool ran = invokeMainClass(argc > 0 ? argc - 1 : 0, argc > 0 ? argv + 1 : argv, false);
     destroyJvm();

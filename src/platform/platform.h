@@ -104,6 +104,12 @@ struct DirListing {
 
 typedef void* PlatformHandle;
 
+// Room for a lock (a critical section on Windows, a mutex elsewhere), made in place by the
+// backend so that making one cannot fail.
+struct PlatformLock {
+    alignas(8) unsigned char storage[64];
+};
+
 enum class ModuleFormat { Pe, Elf };
 
 enum class RegistryRoot { LocalMachine };
@@ -252,6 +258,10 @@ struct PlatformOps {
     void (*waitForEvent)(PlatformHandle event);  // no time limit
     bool (*closeHandle)(PlatformHandle handle);
     void (*sleepMs)(uint32_t milliseconds);
+    // A lock that is never unmade: made once, before any thread that takes it starts.
+    void (*initLock)(PlatformLock* lock);
+    void (*acquireLock)(PlatformLock* lock);
+    void (*releaseLock)(PlatformLock* lock);
 
     // Console (service runs).
     bool (*allocConsole)();
@@ -299,6 +309,10 @@ struct PlatformOps {
     // header's Machine field, an ELF header's e_machine).
     ModuleFormat moduleFormat;
     uint16_t moduleMachine;
+
+    // Reads up to `size` bytes at `offset` of a file (a jar's directory at its end) and
+    // gives the file's size; false with the last error set when it cannot be opened or read.
+    bool (*readFileAt)(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize);
 };
 
 extern PlatformOps Platform;

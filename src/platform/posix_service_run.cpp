@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -34,6 +35,7 @@ ServiceMainRoutine serviceRoutine;
 std::atomic<ServiceHandlerRoutine> controlHandler{nullptr};
 std::atomic<bool> stopping{false};
 ServiceStatusRecord finalStatus;  // written before the routine returns, read after the join
+std::atomic<bool> finalStatusSet{false};
 int handlerTag;
 
 void sendControl(char c) {
@@ -109,6 +111,14 @@ int exitStatusOf(const ServiceStatusRecord& status) {
     return code <= 255 ? static_cast<int>(code) : 255;
 }
 
+// System.exit ends the process after the service's exit hook has reported the end: the exit
+// status is then the service's, as when the dispatcher ends it, not the one given to exit.
+void exitWithFinalStatus() {
+    if (!finalStatusSet) return;
+    fflush(nullptr);
+    _exit(exitStatusOf(finalStatus));
+}
+
 // Runs the service to its end; its exit status, or -1 with errno set when it cannot start.
 int runDispatcher(const char* serviceName, ServiceMainRoutine routine) {
     sigset_t set, previous;
@@ -117,6 +127,7 @@ int runDispatcher(const char* serviceName, ServiceMainRoutine routine) {
     setStopSignalAction(SIG_IGN);
     serviceRoutine = routine;
     finalStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceStopped, 0, 0, 0, 0, 0};
+    atexit(exitWithFinalStatus);
     pthread_t thread;
     int rc = pipe2(controlPipe, O_CLOEXEC);
     if (rc == 0) rc = pthread_create(&thread, nullptr, runServiceRoutine, const_cast<char*>(serviceName));
@@ -128,7 +139,10 @@ int runDispatcher(const char* serviceName, ServiceMainRoutine routine) {
         return -1;
     }
     for (char c = 0; c != kEnded;) {
-        if (read(controlPipe[0], &c, 1) != 1) {
+        // poll, unlike a read, is never restarted after a signal handler: a runtime that
+        // defers handlers to its next call (ThreadSanitizer's) gets to run ours.
+        struct pollfd wait = {controlPipe[0], POLLIN, 0};
+        if (poll(&wait, 1, -1) < 0 || read(controlPipe[0], &c, 1) != 1) {
             if (errno == EINTR) continue;
             break;
         }
@@ -158,7 +172,10 @@ PlatformHandle posixRegisterServiceCtrlHandler(const char*, ServiceHandlerRoutin
 
 bool posixSetServiceStatus(PlatformHandle, const ServiceStatusRecord* status) {
     if (status->dwCurrentState == kServiceStopPending && !stopping.exchange(true)) return notifyManager("STOPPING=1");
-    if (status->dwCurrentState == kServiceStopped) finalStatus = *status;
+    if (status->dwCurrentState == kServiceStopped) {
+        finalStatus = *status;
+        finalStatusSet = true;
+    }
     return true;
 }
 

@@ -27,6 +27,7 @@ static const PlatformOps kPosixOps = {
     posixConfigureService, posixServiceReady, false,
     posixChangeServiceConfig, posixSetServiceFailureActions, posixSetServiceDelayedStart,
     posixCreateThread, posixCreateEvent, posixSetEvent, posixWaitForEvent, posixCloseHandle, posixSleepMs,
+    posixInitLock, posixAcquireLock, posixReleaseLock,
     posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, nullptr,  // no console device
     posixDecodeCodePage,
     posixReleaseFreeMemory,
@@ -35,6 +36,7 @@ static const PlatformOps kPosixOps = {
     PathStyle{'/', ':', false},
     posixReadFileStart, posixResolveLinks, "/usr/lib/jvm",
     ModuleFormat::Elf, kElfMachine,
+    posixReadFileAt,
 };
 
 PlatformOps Platform = kPosixOps;

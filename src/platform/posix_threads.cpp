@@ -1,4 +1,4 @@
-// POSIX backend: threads, auto-reset events and sleep on pthreads.
+// POSIX backend: threads, auto-reset events, sleep and locks on pthreads.
 #include <cerrno>
 #include <ctime>
 #include <new>
@@ -81,6 +81,14 @@ bool posixCloseHandle(PlatformHandle handle) {
     delete e;
     return true;
 }
+
+static_assert(sizeof(pthread_mutex_t) <= sizeof(PlatformLock) && alignof(pthread_mutex_t) <= alignof(PlatformLock),
+              "a mutex fits a PlatformLock");
+static pthread_mutex_t* mutexOf(PlatformLock* lock) { return reinterpret_cast<pthread_mutex_t*>(lock->storage); }
+// A default mutex: its making and its use cannot fail.
+void posixInitLock(PlatformLock* lock) { pthread_mutex_init(mutexOf(lock), nullptr); }
+void posixAcquireLock(PlatformLock* lock) { pthread_mutex_lock(mutexOf(lock)); }
+void posixReleaseLock(PlatformLock* lock) { pthread_mutex_unlock(mutexOf(lock)); }
 
 void posixSleepMs(uint32_t milliseconds) {
     struct timespec ts;

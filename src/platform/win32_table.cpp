@@ -16,6 +16,7 @@ static const PlatformOps kWin32Ops = {
     win32ConfigureService, win32ServiceReady, true,
     win32ChangeServiceConfig, win32SetServiceFailureActions, win32SetServiceDelayedStart,
     win32CreateThread, win32CreateEvent, win32SetEvent, win32WaitForEvent, win32CloseHandle, win32SleepMs,
+    win32InitLock, win32AcquireLock, win32ReleaseLock,
     win32AllocConsole, win32SetConsoleCtrlHandler, win32ReopenStdStreamsOnConsole, "CONOUT$",
     win32DecodeCodePage,
     win32ReleaseFreeMemory,
@@ -25,6 +26,7 @@ static const PlatformOps kWin32Ops = {
     win32ReadFileStart, win32ResolveLinks, nullptr,
     // The PE machine of this build: i386 or AMD64.
     ModuleFormat::Pe, sizeof(void*) == 8 ? uint16_t{0x8664} : uint16_t{0x14c},
+    win32ReadFileAt,
 };
 
 PlatformOps Platform = kWin32Ops;

@@ -1,4 +1,4 @@
-// Win32 backend: threads, events and sleep.
+// Win32 backend: threads, events, sleep and locks (critical sections).
 #include <windows.h>
 #include <new>
 
@@ -33,3 +33,10 @@ bool win32SetEvent(PlatformHandle event) { return SetEvent(static_cast<HANDLE>(e
 void win32WaitForEvent(PlatformHandle event) { WaitForSingleObject(static_cast<HANDLE>(event), INFINITE); }
 bool win32CloseHandle(PlatformHandle handle) { return CloseHandle(static_cast<HANDLE>(handle)) != 0; }
 void win32SleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
+
+static_assert(sizeof(CRITICAL_SECTION) <= sizeof(PlatformLock) && alignof(CRITICAL_SECTION) <= alignof(PlatformLock),
+              "a critical section fits a PlatformLock");
+static CRITICAL_SECTION* section(PlatformLock* lock) { return reinterpret_cast<CRITICAL_SECTION*>(lock->storage); }
+void win32InitLock(PlatformLock* lock) { InitializeCriticalSection(section(lock)); }
+void win32AcquireLock(PlatformLock* lock) { EnterCriticalSection(section(lock)); }
+void win32ReleaseLock(PlatformLock* lock) { LeaveCriticalSection(section(lock)); }

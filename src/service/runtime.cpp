@@ -6,19 +6,19 @@
 // (and its recovery) why: by serviceMain after its wait, or by the JVM's exit hook when
 // System.exit ends the process first.
 //
-// Late threads: a time-out thread may wake, and a worker or stopper may still be inside the
-// JVM, after serviceMain has finished. So that none of them signals a closed event or
-// reports through a deregistered source, the threads coordinate through a few sequentially
-// consistent counters (no locks):
-//  - every use of ServiceDoneEvent and every report made by this file outside serviceMain
-//    happens under a short lease that is refused once the service has ended; serviceMain
-//    closes the event only after the leases have drained;
-//  - threads inside a Java step (which may report through the event log) are counted;
-//    serviceMain deregisters the event source only when none is left, and otherwise leaves
-//    it to the end of the process, which follows at once.
+// One run is one record whose phase goes Starting -> Running -> StopRequested -> Ending ->
+// Ended, under one lock: every status the service reports, and everything the threads
+// share, is read and written under it.
+//  - Starting: serviceMain holds the lock until the running status is out, so a control
+//    that comes at once waits for it rather than being lost.
+//  - Ending: the end's message and SERVICE_STOPPED are out (they go out in one locked step);
+//    nothing is reported after them.
+//  - Ended: serviceMain is past the end and closes the done event. Late threads (a time-out
+//    that wakes, a worker or stopper still inside the JVM) touch neither the event nor the
+//    event source then: threads inside a Java step are counted, and the source stays to the
+//    end of the process, which follows at once, while any is.
+// The lock itself outlives every run, since late threads take it after serviceMain is gone.
 #include "service/runtime.h"
-
-#include <atomic>
 
 #include "service/exit_codes.h"
 
@@ -30,99 +30,90 @@
 #include "core/report.h"
 #include "core/state.h"
 #include "platform/platform.h"
-#include "service/exit_codes.h"
 
 namespace {
 
 const ServiceJavaSteps kRealSteps = {createJvm, invokeMainClass, destroyJvm, requestJavaExit};
 
-enum JvmPhase : int { JvmCreating, JvmReady, JvmGone };
+enum class Phase { Starting, Running, StopRequested, Ending, Ended };
+enum class JvmPhase { Creating, Ready, Gone };
 
-std::atomic<bool> serviceEnded{false};   // serviceMain is past its wait
-std::atomic<bool> controlsAccepted{false};  // the first status has been reported
-std::atomic<int> leases{0};              // short uses of the event and the source under way
-std::atomic<int> javaThreads{0};         // threads inside a Java step
-std::atomic<int> jvmPhase{JvmCreating};  // published after createJvm, so State.Jvm is complete
-std::atomic<bool> jvmCreated{false};
-std::atomic<bool> timedOut{false};       // a stop time-out has ended the wait
-std::atomic<bool> endClaimed{false};     // someone is reporting the service's end
-std::atomic<bool> endReported{false};    // ... and has done so
-std::atomic<uint32_t> exitCode{0};
-bool consoleRun = false;                 // the console switch: no service manager to tell
+struct Run {
+    Phase phase;
+    bool console;  // the console switch: no service manager to tell
+    JvmPhase jvm;
+    bool jvmCreated;
+    bool result;       // the application's outcome: worker, stopper and exit hook write it, the last wins
+    bool timedOut;     // a stop time-out has ended the wait
+    int pendingStops;  // stops asked for before the JVM existed, started once it does
+    int javaThreads;   // threads inside a Java step
+    int endWaiters;    // console handlers waiting for the end's report
+    uint32_t exitCode;
+    PlatformHandle done;   // the worker's end or the time-out wakes serviceMain
+    PlatformHandle ended;  // console runs: set once the end is reported
+    PlatformHandle statusHandle;
+    ServiceStatusRecord status;
+};
 
-// Counts a thread in unless the service has ended. The count rises before the check, so
-// whoever waits for it to fall after setting serviceEnded cannot miss this thread.
-bool enterUnlessEnded(std::atomic<int>* count) {
-    ++*count;
-    if (serviceEnded) {
-        --*count;
-        return false;
-    }
-    return true;
+Run run;
+PlatformLock runLock;
+
+struct Locked {
+    Locked() { Platform.acquireLock(&runLock); }
+    ~Locked() { Platform.releaseLock(&runLock); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+};
+
+// The functions below marked "locked" are called with runLock held.
+
+void reportStatus() {  // locked
+    if (!run.console) Platform.setServiceStatus(run.statusHandle, &run.status);
 }
 
-bool takeLease() { return enterUnlessEnded(&leases); }
-void returnLease() { --leases; }
-bool enterJava() { return enterUnlessEnded(&javaThreads); }
-void leaveJava() { --javaThreads; }
-
-void reportStatus() {
-    if (!consoleRun) Platform.setServiceStatus(State.ServiceStatusHandle, &State.ServiceStatus);
+uint32_t endingCode() {  // locked
+    if (run.timedOut) return kServiceExitStopTimeout;
+    if (run.result) return 0;
+    return run.jvmCreated ? kServiceExitAppFailed : kServiceExitJvmFailed;
 }
 
-uint32_t endingCode() {
-    if (timedOut) return kServiceExitStopTimeout;
-    if (State.RunResult) return 0;
-    return jvmCreated ? kServiceExitAppFailed : kServiceExitJvmFailed;
-}
-
-// The end's message and SERVICE_STOPPED with the exit code, once, whoever comes first; a
-// second caller returns only after the first has finished.
-void reportEnd() {
-    if (endClaimed.exchange(true)) {
-        while (!endReported) Platform.sleepMs(1);
-        return;
-    }
+// The end's message and SERVICE_STOPPED with the exit code, once, whoever comes first.
+void reportEnd() {  // locked
+    if (run.phase >= Phase::Ending) return;
+    run.phase = Phase::Ending;
     uint32_t code = endingCode();
-    exitCode = code;
-    if (State.RunResult)
+    run.exitCode = code;
+    if (run.result)
         reportInfo(message(MsgServiceStopped), Config.ServiceName);
     else
         reportError(message(MsgServiceFailed), Config.ServiceName);
-    State.ServiceStatus.dwCurrentState = kServiceStopped;
-    State.ServiceStatus.dwWaitHint = 0;
-    State.ServiceStatus.dwWin32ExitCode = code ? uint32_t{kErrorServiceSpecificError} : 0u;
-    State.ServiceStatus.dwServiceSpecificExitCode = code;
+    run.status.dwCurrentState = kServiceStopped;
+    run.status.dwWaitHint = 0;
+    run.status.dwWin32ExitCode = code ? uint32_t{kErrorServiceSpecificError} : 0u;
+    run.status.dwServiceSpecificExitCode = code;
     reportStatus();
-    endReported = true;
-}
-
-// Marks the service as over for the other threads and waits for their short uses of the
-// event and the source to end.
-void endService() {
-    serviceEnded = true;
-    while (leases != 0) Platform.sleepMs(1);
+    if (run.endWaiters) Platform.setEvent(run.ended);
 }
 
 // The JVM's exit hook: System.exit ends the process once this returns. A requested stop by
 // exit (code 0) is a clean end, any other code the application's failure. The other
-// threads go on until the process ends, but report nothing more (see endClaimed).
+// threads go on until the process ends, but report nothing more.
 void JNICALL serviceExitHook(jint code) {
-    State.RunResult = code == 0;
+    Locked locked;
+    if (run.phase >= Phase::Ending) return;
+    run.result = code == 0;
     reportEnd();
 }
 
 // Starts a thread; false with the creation's error as the last error.
 bool startThread(ThreadRoutine routine) { return Platform.createThread(routine, nullptr) != nullptr; }
 
-// Waits until the worker has created the JVM (true) or until there will be none to stop:
-// its creation failed, the application has already ended, or the service has ended.
-bool waitForJvm() {
-    for (;;) {
-        int phase = jvmPhase;
-        if (phase == JvmReady) return true;
-        if (phase == JvmGone || serviceEnded) return false;
-        Platform.sleepMs(kJvmPollMs);
+void startStopper() {  // locked
+    ++run.javaThreads;  // the stopper's, taken before it can run
+    if (!startThread(serviceStopperThread)) {
+        uint32_t error = Platform.getLastError();
+        --run.javaThreads;
+        reportSystemError(error);
     }
 }
 
@@ -150,18 +141,11 @@ constexpr uint32_t kCtrlCloseEvent = 2;  // console closed; log-off and shutdown
 
 // A fresh run: every shared record as before the first thread starts.
 void resetRun(bool console) {
-    consoleRun = console;
-    serviceEnded = false;
-    controlsAccepted = false;
-    leases = 0;
-    javaThreads = 0;
-    jvmPhase = JvmCreating;
-    jvmCreated = false;
-    timedOut = false;
-    endClaimed = false;
-    endReported = false;
-    exitCode = 0;
-    State.RunResult = false;
+    static bool lockMade = false;
+    if (!lockMade) Platform.initLock(&runLock);
+    lockMade = true;
+    run = Run{};
+    run.console = console;
     State.JvmEnding = false;
     State.JvmExitHook = reinterpret_cast<void*>(serviceExitHook);
 }
@@ -178,80 +162,107 @@ uint32_t serviceStopWaitHintMs() { return serviceStopTimeoutMs() + kStopWaitHint
 
 namespace {
 
-// From the running status to the end: start the worker, wait for the end, report it.
-void runUntilEnd(PlatformHandle done, uint32_t eventError) {
+// From the running status to the end: start the worker, wait for the end, report it. Called
+// locked in the Starting phase (the events made, or `eventError` why not); returns
+// unlocked, in the Ended phase, with the Java threads still counted.
+int runUntilEnd(uint32_t eventError) {
     reportInfo(message(MsgServiceStarted), Config.ServiceName);
-    State.ServiceStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceRunning,
-                                              kServiceAcceptStop | kServiceAcceptShutdown, 0, 0, 0, 0};
+    run.status = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceRunning,
+                                     kServiceAcceptStop | kServiceAcceptShutdown, 0, 0, 0, 0};
     reportStatus();
-    controlsAccepted = true;
+    run.phase = Phase::Running;
 
     bool workerRunning = false;
-    if (!done) {
+    if (!run.done || (run.console && !run.ended)) {
         reportSystemError(eventError);
     } else {
-        ++javaThreads;  // the worker's, taken before it can run
+        ++run.javaThreads;  // the worker's, taken before it can run
         workerRunning = startThread(serviceWorkerThread);
         if (!workerRunning) {
             uint32_t error = Platform.getLastError();
-            --javaThreads;
+            --run.javaThreads;
             reportSystemError(error);
         }
     }
-    if (workerRunning) Platform.waitForEvent(done);
-
-    endService();
-    State.ServiceDoneEvent = nullptr;
-    if (done) Platform.closeHandle(done);
+    PlatformHandle done = run.done;
+    if (workerRunning) {
+        Platform.releaseLock(&runLock);
+        Platform.waitForEvent(done);
+        Platform.acquireLock(&runLock);
+    }
     reportEnd();
+    run.phase = Phase::Ended;
+    int javaThreads = run.javaThreads;
+    PlatformHandle ended = run.endWaiters ? nullptr : run.ended;  // else the last waiter closes it
+    Platform.releaseLock(&runLock);
+    if (done) Platform.closeHandle(done);
+    if (ended) Platform.closeHandle(ended);
+    return javaThreads;
 }
 
 // Console events: Ctrl+C and Ctrl+Break ask for the stop; a closing console, log-off or
-// shutdown also waits for the end, since the process is ended when the handler returns.
+// shutdown also waits for the end's report, since the process is ended when the handler
+// returns.
 bool consoleStopHandler(uint32_t eventType) {
     serviceControlHandler(kServiceControlStop);
-    if (eventType >= kCtrlCloseEvent)
-        while (!endReported) Platform.sleepMs(10);
+    if (eventType < kCtrlCloseEvent) return true;
+    PlatformHandle ended;
+    {
+        Locked locked;
+        if (run.phase >= Phase::Ending || !run.ended) return true;
+        ++run.endWaiters;
+        ended = run.ended;
+    }
+    Platform.waitForEvent(ended);
+    Locked locked;
+    if (--run.endWaiters > 0)
+        Platform.setEvent(ended);  // wakes the next waiter
+    else if (run.phase == Phase::Ended)
+        Platform.closeHandle(ended);
     return true;
+}
+
+// Makes the run's events; the error when one could not be made.
+uint32_t makeEvents() {  // locked
+    run.done = Platform.createEvent();
+    if (run.done && run.console) run.ended = Platform.createEvent();
+    return run.done && (run.ended || !run.console) ? 0 : Platform.getLastError();
 }
 
 }  // namespace
 
 int runServiceInConsole() {
     resetRun(true);
+    Platform.acquireLock(&runLock);
     Platform.setConsoleCtrlHandler(consoleStopHandler);
-    PlatformHandle done = Platform.createEvent();
-    uint32_t eventError = done ? 0 : Platform.getLastError();
-    State.ServiceDoneEvent = done;
-    runUntilEnd(done, eventError);
+    runUntilEnd(makeEvents());
     State.JvmExitHook = nullptr;
-    return static_cast<int>(exitCode.load());
+    Locked locked;
+    return static_cast<int>(run.exitCode);
 }
 
 void serviceMain(uint32_t, char**) {
     resetRun(false);
+    Platform.acquireLock(&runLock);  // until the running status is out: a control waits for it
 
     PlatformHandle source = Platform.registerEventSource(Config.ServiceName);
     if (!source) {
         // Nothing can be reported, but the service manager must still learn that the service
         // is over, or the dispatcher would never return.
-        State.ServiceStatusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
-        State.ServiceStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceStopped, 0,
-                                                  kErrorServiceSpecificError, kServiceExitJvmFailed, 0, 0};
-        if (State.ServiceStatusHandle) reportStatus();
-        serviceEnded = true;
+        run.statusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
+        run.status = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceStopped, 0,
+                                         kErrorServiceSpecificError, kServiceExitJvmFailed, 0, 0};
+        if (run.statusHandle) reportStatus();
+        run.phase = Phase::Ended;
+        Platform.releaseLock(&runLock);
         return;
     }
     State.EventSource = source;
-    State.ServiceStatusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
+    run.statusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
 
     // The event exists before the service reports running: a stop control may come at once,
     // and its handler signals the event when the time-out thread cannot start.
-    PlatformHandle done = Platform.createEvent();
-    uint32_t eventError = done ? 0 : Platform.getLastError();
-    State.ServiceDoneEvent = done;
-
-    runUntilEnd(done, eventError);
+    int javaThreads = runUntilEnd(makeEvents());
 
     // A thread still inside the JVM may report yet; its source then stays until the process ends.
     if (javaThreads == 0) {
@@ -262,98 +273,104 @@ void serviceMain(uint32_t, char**) {
 
 void serviceControlHandler(uint32_t control) {
     // The manager may deliver a control as soon as it has the running status, before
-    // serviceMain is back from reporting it; such a control waits for it rather than being lost.
-    while (!controlsAccepted) {
-        if (serviceEnded) return;
-        Platform.sleepMs(1);
-    }
-    if (!takeLease()) return;
-    if (endClaimed) {
-        // The end is already being reported: a status now would come after SERVICE_STOPPED.
-    } else if (control == kServiceControlStop || control == kServiceControlShutdown) {
-        State.ServiceStatus.dwCurrentState = kServiceStopPending;
-        State.ServiceStatus.dwWaitHint = serviceStopWaitHintMs();
+    // serviceMain is back from reporting it; such a control waits for the lock.
+    Locked locked;
+    // Once the end is out, a status would come after SERVICE_STOPPED.
+    if (run.phase == Phase::Starting || run.phase >= Phase::Ending) return;
+    if (control != kServiceControlStop && control != kServiceControlShutdown) {
         reportStatus();
-        if (!startThread(serviceStopperThread)) reportLastError();
-        if (!startThread(serviceStopTimeoutThread)) {
-            reportLastError();
-            Platform.setEvent(State.ServiceDoneEvent);
-        }
-    } else {
-        reportStatus();
+        return;
     }
-    returnLease();
+    // In the console, a second Ctrl+C while the stop runs adds no stop call and no time-out.
+    if (run.console && run.phase == Phase::StopRequested) return;
+    run.phase = Phase::StopRequested;
+    run.status.dwCurrentState = kServiceStopPending;
+    run.status.dwWaitHint = serviceStopWaitHintMs();
+    reportStatus();
+    // A stop can come while the worker is still creating the JVM; there is nothing to call
+    // into until it exists, and nothing to stop once it is gone.
+    if (run.jvm == JvmPhase::Creating) ++run.pendingStops;
+    if (run.jvm == JvmPhase::Ready) startStopper();
+    if (!startThread(serviceStopTimeoutThread)) {
+        reportLastError();
+        Platform.setEvent(run.done);
+    }
 }
 
 uint32_t serviceWorkerThread(void*) {
-    // serviceMain counted this thread in javaThreads before starting it.
-    State.RunResult = true;
+    // serviceMain counted this thread in javaThreads before starting it, after writing what
+    // it reads here unlocked (console, statusHandle).
     // A console run keeps the console and the streams it was started with.
-    bool created = ServiceJava.createJvm(!consoleRun);
-    State.RunResult = created;
+    bool created = ServiceJava.createJvm(!run.console);
     if (created) {
-        jvmCreated = true;
-        jvmPhase = JvmReady;
-        if (consoleRun)
+        if (run.console)
             Platform.setConsoleCtrlHandler(consoleStopHandler);  // ahead of the JVM's own
         else
-            Platform.serviceReady(State.ServiceStatusHandle);
+            Platform.serviceReady(run.statusHandle);
+    }
+    {
+        Locked locked;
+        run.jvmCreated = created;
+        run.result = created;
+        run.jvm = created ? JvmPhase::Ready : JvmPhase::Gone;
+        for (; created && run.pendingStops > 0 && run.phase < Phase::Ending; --run.pendingStops) startStopper();
+    }
+    if (created) {
         int count = 0;
         char** vector = nullptr;
+        bool ran;
         if (splitArguments(Config.ServiceStartOptions, &count, &vector)) {
-            State.RunResult = ServiceJava.invokeMainClass(count, vector, false);
+            ran = ServiceJava.invokeMainClass(count, vector, false);
         } else {
             reportError(message(MsgAssignArgument), Config.ServiceStartOptions);
-            State.RunResult = false;
+            ran = false;
+        }
+        {
+            Locked locked;
+            run.result = ran;
         }
         // Returns once the application's non-daemon threads, stoppers included, have ended.
         State.JvmEnding = true;
         ServiceJava.destroyJvm();
     }
-    jvmPhase = JvmGone;
-    leaveJava();
-    if (takeLease()) {
-        Platform.setEvent(State.ServiceDoneEvent);
-        returnLease();
-    }
+    Locked locked;
+    run.jvm = JvmPhase::Gone;
+    --run.javaThreads;
+    if (run.phase < Phase::Ended) Platform.setEvent(run.done);
     return 0;
 }
 
 uint32_t serviceStopperThread(void*) {
-    // A stop can come while the worker is still creating the JVM; there is nothing to call
-    // into until it exists.
-    if (!enterJava()) return 0;
-    if (waitForJvm()) {
-        bool stopped;
-        if (Config.ServiceStopByExit) {
-            stopped = ServiceJava.requestJavaExit();
+    // Started, and counted in javaThreads, once the JVM existed.
+    bool stopped;
+    if (Config.ServiceStopByExit) {
+        stopped = ServiceJava.requestJavaExit();
+    } else {
+        int count = 0;
+        char** vector = nullptr;
+        if (splitArguments(Config.ServiceStopOptions, &count, &vector)) {
+            stopped = ServiceJava.invokeMainClass(count, vector, true);
         } else {
-            int count = 0;
-            char** vector = nullptr;
-            if (splitArguments(Config.ServiceStopOptions, &count, &vector)) {
-                stopped = ServiceJava.invokeMainClass(count, vector, true);
-            } else {
-                reportError(message(MsgAssignArgument), Config.ServiceStopOptions);
-                stopped = false;
-            }
+            reportError(message(MsgAssignArgument), Config.ServiceStopOptions);
+            stopped = false;
         }
-        // A stop that found the application already ending leaves its outcome as it is.
-        if (stopped || !stopperMetJvmEnd()) State.RunResult = stopped;
     }
-    leaveJava();
+    bool metJvmEnd = stopperMetJvmEnd();
+    Locked locked;
+    // A stop that found the application already ending leaves its outcome as it is.
+    if (stopped || !metJvmEnd) run.result = stopped;
+    --run.javaThreads;
     return 0;
 }
 
 uint32_t serviceStopTimeoutThread(void*) {
     Platform.sleepMs(serviceStopTimeoutMs());
     // Never cancelled: once the service has ended there is nothing left to time out.
-    if (takeLease()) {
-        if (!endClaimed) {
-            timedOut = true;
-            reportError(message(MsgServiceTimeout), Config.ServiceName);
-        }
-        Platform.setEvent(State.ServiceDoneEvent);
-        returnLease();
+    Locked locked;
+    if (run.phase < Phase::Ending) {
+        run.timedOut = true;
+        reportError(message(MsgServiceTimeout), Config.ServiceName);
     }
+    if (run.phase < Phase::Ended) Platform.setEvent(run.done);
     return 0;
 }

@@ -9,8 +9,6 @@ constexpr uint32_t kMaxStopTimeoutSeconds = 86400;
 constexpr uint32_t kStopWaitHintMarginMs = 10000;
 uint32_t serviceStopTimeoutMs();
 uint32_t serviceStopWaitHintMs();
-// How often a stopper that came before the JVM looks again whether it exists.
-constexpr uint32_t kJvmPollMs = 50;
 
 // The stop time-out in whole seconds, as the Linux unit file states it.
 inline uint32_t stopTimeoutSeconds() { return serviceStopTimeoutMs() / 1000; }

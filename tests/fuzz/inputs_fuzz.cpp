@@ -3,7 +3,8 @@
 // file, and the option texts' argument splitting and in-place tokenizer. None may crash or read
 // outside its buffer; what the packer writes must read back; every argument comes from the
 // text; the tokenizer's tokens lie inside the text, free of their call's separators (sets that
-// change between calls), and its walk ends.
+// change between calls), and its walk ends; the jar reader and the manifest reader take any
+// bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +13,10 @@
 
 #include "elf_section.h"
 #include "invoke/split.h"
+#include "jvm/jar_file.h"
+#include "jvm/jar_manifest.h"
 #include "jvm/next_token.h"
+#include "platform/platform.h"
 #include "launcher_file.h"
 #include "pe_image.h"
 
@@ -83,11 +87,32 @@ void tokens(const std::string& given, unsigned pick) {
     __builtin_trap();  // the walk did not end
 }
 
+const uint8_t* jarBytes;
+size_t jarSize;
+
+bool readJarBytes(const char*, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize) {
+    *fileSize = jarSize;
+    *got = offset >= jarSize ? 0 : static_cast<uint32_t>(jarSize - offset < size ? jarSize - offset : size);
+    if (*got) std::memcpy(buffer, jarBytes + offset, *got);
+    return true;
+}
+
+void jar(const uint8_t* data, size_t size) {
+    jarBytes = data;
+    jarSize = size;
+    Platform.readFileAt = readJarBytes;
+    std::string entry, value;
+    if (readJarEntry("fuzz.jar", "META-INF/MANIFEST.MF", true, &entry) == JarEntryRead::Found && entry.size() > (64u << 20))
+        __builtin_trap();
+    manifestAttribute(std::string(reinterpret_cast<const char*>(data), size), "Main-Class", &value);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
     launcherFile(data, size);
+    jar(data, size);
     // The first two bytes choose the tokenizer's separator sets; the rest, up to a zero byte as
     // in the launcher's texts, is the text.
     std::string text(reinterpret_cast<const char*>(data) + 2, size - 2);

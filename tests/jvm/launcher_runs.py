@@ -38,6 +38,7 @@ class Launcher:
                 open(path, "w").write(text)
         config = {"target": "linux", "MainClass": "varnlet.testapps.PrintArgs", "ClassPath": ARGS.jar, "JvmPath": ARGS.libjvm}
         config.update(entries)
+        config = {key: value for key, value in config.items() if value is not None}  # None: left to the body
         toml, self.exe = os.path.join(self.root, "launcher.toml"), os.path.join(self.app, "testlauncher")
         open(toml, "w", encoding="utf-8").write(toml_text(config))
         packed = subprocess.run([ARGS.pack, "build", toml, "--stub", ARGS.stub, "-o", self.exe], capture_output=True, text=True)

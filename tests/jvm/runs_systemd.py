@@ -106,3 +106,10 @@ def scenario_stop_by_exit():
     check(code == 0 and "shutdown hook" in lines and not any(l.startswith("main(stop") for l in lines),
           "exit %d, output %r\n%s" % (code, lines, err))
     check(err.endswith("<6>The demo-run service has stopped.\n"), "stderr: %r" % err)
+
+def scenario_failing_exit_gives_the_service_code():
+    # System.exit(7) ends a service with 2, the application's failure; the console switch keeps the 7.
+    launcher = service("exit7", ServiceStartOptions="exit 7", ServiceConsoleSwitch="-console")
+    for switch, code in ((SWITCH, 2), ("-console", 7)):
+        run = launcher.run(switch)
+        check(run.returncode == code and "The demo-run service failed to start." in run.stderr, switch, run)

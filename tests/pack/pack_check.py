@@ -135,6 +135,8 @@ def roundtrip():
         damaged_elf(body, data, toml)
     else:
         windows_resources(data, body, shown)
+        identity(body)
+        signing()
 
 def damaged_elf(body, data, toml):
     """Copies of the body cut short (to `keep` bytes) or with 32-bit words overwritten: building from each
@@ -187,6 +189,64 @@ def windows_resources(data, body, shown):
         pos += 20
     check(set(imports) <= {"kernel32.dll", "advapi32.dll", "user32.dll", "msvcrt.dll"}, "imports %r" % imports)
 
+def pe_checksum(b):
+    """The header's checksum computed afresh, the field itself counted as zero."""
+    at, total = pe_layout(b)[0] + 64, 0
+    for (word,) in struct.iter_unpack("<H", b[:at] + b"\0\0\0\0" + b[at + 4:] + b"\0" * (len(b) % 2)):
+        total = (total + word) & 0xFFFF if total + word <= 0xFFFF else (total + word - 0xFFFF)
+    return total + len(b)
+
+def identity(body):
+    """Each launcher packed from the one before: the version information names the application
+    (its settings, else the output's name), never Varnlet, and the manifest asks for the level."""
+    manifest = next(d for k, d in pe_resources(body).items() if k[0] == 24)
+    check(b'level="asInvoker"' in manifest and b"Varnlet" not in manifest, "the body's manifest")
+    defaults = lambda name, file, version="0.0.0.0": {  # noqa: E731
+        "CompanyName": "", "FileDescription": name, "FileVersion": version, "InternalName": name, "LegalCopyright": "",
+        "OriginalFilename": file, "ProductName": name, "ProductVersion": version}
+    rows = [({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker"),
+            ({"name": "Helix Tool", "version": "1.2.3", "execution_level": "highestAvailable"}, "helix.exe",
+             defaults("Helix Tool", "helix.exe", "1.2.3"), "1.2.3.0", "highestAvailable"),
+            ({"execution_level": "requireAdministrator", "version": {"CompanyName": "Ex", "FileVersion": "4.5", "OriginalFilename": "o.exe"}},
+             "admin.exe", dict(defaults("admin", "o.exe"), CompanyName="Ex", FileVersion="4.5"), "4.5.0.0", "requireAdministrator"),
+            ({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker")]
+    stub = BODY
+    for n, (settings, name, strings, number, level) in enumerate(rows):
+        toml, out = os.path.join(WORK, "identity.toml"), os.path.join(WORK, "identity%d" % n, name)
+        os.makedirs(os.path.dirname(out))
+        open(toml, "w").write(toml_text(dict(settings, target=TARGET, MainClass="a.B")))
+        run, stub = pack("build", toml, "--stub", stub, "-o", out), out
+        shown = json.loads(pack("show", out, "--json").stdout)
+        res = {k[0]: d for k, d in pe_resources(open(out, "rb").read()).items()}
+        check((shown["version"]["strings"], shown["version"]["fileVersion"], shown["executionLevel"]) == (strings, number, level),
+              "identity %d: %r" % (n, shown))
+        check(res[24] == manifest.replace(b'"asInvoker"', ('"%s"' % level).encode()) and "Varnlet".encode("utf-16-le") not in res[16],
+              "identity %d: manifest or version resource" % n)
+        check(("OriginalFilename" in run.stderr) == (n == 2), "identity %d: %s" % (n, run.stderr))
+
+def signing():
+    """Signed with osslsigncode and a certificate of this test, then packed again: the signature
+    goes with its padding and the header's entry, the checksum is right, and it signs again."""
+    if not shutil.which("osslsigncode"):
+        return check(False, "osslsigncode is not installed")
+    path = lambda name: os.path.join(WORK, name)  # noqa: E731
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("key.pem"), "-out", path("cert.pem"),
+                    "-subj", "/CN=Varnlet pack test", "-days", "2", "-addext", "extendedKeyUsage=codeSigning"], capture_output=True, check=True)
+    open(path("sign.toml"), "w").write('target = "%s"\nname = "Signed App"\nMainClass = "a.B"\n' % TARGET)
+
+    for n, stub in enumerate([BODY, path("signed0.exe")]):
+        run, signed = pack("build", path("sign.toml"), "--stub", stub, "-o", path("app.exe")), path("signed%d.exe" % n)
+        data, dirs = open(path("app.exe"), "rb").read(), pe_layout(open(path("app.exe"), "rb").read())[1]
+        check((u32(data, dirs + 32), u32(data, dirs + 36)) == (0, 0) and u32(data, pe_layout(data)[0] + 64) == pe_checksum(data),
+              "pack %d: certificate entry or checksum" % n)
+        check(("signature has been removed" in run.stderr) == (n == 1) and (n == 0 or data == first), "pack %d: %s" % (n, run.stderr))
+        first = data
+        runs = [subprocess.run(["osslsigncode", *args], capture_output=True, text=True) for args in (
+            ["sign", "-certs", path("cert.pem"), "-key", path("key.pem"), "-h", "sha256", "-in", path("app.exe"), "-out", signed],
+            ["verify", "-CAfile", path("cert.pem"), signed])]
+        check([r.returncode for r in runs] == [0, 0] and json.loads(pack("show", signed, "--json").stdout)["signed"],
+              "sign and verify %d: %s" % (n, "".join(r.stdout + r.stderr for r in runs)))
+
 def command_line():
     path = lambda name: os.path.join(WORK, name)  # noqa: E731
     files = {"bad.toml": 'target = "linux"\nClasspath = "x"\n', "untargeted.toml": 'ServiceName = "x"\n',
@@ -238,8 +298,13 @@ def command_line():
         run = pack("build", path(name + ".toml"), "--stub", BODY, "-o", path(name))
         shown = json.loads(pack("show", path(name), "--json").stdout) if run.returncode == 0 else {"entries": []}
         check(run.returncode == 0 and [e["name"] for e in shown["entries"] if e["changed"]] == changed, name + ": " + run.stderr)
-    keys = set(re.findall(r"^(\w+) = ", text, re.M))  # of "all": every entry, by its name or (messages) its id
-    check(all(e["name"] in keys or str(e["id"]) in keys for e in shown["entries"]), "init lacks an entry")
+    # The Linux sample ("all") lists every entry but the Windows-only ones; a Windows sample every entry and key.
+    windows_only = {"JavaSearchMode", "ServiceDelayedStart", "ServiceDependencies", "ServiceAccount", "icon", "gui", "name",
+                    "execution_level", "CompanyName"}
+    for sample, absent in ((text, windows_only), (pack("init", "--target", "win32").stdout, set())):
+        keys = set(re.findall(r"^(?:# )?(\w+) = ", sample, re.M))  # every entry, by its name or (messages) its id
+        listed = {e["name"] for e in shown["entries"] if e["name"] in keys or str(e["id"]) in keys} | (keys & windows_only)
+        check(listed == ({e["name"] for e in shown["entries"]} | windows_only) - absent, "init lists %r" % listed)
 
 if not os.path.exists(BODY):
     print("launcher body %s not built; skipping" % BODY)

@@ -1,6 +1,7 @@
 """The packages of scripts/release.sh, unpacked as users unpack them: the varnlet-pack each
 holds, with nothing of a build tree in reach, prints the package's version and makes a Linux
-launcher and this case's Windows launcher (with the bodies' version) that run."""
+launcher and this case's Windows launcher (the application's, from a body with the package's
+version) that run. The Linux packages carry the manual page."""
 import re
 import subprocess
 import zipfile
@@ -31,7 +32,9 @@ def check(case, pattern, unpack, tool):
             run = subprocess.run([str(app / "app.exe"), "x"], cwd=app, capture_output=True, text=True, timeout=120)
             expect(run.returncode == 0 and "arg0=78\n" in run.stdout, f"Linux launcher: {run}")
             continue
-        expect(f"file version    {version}.0\n" in pack(["show", "app.exe"], app), "the body's version")
+        body = next(root.glob(f"**/{'varnlet.exe' if case.arch == 'win32' else 'varnlet64.exe'}"))
+        expect(f"file version    {version}.0\n" in pack(["show", str(body)], app), "the body's version")
+        expect('ProductName = "app"' in pack(["show", "app.exe"], app), "the application's name")
         run = case.run(app / "app.exe", ["x"], cwd=app, record=app / "record")
         expect_eq((run.code, run.record.one("main")[1]), (0, "varnlet/testapps/PrintArgs"), "Windows launcher")
     return found[0]
@@ -50,6 +53,8 @@ def scenario_linux_packages(case):
           lambda root: on_linux(next(root.glob("*/bin/varnlet-pack"))))
     deb = check(case, "varnlet_*_amd64.deb", lambda a, r: subprocess.run(["dpkg-deb", "-x", a, r]),
                 lambda root: on_linux(root / "usr/bin/varnlet-pack"))
+    for root in (case.work / "unpacked").iterdir():
+        expect(len(list(root.glob("**/share/man/man1/varnlet-pack.1.gz"))) == 1, f"no manual page in {root.name}")
     lintian = subprocess.run(["lintian", str(deb)], capture_output=True, text=True)
     expect(lintian.returncode == 0, f"lintian: {lintian.stdout}{lintian.stderr}")
 

@@ -3,6 +3,8 @@
 // form of every kind of value is checked on the real bodies by tests/pack/pack_check.py.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "entry_values.h"
 #include "pack_config.h"
 
@@ -61,6 +63,9 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"[version]\nFileVersion = \"1.x\"\n", "numbers separated by dots"},
         {"[version]\nComments = \"x\"\n", "unknown version key"},
         {"[version]\nProductNmae = \"x\"\n", "(did you mean ProductName?)"},
+        {"version = \"1.x\"\n", "version must be a table or a version"},
+        {"name = \"\"\n", "name must hold 1 to 1023"},
+        {"execution_level = \"admin\"\n", "execution_level must be \"asInvoker\""},
         {"ServiceName = \"a\\u0000b\"\n", "NUL"},
         {"MsgNoRuntime = \"a\"\n[messages]\n1472 = \"b\"\n", "set twice (app.toml:1:"},
         {"ServiceName = \n", "app.toml:1:"},  // a TOML syntax error
@@ -74,7 +79,13 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"ServiceAccount = \"bob\"\n", "ServiceAccount must be"},
         {"ServiceName = \"App\"\nServiceAccount = \"NT SERVICE\\\\Other\"\n", "NT SERVICE\\App, after the service's own name"},
         {"ServiceDelayedStart = true\nServiceManualStart = true\n", "needs automatic start"},
+        {"MainJar = \"app.zip\"\n", "MainJar \"app.zip\" is not a jar"},
+        {"MainJar = \"" + testing::TempDir() + "notes.jar\"\n", "notes.jar is not a jar that can be read"},
+        {"MainModule = \"com.9app\"\n", "\"com.9app\" is not a module name"},
+        {"MainModule = \"app/com.\"\n", "\"com.\" is not a class name"},
+        {"MainJar = \"a.jar\"\nMainModule = \"m\"\n", "exclude each other"},
     };
+    std::ofstream(testing::TempDir() + "notes.jar") << "not a zip archive";
     for (const auto& [text, want] : rows) EXPECT_NE(oneError(text).find(want), std::string::npos) << text;
     EXPECT_EQ(errorsOf("UseStartupDir = 1\nB = 2\nA = 1\n"),  // every problem, in the file's order
               (std::vector<std::string>{"app.toml:1:17: UseStartupDir must be true or false", "app.toml:2:1: unknown key \"B\"",
@@ -83,6 +94,7 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
                                     std::string("ServiceRestartDelay = 86400\nServiceDependencies = [\"Tcpip\", \"Event Log\"]\n"
                                                 "ServiceAccount = \"NT AUTHORITY\\\\LocalService\"\n"),
                                     std::string("ServiceName = \"App\"\nServiceAccount = \"NT SERVICE\\\\app\"\n"),
+                                    std::string("MainModule = \"app.x_1/app.$Main\"\nMainJar = \"\"\n"),
                                     "SingleInstanceMutex = \"Global\\\\" + std::string(233, 'm') + "\"\n"})
         EXPECT_TRUE(errorsOf(text).empty()) << text;
     std::string why;

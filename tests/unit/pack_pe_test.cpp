@@ -1,9 +1,11 @@
 // varnlet-pack's PE side: header checks on malformed files, the resource tree, and the
-// resource-section rewrite (growth that moves relocations, refusals, checksum, signature).
+// resource-section rewrite (growth that moves relocations, refusals, checksum, signature) and
+// the manifest's execution level.
 #include <gtest/gtest.h>
 
 #include <map>
 
+#include "app_identity.h"
 #include "entry_block.h"
 #include "launcher_file.h"
 #include "pack/test_images.h"
@@ -152,8 +154,9 @@ TEST(PackPe, SignatureIsRemovedWithANote) {
     std::string error;
     ASSERT_TRUE(parsePe(body, &pe, &error));
     const uint32_t at = static_cast<uint32_t>(body.size());
-    body.resize(at + 0x80, 0xAB);  // the certificate table
-    wr32(&body[pe.dataDirectoryOffset + 32], at);
+    body.resize(at + 4, 0);  // aligning the certificate table to 8 bytes
+    body.resize(at + 4 + 0x80, 0xAB);
+    wr32(&body[pe.dataDirectoryOffset + 32], at + 4);
     wr32(&body[pe.dataDirectoryOffset + 36], 0x80);
     LauncherContents c;
     ASSERT_TRUE(readLauncher(body, &c, &error));
@@ -167,7 +170,7 @@ TEST(PackPe, SignatureIsRemovedWithANote) {
     EXPECT_NE(notes[0].find("signed again"), std::string::npos);
     ASSERT_TRUE(readLauncher(out, &c, &error));
     EXPECT_FALSE(c.signedFile);
-    EXPECT_EQ(out.size(), at);  // the certificate bytes are gone, nothing else
+    EXPECT_EQ(out.size(), at);  // the certificate bytes and their padding are gone, nothing else
     // A certificate table that points into a section is malformed, not removable.
     wr32(&body[pe.dataDirectoryOffset + 32], pe.sections[0].rawOffset);
     EXPECT_FALSE(packLauncher(body, request, &out, &notes, &error));
@@ -228,4 +231,20 @@ TEST(PackPe, BlockStringsDecodeOnlyWithinTheBlock) {
     two.resize(4);  // slot 0 "x", slot 1 empty
     ASSERT_TRUE(decodeBlockString(two.data(), two.size(), 0, &text));
     EXPECT_EQ(text, u"x");
+}
+
+TEST(PackPe, ManifestLevelIsRewrittenOrAdded) {
+    const std::pair<std::string, const char*> rows[] = {  // manifest, what else must stay (nullptr: refused)
+        {"<assembly><x/><requestedExecutionLevel uiAccess='false' level = 'highestAvailable'/></assembly>", "uiAccess='false' level = '"},
+        {"<assembly>\n  <x/>\n</assembly>", "<x/>"}, {"", "<assembly"}, {"<assembly><requestedExecutionLevel/>", nullptr},
+        {"<assembly>", nullptr}};
+    for (const auto& [manifest, kept] : rows) {
+        Bytes out;
+        std::string error;
+        ASSERT_EQ(setManifestExecutionLevel(Bytes(manifest.begin(), manifest.end()), "requireAdministrator", &out, &error), kept != nullptr);
+        if (kept) {
+            EXPECT_EQ(manifestExecutionLevel(out), "requireAdministrator") << manifest;
+            EXPECT_NE(std::string(out.begin(), out.end()).find(kept), std::string::npos) << manifest;
+        }
+    }
 }

@@ -42,11 +42,11 @@ def texts(run):
     return [text for _, _, function, text in run.traces if function == "MSGBOX_OnInit"]
 
 def scenario_report_dialogs(case):
-    """No Java: message 1472 and the page offer in one box titled by FileDescription; No leaves
-    the page, Yes opens it. A failed system call: its text and the message in one box, titled
-    by the executable's name when the version information names nothing. The console: empty."""
+    """No [version] table. No Java: message 1472 and the page offer in one box titled with the
+    application's name; No leaves the page, Yes opens it. A failed system call: its text and the
+    message in one box, titled with the executable's name when no name is given. The console: empty."""
     screen, app, url = Screen(case), case.directory("app"), "varnlet-test:java-download"
-    exe = case.app(app, gui=True, JavaDownloadUrl=url, version={"FileDescription": "Helix Desk"})
+    exe = case.app(app, gui=True, JavaDownloadUrl=url, name="Helix Desk")
     opened, scheme = app / "opened.txt", r"HKLM\Software\Classes\varnlet-test"
     case.reg_own(scheme)
     case.reg_add(scheme, "URL Protocol", "")
@@ -61,7 +61,7 @@ def scenario_report_dialogs(case):
         until(lambda: key == "n" or opened.exists() and opened.read_text().strip() == url, 30, "the page")
         expect(opened.exists() == (key == "Return"), f"{key} and the page")
     case.write(app / "bad" / "jvm.dll", "not a library")
-    exe = case.app(app, "helixdesk", gui=True, JvmPath="bad\\jvm.dll", version={"FileDescription": "", "ProductName": ""})
+    exe = case.app(app, "helixdesk", gui=True, JvmPath="bad\\jvm.dll")
     run = screen.start(exe, app)
     screen.answer("helixdesk", "Return")
     run = run.result()

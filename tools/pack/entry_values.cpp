@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/entries.h"
+#include "jvm/jar_file.h"
 #include "core/text_encoding.h"
 
 std::string scrambleMainClass(const std::string& name) {
@@ -162,4 +163,55 @@ bool checkMutexName(const std::string& name, std::string* error) {
     else
         return true;
     return false;
+}
+
+bool checkMainJar(const std::string& name, const std::string& file, std::string* error) {
+    std::string suffix = name.size() >= 4 ? name.substr(name.size() - 4) : "";
+    for (char& c : suffix) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    if (suffix != ".jar" || name.find(';') != std::string::npos) {
+        *error = "MainJar \"" + name + "\" is not a jar (a file name ending in .jar, without \";\")";
+        return false;
+    }
+    std::string manifest;
+    if (readJarEntry(file.c_str(), "META-INF/MANIFEST.MF", true, &manifest) == JarEntryRead::Damaged) {
+        *error = "MainJar " + file + " is not a jar that can be read (no ZIP directory)";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// A dotted Java name: identifiers of letters, digits, '_' and '$' (any byte beyond ASCII
+// counts as a letter), none starting with a digit, none empty.
+bool isDottedName(const std::string& name) {
+    bool start = true;
+    for (char c : name) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '.') {
+            if (start) return false;
+            start = true;
+        } else if (isalpha(u) || c == '_' || c == '$' || u >= 0x80 || (!start && isdigit(u))) {
+            start = false;
+        } else {
+            return false;
+        }
+    }
+    return !start;
+}
+
+}  // namespace
+
+bool checkMainModule(const std::string& text, std::string* error) {
+    size_t slash = text.find('/');
+    std::string module = text.substr(0, slash);
+    if (!isDottedName(module)) {
+        *error = "MainModule: \"" + module + "\" is not a module name (dotted Java names, such as com.example.app)";
+        return false;
+    }
+    if (slash != std::string::npos && !isDottedName(text.substr(slash + 1))) {
+        *error = "MainModule: \"" + text.substr(slash + 1) + "\" is not a class name (module/com.example.Main)";
+        return false;
+    }
+    return true;
 }

@@ -26,3 +26,8 @@ bool checkServiceAccount(const std::string& account, std::string* error);
 // name must follow; at most kMutexNameMax bytes (a file name on Linux, with its ".lock").
 constexpr size_t kMutexNameMax = 240;
 bool checkMutexName(const std::string& name, std::string* error);
+// MainJar names a jar: a ".jar" file name, and when `file` (the name resolved beside the
+// configuration) exists, a ZIP archive the launcher can read.
+bool checkMainJar(const std::string& name, const std::string& file, std::string* error);
+// MainModule is "module" or "module/class", each a dotted Java name.
+bool checkMainModule(const std::string& text, std::string* error);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <set>
 
+#include "app_identity.h"
 #include "elf_section.h"
 #include "entry_block.h"
 #include "core/entries.h"
@@ -77,6 +78,7 @@ bool readPe(const Bytes& file, LauncherContents* c, std::string* error) {
         if (!parseVersionInfo(version->data, &c->version, error)) return false;
         c->hasVersion = true;
     }
+    if (const ResourceItem* manifest = findItem(items, RtManifest, resourceId(1))) c->executionLevel = manifestExecutionLevel(manifest->data);
     return true;
 }
 
@@ -155,6 +157,19 @@ bool updateVersion(std::vector<ResourceItem>& items, const PackRequest& request,
     return true;
 }
 
+// Rewritten in place, so the body's other manifest settings (code page, supported systems) stay.
+bool updateManifest(std::vector<ResourceItem>& items, const std::string& level, std::string* error) {
+    for (ResourceItem& i : items)
+        if (i.type.isId && i.type.id == RtManifest && sameName(i.name, resourceId(1)))
+            return setManifestExecutionLevel(Bytes(i.data), level, &i.data, error);
+    ResourceItem item;
+    item.type = resourceId(RtManifest);
+    item.name = resourceId(1);
+    item.language = kDefaultLanguage;
+    items.push_back(std::move(item));
+    return setManifestExecutionLevel({}, level, &items.back().data, error);
+}
+
 bool packPe(const Bytes& body, const PackRequest& request, Bytes* out, std::vector<std::string>* notes, std::string* error) {
     PeImage pe;
     int section = 0;
@@ -173,6 +188,7 @@ bool packPe(const Bytes& body, const PackRequest& request, Bytes* out, std::vect
     if (request.replaceIcon) replaceIcon(items, request.icon);
     if ((!request.versionStrings.empty() || request.setFileVersion || request.setProductVersion) && !updateVersion(items, request, error))
         return false;
+    if (!request.executionLevel.empty() && !updateManifest(items, request.executionLevel, error)) return false;
     // One body serves both kinds: the launcher reads this field at run time. The checksum
     // is computed again when the resource section is put back.
     if (request.setSubsystem)

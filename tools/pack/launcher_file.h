@@ -32,6 +32,7 @@ struct LauncherContents {
     std::vector<ResourceSummary> resources;     // Windows only
     bool signedFile = false;
     bool windowed = false;                       // Windows GUI subsystem: no console window
+    std::string executionLevel;                  // what the manifest requests; "" for none
 };
 
 bool readLauncher(const Bytes& file, LauncherContents* contents, std::string* error);
@@ -44,8 +45,10 @@ struct PackRequest {
     bool setFileVersion = false, setProductVersion = false;
     bool setSubsystem = false, windowed = false;  // the PE subsystem: GUI or console
     uint16_t fileVersion[4] = {0, 0, 0, 0}, productVersion[4] = {0, 0, 0, 0};
+    std::string executionLevel;       // the manifest's requested level; "" keeps the body's
+    bool windowsOnly = false;         // identity settings given for a Linux launcher
     bool hasWindowsResources() const {
-        return replaceIcon || !versionStrings.empty() || setFileVersion || setProductVersion || windowed;
+        return replaceIcon || !versionStrings.empty() || setFileVersion || setProductVersion || windowed || windowsOnly;
     }
 };
 

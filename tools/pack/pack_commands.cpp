@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app_identity.h"
 #include "file_io.h"
 #include "launcher_file.h"
 #include "pack_config.h"
@@ -24,7 +25,7 @@ const char kUsage[] =
     "\n"
     "build  writes a launcher for the application that CONFIG (TOML) describes: a copy of the\n"
     "       launcher body with the configured entries, icon and version information.\n"
-    "show   prints the entries, icon and version information of a launcher.\n"
+    "show   prints the entries, icon, version information and execution level of a launcher.\n"
     "init   writes a commented sample configuration (to standard output without FILE).\n";
 
 struct Options {
@@ -126,6 +127,7 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
     PackConfig config;
     std::vector<std::string> errors;
     bool ok = loadPackConfig(o.positional[0], &config, &errors);
+    for (const std::string& warning : packWarnings(config)) err << warning << "\n";
     std::string target = !o.target.empty() ? o.target : config.target;
     Bytes body, packed;
     LauncherContents contents;
@@ -155,12 +157,14 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
             return 1;
         }
     if (!bodyRead && !readBody(stub, &body, &contents, err)) return 1;
+    std::vector<std::string> notes;
+    applyIdentity(config, target, output, &request, &notes);
     if (target != targetOfFormat(contents.format)) {
         err << "varnlet-pack: " << stub << " is a " << targetOfFormat(contents.format) << " launcher body, not a " << target << " one\n";
         return 1;
     }
-    std::vector<std::string> notes, warnings;
-    if (!checkLauncherNeeds(config, contents, &errors, &warnings)) {
+    std::vector<std::string> warnings;
+    if (!checkLauncherNeeds(config, request, contents, &errors, &warnings)) {
         for (const std::string& e : errors) err << e << "\n";
         err << "varnlet-pack: nothing written\n";
         return 1;

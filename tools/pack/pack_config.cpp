@@ -10,6 +10,7 @@
 #define TOML_ENABLE_FORMATTERS 0
 #include <toml++/toml.h>
 
+#include "app_identity.h"
 #include "entry_values.h"
 #include "core/entries.h"
 #include "core/text_encoding.h"
@@ -103,6 +104,25 @@ struct Checker {
         return true;
     }
 
+    // Options as one string (blanks separate, double quotes group) or as an array with one
+    // option per element, stored in that same form.
+    bool optionList(const toml::node& node, const std::string& key, std::string* out) {
+        const toml::array* array = node.as_array();
+        if (!array) return text(node, key, out);
+        out->clear();
+        for (size_t i = 0; i < array->size(); ++i) {
+            const toml::node& item = *array->get(i);
+            std::string option, why;
+            if (!text(item, key + " element", &option)) return false;
+            if (!quoteOption(option, &option, &why)) {
+                error(item.source(), key + " element " + why);
+                return false;
+            }
+            *out += (i ? " " : "") + option;
+        }
+        return true;
+    }
+
     void entry(const EntryInfo& info, const toml::node& node) {
         std::string key = info.name, value, why;
         if (config->entries.count(info.id)) {
@@ -150,8 +170,10 @@ struct Checker {
             if (!checkMessageFormat(value, &why)) return error(node.source(), key + ": " + why);
             break;
         default:
-            if (info.id == 1040 || info.id == 1072 || info.id == 1824) {
+            if (info.id == 1040 || info.id == 1072 || info.id == 1824 || info.id == 1968) {
                 if (!list(node, key, &value)) return;
+            } else if (info.id == 1056 || info.id == 1184) {
+                if (!optionList(node, key, &value)) return;
             } else if (!text(node, key, &value)) {
                 return;
             }
@@ -166,6 +188,8 @@ struct Checker {
             }
             if (info.id == 1840 && !checkServiceAccount(value, &why)) return error(node.source(), why);
             if (info.id == 1392 && !checkMutexName(value, &why)) return error(node.source(), why);
+            if (info.id == 1952 && !value.empty() && !checkMainJar(value, resolve(value), &why)) return error(node.source(), why);
+            if (info.id == 1984 && !value.empty() && !checkMainModule(value, &why)) return error(node.source(), why);
         }
         config->entries[info.id] = value;
         config->entryPlaces[info.id] = place(node.source());
@@ -234,8 +258,16 @@ struct Checker {
                 if (const toml::table* t = node.as_table()) messages(*t);
                 else error(node.source(), "messages must be a table");
             } else if (key == "version") {
+                uint16_t parts[4];
                 if (const toml::table* t = node.as_table()) version(*t);
-                else error(node.source(), "version must be a table");
+                else if (!node.is_string() || !parseVersionNumber(*node.value<std::string>(), parts))
+                    error(node.source(), "version must be a table or a version such as \"1.2.3\" (numbers up to 65535)");
+                else config->versionNumber = *node.value<std::string>();
+            } else if (key == "name" || key == "execution_level") {
+                std::string why;
+                if (!text(node, key, &value)) continue;
+                if (!checkIdentityValue(key, value, &why)) error(node.source(), why);
+                else (key == "name" ? config->name : config->executionLevel) = value;
             } else if (const EntryInfo* info = findEntryByName(key.c_str())) {
                 entry(*info, node);
             } else {
@@ -259,6 +291,8 @@ void crossCheck(const PackConfig& config, std::vector<std::string>* errors) {
     const std::string prefix = "nt service\\";
     if (!name.empty() && account.compare(0, prefix.size(), prefix) == 0 && account.substr(prefix.size()) != lower(name))
         errors->push_back(place(1840) + ": the virtual account is NT SERVICE\\" + name + ", after the service's own name");
+    if (!value(1952).empty() && !value(1984).empty())
+        errors->push_back(place(1984) + ": MainModule and MainJar exclude each other (a modular jar goes on ModulePath)");
 }
 
 // Errors from "path:line:column: ..." in the file's order: toml++ hands the keys over sorted by
@@ -275,6 +309,50 @@ void sortByPlace(std::vector<std::string>* errors, size_t from, const std::strin
 }
 
 }  // namespace
+
+bool quoteOption(const std::string& option, std::string* stored, std::string* why) {
+    // The launcher splits at blanks outside double quotes and takes an option that starts with
+    // a quote without its first and last characters. True when every blank of `text` is
+    // quoted, starting from `quoting`; `quoting` ends as the text leaves it.
+    auto blanksQuoted = [](const std::string& text, bool quoting, bool* after) {
+        for (char c : text) {
+            if (c == '"') quoting = !quoting;
+            else if (c == ' ' && !quoting) return false;
+        }
+        *after = quoting;
+        return true;
+    };
+    bool after = false;
+    if (!option.empty() && option[0] != '"' && blanksQuoted(option, false, &after) && !after) {
+        *stored = option;
+        return true;
+    }
+    if (blanksQuoted(option, true, &after) && after) {
+        *stored = "\"" + option + "\"";
+        return true;
+    }
+    *why = "\"" + option + "\" cannot be stored: options are split at blanks outside double quotes, with no escape";
+    return false;
+}
+
+std::vector<std::string> packWarnings(const PackConfig& config) {
+    auto set = [&](unsigned id) { return config.entries.count(id) && config.entries.at(id) == "1"; };
+    std::vector<std::string> warnings;
+    if (set(1216) && set(1232))
+        warnings.push_back(config.entryPlaces.at(1216) + ": warning: UseStartupDir has no effect with EarlyWorkingDir "
+                           "(only WorkingDir is entered); for a command-line tool that works in the caller's "
+                           "directory, set StayInStartupDir instead");
+    if (set(1904) && config.entries.count(1152) && !config.entries.at(1152).empty())
+        warnings.push_back(config.entryPlaces.at(1152) + ": warning: WorkingDir has no effect with StayInStartupDir");
+    return warnings;
+}
+namespace {
+
+bool holds(const PackConfig& config, unsigned id) { return config.entries.count(id) && !config.entries.at(id).empty(); }
+
+}  // namespace
+
+bool namesMainClass(const PackConfig& config) { return holds(config, 1168) || holds(config, 1952) || holds(config, 1984); }
 
 bool isKnownTarget(const std::string& target) { return target == "win32" || target == "win64" || target == "linux"; }
 
@@ -329,6 +407,12 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
             request->replaceIcon = true;
         }
     }
+    // An executable jar or a main module replaces the body's demo main class and class path,
+    // unless the file sets them.
+    if (holds(config, 1952) || holds(config, 1984)) {
+        request->entries.emplace(1168, u"");
+        request->entries.emplace(1072, u"");
+    }
     request->setSubsystem = config.setGui;
     request->windowed = config.gui;
     for (const auto& v : config.version) {
@@ -340,26 +424,30 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
     return errors->size() == before;
 }
 
-bool checkLauncherNeeds(const PackConfig& config, const LauncherContents& body, std::vector<std::string>* errors,
-                        std::vector<std::string>* warnings) {
-    // Set by the configuration, or by the body already (a launcher packed before).
-    auto named = [&](unsigned id) {
+bool checkLauncherNeeds(const PackConfig& config, const PackRequest& request, const LauncherContents& body,
+                        std::vector<std::string>* errors, std::vector<std::string>* warnings) {
+    // What the launcher will hold: the request's text, else the body's (a launcher packed before).
+    auto held = [&](unsigned id) {
+        auto set = request.entries.find(id);
         auto stored = body.entries.find(id);
-        return config.entries.count(id) != 0 ||
-               (stored != body.entries.end() && stored->second != utf8ToUtf16(findEntry(id)->defaultText));
+        return set != request.entries.end() ? set->second : stored != body.entries.end() ? stored->second : std::u16string();
     };
-    // The keys that name the application's main class: a launcher needs one of them.
+    auto isDefault = [&](unsigned id) { return held(id) == utf8ToUtf16(findEntry(id)->defaultText); };
+    // The keys that name the application's main class: a launcher needs one of them, set by the
+    // configuration (the demo's class too, by name) or other than the body's default.
     static const unsigned kMainClassKeys[] = {
         1168,  // MainClass
+        1952,  // MainJar
+        1984,  // MainModule
     };
-    if (!named(1072))
+    if (!config.entries.count(1072) && isDefault(1072))
         warnings->push_back(config.path + ": ClassPath is not set: the launcher keeps the body's \"" +
                             findEntry(1072)->defaultText + "\"");
     std::string names;
     for (unsigned id : kMainClassKeys) {
-        if (named(id)) return true;
-        names += (names.empty() ? "" : " or ") + std::string(findEntry(id)->name);
+        if (holds(config, id) || (!held(id).empty() && !isDefault(id))) return true;
+        names += (names.empty() ? "" : ", ") + std::string(findEntry(id)->name);
     }
-    errors->push_back(config.path + ": the launcher names no main class (it would run the body's demo): set " + names);
+    errors->push_back(config.path + ": the launcher names no main class (it would run the body's demo): set one of " + names);
     return false;
 }

@@ -181,8 +181,16 @@ bool removeSignature(PeImage& image, bool* removed, std::string* error) {
     for (const PeSection& s : image.sections)
         if (s.rawSize && offset < uint64_t(s.rawOffset) + s.rawSize)
             return fail(error, "malformed PE file: the signature overlaps section " + s.name);
+    const bool atEnd = uint64_t(offset) + size == image.bytes.size();
     image.bytes.erase(image.bytes.begin() + offset, image.bytes.begin() + offset + size);
+    // Signing tools align the table to 8 bytes with zeros; those go with it, so the file ends
+    // where its sections do, as it did before it was signed.
+    uint64_t sectionsEnd = 0;
+    for (const PeSection& s : image.sections) sectionsEnd = std::max<uint64_t>(sectionsEnd, uint64_t(s.rawOffset) + s.rawSize);
     uint32_t symbols = rd32(image.bytes.data() + symbolTableOffset(image));
+    if (atEnd && symbols == 0 && sectionsEnd < offset && offset - sectionsEnd < 8 &&
+        std::all_of(image.bytes.begin() + sectionsEnd, image.bytes.end(), [](uint8_t b) { return b == 0; }))
+        image.bytes.resize(sectionsEnd);
     if (symbols > offset) wr32(image.bytes.data() + symbolTableOffset(image), symbols >= offset + size ? symbols - size : 0);
     setDirectory(image, DirSecurity, 0, 0);
     *removed = true;

@@ -20,6 +20,11 @@ const char kSearchOrder[] =
     "# launcher). Most applications need no JvmPath. Run the launcher with the environment\n"
     "# variable VARNLET_TRACE set to see each place it looked.\n";
 
+const char kShippedForms[] =
+    "# Applications as they ship: an executable jar (MainJar) or a main module (MainModule, with\n"
+    "# ModulePath, or alone with JvmPath into a jlink image that holds it). Either names the\n"
+    "# main class; a file that sets one of them and not MainClass or ClassPath leaves those empty.\n";
+
 std::string tomlString(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
@@ -43,6 +48,33 @@ std::string tomlValue(const EntryInfo& e) {
     }
 }
 
+// Entries a Linux launcher has no use for: the registry search and service settings that
+// systemd units do not have.
+bool windowsOnlyEntry(unsigned id) { return id == 1088 || id == 1808 || id == 1824 || id == 1840; }
+
+const char kWindowsKeys[] =
+    "# The application icon, a .ico file (all its images are used).\n"
+    "# icon = \"myapp.ico\"\n"
+    "# A windowed launcher: no console window; reports appear in message boxes.\n"
+    "# gui = false\n"
+    "# The application's name in the file's properties, Task Manager and dialog titles\n"
+    "# (default: the output's file name without .exe).\n"
+    "# name = \"My Application\"\n"
+    "# What the launcher asks of Windows: \"asInvoker\" (the user's rights), \"highestAvailable\"\n"
+    "# or \"requireAdministrator\" (an elevation prompt at every start).\n"
+    "# execution_level = \"asInvoker\"\n\n";
+
+const char kCommandLineTools[] =
+    "# A command-line tool (a build tool, an interpreter) works where it is called, as with the\n"
+    "# java command: StayInStartupDir keeps the process in the caller's directory throughout,\n"
+    "# while relative ClassPath, JvmPath, OptionsFile, stream-file and @file names still mean\n"
+    "# the files beside the executable (a bundle's bin/ with ClassPath = \"../lib\", say).\n"
+    "# JavaCommandOptions reads JvmOptions as the java command reads its options:\n"
+    "#   JvmOptions = [\"--add-opens\", \"java.base/java.lang=ALL-UNNAMED\", \"@jvm.options\"]\n"
+    "# becomes --add-opens=java.base/java.lang=ALL-UNNAMED and the options of the file\n"
+    "# jvm.options beside the executable; JDK_JAVA_OPTIONS is read for Java 9 and later, and\n"
+    "# the java command's own options (-jar, -cp, -version, ...) are refused with a report.\n";
+
 }  // namespace
 
 std::string sampleConfig(const std::string& target) {
@@ -53,17 +85,16 @@ std::string sampleConfig(const std::string& target) {
         "# Relative paths in this file (output, icon) are relative to this file's directory.\n\n"
         "# The launcher body: \"win32\" (varnlet.exe), \"win64\" (varnlet64.exe) or \"linux\" (varnlet).\n"
         "target = " + tomlString(target) + "\n"
-        "# output = \"myapp" + (target == "linux" ? "" : ".exe") + "\"\n"
-        "# The application icon, a .ico file (Windows only; all its images are used).\n"
-        "# icon = \"myapp.ico\"\n"
-        "# A windowed launcher (Windows only): no console window; reports appear in message boxes.\n"
-        "# gui = false\n\n";
+        "# output = \"myapp" + (target == "linux" ? "\"\n\n" : ".exe\"\n") + (target == "linux" ? "" : kWindowsKeys);
     for (size_t i = 0; i < kEntryCount; ++i) {
         const EntryInfo& e = kEntries[i];
-        if (e.type == EntryType::Message) continue;
+        if (e.type == EntryType::Message || (target == "linux" && windowsOnlyEntry(e.id))) continue;
         if (e.id == 1040) out += kSearchOrder;
+        if (e.id == 1904) out += kCommandLineTools;
+        if (e.id == 1952) out += kShippedForms;
         out += "# " + std::string(e.meaning) + ".\n";
-        if (e.id == 1040 || e.id == 1072 || e.id == 1824) out += "# A string with ';' between entries, or an array of strings.\n";
+        if (e.id == 1040 || e.id == 1072 || e.id == 1824 || e.id == 1968) out += "# A string with ';' between entries, or an array of strings.\n";
+        if (e.id == 1056 || e.id == 1184) out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
         int64_t low, high;
         std::string unit;
         if (e.type == EntryType::Integer && e.id != 1088 && integerRange(e.id, &low, &high, &unit))
@@ -80,8 +111,11 @@ std::string sampleConfig(const std::string& target) {
         out += "# " + std::string(e.meaning) + ".\n# " + std::to_string(e.id) + " = " + tomlString(e.defaultText) +
                "    # " + e.name + "\n";
     }
-    out += "\n# Version information of the executable (Windows only). FileVersion and ProductVersion\n"
-           "# are numbers separated by dots and also set the numeric versions.\n[version]\n"
+    if (target == "linux") return out;
+    out += "\n# Version information of the executable; each value replaces the one made from name and\n"
+           "# the output's file name. FileVersion and ProductVersion (default 0.0.0.0) are numbers\n"
+           "# separated by dots and also set the numeric versions. (A file without this table may\n"
+           "# set both with the top-level key version = \"1.2.3\".)\n[version]\n"
            "# FileVersion = \"1.0.0.0\"\n# ProductVersion = \"1.0.0.0\"\n# ProductName = \"My Application\"\n"
            "# FileDescription = \"My Application launcher\"\n# CompanyName = \"Example Ltd\"\n"
            "# LegalCopyright = \"Copyright (C) 2026 Example Ltd\"\n# OriginalFilename = \"myapp.exe\"\n"

@@ -85,6 +85,7 @@ std::string showText(const std::string& file, const LauncherContents& c) {
             out += "  product version " + versionNumberText(c.version.productVersion) + "\n";
             for (const auto& s : c.version.strings) out += "  " + utf16ToUtf8(s.first) + " = " + quoted(utf16ToUtf8(s.second)) + "\n";
         }
+        out += "Execution level: " + (c.executionLevel.empty() ? std::string("none requested") : c.executionLevel) + "\n";
         out += "\nResources:\n";
         for (const ResourceSummary& r : c.resources)
             out += "  " + r.type + " " + r.name + " language " + hexId(r.language) + ", " + std::to_string(r.size) + " bytes\n";
@@ -125,6 +126,7 @@ std::string showJson(const std::string& file, const LauncherContents& c) {
             out += std::string(i ? ", " : "") + quoted(utf16ToUtf8(c.version.strings[i].first)) + ": " + quoted(utf16ToUtf8(c.version.strings[i].second));
         out += "}}";
     }
+    out += ",\n  \"executionLevel\": " + (c.executionLevel.empty() ? std::string("null") : quoted(c.executionLevel));
     out += ",\n  \"resources\": [";
     for (size_t i = 0; i < c.resources.size(); ++i) {
         const ResourceSummary& r = c.resources[i];

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release packages from this checkout (scripts/release.sh installs the tools first)
 # and writes them to dist/:
-#   varnlet-<version>-linux-x86_64.tar.gz   bin/varnlet-pack, share/varnlet/<bodies>, texts
+#   varnlet-<version>-linux-x86_64.tar.gz   bin/varnlet-pack, share/varnlet/<bodies>, share/man, texts
 #   varnlet-<version>-windows-x64.zip       varnlet-pack.exe beside the bodies, texts
 #   varnlet_<version>_amd64.deb             /usr/bin/varnlet-pack, /usr/share/varnlet/<bodies>
 #   SHA256SUMS

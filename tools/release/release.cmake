@@ -1,7 +1,7 @@
 # The release packages (scripts/release.sh): install rules and the Debian package. The Linux
 # release tree installs varnlet-pack in bin/, every launcher body in share/varnlet/ (the Windows
-# ones from the win32 and win64 release trees), where varnlet-pack finds them, and the texts in
-# share/doc/varnlet/. make_release.sh makes the archives from the same install tree.
+# ones from the win32 and win64 release trees), where varnlet-pack finds them, the texts in
+# share/doc/varnlet/ and the manual page in share/man/man1/. make_release.sh makes the archives from the same install tree.
 if(WIN32)
   return()
 endif()
@@ -12,6 +12,10 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/QUICKSTART "${CMAKE_BINARY_DIR}/QUICKST
 string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in "${CMAKE_BINARY_DIR}/changelog" @ONLY)
 execute_process(COMMAND gzip -9nf "${CMAKE_BINARY_DIR}/changelog" COMMAND_ERROR_IS_FATAL ANY)
+# The manual page, gzipped without name and time like the changelog.
+execute_process(COMMAND gzip -9n -c "${CMAKE_CURRENT_LIST_DIR}/varnlet-pack.1"
+                OUTPUT_FILE "${CMAKE_BINARY_DIR}/varnlet-pack.1.gz" COMMAND_ERROR_IS_FATAL ANY)
+install(FILES "${CMAKE_BINARY_DIR}/varnlet-pack.1.gz" DESTINATION share/man/man1)
 install(TARGETS varnlet_pack DESTINATION bin)
 install(TARGETS varnlet_launcher DESTINATION share/varnlet)
 install(PROGRAMS "${VARNLET_WIN32_BUILD_DIR}/varnlet.exe" "${VARNLET_WIN64_BUILD_DIR}/varnlet64.exe"

@@ -1,0 +1,12 @@
+// Reading one entry of a jar (a ZIP archive): the manifest, or a splash image it names.
+#pragma once
+#include <string>
+
+enum class JarEntryRead { Found, Missing, CannotOpen, Damaged };
+
+// Reads entry `name` of the jar at `path` into `data`. CannotOpen leaves the system's last
+// error set; Damaged means the file is not a ZIP archive this reader can follow (no end
+// record, a directory or entry outside the file, encryption, an unknown method, a bad
+// deflate stream or checksum, an entry above 64 MiB). `ignoreCase` matches names with ASCII case ignored
+// when no name matches exactly (the manifest's name is matched that way).
+JarEntryRead readJarEntry(const char* path, const char* name, bool ignoreCase, std::string* data);

@@ -1,0 +1,26 @@
+// The java command's ways of giving options, for launchers that set JavaCommandOptions, and
+// the launcher's own system properties, for those that set LauncherProperties.
+#pragma once
+#include <string>
+#include <vector>
+
+// The option list as the JVM must receive it: JDK_JAVA_OPTIONS first (when the runtime is
+// Java 9 or later), @files expanded (relative names from the executable's directory),
+// two-word forms joined into the one-word forms the JVM takes, options only the java command
+// takes reported. False after a reported failure.
+bool applyJavaCommandForms(std::vector<std::string>* options);
+
+// Each "@name" replaced by the arguments of that file (a relative name from the executable's
+// directory); "@@x" stands for "@x"; after --disable-@files (which goes no further) nothing is
+// expanded, as with the java command. False after a reported failure.
+bool expandArgumentFiles(std::vector<std::string>* options);
+
+// -Dvarnlet.exe.path, -Dvarnlet.exe.dir and -Dsun.java.command (main class and arguments).
+// False when the executable's path cannot be read (reported) or memory runs out (not reported).
+bool launcherProperties(std::vector<std::string>* properties);
+
+// Hook of the JVM creation: rewrites the split option vector by both settings (the old
+// vector is freed). Without either setting nothing changes. False after a failure, which the
+// caller follows with its message (what went wrong is reported first, running out of memory
+// is not).
+bool adjustJvmOptionVector(int* count, char*** tokens);

@@ -1,0 +1,145 @@
+// JVM options for applications started as they ship. The runtime takes the module options
+// in their one-word forms only ("--module-path=", "--add-opens=..."), and a module made the
+// main one by the property jdk.module.main becomes a root of the boot layer, as `java -m`
+// makes it; "-Djdk.module.path=" and the other reserved jdk.module properties are ignored.
+#include "jvm/launch_options.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "jvm/jar_file.h"
+#include "jvm/jar_manifest.h"
+#include "jvm/options.h"
+#include "core/config.h"
+#include "core/report.h"
+#include "core/state.h"
+#include "core/trace.h"
+#include "platform/platform.h"
+
+namespace {
+
+char* heapCopy(const std::string& text) {
+    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
+std::string trimmed(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t"), last = text.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+bool isAbsolute(const char* path) {
+    char separator = Platform.pathStyle.dirSeparator;
+    if (path[0] == separator || (separator == '\\' && path[0] == '/')) return true;
+    return separator == '\\' && path[0] != '\0' && path[1] == ':';
+}
+
+// The jar's path as the agent loader needs it, whatever directory main later runs in.
+std::string fullPath(const char* path) {
+    if (isAbsolute(path)) return path;
+    char directory[kStartupDirSize];
+    uint32_t n = Platform.getCurrentDirectory(directory, sizeof directory);
+    if (n == 0 || n >= sizeof directory) return path;
+    std::string full = directory;
+    if (full.back() != Platform.pathStyle.dirSeparator) full += Platform.pathStyle.dirSeparator;
+    return full + path;
+}
+
+int failJar(unsigned id, const std::string& why) {
+    reportError(message(id), (std::string(Config.MainJar) + why).c_str());
+    return 0;
+}
+
+// "module/package" pairs separated by blanks become one option each, opened or exported to
+// the class path's unnamed module; anything else in the list is passed over as `java` does
+// (the runtime would refuse to start on it).
+bool appendPackageOptions(TextBuffer* options, const std::string& list, const char* option) {
+    size_t at = 0;
+    while ((at = list.find_first_not_of(" \t", at)) != std::string::npos) {
+        size_t end = list.find_first_of(" \t", at);
+        std::string pair = list.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end;
+        size_t slash = pair.find('/');
+        // A quote or percent sign would reach past the option in the option text; no name holds one.
+        if (slash == 0 || slash == std::string::npos || slash + 1 == pair.size() || pair.find('/', slash + 1) != std::string::npos ||
+            pair.find_first_of("\"%") != std::string::npos) {
+            trace("manifest: passed over ", option, pair.c_str());
+            continue;
+        }
+        std::string text = std::string(" \"") + option + pair + "=ALL-UNNAMED\"";
+        if (!appendText(options, text.c_str())) return false;
+    }
+    return true;
+}
+
+int appendJarOptions(TextBuffer* options) {
+    std::string manifest, value;
+    if (!(State.MainJarFullPath = heapCopy(fullPath(Config.MainJar)))) return -1;
+    switch (readJarEntry(Config.MainJar, "META-INF/MANIFEST.MF", true, &manifest)) {
+    case JarEntryRead::CannotOpen:
+        reportLastError();
+        reportError(message(MsgFileAccess), Config.MainJar);
+        return 0;
+    case JarEntryRead::Damaged: return failJar(MsgFileAccess, " (not a jar that can be read)");
+    case JarEntryRead::Missing: manifest.clear(); break;  // only MainClass can name main then
+    case JarEntryRead::Found: break;
+    }
+    if (!isSet(Config.MainClass)) {
+        std::string mainClass = manifestAttribute(manifest, "Main-Class", &value) ? trimmed(value) : "";
+        if (mainClass.empty()) return failJar(MsgLocateClass, " (its manifest names no Main-Class)");
+        for (char& c : mainClass)
+            if (c == '.') c = '/';
+        char* copy = heapCopy(mainClass);
+        if (!copy) return -1;
+        std::free(Config.MainClass);
+        Config.MainClass = copy;
+    }
+    if (manifestAttribute(manifest, "Add-Opens", &value) && !appendPackageOptions(options, value, "--add-opens=")) return -1;
+    if (manifestAttribute(manifest, "Add-Exports", &value) && !appendPackageOptions(options, value, "--add-exports=")) return -1;
+    if (manifestAttribute(manifest, "Enable-Native-Access", &value)) {
+        if (trimmed(value) != "ALL-UNNAMED") return failJar(MsgCreateJvm, " (Enable-Native-Access takes only ALL-UNNAMED)");
+        if (!appendText(options, " --enable-native-access=ALL-UNNAMED")) return -1;
+    }
+    if (manifestAttribute(manifest, "Launcher-Agent-Class", &value) && !trimmed(value).empty()) {
+        if (!(State.LauncherAgentClass = heapCopy(trimmed(value)))) return -1;
+    }
+    if (manifestAttribute(manifest, "SplashScreen-Image", &value) && !trimmed(value).empty() &&
+        !(State.SplashJarEntry = heapCopy(trimmed(value))))
+        return -1;
+    return 1;
+}
+
+}  // namespace
+
+char* mainModuleName(const char* mainModule, const char** className) {
+    const char* slash = std::strchr(mainModule, '/');
+    *className = slash ? slash + 1 : nullptr;
+    return heapCopy(slash ? std::string(mainModule, slash) : std::string(mainModule));
+}
+
+int appendLaunchOptions(TextBuffer* options) {
+    if (isSet(Config.MainJar)) {
+        // The manifest is read before the JVM exists, so the jar's path is expanded here.
+        char* expanded = expandEnvironmentReferences(Config.MainJar);
+        if (!expanded) return -1;
+        std::free(Config.MainJar);
+        Config.MainJar = expanded;
+        int done = appendJarOptions(options);
+        if (done <= 0) return done;
+    }
+    if (isSet(Config.ModulePath)) {
+        std::string path;
+        for (const char* p = Config.ModulePath; *p; ++p) path += *p == ';' ? Platform.pathStyle.classPathSeparator : *p;
+        if (!appendText(options, (" \"--module-path=" + path + "\"").c_str())) return -1;
+    }
+    if (isSet(Config.MainModule)) {
+        const char* className;
+        char* module = mainModuleName(Config.MainModule, &className);
+        bool appended = module && appendText(options, (std::string(" \"-Djdk.module.main=") + module + "\"").c_str());
+        std::free(module);
+        if (!appended) return -1;
+    }
+    return 1;
+}

@@ -1,0 +1,2 @@
+module varnlet.modapp {
+}

@@ -1,0 +1,122 @@
+// The application's identity in a packed launcher. The body keeps Varnlet's own version
+// information (what `show` of a body prints); a packed launcher sets every text of the
+// string table, so no text of ours is left in an application's file properties, and Task Manager,
+// firewall prompts and the windowed launcher's dialog titles name the application.
+#include "app_identity.h"
+
+#include <cctype>
+#include <filesystem>
+
+#include "core/text_encoding.h"
+#include "version_info.h"
+
+const char kDefaultExecutionLevel[] = "asInvoker";
+
+namespace {
+
+const char* const kLevels[] = {"asInvoker", "highestAvailable", "requireAdministrator"};
+
+// The request Windows reads from the manifest; without it, Windows treats the program as one
+// written before user account control (file and registry virtualization, installer detection).
+std::string trustInfo(const std::string& level) {
+    return "  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n    <security>\n      <requestedPrivileges>\n"
+           "        <requestedExecutionLevel level=\"" + level + "\" uiAccess=\"false\"/>\n"
+           "      </requestedPrivileges>\n    </security>\n  </trustInfo>\n";
+}
+
+// The span of the level attribute's value inside the requestedExecutionLevel element.
+bool findLevel(const std::string& xml, size_t* from, size_t* length) {
+    size_t tag = xml.find("<requestedExecutionLevel");
+    if (tag == std::string::npos) return false;
+    size_t end = xml.find('>', tag);
+    if (end == std::string::npos) return false;
+    for (size_t at = xml.find("level", tag); at != std::string::npos && at < end; at = xml.find("level", at + 5)) {
+        if (!isspace(static_cast<unsigned char>(xml[at - 1]))) continue;  // uiAccess and others
+        size_t p = at + 5;
+        while (p < end && isspace(static_cast<unsigned char>(xml[p]))) ++p;
+        if (p >= end || xml[p] != '=') continue;
+        ++p;
+        while (p < end && isspace(static_cast<unsigned char>(xml[p]))) ++p;
+        if (p >= end || (xml[p] != '"' && xml[p] != '\'')) return false;
+        size_t close = xml.find(xml[p], p + 1);
+        if (close == std::string::npos || close > end) return false;
+        *from = p + 1;
+        *length = close - p - 1;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool checkIdentityValue(const std::string& key, const std::string& value, std::string* why) {
+    if (key == "execution_level") {
+        for (const char* level : kLevels)
+            if (value == level) return true;
+        *why = "execution_level must be \"asInvoker\", \"highestAvailable\" or \"requireAdministrator\"";
+        return false;
+    }
+    if (value.empty() || value.size() > 1023) {
+        *why = key + " must hold 1 to 1023 characters";
+        return false;
+    }
+    return true;
+}
+
+void applyIdentity(const PackConfig& config, const std::string& target, const std::string& output, PackRequest* request,
+                   std::vector<std::string>* notes) {
+    if (target == "linux") {
+        request->windowsOnly = !config.name.empty() || !config.executionLevel.empty() || !config.versionNumber.empty();
+        return;
+    }
+    namespace fs = std::filesystem;
+    const std::string file = fs::u8path(output).filename().u8string();
+    const std::string name = !config.name.empty() ? config.name : fs::u8path(output).stem().u8string();
+    uint16_t number[4] = {0, 0, 0, 0};
+    parseVersionNumber(config.versionNumber, number);
+    const std::string version = config.versionNumber.empty() ? versionNumberText(number) : config.versionNumber;
+    const std::string defaults[] = {"", name, version, name, "", file, name, version};  // in kVersionStringKeys order
+    std::vector<std::pair<std::u16string, std::u16string>> strings;
+    for (size_t i = 0; i < kVersionStringKeyCount; ++i) {
+        std::u16string key = utf8ToUtf16(kVersionStringKeys[i]), value = utf8ToUtf16(defaults[i]);
+        for (const auto& stated : request->versionStrings)
+            if (stated.first == key) value = stated.second;
+        if (key == u"OriginalFilename" && value != utf8ToUtf16(file))
+            notes->push_back("OriginalFilename \"" + utf16ToUtf8(value) + "\" is not the name of the output, " + file);
+        strings.emplace_back(key, value);
+    }
+    request->versionStrings = strings;
+    if (!request->setFileVersion) std::copy(number, number + 4, request->fileVersion);
+    if (!request->setProductVersion) std::copy(number, number + 4, request->productVersion);
+    request->setFileVersion = request->setProductVersion = true;
+    request->executionLevel = config.executionLevel.empty() ? kDefaultExecutionLevel : config.executionLevel;
+}
+
+std::string manifestExecutionLevel(const Bytes& manifest) {
+    std::string xml(manifest.begin(), manifest.end());
+    size_t from = 0, length = 0;
+    return findLevel(xml, &from, &length) ? xml.substr(from, length) : std::string();
+}
+
+bool setManifestExecutionLevel(const Bytes& manifest, const std::string& level, Bytes* out, std::string* error) {
+    std::string xml(manifest.begin(), manifest.end());
+    size_t from = 0, length = 0;
+    if (xml.empty()) {
+        xml = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+              "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n" + trustInfo(level) + "</assembly>\n";
+    } else if (findLevel(xml, &from, &length)) {
+        xml.replace(from, length, level);
+    } else if (xml.find("<requestedExecutionLevel") != std::string::npos) {
+        *error = "the manifest's requestedExecutionLevel has no readable level";
+        return false;
+    } else {
+        size_t end = xml.rfind("</assembly>");
+        if (end == std::string::npos) {
+            *error = "the manifest has no </assembly> end tag";
+            return false;
+        }
+        xml.insert(end, trustInfo(level));
+    }
+    out->assign(xml.begin(), xml.end());
+    return true;
+}
