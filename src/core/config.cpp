@@ -136,6 +136,7 @@ void loadConfiguration() {
     Config.StayInStartupDir = loadFlag(1904);
     Config.JavaCommandOptions = loadFlag(1920);
     Config.LauncherProperties = loadFlag(1936);
+    Config.ModernReferences = loadFlag(1888);
 
     Config.Reserved1424 = loadInteger(1424);
     Config.JavaSearchMode = loadInteger(1088);

@@ -50,6 +50,7 @@ struct LauncherConfig {
     char* ModulePath;              // entries separated by ';'
     char* MainModule;              // module or module/class
     char* SplashImage;
+    bool ModernReferences;         // today's %NAME% rules instead of the stored launchers'
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
 };
 

@@ -194,13 +194,29 @@ void reportErrorOfferingPage(const char* url, const char* format, ...) {
         emitReport(ReportKind::Error, full);
         return;
     }
-    flushReports();
     join(full, sizeof full, text, "\n\nOpen the download page now?\n", url);
+    if (hasPendingSystemText) {
+        char offer[kReportTextSize];
+        memcpy(offer, full, sizeof offer);
+        joinWithSystemText(full, sizeof full, offer);
+    }
     if (showBox(full, kBoxYesNo | kBoxIconError) != kBoxAnswerYes) return;
     if (!Platform.openUrl(url)) {
         reportLastError();
         reportError("%s", url);
     }
+}
+
+void reportPreface(const char* text) {
+    if (!showsBoxes()) {
+        emitReport(ReportKind::Error, text);
+        return;
+    }
+    // Waits, as a system text does, for the message it leads up to: one box holds both.
+    flushReports();
+    Writer w{pendingSystemText, sizeof pendingSystemText, 0, false};
+    w.put(text, strlen(text));
+    hasPendingSystemText = true;
 }
 
 void reportLastError() { reportSystemError(Platform.getLastError()); }

@@ -33,5 +33,8 @@ void reportErrorOfferingPage(const char* url, const char* format, ...)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
+// An error text that explains the message reported next (what a search passed over): a
+// message box shows it above that message, console lines and events carry it first.
+void reportPreface(const char* text);
 // Shows a system text still waiting for its message; the end of a run calls it.
 void flushReports();

@@ -11,6 +11,7 @@
 #include "core/config.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "core/trace.h"
 #include "platform/platform.h"
 
 bool reportFileAccessFailure(const char* object) {
@@ -22,8 +23,16 @@ bool reportFileAccessFailure(const char* object) {
 bool enterWorkingDirectory(bool forceWorkingDir) {
     if (Config.StayInStartupDir) return true;
     if (forceWorkingDir || !Config.UseStartupDir) {
-        if (Config.WorkingDir[0] == '\0') return true;
+        if (Config.WorkingDir[0] == '\0') {
+            if (traceEnabled()) {
+                char here[kStartupDirSize];
+                uint32_t n = Platform.getCurrentDirectory(here, sizeof here);
+                trace("working directory: ", n > 0 && n < sizeof here ? here : "?", " (unchanged: WorkingDir is empty)");
+            }
+            return true;
+        }
         if (!Platform.setCurrentDirectory(Config.WorkingDir)) return reportFileAccessFailure(Config.WorkingDir);
+        trace("working directory: ", Config.WorkingDir, " (WorkingDir)");
         return true;
     }
     if (State.StartupDirTooLong) {
@@ -31,6 +40,7 @@ bool enterWorkingDirectory(bool forceWorkingDir) {
         return reportFileAccessFailure("CURRENT_DIR");
     }
     if (!Platform.setCurrentDirectory(State.StartupDir)) return reportFileAccessFailure(State.StartupDir);
+    trace("working directory: ", State.StartupDir, " (the start-up directory)");
     return true;
 }
 

@@ -81,6 +81,7 @@ bool createJvm(bool withConsole) {
         reportSkippedRuntimes();
         // A stray "%s" in the configured text gets nothing.
         reportErrorOfferingPage(Config.JavaDownloadUrl, message(MsgNoRuntime), "");
+        reportSearchHint();
         return false;
     }
     // From here on JvmPath names the one library in use, and the messages print it.

@@ -1,38 +1,93 @@
-// %NAME% expansion over the whole option text. JAVA_HOME means the runtime the search
-// chose, not whatever the environment says, so the options match the library in use.
+// %NAME% expansion of the configured option and class path texts. JAVA_HOME means the
+// runtime the search chose, not whatever the environment says, so the options match the
+// library in use; VARNLET_EXE_DIR is the executable's own folder, so a bundle can name
+// its files wherever it was unpacked.
+//
+// Two rule sets. Launchers stored before ModernReferences existed rely on the first:
+// an undefined name is removed, "%%" is a reference to the empty name (so it vanishes),
+// and an unclosed '%' is dropped. With ModernReferences a '%' that opens no defined
+// reference stays as written and "%%" is one '%', so the JVM's own placeholders (%p, %t)
+// reach it intact.
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "jvm/options.h"
+#include "core/config.h"
 #include "core/state.h"
+#include "core/trace.h"
 #include "platform/platform.h"
+
+namespace {
+
+// The folder of the running executable, without a trailing separator unless it is a root;
+// empty when the system cannot tell.
+std::string executableDirectory() {
+    char path[kPathBufferSize];
+    uint32_t n = Platform.getModulePath(path, sizeof path);
+    if (n == 0 || n >= sizeof path) return "";
+    std::string text(path, n);
+    bool windows = Platform.pathStyle.dirSeparator == '\\';
+    size_t cut = text.find_last_of(windows ? "\\/" : "/");
+    if (cut == std::string::npos) return "";
+    // A root keeps its separator: "C:" alone would mean the drive's current directory.
+    bool root = cut == 0 || (windows && cut == 2 && text[1] == ':');
+    return text.substr(0, root ? cut + 1 : cut);
+}
+
+// The value of a reference; false when the name is not defined.
+bool lookUp(const std::string& name, std::string* value) {
+    const char* text = nullptr;
+    if (name == "JAVA_HOME") {
+        text = State.DiscoveredJavaHome;
+    } else if (name == "VARNLET_EXE_DIR") {
+        *value = executableDirectory();
+        return true;
+    } else if (!name.empty()) {
+        text = Platform.getEnvironment(name.c_str());
+    }
+    if (text == nullptr) return false;
+    *value = text;
+    return true;
+}
+
+}  // namespace
+
+bool appendExpanded(TextBuffer* out, const char* text) {
+    const bool modern = Config.ModernReferences;
+    const char* p = text != nullptr ? text : "";
+    for (;;) {
+        const char* open = std::strchr(p, '%');
+        if (open == nullptr) return appendText(out, p);
+        if (!appendText(out, p, static_cast<size_t>(open - p))) return false;
+        if (modern && open[1] == '%') {
+            if (!appendText(out, "%")) return false;
+            p = open + 2;
+            continue;
+        }
+        const char* close = std::strchr(open + 1, '%');
+        if (close == nullptr) return appendText(out, modern ? open : open + 1);
+        std::string name(open + 1, static_cast<size_t>(close - open - 1));
+        std::string value;
+        if (lookUp(name, &value)) {
+            if (value.empty()) trace("reference %", name.c_str(), "% is empty");
+            if (!appendText(out, value.c_str())) return false;
+            p = close + 1;
+        } else if (modern) {
+            // Kept; its closing '%' may open the next reference.
+            trace("reference %", name.c_str(), "% is not set: kept as written");
+            if (!appendText(out, open, static_cast<size_t>(close - open))) return false;
+            p = close;
+        } else {
+            trace("reference %", name.c_str(), "% is not set: left empty");
+            p = close + 1;
+        }
+    }
+}
 
 char* expandEnvironmentReferences(const char* text) {
     TextBuffer out{nullptr, 0, 0};
-    bool ok = true;
-    const char* p = text != nullptr ? text : "";
-    while (ok) {
-        const char* open = std::strchr(p, '%');
-        if (open == nullptr) {
-            ok = appendText(&out, p);
-            break;
-        }
-        ok = appendText(&out, p, static_cast<size_t>(open - p));
-        const char* close = std::strchr(open + 1, '%');
-        if (close == nullptr) {
-            // An unclosed reference keeps its text, without the '%'.
-            ok = ok && appendText(&out, open + 1);
-            break;
-        }
-        std::string name(open + 1, static_cast<size_t>(close - open - 1));
-        const char* value = name == "JAVA_HOME" ? State.DiscoveredJavaHome
-                            : name.empty()       ? nullptr
-                                                 : Platform.getEnvironment(name.c_str());
-        ok = ok && appendText(&out, value);
-        p = close + 1;
-    }
-    if (!ok) {
+    if (!appendExpanded(&out, text)) {
         releaseText(&out);
         return nullptr;
     }

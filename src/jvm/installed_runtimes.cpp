@@ -42,6 +42,41 @@ bool readReleaseVersion(const char* home, char* version, size_t size) {
            parseReleaseVersion(text.data(), got, version, size);
 }
 
+bool isSeparator(char c) { return c == Platform.pathStyle.dirSeparator || c == '/'; }
+
+// Cuts the last component (and its separator) off `path`; false when there is none.
+bool toParent(std::string* path) {
+    while (!path->empty() && isSeparator(path->back())) path->pop_back();
+    size_t at = path->size();
+    while (at > 0 && !isSeparator((*path)[at - 1])) --at;
+    if (at == 0) return false;
+    path->resize(at);
+    while (path->size() > 1 && isSeparator(path->back())) path->pop_back();
+    return true;
+}
+
+// A Java 8 kit keeps its release file beside its `jre` folder, not in it, and people point
+// JAVA_HOME at either.
+bool readKitReleaseVersion(const char* home, char* version, size_t size) {
+    std::string parent = home;
+    while (!parent.empty() && isSeparator(parent.back())) parent.pop_back();
+    size_t n = parent.size();
+    if (n < 4 || !isSeparator(parent[n - 4])) return false;
+    std::string last = parent.substr(n - 3);
+    if (Platform.pathStyle.caseInsensitiveNames)
+        for (char& c : last) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (last != "jre" || !toParent(&parent) || !readReleaseVersion(parent.c_str(), version, size)) return false;
+    trace("  release file of the kit above: ", parent.c_str());
+    return true;
+}
+
+// Windows users write `set JAVA_HOME="C:\Program Files\..."`, and cmd keeps the quotes.
+std::string unquoted(std::string text) {
+    if (Platform.pathStyle.dirSeparator == '\\' && text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        text = text.substr(1, text.size() - 2);
+    return text;
+}
+
 // A minimum that parses and asks for more than nothing.
 bool hasMinimum() {
     JavaVersion minimum;
@@ -71,7 +106,7 @@ bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t
     }
 
     char version[kVersionSize];
-    if (readReleaseVersion(home, version, sizeof version)) {
+    if (readReleaseVersion(home, version, sizeof version) || readKitReleaseVersion(home, version, sizeof version)) {
         if (!versionPasses(version, false)) {
             skip(home, std::string("Java ") + version + " does not meet MinJavaVersion " + minimumText());
             return false;
@@ -103,20 +138,21 @@ bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t
     return true;
 }
 
-bool isSeparator(char c) { return c == Platform.pathStyle.dirSeparator || c == '/'; }
-
-// Cuts the last component (and its separator) off `path`; false when there is none.
-bool toParent(std::string* path) {
-    while (!path->empty() && isSeparator(path->back())) path->pop_back();
-    size_t at = path->size();
-    while (at > 0 && !isSeparator((*path)[at - 1])) --at;
-    if (at == 0) return false;
-    path->resize(at);
-    while (path->size() > 1 && isSeparator(path->back())) path->pop_back();
-    return true;
+bool isAbsolute(const std::string& path) {
+    if (!path.empty() && isSeparator(path[0])) return true;
+    return Platform.pathStyle.dirSeparator == '\\' && path.size() >= 2 && path[1] == ':';
 }
 
-// The first `java` program on PATH, with its links followed.
+// Version managers (asdf, jenv) put a shell script named `java` on PATH: no runtime's home
+// lies above it, and the runtime it would pick may well be further along PATH.
+bool isScript(const char* program) {
+    char head[2];
+    uint32_t got = 0;
+    return Platform.readFileStart(program, head, sizeof head, &got) && got == 2 && head[0] == '#' && head[1] == '!';
+}
+
+// The first `java` program on PATH that is no script, with its links followed. Relative
+// entries mean the directory the launcher was started from, as they did for the shell.
 bool findJavaOnPath(std::string* program) {
     const char* path = Platform.getEnvironment("PATH");
     if (path == nullptr) return false;
@@ -126,15 +162,18 @@ bool findJavaOnPath(std::string* program) {
     for (const char* entry = path; *entry != '\0';) {
         const char* end = std::strchr(entry, Platform.pathStyle.classPathSeparator);
         if (end == nullptr) end = entry + std::strlen(entry);
-        std::string folder(entry, static_cast<size_t>(end - entry));
+        std::string folder = unquoted(std::string(entry, static_cast<size_t>(end - entry)));
         entry = *end != '\0' ? end + 1 : end;
-        if (windows && folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
-            folder = folder.substr(1, folder.size() - 2);
         // An empty entry would mean the current directory: no place to pick up a runtime.
-        if (folder.empty() || !joinPath(candidate, sizeof candidate, folder.c_str(), name) || !fileExists(candidate))
-            continue;
+        if (folder.empty() || (!isAbsolute(folder) && State.StartupDirTooLong)) continue;
+        if (!isAbsolute(folder)) folder = std::string(State.StartupDir) + Platform.pathStyle.dirSeparator + folder;
+        if (!joinPath(candidate, sizeof candidate, folder.c_str(), name) || !fileExists(candidate)) continue;
         char resolved[kPathBufferSize];
         *program = Platform.resolveLinks(candidate, resolved, sizeof resolved) ? resolved : candidate;
+        if (isScript(program->c_str())) {
+            skip(candidate, "a script (a version manager's shim?), not a Java runtime's program");
+            continue;
+        }
         trace("PATH: ", candidate, " is ", program->c_str());
         return true;
     }
@@ -198,9 +237,10 @@ bool searchStandardFolder(const char* folder, char* buffer, size_t size) {
 bool findInstalledJvm(char* buffer, size_t size) {
     skippedRuntimes.clear();
     seenHomes.clear();
-    const char* javaHome = Platform.getEnvironment("JAVA_HOME");
-    if (javaHome != nullptr && javaHome[0] != '\0') {
-        if (tryInstalledHome(javaHome, "JAVA_HOME", buffer, size)) return true;
+    const char* javaHomeText = Platform.getEnvironment("JAVA_HOME");
+    std::string javaHome = unquoted(javaHomeText != nullptr ? javaHomeText : "");
+    if (!javaHome.empty()) {
+        if (tryInstalledHome(javaHome.c_str(), "JAVA_HOME", buffer, size)) return true;
     } else {
         trace("JAVA_HOME: not set");
     }
@@ -217,6 +257,20 @@ bool findInstalledJvm(char* buffer, size_t size) {
 
 void reportSkippedRuntimes() {
     if (skippedRuntimes.empty()) return;
-    emitReport(ReportKind::Error, "Java runtimes found but not used:");
-    for (const std::string& note : skippedRuntimes) emitReport(ReportKind::Error, ("  " + note).c_str());
+    std::string text = "Java runtimes found but not used:";
+    for (const std::string& note : skippedRuntimes) text += "\n  " + note;
+    reportPreface(text.c_str());
+}
+
+void reportSearchHint() {
+    if (State.RunMode != RunModeKind::Console || State.Windowed) return;
+    JavaVersion minimum;
+    std::string hint = "To see where the launcher looked for Java, run it again with the environment variable "
+                       "VARNLET_TRACE set.";
+    if (hasMinimum() && parseMinimumJavaVersion(Config.MinJavaVersion, &minimum)) {
+        std::string wanted = (minimum.major < 9 ? "1." : "") + std::to_string(minimum.major) +
+                             (minimum.minor != 0 ? "." + std::to_string(minimum.minor) : "");
+        hint = "Looked for Java " + wanted + " or later (MinJavaVersion " + minimumText() + "). " + hint;
+    }
+    emitReport(ReportKind::Error, hint.c_str());
 }

@@ -22,3 +22,7 @@ bool findInstalledJvm(char* buffer, size_t size);
 // Reports, as errors, the runtimes the last search passed over and why; nothing when it
 // found none.
 void reportSkippedRuntimes();
+
+// After "no runtime" in a console run: the version asked for, when a minimum is set, and
+// how to see where the search looked.
+void reportSearchHint();

@@ -1,5 +1,5 @@
-// The final JVM option text: JvmOptions, then one quoted class path option, then
-// environment references expanded over the whole.
+// The final JVM option text: JvmOptions, then one quoted class path option, with the
+// %NAME% references of the configured texts expanded.
 #include "jvm/options.h"
 
 #include <cstdlib>
@@ -12,7 +12,7 @@
 #include "platform/platform.h"
 
 int classifyClassPathEntry(const char* entry) {
-    if (std::strchr(entry, '%') != nullptr) return 0;
+    if (!Config.ModernReferences && std::strchr(entry, '%') != nullptr) return 0;
     uint32_t attributes = Platform.getFileAttributes(entry);
     if (attributes == kInvalidFileAttributes) {
         reportLastError();
@@ -24,9 +24,28 @@ int classifyClassPathEntry(const char* entry) {
 
 namespace {
 
-// Builds the class path list: each entry, and after a directory its archives (a listing
-// that fails is reported there and the rest is kept). 1 when built; 0 after a reported
-// failure (an entry that cannot be accessed); -1 when memory ran out (not reported).
+// One configured entry and, after a directory, its archives. References are expanded in
+// the configured text only: the names found on disk go on exactly as found, '%' and all.
+// Under the stored rules an entry with a reference is expanded but neither tested nor
+// scanned; under the modern ones it is expanded first and then treated like any other.
+int appendClassPathEntry(TextBuffer* list, char* entry, const char* separator) {
+    char* expanded = nullptr;
+    if (Config.ModernReferences && std::strchr(entry, '%') != nullptr) {
+        if ((expanded = expandEnvironmentReferences(entry)) == nullptr) return -1;
+        entry = expanded;
+    }
+    int kind = classifyClassPathEntry(entry);
+    int result = kind < 0 ? 0 : 1;
+    bool stored = !Config.ModernReferences && std::strchr(entry, '%') != nullptr;
+    if (kind >= 0 && (!(stored ? appendExpanded(list, entry) : appendText(list, entry)) || !appendText(list, separator)))
+        result = -1;
+    if (result > 0 && kind == 1 && appendDirectoryArchives(list, entry) < 0) result = -1;
+    std::free(expanded);
+    return result;
+}
+
+// Builds the class path list. 1 when built; 0 after a reported failure (an entry that
+// cannot be accessed); -1 when memory ran out (not reported).
 int buildClassPathList(TextBuffer* list) {
     const char separator[2] = {Platform.pathStyle.classPathSeparator, '\0'};
     // An executable jar comes first, as `java -jar` puts it.
@@ -35,10 +54,8 @@ int buildClassPathList(TextBuffer* list) {
     // Only the first entry may also end at a line break.
     for (char* entry = isSet(Config.ClassPath) ? nextToken(Config.ClassPath, ";\r\n", &cursor) : nullptr; entry != nullptr;
          entry = nextToken(Config.ClassPath, ";", &cursor)) {
-        int kind = classifyClassPathEntry(entry);
-        if (kind < 0) return 0;
-        if (!appendText(list, entry) || !appendText(list, separator)) return -1;
-        if (kind == 1 && appendDirectoryArchives(list, entry) < 0) return -1;
+        int result = appendClassPathEntry(list, entry, separator);
+        if (result <= 0) return result;
     }
     return 1;
 }
@@ -46,11 +63,10 @@ int buildClassPathList(TextBuffer* list) {
 }  // namespace
 
 bool buildJvmOptions() {
-    // The class path is assembled straight into the option text, and a text without any
-    // reference is handed over as it is: a class path of thousands of archives is then
-    // written once, not copied through three buffers.
+    // The class path is assembled straight into the option text: a class path of thousands
+    // of archives is written once, not copied through several buffers.
     TextBuffer options{nullptr, 0, 0};
-    int built = appendText(&options, Config.JvmOptions) ? 1 : -1;
+    int built = appendExpanded(&options, Config.JvmOptions) ? 1 : -1;
     if (built > 0) built = appendLaunchOptions(&options);
     if (built > 0 && (isSet(Config.ClassPath) || isSet(Config.MainJar))) {
         size_t withoutClassPath = options.length;
@@ -66,21 +82,17 @@ bool buildJvmOptions() {
             options.text[withoutClassPath] = '\0';
         }
     }
-    char* expanded = nullptr;
+    char* text = nullptr;
     if (built > 0) {
-        if (options.text != nullptr && std::strchr(options.text, '%') == nullptr) {
-            expanded = options.text;
-            options.text = nullptr;
-        } else {
-            expanded = expandEnvironmentReferences(options.text != nullptr ? options.text : "");
-        }
-        if (expanded == nullptr) built = -1;
+        text = options.text != nullptr ? options.text : static_cast<char*>(std::calloc(1, 1));
+        options.text = nullptr;
+        if (text == nullptr) built = -1;
     }
     releaseText(&options);
     // Running out of memory is reported here, once; an inaccessible entry was reported where found.
     if (built < 0) reportError(message(MsgCreateJvm), Config.JvmPath != nullptr ? Config.JvmPath : "");
     if (built <= 0) return false;
     std::free(Config.JvmOptions);
-    Config.JvmOptions = expanded;
+    Config.JvmOptions = text;
     return true;
 }

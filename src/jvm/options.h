@@ -1,5 +1,5 @@
 // Assembling the JVM option text: the configured options, the class path option with
-// directories expanded into their archives, and %NAME% environment references.
+// directories expanded into their archives, and %NAME% references in the configured texts.
 #pragma once
 #include <cstddef>
 
@@ -27,8 +27,8 @@ void releaseText(TextBuffer* buffer);
 // with JvmOptions unchanged. Splits Config.ClassPath in place.
 bool buildJvmOptions();
 
-// -1: the entry cannot be accessed (reported); 1: a directory; 0: anything else, and any
-// entry holding '%' (expanded later, so not tested now).
+// -1: the entry cannot be accessed (reported); 1: a directory; 0: anything else, and,
+// under the stored reference rules, any entry holding '%' (not tested).
 int classifyClassPathEntry(const char* entry);
 
 // Appends every .jar and .zip beneath `directory` (each followed by the class path
@@ -38,6 +38,10 @@ int classifyClassPathEntry(const char* entry);
 // reported; the list is then incomplete and must not be used).
 int appendDirectoryArchives(TextBuffer* list, char* directory);
 
-// A new heap text with every %NAME% replaced: JAVA_HOME by State.DiscoveredJavaHome, other
-// names by the environment (undefined: nothing). Null only when memory runs out.
+// Appends `text` with every %NAME% replaced: JAVA_HOME by State.DiscoveredJavaHome,
+// VARNLET_EXE_DIR by the executable's folder, other names by the environment. What an
+// undefined name, "%%" and an unclosed '%' become depends on Config.ModernReferences.
+// False only when memory runs out.
+bool appendExpanded(TextBuffer* out, const char* text);
+// The same into a new heap text; null only when memory runs out.
 char* expandEnvironmentReferences(const char* text);

@@ -20,6 +20,8 @@ const char* const kWindowsCandidates[] = {
 const char* const kPosixCandidates[] = {
     "jre/lib/amd64/client/libjvm.so", "jre/lib/amd64/server/libjvm.so",
     "lib/server/libjvm.so",           "lib/client/libjvm.so",
+    // A Java 8 runtime on its own, or a kit's `jre` folder taken as the home.
+    "lib/amd64/server/libjvm.so",     "lib/amd64/client/libjvm.so",
 };
 
 const RuntimeKey kRuntimeKeys[] = {

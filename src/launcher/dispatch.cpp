@@ -15,25 +15,33 @@
 #include "service/runtime.h"
 #include "platform/platform.h"
 
-bool dispatchCommandLine(int argc, char** argv) {
+bool dispatchCommandLine(int argc, char** argv, int* exitCode) {
     if (argc != 2) return false;
     const char* argument = argv[1];
+    *exitCode = 0;
     if (strcmp(argument, Config.InstallSwitch) == 0) {
         int installed = isServiceInstalled(Config.ServiceName);
         if (installed == 1) {
             reportError(message(MsgServiceExists), Config.ServiceName);
+            *exitCode = serviceExitCode(kErrorServiceExists);
         } else if (installed == 0) {
             if (installService(Config.ServiceName, Config.ServiceDescription) == 0)
                 reportInfo(message(MsgServiceInstalled), Config.ServiceName);
+            else
+                *exitCode = serviceExitCode(Platform.getLastError());
         } else {
-            // The query failed (typically no right to create services): a silent exit
-            // code 0 would look like success, so show the system's text for it.
-            reportLastError();
+            // The query failed (typically no right to create services): show the system's text for it.
+            uint32_t error = Platform.getLastError();
+            reportSystemError(error);
+            *exitCode = serviceExitCode(error);
         }
         return true;
     }
     if (strcmp(argument, Config.UninstallSwitch) == 0) {
-        if (uninstallService(Config.ServiceName) == 0) reportInfo(message(MsgServiceUninstalled), Config.ServiceName);
+        if (uninstallService(Config.ServiceName) == 0)
+            reportInfo(message(MsgServiceUninstalled), Config.ServiceName);
+        else
+            *exitCode = serviceExitCode(Platform.getLastError());
         return true;
     }
     if (strcmp(argument, Config.ServiceSwitch) == 0) {
@@ -64,7 +72,8 @@ static int runLauncher(int argc, char** argv) {
     if (Config.ServiceName[0] != '\0' && Config.ServiceConsoleSwitch[0] != '\0' && argc == 2 &&
         strcmp(argv[1], Config.ServiceConsoleSwitch) == 0)
         return runServiceInConsole();
-    if (Config.ServiceName[0] != '\0' && dispatchCommandLine(argc, argv)) return 0;
+    int code = 0;
+    if (Config.ServiceName[0] != '\0' && dispatchCommandLine(argc, argv, &code)) return code;
     if (!claimSingleInstance()) return -1;
     State.MainArgumentCount = argc > 0 ? argc - 1 : 0;  // for sun.java.command
     State.MainArguments = argc > 0 ? argv + 1 : argv;

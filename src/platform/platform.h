@@ -26,10 +26,19 @@ enum : uint32_t {
     kErrorFilenameTooLong = 206,
     kErrorMoreData = 234,
     kErrorNoMoreItems = 259,
+    kErrorInvalidServiceAccount = 1057,
     kErrorServiceDoesNotExist = 1060,
     kErrorServiceExists = 1073,
     kErrorFailedServiceControllerConnect = 1063,
     kErrorServiceSpecificError = 1066,
+};
+
+// Errors of the systemd backend that no errno describes; bit 29 marks them as the
+// application's own, so they meet no system code (posix_errors.cpp has their texts).
+enum : uint32_t {
+    kPosixErrorUnitName = 0x20000001u,
+    kPosixErrorUnitText = 0x20000002u,
+    kPosixErrorSystemctl = 0x20000003u,
 };
 
 // The seven fields of the service status record, in the order the service manager expects.
@@ -159,6 +168,7 @@ struct ServiceSettings {
     uint32_t stopTimeoutSeconds;   // how long a stop may take before the service is ended
     uint32_t restartCount;         // with a restart delay: restarts before giving up
     uint32_t restartResetSeconds;  // ... counted within this period (0: no period given)
+    const char* account;           // systemd: "user" or "user:group" to run as; null or empty: root
 };
 
 struct PlatformOps {
@@ -250,6 +260,13 @@ struct PlatformOps {
     bool (*setServiceFailureActions)(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
                                      uint32_t restartCount);
     bool (*setServiceDelayedStart)(PlatformHandle service, bool delayed);
+    // The service manager is systemd: `ServiceAccount` names a system user ("user" or
+    // "user:group", which ServiceSettings::account carries), and a failed service operation
+    // ends with a small exit code, since exit statuses stop at 255 (Windows: the error).
+    bool systemdServices;
+    // systemd: whether the user (and the group) of "user" or "user:group" exist; false with
+    // the last error set (kErrorInvalidServiceAccount when either does not).
+    bool (*findServiceAccount)(const char* account);
 
     // Threads, events, sleep.
     PlatformHandle (*createThread)(ThreadRoutine routine, void* parameter);
@@ -305,6 +322,8 @@ struct PlatformOps {
     bool (*resolveLinks)(const char* path, char* buffer, size_t size);
     // The folder whose subfolders are the system's installed runtimes, or null.
     const char* standardRuntimeFolder;
+    // Whether the system has a registry of installed runtimes to search (Windows).
+    bool hasRegistry;
     // What libraries this build can load: their file format and machine code (a PE
     // header's Machine field, an ELF header's e_machine).
     ModuleFormat moduleFormat;

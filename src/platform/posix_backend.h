@@ -2,12 +2,6 @@
 #pragma once
 #include "platform/platform.h"
 
-// Errors of the service manager backend that no errno describes; bit 29 marks them as the
-// application's own, so they meet no system code (posix_errors.cpp has their texts).
-constexpr uint32_t kPosixErrorUnitName = 0x20000001u;
-constexpr uint32_t kPosixErrorUnitText = 0x20000002u;
-constexpr uint32_t kPosixErrorSystemctl = 0x20000003u;
-
 uint32_t posixGetCurrentDirectory(char* buffer, uint32_t size);
 uint32_t posixGetModulePath(char* buffer, uint32_t size);
 bool posixSetCurrentDirectory(const char* path);
@@ -51,6 +45,7 @@ bool posixChangeServiceConfig(PlatformHandle service, const char* dependencies, 
 bool posixSetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
                                  uint32_t restartCount);
 bool posixSetServiceDelayedStart(PlatformHandle service, bool delayed);
+bool posixFindServiceAccount(const char* account);
 PlatformHandle posixCreateThread(ThreadRoutine routine, void* parameter);
 PlatformHandle posixCreateEvent();
 bool posixSetEvent(PlatformHandle event);

@@ -1,15 +1,18 @@
 // POSIX backend: systemd as the service manager. A service is the unit file
 // <root>/etc/systemd/system/<name>.service; creating, configuring and deleting it write or
 // remove that file and tell systemd through systemctl. The root is "/" unless
-// VARNLET_SYSTEMD_ROOT names another (an image being prepared, or a test's directory):
-// there systemctl works on the files alone (--root) and no running manager is reloaded.
+// VARNLET_SYSTEMD_ROOT names another (an image being prepared, or a test's directory).
+// Away from "/", or where systemd is not running (a container's build step, a chroot),
+// systemctl works on the files alone (--root) and no manager is reloaded.
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <new>
+#include <pwd.h>
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
@@ -36,7 +39,8 @@ std::string root() {
     const char* r = getenv("VARNLET_SYSTEMD_ROOT");
     return r && *r ? r : "/";
 }
-bool realRoot() { return root() == "/"; }
+// systemd's own test for having been booted with it (sd_booted).
+bool managerRunning() { return root() == "/" && access("/run/systemd/system/", F_OK) == 0; }
 
 std::string unitDirectory() {
     std::string r = root();
@@ -66,7 +70,7 @@ bool systemctl(const char* command, const std::string& unit) {
     const char* argv[6];
     int n = 0;
     argv[n++] = "systemctl";
-    if (!realRoot()) argv[n++] = rootOption.c_str();
+    if (!managerRunning()) argv[n++] = rootOption.c_str();
     argv[n++] = command;
     if (!unit.empty()) argv[n++] = unit.c_str();
     argv[n] = nullptr;
@@ -79,7 +83,7 @@ bool systemctl(const char* command, const std::string& unit) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? true : fail(kPosixErrorSystemctl);
 }
 
-bool reload() { return !realRoot() || systemctl("daemon-reload", ""); }
+bool reload() { return !managerRunning() || systemctl("daemon-reload", ""); }
 
 // A unit file holds one setting per line and expands "%" everywhere: a path or argument with
 // a control character cannot be written, and a description shows them as blanks.
@@ -97,12 +101,13 @@ std::string plain(const std::string& text) {
     return out;
 }
 // One word of a command line: quoted, with systemd's escapes for '\\' and '"' and its
-// doubling of "%" (specifiers) and "$" (environment variables).
-std::string word(const std::string& text) {
+// doubling of "%" (specifiers). An argument doubles "$" too, which would name an
+// environment variable there; the program's path is taken as it stands.
+std::string word(const std::string& text, bool argument) {
     std::string out = "\"";
     for (char c : text) {
         if (c == '\\' || c == '"') out += '\\';
-        if (c == '%' || c == '$') out += c;
+        if (c == '%' || (c == '$' && argument)) out += c;
         out += c;
     }
     return out + "\"";
@@ -116,14 +121,23 @@ bool writeUnit(const Unit& unit, const ServiceSettings& settings, bool create) {
     std::string directory = unit.program.substr(0, unit.program.rfind('/'));
     if (directory.empty()) directory = "/";
     std::string text = "[Unit]\nDescription=" + plain(description) + "\n";
-    // Windows gives up after the configured number of restarts within the reset period;
-    // systemd's start limit counts the first start too.
-    if (settings.restartDelaySeconds > 0 && settings.restartCount > 0 && settings.restartResetSeconds > 0)
-        text += "StartLimitIntervalSec=" + std::to_string(settings.restartResetSeconds) +
-                "\nStartLimitBurst=" + std::to_string(uint64_t{settings.restartCount} + 1) + "\n";
-    text += "\n[Service]\nType=notify\nExecStart=" + word(unit.program) +
-            (unit.arguments.empty() ? "" : " " + word(unit.arguments)) + "\nWorkingDirectory=" + plain(directory) +
-            "\n";
+    // systemd's start limit counts every start, an operator's restart as much as its own, so
+    // a limit on failures would sooner or later refuse a restart asked for by hand: none.
+    if (settings.restartDelaySeconds > 0) text += "StartLimitIntervalSec=0\n";
+    // systemd runs no program whose path holds a quote or a backslash. Such a path goes to the
+    // shell as an argument, which may hold anything, and the shell's exec puts the launcher in
+    // its place: the same process, as a notify service needs.
+    bool direct = unit.program.find_first_of("\"'\\") == std::string::npos;
+    text += "\n[Service]\nType=notify\nExecStart=" +
+            (direct ? word(unit.program, false) : "/bin/sh -c \"exec \\\"$$0\\\" \\\"$$@\\\"\" " + word(unit.program, true)) +
+            (unit.arguments.empty() ? "" : " " + word(unit.arguments, true)) + "\nWorkingDirectory=" +
+            plain(directory) + "\n";
+    std::string account = settings.account ? settings.account : "";
+    if (!account.empty()) {
+        size_t colon = account.find(':');
+        text += "User=" + plain(account.substr(0, colon)) + "\n";
+        if (colon != std::string::npos) text += "Group=" + plain(account.substr(colon + 1)) + "\n";
+    }
     // Beyond the launcher's own time-out, so its message and exit status come first.
     text += "TimeoutStopSec=" + std::to_string(uint64_t{settings.stopTimeoutSeconds} + 10) + "\n";
     if (settings.restartDelaySeconds > 0)
@@ -182,7 +196,12 @@ PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* 
         fail(kPosixErrorUnitName);
         return nullptr;
     }
-    const char* close = binaryPath[0] == '"' ? strchr(binaryPath + 1, '"') : nullptr;
+    // A Linux path may hold a quote itself: the launcher's own path is taken whole.
+    char self[kPlatformPathBytes];
+    uint32_t n = posixGetModulePath(self, sizeof self);
+    size_t length = n > 0 && n < sizeof self ? n : 0;
+    bool own = length && binaryPath[0] == '"' && strncmp(binaryPath + 1, self, length) == 0 && binaryPath[length + 1] == '"';
+    const char* close = own ? binaryPath + length + 1 : binaryPath[0] == '"' ? strchr(binaryPath + 1, '"') : nullptr;
     if (!close || binaryPath[1] != '/') {
         errno = EINVAL;
         return nullptr;
@@ -197,7 +216,7 @@ PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* 
     unit->program.assign(binaryPath + 1, close);
     unit->arguments = close[1] == ' ' ? close + 2 : close + 1;
     unit->autoStart = startType == kServiceAutoStart;
-    ServiceSettings defaults{displayName, 0, 30, 0, 0};
+    ServiceSettings defaults{displayName, 0, 30, 0, 0, nullptr};
     // A unit written before reloading or enabling failed stays, as a Windows service stays
     // when a later installation step fails.
     if (!writeUnit(*unit, defaults, true) || !reload() || (unit->autoStart && !systemctl("enable", unit->name))) {
@@ -206,6 +225,9 @@ PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* 
         errno = error;
         return nullptr;
     }
+    // Without a running manager nothing has told systemd yet: whoever installs should know.
+    if (!managerRunning())
+        posixWriteConsoleLine(false, "The unit was written without a running systemd: it takes effect when systemd next starts.");
     return unit;
 }
 
@@ -235,4 +257,37 @@ bool posixSetServiceFailureActions(PlatformHandle, uint32_t, uint32_t, uint32_t)
 bool posixSetServiceDelayedStart(PlatformHandle, bool) {
     errno = ENOTSUP;
     return false;
+}
+
+namespace {
+// Whether the user or group `name` exists: 1 yes, 0 no, -1 the lookup failed (errno set).
+int lookUp(const std::string& name, bool group) {
+    std::string buffer(16384, '\0');
+    for (;;) {
+        struct passwd pw, *foundUser = nullptr;
+        struct group gr, *foundGroup = nullptr;
+        int rc = group ? getgrnam_r(name.c_str(), &gr, &buffer[0], buffer.size(), &foundGroup)
+                       : getpwnam_r(name.c_str(), &pw, &buffer[0], buffer.size(), &foundUser);
+        if (rc == ERANGE && buffer.size() < (1u << 24)) {
+            buffer.resize(buffer.size() * 4);
+            continue;
+        }
+        // Not found is 0 with no entry, or one of the codes some systems give for it.
+        if (rc == 0 || rc == ENOENT || rc == ESRCH || rc == EBADF || rc == EPERM) return foundUser || foundGroup;
+        errno = rc;
+        return -1;
+    }
+}
+}  // namespace
+
+bool posixFindServiceAccount(const char* account) {
+    std::string text = account;
+    size_t colon = text.find(':');
+    std::string user = text.substr(0, colon);
+    std::string group = colon == std::string::npos ? "" : text.substr(colon + 1);
+    // An empty name is refused here, whatever a name service would make of it.
+    if (user.empty() || (colon != std::string::npos && group.empty())) return fail(kErrorInvalidServiceAccount);
+    int found = lookUp(user, false);
+    if (found == 1 && colon != std::string::npos) found = lookUp(group, true);
+    return found == 1 || (found == 0 && fail(kErrorInvalidServiceAccount));
 }

@@ -26,6 +26,7 @@ static const PlatformOps kPosixOps = {
     posixStartServiceDispatcher, posixRegisterServiceCtrlHandler, posixSetServiceStatus,
     posixConfigureService, posixServiceReady, false,
     posixChangeServiceConfig, posixSetServiceFailureActions, posixSetServiceDelayedStart,
+    true, posixFindServiceAccount,
     posixCreateThread, posixCreateEvent, posixSetEvent, posixWaitForEvent, posixCloseHandle, posixSleepMs,
     posixInitLock, posixAcquireLock, posixReleaseLock,
     posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, nullptr,  // no console device
@@ -34,7 +35,7 @@ static const PlatformOps kPosixOps = {
     posixStartedWithConsole, posixAttachParentConsole, posixShowMessageBox, posixReadVersionString,
     posixCreateNamedMutex, posixOpenUrl,
     PathStyle{'/', ':', false},
-    posixReadFileStart, posixResolveLinks, "/usr/lib/jvm",
+    posixReadFileStart, posixResolveLinks, "/usr/lib/jvm", false,
     ModuleFormat::Elf, kElfMachine,
     posixReadFileAt,
 };

@@ -51,9 +51,15 @@ bool win32SetServiceStatus(PlatformHandle statusHandle, const ServiceStatusRecor
     return SetServiceStatus(reinterpret_cast<SERVICE_STATUS_HANDLE>(statusHandle), &s) != 0;
 }
 
-// The description and the event source live in the registry, which installation writes
-// itself; the stop time-out is the runtime's own. Nothing is left for the manager here.
-bool win32ConfigureService(PlatformHandle, const ServiceSettings*) { return true; }
+// The description goes through the manager's own call: one written into the registry by
+// hand can have a type the manager's loader refuses, and then the whole service is lost the
+// next time it reads its database. The stop time-out is the runtime's own; the rest is set
+// by the calls below.
+bool win32ConfigureService(PlatformHandle service, const ServiceSettings* settings) {
+    if (!settings->description || !settings->description[0]) return true;
+    SERVICE_DESCRIPTIONA info = {const_cast<LPSTR>(settings->description)};
+    return ChangeServiceConfig2A(static_cast<SC_HANDLE>(service), SERVICE_CONFIG_DESCRIPTION, &info) != 0;
+}
 
 // The running status reported at the start already told the manager.
 void win32ServiceReady(PlatformHandle) {}

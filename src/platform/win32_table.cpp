@@ -15,6 +15,7 @@ static const PlatformOps kWin32Ops = {
     win32StartServiceDispatcher, win32RegisterServiceCtrlHandler, win32SetServiceStatus,
     win32ConfigureService, win32ServiceReady, true,
     win32ChangeServiceConfig, win32SetServiceFailureActions, win32SetServiceDelayedStart,
+    false, nullptr,  // the service manager checks its accounts itself
     win32CreateThread, win32CreateEvent, win32SetEvent, win32WaitForEvent, win32CloseHandle, win32SleepMs,
     win32InitLock, win32AcquireLock, win32ReleaseLock,
     win32AllocConsole, win32SetConsoleCtrlHandler, win32ReopenStdStreamsOnConsole, "CONOUT$",
@@ -23,7 +24,7 @@ static const PlatformOps kWin32Ops = {
     win32StartedWithConsole, win32AttachParentConsole, win32ShowMessageBox, win32ReadVersionString,
     win32CreateNamedMutex, win32OpenUrl,
     PathStyle{'\\', ';', true},
-    win32ReadFileStart, win32ResolveLinks, nullptr,
+    win32ReadFileStart, win32ResolveLinks, nullptr, true,
     // The PE machine of this build: i386 or AMD64.
     ModuleFormat::Pe, sizeof(void*) == 8 ? uint16_t{0x8664} : uint16_t{0x14c},
     win32ReadFileAt,

@@ -1,8 +1,11 @@
-// Installing and removing the launcher as a Windows service: the service itself, its
-// event-log source (so the event viewer shows the reports' text) and its description.
+// Installing and removing the launcher as a service: the service itself with its
+// description and, on Windows, its event-log source (so the event viewer shows the
+// reports' text). A failure is reported where it is met and its error left as the last
+// error, from which the operation's exit code follows.
 #include "service/install.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,18 +21,25 @@ bool joinPath(char* buffer, size_t size, const char* prefix, const char* name) {
     return n >= 0 && static_cast<size_t>(n) < size;
 }
 
+// Reporting may change the last error (a console write on POSIX): the error is set again after it.
+int failed(uint32_t error) {
+    Platform.setLastError(error);
+    return -1;
+}
+int reportFailure(uint32_t error) {
+    reportSystemError(error);
+    return failed(error);
+}
+
 // A text that does not fit its buffer is refused before anything is changed.
 int refuseTooLong(const char* object) {
     reportSystemError(kErrorFilenameTooLong);
     reportError(message(MsgFileAccess), object);
-    return -1;
+    return failed(kErrorFilenameTooLong);
 }
 
-int reportRegistryFailure(long status) {
-    // The registry calls return their status instead of setting the last error.
-    reportSystemError(static_cast<uint32_t>(status));
-    return -1;
-}
+// The registry calls return their status instead of setting the last error.
+int reportRegistryFailure(long status) { return reportFailure(static_cast<uint32_t>(status)); }
 
 int writeRegistryValue(RegistryRoot root, const char* subkey, const char* valueName, uint32_t type,
                        const void* data, uint32_t size, long* status) {
@@ -110,7 +120,35 @@ bool applyServiceSettings(PlatformHandle service, const std::string& account) {
     return true;
 }
 
+// The account check before anything is created. systemd: the system user (and group) must
+// exist, and is written into the unit; Windows: one of the service accounts.
+bool checkAccount(const char* serviceName, std::string* account) {
+    if (Platform.systemdServices) {
+        *account = Config.ServiceAccount;
+        if (account->empty() || Platform.findServiceAccount(account->c_str())) return true;
+        reportFailure(Platform.getLastError());
+        return false;
+    }
+    if (serviceAccountName(Config.ServiceAccount, serviceName, account)) return true;
+    // Only the service's own accounts are taken: no password is ever stored.
+    reportFailure(kErrorInvalidServiceAccount);
+    return false;
+}
+
 }  // namespace
+
+int serviceExitCode(uint32_t error) {
+    if (!Platform.systemdServices) return error ? static_cast<int>(error) : 1;
+    switch (error) {
+    case EACCES: case EPERM: case EROFS: return kSystemdExitDenied;
+    case kErrorServiceExists: return kSystemdExitExists;
+    case kErrorServiceDoesNotExist: return kSystemdExitMissing;
+    case kPosixErrorUnitName: case kPosixErrorUnitText: case kErrorInvalidServiceAccount: case ENOTSUP:
+    case kErrorFilenameTooLong: return kSystemdExitRefused;
+    case kPosixErrorSystemctl: return kSystemdExitSystemctl;
+    default: return kSystemdExitFailed;
+    }
+}
 
 bool serviceAccountName(const char* configured, const char* serviceName, std::string* account) {
     static const char* const kBuiltIn[] = {"LocalService", "NetworkService"};
@@ -153,18 +191,16 @@ int installService(const char* serviceName, const char* description) {
     char path[kPathBufferSize];
     char commandLine[kServiceCommandLineSize];
     char eventLogKey[kRegistryKeyPathSize];
-    char serviceKey[kRegistryKeyPathSize];
 
     PlatformHandle manager = Platform.openScManager(kScManagerCreateService);
-    if (!manager) {
-        reportLastError();
-        return -1;
-    }
+    if (!manager) return reportFailure(Platform.getLastError());
     // Every text is built before the service is created, so a refusal leaves nothing behind.
     uint32_t n = Platform.getModulePath(path, sizeof path);
     int refused = 0;
+    uint32_t error = 0;
     if (n == 0) {
-        reportLastError();
+        error = Platform.getLastError();
+        reportSystemError(error);
         reportError(message(MsgFileAccess), "CURRENT_EXE");
         refused = -1;
     } else if (n >= sizeof path) {
@@ -175,18 +211,13 @@ int installService(const char* serviceName, const char* description) {
             refused = refuseTooLong(path);
         else if (!joinPath(eventLogKey, sizeof eventLogKey, kEventLogKeyPrefix, serviceName))
             refused = refuseTooLong(serviceName);
-        else if (!joinPath(serviceKey, sizeof serviceKey, kServicesKeyPrefix, serviceName))
-            refused = refuseTooLong(serviceName);
     }
     std::string account;
-    if (!refused && !serviceAccountName(Config.ServiceAccount, serviceName, &account)) {
-        // Only the service's own accounts are taken: no password is ever stored.
-        reportSystemError(kErrorInvalidServiceAccount);
-        refused = -1;
-    }
+    if (!refused && !checkAccount(serviceName, &account)) refused = -1;
     if (refused) {
+        if (!error) error = Platform.getLastError();
         Platform.closeServiceHandle(manager);
-        return -1;
+        return failed(error);
     }
 
     uint32_t startType = Config.ServiceManualStart ? kServiceDemandStart : kServiceAutoStart;
@@ -194,21 +225,27 @@ int installService(const char* serviceName, const char* description) {
                                                     kServiceWin32OwnProcess, startType, kServiceErrorNormal,
                                                     commandLine);
     if (!service) {
-        reportLastError();
+        error = Platform.getLastError();
+        reportSystemError(error);
         Platform.closeServiceHandle(manager);
-        return -1;
+        return failed(error);
     }
     // A setting the service manager refuses leaves the service created, as a registry failure does.
     ServiceSettings settings{description ? description : "",
                              Config.ServiceRestartDelay > 0 ? static_cast<uint32_t>(Config.ServiceRestartDelay) : 0,
                              stopTimeoutSeconds(),
                              Config.ServiceRestartCount > 0 ? static_cast<uint32_t>(Config.ServiceRestartCount) : 0,
-                             Config.ServiceRestartReset > 0 ? static_cast<uint32_t>(Config.ServiceRestartReset) : 0};
-    bool configured = Platform.configureService(service, &settings) && applyServiceSettings(service, account);
-    if (!configured) reportLastError();
+                             Config.ServiceRestartReset > 0 ? static_cast<uint32_t>(Config.ServiceRestartReset) : 0,
+                             Platform.systemdServices ? account.c_str() : nullptr};
+    bool configured = Platform.configureService(service, &settings) &&
+                      applyServiceSettings(service, Platform.systemdServices ? std::string() : account);
+    if (!configured) {
+        error = Platform.getLastError();
+        reportSystemError(error);
+    }
     Platform.closeServiceHandle(service);
     Platform.closeServiceHandle(manager);
-    if (!configured) return -1;
+    if (!configured) return failed(error);
     if (!Platform.eventSourcesInRegistry) return 0;
 
     // The service stays installed if a registry step fails; only the outcome is reported.
@@ -219,32 +256,19 @@ int installService(const char* serviceName, const char* description) {
     if (writeRegistryDword(RegistryRoot::LocalMachine, eventLogKey, "TypesSupported", kEventLogTypesSupported,
                            &status) != 0)
         return reportRegistryFailure(status);
-    if (!description || description[0] == '\0') return 0;
-    if (writeRegistryString(RegistryRoot::LocalMachine, serviceKey, "Description", description, &status) != 0)
-        return reportRegistryFailure(status);
     return 0;
 }
 
 int uninstallService(const char* serviceName) {
     PlatformHandle manager = Platform.openScManager(kScManagerAllAccess);
-    if (!manager) {
-        reportLastError();
-        return -1;
-    }
+    if (!manager) return reportFailure(Platform.getLastError());
     PlatformHandle service = Platform.openService(manager, serviceName, kDeleteAccess);
-    if (!service) {
-        reportLastError();
-        Platform.closeServiceHandle(manager);
-        return -1;
-    }
-    int result = 0;
-    if (!Platform.deleteService(service)) {
-        reportLastError();
-        result = -1;
-    }
-    Platform.closeServiceHandle(service);
+    bool deleted = service && Platform.deleteService(service);
+    uint32_t error = deleted ? 0 : Platform.getLastError();
+    if (!deleted) reportSystemError(error);
+    if (service) Platform.closeServiceHandle(service);
     Platform.closeServiceHandle(manager);
-    return result;
+    return deleted ? 0 : failed(error);
 }
 
 int createRegistryKey(RegistryRoot root, const char* subkey, long* status) {

@@ -1,4 +1,4 @@
-// Installing and removing the launcher as a Windows service.
+// Installing and removing the launcher as a service (Windows service manager or systemd).
 #pragma once
 #include <string>
 
@@ -8,14 +8,25 @@
 
 // The command line "\"<path>\" <switch>" holds the longest module path and the longest entry text.
 constexpr size_t kServiceCommandLineSize = kPathBufferSize + 3 + kConfigTextBytes + 1;
-// A key path holds either prefix followed by the longest name the service manager accepts (256).
+// The event source's key path holds its prefix followed by the longest name the service manager accepts (256).
 constexpr size_t kRegistryKeyPathSize = 512;
 
 constexpr const char* kEventLogKeyPrefix = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
-constexpr const char* kServicesKeyPrefix = "SYSTEM\\CurrentControlSet\\Services\\";
 constexpr uint32_t kEventLogTypesSupported = 7;  // error, warning, information
 constexpr uint32_t kMaxServiceRestarts = 100;
-constexpr uint32_t kErrorInvalidServiceAccount = 1057;
+
+// Exit codes of -install and -uninstall under systemd (README's table); Windows ends them
+// with the system error itself, as its service manager's tools do.
+enum : int {
+    kSystemdExitFailed = 1,    // any other failure: the message tells which
+    kSystemdExitDenied = 2,    // no right to write the unit folder (also a read-only one)
+    kSystemdExitExists = 3,    // -install: the unit is there already
+    kSystemdExitMissing = 4,   // -uninstall: there is no such unit
+    kSystemdExitRefused = 5,   // the service's settings cannot be a unit: name, account, path, setting
+    kSystemdExitSystemctl = 6  // systemctl could not be run or failed
+};
+// The exit code of a service operation that failed with `error`; never 0.
+int serviceExitCode(uint32_t error);
 
 // The account name written for `configured` (ServiceAccount): empty for LocalSystem (the
 // default, also for an empty entry), "NT AUTHORITY\LocalService" for "LocalService",
@@ -26,7 +37,7 @@ bool serviceAccountName(const char* configured, const char* serviceName, std::st
 
 // 1 installed, 0 not installed, -1 the query failed; the failing call's error stays the last error.
 int isServiceInstalled(const char* serviceName);
-// 0 on success; -1 after the failure has been reported.
+// 0 on success; -1 after the failure has been reported, its error then being the last error.
 int installService(const char* serviceName, const char* description);
 int uninstallService(const char* serviceName);
 

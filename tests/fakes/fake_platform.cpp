@@ -88,6 +88,7 @@ FakePlatform::FakePlatform(bool windowsStyle) {
         return it == fakeWorld().environment.end() ? nullptr : it->second.c_str();
     };
     Platform.standardRuntimeFolder = nullptr;  // not the machine's own runtimes
+    Platform.hasRegistry = windowsStyle;
     Platform.pathStyle = windowsStyle ? PathStyle{'\\', ';', true} : PathStyle{'/', ':', false};
     // No real service manager: settings and readiness go nowhere, the service fakes take the rest.
     Platform.configureService = [](PlatformHandle, const ServiceSettings*) { return true; };

@@ -129,6 +129,26 @@ def scenario_streams_and_checked_jni():
         check(out.startswith(expected[0]) and out.endswith(expected[1]) and (files[0] == files[1] or err == expected[2]),
               "out %r, err %r" % (out[:100], err[-100:]))
 
+def scenario_option_references():
+    # The JVM's input arguments: as written with ModernReferences (its own %p and %t, %% as one %), by the
+    # stored rules without; archive names found on disk reach it as found under both; the trace names what
+    # was not set and the working directory.
+    unset = "%VARNLET_NO_SUCH%"
+    rows = [(True, '-XX:ErrorFile=logs/hs_err_%p.log -Xlog:gc:file=logs/gc-%t.log "-XX:OnOutOfMemoryError=kill -9 %p" '
+             '-Dpct=100%% -Dhome=%VARNLET_EXE_DIR%/.. -Du=' + unset, ["-XX:ErrorFile=logs/hs_err_%p.log",
+             "-Xlog:gc:file=logs/gc-%t.log", "-XX:OnOutOfMemoryError=kill -9 %p", "-Dpct=100%", "-Dhome={}/..", "-Du=" + unset]),
+            (False, "-Dx=" + unset + "end -Dpct=100%% -Dhome=%VARNLET_EXE_DIR%/..", ["-Dx=end", "-Dpct=100", "-Dhome={}/.."])]
+    for modern, options, expected in rows:
+        launcher = Launcher("references", {"lib/my%20lib.jar": None, "lib/ok.jar": None, "logs/x": ""}, JvmOptions=options,
+                            ClassPath="lib", ModernReferences=modern)
+        run = launcher.run(environment=dict(os.environ, VARNLET_TRACE="1"))
+        values = expect_ran(run)
+        received = [bytes.fromhex(values["jvmarg%d" % i]).decode() for i in range(int(values["jvmargc"]))]
+        check(received == [e.format(launcher.app) for e in expected], "input arguments %r" % received, run)
+        check(values["java.class.path"] == "lib:lib/my%20lib.jar:lib/ok.jar", "class path", run)
+        for line in ("reference %s is not set" % unset, "working directory: %s (unchanged" % launcher.app):
+            check(line in run.stderr, "the trace lacks " + line, run)
+
 def scenario_non_daemon_thread_outlives_main():
     # The worker prints its line 1.5 s after main returned: only a process that waited shows it.
     run = Launcher("nondaemon", MainClass="varnlet.testapps.NonDaemon").run("1500")

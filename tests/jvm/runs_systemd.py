@@ -2,6 +2,8 @@
 root (VARNLET_SYSTEMD_ROOT), and service runs with a test-owned notify socket and stop signals."""
 import atexit
 import os
+import re
+import shlex
 import shutil
 import signal
 import socket
@@ -13,35 +15,74 @@ from launcher_runs import check
 
 SWITCH = "-startlauncherinservicemode"
 
-def scenario_unit_file_install_and_uninstall():
+def verify(unit):
+    result = subprocess.run(["systemd-analyze", "verify", unit], capture_output=True, text=True)
+    check(result.returncode == 0 and not result.stderr, "systemd-analyze verify: %s\n%s" % (result.stderr, open(unit).read()))
+
+def scratch_root():
     root = os.path.join(runs.ARGS.work, "root")
     shutil.rmtree(root, ignore_errors=True)
-    units = os.path.join(root, "etc/systemd/system")
-    os.makedirs(units)
+    os.makedirs(root + "/etc/systemd/system")
     os.environ["VARNLET_SYSTEMD_ROOT"] = root
+    return root, root + "/etc/systemd/system"
+
+def scenario_unit_file_install_and_uninstall():
+    root, units = scratch_root()
     unit, wants = units + "/demo-svc.service", units + "/multi-user.target.wants/demo-svc.service"
     # Installed from a directory with a blank, as people do.
     launcher = runs.Launcher("my app", ServiceName="demo-svc", ServiceDescription="Demo service",
                              ServiceRestartDelay=5, ServiceStopTimeout=20)
     run = launcher.run("-install")
-    check("Service installed: demo-svc" in run.stdout and os.path.islink(wants), "install, enabled", run)
-    verify = subprocess.run(["systemd-analyze", "verify", unit], capture_output=True, text=True)
-    check(verify.returncode == 0 and not verify.stderr, "systemd-analyze verify: %s\n%s" % (verify.stderr, open(unit).read()))
+    check(run.returncode == 0 and "Service installed: demo-svc" in run.stdout and os.path.islink(wants), "install, enabled", run)
+    verify(unit)
     settings = dict(line.split("=", 1) for line in open(unit).read().splitlines() if "=" in line)
     check((settings["Type"], settings["TimeoutStopSec"], settings["Restart"], settings["RestartSec"],
-           settings["WorkingDirectory"]) == ("notify", "30", "on-failure", "5", launcher.app), "unit: %r" % settings)
-    check("Service is already installed: demo-svc" in launcher.run("-install").stderr, "second install")
-    run = launcher.run("-uninstall")
-    check("Service uninstalled: demo-svc" in run.stdout and not os.path.lexists(unit) and not os.path.lexists(wants),
-          "uninstall", run)
-    check("does not exist as an installed service" in launcher.run("-uninstall").stderr, "second uninstall")
+           settings["StartLimitIntervalSec"], settings["WorkingDirectory"]) ==
+          ("notify", "30", "on-failure", "5", "0", launcher.app), "unit: %r" % settings)
+    for switch, code, text in (("-install", 3, "Service is already installed: demo-svc"), ("-uninstall", 0,
+                               "Service uninstalled: demo-svc"), ("-uninstall", 4, "does not exist as an installed service")):
+        run = launcher.run(switch)
+        check(run.returncode == code and text in run.stdout + run.stderr, switch, run)
+    check(not os.path.lexists(unit) and not os.path.lexists(wants), "uninstalled")
     manual = runs.Launcher("manual", ServiceName="demo-manual", ServiceManualStart=True)
     check("Service installed" in manual.run("-install").stdout, "manual install")
     text = open(units + "/demo-manual.service").read()
     check(not os.path.lexists(units + "/multi-user.target.wants/demo-manual.service") and "Restart=" not in text
           and "TimeoutStopSec=40\n" in text, "manual start, no restart: %r" % text)
     run = runs.Launcher("badname", ServiceName="../../../escape").run("-install")
-    check("not a valid systemd unit name" in run.stderr and sorted(os.listdir(root)) == ["etc"], "name refused", run)
+    check(run.returncode == 5 and "not a valid systemd unit name" in run.stderr and sorted(os.listdir(root)) == ["etc"],
+          "name refused", run)
+    # A unit folder it may not write (as root, only another user cannot).
+    os.chmod(units, 0o555)
+    run = subprocess.run([launcher.exe, "-install"], cwd=launcher.start, capture_output=True, text=True,
+                         user=65534 if os.geteuid() == 0 else None)
+    os.chmod(units, 0o755)
+    check(run.returncode == 2 and "Permission denied." in run.stderr and not os.path.lexists(unit), "unwritable", run)
+
+def scenario_unit_paths_that_systemd_reads_back():
+    # ExecStart's words as systemd hands them over ("%%" undone, and "$$" in the arguments) name the launcher.
+    root, units = scratch_root()
+    for name in ("100%h %n", "$HOME ${HOME} $$", "quote\" 'single'", "back\\slash\\ ${HOME}", "caf\u00e9 \u65e5\u672c"):
+        launcher = runs.Launcher(name, ServiceName="demo-path")
+        run = launcher.run("-install")
+        check(run.returncode == 0, name, run)
+        verify(units + "/demo-path.service")
+        line = next(l for l in open(units + "/demo-path.service") if l.startswith("ExecStart="))
+        words = [word.replace("%%", "%") for word in shlex.split(line[10:])]  # then in the arguments "$$" and "${NAME}"
+        words[1:] = [re.sub(r"\$(\$|\{\w*\})", lambda m: "$" if m[1] == "$" else "(expanded)", word) for word in words[1:]]
+        check(words in ([launcher.exe, SWITCH], ["/bin/sh", "-c", 'exec "$0" "$@"', launcher.exe, SWITCH]), line)
+        check(launcher.run("-uninstall").returncode == 0, "uninstall")
+
+def scenario_install_where_systemd_is_not_running():
+    # A container's build step: the machine's own unit folder, written and enabled without a manager.
+    unit, wants = ("/etc/systemd/system/%svarnlet-offline.service" % d for d in ("", "multi-user.target.wants/"))
+    if os.path.exists("/run/systemd/system") or os.geteuid() != 0 or not os.path.isdir("/etc/systemd/system"):
+        return print("not run: systemd runs here, or no root, or no /etc/systemd/system")
+    os.environ.pop("VARNLET_SYSTEMD_ROOT", None)
+    launcher = runs.Launcher("offline", ServiceName="varnlet-offline")
+    run, wanted = launcher.run("-install"), os.path.islink(wants)
+    gone = launcher.run("-uninstall").returncode == 0 and not any(map(os.path.lexists, (unit, wants)))
+    check(run.returncode == 0 and "without a running systemd" in run.stdout and wanted and gone, "offline", run)
 
 def service(name, **entries):
     return runs.Launcher(name, **dict({"ServiceName": "demo-run", "MainClass": "varnlet.service.ServiceApp",

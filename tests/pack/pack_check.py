@@ -285,15 +285,16 @@ def command_line():
     again = pack("build", path("untargeted.toml"), "--stub", path("inferred"), "-o", path("again"))  # the body names it
     check(again.returncode == 0, "a packed launcher's main class: " + again.stderr)
 
-    # init lists every entry with its default; uncommented, the defaults build the body's entries again.
+    # init lists every entry with its default; uncommented, the defaults build the body's entries again, but
+    # for today's reference rules, which a new configuration switches on.
     check(pack("init", path("sample.toml"), "--target", "linux").returncode == 0, "init")
     sample = open(path("sample.toml")).read()
     check(pack("init", path("sample.toml")).returncode != 0, "init replaced a file without --force")
     for name, text, changed in (("edited", sample.replace("# ClassPath = ", 'ClassPath = ["lib", "demo.jar"]\n#')
                                  .replace("# MainClass = ", 'MainClass = "a.B"\n#')
-                                 .replace("# 1472 = ", '1472 = "from the sample"\n#'), ["ClassPath", "MainClass", "MsgNoRuntime"]),
+                                 .replace("# 1472 = ", '1472 = "from the sample"\n#'), ["ClassPath", "MainClass", "MsgNoRuntime", "ModernReferences"]),
                                 ("all", re.sub(r"^# ([A-Z]\w* = |1[4-7]\d\d = )", r"\1", pack("init", "--target", "linux")
-                                               .stdout, flags=re.M), [])):
+                                               .stdout, flags=re.M), ["ModernReferences"])):
         open(path(name + ".toml"), "w").write(text)
         run = pack("build", path(name + ".toml"), "--stub", BODY, "-o", path(name))
         shown = json.loads(pack("show", path(name), "--json").stdout) if run.returncode == 0 else {"entries": []}

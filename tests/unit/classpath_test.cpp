@@ -72,7 +72,8 @@ struct ClassPath : ::testing::Test {
 TEST_F(ClassPath, OptionTexts) {
     for (const char* f : {"a.jar", "b.jar", "z.jar", "lib/a.jar", "lib/b.ZIP", "lib/B.jar", "lib/notes.txt",
                           "lib/ext/c.jar", "lib/jar", "lib/.jar", "lib/a.jarx", "lib/b.zip.bak", "lib/dir.jar/inner.zip",
-                          "empty/", "mixed/locked/x.jar", "mixed/a.jar", "mixed/z.jar", "links/a.jar", "links/sub/b.jar"})
+                          "empty/", "mixed/locked/x.jar", "mixed/a.jar", "mixed/z.jar", "links/a.jar", "links/sub/b.jar",
+                          "pct/a%b.jar", "pct/my%20lib.jar", "pct/ok.jar"})
         makeFile(f);
     // Links leading back are walked once; a link to an archive is an archive.
     const char* links[][2] = {{"..", "links/sub/up"}, {"../links", "links/self"}, {"sub/b.jar", "links/l.jar"}};
@@ -98,11 +99,23 @@ TEST_F(ClassPath, OptionTexts) {
         {"", "links", cp + "links:links/a.jar:links/l.jar:links/sub/b.jar\"", 0},
         // A listing that fails is reported; the rest of the class path is kept.
         {"", "mixed", cp + "mixed:mixed/a.jar:mixed/z.jar\"", 1},
+        // Names found on disk are data, and the executable's folder is known by name.
+        {"-Dd=%VARNLET_EXE_DIR%/..", "pct", "-Dd=" + root + "/pct/.." + cp + "pct:pct/a%b.jar:pct/my%20lib.jar:pct/ok.jar\"", 0},
+        // Today's rules: what opens no defined reference stays, %% is one %, entries are scanned.
+        {"+-XX:ErrorFile=hs_err_%p.log \"-XX:OnError=kill %p\" -Dx=%DEF%%DEF%,%EMPTY%,x%%y,%NOSUCH%,%p_%DEF%,a%DEF",
+         "%APPDIR%/lib/ext;%VARNLET_EXE_DIR%",
+         "-XX:ErrorFile=hs_err_%p.log \"-XX:OnError=kill %p\" -Dx=defdef,,x%y,%NOSUCH%,%p_def,a%DEF" + cp + root +
+             "/lib/ext:" + root + "/lib/ext/c.jar:" + root + "/pct:" + root + "/pct/a%b.jar:" + root + "/pct/my%20lib.jar:" +
+             root + "/pct/ok.jar\"", 0},
+        {"+", "a.jar;%NOSUCH%/b.jar", "<failed>", 2},
     };
+    w.modulePath = root + "/pct/launcher";
     for (const Row& row : rows) {
-        EXPECT_EQ(build(row.options, row.classPath), row.text) << "[" << row.classPath << "]";
+        Config.ModernReferences = row.options[0] == '+';
+        EXPECT_EQ(build(row.options.substr(Config.ModernReferences), row.classPath), row.text) << "[" << row.classPath << "]";
         EXPECT_EQ(reports().size(), row.reports) << "[" << row.classPath << "]";
     }
+    Config.ModernReferences = false;
     State.DiscoveredJavaHome[0] = '\0';
     EXPECT_EQ(build("-Dhome=%JAVA_HOME%", ""), "-Dhome=");
 }

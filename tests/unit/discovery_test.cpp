@@ -299,8 +299,8 @@ TEST(ReleaseFile, VersionLine) {
 }
 
 // One Linux machine: runtimes under opt/ and the standard folder jvm/, usr/bin/java a link
-// into java-11, a 32-bit runtime, one without a release file, a Java 8 layout. Each row:
-// what is chosen, and the home recorded for %JAVA_HOME%.
+// into java-11, a 32-bit runtime, one without a release file, a Java 8 layout, a version
+// manager's script. Each row: what is chosen, and the home recorded for %JAVA_HOME%.
 TEST(InstalledRuntimes, OrderOfSources) {
     char pattern[] = "/tmp/varnlet-runtimes-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -316,6 +316,7 @@ TEST(InstalledRuntimes, OrderOfSources) {
         if (!version.empty()) makeFile(root + name + "/release", "JAVA_VERSION=\"" + version + "\"\n");
     }
     library("/opt/java8/jre/lib/amd64/server/libjvm.so", 2, 62);
+    makeFile(root + "/shims/java", "#!/bin/sh\n");
     library("/cfg/libjvm.so", 2, 62);
     makeFile(root + "/jvm/java-11/bin/java");
     makeFile(root + "/usr/bin/");
@@ -329,6 +330,8 @@ TEST(InstalledRuntimes, OrderOfSources) {
         {"@/jvm/plain", "", "0x0", "", "@/jvm/plain/lib/server/libjvm.so", "@/jvm/plain"},
         {"@/opt/java8", "", "0x0", "", "@/opt/java8/jre/lib/amd64/server/libjvm.so", "@/opt/java8"},
         {"@/opt/jdk17", "@/usr/bin", "0x00010003", "@/cfg/libjvm.so", "@/cfg/libjvm.so", ""},
+        {"", "@/shims:@/usr/bin", "0x00010003", "", "@/jvm/java-11/lib/server/libjvm.so", "@/jvm/java-11"},
+        {"", "usr/bin", "0x00010003", "", "@/jvm/java-11/lib/server/libjvm.so", "@/jvm/java-11"},
     };
     auto rooted = [&](std::string text) {
         for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, root);
@@ -342,6 +345,7 @@ TEST(InstalledRuntimes, OrderOfSources) {
         platform.world().environment = {{"JAVA_HOME", rooted(row.javaHome)}, {"PATH", rooted(row.path)}};
         Config.MinJavaVersion = strdup(row.minimum);
         Config.JvmPath = strdup(rooted(row.jvmPath).c_str());
+        std::strcpy(State.StartupDir, root.c_str());
         char buffer[kPathBufferSize] = "";
         EXPECT_EQ(locateJvm(buffer) ? buffer : "<none>", rooted(row.library)) << row.javaHome << " " << row.minimum;
         EXPECT_EQ(State.DiscoveredJavaHome, rooted(row.home)) << row.javaHome << " " << row.minimum;

@@ -7,6 +7,8 @@
 
 #include "entry_values.h"
 #include "pack_config.h"
+#include "platform/unicode.h"
+#include "reference_warnings.h"
 
 namespace {
 
@@ -118,4 +120,22 @@ TEST(PackConfig, TextLengthInCharactersOnEveryTarget) {
     // The scrambled main class takes two digits per byte: 255 bytes make 510 digits, within 1023.
     ASSERT_TRUE(errorsOf("MainClass = \"" + std::string(255, 'q') + "\"\n", &c).empty());
     EXPECT_TRUE(makePackRequest(c, "linux", &request, &errors));
+}
+
+// Texts the stored reference rules would cut at run time are named with their key; meant
+// references, and any text once ModernReferences is on, are not.
+TEST(PackWarnings, PercentThatTheStoredRulesWouldCut) {
+    const std::pair<const char*, const char*> rows[] = {  // JvmOptions, the part named ("": no warning)
+        {"-Dh=%APPDATA%\\x -Dp=%ProgramFiles(x86)%", ""}, {"-XX:ErrorFile=hs_err_%p.log", "%"},
+        {"-XX:ErrorFile=a%p.log -Xlog:gc:file=gc-%t.log", "%p.log -Xlog:gc:file=gc-%"}, {"-Dpct=100%%", "%%"},
+        {"-Da=%A1% -Db=%1A%", "%1A%"}, {"-Dp=%p%", "%p%"}};
+    for (const auto& [options, lost] : rows) {
+        for (const char* modern : {"0", "1"}) {
+            std::vector<std::string> got = referenceWarnings({{1056, utf8ToUtf16(options)}, {1888, utf8ToUtf16(modern)}});
+            bool expected = *lost != '\0' && *modern == '0';
+            ASSERT_EQ(got.size(), expected ? 1u : 0u) << options;
+            if (expected) EXPECT_EQ(got[0].rfind(std::string("JvmOptions \"") + options + "\": \"" + lost + "\"", 0), 0u) << got[0];
+        }
+    }
+    EXPECT_EQ(referenceWarnings({{1072, u"lib;%p"}}).at(0).rfind("ClassPath \"lib;%p\"", 0), 0u);
 }

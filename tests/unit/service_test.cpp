@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -132,6 +134,13 @@ FakeServiceManager::FakeServiceManager() {
     };
     Platform.setServiceDelayedStart = [](PlatformHandle service, bool delayed) {
         return recordSetting(service, std::string("delayed=") + (delayed ? "1" : "0"));
+    };
+    Platform.configureService = [](PlatformHandle service, const ServiceSettings* s) {
+        return recordSetting(service, "description=" + std::string(s->description) + (s->account ? " user=" + std::string(s->account) : ""));
+    };
+    Platform.systemdServices = false;  // the Windows manager unless a test says otherwise
+    Platform.findServiceAccount = [](const char* account) {
+        return std::string(account) == "svc:staff" || failWith(kErrorInvalidServiceAccount) != nullptr;
     };
     Platform.closeServiceHandle = [](PlatformHandle h) {
         threadLastError = 0;  // a real close may leave a fresh last error
@@ -455,12 +464,13 @@ TEST_F(ServiceTest, SettingsWrittenAtInstall) {
     EXPECT_EQ(run({"-install"}), 0);
     EXPECT_EQ(told(), "Service installed: Demo");
     // Manual start leaves out the delayed start; restarts in milliseconds.
-    EXPECT_EQ(scm->services["Demo"], (std::vector<std::string>{"dependencies=Tcpip|EventLog| account=NT AUTHORITY\\LocalService",
+    EXPECT_EQ(scm->services["Demo"], (std::vector<std::string>{"description=Runs the demo",
+                                                                "dependencies=Tcpip|EventLog| account=NT AUTHORITY\\LocalService",
                                                                 "restart=3600,60000,2"}));
     freshManager();
     w.strings[1328] = "0";
     EXPECT_EQ(run({"-install"}), 0);
-    EXPECT_EQ(scm->services["Demo"][1], "delayed=1");
+    EXPECT_EQ(scm->services["Demo"][2], "delayed=1");
 }
 
 TEST_F(ServiceTest, FailuresAreToldWithTheSystemTextAndKeepWhatWasDone) {
@@ -480,16 +490,58 @@ TEST_F(ServiceTest, FailuresAreToldWithTheSystemTextAndKeepWhatWasDone) {
         freshManager();
         scm->failing[c.failing] = kErrorAccessDenied;
         if (c.argument == std::string("-uninstall")) scm->services["Demo"];
-        EXPECT_EQ(run({c.argument}), 0);
+        EXPECT_EQ(run({c.argument}), 5) << c.failing;
         EXPECT_EQ(told(), "! System text 5.\r\n") << c.failing;
         EXPECT_EQ(scm->services.size(), c.services) << c.failing;
         EXPECT_EQ(scm->registry["SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Demo"], c.eventLogValues);
-        EXPECT_EQ(scm->registry["SYSTEM\\CurrentControlSet\\Services\\Demo"].count("Description"), 0u);
     }
     freshManager();  // installService on its own
     scm->failing["openScManager"] = kErrorAccessDenied;
     EXPECT_EQ(installService("Demo", ""), -1);
     EXPECT_EQ(told(), "! System text 5.\r\n");
+}
+
+// Exit 0 only when the operation was done: Windows ends with the error, systemd with a small number.
+TEST_F(ServiceTest, ExitCodesAndSystemdAccounts) {
+    const struct { bool systemd; const char *argument, *failing; uint32_t error; bool present; const char* account; int code; } cases[] = {
+        {false, "-install", "", 0, true, "", 1073},         {false, "-uninstall", "", 0, false, "", 1060},
+        {false, "-install", "", 0, false, "svc", 1057},     {true, "-install", "", 0, false, "svc:staff", 0},
+        {true, "-install", "openScManager", EACCES, false, "", 2}, {true, "-uninstall", "deleteService", EPERM, true, "", 2},
+        {true, "-install", "openService", EROFS, false, "", 2},    {true, "-install", "", 0, true, "", 3},
+        {true, "-uninstall", "", 0, false, "", 4},          {true, "-install", "", 0, false, "svc", 5},
+        {true, "-install", "createService", kPosixErrorUnitName, false, "", 5},
+        {true, "-install", "createService", kPosixErrorSystemctl, false, "", 6},
+        {true, "-install", "createService", ENOSPC, false, "", 1},
+    };
+    for (const auto& c : cases) {
+        freshManager();
+        Platform.systemdServices = c.systemd;
+        w.strings[1840] = c.account;
+        if (*c.failing) scm->failing[c.failing] = c.error;
+        if (c.present) scm->services["Demo"];
+        std::string what = std::string(c.argument) + c.failing + c.account;
+        EXPECT_EQ(run({c.argument}), c.code) << what;
+        EXPECT_EQ(told().find("! "), c.code ? 0u : std::string::npos) << what;
+        // Made only when done; with the user and group given to the unit, not to the Windows account call.
+        EXPECT_EQ(c.present ? std::vector<std::string>{} : scm->services["Demo"],
+                  c.code ? std::vector<std::string>{} : std::vector<std::string>{"description= user=svc:staff"}) << what;
+    }
+}
+
+// The systemd backend itself on a scratch root (a manual start runs no systemctl): the account's user and group.
+TEST(SystemdUnit, AccountsAreSystemUsers) {
+    const PlatformOps& ops = defaultPlatformOps();
+    std::string root = ::testing::TempDir() + "varnlet-root", unit = root + "/etc/systemd/system/demo-user.service";
+    makeFile(root + "/etc/systemd/system/"), setenv("VARNLET_SYSTEMD_ROOT", root.c_str(), 1);
+    EXPECT_TRUE(ops.findServiceAccount("nobody") && ops.findServiceAccount("nobody:nogroup"));
+    for (const char* ghost : {"varnlet-no-such-user", "nobody:varnlet-no-such-group", "nobody:", ":nogroup"})
+        EXPECT_TRUE(!ops.findServiceAccount(ghost) && ops.getLastError() == kErrorInvalidServiceAccount) << ghost;
+    PlatformHandle service = ops.createService(ops.openScManager(0), "demo-user", "d", 0, 0, kServiceDemandStart, 0, "\"/opt/x\" -s");
+    ServiceSettings settings{"", 0, 30, 0, 0, "nobody:nogroup"};
+    ASSERT_TRUE(service && ops.configureService(service, &settings) && ops.closeServiceHandle(service));
+    std::ifstream file(unit);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(file), {}).find("\nUser=nobody\nGroup=nogroup\n"), std::string::npos);
+    std::remove(unit.c_str()), unsetenv("VARNLET_SYSTEMD_ROOT");
 }
 
 TEST_F(ServiceTest, TextsThatDoNotFitAreRefusedBeforeAnythingChanges) {

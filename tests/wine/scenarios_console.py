@@ -6,7 +6,7 @@ and JVM libraries the real loader refuses. TESTJVM_MAIN scripts what main does. 
 scenario reads the string table through LoadStringA.)"""
 from concurrent.futures import ThreadPoolExecutor
 
-from winerun import Record, expect, expect_eq, until
+from winerun import NO_RUNTIME_HINT, Record, expect, expect_eq, until
 
 TEXT, CJK = "\u00e9" * 1023, "\u4e2d\u6587\u76ee\u5f55" * 15
 
@@ -118,7 +118,7 @@ def scenario_arguments_and_long_texts(case):
         expect_eq((raw, run.record.one("property")[1], run.code), (expected, case.dos_path(app), 0),
                   "main's arguments, user.dir, exit code")
     exe = case.app(app, JvmPath="", messages={"MsgNoRuntime": TEXT})
-    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}).expect(255, stderr=TEXT + "\n")
+    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}).expect(255, stderr=TEXT + "\n" + NO_RUNTIME_HINT)
 
 def scenario_exit_codes(case):
     """The status cmd's %errorlevel% shows: 0 after main returns, -1 after main throws, System.exit's

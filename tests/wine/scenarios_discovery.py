@@ -2,7 +2,7 @@
 Oracle's Java 8 installers (8u202) write, and without registry entries, through JAVA_HOME and
 PATH (bin\\server\\jvm.dll, a `release` file, a java.exe). -Dhome=%JAVA_HOME% names the home
 the launcher kept. (The unit tier has the order of every source and search mode.)"""
-from winerun import NO_RUNTIME, expect, expect_eq
+from winerun import NO_RUNTIME, NO_RUNTIME_HINT, expect, expect_eq
 
 JAVASOFT = r"HKLM\Software\JavaSoft"
 
@@ -41,7 +41,7 @@ def scenario_java8_installers(case):
         case.reg_own(JAVASOFT, f"/reg:{bits}")
         case.drive_c((r"C:\Program Files" if bits == 64 else r"C:\Program Files (x86)") + r"\Java")
     install(case, "jre", 96 - case.bits)
-    chosen(case, JavaSearchMode=0).expect(255, stderr=NO_RUNTIME + "\n")
+    chosen(case, JavaSearchMode=0).expect(255, stderr=NO_RUNTIME + "\n" + NO_RUNTIME_HINT)
     jre, jdk = install(case, "jre", case.bits), install(case, "jdk", case.bits)
     expect_eq((chosen(case, JavaSearchMode=0), chosen(case, JavaSearchMode=1)), (jre, jdk), "modes 0 and 1")
 
@@ -54,20 +54,26 @@ def runtime(case, name, version, other_arch=False):
     return case.dos_path(home), case.dos_path(home) + r"\bin\server\jvm.dll"
 
 def scenario_java_home_path_minimum_and_width(case):
-    """JAVA_HOME, then PATH; a runtime below the minimum or of the other width is passed over,
-    and when nothing fits the runtimes found are named before 1472; the registry comes first."""
+    """JAVA_HOME (also quoted, or a kit's jre folder), then PATH; a runtime below the minimum or
+    of the other width is passed over, and when nothing fits the runtimes found are named before
+    1472; the registry comes first."""
     case.reg_own(JAVASOFT)
     (jdk17, _), (jdk21, _) = runtime(case, "jdk-17", "17.0.9"), runtime(case, "jdk-21", "21.0.1")
     other, other_library = runtime(case, "jdk-other-width", "21.0.1", other_arch=True)
+    kit8 = case.directory("runtimes", "jdk-8")  # its release file beside the jre folder JAVA_HOME names
+    case.install("testjvm.dll", kit8 / "jre/bin/server", as_name="jvm.dll")
+    (kit8 / "release").write_text('JAVA_VERSION="1.8.0_202"\n')
+    jre8 = case.dos_path(kit8) + r"\jre"
     # WINEPATH comes before the system folders in wine's PATH.
     rows = [(jdk17, "", "0x00010003", jdk17), ("", jdk21 + r"\bin", "0x00010003", jdk21),
-            (jdk17, jdk21 + r"\bin", "0x00150000", jdk21), (other, jdk21 + r"\bin", "0x00010003", jdk21)]
+            (jdk17, jdk21 + r"\bin", "0x00150000", jdk21), (other, jdk21 + r"\bin", "0x00010003", jdk21),
+            (f'"{jdk17}"', "", "0x00010003", jdk17), (jre8, "", "0x00010008", jre8)]
     for java_home, path, minimum, home in rows:
         expect_eq(chosen(case, {"JAVA_HOME": java_home, "WINEPATH": path}, MinJavaVersion=minimum),
                   (home + r"\bin\server\jvm.dll", home), f"JAVA_HOME {java_home!r}, PATH {path!r}, minimum {minimum}")
     widths = (64, 32) if case.bits == 32 else (32, 64)
     chosen(case, {"JAVA_HOME": other}).expect(255, stderr=f"Java runtimes found but not used:\n  {other_library}: "
-                                              f"{widths[0]}-bit runtime, this launcher is {widths[1]}-bit\n{NO_RUNTIME}\n")
+                                              f"{widths[0]}-bit runtime, this launcher is {widths[1]}-bit\n{NO_RUNTIME}\n{NO_RUNTIME_HINT}")
     jre8 = runtime(case, "jre-8", "1.8.0_202")
     case.reg_add(JAVASOFT + r"\Java Runtime Environment\1.8", "RuntimeLib", jre8[1])
     case.reg_add(JAVASOFT + r"\Java Runtime Environment\1.8", "JavaHome", jre8[0])

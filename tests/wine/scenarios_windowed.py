@@ -42,9 +42,10 @@ def texts(run):
     return [text for _, _, function, text in run.traces if function == "MSGBOX_OnInit"]
 
 def scenario_report_dialogs(case):
-    """No [version] table. No Java: message 1472 and the page offer in one box titled with the
-    application's name; No leaves the page, Yes opens it. A failed system call: its text and the
-    message in one box, titled with the executable's name when no name is given. The console: empty."""
+    """No [version] table. No Java: the runtime passed over, message 1472 and the page offer in one
+    box titled with the application's name; No leaves the page, Yes opens it. A failed system call:
+    its text and the message in one box, titled with the executable's name when no name is given.
+    The console: empty."""
     screen, app, url = Screen(case), case.directory("app"), "varnlet-test:java-download"
     exe = case.app(app, gui=True, JavaDownloadUrl=url, name="Helix Desk")
     opened, scheme = app / "opened.txt", r"HKLM\Software\Classes\varnlet-test"
@@ -52,12 +53,14 @@ def scenario_report_dialogs(case):
     case.reg_add(scheme, "URL Protocol", "")
     case.reg_add(scheme + r"\shell\open\command", None, f'cmd /c echo %1> "{case.dos_path(opened)}"')
     (app / "testjvm.dll").unlink()
+    screen.env["JAVA_HOME"] = r"C:\no-such-jdk"
     for key in ("n", "Return"):
         run = screen.start(exe, app)
         screen.answer("Helix Desk", key, screenshot=case.work / "report-dialog.png")
         run = run.result()
         expect_eq((texts(run), run.code, run.stdout + run.stderr.strip()),
-                  ([f"{NO_RUNTIME}\n\nOpen the download page now?\n{url}"], 255, ""), "box, exit code, console")
+                  ([f"Java runtimes found but not used:\n  C:\\no-such-jdk: no such folder\n\n{NO_RUNTIME}\n\n"
+                    f"Open the download page now?\n{url}"], 255, ""), "box, exit code, console")
         until(lambda: key == "n" or opened.exists() and opened.read_text().strip() == url, 30, "the page")
         expect(opened.exists() == (key == "Return"), f"{key} and the page")
     case.write(app / "bad" / "jvm.dll", "not a library")

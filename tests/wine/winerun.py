@@ -22,6 +22,8 @@ from toml_text import toml_text  # noqa: E402
 MESSAGES = {int(m[1]): m[2] for m in re.finditer(r'^VARNLET_ENTRY\((\d+), *\w+, *\w+, *"([^"]*)"',
                                                  (ROOT / "resources/entries.def").read_text(), re.M)}
 NO_RUNTIME = MESSAGES[1472]
+NO_RUNTIME_HINT = ("Looked for Java 1.3 or later (MinJavaVersion 0x00010003). To see where the launcher looked for "
+                   "Java, run it again with the environment variable VARNLET_TRACE set.\n")  # after 1472, by default
 QUIET = {"stdin": subprocess.DEVNULL, "stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
 
 class Failure(Exception):

@@ -8,6 +8,7 @@
 #include "file_io.h"
 #include "launcher_file.h"
 #include "pack_config.h"
+#include "reference_warnings.h"
 #include "sample_config.h"
 #include "show.h"
 #include "stub_lookup.h"
@@ -190,6 +191,7 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
         return 1;
     }
     for (const std::string& n : notes) err << "varnlet-pack: note: " << n << "\n";
+    for (const std::string& w : referenceWarnings(check.entries)) err << "varnlet-pack: warning: " << w << "\n";
     out << "wrote " << output << " (" << target << ", " << request.entries.size() << " entries set, body " << stub << ")\n";
     return 0;
 }

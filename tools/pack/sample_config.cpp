@@ -75,6 +75,13 @@ const char kCommandLineTools[] =
     "# jvm.options beside the executable; JDK_JAVA_OPTIONS is read for Java 9 and later, and\n"
     "# the java command's own options (-jar, -cp, -version, ...) are refused with a report.\n";
 
+// A new configuration takes today's reference rules; bodies keep the stored rules as
+// their default, for the launchers made before.
+std::string switchedOn(const EntryInfo& e) {
+    return "# " + std::string(e.meaning) + ".\n# false: the rules of older launchers, where an undefined %NAME% and %% vanish.\n" +
+           std::string(e.name) + " = true\n\n";
+}
+
 }  // namespace
 
 std::string sampleConfig(const std::string& target) {
@@ -90,6 +97,10 @@ std::string sampleConfig(const std::string& target) {
         const EntryInfo& e = kEntries[i];
         if (e.type == EntryType::Message || (target == "linux" && windowsOnlyEntry(e.id))) continue;
         if (e.id == 1040) out += kSearchOrder;
+        if (e.id == 1888) {
+            out += switchedOn(e);
+            continue;
+        }
         if (e.id == 1904) out += kCommandLineTools;
         if (e.id == 1952) out += kShippedForms;
         out += "# " + std::string(e.meaning) + ".\n";

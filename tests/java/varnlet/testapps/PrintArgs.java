@@ -18,6 +18,9 @@ public final class PrintArgs {
         System.out.println("user.dir=" + System.getProperty("user.dir"));
         System.out.println("cwd=" + Paths.get("/proc/self/cwd").toRealPath());  // the process's, which may differ
         System.out.println("java.class.path=" + System.getProperty("java.class.path"));
+        java.util.List<String> options = java.lang.management.ManagementFactory.getRuntimeMXBean().getInputArguments();
+        System.out.println("jvmargc=" + options.size());
+        for (int i = 0; i < options.size(); ++i) System.out.println("jvmarg" + i + "=" + hex(options.get(i)));
         System.out.println("out-marker");
         System.err.println("err-marker");
     }
