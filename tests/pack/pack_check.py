@@ -300,7 +300,7 @@ def command_line():
         shown = json.loads(pack("show", path(name), "--json").stdout) if run.returncode == 0 else {"entries": []}
         check(run.returncode == 0 and [e["name"] for e in shown["entries"] if e["changed"]] == changed, name + ": " + run.stderr)
     # The Linux sample ("all") lists every entry but the Windows-only ones; a Windows sample every entry and key.
-    windows_only = {"JavaSearchMode", "ServiceDelayedStart", "ServiceDependencies", "ServiceAccount", "icon", "gui", "name",
+    windows_only = {"JavaSearchMode", "ServiceDelayedStart", "ServiceDependencies", "icon", "gui", "name",
                     "execution_level", "CompanyName"}
     for sample, absent in ((text, windows_only), (pack("init", "--target", "win32").stdout, set())):
         keys = set(re.findall(r"^(?:# )?(\w+) = ", sample, re.M))  # every entry, by its name or (messages) its id

@@ -78,7 +78,6 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"ServiceRestartCount = 0\n", "ServiceRestartCount must be 1 to 100"},
         {"ServiceStopTimeout = 0\n", "ServiceStopTimeout must be 1 to 86400"},
         {"ServiceDependencies = \"a\\\\b\"\n", "ServiceDependencies: a service name holds"},
-        {"ServiceAccount = \"bob\"\n", "ServiceAccount must be"},
         {"ServiceName = \"App\"\nServiceAccount = \"NT SERVICE\\\\Other\"\n", "NT SERVICE\\App, after the service's own name"},
         {"ServiceDelayedStart = true\nServiceManualStart = true\n", "needs automatic start"},
         {"MainJar = \"app.zip\"\n", "MainJar \"app.zip\" is not a jar"},
@@ -102,6 +101,20 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
     std::string why;
     for (const char* format : {"plain", "%s and 50%%"}) EXPECT_TRUE(checkMessageFormat(format, &why)) << format;
     for (const char* format : {"%s and %s", "%d", "%-10s", "ends with %"}) EXPECT_FALSE(checkMessageFormat(format, &why)) << format;
+}
+
+TEST(PackConfig, ServiceAccountsByTarget) {
+    const std::tuple<const char*, const char*, bool> rows[] = {  // target, account, accepted
+        {"win64", "bob", false}, {"win32", "NT AUTHORITY\\NetworkService", true}, {"linux", "app", true},
+        {"linux", "app:adm", true}, {"linux", "LocalService", true}, {"linux", "-app", false},
+        {"linux", "app:", false}, {"linux", "NT SERVICE\\App", false}};
+    for (const auto& [target, account, accepted] : rows) {
+        PackConfig c;
+        PackRequest request;
+        std::vector<std::string> errors;
+        ASSERT_TRUE(errorsOf(std::string("ServiceAccount = '") + account + "'\n", &c).empty()) << account;
+        EXPECT_EQ(makePackRequest(c, target, &request, &errors), accepted) << target << " " << account;
+    }
 }
 
 TEST(PackConfig, TextLengthInCharactersOnEveryTarget) {

@@ -132,7 +132,29 @@ bool checkServiceName(const std::string& name, std::string* error) {
     return true;
 }
 
-bool checkServiceAccount(const std::string& account, std::string* error) {
+namespace {
+
+// The names useradd and groupadd accept by default: no leading '-', at most 32 bytes.
+bool isSystemName(const std::string& name) {
+    if (name.empty() || name.size() > 32 || name[0] == '-') return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (!(isalnum(c) || c == '_' || c == '-' || c == '.' || (c == '$' && i + 1 == name.size()))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool checkServiceAccount(const std::string& account, const std::string& target, std::string* error) {
+    if (target == "linux") {
+        size_t colon = account.find(':');
+        if (account.empty() || (isSystemName(account.substr(0, colon)) &&
+                                (colon == std::string::npos || isSystemName(account.substr(colon + 1)))))
+            return true;
+        *error = "on Linux, ServiceAccount is a system user the service runs as, \"user\" or \"user:group\"";
+        return false;
+    }
     auto lower = [](std::string s) {
         for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
         return s;

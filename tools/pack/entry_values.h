@@ -21,7 +21,9 @@ bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit);
 // A name the service manager takes for a service (ServiceDependencies items).
 bool checkServiceName(const std::string& name, std::string* error);
 // The accounts a service may run as without a stored password (ServiceAccount).
-bool checkServiceAccount(const std::string& account, std::string* error);
+// A Windows service account the launcher can install without a password, or on Linux a
+// system user with an optional group ("user" or "user:group") for the unit's User=/Group=.
+bool checkServiceAccount(const std::string& account, const std::string& target, std::string* error);
 // A mutex name Windows takes: a backslash only to end a "Global\" or "Local\" prefix, which a
 // name must follow; at most kMutexNameMax bytes (a file name on Linux, with its ".lock").
 constexpr size_t kMutexNameMax = 240;

@@ -186,7 +186,6 @@ struct Checker {
                     start = end + 1;
                 }
             }
-            if (info.id == 1840 && !checkServiceAccount(value, &why)) return error(node.source(), why);
             if (info.id == 1392 && !checkMutexName(value, &why)) return error(node.source(), why);
             if (info.id == 1952 && !value.empty() && !checkMainJar(value, resolve(value), &why)) return error(node.source(), why);
             if (info.id == 1984 && !value.empty() && !checkMainModule(value, &why)) return error(node.source(), why);
@@ -390,7 +389,7 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
         std::string why, place = config.entryPlaces.count(e.first) ? config.entryPlaces.at(e.first) : config.path;
         const EntryInfo* info = findEntry(e.first);
         std::string stored = info->type == EntryType::Scrambled ? scrambleMainClass(e.second) : e.second;
-        if (!checkTextLength(stored, &why)) {
+        if (!checkTextLength(stored, &why) || (e.first == 1840 && !checkServiceAccount(e.second, target, &why))) {
             errors->push_back(place + ": " + info->name + ": " + why);
             continue;
         }

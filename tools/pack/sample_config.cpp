@@ -50,7 +50,7 @@ std::string tomlValue(const EntryInfo& e) {
 
 // Entries a Linux launcher has no use for: the registry search and service settings that
 // systemd units do not have.
-bool windowsOnlyEntry(unsigned id) { return id == 1088 || id == 1808 || id == 1824 || id == 1840; }
+bool windowsOnlyEntry(unsigned id) { return id == 1088 || id == 1808 || id == 1824; }
 
 const char kWindowsKeys[] =
     "# The application icon, a .ico file (all its images are used).\n"
