@@ -10,12 +10,33 @@
 #include "core/state.h"
 #include "platform/platform.h"
 
+namespace {
+
+uint64_t hashBytes(uint64_t hash, const unsigned char* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;  // FNV-1a
+    return hash;
+}
+
+}  // namespace
+
 void instanceMutexName(const char* executablePath, char* name, size_t size) {
-    uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (const char* p = executablePath; *p; ++p) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (Platform.pathStyle.caseInsensitiveNames && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
-        hash = (hash ^ c) * 1099511628211ull;
+    uint64_t hash = 14695981039346656037ull;
+    DirIdentity identity;
+    if (Platform.getFileIdentity(executablePath, &identity)) {
+        // The file, not the spelling of its path: a mapped drive, a short name or a link to
+        // the same executable must not start a second instance.
+        unsigned char bytes[16];
+        for (int i = 0; i < 8; ++i) {
+            bytes[i] = static_cast<unsigned char>(identity.volume >> (8 * i));
+            bytes[8 + i] = static_cast<unsigned char>(identity.index >> (8 * i));
+        }
+        hash = hashBytes(hash, bytes, sizeof bytes);
+    } else {
+        for (const char* p = executablePath; *p; ++p) {
+            unsigned char c = static_cast<unsigned char>(*p);
+            if (Platform.pathStyle.caseInsensitiveNames && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+            hash = hashBytes(hash, &c, 1);
+        }
     }
     snprintf(name, size, "Varnlet-%016llX", static_cast<unsigned long long>(hash));
 }

@@ -71,7 +71,8 @@ struct PathStyle {
     bool caseInsensitiveNames;
 };
 
-// Identity of a directory, to walk each directory once even through links.
+// Identity of a directory or file, the same through every path that leads to it (to walk
+// each directory once even through links, to name an executable's single-instance mutex).
 struct DirIdentity {
     uint64_t volume;
     uint64_t index;
@@ -235,6 +236,9 @@ struct PlatformOps {
     // kErrorNoMoreFiles like the Win32 calls do; a listing too large to hold stops with the
     // system's out-of-memory code.
     uint32_t (*listDirectory)(const char* directory, DirListing* listing);
+    // The file's identity (volume and file index, or device and inode): the same for every
+    // path that leads to it (links, mapped drives, short names). False when it cannot be told.
+    bool (*getFileIdentity)(const char* path, DirIdentity* identity);
 
     // Library loading. `extraSearchDir` (may be null) is searched for the library's dependencies.
     PlatformHandle (*loadLibrary)(const char* path, const char* extraSearchDir);

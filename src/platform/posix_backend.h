@@ -19,6 +19,7 @@ void posixWriteConsoleLine(bool toError, const char* text);
 const char* posixGetEnvironment(const char* name);
 uint32_t posixGetFileAttributes(const char* path);
 uint32_t posixListDirectory(const char* directory, DirListing* listing);
+bool posixGetFileIdentity(const char* path, DirIdentity* identity);
 PlatformHandle posixLoadLibrary(const char* path, const char* extraSearchDir);
 void* posixGetProcAddress(PlatformHandle library, const char* name);
 bool posixFreeLibrary(PlatformHandle library);

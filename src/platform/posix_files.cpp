@@ -25,6 +25,13 @@ uint32_t posixGetFileAttributes(const char* path) {
     return S_ISDIR(st.st_mode) ? kFileAttributeDirectory : 0x80 /* normal */;
 }
 
+bool posixGetFileIdentity(const char* path, DirIdentity* identity) {
+    struct stat st;
+    if (stat(path, &st) != 0) return false;
+    *identity = DirIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    return true;
+}
+
 uint32_t posixListDirectory(const char* directory, DirListing* listing) {
     int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return static_cast<uint32_t>(errno);

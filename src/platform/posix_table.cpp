@@ -19,7 +19,7 @@ static const PlatformOps kPosixOps = {
     posixRegisterEventSource, posixReportEvent, posixDeregisterEventSource,
     posixWriteConsoleLine,
     posixGetEnvironment,
-    posixGetFileAttributes, posixListDirectory,
+    posixGetFileAttributes, posixListDirectory, posixGetFileIdentity,
     posixLoadLibrary, posixGetProcAddress, posixFreeLibrary,
     posixRegOpenKey, posixRegQueryValue, posixRegEnumKey, posixRegCloseKey, posixRegCreateKey, posixRegSetValue,
     posixOpenScManager, posixOpenService, posixCreateService, posixDeleteService, posixCloseServiceHandle,

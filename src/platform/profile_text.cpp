@@ -29,11 +29,12 @@ bool equalsIgnoreCase(const std::string& a, const char* b) {
 bool findProfileValue(std::string content, const char* section, const char* key, std::string* value) {
     if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         content.erase(0, 3);
-    } else if (content.compare(0, 2, "\xFF\xFE") == 0) {
+    } else if (content.compare(0, 2, "\xFF\xFE") == 0 || content.compare(0, 2, "\xFE\xFF") == 0) {
+        size_t low = content[0] == '\xFF' ? 0 : 1;  // where each unit's low byte lies
         std::u16string wide;
         for (size_t i = 2; i + 1 < content.size(); i += 2)
-            wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(content[i]) |
-                                                 (static_cast<unsigned char>(content[i + 1]) << 8)));
+            wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(content[i + low]) |
+                                                 (static_cast<unsigned char>(content[i + 1 - low]) << 8)));
         content = utf16ToUtf8(wide);
     }
     bool inSection = false, sectionSeen = false;

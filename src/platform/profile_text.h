@@ -6,8 +6,9 @@
 
 // The value of the first `key` in the first `section` of that name (both case-insensitive),
 // blanks around names and values trimmed, one pair of enclosing quotes removed. A UTF-8
-// byte-order mark is dropped and UTF-16LE text (with its mark) is read as UTF-8; the value's
-// bytes are otherwise as the file holds them. False when there is no such key.
+// byte-order mark is dropped and UTF-16 text of either byte order (with its mark) is read
+// as UTF-8; the value's bytes are otherwise as the file holds them. False when there is no
+// such key.
 bool findProfileValue(std::string content, const char* section, const char* key, std::string* value);
 
 // Reads `file` whole and finds the value as above; false when the file cannot be read or

@@ -19,6 +19,7 @@ void win32WriteConsoleLine(bool toError, const char* text);
 const char* win32GetEnvironment(const char* name);
 uint32_t win32GetFileAttributes(const char* path);
 uint32_t win32ListDirectory(const char* directory, DirListing* listing);
+bool win32GetFileIdentity(const char* path, DirIdentity* identity);
 PlatformHandle win32LoadLibrary(const char* path, const char* extraSearchDir);
 void* win32GetProcAddress(PlatformHandle library, const char* name);
 bool win32FreeLibrary(PlatformHandle library);

@@ -1,4 +1,4 @@
-// Win32 backend: file attributes, directory listing and directory identity.
+// Win32 backend: file attributes, directory listing and file identity.
 #include <windows.h>
 #include <cstring>
 #include <string>
@@ -7,12 +7,10 @@
 
 uint32_t win32GetFileAttributes(const char* path) { return GetFileAttributesA(path); }
 
-namespace {
-
-// The directory's volume and file index; false when it cannot be opened to ask.
-bool directoryIdentity(const char* directory, DirIdentity* identity) {
-    HANDLE h = CreateFileA(directory, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+// Opened without access rights, so a running executable or a folder in use can be asked too.
+bool win32GetFileIdentity(const char* path, DirIdentity* identity) {
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
     bool ok = GetFileInformationByHandle(h, &info) != 0;
@@ -23,10 +21,8 @@ bool directoryIdentity(const char* directory, DirIdentity* identity) {
     return true;
 }
 
-}  // namespace
-
 uint32_t win32ListDirectory(const char* directory, DirListing* listing) {
-    listing->hasIdentity = directoryIdentity(directory, &listing->identity);
+    listing->hasIdentity = win32GetFileIdentity(directory, &listing->identity);
     std::string pattern = directory;
     pattern += "\\*.*";
     WIN32_FIND_DATAA data;

@@ -8,7 +8,7 @@ static const PlatformOps kWin32Ops = {
     win32RegisterEventSource, win32ReportEvent, win32DeregisterEventSource,
     win32WriteConsoleLine,
     win32GetEnvironment,
-    win32GetFileAttributes, win32ListDirectory,
+    win32GetFileAttributes, win32ListDirectory, win32GetFileIdentity,
     win32LoadLibrary, win32GetProcAddress, win32FreeLibrary,
     win32RegOpenKey, win32RegQueryValue, win32RegEnumKey, win32RegCloseKey, win32RegCreateKey, win32RegSetValue,
     win32OpenScManager, win32OpenService, win32CreateService, win32DeleteService, win32CloseServiceHandle,

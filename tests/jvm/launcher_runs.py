@@ -154,6 +154,29 @@ def scenario_non_daemon_thread_outlives_main():
     run = Launcher("nondaemon", MainClass="varnlet.testapps.NonDaemon").run("1500")
     check(run.returncode == 0 and run.stdout == "main-returned\nworker-finished\n", "the process ended before the thread", run)
 
+def scenario_single_instance_per_user():
+    # One lock per user and file: left behind by root, it lets nobody run; held by nobody, it refuses nobody's
+    # start through a hard link and another XDG_RUNTIME_DIR, and lets root run.
+    if os.geteuid() != 0 or not shutil.which("setpriv"):
+        return print("skipped: needs root and setpriv")
+    launcher = Launcher("single", MainClass="varnlet.testapps.NonDaemon", SingleInstance=True)
+    exe, link = launcher.exe, launcher.exe + "-link"
+    os.link(exe, link)
+    env = {k: v for k, v in os.environ.items() if k != "XDG_RUNTIME_DIR"}
+    start = lambda nobody, path, pause, **extra: subprocess.Popen(  # noqa: E731
+        (["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if nobody else []) + [path, pause], cwd=launcher.start,
+        env=dict(env, **extra), text=True, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    finish = lambda p: subprocess.CompletedProcess(p.args, p.wait(120), p.stdout.read(), p.stderr.read())  # noqa: E731
+    for nobody in (False, True):
+        check(finish(start(nobody, exe, "0")).stdout.endswith("worker-finished\n"), "refused while nothing runs")
+    held = start(True, exe, "60000")
+    try:
+        check(held.stdout.readline() == "main-returned\n", "the first instance did not start")
+        expect_failed(finish(start(True, link, "0", XDG_RUNTIME_DIR=launcher.root)), "An instance of this program is already running.")
+        check(finish(start(False, exe, "0")).returncode == 0, "another user's instance blocks root")
+    finally:
+        held.kill()
+
 def find_scenario(name):
     """scenario_NAME of this file or of a runs_*.py beside it (which imports its helpers from here)."""
     if "scenario_" + name in globals():

@@ -34,6 +34,14 @@ def scenario_installed_runtimes():
                   " does not meet MinJavaVersion 0x00640000\n", "Unable to locate suitable Java Runtime Environment on this machine.\n"
                   "Looked for Java 100 or later (MinJavaVersion 0x00640000). To see where the launcher looked for Java, "
                   "run it again with the environment variable VARNLET_TRACE set.\n")
+    # A JAVA_HOME that says it is Java 8: every form of "at least 17" passes it over for /usr/lib/jvm.
+    fake = os.path.join(runs.ARGS.work, "java8")
+    os.makedirs(fake, exist_ok=True)
+    open(os.path.join(fake, "release"), "w").write('JAVA_VERSION="1.8.0_392"\n')
+    os.path.lexists(os.path.join(fake, "lib")) or os.symlink(os.path.join(HOME, "lib"), os.path.join(fake, "lib"))
+    for minimum in ("0x0", "17", 17, "21", "17.0"):
+        home = chosen_home(launch("minimum", {"JAVA_HOME": fake, "PATH": "/none"}, MinJavaVersion=minimum))
+        check((home == fake) == (minimum == "0x0"), "MinJavaVersion %r took %s" % (minimum, home))
 
 def scenario_java8_layouts():
     # A JRE 8 of its own (lib/amd64/server) and a kit's jre folder as JAVA_HOME, its release file one folder

@@ -95,8 +95,8 @@ def entries(b):
                 found.update({(block - 1) * 16 + i: t for i, t in enumerate(block_strings(data))})
     return {i: t for i, t in found.items() if t}
 
-# Every kind of value varnlet-pack writes; MinJavaVersion, here a TOML integer, is the one stored in another form.
-CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": 0x00010008,
+# Every kind of value varnlet-pack writes; MinJavaVersion, here a TOML integer (a major version), is the one stored in another form.
+CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": 17,
           "JvmPath": ["jre/lib/server/libjvm.so", "C:\\Java\\bin\\server\\jvm.dll"], "JvmOptions": '-Xmx64m "-Dpack.quoted=a b"',
           "ClassPath": ["lib", "app.jar"], "JavaSearchMode": 5, "MainClass": "com.example.pack.RoundTripMain",
           "AppOptions": "first second", "OptionsFile": "app.ini", "UseStartupDir": True, "EarlyWorkingDir": False,
@@ -116,7 +116,7 @@ def roundtrip():
     values = {e["name"]: e["value"] for e in shown["entries"]}
     expected = {k: ";".join(v) if isinstance(v, list) else str(int(v) if isinstance(v, bool) else v)
                 for k, v in CONFIG.items() if not isinstance(v, dict) and k != "icon"}
-    expected.update(MinJavaVersion="0x00010008", MsgNoRuntime=CONFIG["messages"][1472], MsgLoadJvm=CONFIG["messages"]["MsgLoadJvm"])
+    expected.update(MinJavaVersion="0x00110000", MsgNoRuntime=CONFIG["messages"][1472], MsgLoadJvm=CONFIG["messages"]["MsgLoadJvm"])
     check({k: values[k] for k in expected} == expected, "show --json: %r" % values)
     unchanged = {"EarlyWorkingDir"}  # as the body's default; every entry not configured keeps it too
     check(sorted(e["name"] for e in shown["entries"] if e["changed"]) == sorted(set(expected) - unchanged), "changed entries")
@@ -214,7 +214,7 @@ def identity(body):
     for n, (settings, name, strings, number, level) in enumerate(rows):
         toml, out = os.path.join(WORK, "identity.toml"), os.path.join(WORK, "identity%d" % n, name)
         os.makedirs(os.path.dirname(out))
-        open(toml, "w").write(toml_text(dict(settings, target=TARGET)))
+        open(toml, "w").write(toml_text(dict(settings, target=TARGET, MainClass="a.B")))
         run, stub = pack("build", toml, "--stub", stub, "-o", out), out
         shown = json.loads(pack("show", out, "--json").stdout)
         res = {k[0]: d for k, d in pe_resources(open(out, "rb").read()).items()}
@@ -232,7 +232,7 @@ def signing():
     path = lambda name: os.path.join(WORK, name)  # noqa: E731
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("key.pem"), "-out", path("cert.pem"),
                     "-subj", "/CN=Varnlet pack test", "-days", "2", "-addext", "extendedKeyUsage=codeSigning"], capture_output=True, check=True)
-    open(path("sign.toml"), "w").write('target = "%s"\nname = "Signed App"\n' % TARGET)
+    open(path("sign.toml"), "w").write('target = "%s"\nname = "Signed App"\nMainClass = "a.B"\n' % TARGET)
 
     for n, stub in enumerate([BODY, path("signed0.exe")]):
         run, signed = pack("build", path("sign.toml"), "--stub", stub, "-o", path("app.exe")), path("signed%d.exe" % n)
@@ -250,14 +250,20 @@ def signing():
 def command_line():
     path = lambda name: os.path.join(WORK, name)  # noqa: E731
     files = {"bad.toml": 'target = "linux"\nClasspath = "x"\n', "untargeted.toml": 'ServiceName = "x"\n',
-             "win32.toml": 'target = "win32"\n', "linux.toml": 'target = "linux"\n', "keep": "old",
-             "icon.toml": 'target = "win32"\nicon = "icon.gif"\n', "icon.gif": "GIF89a, no icon", "nofile.toml": 'icon = "a.ico"'}
+             "win32.toml": 'target = "win32"\n', "linux.toml": 'target = "linux"\nMainClass = "a.B"\n', "keep": "old",
+             "icon.toml": 'target = "win32"\nicon = "icon.gif"\n', "icon.gif": "GIF89a, no icon", "nofile.toml": 'icon = "a.ico"',
+             "app": 'target = "linux"\nMainClass = "a.B"\n', "ico.toml": 'target = "linux"\nicon = "app.ico"\n'}
     for name, text in files.items():
         open(path(name), "w").write(text)
     shutil.copy(BODY, path("body-copy"))
+    shutil.copy(os.path.join(HERE, "app.ico"), path("app.ico"))
     body = open(BODY, "rb").read()
     notepad = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe"
-    rows = [(["build", path("bad.toml"), "--stub", BODY, "-o", path("keep")], 'bad.toml:2:1: unknown key "Classpath"'),
+    rows = [(["build", path("bad.toml"), "--stub", BODY, "-o", path("keep")], 'bad.toml:2:1: unknown key "Classpath" (did you mean ClassPath?)'),
+            (["build", path("linux.toml"), "--stub", BODY, "-o", os.path.join(WORK, ".", "linux.toml")], "is the configuration itself"),
+            (["build", path("app"), "--stub", BODY], "is the configuration itself"),  # the output named after the configuration
+            (["build", path("ico.toml"), "--stub", BODY, "-o", path("app.ico")], "is the icon itself"),
+            (["build", path("untargeted.toml"), "--stub", BODY, "-o", path("out")], "names no main class"),
             (["build", path("untargeted.toml"), "-o", path("out")], "no target"),
             (["build", path("win32.toml"), "--stub", BODY, "-o", path("out")], "is a linux launcher body, not a win32 one"),
             (["build", path("win32.toml"), "--stub", path("absent.exe"), "-o", path("out")], "absent.exe does not exist"),
@@ -270,10 +276,14 @@ def command_line():
     for args, error in rows:
         run = pack(*args)
         check(run.returncode != 0 and error.lower() in run.stderr.lower(), "%s: exit %d, %s" % (args, run.returncode, run.stderr))
-    check(sorted(os.listdir(WORK)) == sorted(list(files) + ["body-copy"]), "a failed build wrote a file")
+    check(sorted(os.listdir(WORK)) == sorted(list(files) + ["body-copy", "app.ico"]), "a failed build wrote a file")
     check(open(path("keep")).read() == "old" and open(BODY, "rb").read() == body, "a failed build changed a file")
-    inferred = pack("build", path("untargeted.toml"), "--stub", BODY, "-o", path("inferred"))  # the body gives the target
+    open(path("named.toml"), "w").write('MainClass = "a.B"\n')
+    inferred = pack("build", path("named.toml"), "--stub", BODY, "-o", path("inferred"))  # the body gives the target
     check(inferred.returncode == 0 and "linux launcher" in pack("show", path("inferred")).stdout, "no target inferred")
+    check('ClassPath is not set: the launcher keeps the body\'s "vantoHelix.jar"' in inferred.stderr, inferred.stderr)
+    again = pack("build", path("untargeted.toml"), "--stub", path("inferred"), "-o", path("again"))  # the body names it
+    check(again.returncode == 0, "a packed launcher's main class: " + again.stderr)
 
     # init lists every entry with its default; uncommented, the defaults build the body's entries again, but
     # for today's reference rules and the class data cache, which a new configuration switches on.
@@ -281,7 +291,8 @@ def command_line():
     sample = open(path("sample.toml")).read()
     check(pack("init", path("sample.toml")).returncode != 0, "init replaced a file without --force")
     for name, text, changed in (("edited", sample.replace("# ClassPath = ", 'ClassPath = ["lib", "demo.jar"]\n#')
-                                 .replace("# 1472 = ", '1472 = "from the sample"\n#'), ["ClassPath", "MsgNoRuntime", "ModernReferences", "ClassDataCache"]),
+                                 .replace("# MainClass = ", 'MainClass = "a.B"\n#')
+                                 .replace("# 1472 = ", '1472 = "from the sample"\n#'), ["ClassPath", "MainClass", "MsgNoRuntime", "ModernReferences", "ClassDataCache"]),
                                 ("all", re.sub(r"^# ([A-Z]\w* = |1[4-7]\d\d = )", r"\1", pack("init", "--target", "linux")
                                                .stdout, flags=re.M), ["ModernReferences", "ClassDataCache"])):
         open(path(name + ".toml"), "w").write(text)

@@ -29,7 +29,8 @@ std::string oneError(const std::string& text) {
 
 TEST(PackConfig, MinJavaVersionForms) {
     const std::pair<const char*, const char*> rows[] = {  // given, stored (nullptr: refused)
-        {"0x00010008", "0x00010008"}, {"1.3", "0x00010003"}, {"10008", "10008"}, {"1.16", nullptr},  // the minor has four bits
+        {"0x00010008", "0x00010008"}, {"1.3", "0x00010003"}, {"17", "0x00110000"}, {"21", "0x00150000"},
+        {"17.0", "0x00110000"}, {"65535", "0xFFFF0000"}, {"65536", nullptr}, {"1A", nullptr}, {"1.16", nullptr},  // the minor has four bits
         {"1.8.0", nullptr}, {"0x", nullptr}, {"0x123456789", nullptr}, {"java8", nullptr}};
     for (const auto& [given, want] : rows) {
         std::string stored, why;
@@ -38,12 +39,20 @@ TEST(PackConfig, MinJavaVersionForms) {
             EXPECT_EQ(stored, want) << given;
         }
     }
+    PackConfig c;  // a hexadecimal TOML integer is stored as it is; a decimal one is a major version (pack_check.py)
+    EXPECT_TRUE(errorsOf("MinJavaVersion = 0x00010008\n", &c).empty());
+    EXPECT_EQ(c.entries[1024], "0x00010008");
 }
 
 // Each text gives exactly one error, which holds the given words (file, line and column where shown).
 TEST(PackConfig, ErrorsNameFileLineAndKey) {
     const std::pair<std::string, const char*> rows[] = {
-        {"target = \"win32\"\n\nMainClas = \"x\"\n", "app.toml:3:1: unknown key \"MainClas\""},
+        {"target = \"win32\"\n\nMainClas = \"x\"\n", "app.toml:3:1: unknown key \"MainClas\" (did you mean MainClass?)"},
+        {"classpath = \"x\"\n", "(did you mean ClassPath?)"},
+        {"JavaSerachMode = 1\n", "(did you mean JavaSearchMode?)"},
+        {"SingleInstanceMutex = \"My\\\\App\"\n", "backslash only"},
+        {"SingleInstanceMutex = \"Local\\\\\"\n", "needs a name after"},
+        {"SingleInstanceMutex = \"" + std::string(241, 'm') + "\"\n", "241 bytes long"},
         {"UseStartupDir = \"yes\"\n", "app.toml:1:17: UseStartupDir must be true or false"},
         {"JavaSearchMode = \"1\"\n", "must be an integer"},
         {"JavaSearchMode = 8\n", "0 to 7"},
@@ -55,6 +64,7 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"[messages]\n1456 = \"%s %s\"\n", "at most one"},
         {"[version]\nFileVersion = \"1.x\"\n", "numbers separated by dots"},
         {"[version]\nComments = \"x\"\n", "unknown version key"},
+        {"[version]\nProductNmae = \"x\"\n", "(did you mean ProductName?)"},
         {"version = \"1.x\"\n", "version must be a table or a version"},
         {"name = \"\"\n", "name must hold 1 to 1023"},
         {"execution_level = \"admin\"\n", "execution_level must be \"asInvoker\""},
@@ -78,12 +88,15 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
     };
     std::ofstream(testing::TempDir() + "notes.jar") << "not a zip archive";
     for (const auto& [text, want] : rows) EXPECT_NE(oneError(text).find(want), std::string::npos) << text;
-    EXPECT_EQ(errorsOf("A = 1\nB = 2\nUseStartupDir = 1\n").size(), 3u);  // all problems are reported
+    EXPECT_EQ(errorsOf("UseStartupDir = 1\nB = 2\nA = 1\n"),  // every problem, in the file's order
+              (std::vector<std::string>{"app.toml:1:17: UseStartupDir must be true or false", "app.toml:2:1: unknown key \"B\"",
+                                        "app.toml:3:1: unknown key \"A\""}));
     for (const std::string& text : {"MainClass = \"" + std::string(255, 'a') + "\"\n",
                                     std::string("ServiceRestartDelay = 86400\nServiceDependencies = [\"Tcpip\", \"Event Log\"]\n"
                                                 "ServiceAccount = \"NT AUTHORITY\\\\LocalService\"\n"),
                                     std::string("ServiceName = \"App\"\nServiceAccount = \"NT SERVICE\\\\app\"\n"),
-                                    std::string("MainModule = \"app.x_1/app.$Main\"\nMainJar = \"\"\n")})
+                                    std::string("MainModule = \"app.x_1/app.$Main\"\nMainJar = \"\"\n"),
+                                    "SingleInstanceMutex = \"Global\\\\" + std::string(233, 'm') + "\"\n"})
         EXPECT_TRUE(errorsOf(text).empty()) << text;
     std::string why;
     for (const char* format : {"plain", "%s and 50%%"}) EXPECT_TRUE(checkMessageFormat(format, &why)) << format;
@@ -113,9 +126,10 @@ TEST(PackConfig, TextLengthInCharactersOnEveryTarget) {
     std::vector<std::string> errors;
     EXPECT_TRUE(makePackRequest(c, "win32", &request, &errors));
     EXPECT_TRUE(makePackRequest(c, "linux", &request, &errors));
-    ASSERT_TRUE(errorsOf("JvmOptions = \"" + ascii + "b\"\n", &c).empty());
+    ASSERT_TRUE(errorsOf("JvmOptions = \"" + ascii + "b\"\nJvmPath = \"" + ascii + "b\"\n", &c).empty());
     EXPECT_FALSE(makePackRequest(c, "win64", &request, &errors));
-    EXPECT_NE(errors[0].find("1024 characters long"), std::string::npos);
+    ASSERT_EQ(errors.size(), 2u);  // in the file's order
+    EXPECT_EQ(errors[0].find("app.toml:1:14: JvmOptions: the text is 1024 characters long"), 0u) << errors[0];
     // The scrambled main class takes two digits per byte: 255 bytes make 510 digits, within 1023.
     ASSERT_TRUE(errorsOf("MainClass = \"" + std::string(255, 'q') + "\"\n", &c).empty());
     EXPECT_TRUE(makePackRequest(c, "linux", &request, &errors));

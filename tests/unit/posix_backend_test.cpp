@@ -21,7 +21,7 @@ TEST(PosixStrings, CutToTheBuffer) {
 
 // Names match without case, values are trimmed, unquoted and cut to the buffer, the first
 // key wins; a value is UTF-8 where it can be, one byte a character otherwise; a byte-order
-// mark is skipped; a missing key or file gives the default.
+// mark is skipped, or tells UTF-16 of its byte order; a missing key or file gives the default.
 TEST(IniFile, NamesValuesEncodingsAndDefaults) {
     const std::string plain = ::testing::TempDir() + "varnlet-plain.ini", bom = ::testing::TempDir() + "varnlet-bom.ini";
     std::ofstream(plain, std::ios::binary)
@@ -29,6 +29,12 @@ TEST(IniFile, NamesValuesEncodingsAndDefaults) {
            "  jvmoptions =  -Xmx1g -Dx=\"a b\"  \r\nAppOptions=\"one two\"\r\nAppOptions=second\r\nEmpty=\r\n"
            "Utf=-Dname=Jos\xC3\xA9\nLegacy=Jos\xE9\n";
     std::ofstream(bom, std::ios::binary) << "\xEF\xBB\xBF[Application Configuration]\nJvmOptions=-Dname=Jos\xC3\xA9\n";
+    const std::string wide[] = {::testing::TempDir() + "varnlet-le.ini", ::testing::TempDir() + "varnlet-be.ini"};
+    for (int big = 0; big < 2; ++big) {  // UTF-16 of either byte order, with its mark
+        std::string units = big ? "\xFE\xFF" : "\xFF\xFE";
+        for (char c : std::string("[Application Configuration]\nJvmOptions=-Dname=Jos\xE9\n")) units += {big ? '\0' : c, big ? c : '\0'};
+        std::ofstream(wide[big], std::ios::binary) << units;
+    }
     const struct {
         std::string file;
         const char *key, *value;
@@ -36,7 +42,8 @@ TEST(IniFile, NamesValuesEncodingsAndDefaults) {
     } rows[] = {{plain, "JvmOptions", "-Xmx1g -Dx=\"a b\"", 1024}, {plain, "AppOptions", "one two", 1024},
                 {plain, "Empty", "", 1024}, {plain, "Missing", "dflt", 1024}, {plain, "JvmOptions", "-Xm", 4},
                 {plain, "Utf", "-Dname=Jos\xC3\xA9", 1024}, {plain, "Legacy", "Jos\xC3\xA9", 1024},
-                {bom, "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}, {"/nonexistent/x.ini", "JvmOptions", "dflt", 1024}};
+                {bom, "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}, {"/nonexistent/x.ini", "JvmOptions", "dflt", 1024},
+                {wide[0], "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}, {wide[1], "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}};
     for (const auto& row : rows) {
         char buffer[1024];
         uint32_t n = defaultPlatformOps().readProfileString("Application Configuration", row.key, "dflt", buffer,
@@ -45,7 +52,7 @@ TEST(IniFile, NamesValuesEncodingsAndDefaults) {
         EXPECT_EQ(n, strlen(buffer));
     }
     std::remove(plain.c_str());
-    std::remove(bom.c_str());
+    for (const std::string& file : {bom, wide[0], wide[1]}) std::remove(file.c_str());
 }
 
 TEST(PosixRegistry, EveryKeyIsMissingAndNothingIsWritten) {

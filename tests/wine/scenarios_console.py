@@ -4,7 +4,9 @@ expanded) and the longest texts; exit codes; both streams in one file; the class
 directories and the options from a real environment; a private runtime beside the executable,
 and JVM libraries the real loader refuses. TESTJVM_MAIN scripts what main does. (Every
 scenario reads the string table through LoadStringA.)"""
-from winerun import NO_RUNTIME_HINT, expect, expect_eq
+from concurrent.futures import ThreadPoolExecutor
+
+from winerun import NO_RUNTIME_HINT, Record, expect, expect_eq, until
 
 TEXT, CJK = "\u00e9" * 1023, "\u4e2d\u6587\u76ee\u5f55" * 15
 
@@ -83,10 +85,10 @@ def scenario_jvm_library(case):
     case.reg_add(key, "CurrentVersion", "1.8")
     case.reg_add(key + r"\1.8", "RuntimeLib", library)
     for path in (r"jre\bin\server\jvm.dll", library, ""):
-        run = case.run(case.pack({"JvmPath": path, "ClassPath": ""}, app), cwd=start, record=app / "testjvm.record")
+        run = case.run(case.pack({"JvmPath": path, "ClassPath": "", "MainClass": "a.B"}, app), cwd=start, record=app / "testjvm.record")
         expect_eq((run.jvm().one("library")[0], run.code), (library, 0), f"library and exit code for {path!r}")
     (app / "jre/bin/testjvm_runtime.dll").rename(app / "testjvm_runtime.dll")  # the current directory's
-    run = case.run(case.pack({"JvmPath": r"jre\bin\server\jvm.dll", "ClassPath": ""}, app), cwd=start)
+    run = case.run(case.pack({"JvmPath": r"jre\bin\server\jvm.dll", "ClassPath": "", "MainClass": "a.B"}, app), cwd=start)
     expect_eq((run.code, run.stderr.split("\n")[-2]), (255, r"Unable to load JVM: jre\bin\server\jvm.dll"), "no runtime")
     listed, chosen = case.directory("listed"), "rt\\bin\\server\\jvm.dll"
     case.install("testjvm.dll", listed / "rt/bin/server", as_name="jvm.dll", other_arch=True)
@@ -136,3 +138,14 @@ def scenario_streams_to_one_file(case):
     run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "print"}, record=app / "testjvm.record")
     expect_eq(((app / "logs/app.log").read_bytes(), len(run.jvm().all("fileoutputstream")), run.stdout, run.code),
               (b"testjvm main: out\ntestjvm main: err\n", 1, "", 0), "the log, files opened, stdout, exit code")
+
+def scenario_single_instance_one_file(case):
+    """One executable file is one instance: running from Z:, it refuses a start through a mapped drive."""
+    app = case.directory("app")
+    exe, drive = case.app(app, SingleInstance=True), case.map_drive("s", app)
+    held = ThreadPoolExecutor(1).submit(case.run, exe, program=case.dos_path(exe), cwd=app, env={"TESTJVM_MAIN": "wait=15000"},
+                                        record=app / "testjvm.record")
+    until(lambda: held.done() or Record(app / "testjvm.record").all("main"), 60, "the first instance")
+    run = case.run(exe, program=drive + exe.name, cwd=app)
+    expect_eq((held.result().record.one("main")[2], run.code, run.stderr.strip()),
+              (case.dos_path(app), 255, "An instance of this program is already running."), "the first's directory, the second")

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "core/entries.h"
 #include "jvm/jar_file.h"
@@ -76,25 +77,25 @@ std::string hexVersionText(uint32_t value) {
 }
 
 bool convertMinJavaVersion(const std::string& text, std::string* stored, std::string* error) {
+    auto digits = [](const std::string& s, const char* allowed) {
+        return !s.empty() && s.size() <= 8 && s.find_first_not_of(allowed) == std::string::npos;
+    };
+    const char* const kDecimal = "0123456789";
     size_t dot = text.find('.');
-    if (dot != std::string::npos) {
-        std::string major = text.substr(0, dot), minor = text.substr(dot + 1);
-        auto digits = [](const std::string& s) { return !s.empty() && s.size() <= 5 && s.find_first_not_of("0123456789") == std::string::npos; };
-        if (!digits(major) || !digits(minor) || std::stoul(major) > 0xFFFF || std::stoul(minor) > 15) {
-            *error = "MinJavaVersion \"" + text + "\" is not a version such as \"1.8\" (major up to 65535, minor up to 15)";
-            return false;
+    std::string major = text.substr(0, dot), minor = dot == std::string::npos ? "0" : text.substr(dot + 1);
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        if (digits(text.substr(2), "0123456789abcdefABCDEF")) {
+            *stored = text;
+            return true;
         }
-        *stored = hexVersionText((static_cast<uint32_t>(std::stoul(major)) << 16) | static_cast<uint32_t>(std::stoul(minor)));
+    } else if (digits(major, kDecimal) && digits(minor, kDecimal) && std::stoul(major) <= 0xFFFF && std::stoul(minor) <= 15) {
+        // A bare number is a major version, as people name Java releases: "17" is Java 17.
+        *stored = hexVersionText(static_cast<uint32_t>(std::stoul(major) << 16 | std::stoul(minor)));
         return true;
     }
-    size_t start = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') ? 2 : 0;
-    std::string digits = text.substr(start);
-    if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-        *error = "MinJavaVersion \"" + text + "\" is neither a version such as \"1.8\" nor a hexadecimal number such as \"0x00010008\"";
-        return false;
-    }
-    *stored = text;
-    return true;
+    *error = "MinJavaVersion \"" + text + "\" is no version: write a major version such as \"17\", major.minor such as "
+             "\"1.8\" or \"17.0\" (major up to 65535, minor up to 15), or a hexadecimal number such as \"0x00110000\"";
+    return false;
 }
 
 bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit) {
@@ -166,6 +167,23 @@ bool checkServiceAccount(const std::string& account, const std::string& target, 
     if (a.compare(0, 11, "nt service\\") == 0 && a.size() > 11) return true;
     *error = "ServiceAccount must be LocalSystem, LocalService, NetworkService or NT SERVICE\\<ServiceName> "
              "(no other accounts: a launcher stores no passwords)";
+    return false;
+}
+
+bool checkMutexName(const std::string& name, std::string* error) {
+    size_t start = 0;
+    for (const char* space : {"Global\\", "Local\\"})  // as Windows spells them: names are case-sensitive
+        if (name.compare(0, strlen(space), space) == 0) start = strlen(space);
+    if (start && start == name.size())
+        *error = "SingleInstanceMutex needs a name after \"" + name + "\"";
+    else if (name.find('\\', start) != std::string::npos)
+        *error = "SingleInstanceMutex may hold a backslash only after a leading \"Global\" or \"Local\", as in "
+                 "\"Global\\MyApp\" (Windows refuses any other name, and the launcher would not start)";
+    else if (name.size() > kMutexNameMax)
+        *error = "SingleInstanceMutex is " + std::to_string(name.size()) + " bytes long; the launcher takes at most " +
+                 std::to_string(kMutexNameMax);
+    else
+        return true;
     return false;
 }
 

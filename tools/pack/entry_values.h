@@ -12,7 +12,8 @@ bool checkMainClass(const std::string& name, std::string* error);
 // The launcher reads at most 1023 characters (UTF-16 code units, as the entries store them)
 // on every target.
 bool checkTextLength(const std::string& utf8, std::string* error);
-// "1.8" (major.minor) or a hexadecimal number ("0x00010008"); the stored text on success.
+// A major version ("17"), major.minor ("1.8", "17.0") or a hexadecimal number with its prefix
+// ("0x00010008", stored as written); the stored text on success.
 bool convertMinJavaVersion(const std::string& text, std::string* stored, std::string* error);
 std::string hexVersionText(uint32_t value);
 // The range an Integer entry accepts; false (and the 32-bit range) when it has none of its own.
@@ -23,6 +24,10 @@ bool checkServiceName(const std::string& name, std::string* error);
 // A Windows service account the launcher can install without a password, or on Linux a
 // system user with an optional group ("user" or "user:group") for the unit's User=/Group=.
 bool checkServiceAccount(const std::string& account, const std::string& target, std::string* error);
+// A mutex name Windows takes: a backslash only to end a "Global\" or "Local\" prefix, which a
+// name must follow; at most kMutexNameMax bytes (a file name on Linux, with its ".lock").
+constexpr size_t kMutexNameMax = 240;
+bool checkMutexName(const std::string& name, std::string* error);
 // MainJar names a jar: a ".jar" file name, and when `file` (the name resolved beside the
 // configuration) exists, a ZIP archive the launcher can read.
 bool checkMainJar(const std::string& name, const std::string& file, std::string* error);

@@ -150,10 +150,13 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
     std::string stub, error;
     if (!findStub(o, target, toolPath, &stub, err)) return 1;
     std::string output = !o.output.empty() ? o.output : defaultOutput(config, target);
-    if (sameFile(stub, output)) {
-        err << "varnlet-pack: the output " << output << " is the launcher body itself; choose another output\n";
-        return 1;
-    }
+    const std::pair<std::string, const char*> inputs[] = {
+        {stub, "the launcher body"}, {config.path, "the configuration"}, {config.icon, "the icon"}};
+    for (const auto& [input, what] : inputs)
+        if (!input.empty() && sameFile(input, output)) {
+            err << "varnlet-pack: the output " << output << " is " << what << " itself; choose another output\n";
+            return 1;
+        }
     if (!bodyRead && !readBody(stub, &body, &contents, err)) return 1;
     std::vector<std::string> notes;
     applyIdentity(config, target, output, &request, &notes);
@@ -161,6 +164,13 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
         err << "varnlet-pack: " << stub << " is a " << targetOfFormat(contents.format) << " launcher body, not a " << target << " one\n";
         return 1;
     }
+    std::vector<std::string> warnings;
+    if (!checkLauncherNeeds(config, request, contents, &errors, &warnings)) {
+        for (const std::string& e : errors) err << e << "\n";
+        err << "varnlet-pack: nothing written\n";
+        return 1;
+    }
+    for (const std::string& w : warnings) err << "varnlet-pack: warning: " << w << "\n";
     if (!packLauncher(body, request, &packed, &notes, &error)) {
         err << "varnlet-pack: " << stub << ": " << error << "\nvarnlet-pack: nothing written\n";
         return 1;

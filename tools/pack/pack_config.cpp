@@ -1,6 +1,8 @@
 // TOML configuration parsing and validation (toml++).
 #include "pack_config.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,6 +18,40 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// The known name a misspelt one was meant to be: equal to it but for letter case and one
+// stretch of at most two characters (one missing, added or changed, or two swapped). The
+// nearest such name, "" when there is none.
+std::string closestName(const std::string& given, const std::vector<std::string>& known) {
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::string g = lower(given), best;
+    size_t bestStretch = 3;
+    for (const std::string& name : known) {
+        std::string k = lower(name);
+        size_t shorter = std::min(g.size(), k.size());
+        size_t head = static_cast<size_t>(std::mismatch(g.begin(), g.begin() + shorter, k.begin()).first - g.begin());
+        size_t tail = static_cast<size_t>(std::mismatch(g.rbegin(), g.rbegin() + (shorter - head), k.rbegin()).first - g.rbegin());
+        size_t stretch = std::max(g.size(), k.size()) - head - tail;
+        if (stretch < bestStretch) bestStretch = stretch, best = name;
+    }
+    return best;
+}
+
+std::string unknownName(const std::string& what, const std::string& given, const std::vector<std::string>& known) {
+    std::string closest = closestName(given, known);
+    return "unknown " + what + " \"" + given + "\"" + (closest.empty() ? "" : " (did you mean " + closest + "?)");
+}
+
+std::vector<std::string> entryNames(bool messagesOnly) {
+    std::vector<std::string> names;
+    if (!messagesOnly) names = {"target", "output", "icon", "gui", "messages", "version"};
+    for (size_t i = 0; i < kEntryCount; ++i)
+        if (!messagesOnly || kEntries[i].type == EntryType::Message) names.push_back(kEntries[i].name);
+    return names;
+}
 
 struct Checker {
     PackConfig* config;
@@ -113,10 +149,12 @@ struct Checker {
             break;
         }
         case EntryType::Hex:
-            if (node.is_integer()) {
+            if (node.is_integer() && node.as_integer()->flags() == toml::value_flags::format_as_hexadecimal) {
                 int64_t v = *node.value<int64_t>();
                 if (v < 0 || v > 0xFFFFFFFFll) return error(node.source(), key + " is out of range");
                 value = hexVersionText(static_cast<uint32_t>(v));
+            } else if (node.is_integer()) {
+                if (!convertMinJavaVersion(std::to_string(*node.value<int64_t>()), &value, &why)) return error(node.source(), why);
             } else {
                 std::string raw;
                 if (!text(node, key, &raw)) return;
@@ -148,6 +186,7 @@ struct Checker {
                     start = end + 1;
                 }
             }
+            if (info.id == 1392 && !checkMutexName(value, &why)) return error(node.source(), why);
             if (info.id == 1952 && !value.empty() && !checkMainJar(value, resolve(value), &why)) return error(node.source(), why);
             if (info.id == 1984 && !value.empty() && !checkMainModule(value, &why)) return error(node.source(), why);
         }
@@ -164,7 +203,8 @@ struct Checker {
             else
                 info = findEntryByName(key.c_str());
             if (!info || info->type != EntryType::Message) {
-                error(k.source(), "unknown message \"" + key + "\" (use an id from 1456 to 1728 in steps of 16, or a message name)");
+                error(k.source(), unknownName("message", key, entryNames(true)) +
+                                      " (use an id from 1456 to 1728 in steps of 16, or a message name)");
                 continue;
             }
             entry(*info, node);
@@ -177,7 +217,8 @@ struct Checker {
             bool known = false;
             for (size_t i = 0; i < kVersionStringKeyCount; ++i) known = known || key == kVersionStringKeys[i];
             if (!known) {
-                error(k.source(), "unknown version key \"" + key + "\"");
+                error(k.source(), unknownName("version key", key, std::vector<std::string>(kVersionStringKeys,
+                                                                                         kVersionStringKeys + kVersionStringKeyCount)));
                 continue;
             }
             if (!text(node, key, &value)) continue;
@@ -229,7 +270,7 @@ struct Checker {
             } else if (const EntryInfo* info = findEntryByName(key.c_str())) {
                 entry(*info, node);
             } else {
-                error(k.source(), "unknown key \"" + key + "\"");
+                error(k.source(), unknownName("key", key, entryNames(false)));
             }
         }
     }
@@ -253,6 +294,18 @@ void crossCheck(const PackConfig& config, std::vector<std::string>* errors) {
         errors->push_back(place(1984) + ": MainModule and MainJar exclude each other (a modular jar goes on ModulePath)");
 }
 
+// Errors from "path:line:column: ..." in the file's order: toml++ hands the keys over sorted by
+// name, and the entries are kept by id.
+void sortByPlace(std::vector<std::string>* errors, size_t from, const std::string& path) {
+    auto place = [&](const std::string& error) {
+        const char* p = error.c_str() + std::min(error.size(), path.size() + 1);
+        char* end = nullptr;
+        long line = strtol(p, &end, 10), column = *end == ':' ? strtol(end + 1, nullptr, 10) : 0;
+        return std::make_pair(line, column);
+    };
+    std::stable_sort(errors->begin() + static_cast<std::ptrdiff_t>(from), errors->end(),
+                     [&](const std::string& a, const std::string& b) { return place(a) < place(b); });
+}
 
 }  // namespace
 
@@ -310,6 +363,7 @@ bool parsePackConfig(const std::string& text, const std::string& path, PackConfi
         toml::table root = toml::parse(text, path);
         Checker{config, errors}.top(root);
         crossCheck(*config, errors);
+        sortByPlace(errors, before, path);
     } catch (const toml::parse_error& e) {
         errors->push_back(path + ":" + std::to_string(e.source().begin.line) + ":" + std::to_string(e.source().begin.column) +
                           ": " + std::string(e.description()));
@@ -365,5 +419,34 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
         if (v.first == "ProductVersion") request->setProductVersion = parseVersionNumber(v.second, request->productVersion);
         request->versionStrings.emplace_back(utf8ToUtf16(v.first), utf8ToUtf16(v.second));
     }
+    sortByPlace(errors, before, config.path);
     return errors->size() == before;
+}
+
+bool checkLauncherNeeds(const PackConfig& config, const PackRequest& request, const LauncherContents& body,
+                        std::vector<std::string>* errors, std::vector<std::string>* warnings) {
+    // What the launcher will hold: the request's text, else the body's (a launcher packed before).
+    auto held = [&](unsigned id) {
+        auto set = request.entries.find(id);
+        auto stored = body.entries.find(id);
+        return set != request.entries.end() ? set->second : stored != body.entries.end() ? stored->second : std::u16string();
+    };
+    auto isDefault = [&](unsigned id) { return held(id) == utf8ToUtf16(findEntry(id)->defaultText); };
+    // The keys that name the application's main class: a launcher needs one of them, set by the
+    // configuration (the demo's class too, by name) or other than the body's default.
+    static const unsigned kMainClassKeys[] = {
+        1168,  // MainClass
+        1952,  // MainJar
+        1984,  // MainModule
+    };
+    if (!config.entries.count(1072) && isDefault(1072))
+        warnings->push_back(config.path + ": ClassPath is not set: the launcher keeps the body's \"" +
+                            findEntry(1072)->defaultText + "\"");
+    std::string names;
+    for (unsigned id : kMainClassKeys) {
+        if (holds(config, id) || (!held(id).empty() && !isDefault(id))) return true;
+        names += (names.empty() ? "" : ", ") + std::string(findEntry(id)->name);
+    }
+    errors->push_back(config.path + ": the launcher names no main class (it would run the body's demo): set one of " + names);
+    return false;
 }

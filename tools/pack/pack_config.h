@@ -34,3 +34,7 @@ bool quoteOption(const std::string& option, std::string* stored, std::string* wh
 std::vector<std::string> packWarnings(const PackConfig& config);
 // Checks what depends on the target (text lengths, icon file) and prepares the rewrite.
 bool makePackRequest(const PackConfig& config, const std::string& target, PackRequest* request, std::vector<std::string>* errors);
+// What every launcher needs, from the request or the body: a main class (an error without
+// one), and a class path of its own (a warning when left at the body's default).
+bool checkLauncherNeeds(const PackConfig& config, const PackRequest& request, const LauncherContents& body,
+                        std::vector<std::string>* errors, std::vector<std::string>* warnings);

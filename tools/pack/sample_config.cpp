@@ -114,8 +114,8 @@ std::string sampleConfig(const std::string& target) {
         std::string unit;
         if (e.type == EntryType::Integer && e.id != 1088 && integerRange(e.id, &low, &high, &unit))
             out += "# " + std::to_string(low) + " to " + std::to_string(high) + unit + ".\n";
-        if (e.type == EntryType::Hex) out += "# Written as \"1.8\" (major.minor) or as a hexadecimal number such as \"0x00010008\".\n";
-        if (e.type == EntryType::Scrambled) out += "# The class name with dots, such as \"com.example.Main\" (stored scrambled).\n";
+        if (e.type == EntryType::Hex) out += "# Written as a major version (\"17\"), as major.minor (\"1.8\") or as a hexadecimal number such as \"0x00010008\".\n";
+        if (e.type == EntryType::Scrambled) out += "# Required: the class name with dots, such as \"com.example.Main\" (stored scrambled).\n";
         if (e.type == EntryType::Text || e.type == EntryType::ReservedText) out += "# At most 1023 characters.\n";
         out += "# " + std::string(e.name) + " = " + tomlValue(e) + "\n\n";
     }
