@@ -345,13 +345,12 @@ std::vector<std::string> packWarnings(const PackConfig& config) {
         warnings.push_back(config.entryPlaces.at(1152) + ": warning: WorkingDir has no effect with StayInStartupDir");
     return warnings;
 }
+
 namespace {
 
 bool holds(const PackConfig& config, unsigned id) { return config.entries.count(id) && !config.entries.at(id).empty(); }
 
 }  // namespace
-
-bool namesMainClass(const PackConfig& config) { return holds(config, 1168) || holds(config, 1952) || holds(config, 1984); }
 
 bool isKnownTarget(const std::string& target) { return target == "win32" || target == "win64" || target == "linux"; }
 

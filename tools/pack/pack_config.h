@@ -23,8 +23,6 @@ struct PackConfig {
 };
 
 bool isKnownTarget(const std::string& target);
-// The file names the application's main class: with MainClass, or through MainJar or MainModule.
-bool namesMainClass(const PackConfig& config);
 bool parsePackConfig(const std::string& text, const std::string& path, PackConfig* config, std::vector<std::string>* errors);
 bool loadPackConfig(const std::string& path, PackConfig* config, std::vector<std::string>* errors);
 // One option of a JvmOptions or AppOptions array in the stored form the launcher splits back
