@@ -31,10 +31,6 @@ bool attachStopperThread(JavaVM** jvm, JNIEnv** env);
 // (State.JvmEnding); nothing was reported then.
 bool stopperMetJvmEnd();
 
-// Installs the stream now in System.out (or System.err) through the other setter as well:
-// `fromField` is "out" or "err", `setterName` "setOut" or "setErr". Reports its own failure.
-bool shareJavaStream(JNIEnv* env, const char* fromField, const char* setterName);
-
 // Attaches the calling thread and calls System.exit(0). The thread is detached whenever
 // the attach succeeded and the call came back, failed or not: a thread left attached would
 // keep DestroyJavaVM on the creating thread waiting for ever.

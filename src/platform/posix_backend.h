@@ -70,3 +70,10 @@ bool posixReadVersionString(const char* key, char* buffer, size_t size);
 PlatformHandle posixCreateNamedMutex(const char* name, bool* existed);
 bool posixOpenUrl(const char* url);
 extern const CacheFileOps kPosixCacheFileOps;
+
+// Shared by the backend's own files, outside the table.
+// The reason of this thread's last failed library load, or null (posix_library.cpp), for the
+// text of the ENOEXEC that load leaves behind (posix_errors.cpp).
+const char* posixLastLibraryError();
+// The configuration section as this binary holds it (posix_config_section.cpp).
+const unsigned char* configSectionBytes();
