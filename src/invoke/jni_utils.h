@@ -3,9 +3,14 @@
 #pragma once
 #include <jni.h>
 
+#include <string>
+
 // Describes (stack trace on System.err) and clears a pending Java exception. True when
 // there was one.
 bool checkJavaException(JNIEnv* env);
+
+// Text in the process's code page as JNI's modified UTF-8 (what NewStringUTF and FindClass read).
+std::string codePageToModifiedUtf8(const char* text);
 
 // A Java string from text in the process's code page (converted to modified UTF-8, which
 // is what NewStringUTF reads). Null, after describing any exception, when it cannot be made.
