@@ -46,11 +46,11 @@ bool posixSetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds
                                  uint32_t restartCount);
 bool posixSetServiceDelayedStart(PlatformHandle service, bool delayed);
 bool posixFindServiceAccount(const char* account);
-PlatformHandle posixCreateThread(ThreadRoutine routine, void* parameter);
-PlatformHandle posixCreateEvent();
-bool posixSetEvent(PlatformHandle event);
-void posixWaitForEvent(PlatformHandle event);
-bool posixCloseHandle(PlatformHandle handle);
+bool posixCreateThread(ThreadRoutine routine, void* parameter);
+PlatformEvent posixCreateEvent();
+bool posixSetEvent(PlatformEvent event);
+void posixWaitForEvent(PlatformEvent event);
+bool posixCloseEvent(PlatformEvent event);
 void posixSleepMs(uint32_t milliseconds);
 void posixInitLock(PlatformLock* lock);
 void posixAcquireLock(PlatformLock* lock);
