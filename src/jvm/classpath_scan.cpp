@@ -15,6 +15,7 @@
 #include "jvm/name_order.h"
 #include "jvm/options.h"
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/report.h"
 #include "platform/platform.h"
 
@@ -149,7 +150,7 @@ bool walkDirectory(Scan* scan) {
 
 int appendDirectoryArchives(TextBuffer* list, char* directory) {
     size_t n = std::strlen(directory);
-    if (n > 1 && (directory[n - 1] == '\\' || directory[n - 1] == '/')) directory[--n] = '\0';
+    if (n > 1 && isPathSeparator(Platform.pathStyle, directory[n - 1])) directory[--n] = '\0';
     Scan scan{list, std::string(directory, n), {}, false, Platform.pathStyle.dirSeparator,
               Platform.pathStyle.classPathSeparator, Platform.pathStyle.caseInsensitiveNames, {}, 0, false};
     bool listed = false;

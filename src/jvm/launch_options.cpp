@@ -12,6 +12,7 @@
 #include "jvm/jar_manifest.h"
 #include "jvm/options.h"
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/trace.h"
@@ -30,21 +31,13 @@ std::string trimmed(const std::string& text) {
     return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
-bool isAbsolute(const char* path) {
-    char separator = Platform.pathStyle.dirSeparator;
-    if (path[0] == separator || (separator == '\\' && path[0] == '/')) return true;
-    return separator == '\\' && path[0] != '\0' && path[1] == ':';
-}
-
 // The jar's path as the agent loader needs it, whatever directory main later runs in.
 std::string fullPath(const char* path) {
-    if (isAbsolute(path)) return path;
+    if (isAbsolutePath(Platform.pathStyle, path)) return path;
     char directory[kStartupDirSize];
     uint32_t n = Platform.getCurrentDirectory(directory, sizeof directory);
     if (n == 0 || n >= sizeof directory) return path;
-    std::string full = directory;
-    if (full.back() != Platform.pathStyle.dirSeparator) full += Platform.pathStyle.dirSeparator;
-    return full + path;
+    return joinPath(Platform.pathStyle, directory, path);
 }
 
 int failJar(unsigned id, const std::string& why) {
