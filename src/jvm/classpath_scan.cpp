@@ -148,7 +148,7 @@ bool walkDirectory(Scan* scan) {
 
 }  // namespace
 
-int appendDirectoryArchives(TextBuffer* list, char* directory) {
+BuildOutcome appendDirectoryArchives(TextBuffer* list, char* directory) {
     size_t n = std::strlen(directory);
     if (n > 1 && isPathSeparator(Platform.pathStyle, directory[n - 1])) directory[--n] = '\0';
     Scan scan{list, std::string(directory, n), {}, false, Platform.pathStyle.dirSeparator,
@@ -159,6 +159,6 @@ int appendDirectoryArchives(TextBuffer* list, char* directory) {
     } catch (const std::bad_alloc&) {
         scan.outOfMemory = true;  // the walk's own arrays and paths
     }
-    if (scan.outOfMemory) return -1;
-    return listed ? 1 : 0;
+    if (scan.outOfMemory) return BuildOutcome::OutOfMemory;
+    return listed ? BuildOutcome::Done : BuildOutcome::Reported;
 }

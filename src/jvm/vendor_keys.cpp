@@ -26,7 +26,7 @@ bool namesRuntime(const char* name) {
 bool readHome(const std::string& keyPath, const char* valueName) {
     if (keyPath.size() + 1 > kRegistryPathSize) return false;
     char home[kPathBufferSize];
-    if (readRegistryString(RegistryRoot::LocalMachine, keyPath.c_str(), valueName, home, sizeof home) != 0)
+    if (readRegistryString(RegistryRoot::LocalMachine, keyPath.c_str(), valueName, home, sizeof home) != RegistryText::Read)
         return false;
     std::string trimmed = withoutTrailingSeparators(Platform.pathStyle, home);
     if (trimmed.empty()) return false;
