@@ -202,7 +202,7 @@ void removeStale(const std::string& keep) {
 // The Java 25 training run leaves a configuration; the cache itself is made from it by the
 // runtime's own java command, whose streams lead nowhere.
 bool assembleAotCache(const std::string& cache) {
-    std::string java = inFolder(inFolder(Run.home, "bin"), Platform.pathStyle.dirSeparator == '\\' ? "java.exe" : "java");
+    std::string java = inFolder(inFolder(Run.home, "bin"), windowsPaths(Platform.pathStyle) ? "java.exe" : "java");
     std::vector<std::string> arguments = {java, "-XX:AOTMode=create", "-XX:AOTConfiguration=" + Run.written,
                                           "-XX:AOTCache=" + cache};
     int count = 0;

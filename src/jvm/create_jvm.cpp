@@ -51,8 +51,9 @@ void attachConsole(JNIEnv* env) {
 
 bool javaBinDirectory(const char* libraryPath, char* buffer, size_t size) {
     std::string libraryFolder, bin;
-    if (!parentPath(Platform.pathStyle, libraryPath, &libraryFolder) || !parentPath(Platform.pathStyle, libraryFolder, &bin) ||
-        bin.size() <= pathRootLength(Platform.pathStyle, bin.c_str()) || bin.size() + 1 > size)
+    const PathStyle& style = Platform.pathStyle;
+    if (!parentPath(style, libraryPath, &libraryFolder) || !parentPath(style, libraryFolder, &bin) ||
+        bin.size() <= pathRootLength(style, bin.c_str()) || bin.size() + 1 > size)
         return false;
     memcpy(buffer, bin.c_str(), bin.size() + 1);
     return true;

@@ -38,7 +38,8 @@ bool searchVersionedKey(const char* key, char* buffer, size_t size) {
     char keyPath[kRegistryPathSize];
     char version[kRegistryPathSize];
     if (!copyIfFits(keyPath, sizeof keyPath, key)) return false;
-    if (readRegistryString(RegistryRoot::LocalMachine, keyPath, "CurrentVersion", version, sizeof version) == RegistryText::Read &&
+    if (readRegistryString(RegistryRoot::LocalMachine, keyPath, "CurrentVersion", version, sizeof version) ==
+            RegistryText::Read &&
         tryRuntimeVersion(keyPath, version, buffer, size))
         return true;
 

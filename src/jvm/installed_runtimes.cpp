@@ -59,7 +59,7 @@ bool readKitReleaseVersion(const char* home, char* version, size_t size) {
 
 // Windows users write `set JAVA_HOME="C:\Program Files\..."`, and cmd keeps the quotes.
 std::string unquoted(std::string text) {
-    if (Platform.pathStyle.dirSeparator == '\\' && text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    if (windowsPaths(Platform.pathStyle) && text.size() >= 2 && text.front() == '"' && text.back() == '"')
         text = text.substr(1, text.size() - 2);
     return text;
 }
@@ -138,7 +138,7 @@ bool isScript(const char* program) {
 bool findJavaOnPath(std::string* program) {
     const char* path = Platform.getEnvironment("PATH");
     if (path == nullptr) return false;
-    bool windows = Platform.pathStyle.dirSeparator == '\\';
+    bool windows = windowsPaths(Platform.pathStyle);
     const char* name = windows ? "java.exe" : "java";
     char candidate[kPathBufferSize];
     for (const char* entry = path; *entry != '\0';) {
@@ -147,9 +147,11 @@ bool findJavaOnPath(std::string* program) {
         std::string folder = unquoted(std::string(entry, static_cast<size_t>(end - entry)));
         entry = *end != '\0' ? end + 1 : end;
         // An empty entry would mean the current directory: no place to pick up a runtime.
-        if (folder.empty() || (!isAbsolutePath(Platform.pathStyle, folder.c_str()) && State.StartupDirTooLong)) continue;
-        if (!isAbsolutePath(Platform.pathStyle, folder.c_str())) folder = joinPath(Platform.pathStyle, State.StartupDir, folder);
-        if (!joinPath(Platform.pathStyle, candidate, sizeof candidate, folder.c_str(), name) || !fileExists(candidate)) continue;
+        bool relative = !isAbsolutePath(Platform.pathStyle, folder.c_str());
+        if (folder.empty() || (relative && State.StartupDirTooLong)) continue;
+        if (relative) folder = joinPath(Platform.pathStyle, State.StartupDir, folder);
+        if (!joinPath(Platform.pathStyle, candidate, sizeof candidate, folder.c_str(), name) || !fileExists(candidate))
+            continue;
         char resolved[kPathBufferSize];
         *program = Platform.resolveLinks(candidate, resolved, sizeof resolved) ? resolved : candidate;
         if (isScript(program->c_str())) {

@@ -89,8 +89,10 @@ BuildOutcome appendJarOptions(TextBuffer* options) {
         std::free(Config.MainClass);
         Config.MainClass = copy;
     }
-    if (manifestAttribute(manifest, "Add-Opens", &value) && !appendPackageOptions(options, value, "--add-opens=")) return BuildOutcome::OutOfMemory;
-    if (manifestAttribute(manifest, "Add-Exports", &value) && !appendPackageOptions(options, value, "--add-exports=")) return BuildOutcome::OutOfMemory;
+    if (manifestAttribute(manifest, "Add-Opens", &value) && !appendPackageOptions(options, value, "--add-opens="))
+        return BuildOutcome::OutOfMemory;
+    if (manifestAttribute(manifest, "Add-Exports", &value) && !appendPackageOptions(options, value, "--add-exports="))
+        return BuildOutcome::OutOfMemory;
     if (manifestAttribute(manifest, "Enable-Native-Access", &value)) {
         if (trimmed(value) != "ALL-UNNAMED") return failJar(MsgCreateJvm, " (Enable-Native-Access takes only ALL-UNNAMED)");
         if (!appendText(options, " --enable-native-access=ALL-UNNAMED")) return BuildOutcome::OutOfMemory;

@@ -64,12 +64,12 @@ bool tryHomeCandidates(const char* home, char* buffer, size_t size) {
     if (home == nullptr || home[0] == '\0') return false;
     // JvmPath as it stands: after a failed configured search only its first entry is
     // left, since the search split it in place.
-    if (Config.JvmPath != nullptr && Config.JvmPath[0] != '\0' && joinPath(Platform.pathStyle, buffer, size, home, Config.JvmPath) &&
-        fileExists(buffer)) {
+    if (Config.JvmPath != nullptr && Config.JvmPath[0] != '\0' &&
+        joinPath(Platform.pathStyle, buffer, size, home, Config.JvmPath) && fileExists(buffer)) {
         trace("  found ", buffer);
         return true;
     }
-    bool windows = Platform.pathStyle.dirSeparator == '\\';
+    bool windows = windowsPaths(Platform.pathStyle);
     const char* const* candidates = windows ? kWindowsCandidates : kPosixCandidates;
     size_t count = windows ? sizeof kWindowsCandidates / sizeof kWindowsCandidates[0]
                            : sizeof kPosixCandidates / sizeof kPosixCandidates[0];
