@@ -16,7 +16,7 @@
 namespace {
 
 // Joins two texts into `buffer`; false when they do not fit (nothing is cut).
-bool joinPath(char* buffer, size_t size, const char* prefix, const char* name) {
+bool joinText(char* buffer, size_t size, const char* prefix, const char* name) {
     int n = snprintf(buffer, size, "%s%s", prefix, name);
     return n >= 0 && static_cast<size_t>(n) < size;
 }
@@ -209,7 +209,7 @@ int installService(const char* serviceName, const char* description) {
         int c = snprintf(commandLine, sizeof commandLine, "\"%s\" %s", path, Config.ServiceSwitch);
         if (c < 0 || static_cast<size_t>(c) >= sizeof commandLine)
             refused = refuseTooLong(path);
-        else if (!joinPath(eventLogKey, sizeof eventLogKey, kEventLogKeyPrefix, serviceName))
+        else if (!joinText(eventLogKey, sizeof eventLogKey, kEventLogKeyPrefix, serviceName))
             refused = refuseTooLong(serviceName);
     }
     std::string account;
