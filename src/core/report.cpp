@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/paths.h"
 #include "core/state.h"
 #include "platform/platform.h"
 
@@ -75,10 +76,7 @@ void boxTitle(char* title, size_t size) {
     char path[kReportTextSize];
     uint32_t n = Platform.getModulePath(path, sizeof path);
     if (n == 0 || n >= sizeof path) path[0] = '\0';
-    const char* name = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '/' || *p == '\\') name = p + 1;
-    snprintf(title, size, "%s", name);
+    snprintf(title, size, "%s", pathFileName(Platform.pathStyle, path).c_str());
     char* dot = strrchr(title, '.');
     if (dot && dot != title) *dot = '\0';
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/trace.h"
@@ -52,33 +53,18 @@ bool executableDirectory(char* buffer, size_t size) {
         Platform.setLastError(kErrorFilenameTooLong);
         return false;
     }
-    char* last = strrchr(buffer, Platform.pathStyle.dirSeparator);
-    if (!last) return false;
-    // At the root of a drive the separator stays: a bare "C:" would name the drive's own
-    // current directory, which need not be its root.
-    if (last == buffer || last[-1] == ':')
-        last[1] = '\0';
-    else
-        *last = '\0';
+    std::string directory;
+    if (!parentPath(Platform.pathStyle, std::string(buffer, n), &directory)) return false;
+    memcpy(buffer, directory.c_str(), directory.size() + 1);
     return true;
 }
 
 namespace {
 
-bool windowsPaths() { return Platform.pathStyle.dirSeparator == '\\'; }
-bool isSeparator(char c) { return c == Platform.pathStyle.dirSeparator || (windowsPaths() && c == '/'); }
-
-// `path` as seen from `directory`: relative paths joined to it; a Windows path at the root of
-// the current drive ("\lib") takes the directory's drive; absolute paths, paths naming their
-// own drive and %NAME% references stay.
+// `path` as seen from `directory`; %NAME% references name their own root.
 std::string anchored(const std::string& path, const char* directory) {
     if (path.empty() || path[0] == '%') return path;
-    bool hasDrive = windowsPaths() && path.size() >= 2 && path[1] == ':';
-    if (hasDrive || (isSeparator(path[0]) && (!windowsPaths() || (path.size() > 1 && isSeparator(path[1]))))) return path;
-    if (isSeparator(path[0])) return directory[0] != '\0' && directory[1] == ':' ? std::string(directory, 2) + path : path;
-    std::string joined = directory;
-    if (joined.empty() || !isSeparator(joined.back())) joined += Platform.pathStyle.dirSeparator;
-    return joined + path;
+    return resolvePath(Platform.pathStyle, directory, path);
 }
 
 void replace(char** text, const std::string& value) {

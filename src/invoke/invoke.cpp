@@ -2,16 +2,15 @@
 // System.out/err redirection, the argument array and the call itself.
 #include "invoke/invoke.h"
 
-#include <cctype>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "invoke/jni_utils.h"
 #include "invoke/main_class.h"
 #include "invoke/split.h"
 #include "jvm/launch_options.h"
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/working_directory.h"
 #include "core/report.h"
 #include "core/state.h"
@@ -25,48 +24,6 @@ const char* const kMainMethodText = "main(java/lang/String[])";
 bool failWith(unsigned id, const char* argument) {
     reportError(message(id), argument);
     return false;
-}
-
-// The file a name reaches from `directory`, spelt one way: joined to the directory when
-// relative, "." and ".." folded, one separator; so "out.log" and ".\out.log" are one file.
-std::string fullPathOf(const char* name, const char* directory) {
-    char separator = Platform.pathStyle.dirSeparator;
-    bool windows = separator == '\\';
-    auto isSeparator = [&](char c) { return c == separator || (windows && c == '/'); };
-    std::string joined;
-    if (windows && name[0] != '\0' && name[1] == ':') {
-        joined = name;  // names its drive
-    } else if (isSeparator(name[0])) {
-        if (windows && !isSeparator(name[1]) && directory[0] != '\0' && directory[1] == ':') joined.assign(directory, 2);
-        joined += name;  // at the root of the directory's drive
-    } else {
-        joined = std::string(directory) + separator + name;
-    }
-    std::vector<std::string> parts;
-    std::string folded;
-    size_t at = 0;
-    while (at <= joined.size()) {
-        size_t end = at;
-        while (end < joined.size() && !isSeparator(joined[end])) ++end;
-        std::string part = joined.substr(at, end - at);
-        if (at == 0 && windows && part.size() == 2 && part[1] == ':')
-            folded = part;  // the drive stays in front
-        else if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        at = end + 1;
-    }
-    for (const std::string& part : parts) folded += separator + part;
-    return folded;
-}
-
-bool sameFileName(const char* a, const char* b) {
-    if (!Platform.pathStyle.caseInsensitiveNames) return strcmp(a, b) == 0;
-    for (; *a && *b; ++a, ++b)
-        if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b))) return false;
-    return *a == *b;
 }
 
 // Steps 3 to 12 of an invocation, on the thread whose environment is `env`.
@@ -88,10 +45,9 @@ bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
         if (Config.SystemErrFile[0] != '\0') {
             // Two streams on one file would each write from its start, over each other's
             // lines; the file gets one stream that both System.out and System.err use.
-            bool sameFile = Config.SystemOutFile[0] != '\0' &&
-                            sameFileName(fullPathOf(Config.SystemOutFile, directory).c_str(),
-                                         fullPathOf(Config.SystemErrFile, directory).c_str());
-            if (sameFile ? !shareJavaStream(env, "out", "setErr") : !redirectJavaStream(env, Config.SystemErrFile, "setErr"))
+            bool oneFile = Config.SystemOutFile[0] != '\0' &&
+                            sameFile(Platform.pathStyle, directory, Config.SystemOutFile, Config.SystemErrFile);
+            if (oneFile ? !shareJavaStream(env, "out", "setErr") : !redirectJavaStream(env, Config.SystemErrFile, "setErr"))
                 return false;
         }
     }

@@ -10,6 +10,7 @@
 #include "jvm/jar_file.h"
 #include "jvm/launch_options.h"
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/state.h"
 #include "core/trace.h"
 #include "platform/platform.h"
@@ -38,8 +39,8 @@ void showSplashScreen() {
     }
     char folder[kPathBufferSize];
     if (!javaBinDirectory(Config.JvmPath, folder, sizeof folder)) return;
-    std::string library = std::string(folder) + Platform.pathStyle.dirSeparator +
-                          (Platform.moduleFormat == ModuleFormat::Pe ? "splashscreen.dll" : "libsplashscreen.so");
+    std::string library = joinPath(Platform.pathStyle, folder,
+                                   Platform.moduleFormat == ModuleFormat::Pe ? "splashscreen.dll" : "libsplashscreen.so");
     PlatformHandle handle = Platform.loadLibrary(library.c_str(), folder);
     if (!handle) {
         trace("no splash screen: cannot load ", library.c_str());

@@ -16,6 +16,7 @@
 #include "jvm/installed_runtimes.h"
 #include "jvm/java_version.h"
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/state.h"
 #include "core/trace.h"
 #include "platform/platform.h"
@@ -37,24 +38,15 @@ struct CacheRun {
 CacheRun Run;
 
 std::string inFolder(const std::string& folder, const std::string& name) {
-    return folder + Platform.pathStyle.dirSeparator + name;
-}
-
-bool isSeparator(char c) { return c == Platform.pathStyle.dirSeparator || c == '/'; }
-
-bool isAbsolute(const char* path) {
-    return isSeparator(path[0]) || (path[0] != '\0' && path[1] == ':' && Platform.pathStyle.dirSeparator == '\\');
+    return joinPath(Platform.pathStyle, folder, name);
 }
 
 // The path without its last `levels` names; false when it has too few.
 bool parentOf(std::string path, int levels, std::string* parent) {
-    for (; levels > 0; --levels) {
-        size_t at = path.find_last_of(Platform.pathStyle.dirSeparator == '\\' ? "\\/" : "/");
-        if (at == std::string::npos) return false;
-        path.resize(at);
-    }
+    for (; levels > 0; --levels)
+        if (!parentPath(Platform.pathStyle, path, &path)) return false;
     *parent = path;
-    return !path.empty();
+    return true;
 }
 
 // The runtime's home and major version, from the release file beside bin (lib) and server.
@@ -77,7 +69,7 @@ bool cacheFolder(std::string* folder) {
     uint32_t n = Platform.getModulePath(buffer, sizeof buffer);
     std::string executable(buffer, n > 0 && n < sizeof buffer ? n : 0), executableDir;
     if (Config.ClassDataCacheDir[0] != '\0') {
-        if (isAbsolute(Config.ClassDataCacheDir)) *folder = Config.ClassDataCacheDir;
+        if (isAbsolutePath(Platform.pathStyle, Config.ClassDataCacheDir)) *folder = Config.ClassDataCacheDir;
         else if (parentOf(executable, 1, &executableDir)) *folder = inFolder(executableDir, Config.ClassDataCacheDir);
         else return false;
         return true;
@@ -85,7 +77,7 @@ bool cacheFolder(std::string* folder) {
     if (executable.empty() ||
         !Platform.cacheFiles->userCacheFolder(State.RunMode == RunModeKind::Service, buffer, sizeof buffer))
         return false;
-    std::string name = executable.substr(executable.find_last_of(Platform.pathStyle.dirSeparator == '\\' ? "\\/" : "/") + 1);
+    std::string name = pathFileName(Platform.pathStyle, executable);
     if (name.size() > 4 && Platform.pathStyle.caseInsensitiveNames) {
         std::string tail = name.substr(name.size() - 4);
         for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
@@ -210,7 +202,7 @@ void removeStale(const std::string& keep) {
 // The Java 25 training run leaves a configuration; the cache itself is made from it by the
 // runtime's own java command, whose streams lead nowhere.
 bool assembleAotCache(const std::string& cache) {
-    std::string java = inFolder(inFolder(Run.home, "bin"), Platform.pathStyle.dirSeparator == '\\' ? "java.exe" : "java");
+    std::string java = inFolder(inFolder(Run.home, "bin"), windowsPaths(Platform.pathStyle) ? "java.exe" : "java");
     std::vector<std::string> arguments = {java, "-XX:AOTMode=create", "-XX:AOTConfiguration=" + Run.written,
                                           "-XX:AOTCache=" + cache};
     int count = 0;

@@ -15,6 +15,7 @@
 #include "jvm/name_order.h"
 #include "jvm/options.h"
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/report.h"
 #include "platform/platform.h"
 
@@ -147,9 +148,9 @@ bool walkDirectory(Scan* scan) {
 
 }  // namespace
 
-int appendDirectoryArchives(TextBuffer* list, char* directory) {
+BuildOutcome appendDirectoryArchives(TextBuffer* list, char* directory) {
     size_t n = std::strlen(directory);
-    if (n > 1 && (directory[n - 1] == '\\' || directory[n - 1] == '/')) directory[--n] = '\0';
+    if (n > 1 && isPathSeparator(Platform.pathStyle, directory[n - 1])) directory[--n] = '\0';
     Scan scan{list, std::string(directory, n), {}, false, Platform.pathStyle.dirSeparator,
               Platform.pathStyle.classPathSeparator, Platform.pathStyle.caseInsensitiveNames, {}, 0, false};
     bool listed = false;
@@ -158,6 +159,6 @@ int appendDirectoryArchives(TextBuffer* list, char* directory) {
     } catch (const std::bad_alloc&) {
         scan.outOfMemory = true;  // the walk's own arrays and paths
     }
-    if (scan.outOfMemory) return -1;
-    return listed ? 1 : 0;
+    if (scan.outOfMemory) return BuildOutcome::OutOfMemory;
+    return listed ? BuildOutcome::Done : BuildOutcome::Reported;
 }

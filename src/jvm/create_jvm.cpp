@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <jni.h>
 
 #include "invoke/jni_utils.h"
@@ -14,6 +15,7 @@
 #include "jvm/java_option_forms.h"
 #include "jvm/options.h"
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/working_directory.h"
 #include "core/report.h"
 #include "core/state.h"
@@ -25,19 +27,6 @@ namespace {
 typedef jint(JNICALL* CreateJavaVMFunction)(JavaVM**, void**, void*);
 
 constexpr uint32_t kCtrlLogoffEvent = 5;
-
-bool isSeparator(char c) {
-    // Windows accepts both separators in a path; POSIX only its own.
-    return c == Platform.pathStyle.dirSeparator || (Platform.pathStyle.dirSeparator == '\\' && c == '/');
-}
-
-const char* lastSeparator(const char* begin, const char* end) {
-    for (const char* p = end; p > begin;) {
-        --p;
-        if (isSeparator(*p)) return p;
-    }
-    return nullptr;
-}
 
 char* copyText(const char* text) {
     size_t n = strlen(text) + 1;
@@ -61,15 +50,12 @@ void attachConsole(JNIEnv* env) {
 }  // namespace
 
 bool javaBinDirectory(const char* libraryPath, char* buffer, size_t size) {
-    const char* end = libraryPath + strlen(libraryPath);
-    const char* libraryFolder = lastSeparator(libraryPath, end);
-    if (!libraryFolder) return false;
-    const char* binEnd = lastSeparator(libraryPath, libraryFolder);
-    if (!binEnd || binEnd == libraryPath) return false;
-    size_t n = static_cast<size_t>(binEnd - libraryPath);
-    if (n + 1 > size) return false;
-    memcpy(buffer, libraryPath, n);
-    buffer[n] = '\0';
+    std::string libraryFolder, bin;
+    const PathStyle& style = Platform.pathStyle;
+    if (!parentPath(style, libraryPath, &libraryFolder) || !parentPath(style, libraryFolder, &bin) ||
+        bin.size() <= pathRootLength(style, bin.c_str()) || bin.size() + 1 > size)
+        return false;
+    memcpy(buffer, bin.c_str(), bin.size() + 1);
     return true;
 }
 

@@ -38,7 +38,8 @@ bool searchVersionedKey(const char* key, char* buffer, size_t size) {
     char keyPath[kRegistryPathSize];
     char version[kRegistryPathSize];
     if (!copyIfFits(keyPath, sizeof keyPath, key)) return false;
-    if (readRegistryString(RegistryRoot::LocalMachine, keyPath, "CurrentVersion", version, sizeof version) == 0 &&
+    if (readRegistryString(RegistryRoot::LocalMachine, keyPath, "CurrentVersion", version, sizeof version) ==
+            RegistryText::Read &&
         tryRuntimeVersion(keyPath, version, buffer, size))
         return true;
 
@@ -82,8 +83,7 @@ bool tryRuntimeVersion(char* keyPath, const char* versionName, char* buffer, siz
                        sizeof State.DiscoveredJavaHome);
 
     std::memset(buffer, 0, size);
-    int runtimeLib = readRegistryString(RegistryRoot::LocalMachine, keyPath, "RuntimeLib", buffer, size);
-    if (runtimeLib == 0) {
+    if (readRegistryString(RegistryRoot::LocalMachine, keyPath, "RuntimeLib", buffer, size) == RegistryText::Read) {
         if (fileExists(buffer)) return true;
         // The runtime names its own library and it is gone: do not guess another.
         trace("  RuntimeLib not there: ", buffer);

@@ -14,26 +14,13 @@
 
 #include "jvm/options.h"
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/state.h"
 #include "core/trace.h"
+#include "core/working_directory.h"
 #include "platform/platform.h"
 
 namespace {
-
-// The folder of the running executable, without a trailing separator unless it is a root;
-// empty when the system cannot tell.
-std::string executableDirectory() {
-    char path[kPathBufferSize];
-    uint32_t n = Platform.getModulePath(path, sizeof path);
-    if (n == 0 || n >= sizeof path) return "";
-    std::string text(path, n);
-    bool windows = Platform.pathStyle.dirSeparator == '\\';
-    size_t cut = text.find_last_of(windows ? "\\/" : "/");
-    if (cut == std::string::npos) return "";
-    // A root keeps its separator: "C:" alone would mean the drive's current directory.
-    bool root = cut == 0 || (windows && cut == 2 && text[1] == ':');
-    return text.substr(0, root ? cut + 1 : cut);
-}
 
 // The value of a reference; false when the name is not defined.
 bool lookUp(const std::string& name, std::string* value) {
@@ -41,7 +28,8 @@ bool lookUp(const std::string& name, std::string* value) {
     if (name == "JAVA_HOME") {
         text = State.DiscoveredJavaHome;
     } else if (name == "VARNLET_EXE_DIR") {
-        *value = executableDirectory();
+        char directory[kPathBufferSize];
+        *value = executableDirectory(directory, sizeof directory) ? directory : "";
         return true;
     } else if (!name.empty()) {
         text = Platform.getEnvironment(name.c_str());

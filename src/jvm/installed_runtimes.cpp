@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/trace.h"
@@ -35,44 +36,30 @@ void skip(const std::string& place, const std::string& why) {
 
 bool readReleaseVersion(const char* home, char* version, size_t size) {
     char path[kPathBufferSize];
-    if (!joinPath(path, sizeof path, home, "release")) return false;
+    if (!joinPath(Platform.pathStyle, path, sizeof path, home, "release")) return false;
     std::vector<char> text(kReleaseReadSize);
     uint32_t got = 0;
     return Platform.readFileStart(path, text.data(), kReleaseReadSize, &got) &&
            parseReleaseVersion(text.data(), got, version, size);
 }
 
-bool isSeparator(char c) { return c == Platform.pathStyle.dirSeparator || c == '/'; }
-
-// Cuts the last component (and its separator) off `path`; false when there is none.
-bool toParent(std::string* path) {
-    while (!path->empty() && isSeparator(path->back())) path->pop_back();
-    size_t at = path->size();
-    while (at > 0 && !isSeparator((*path)[at - 1])) --at;
-    if (at == 0) return false;
-    path->resize(at);
-    while (path->size() > 1 && isSeparator(path->back())) path->pop_back();
-    return true;
-}
-
 // A Java 8 kit keeps its release file beside its `jre` folder, not in it, and people point
 // JAVA_HOME at either.
 bool readKitReleaseVersion(const char* home, char* version, size_t size) {
-    std::string parent = home;
-    while (!parent.empty() && isSeparator(parent.back())) parent.pop_back();
-    size_t n = parent.size();
-    if (n < 4 || !isSeparator(parent[n - 4])) return false;
-    std::string last = parent.substr(n - 3);
+    std::string parent;
+    std::string last = pathFileName(Platform.pathStyle, withoutTrailingSeparators(Platform.pathStyle, home));
     if (Platform.pathStyle.caseInsensitiveNames)
         for (char& c : last) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (last != "jre" || !toParent(&parent) || !readReleaseVersion(parent.c_str(), version, size)) return false;
+    if (last != "jre" || !parentPath(Platform.pathStyle, home, &parent) ||
+        !readReleaseVersion(parent.c_str(), version, size))
+        return false;
     trace("  release file of the kit above: ", parent.c_str());
     return true;
 }
 
 // Windows users write `set JAVA_HOME="C:\Program Files\..."`, and cmd keeps the quotes.
 std::string unquoted(std::string text) {
-    if (Platform.pathStyle.dirSeparator == '\\' && text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    if (windowsPaths(Platform.pathStyle) && text.size() >= 2 && text.front() == '"' && text.back() == '"')
         text = text.substr(1, text.size() - 2);
     return text;
 }
@@ -138,11 +125,6 @@ bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t
     return true;
 }
 
-bool isAbsolute(const std::string& path) {
-    if (!path.empty() && isSeparator(path[0])) return true;
-    return Platform.pathStyle.dirSeparator == '\\' && path.size() >= 2 && path[1] == ':';
-}
-
 // Version managers (asdf, jenv) put a shell script named `java` on PATH: no runtime's home
 // lies above it, and the runtime it would pick may well be further along PATH.
 bool isScript(const char* program) {
@@ -156,7 +138,7 @@ bool isScript(const char* program) {
 bool findJavaOnPath(std::string* program) {
     const char* path = Platform.getEnvironment("PATH");
     if (path == nullptr) return false;
-    bool windows = Platform.pathStyle.dirSeparator == '\\';
+    bool windows = windowsPaths(Platform.pathStyle);
     const char* name = windows ? "java.exe" : "java";
     char candidate[kPathBufferSize];
     for (const char* entry = path; *entry != '\0';) {
@@ -165,9 +147,11 @@ bool findJavaOnPath(std::string* program) {
         std::string folder = unquoted(std::string(entry, static_cast<size_t>(end - entry)));
         entry = *end != '\0' ? end + 1 : end;
         // An empty entry would mean the current directory: no place to pick up a runtime.
-        if (folder.empty() || (!isAbsolute(folder) && State.StartupDirTooLong)) continue;
-        if (!isAbsolute(folder)) folder = std::string(State.StartupDir) + Platform.pathStyle.dirSeparator + folder;
-        if (!joinPath(candidate, sizeof candidate, folder.c_str(), name) || !fileExists(candidate)) continue;
+        bool relative = !isAbsolutePath(Platform.pathStyle, folder.c_str());
+        if (folder.empty() || (relative && State.StartupDirTooLong)) continue;
+        if (relative) folder = joinPath(Platform.pathStyle, State.StartupDir, folder);
+        if (!joinPath(Platform.pathStyle, candidate, sizeof candidate, folder.c_str(), name) || !fileExists(candidate))
+            continue;
         char resolved[kPathBufferSize];
         *program = Platform.resolveLinks(candidate, resolved, sizeof resolved) ? resolved : candidate;
         if (isScript(program->c_str())) {
@@ -215,7 +199,7 @@ bool searchStandardFolder(const char* folder, char* buffer, size_t size) {
     for (const DirName& entry : listing.entries) {
         if (!entry.isDirectory) continue;
         char home[kPathBufferSize];
-        if (!joinPath(home, sizeof home, folder, listing.name(entry))) continue;
+        if (!joinPath(Platform.pathStyle, home, sizeof home, folder, listing.name(entry))) continue;
         char version[kVersionSize];
         runtimes.push_back({home, readReleaseVersion(home, version, sizeof version) ? version : ""});
     }
@@ -246,8 +230,8 @@ bool findInstalledJvm(char* buffer, size_t size) {
     }
     std::string program;
     if (findJavaOnPath(&program)) {
-        std::string home = program;
-        if (toParent(&home) && toParent(&home)) {
+        std::string bin, home;
+        if (parentPath(Platform.pathStyle, program, &bin) && parentPath(Platform.pathStyle, bin, &home)) {
             if (tryInstalledHome(home.c_str(), "PATH", buffer, size)) return true;
         }
     }

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/trace.h"
@@ -61,12 +62,6 @@ bool runtimeIsJava9OrLater() {
     return reinterpret_cast<DefaultArgsFunction>(State.DefaultInitArgsProc)(&arguments) == JNI_OK;
 }
 
-bool isAbsolute(const std::string& path) {
-    bool windows = Platform.pathStyle.dirSeparator == '\\';
-    return (!path.empty() && (path[0] == Platform.pathStyle.dirSeparator || (windows && path[0] == '/'))) ||
-           (windows && path.size() >= 2 && path[1] == ':');
-}
-
 }  // namespace
 
 bool expandArgumentFiles(std::vector<std::string>* options) {
@@ -82,12 +77,10 @@ bool expandArgumentFiles(std::vector<std::string>* options) {
             out.push_back(option.substr(1));
         } else {
             std::string path = option.substr(1);
-            if (!isAbsolute(path)) {
+            if (!isAbsolutePath(Platform.pathStyle, path.c_str())) {
                 if (!haveDirectory && !(haveDirectory = executableDirectory(directory, sizeof directory)))
                     return reportFileAccessFailure("CURRENT_EXE");
-                std::string joined = directory;
-                if (joined.back() != Platform.pathStyle.dirSeparator) joined += Platform.pathStyle.dirSeparator;
-                path = joined + path;
+                path = joinPath(Platform.pathStyle, directory, path);
             }
             std::string text;
             if (!readArgumentFile(path.c_str(), &text)) return false;

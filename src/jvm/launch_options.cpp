@@ -12,6 +12,7 @@
 #include "jvm/jar_manifest.h"
 #include "jvm/options.h"
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/trace.h"
@@ -30,26 +31,18 @@ std::string trimmed(const std::string& text) {
     return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
-bool isAbsolute(const char* path) {
-    char separator = Platform.pathStyle.dirSeparator;
-    if (path[0] == separator || (separator == '\\' && path[0] == '/')) return true;
-    return separator == '\\' && path[0] != '\0' && path[1] == ':';
-}
-
 // The jar's path as the agent loader needs it, whatever directory main later runs in.
 std::string fullPath(const char* path) {
-    if (isAbsolute(path)) return path;
+    if (isAbsolutePath(Platform.pathStyle, path)) return path;
     char directory[kStartupDirSize];
     uint32_t n = Platform.getCurrentDirectory(directory, sizeof directory);
     if (n == 0 || n >= sizeof directory) return path;
-    std::string full = directory;
-    if (full.back() != Platform.pathStyle.dirSeparator) full += Platform.pathStyle.dirSeparator;
-    return full + path;
+    return joinPath(Platform.pathStyle, directory, path);
 }
 
-int failJar(unsigned id, const std::string& why) {
+BuildOutcome failJar(unsigned id, const std::string& why) {
     reportError(message(id), (std::string(Config.MainJar) + why).c_str());
-    return 0;
+    return BuildOutcome::Reported;
 }
 
 // "module/package" pairs separated by blanks become one option each, opened or exported to
@@ -74,14 +67,14 @@ bool appendPackageOptions(TextBuffer* options, const std::string& list, const ch
     return true;
 }
 
-int appendJarOptions(TextBuffer* options) {
+BuildOutcome appendJarOptions(TextBuffer* options) {
     std::string manifest, value;
-    if (!(State.MainJarFullPath = heapCopy(fullPath(Config.MainJar)))) return -1;
+    if (!(State.MainJarFullPath = heapCopy(fullPath(Config.MainJar)))) return BuildOutcome::OutOfMemory;
     switch (readJarEntry(Platform.readFileAt, Config.MainJar, "META-INF/MANIFEST.MF", true, &manifest)) {
     case JarEntryRead::CannotOpen:
         reportLastError();
         reportError(message(MsgFileAccess), Config.MainJar);
-        return 0;
+        return BuildOutcome::Reported;
     case JarEntryRead::Damaged: return failJar(MsgFileAccess, " (not a jar that can be read)");
     case JarEntryRead::Missing: manifest.clear(); break;  // only MainClass can name main then
     case JarEntryRead::Found: break;
@@ -92,23 +85,25 @@ int appendJarOptions(TextBuffer* options) {
         for (char& c : mainClass)
             if (c == '.') c = '/';
         char* copy = heapCopy(mainClass);
-        if (!copy) return -1;
+        if (!copy) return BuildOutcome::OutOfMemory;
         std::free(Config.MainClass);
         Config.MainClass = copy;
     }
-    if (manifestAttribute(manifest, "Add-Opens", &value) && !appendPackageOptions(options, value, "--add-opens=")) return -1;
-    if (manifestAttribute(manifest, "Add-Exports", &value) && !appendPackageOptions(options, value, "--add-exports=")) return -1;
+    if (manifestAttribute(manifest, "Add-Opens", &value) && !appendPackageOptions(options, value, "--add-opens="))
+        return BuildOutcome::OutOfMemory;
+    if (manifestAttribute(manifest, "Add-Exports", &value) && !appendPackageOptions(options, value, "--add-exports="))
+        return BuildOutcome::OutOfMemory;
     if (manifestAttribute(manifest, "Enable-Native-Access", &value)) {
         if (trimmed(value) != "ALL-UNNAMED") return failJar(MsgCreateJvm, " (Enable-Native-Access takes only ALL-UNNAMED)");
-        if (!appendText(options, " --enable-native-access=ALL-UNNAMED")) return -1;
+        if (!appendText(options, " --enable-native-access=ALL-UNNAMED")) return BuildOutcome::OutOfMemory;
     }
     if (manifestAttribute(manifest, "Launcher-Agent-Class", &value) && !trimmed(value).empty()) {
-        if (!(State.LauncherAgentClass = heapCopy(trimmed(value)))) return -1;
+        if (!(State.LauncherAgentClass = heapCopy(trimmed(value)))) return BuildOutcome::OutOfMemory;
     }
     if (manifestAttribute(manifest, "SplashScreen-Image", &value) && !trimmed(value).empty() &&
         !(State.SplashJarEntry = heapCopy(trimmed(value))))
-        return -1;
-    return 1;
+        return BuildOutcome::OutOfMemory;
+    return BuildOutcome::Done;
 }
 
 }  // namespace
@@ -119,27 +114,27 @@ char* mainModuleName(const char* mainModule, const char** className) {
     return heapCopy(slash ? std::string(mainModule, slash) : std::string(mainModule));
 }
 
-int appendLaunchOptions(TextBuffer* options) {
+BuildOutcome appendLaunchOptions(TextBuffer* options) {
     if (isSet(Config.MainJar)) {
         // The manifest is read before the JVM exists, so the jar's path is expanded here.
         char* expanded = expandEnvironmentReferences(Config.MainJar);
-        if (!expanded) return -1;
+        if (!expanded) return BuildOutcome::OutOfMemory;
         std::free(Config.MainJar);
         Config.MainJar = expanded;
-        int done = appendJarOptions(options);
-        if (done <= 0) return done;
+        BuildOutcome done = appendJarOptions(options);
+        if (done != BuildOutcome::Done) return done;
     }
     if (isSet(Config.ModulePath)) {
         std::string path;
         for (const char* p = Config.ModulePath; *p; ++p) path += *p == ';' ? Platform.pathStyle.classPathSeparator : *p;
-        if (!appendText(options, (" \"--module-path=" + path + "\"").c_str())) return -1;
+        if (!appendText(options, (" \"--module-path=" + path + "\"").c_str())) return BuildOutcome::OutOfMemory;
     }
     if (isSet(Config.MainModule)) {
         const char* className;
         char* module = mainModuleName(Config.MainModule, &className);
         bool appended = module && appendText(options, (std::string(" \"-Djdk.module.main=") + module + "\"").c_str());
         std::free(module);
-        if (!appended) return -1;
+        if (!appended) return BuildOutcome::OutOfMemory;
     }
-    return 1;
+    return BuildOutcome::Done;
 }

@@ -2,16 +2,16 @@
 // path (ModulePath) and a main module (MainModule).
 #pragma once
 
-struct TextBuffer;
+#include "jvm/options.h"
 
 // A configuration text that holds something (entries set by hand in tests may be null).
 inline bool isSet(const char* text) { return text != nullptr && text[0] != '\0'; }
 
 // Appends to `options` what the executable jar's manifest asks of the JVM (Add-Opens,
 // Add-Exports, Enable-Native-Access), the module path and the main module, and takes the
-// main class from the manifest when MainClass is empty. 1 when done; 0 after a reported
-// failure (a jar that cannot be read or names no main class); -1 when memory ran out.
-int appendLaunchOptions(TextBuffer* options);
+// main class from the manifest when MainClass is empty. Reported: a jar that cannot be read
+// or names no main class.
+BuildOutcome appendLaunchOptions(TextBuffer* options);
 
 // The module part of MainModule ("module" of "module/class") as a new heap text; the class
 // part, when there is one, is left in *className (dot form). Null only when memory runs out.

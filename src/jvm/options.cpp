@@ -11,15 +11,15 @@
 #include "core/report.h"
 #include "platform/platform.h"
 
-int classifyClassPathEntry(const char* entry) {
-    if (!Config.ModernReferences && std::strchr(entry, '%') != nullptr) return 0;
+ClassPathEntryKind classifyClassPathEntry(const char* entry) {
+    if (!Config.ModernReferences && std::strchr(entry, '%') != nullptr) return ClassPathEntryKind::Other;
     uint32_t attributes = Platform.getFileAttributes(entry);
     if (attributes == kInvalidFileAttributes) {
         reportLastError();
         reportError(message(MsgFileAccess), entry);
-        return -1;
+        return ClassPathEntryKind::Inaccessible;
     }
-    return (attributes & kFileAttributeDirectory) != 0 ? 1 : 0;
+    return (attributes & kFileAttributeDirectory) != 0 ? ClassPathEntryKind::Directory : ClassPathEntryKind::Other;
 }
 
 namespace {
@@ -28,36 +28,39 @@ namespace {
 // the configured text only: the names found on disk go on exactly as found, '%' and all.
 // Under the stored rules an entry with a reference is expanded but neither tested nor
 // scanned; under the modern ones it is expanded first and then treated like any other.
-int appendClassPathEntry(TextBuffer* list, char* entry, const char* separator) {
+BuildOutcome appendClassPathEntry(TextBuffer* list, char* entry, const char* separator) {
     char* expanded = nullptr;
     if (Config.ModernReferences && std::strchr(entry, '%') != nullptr) {
-        if ((expanded = expandEnvironmentReferences(entry)) == nullptr) return -1;
+        if ((expanded = expandEnvironmentReferences(entry)) == nullptr) return BuildOutcome::OutOfMemory;
         entry = expanded;
     }
-    int kind = classifyClassPathEntry(entry);
-    int result = kind < 0 ? 0 : 1;
+    ClassPathEntryKind kind = classifyClassPathEntry(entry);
+    bool accessible = kind != ClassPathEntryKind::Inaccessible;
+    BuildOutcome result = accessible ? BuildOutcome::Done : BuildOutcome::Reported;
     bool stored = !Config.ModernReferences && std::strchr(entry, '%') != nullptr;
-    if (kind >= 0 && (!(stored ? appendExpanded(list, entry) : appendText(list, entry)) || !appendText(list, separator)))
-        result = -1;
-    if (result > 0 && kind == 1 && appendDirectoryArchives(list, entry) < 0) result = -1;
+    if (accessible && (!(stored ? appendExpanded(list, entry) : appendText(list, entry)) || !appendText(list, separator)))
+        result = BuildOutcome::OutOfMemory;
+    if (result == BuildOutcome::Done && kind == ClassPathEntryKind::Directory &&
+        appendDirectoryArchives(list, entry) == BuildOutcome::OutOfMemory)
+        result = BuildOutcome::OutOfMemory;
     std::free(expanded);
     return result;
 }
 
-// Builds the class path list. 1 when built; 0 after a reported failure (an entry that
-// cannot be accessed); -1 when memory ran out (not reported).
-int buildClassPathList(TextBuffer* list) {
+// Builds the class path list. Reported: an entry that cannot be accessed.
+BuildOutcome buildClassPathList(TextBuffer* list) {
     const char separator[2] = {Platform.pathStyle.classPathSeparator, '\0'};
     // An executable jar comes first, as `java -jar` puts it.
-    if (isSet(Config.MainJar) && (!appendText(list, Config.MainJar) || !appendText(list, separator))) return -1;
+    if (isSet(Config.MainJar) && (!appendText(list, Config.MainJar) || !appendText(list, separator)))
+        return BuildOutcome::OutOfMemory;
     char* cursor = nullptr;
     // Only the first entry may also end at a line break.
     for (char* entry = isSet(Config.ClassPath) ? nextToken(Config.ClassPath, ";\r\n", &cursor) : nullptr; entry != nullptr;
          entry = nextToken(Config.ClassPath, ";", &cursor)) {
-        int result = appendClassPathEntry(list, entry, separator);
-        if (result <= 0) return result;
+        BuildOutcome result = appendClassPathEntry(list, entry, separator);
+        if (result != BuildOutcome::Done) return result;
     }
-    return 1;
+    return BuildOutcome::Done;
 }
 
 }  // namespace
@@ -66,32 +69,33 @@ bool buildJvmOptions() {
     // The class path is assembled straight into the option text: a class path of thousands
     // of archives is written once, not copied through several buffers.
     TextBuffer options{nullptr, 0, 0};
-    int built = appendExpanded(&options, Config.JvmOptions) ? 1 : -1;
-    if (built > 0) built = appendLaunchOptions(&options);
-    if (built > 0 && (isSet(Config.ClassPath) || isSet(Config.MainJar))) {
+    auto done = [](bool appended) { return appended ? BuildOutcome::Done : BuildOutcome::OutOfMemory; };
+    BuildOutcome built = done(appendExpanded(&options, Config.JvmOptions));
+    if (built == BuildOutcome::Done) built = appendLaunchOptions(&options);
+    if (built == BuildOutcome::Done && (isSet(Config.ClassPath) || isSet(Config.MainJar))) {
         size_t withoutClassPath = options.length;
-        built = appendText(&options, " \"-Djava.class.path=") ? 1 : -1;
+        built = done(appendText(&options, " \"-Djava.class.path="));
         size_t listStart = options.length;
-        if (built > 0) built = buildClassPathList(&options);
-        if (built > 0 && options.length > listStart) {
+        if (built == BuildOutcome::Done) built = buildClassPathList(&options);
+        if (built == BuildOutcome::Done && options.length > listStart) {
             // Every piece ends with a separator; the last one goes.
             options.text[--options.length] = '\0';
-            built = appendText(&options, "\"") ? 1 : -1;
-        } else if (built > 0) {
+            built = done(appendText(&options, "\""));
+        } else if (built == BuildOutcome::Done) {
             options.length = withoutClassPath;
             options.text[withoutClassPath] = '\0';
         }
     }
     char* text = nullptr;
-    if (built > 0) {
+    if (built == BuildOutcome::Done) {
         text = options.text != nullptr ? options.text : static_cast<char*>(std::calloc(1, 1));
         options.text = nullptr;
-        if (text == nullptr) built = -1;
+        if (text == nullptr) built = BuildOutcome::OutOfMemory;
     }
     releaseText(&options);
     // Running out of memory is reported here, once; an inaccessible entry was reported where found.
-    if (built < 0) reportError(message(MsgCreateJvm), Config.JvmPath != nullptr ? Config.JvmPath : "");
-    if (built <= 0) return false;
+    if (built == BuildOutcome::OutOfMemory) reportError(message(MsgCreateJvm), Config.JvmPath != nullptr ? Config.JvmPath : "");
+    if (built != BuildOutcome::Done) return false;
     std::free(Config.JvmOptions);
     Config.JvmOptions = text;
     return true;

@@ -27,16 +27,25 @@ void releaseText(TextBuffer* buffer);
 // with JvmOptions unchanged. Splits Config.ClassPath in place.
 bool buildJvmOptions();
 
-// -1: the entry cannot be accessed (reported); 1: a directory; 0: anything else, and,
-// under the stored reference rules, any entry holding '%' (not tested).
-int classifyClassPathEntry(const char* entry);
+// What a step of building the option text came to.
+enum class BuildOutcome {
+    Done,
+    Reported,     // a failure, reported where it was met
+    OutOfMemory,  // not reported yet; what was built is incomplete and must not be used
+};
+
+enum class ClassPathEntryKind {
+    Inaccessible,  // reported
+    Directory,
+    Other,  // also, under the stored reference rules, any entry holding '%' (not tested)
+};
+ClassPathEntryKind classifyClassPathEntry(const char* entry);
 
 // Appends every .jar and .zip beneath `directory` (each followed by the class path
 // separator), names sorted per directory, each directory visited once even through links.
-// Removes one trailing separator from `directory` in place. 1 when every listing worked;
-// 0 when a listing failed (reported; what was found is kept); -1 when memory ran out (not
-// reported; the list is then incomplete and must not be used).
-int appendDirectoryArchives(TextBuffer* list, char* directory);
+// Removes one trailing separator from `directory` in place. Done when every listing worked;
+// Reported when a listing failed (what was found is kept).
+BuildOutcome appendDirectoryArchives(TextBuffer* list, char* directory);
 
 // Appends `text` with every %NAME% replaced: JAVA_HOME by State.DiscoveredJavaHome,
 // VARNLET_EXE_DIR by the executable's folder, other names by the environment. What an

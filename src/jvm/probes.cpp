@@ -5,11 +5,11 @@
 
 bool fileExists(const char* path) { return path != nullptr && *path != '\0' && Platform.canOpenForReading(path); }
 
-int readRegistryString(RegistryRoot root, const char* subkey, const char* valueName, char* buffer, size_t size) {
-    if (size == 0) return 1;
+RegistryText readRegistryString(RegistryRoot root, const char* subkey, const char* valueName, char* buffer, size_t size) {
+    if (size == 0) return RegistryText::NoValue;
     buffer[0] = '\0';
     PlatformHandle key = nullptr;
-    if (Platform.regOpenKey(root, subkey, kKeyRead, &key) != 0) return -1;
+    if (Platform.regOpenKey(root, subkey, kKeyRead, &key) != 0) return RegistryText::NoKey;
     uint32_t type = 0;
     uint32_t got = static_cast<uint32_t>(size);
     long rc = Platform.regQueryValue(key, valueName, &type, buffer, &got);
@@ -20,8 +20,8 @@ int readRegistryString(RegistryRoot root, const char* subkey, const char* valueN
     bool fits = got < size || (got == size && buffer[size - 1] == '\0');
     if (rc != 0 || !isString || !fits) {
         std::memset(buffer, 0, size);
-        return 1;
+        return RegistryText::NoValue;
     }
     buffer[got < size ? got : size - 1] = '\0';
-    return 0;
+    return RegistryText::Read;
 }

@@ -8,9 +8,13 @@
 // Registry key paths and version names, as the registry limits them (255 characters).
 constexpr size_t kRegistryPathSize = 256;
 
-// 0: the value was read and is a string; 1: the key exists but the value is missing, too
-// long for the buffer or not a string (the buffer is then empty); -1: no such key.
-int readRegistryString(RegistryRoot root, const char* subkey, const char* valueName, char* buffer, size_t size);
+enum class RegistryText {
+    Read,     // the value was read and is a string
+    NoValue,  // the key exists but the value is missing, too long for the buffer or not a string
+              // (the buffer is then empty)
+    NoKey,
+};
+RegistryText readRegistryString(RegistryRoot root, const char* subkey, const char* valueName, char* buffer, size_t size);
 
 // True when the file can be opened for reading; directories do not count.
 bool fileExists(const char* path);

@@ -6,6 +6,7 @@
 #include "jvm/probes.h"
 #include "jvm/java_version.h"
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/trace.h"
 #include "platform/platform.h"
 
@@ -59,35 +60,21 @@ void addKind(const RuntimeKey* table, size_t tableSize, RuntimeKind kind, const 
 
 }  // namespace
 
-bool joinPath(char* buffer, size_t size, const char* home, const char* tail) {
-    char separator = Platform.pathStyle.dirSeparator;
-    size_t homeLength = std::strlen(home);
-    bool hasSeparator = homeLength > 0 && (home[homeLength - 1] == '\\' || home[homeLength - 1] == '/');
-    size_t tailLength = std::strlen(tail);
-    size_t total = homeLength + (hasSeparator ? 0 : 1) + tailLength;
-    if (total + 1 > size) return false;
-    std::memcpy(buffer, home, homeLength);
-    size_t at = homeLength;
-    if (!hasSeparator) buffer[at++] = separator;
-    std::memcpy(buffer + at, tail, tailLength + 1);
-    return true;
-}
-
 bool tryHomeCandidates(const char* home, char* buffer, size_t size) {
     if (home == nullptr || home[0] == '\0') return false;
     // JvmPath as it stands: after a failed configured search only its first entry is
     // left, since the search split it in place.
-    if (Config.JvmPath != nullptr && Config.JvmPath[0] != '\0' && joinPath(buffer, size, home, Config.JvmPath) &&
-        fileExists(buffer)) {
+    if (Config.JvmPath != nullptr && Config.JvmPath[0] != '\0' &&
+        joinPath(Platform.pathStyle, buffer, size, home, Config.JvmPath) && fileExists(buffer)) {
         trace("  found ", buffer);
         return true;
     }
-    bool windows = Platform.pathStyle.dirSeparator == '\\';
+    bool windows = windowsPaths(Platform.pathStyle);
     const char* const* candidates = windows ? kWindowsCandidates : kPosixCandidates;
     size_t count = windows ? sizeof kWindowsCandidates / sizeof kWindowsCandidates[0]
                            : sizeof kPosixCandidates / sizeof kPosixCandidates[0];
     for (size_t i = 0; i < count; ++i) {
-        if (!joinPath(buffer, size, home, candidates[i])) continue;
+        if (!joinPath(Platform.pathStyle, buffer, size, home, candidates[i])) continue;
         bool exists = fileExists(buffer);
         trace(exists ? "  found " : "  not there: ", buffer);
         if (exists) return true;

@@ -4,10 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 
-// Writes `home` + separator + `tail` into `buffer`. False, with nothing written, when the
-// result would not fit (a path of `size` characters or more).
-bool joinPath(char* buffer, size_t size, const char* home, const char* tail);
-
 // Tries, under `home`: the JvmPath text as it stands, then the fixed library candidates
 // of the platform's layout. True with `buffer` holding the first that exists.
 bool tryHomeCandidates(const char* home, char* buffer, size_t size);

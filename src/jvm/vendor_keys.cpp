@@ -6,6 +6,7 @@
 
 #include "jvm/probes.h"
 #include "jvm/runtime_home.h"
+#include "core/paths.h"
 #include "core/state.h"
 
 namespace {
@@ -25,12 +26,11 @@ bool namesRuntime(const char* name) {
 bool readHome(const std::string& keyPath, const char* valueName) {
     if (keyPath.size() + 1 > kRegistryPathSize) return false;
     char home[kPathBufferSize];
-    if (readRegistryString(RegistryRoot::LocalMachine, keyPath.c_str(), valueName, home, sizeof home) != 0)
+    if (readRegistryString(RegistryRoot::LocalMachine, keyPath.c_str(), valueName, home, sizeof home) != RegistryText::Read)
         return false;
-    size_t n = std::strlen(home);
-    while (n > 1 && (home[n - 1] == '\\' || home[n - 1] == '/') && home[n - 2] != ':') home[--n] = '\0';
-    if (n == 0) return false;
-    std::memcpy(State.DiscoveredJavaHome, home, n + 1);
+    std::string trimmed = withoutTrailingSeparators(Platform.pathStyle, home);
+    if (trimmed.empty()) return false;
+    std::memcpy(State.DiscoveredJavaHome, trimmed.c_str(), trimmed.size() + 1);
     return true;
 }
 

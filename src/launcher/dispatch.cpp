@@ -20,11 +20,11 @@ bool dispatchCommandLine(int argc, char** argv, int* exitCode) {
     const char* argument = argv[1];
     *exitCode = 0;
     if (strcmp(argument, Config.InstallSwitch) == 0) {
-        int installed = isServiceInstalled(Config.ServiceName);
-        if (installed == 1) {
+        ServiceQuery installed = isServiceInstalled(Config.ServiceName);
+        if (installed == ServiceQuery::Installed) {
             reportError(message(MsgServiceExists), Config.ServiceName);
             *exitCode = serviceExitCode(kErrorServiceExists);
-        } else if (installed == 0) {
+        } else if (installed == ServiceQuery::NotInstalled) {
             if (installService(Config.ServiceName, Config.ServiceDescription) == 0)
                 reportInfo(message(MsgServiceInstalled), Config.ServiceName);
             else

@@ -258,8 +258,10 @@ bool posixSetServiceDelayedStart(PlatformHandle, bool) {
 }
 
 namespace {
-// Whether the user or group `name` exists: 1 yes, 0 no, -1 the lookup failed (errno set).
-int lookUp(const std::string& name, bool group) {
+enum class NameLookup { Found, Missing, Failed /* errno set */ };
+
+// Whether the user or group `name` exists.
+NameLookup lookUp(const std::string& name, bool group) {
     std::string buffer(16384, '\0');
     for (;;) {
         struct passwd pw, *foundUser = nullptr;
@@ -271,9 +273,10 @@ int lookUp(const std::string& name, bool group) {
             continue;
         }
         // Not found is 0 with no entry, or one of the codes some systems give for it.
-        if (rc == 0 || rc == ENOENT || rc == ESRCH || rc == EBADF || rc == EPERM) return foundUser || foundGroup;
+        if (rc == 0 || rc == ENOENT || rc == ESRCH || rc == EBADF || rc == EPERM)
+            return foundUser || foundGroup ? NameLookup::Found : NameLookup::Missing;
         errno = rc;
-        return -1;
+        return NameLookup::Failed;
     }
 }
 }  // namespace
@@ -285,7 +288,7 @@ bool posixFindServiceAccount(const char* account) {
     std::string group = colon == std::string::npos ? "" : text.substr(colon + 1);
     // An empty name is refused here, whatever a name service would make of it.
     if (user.empty() || (colon != std::string::npos && group.empty())) return fail(kErrorInvalidServiceAccount);
-    int found = lookUp(user, false);
-    if (found == 1 && colon != std::string::npos) found = lookUp(group, true);
-    return found == 1 || (found == 0 && fail(kErrorInvalidServiceAccount));
+    NameLookup found = lookUp(user, false);
+    if (found == NameLookup::Found && colon != std::string::npos) found = lookUp(group, true);
+    return found == NameLookup::Found || (found == NameLookup::Missing && fail(kErrorInvalidServiceAccount));
 }

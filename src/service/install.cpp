@@ -16,7 +16,7 @@
 namespace {
 
 // Joins two texts into `buffer`; false when they do not fit (nothing is cut).
-bool joinPath(char* buffer, size_t size, const char* prefix, const char* name) {
+bool joinText(char* buffer, size_t size, const char* prefix, const char* name) {
     int n = snprintf(buffer, size, "%s%s", prefix, name);
     return n >= 0 && static_cast<size_t>(n) < size;
 }
@@ -41,21 +41,21 @@ int refuseTooLong(const char* object) {
 // The registry calls return their status instead of setting the last error.
 int reportRegistryFailure(long status) { return reportFailure(static_cast<uint32_t>(status)); }
 
-int writeRegistryValue(RegistryRoot root, const char* subkey, const char* valueName, uint32_t type,
-                       const void* data, uint32_t size, long* status) {
+RegistryWrite writeRegistryValue(RegistryRoot root, const char* subkey, const char* valueName, uint32_t type,
+                                 const void* data, uint32_t size, long* status) {
     PlatformHandle key = nullptr;
     long rc = Platform.regOpenKey(root, subkey, kKeyWrite, &key);
     if (rc != 0) {
         if (status) *status = rc;
-        return -1;
+        return RegistryWrite::KeyFailed;
     }
     rc = Platform.regSetValue(key, valueName, type, data, size);
     Platform.regCloseKey(key);
     if (rc != 0) {
         if (status) *status = rc;
-        return 1;
+        return RegistryWrite::ValueFailed;
     }
-    return 0;
+    return RegistryWrite::Written;
 }
 
 // Compared in any letter case, as the service manager compares names.
@@ -171,20 +171,20 @@ bool serviceAccountName(const char* configured, const char* serviceName, std::st
     return false;
 }
 
-int isServiceInstalled(const char* serviceName) {
+ServiceQuery isServiceInstalled(const char* serviceName) {
     PlatformHandle manager = Platform.openScManager(kScManagerCreateService);
-    if (!manager) return -1;
+    if (!manager) return ServiceQuery::Failed;
     PlatformHandle service = Platform.openService(manager, serviceName, kServiceQueryConfig);
     if (service) {
         Platform.closeServiceHandle(service);
         Platform.closeServiceHandle(manager);
-        return 1;
+        return ServiceQuery::Installed;
     }
     uint32_t error = Platform.getLastError();
     Platform.closeServiceHandle(manager);
     // The caller reports a failed query, so it must still find the query's own error.
     Platform.setLastError(error);
-    return error == kErrorServiceDoesNotExist ? 0 : -1;
+    return error == kErrorServiceDoesNotExist ? ServiceQuery::NotInstalled : ServiceQuery::Failed;
 }
 
 int installService(const char* serviceName, const char* description) {
@@ -209,7 +209,7 @@ int installService(const char* serviceName, const char* description) {
         int c = snprintf(commandLine, sizeof commandLine, "\"%s\" %s", path, Config.ServiceSwitch);
         if (c < 0 || static_cast<size_t>(c) >= sizeof commandLine)
             refused = refuseTooLong(path);
-        else if (!joinPath(eventLogKey, sizeof eventLogKey, kEventLogKeyPrefix, serviceName))
+        else if (!joinText(eventLogKey, sizeof eventLogKey, kEventLogKeyPrefix, serviceName))
             refused = refuseTooLong(serviceName);
     }
     std::string account;
@@ -250,11 +250,13 @@ int installService(const char* serviceName, const char* description) {
 
     // The service stays installed if a registry step fails; only the outcome is reported.
     long status = 0;
-    if (createRegistryKey(RegistryRoot::LocalMachine, eventLogKey, &status) != 0) return reportRegistryFailure(status);
-    if (writeRegistryString(RegistryRoot::LocalMachine, eventLogKey, "EventMessageFile", path, &status) != 0)
+    if (createRegistryKey(RegistryRoot::LocalMachine, eventLogKey, &status) != RegistryWrite::Written)
+        return reportRegistryFailure(status);
+    if (writeRegistryString(RegistryRoot::LocalMachine, eventLogKey, "EventMessageFile", path, &status) !=
+        RegistryWrite::Written)
         return reportRegistryFailure(status);
     if (writeRegistryDword(RegistryRoot::LocalMachine, eventLogKey, "TypesSupported", kEventLogTypesSupported,
-                           &status) != 0)
+                           &status) != RegistryWrite::Written)
         return reportRegistryFailure(status);
     return 0;
 }
@@ -271,29 +273,29 @@ int uninstallService(const char* serviceName) {
     return deleted ? 0 : failed(error);
 }
 
-int createRegistryKey(RegistryRoot root, const char* subkey, long* status) {
+RegistryWrite createRegistryKey(RegistryRoot root, const char* subkey, long* status) {
     PlatformHandle key = nullptr;
     long rc = Platform.regCreateKey(root, subkey, kKeyAllAccess, &key);
     if (rc != 0) {
         if (status) *status = rc;
-        return -1;
+        return RegistryWrite::KeyFailed;
     }
     Platform.regCloseKey(key);
-    return 0;
+    return RegistryWrite::Written;
 }
 
-int writeRegistryString(RegistryRoot root, const char* subkey, const char* valueName, const char* text,
-                        long* status) {
+RegistryWrite writeRegistryString(RegistryRoot root, const char* subkey, const char* valueName, const char* text,
+                                  long* status) {
     // Stored with its terminating zero.
     size_t size = strlen(text) + 1;
     if (size > 0xFFFFFFFFu) {
         if (status) *status = kErrorInvalidParameter;
-        return 1;
+        return RegistryWrite::ValueFailed;
     }
     return writeRegistryValue(root, subkey, valueName, kRegExpandSz, text, static_cast<uint32_t>(size), status);
 }
 
-int writeRegistryDword(RegistryRoot root, const char* subkey, const char* valueName, uint32_t value,
-                       long* status) {
+RegistryWrite writeRegistryDword(RegistryRoot root, const char* subkey, const char* valueName, uint32_t value,
+                                 long* status) {
     return writeRegistryValue(root, subkey, valueName, kRegDword, &value, sizeof value, status);
 }

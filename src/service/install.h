@@ -35,16 +35,18 @@ int serviceExitCode(uint32_t error);
 // False for anything else.
 bool serviceAccountName(const char* configured, const char* serviceName, std::string* account);
 
-// 1 installed, 0 not installed, -1 the query failed; the failing call's error stays the last error.
-int isServiceInstalled(const char* serviceName);
+enum class ServiceQuery { Installed, NotInstalled, Failed };
+// After Failed, the failing call's error stays the last error.
+ServiceQuery isServiceInstalled(const char* serviceName);
 // 0 on success; -1 after the failure has been reported, its error then being the last error.
 int installService(const char* serviceName, const char* description);
 int uninstallService(const char* serviceName);
 
-// The registry steps return 0, -1 (key not opened or created) or 1 (value not written);
-// `status`, when given, receives the registry status code of the step that failed.
-int createRegistryKey(RegistryRoot root, const char* subkey, long* status = nullptr);
-int writeRegistryString(RegistryRoot root, const char* subkey, const char* valueName, const char* text,
-                        long* status = nullptr);
-int writeRegistryDword(RegistryRoot root, const char* subkey, const char* valueName, uint32_t value,
-                       long* status = nullptr);
+// The registry steps. `status`, when given, receives the registry status code of the step
+// that failed.
+enum class RegistryWrite { Written, KeyFailed /* not opened or created */, ValueFailed };
+RegistryWrite createRegistryKey(RegistryRoot root, const char* subkey, long* status = nullptr);
+RegistryWrite writeRegistryString(RegistryRoot root, const char* subkey, const char* valueName, const char* text,
+                                  long* status = nullptr);
+RegistryWrite writeRegistryDword(RegistryRoot root, const char* subkey, const char* valueName, uint32_t value,
+                                 long* status = nullptr);
