@@ -4,6 +4,8 @@
 // Some file systems (network redirectors, FUSE) give no real identity: zero, or one number
 // for directories that are not the same. Those directories are walked as unknown, and a
 // depth bound ends any cycle among them.
+#include "jvm/classpath_scan.h"
+
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -12,11 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "jvm/name_order.h"
-#include "jvm/options.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/report.h"
+#include "jvm/name_order.h"
+#include "jvm/options.h"
+#include "jvm/text_buffer.h"
 #include "platform/platform.h"
 
 namespace {

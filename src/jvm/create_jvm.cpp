@@ -6,6 +6,12 @@
 #include <string>
 #include <jni.h>
 
+#include "core/config.h"
+#include "core/paths.h"
+#include "core/report.h"
+#include "core/state.h"
+#include "core/trace.h"
+#include "core/working_directory.h"
 #include "invoke/jni_utils.h"
 #include "invoke/splash.h"
 #include "invoke/split.h"
@@ -14,12 +20,6 @@
 #include "jvm/installed_runtimes.h"
 #include "jvm/java_option_forms.h"
 #include "jvm/options.h"
-#include "core/config.h"
-#include "core/paths.h"
-#include "core/working_directory.h"
-#include "core/report.h"
-#include "core/state.h"
-#include "core/trace.h"
 #include "platform/platform.h"
 
 namespace {

@@ -8,16 +8,18 @@
 // and an unclosed '%' is dropped. With ModernReferences a '%' that opens no defined
 // reference stays as written and "%%" is one '%', so the JVM's own placeholders (%p, %t)
 // reach it intact.
+#include "jvm/environment_references.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "jvm/options.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/state.h"
 #include "core/trace.h"
 #include "core/working_directory.h"
+#include "jvm/text_buffer.h"
 #include "platform/platform.h"
 
 namespace {

@@ -8,14 +8,16 @@
 #include <cstring>
 #include <string>
 
-#include "jvm/jar_file.h"
-#include "jvm/jar_manifest.h"
-#include "jvm/options.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/trace.h"
+#include "jvm/environment_references.h"
+#include "jvm/jar_file.h"
+#include "jvm/jar_manifest.h"
+#include "jvm/options.h"
+#include "jvm/text_buffer.h"
 #include "platform/platform.h"
 
 namespace {

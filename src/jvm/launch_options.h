@@ -3,6 +3,7 @@
 #pragma once
 
 #include "jvm/options.h"
+#include "jvm/text_buffer.h"
 
 // A configuration text that holds something (entries set by hand in tests may be null).
 inline bool isSet(const char* text) { return text != nullptr && text[0] != '\0'; }

@@ -5,10 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "jvm/launch_options.h"
-#include "jvm/next_token.h"
 #include "core/config.h"
 #include "core/report.h"
+#include "jvm/classpath_scan.h"
+#include "jvm/environment_references.h"
+#include "jvm/launch_options.h"
+#include "jvm/next_token.h"
+#include "jvm/text_buffer.h"
 #include "platform/platform.h"
 
 ClassPathEntryKind classifyClassPathEntry(const char* entry) {

@@ -1,9 +1,9 @@
 // The growable text the option builder assembles into.
+#include "jvm/text_buffer.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-
-#include "jvm/options.h"
 
 bool reserveText(TextBuffer* buffer, size_t extra) {
     if (extra == 0) return true;
