@@ -41,7 +41,7 @@ Proc lookup(HMODULE module, const char* name) {
     return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-typedef intptr_t(__cdecl* OpenHandleProc)(intptr_t, int);
+typedef int(__cdecl* OpenHandleProc)(intptr_t, int);
 typedef int(__cdecl* FdProc)(int);
 typedef int(__cdecl* Dup2Proc)(int, int);
 typedef FILE*(__cdecl* IobProc)(unsigned);
@@ -66,7 +66,7 @@ void pointRuntime(const Runtime& crt, HANDLE file, bool output, bool error) {
         if (targets[i] < 0 || (i >= 2 && targets[i] == targets[i - 2])) continue;
         HANDLE copy;
         if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) continue;
-        int fd = static_cast<int>(crt.openHandle(reinterpret_cast<intptr_t>(copy), _O_APPEND | _O_TEXT));
+        int fd = crt.openHandle(reinterpret_cast<intptr_t>(copy), _O_APPEND | _O_TEXT);
         if (fd < 0) {
             CloseHandle(copy);
             continue;
@@ -80,7 +80,16 @@ void pointRuntime(const Runtime& crt, HANDLE file, bool output, bool error) {
 
 HANDLE standard[2];  // the copies we made the standard handles
 
+// A stream whose reopening on a console failed (a service's hidden console) is closed: it is
+// opened again on the null device, so that it has a descriptor to point at the file.
+void reviveStream(FILE* stream) {
+    int fd = _fileno(stream);
+    if (fd < 0 || _get_osfhandle(fd) == -1) freopen("NUL", "w", stream);
+}
+
 bool pointStandardStreams(PlatformHandle file, bool output, bool error) {
+    if (output) reviveStream(stdout);
+    if (error) reviveStream(stderr);
     Runtime own = {_open_osfhandle, _dup2, _close, _fileno(stdout), _fileno(stderr), fflush};
     pointRuntime(own, file, output, error);
     if (HMODULE ucrt = GetModuleHandleA("ucrtbase.dll")) {
