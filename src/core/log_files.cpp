@@ -18,8 +18,9 @@ bool parseLogSize(const char* text, uint64_t* bytes) {
     if (!isdigit(static_cast<unsigned char>(*p))) return false;
     uint64_t count = 0;
     for (; isdigit(static_cast<unsigned char>(*p)); ++p) {
-        if (count > (UINT64_MAX - 9) / 10) return false;
-        count = count * 10 + static_cast<uint64_t>(*p - '0');
+        uint64_t digit = static_cast<uint64_t>(*p - '0');
+        if (count > (UINT64_MAX - digit) / 10) return false;
+        count = count * 10 + digit;
     }
     while (isspace(static_cast<unsigned char>(*p))) ++p;
     int shift = 0;

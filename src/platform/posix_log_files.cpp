@@ -1,6 +1,7 @@
-// POSIX backend: the launcher's log files, written with write(2) on a descriptor opened for
-// appending; the process's standard streams follow them by dup2, which swaps a descriptor in
-// one step, so no writer ever meets it closed.
+// POSIX backend: the launcher's log files, written with write(2); the process's standard
+// streams follow them by dup2, which swaps a descriptor in one step, so no writer ever meets
+// it closed, and shares the file's offset, so native writers and ours never write over each
+// other.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,7 +21,7 @@ int fdOf(PlatformHandle file) { return static_cast<int>(reinterpret_cast<intptr_
 FILE* journal;  // where a service's reports go once standard error leads into a log
 
 PlatformHandle openLog(const char* path) {
-    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
     return reinterpret_cast<PlatformHandle>(static_cast<intptr_t>(fd) + 1);
 }
