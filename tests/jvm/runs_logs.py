@@ -30,9 +30,10 @@ def scenario_log_rotation_under_threads():
     for keep in (40, 3):
         launcher = runs.Launcher("logrotate", {"logs/app.log": "previous run\n"}, MainClass=LOG_APP,
                                  AppOptions="lines %d %d" % (threads, count), SystemOutFile="logs/app.log",
-                                 SystemErrFile="logs/app.log", LogRotateSize="64 KB", LogRotateKeep=keep)
+                                 SystemErrFile="logs/app.log", LogRotateSize="64 KB", LogRotateKeep=keep,
+                                 JvmOptions="-Xcheck:jni")
         run = launcher.run()
-        check(run.returncode == 0 and not run.stdout and not run.stderr, "exit 0, nothing on the console", run)
+        check(run.returncode == 0 and not run.stdout and not run.stderr, "exit 0, nothing on the console (no JNI warning)", run)
         files = kept(os.path.join(launcher.app, "logs"), "app.log")
         texts = [open(path, "rb").read() for path in files]
         if keep == 3:
