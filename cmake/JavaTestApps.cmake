@@ -1,9 +1,17 @@
-# Compiles every Java source under tests/java into one classes directory and one jar.
+# Compiles the Java sources of tests/java (listed below) into one classes directory and one jar.
 # Provides the target java_test_apps and the variables VARNLET_TEST_CLASSES, VARNLET_TEST_JAR.
 set(VARNLET_JAVAC "${VARNLET_JAVA_HOME}/bin/javac")
 set(VARNLET_JAR "${VARNLET_JAVA_HOME}/bin/jar")
 set(VARNLET_JAVA "${VARNLET_JAVA_HOME}/bin/java")
-file(GLOB_RECURSE java_test_sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/java/*.java")
+set(java_test_sources
+  "${PROJECT_SOURCE_DIR}/tests/java/service/ServiceApp.java"
+  "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/CommandTool.java"
+  "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/Hello.java"
+  "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/NonDaemon.java"
+  "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/PrintArgs.java"
+  "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/SplashWait.java"
+  "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/Throws.java"
+)
 set(VARNLET_TEST_CLASSES "${CMAKE_BINARY_DIR}/tests/java/classes")
 set(VARNLET_TEST_JAR "${CMAKE_BINARY_DIR}/tests/java/testapps.jar")
 if(java_test_sources)
@@ -23,9 +31,18 @@ endif()
 # VARNLET_LAUNCH_APPS (jarapp.jar, lib/jarlib.jar, mods/varnlet.modapp.jar).
 set(VARNLET_LAUNCH_APPS "${CMAKE_BINARY_DIR}/tests/java/launch")
 set(launch_src "${PROJECT_SOURCE_DIR}/tests/java-launch")
-file(GLOB_RECURSE launch_sources CONFIGURE_DEPENDS "${launch_src}/*.java" "${launch_src}/*.MF")
+set(modapp_sources
+  "${launch_src}/modapp/module-info.java"
+  "${launch_src}/modapp/varnlet/modapp/ModMain.java"
+  "${launch_src}/modapp/varnlet/modapp/Second.java"
+)
+set(launch_sources
+  "${launch_src}/jarapp/MANIFEST.MF"
+  "${launch_src}/jarapp/varnlet/jarapp/JarMain.java"
+  "${launch_src}/jarlib/varnlet/jarlib/Library.java"
+  ${modapp_sources}
+)
 set(launch_jars "${VARNLET_LAUNCH_APPS}/jarapp.jar" "${VARNLET_LAUNCH_APPS}/lib/jarlib.jar" "${VARNLET_LAUNCH_APPS}/mods/varnlet.modapp.jar")
-file(GLOB_RECURSE modapp_sources CONFIGURE_DEPENDS "${launch_src}/modapp/*.java")
 add_custom_command(OUTPUT ${launch_jars}
   COMMAND ${CMAKE_COMMAND} -E rm -rf "${VARNLET_LAUNCH_APPS}"
   COMMAND ${CMAKE_COMMAND} -E make_directory "${VARNLET_LAUNCH_APPS}/lib" "${VARNLET_LAUNCH_APPS}/mods"

@@ -1,7 +1,7 @@
-// JNI's modified UTF-8, from UTF-16 or from the process's code page.
+// JNI's modified UTF-8 from UTF-16: part of the entry model varnlet-pack links too, so it
+// makes no platform call.
 #include "core/text_encoding.h"
 
-#include "platform/platform.h"
 #include "platform/unicode.h"
 
 std::string toModifiedUtf8(const std::u16string& text) {
@@ -16,10 +16,4 @@ std::string toModifiedUtf8(const std::u16string& text) {
         }
     }
     return out;
-}
-
-std::string codePageToModifiedUtf8(const char* text) {
-    std::u16string wide;
-    Platform.decodeCodePage(text ? text : "", &wide);
-    return toModifiedUtf8(wide);
 }

@@ -6,5 +6,3 @@
 
 // JNI's modified UTF-8: U+0000 as C0 80, each surrogate as its own three-byte sequence.
 std::string toModifiedUtf8(const std::u16string& text);
-// Text in the process's code page, as JNI's NewStringUTF needs it.
-std::string codePageToModifiedUtf8(const char* text);

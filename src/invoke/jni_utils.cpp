@@ -9,6 +9,7 @@
 #include "core/report.h"
 #include "core/state.h"
 #include "core/text_encoding.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -24,6 +25,12 @@ bool fail(unsigned id, const char* argument) {
 }
 
 }  // namespace
+
+std::string codePageToModifiedUtf8(const char* text) {
+    std::u16string wide;
+    Platform.decodeCodePage(text ? text : "", &wide);
+    return toModifiedUtf8(wide);
+}
 
 bool checkJavaException(JNIEnv* env) {
     if (!env->ExceptionCheck()) return false;

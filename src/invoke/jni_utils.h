@@ -3,9 +3,14 @@
 #pragma once
 #include <jni.h>
 
+#include <string>
+
 // Describes (stack trace on System.err) and clears a pending Java exception. True when
 // there was one.
 bool checkJavaException(JNIEnv* env);
+
+// Text in the process's code page as JNI's modified UTF-8 (what NewStringUTF and FindClass read).
+std::string codePageToModifiedUtf8(const char* text);
 
 // A Java string from text in the process's code page (converted to modified UTF-8, which
 // is what NewStringUTF reads). Null, after describing any exception, when it cannot be made.
@@ -30,10 +35,6 @@ bool attachStopperThread(JavaVM** jvm, JNIEnv** env);
 // True when this thread's last attach failed because the JVM was already ending
 // (State.JvmEnding); nothing was reported then.
 bool stopperMetJvmEnd();
-
-// Installs the stream now in System.out (or System.err) through the other setter as well:
-// `fromField` is "out" or "err", `setterName` "setOut" or "setErr". Reports its own failure.
-bool shareJavaStream(JNIEnv* env, const char* fromField, const char* setterName);
 
 // Attaches the calling thread and calls System.exit(0). The thread is detached whenever
 // the attach succeeded and the call came back, failed or not: a thread left attached would

@@ -31,7 +31,7 @@ void showSplashScreen() {
     // Kept for the process's life: the library may read the bytes after it returns.
     static std::string image;
     if (fromJar) {
-        switch (readJarEntry(Config.MainJar, State.SplashJarEntry, false, &image)) {
+        switch (readJarEntry(Platform.readFileAt, Config.MainJar, State.SplashJarEntry, false, &image)) {
         case JarEntryRead::Found: break;
         default: trace("no splash screen: cannot read ", State.SplashJarEntry, " from ", Config.MainJar); return;
         }

@@ -187,8 +187,6 @@ bool claim(const std::string& path) {
     return Platform.cacheFiles->deleteFile(path.c_str()) && Platform.cacheFiles->writeNewFile(path.c_str(), "", 0);
 }
 
-bool quotable(const std::string& text) { return text.find('"') == std::string::npos; }
-
 void finishAtExit() { finishClassDataCache(); }
 
 // Files of older caches (and what runs that did not finish left), never the one just made.

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "jvm/inflate.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -21,6 +20,7 @@ uint32_t le32(const unsigned char* p) { return le16(p) | (static_cast<uint32_t>(
 uint64_t le64(const unsigned char* p) { return le32(p) | (static_cast<uint64_t>(le32(p + 4)) << 32); }
 
 struct Reader {
+    FileReadAt readAt;
     const char* path;
     uint64_t fileSize;
 
@@ -28,7 +28,7 @@ struct Reader {
     bool read(uint64_t offset, size_t size, std::vector<unsigned char>* out) {
         out->resize(size);
         uint32_t got = 0;
-        if (!Platform.readFileAt(path, offset, out->data(), static_cast<uint32_t>(size), &got, &fileSize)) return false;
+        if (!readAt(path, offset, out->data(), static_cast<uint32_t>(size), &got, &fileSize)) return false;
         return got == size;
     }
 };
@@ -69,8 +69,8 @@ bool applyZip64Extra(const unsigned char* extra, size_t length, uint64_t* uncomp
 
 }  // namespace
 
-JarEntryRead readJarEntry(const char* path, const char* name, bool ignoreCase, std::string* data) {
-    Reader file{path, 0};
+JarEntryRead readJarEntry(FileReadAt readAt, const char* path, const char* name, bool ignoreCase, std::string* data) {
+    Reader file{readAt, path, 0};
     std::vector<unsigned char> tail;
     // The size first, from a read of nothing.
     if (!file.read(0, 0, &tail)) return JarEntryRead::CannotOpen;

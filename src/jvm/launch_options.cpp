@@ -77,7 +77,7 @@ bool appendPackageOptions(TextBuffer* options, const std::string& list, const ch
 int appendJarOptions(TextBuffer* options) {
     std::string manifest, value;
     if (!(State.MainJarFullPath = heapCopy(fullPath(Config.MainJar)))) return -1;
-    switch (readJarEntry(Config.MainJar, "META-INF/MANIFEST.MF", true, &manifest)) {
+    switch (readJarEntry(Platform.readFileAt, Config.MainJar, "META-INF/MANIFEST.MF", true, &manifest)) {
     case JarEntryRead::CannotOpen:
         reportLastError();
         reportError(message(MsgFileAccess), Config.MainJar);

@@ -112,6 +112,9 @@ struct DirListing {
 };
 
 typedef void* PlatformHandle;
+// An auto-reset event: its own type, so that no other handle can be waited on or closed as one.
+struct PlatformEventObject;
+typedef PlatformEventObject* PlatformEvent;
 
 // Room for a lock (a critical section on Windows, a mutex elsewhere), made in place by the
 // backend so that making one cannot fail.
@@ -310,12 +313,13 @@ struct PlatformOps {
     // the last error set (kErrorInvalidServiceAccount when either does not).
     bool (*findServiceAccount)(const char* account);
 
-    // Threads, events, sleep.
-    PlatformHandle (*createThread)(ThreadRoutine routine, void* parameter);
-    PlatformHandle (*createEvent)();  // auto-reset, not signalled
-    bool (*setEvent)(PlatformHandle event);
-    void (*waitForEvent)(PlatformHandle event);  // no time limit
-    bool (*closeHandle)(PlatformHandle handle);
+    // Threads, events, sleep. A thread runs detached (nothing waits for one), so starting it
+    // gives no handle: false with the last error set when it could not be started.
+    bool (*createThread)(ThreadRoutine routine, void* parameter);
+    PlatformEvent (*createEvent)();  // auto-reset, not signalled
+    bool (*setEvent)(PlatformEvent event);
+    void (*waitForEvent)(PlatformEvent event);  // no time limit
+    bool (*closeEvent)(PlatformEvent event);
     void (*sleepMs)(uint32_t milliseconds);
     // A lock that is never unmade: made once, before any thread that takes it starts.
     void (*initLock)(PlatformLock* lock);

@@ -48,11 +48,11 @@ bool posixSetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds
                                  uint32_t restartCount);
 bool posixSetServiceDelayedStart(PlatformHandle service, bool delayed);
 bool posixFindServiceAccount(const char* account);
-PlatformHandle posixCreateThread(ThreadRoutine routine, void* parameter);
-PlatformHandle posixCreateEvent();
-bool posixSetEvent(PlatformHandle event);
-void posixWaitForEvent(PlatformHandle event);
-bool posixCloseHandle(PlatformHandle handle);
+bool posixCreateThread(ThreadRoutine routine, void* parameter);
+PlatformEvent posixCreateEvent();
+bool posixSetEvent(PlatformEvent event);
+void posixWaitForEvent(PlatformEvent event);
+bool posixCloseEvent(PlatformEvent event);
 void posixSleepMs(uint32_t milliseconds);
 void posixInitLock(PlatformLock* lock);
 void posixAcquireLock(PlatformLock* lock);
@@ -76,3 +76,10 @@ extern const LogFileOps kPosixLogFileOps;
 // Standard error as the service manager gave it, for the service's reports, also once the
 // process's standard error leads into a log file.
 FILE* posixReportStream();
+
+// Shared by the backend's own files, outside the table.
+// The reason of this thread's last failed library load, or null (posix_library.cpp), for the
+// text of the ENOEXEC that load leaves behind (posix_errors.cpp).
+const char* posixLastLibraryError();
+// The configuration section as this binary holds it (posix_config_section.cpp).
+const unsigned char* configSectionBytes();

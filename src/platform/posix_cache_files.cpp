@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
-#include <unistd.h>
+#include <unistd.h>  // also environ, declared under _GNU_SOURCE (which g++ and clang set)
 
 #include <cerrno>
 #include <cstdlib>
@@ -14,8 +14,6 @@
 #include <string>
 
 #include "platform/posix_backend.h"
-
-extern char** environ;
 
 namespace {
 

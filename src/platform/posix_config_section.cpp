@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "platform/config_section.h"
+#include "platform/posix_backend.h"
 
 namespace {
 
@@ -51,13 +52,11 @@ constexpr SectionImage buildImage() {
     return s;
 }
 
-}  // namespace
-
-extern "C" {
-extern const SectionImage varnletConfigSection;
+// Nothing outside names it: `used` keeps it, and varnlet-pack finds it by its section's name.
 __attribute__((section(VARNLET_CONFIG_SECTION_NAME), used, aligned(16)))
 const SectionImage varnletConfigSection = buildImage();
-}
+
+}  // namespace
 
 const unsigned char* configSectionBytes() {
     const unsigned char* p = varnletConfigSection.bytes;

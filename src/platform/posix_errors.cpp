@@ -7,9 +7,6 @@
 
 #include "platform/posix_backend.h"
 
-// Kept by posix_library.cpp for the ENOEXEC it leaves behind.
-const char* posixLastLibraryError();
-
 uint32_t posixGetLastError() { return static_cast<uint32_t>(errno); }
 void posixSetLastError(uint32_t code) { errno = static_cast<int>(code); }
 

@@ -10,7 +10,6 @@
 
 static thread_local char lastDlError[512];
 
-// The reason of this thread's last failed load, or null after a successful one.
 const char* posixLastLibraryError() { return lastDlError[0] ? lastDlError : nullptr; }
 
 PlatformHandle posixLoadLibrary(const char* path, const char*) {

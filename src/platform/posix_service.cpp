@@ -17,11 +17,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
+#include <unistd.h>  // also environ, declared under _GNU_SOURCE (which g++ and clang set)
 
 #include "platform/posix_backend.h"
-
-extern char** environ;
 
 namespace {
 

@@ -9,8 +9,6 @@
 #include "platform/config_section.h"
 #include "platform/posix_backend.h"
 
-const unsigned char* configSectionBytes();
-
 int posixLoadString(unsigned id, char* buffer, int size) {
     if (size <= 0) return 0;
     buffer[0] = '\0';

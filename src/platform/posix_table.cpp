@@ -27,7 +27,7 @@ static const PlatformOps kPosixOps = {
     posixConfigureService, posixServiceReady, false,
     posixChangeServiceConfig, posixSetServiceFailureActions, posixSetServiceDelayedStart,
     true, posixFindServiceAccount,
-    posixCreateThread, posixCreateEvent, posixSetEvent, posixWaitForEvent, posixCloseHandle, posixSleepMs,
+    posixCreateThread, posixCreateEvent, posixSetEvent, posixWaitForEvent, posixCloseEvent, posixSleepMs,
     posixInitLock, posixAcquireLock, posixReleaseLock,
     posixAllocConsole, posixSetConsoleCtrlHandler, posixReopenStdStreamsOnConsole, nullptr,  // no console device
     posixDecodeCodePage,

@@ -11,11 +11,6 @@ struct ThreadStart {
     ThreadRoutine routine;
     void* parameter;
 };
-struct Event {
-    pthread_mutex_t mutex;
-    pthread_cond_t cond;
-    bool signalled;
-};
 
 void* threadTrampoline(void* p) {
     ThreadStart start = *static_cast<ThreadStart*>(p);
@@ -25,25 +20,31 @@ void* threadTrampoline(void* p) {
 }
 }  // namespace
 
-PlatformHandle posixCreateThread(ThreadRoutine routine, void* parameter) {
+struct PlatformEventObject {
+    pthread_mutex_t mutex;
+    pthread_cond_t cond;
+    bool signalled;
+};
+
+bool posixCreateThread(ThreadRoutine routine, void* parameter) {
     ThreadStart* start = new (std::nothrow) ThreadStart{routine, parameter};
     if (!start) {
         errno = ENOMEM;
-        return nullptr;
+        return false;
     }
     pthread_t thread;
     int rc = pthread_create(&thread, nullptr, threadTrampoline, start);
     if (rc != 0) {
         delete start;
         errno = rc;
-        return nullptr;
+        return false;
     }
-    pthread_detach(thread);  // thread handles are never waited on
-    return reinterpret_cast<PlatformHandle>(static_cast<uintptr_t>(thread) | 1u);
+    pthread_detach(thread);
+    return true;
 }
 
-PlatformHandle posixCreateEvent() {
-    Event* e = new (std::nothrow) Event;
+PlatformEvent posixCreateEvent() {
+    PlatformEvent e = new (std::nothrow) PlatformEventObject;
     if (!e) {
         errno = ENOMEM;
         return nullptr;
@@ -54,8 +55,7 @@ PlatformHandle posixCreateEvent() {
     return e;
 }
 
-bool posixSetEvent(PlatformHandle event) {
-    Event* e = static_cast<Event*>(event);
+bool posixSetEvent(PlatformEvent e) {
     if (!e) return false;
     pthread_mutex_lock(&e->mutex);
     e->signalled = true;
@@ -64,18 +64,15 @@ bool posixSetEvent(PlatformHandle event) {
     return true;
 }
 
-void posixWaitForEvent(PlatformHandle event) {
-    Event* e = static_cast<Event*>(event);
+void posixWaitForEvent(PlatformEvent e) {
     pthread_mutex_lock(&e->mutex);
     while (!e->signalled) pthread_cond_wait(&e->cond, &e->mutex);
     e->signalled = false;  // auto-reset: one signal releases one waiter
     pthread_mutex_unlock(&e->mutex);
 }
 
-bool posixCloseHandle(PlatformHandle handle) {
-    // Only events are closed through this entry; thread handles are tagged and ignored.
-    if (!handle || (reinterpret_cast<uintptr_t>(handle) & 1u)) return true;
-    Event* e = static_cast<Event*>(handle);
+bool posixCloseEvent(PlatformEvent e) {
+    if (!e) return true;
     pthread_cond_destroy(&e->cond);
     pthread_mutex_destroy(&e->mutex);
     delete e;

@@ -45,11 +45,11 @@ bool win32ChangeServiceConfig(PlatformHandle service, const char* dependencies, 
 bool win32SetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
                                  uint32_t restartCount);
 bool win32SetServiceDelayedStart(PlatformHandle service, bool delayed);
-PlatformHandle win32CreateThread(ThreadRoutine routine, void* parameter);
-PlatformHandle win32CreateEvent();
-bool win32SetEvent(PlatformHandle event);
-void win32WaitForEvent(PlatformHandle event);
-bool win32CloseHandle(PlatformHandle handle);
+bool win32CreateThread(ThreadRoutine routine, void* parameter);
+PlatformEvent win32CreateEvent();
+bool win32SetEvent(PlatformEvent event);
+void win32WaitForEvent(PlatformEvent event);
+bool win32CloseEvent(PlatformEvent event);
 void win32SleepMs(uint32_t milliseconds);
 void win32InitLock(PlatformLock* lock);
 void win32AcquireLock(PlatformLock* lock);

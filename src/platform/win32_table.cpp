@@ -16,7 +16,7 @@ static const PlatformOps kWin32Ops = {
     win32ConfigureService, win32ServiceReady, true,
     win32ChangeServiceConfig, win32SetServiceFailureActions, win32SetServiceDelayedStart,
     false, nullptr,  // the service manager checks its accounts itself
-    win32CreateThread, win32CreateEvent, win32SetEvent, win32WaitForEvent, win32CloseHandle, win32SleepMs,
+    win32CreateThread, win32CreateEvent, win32SetEvent, win32WaitForEvent, win32CloseEvent, win32SleepMs,
     win32InitLock, win32AcquireLock, win32ReleaseLock,
     win32AllocConsole, win32SetConsoleCtrlHandler, win32ReopenStdStreamsOnConsole, "CONOUT$",
     win32DecodeCodePage,

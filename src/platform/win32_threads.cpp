@@ -16,22 +16,27 @@ DWORD WINAPI threadTrampoline(LPVOID p) {
 }
 }  // namespace
 
-PlatformHandle win32CreateThread(ThreadRoutine routine, void* parameter) {
+bool win32CreateThread(ThreadRoutine routine, void* parameter) {
     ThreadStart* start = new (std::nothrow) ThreadStart{routine, parameter};
     if (!start) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
+        return false;
     }
     DWORD id;
     HANDLE h = CreateThread(nullptr, 0, threadTrampoline, start, 0, &id);
-    if (!h) delete start;
-    return h;
+    if (!h) {
+        delete start;
+        return false;
+    }
+    CloseHandle(h);  // the thread runs on; nothing waits for it
+    return true;
 }
 
-PlatformHandle win32CreateEvent() { return CreateEventA(nullptr, FALSE, FALSE, nullptr); }
-bool win32SetEvent(PlatformHandle event) { return SetEvent(static_cast<HANDLE>(event)) != 0; }
-void win32WaitForEvent(PlatformHandle event) { WaitForSingleObject(static_cast<HANDLE>(event), INFINITE); }
-bool win32CloseHandle(PlatformHandle handle) { return CloseHandle(static_cast<HANDLE>(handle)) != 0; }
+// The event is the kernel object's handle itself, under the seam's own type.
+PlatformEvent win32CreateEvent() { return reinterpret_cast<PlatformEvent>(CreateEventA(nullptr, FALSE, FALSE, nullptr)); }
+bool win32SetEvent(PlatformEvent event) { return SetEvent(reinterpret_cast<HANDLE>(event)) != 0; }
+void win32WaitForEvent(PlatformEvent event) { WaitForSingleObject(reinterpret_cast<HANDLE>(event), INFINITE); }
+bool win32CloseEvent(PlatformEvent event) { return CloseHandle(reinterpret_cast<HANDLE>(event)) != 0; }
 void win32SleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
 
 static_assert(sizeof(CRITICAL_SECTION) <= sizeof(PlatformLock) && alignof(CRITICAL_SECTION) <= alignof(PlatformLock),

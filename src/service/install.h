@@ -15,7 +15,7 @@ constexpr const char* kEventLogKeyPrefix = "SYSTEM\\CurrentControlSet\\Services\
 constexpr uint32_t kEventLogTypesSupported = 7;  // error, warning, information
 constexpr uint32_t kMaxServiceRestarts = 100;
 
-// Exit codes of -install and -uninstall under systemd (README's table); Windows ends them
+// Exit codes of -install and -uninstall under systemd (the table of docs/GUIDE.md); Windows ends them
 // with the system error itself, as its service manager's tools do.
 enum : int {
     kSystemdExitFailed = 1,    // any other failure: the message tells which

@@ -49,8 +49,8 @@ struct Run {
     int javaThreads;   // threads inside a Java step
     int endWaiters;    // console handlers waiting for the end's report
     uint32_t exitCode;
-    PlatformHandle done;   // the worker's end or the time-out wakes serviceMain
-    PlatformHandle ended;  // console runs: set once the end is reported
+    PlatformEvent done;   // the worker's end or the time-out wakes serviceMain
+    PlatformEvent ended;  // console runs: set once the end is reported
     PlatformHandle statusHandle;
     ServiceStatusRecord status;
 };
@@ -106,7 +106,7 @@ void JNICALL serviceExitHook(jint code) {
 }
 
 // Starts a thread; false with the creation's error as the last error.
-bool startThread(ThreadRoutine routine) { return Platform.createThread(routine, nullptr) != nullptr; }
+bool startThread(ThreadRoutine routine) { return Platform.createThread(routine, nullptr); }
 
 void startStopper() {  // locked
     ++run.javaThreads;  // the stopper's, taken before it can run
@@ -184,7 +184,7 @@ int runUntilEnd(uint32_t eventError) {
             reportSystemError(error);
         }
     }
-    PlatformHandle done = run.done;
+    PlatformEvent done = run.done;
     if (workerRunning) {
         Platform.releaseLock(&runLock);
         Platform.waitForEvent(done);
@@ -193,10 +193,10 @@ int runUntilEnd(uint32_t eventError) {
     reportEnd();
     run.phase = Phase::Ended;
     int javaThreads = run.javaThreads;
-    PlatformHandle ended = run.endWaiters ? nullptr : run.ended;  // else the last waiter closes it
+    PlatformEvent ended = run.endWaiters ? nullptr : run.ended;  // else the last waiter closes it
     Platform.releaseLock(&runLock);
-    if (done) Platform.closeHandle(done);
-    if (ended) Platform.closeHandle(ended);
+    if (done) Platform.closeEvent(done);
+    if (ended) Platform.closeEvent(ended);
     return javaThreads;
 }
 
@@ -206,7 +206,7 @@ int runUntilEnd(uint32_t eventError) {
 bool consoleStopHandler(uint32_t eventType) {
     serviceControlHandler(kServiceControlStop);
     if (eventType < kCtrlCloseEvent) return true;
-    PlatformHandle ended;
+    PlatformEvent ended;
     {
         Locked locked;
         if (run.phase >= Phase::Ending || !run.ended) return true;
@@ -218,7 +218,7 @@ bool consoleStopHandler(uint32_t eventType) {
     if (--run.endWaiters > 0)
         Platform.setEvent(ended);  // wakes the next waiter
     else if (run.phase == Phase::Ended)
-        Platform.closeHandle(ended);
+        Platform.closeEvent(ended);
     return true;
 }
 

@@ -100,9 +100,8 @@ bool readJarBytes(const char*, uint64_t offset, void* buffer, uint32_t size, uin
 void jar(const uint8_t* data, size_t size) {
     jarBytes = data;
     jarSize = size;
-    Platform.readFileAt = readJarBytes;
     std::string entry, value;
-    if (readJarEntry("fuzz.jar", "META-INF/MANIFEST.MF", true, &entry) == JarEntryRead::Found && entry.size() > (64u << 20))
+    if (readJarEntry(readJarBytes, "fuzz.jar", "META-INF/MANIFEST.MF", true, &entry) == JarEntryRead::Found && entry.size() > (64u << 20))
         __builtin_trap();
     manifestAttribute(std::string(reinterpret_cast<const char*>(data), size), "Main-Class", &value);
 }

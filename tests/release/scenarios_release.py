@@ -1,7 +1,8 @@
 """The packages of scripts/release.sh, unpacked as users unpack them: the varnlet-pack each
 holds, with nothing of a build tree in reach, prints the package's version and makes a Linux
 launcher and this case's Windows launcher (the application's, from a body with the package's
-version) that run. The Linux packages carry the manual page."""
+version) that run. Each carries the user's guide with the pictures and files it links, and not the
+README or docs/HACKING.md of the source; the Linux packages carry the manual page."""
 import re
 import subprocess
 import zipfile
@@ -16,6 +17,7 @@ def check(case, pattern, unpack, tool):
     expect(len(found) == 1, f"{pattern} in {setting('VARNLET_DIST')}: {found} (run scripts/release.sh first)")
     root = case.directory("unpacked", found[0].name)
     unpack(str(found[0]), str(root))
+    expect_guide(root)
     pack, version = tool(root), re.search(r"\d+\.\d+\.\d+", found[0].name).group(0)
     expect_eq(pack(["--version"], case.work), f"varnlet-pack {version}\n", "--version")
     for target in ("linux", case.arch):
@@ -38,6 +40,15 @@ def check(case, pattern, unpack, tool):
         run = case.run(app / "app.exe", ["x"], cwd=app, record=app / "record")
         expect_eq((run.code, run.record.one("main")[1]), (0, "varnlet/testapps/PrintArgs"), "Windows launcher")
     return found[0]
+
+
+def expect_guide(root):
+    guides = list(root.glob("**/GUIDE.md"))
+    expect(len(guides) == 1, f"{root.name}: the user's guide GUIDE.md once, found {guides}")
+    for link in re.findall(r"\]\(([^)#:]+)", guides[0].read_text()):  # pictures and files, not pages or anchors
+        expect((guides[0].parent / link).is_file(), f"{root.name}: the guide's {link} is not beside it")
+    stray = list(root.glob("**/README.md")) + list(root.glob("**/HACKING.md"))
+    expect(not stray, f"{root.name} carries the source's documents: {stray}")
 
 
 def on_linux(tool):

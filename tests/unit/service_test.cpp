@@ -49,7 +49,7 @@ struct FakeServiceManager {
     std::vector<std::string> faults;
     std::map<PlatformHandle, std::string> open;  // manager, service and key handles -> name or key path
     std::set<PlatformHandle> sources;
-    std::map<PlatformHandle, bool> eventsOpen;  // every event made, closed ones false
+    std::map<PlatformEvent, bool> eventsOpen;  // every event made, closed ones false
     std::atomic<int> timeoutWaits{0}, liveThreads{0};
     std::atomic<bool> timeoutsReleased{false};  // lets every held stop time-out end
     PlatformOps previous = Platform;
@@ -94,7 +94,7 @@ uint32_t countedThread(void* routine) {
     --f().liveThreads;
     return rc;
 }
-bool liveEvent(PlatformHandle event, const char* misuse) {
+bool liveEvent(PlatformEvent event, const char* misuse) {
     Guard g(f().m);
     bool open = f().eventsOpen.count(event) && f().eventsOpen[event];
     if (!open) f().faults.push_back(misuse);
@@ -199,22 +199,22 @@ FakeServiceManager::FakeServiceManager() {
         return false;
     };
     Platform.createThread = [](ThreadRoutine routine, void*) {
-        if (f().failingThreads.count(routine)) return failWith(f().failingThreads[routine]);
+        if (f().failingThreads.count(routine)) return failWith(f().failingThreads[routine]) != nullptr;
         ++f().liveThreads;
         return f().previous.createThread(countedThread, reinterpret_cast<void*>(routine));
     };
     Platform.createEvent = [] {
-        if (failure("createEvent")) return failWith(failure("createEvent"));
-        PlatformHandle h = f().previous.createEvent();
+        if (failure("createEvent")) return static_cast<PlatformEvent>(failWith(failure("createEvent")));
+        PlatformEvent h = f().previous.createEvent();
         Guard g(f().m);
         f().eventsOpen[h] = true;
         return h;
     };
-    Platform.setEvent = [](PlatformHandle e) { return liveEvent(e, "setEvent on a closed event") && f().previous.setEvent(e); };
-    Platform.waitForEvent = [](PlatformHandle e) { if (liveEvent(e, "waiting on a closed event")) f().previous.waitForEvent(e); };
-    Platform.closeHandle = [](PlatformHandle h) {
+    Platform.setEvent = [](PlatformEvent e) { return liveEvent(e, "setEvent on a closed event") && f().previous.setEvent(e); };
+    Platform.waitForEvent = [](PlatformEvent e) { if (liveEvent(e, "waiting on a closed event")) f().previous.waitForEvent(e); };
+    Platform.closeEvent = [](PlatformEvent h) {
         Guard g(f().m);
-        if (!f().eventsOpen.count(h)) return f().previous.closeHandle(h);
+        if (!f().eventsOpen.count(h)) return f().previous.closeEvent(h);
         if (!f().eventsOpen[h]) f().faults.push_back("closing an event twice");
         f().eventsOpen[h] = false;  // kept until the fake goes, so a misuse is seen rather than undefined
         return true;
@@ -232,7 +232,7 @@ FakeServiceManager::~FakeServiceManager() {
     EXPECT_TRUE(waitFor([this] { return liveThreads == 0; }));
     EXPECT_TRUE(open.empty());
     EXPECT_EQ(faults, std::vector<std::string>{});
-    for (auto& event : eventsOpen) previous.closeHandle(event.first);
+    for (auto& event : eventsOpen) previous.closeEvent(event.first);
     Platform = previous;
     current = nullptr;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/entries.h"
+#include "file_io.h"
 #include "jvm/jar_file.h"
 #include "core/text_encoding.h"
 
@@ -196,7 +197,7 @@ bool checkMainJar(const std::string& name, const std::string& file, std::string*
         return false;
     }
     std::string manifest;
-    if (readJarEntry(file.c_str(), "META-INF/MANIFEST.MF", true, &manifest) == JarEntryRead::Damaged) {
+    if (readJarEntry(readFileRange, file.c_str(), "META-INF/MANIFEST.MF", true, &manifest) == JarEntryRead::Damaged) {
         *error = "MainJar " + file + " is not a jar that can be read (no ZIP directory)";
         return false;
     }

@@ -34,6 +34,22 @@ bool readWholeFile(const std::string& path, Bytes* data, std::string* error) {
     return true;
 }
 
+bool readFileRange(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize) {
+    *got = 0;
+    std::error_code ec;
+    fs::path p = fs::u8path(path);
+    uintmax_t length = fs::file_size(p, ec);
+    if (ec) return false;
+    *fileSize = length;
+    if (offset >= length || size == 0) return true;
+    std::ifstream in(p, std::ios::binary);
+    if (!in.seekg(static_cast<std::streamoff>(offset))) return false;
+    uint64_t wanted = length - offset < size ? length - offset : size;
+    if (!in.read(static_cast<char*>(buffer), static_cast<std::streamsize>(wanted))) return false;
+    *got = static_cast<uint32_t>(wanted);
+    return true;
+}
+
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     return fs::equivalent(fs::u8path(a), fs::u8path(b), ec) && !ec;

@@ -2,6 +2,7 @@
 # Builds the release packages from this checkout (scripts/release.sh installs the tools first)
 # and writes them to dist/:
 #   varnlet-<version>-linux-x86_64.tar.gz   bin/varnlet-pack, share/varnlet/<bodies>, share/man, texts
+#                                           (the user's guide GUIDE.md and its image, QUICKSTART, LICENSE)
 #   varnlet-<version>-windows-x64.zip       varnlet-pack.exe beside the bodies, texts
 #   varnlet_<version>_amd64.deb             /usr/bin/varnlet-pack, /usr/share/varnlet/<bodies>
 #   SHA256SUMS
@@ -46,7 +47,7 @@ rm -f "$dist"/varnlet[-_]* "$dist/SHA256SUMS"
 linux=varnlet-$version-linux-x86_64
 cmake --install "$build/linux" --prefix "$stage/$linux" >/dev/null
 docs=$stage/$linux/share/doc/varnlet
-mv "$docs/README.md" "$docs/QUICKSTART" "$stage/$linux/"
+mv "$docs/GUIDE.md" "$docs/report-dialog.png" "$docs/QUICKSTART" "$stage/$linux/"
 mv "$docs/copyright" "$stage/$linux/LICENSE"
 rm -r "$stage/$linux/share/doc" "$stage/$linux/share/lintian"
 
@@ -54,7 +55,7 @@ rm -r "$stage/$linux/share/doc" "$stage/$linux/share/lintian"
 windows=varnlet-$version-windows-x64
 mkdir "$stage/$windows"
 cp "$build/win64/tools/pack/varnlet-pack.exe" "$stage/$linux"/share/varnlet/* "$stage/$windows/"
-cp "$stage/$linux"/{README.md,QUICKSTART,LICENSE} "$stage/$windows/"
+cp "$stage/$linux"/{GUIDE.md,report-dialog.png,QUICKSTART,LICENSE} "$stage/$windows/"
 
 # Fixed modes and times: programs 755, everything else 644.
 find "$stage" -type d -exec chmod 755 {} +

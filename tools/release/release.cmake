@@ -20,8 +20,10 @@ install(TARGETS varnlet_pack DESTINATION bin)
 install(TARGETS varnlet_launcher DESTINATION share/varnlet)
 install(PROGRAMS "${VARNLET_WIN32_BUILD_DIR}/varnlet.exe" "${VARNLET_WIN64_BUILD_DIR}/varnlet64.exe"
         DESTINATION share/varnlet)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md "${CMAKE_BINARY_DIR}/QUICKSTART" "${CMAKE_BINARY_DIR}/changelog.gz"
-        DESTINATION share/doc/varnlet)
+# The user's guide with its image, which it links beside itself; the README and docs/HACKING.md
+# are for working on the source and stay out.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/GUIDE.md ${PROJECT_SOURCE_DIR}/docs/report-dialog.png "${CMAKE_BINARY_DIR}/QUICKSTART"
+        "${CMAKE_BINARY_DIR}/changelog.gz" DESTINATION share/doc/varnlet)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION share/doc/varnlet RENAME copyright)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides DESTINATION share/lintian/overrides RENAME varnlet)
 
