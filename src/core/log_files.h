@@ -6,16 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "core/log_size.h"
+
 struct LogRotation {
     uint64_t limit;  // bytes; 0: no size limit
     bool daily;
     uint32_t keep;   // rolled files kept beside the log
 };
-
-// "10 MB", "512 KB", "1GB", "4096" (bytes; units count 1024, any letter case, blanks
-// around them allowed): the byte count. "" or "0" means no limit (0). False for anything
-// else, a count too large to hold included.
-bool parseLogSize(const char* text, uint64_t* bytes);
 
 // The n-th rolled file of `path` (n from 1, the newest): "app.log.3".
 std::string rolledLogName(const std::string& path, uint32_t n);

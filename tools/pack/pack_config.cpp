@@ -13,7 +13,7 @@
 #include "app_identity.h"
 #include "entry_values.h"
 #include "core/entries.h"
-#include "core/log_files.h"
+#include "core/log_size.h"
 #include "core/text_encoding.h"
 
 namespace {
