@@ -7,6 +7,7 @@ set(java_test_sources
   "${PROJECT_SOURCE_DIR}/tests/java/service/ServiceApp.java"
   "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/CommandTool.java"
   "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/Hello.java"
+  "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/LogLines.java"
   "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/NonDaemon.java"
   "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/PrintArgs.java"
   "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/SplashWait.java"

@@ -127,6 +127,9 @@ void loadConfiguration() {
     Config.SplashImage = loadConfigString(2000);
     Config.ClassDataCacheDir = loadConfigString(2064);
     Config.ClassDataCache = loadFlag(2048);
+    Config.LogRotateSize = loadConfigString(2096);
+    Config.LogRotateDaily = loadFlag(2112);
+    Config.LogRotateKeep = loadInteger(2128);
 
     Config.EarlyWorkingDir = loadFlag(1232);
     Config.SingleInstance = loadFlag(1344);

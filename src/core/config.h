@@ -53,6 +53,9 @@ struct LauncherConfig {
     bool ModernReferences;         // today's %NAME% rules instead of the stored launchers'
     bool ClassDataCache;
     char* ClassDataCacheDir;       // empty: the user's cache folder
+    char* LogRotateSize;           // "10 MB"; empty: no size limit
+    bool LogRotateDaily;
+    int32_t LogRotateKeep;         // rolled files kept beside each log
     char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
 };
 

@@ -6,10 +6,12 @@
 #include <string>
 
 #include "invoke/jni_utils.h"
+#include "invoke/log_stream.h"
 #include "invoke/main_class.h"
 #include "invoke/split.h"
 #include "jvm/launch_options.h"
 #include "core/config.h"
+#include "core/log_files.h"
 #include "core/paths.h"
 #include "core/working_directory.h"
 #include "core/report.h"
@@ -26,6 +28,34 @@ bool failWith(unsigned id, const char* argument) {
     return false;
 }
 
+// The launcher keeps the files itself when they roll over, or when the process's own
+// streams must follow them: with no console to show them (a service, a windowed launcher)
+// the JVM's messages and native output would otherwise go nowhere.
+bool redirectToLogFiles(JNIEnv* env, const LogRotation& rotation, bool oneFile) {
+    bool native = State.RunMode == RunModeKind::Service || State.Windowed;
+    if (Config.SystemOutFile[0] != '\0' &&
+        !(openLogFile(0, Config.SystemOutFile, rotation, native, native && oneFile) && redirectJavaStreamToLog(env, 0, "setOut")))
+        return false;
+    if (Config.SystemErrFile[0] == '\0') return true;
+    if (oneFile) return shareJavaStream(env, "out", "setErr");
+    return openLogFile(1, Config.SystemErrFile, rotation, false, native) && redirectJavaStreamToLog(env, 1, "setErr");
+}
+
+bool redirectStreams(JNIEnv* env, const char* directory) {
+    if (Config.SystemOutFile[0] == '\0' && Config.SystemErrFile[0] == '\0') return true;
+    LogRotation rotation;
+    if (!loadLogRotation(&rotation)) return false;
+    // Two streams on one file would each write from its start, over each other's lines; the
+    // file gets one stream that both System.out and System.err use.
+    bool oneFile = Config.SystemOutFile[0] != '\0' && Config.SystemErrFile[0] != '\0' &&
+                   sameFile(Platform.pathStyle, directory, Config.SystemOutFile, Config.SystemErrFile);
+    if (logRotationWanted(rotation) || State.RunMode == RunModeKind::Service || State.Windowed)
+        return redirectToLogFiles(env, rotation, oneFile);
+    if (Config.SystemOutFile[0] != '\0' && !redirectJavaStream(env, Config.SystemOutFile, "setOut")) return false;
+    if (Config.SystemErrFile[0] == '\0') return true;
+    return oneFile ? shareJavaStream(env, "out", "setErr") : redirectJavaStream(env, Config.SystemErrFile, "setErr");
+}
+
 // Steps 3 to 12 of an invocation, on the thread whose environment is `env`.
 bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
     char directory[kStartupDirSize];
@@ -40,17 +70,7 @@ bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
 
     // A second, attached invocation runs while the application may still write to the
     // streams of the first one: opening the files again would empty them under it.
-    if (!attach) {
-        if (Config.SystemOutFile[0] != '\0' && !redirectJavaStream(env, Config.SystemOutFile, "setOut")) return false;
-        if (Config.SystemErrFile[0] != '\0') {
-            // Two streams on one file would each write from its start, over each other's
-            // lines; the file gets one stream that both System.out and System.err use.
-            bool oneFile = Config.SystemOutFile[0] != '\0' &&
-                            sameFile(Platform.pathStyle, directory, Config.SystemOutFile, Config.SystemErrFile);
-            if (oneFile ? !shareJavaStream(env, "out", "setErr") : !redirectJavaStream(env, Config.SystemErrFile, "setErr"))
-                return false;
-        }
-    }
+    if (!attach && !redirectStreams(env, directory)) return false;
 
     if (!attach && !startLauncherAgent(env)) return false;
     jclass mainClass = nullptr;

@@ -198,6 +198,24 @@ struct CacheFileOps {
     int (*runQuietly)(const char* const* argv);
 };
 
+// The files that take the redirected standard streams (SystemOutFile, SystemErrFile): written
+// straight to the system, without a buffer, so a crash loses nothing that was handed over.
+struct LogFileOps {
+    // Creates the file or empties it, for appending; null with the last error set.
+    PlatformHandle (*open)(const char* path);
+    // Writes all `size` bytes; false with the last error set when the system took fewer.
+    bool (*write)(PlatformHandle file, const void* data, size_t size);
+    // The file's size now, with what other writers of the process's streams added.
+    uint64_t (*size)(PlatformHandle file);
+    void (*close)(PlatformHandle file);
+    // Makes the process's standard output and/or error, at the system level, write to the file,
+    // so the JVM's own messages and native libraries' output land there as well. The reports
+    // of a service keep the stream they had (systemd's journal).
+    bool (*pointStandardStreams)(PlatformHandle file, bool output, bool error);
+    // Days since 1970-01-01 by the local calendar.
+    int64_t (*localDay)();
+};
+
 struct PlatformOps {
     // Directories and module path. Both getters follow the Win32 contract: the length
     // copied, the size needed when the buffer is too small (current directory), the
@@ -361,6 +379,7 @@ struct PlatformOps {
     // gives the file's size; false with the last error set when it cannot be opened or read.
     bool (*readFileAt)(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize);
     const CacheFileOps* cacheFiles;
+    const LogFileOps* logFiles;
 };
 
 extern PlatformOps Platform;

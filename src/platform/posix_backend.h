@@ -1,5 +1,7 @@
 // The POSIX backend's operations, gathered into the table by posix_table.cpp.
 #pragma once
+#include <cstdio>
+
 #include "platform/platform.h"
 
 uint32_t posixGetCurrentDirectory(char* buffer, uint32_t size);
@@ -70,6 +72,10 @@ bool posixReadVersionString(const char* key, char* buffer, size_t size);
 PlatformHandle posixCreateNamedMutex(const char* name, bool* existed);
 bool posixOpenUrl(const char* url);
 extern const CacheFileOps kPosixCacheFileOps;
+extern const LogFileOps kPosixLogFileOps;
+// Standard error as the service manager gave it, for the service's reports, also once the
+// process's standard error leads into a log file.
+FILE* posixReportStream();
 
 // Shared by the backend's own files, outside the table.
 // The reason of this thread's last failed library load, or null (posix_library.cpp), for the

@@ -16,16 +16,17 @@ bool posixReportEvent(PlatformHandle source, uint16_t eventType, uint32_t, const
     if (!source) return false;
     int priority = eventType == 1 ? 3 : eventType == 2 ? 4 : 6;
     // One report stays together even when several threads report at once.
-    flockfile(stderr);
+    FILE* stream = posixReportStream();
+    flockfile(stream);
     for (const char* line = text; *line;) {
         size_t n = strcspn(line, "\n");
         size_t shown = n > 0 && line[n - 1] == '\r' ? n - 1 : n;
-        fprintf(stderr, "<%d>%.*s\n", priority, static_cast<int>(shown), line);
+        fprintf(stream, "<%d>%.*s\n", priority, static_cast<int>(shown), line);
         line += n;
         if (*line) ++line;
     }
-    fflush(stderr);
-    funlockfile(stderr);
+    fflush(stream);
+    funlockfile(stream);
     return true;
 }
 

@@ -39,6 +39,7 @@ static const PlatformOps kPosixOps = {
     ModuleFormat::Elf, kElfMachine,
     posixReadFileAt,
     &kPosixCacheFileOps,
+    &kPosixLogFileOps,
 };
 
 PlatformOps Platform = kPosixOps;

@@ -69,3 +69,4 @@ bool win32ReadVersionString(const char* key, char* buffer, size_t size);
 PlatformHandle win32CreateNamedMutex(const char* name, bool* existed);
 bool win32OpenUrl(const char* url);
 extern const CacheFileOps kWin32CacheFileOps;
+extern const LogFileOps kWin32LogFileOps;

@@ -29,6 +29,7 @@ static const PlatformOps kWin32Ops = {
     ModuleFormat::Pe, sizeof(void*) == 8 ? uint16_t{0x8664} : uint16_t{0x14c},
     win32ReadFileAt,
     &kWin32CacheFileOps,
+    &kWin32LogFileOps,
 };
 
 PlatformOps Platform = kWin32Ops;

@@ -98,6 +98,8 @@ def scenario_failures():
              "No such file or directory", "Error accessing file/directory: /nonexistent/varnlet-work") for early in (False, True)]
     rows += [
         ({"SystemOutFile": "no-such-dir/out.log"}, "java.io.FileNotFoundException", "Error instantiating object: java/io/FileOutputStream"),
+        ({"SystemOutFile": "no-such-dir/out.log", "LogRotateSize": "1 MB"}, "No such file or directory",
+         "Error accessing file/directory: no-such-dir/out.log"),
         ({"MainClass": "varnlet.testapps.NoSuchClass"},
          "java.lang.NoClassDefFoundError: varnlet/testapps/NoSuchClass", "Error locating class: varnlet/testapps/NoSuchClass"),
         ({"MainClass": "java.lang.Object"}, "java.lang.NoSuchMethodError", "Error locating method: main(java/lang/String[])"),

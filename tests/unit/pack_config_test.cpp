@@ -77,6 +77,8 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"ServiceRestartDelay = 86401\n", "ServiceRestartDelay must be 0 to 86400 seconds"},
         {"ServiceRestartCount = 0\n", "ServiceRestartCount must be 1 to 100"},
         {"ServiceStopTimeout = 0\n", "ServiceStopTimeout must be 1 to 86400"},
+        {"LogRotateSize = \"10 MiBs\"\n", "LogRotateSize \"10 MiBs\" is no size"},
+        {"LogRotateKeep = 1001\n", "LogRotateKeep must be 0 to 1000"},
         {"ServiceDependencies = \"a\\\\b\"\n", "ServiceDependencies: a service name holds"},
         {"ServiceName = \"App\"\nServiceAccount = \"NT SERVICE\\\\Other\"\n", "NT SERVICE\\App, after the service's own name"},
         {"ServiceDelayedStart = true\nServiceManualStart = true\n", "needs automatic start"},
@@ -147,7 +149,9 @@ TEST(PackWarnings, PercentThatTheStoredRulesWouldCut) {
             std::vector<std::string> got = referenceWarnings({{1056, utf8ToUtf16(options)}, {1888, utf8ToUtf16(modern)}});
             bool expected = *lost != '\0' && *modern == '0';
             ASSERT_EQ(got.size(), expected ? 1u : 0u) << options;
-            if (expected) EXPECT_EQ(got[0].rfind(std::string("JvmOptions \"") + options + "\": \"" + lost + "\"", 0), 0u) << got[0];
+            if (expected) {
+                EXPECT_EQ(got[0].rfind(std::string("JvmOptions \"") + options + "\": \"" + lost + "\"", 0), 0u) << got[0];
+            }
         }
     }
     EXPECT_EQ(referenceWarnings({{1072, u"lib;%p"}}).at(0).rfind("ClassPath \"lib;%p\"", 0), 0u);

@@ -211,6 +211,13 @@ def scenario_ends(case, service):
     expect_eq(service.events(mark), [("information", service.message(1680)), ("error", "Unable to create JVM instance "
               "using testjvm.dll"), ("error", service.message(1712))], "event log after a failed creation")
 
+    # The JVM's native output lands in the service's file beside the application's lines.
+    service.launcher({"SystemOutFile": "svc.log", "SystemErrFile": "SVC.log"}, directory=BLANKS, jvm_script={"main": "native"})
+    start(service, running=False)
+    expect_stopped(service, (0, 0))
+    expect_eq((service.exe.parent / "svc.log").read_bytes(), b"testjvm main: out\ntestjvm native: out\r\n"
+              b"testjvm native: err\ntestjvm main: err\ntestjvm native: after\r\n", "the service's log")
+
 @service_scenario
 def scenario_ignored_stop_times_out(case, service):
     """ServiceStopTimeout 5 honoured: the process ends although an application thread runs. The end

@@ -90,3 +90,14 @@ def scenario_single_instance(case):
     expect_eq((run.code, "testjvm main: out" in run.stdout), (0, True), "run from cmd")
     screen.xdotool("windowkill", *boxes)  # keys would go to the box in front, which has gone
     expect_eq(texts(held.result()), [NO_RUNTIME], "first instance")
+
+def scenario_native_output_in_the_log(case):
+    """With no console, what the JVM writes to the process's streams (through its C runtime's stdout, in
+    text mode, and the standard error handle) lands in the log beside System.out's and System.err's
+    lines, and follows the log when it rolls over at 30 bytes."""
+    app = case.directory("app")
+    exe = case.app(app, gui=True, SystemOutFile="app.log", SystemErrFile="app.log", LogRotateSize="30 B", LogRotateKeep=1)
+    run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "native"})
+    expect_eq(((app / "app.log.1").read_bytes(), (app / "app.log").read_bytes(), run.stdout + run.stderr, run.code),
+              (b"testjvm main: out\ntestjvm native: out\r\ntestjvm native: err\n",
+               b"testjvm main: err\ntestjvm native: after\r\n", "", 0), "rolled file, log, console, exit code")

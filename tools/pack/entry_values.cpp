@@ -111,6 +111,7 @@ bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit) {
         {1776, 1, 100, ""},               // ServiceRestartCount
         {1792, 0, INT32_MAX, " seconds"}, // ServiceRestartReset
         {1856, 1, 86400, " seconds"},     // ServiceStopTimeout
+        {2128, 0, 1000, " files"},        // LogRotateKeep
     };
     for (const Range& r : kRanges)
         if (r.id == id) {

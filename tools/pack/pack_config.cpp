@@ -13,6 +13,7 @@
 #include "app_identity.h"
 #include "entry_values.h"
 #include "core/entries.h"
+#include "core/log_size.h"
 #include "core/text_encoding.h"
 
 namespace {
@@ -189,6 +190,9 @@ struct Checker {
             if (info.id == 1392 && !checkMutexName(value, &why)) return error(node.source(), why);
             if (info.id == 1952 && !value.empty() && !checkMainJar(value, resolve(value), &why)) return error(node.source(), why);
             if (info.id == 1984 && !value.empty() && !checkMainModule(value, &why)) return error(node.source(), why);
+            uint64_t bytes;
+            if (info.id == 2096 && !parseLogSize(value.c_str(), &bytes))
+                return error(node.source(), "LogRotateSize \"" + value + "\" is no size: write a number with KB, MB or GB, as \"10 MB\"");
         }
         config->entries[info.id] = value;
         config->entryPlaces[info.id] = place(node.source());

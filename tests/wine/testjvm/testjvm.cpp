@@ -6,6 +6,7 @@
 #include <jni.h>
 #include <windows.h>
 
+#include <io.h>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,7 @@ struct Obj {
     std::vector<Obj*> items;           // array elements
     Obj* owner = nullptr;              // a member's class; a print stream's file stream
     FILE* file = nullptr;              // a file stream's file
+    void* native = nullptr;            // a defined class's registered write method
 };
 Obj* obj(const void* handle) { return static_cast<Obj*>(const_cast<void*>(handle)); }
 
@@ -72,8 +74,20 @@ void raise(JNIEnv* env, const std::string& cls, const std::string& message) {
     self(env)->pending->text = message;
 }
 
-void writeJava(bool err, const std::string& text) {
+typedef jboolean(JNICALL* NativeWrite)(JNIEnv*, jclass, jint, jbyteArray, jint, jint);
+
+// A print stream over the launcher's log stream writes through the native method it registered.
+void writeJava(JNIEnv* env, bool err, const std::string& text) {
     Obj* fileStream = streams[err] ? streams[err]->owner : nullptr;
+    if (fileStream && fileStream->owner && fileStream->owner->native) {
+        Obj* bytes = new Obj("[B");
+        bytes->text = text;
+        jclass cls = reinterpret_cast<jclass>(fileStream->owner);
+        if (!reinterpret_cast<NativeWrite>(fileStream->owner->native)(env, cls, atoi(fileStream->name.c_str()),
+                                                                       reinterpret_cast<jbyteArray>(bytes), 0, static_cast<jint>(text.size())))
+            record({"native-write-failed", text});
+        return;
+    }
     FILE* f = fileStream ? fileStream->file : err ? stderr : stdout;
     fputs(text.c_str(), f);
     fflush(f);
@@ -108,8 +122,15 @@ void runMain(JNIEnv* env, Obj* cls, Obj* args) {
     DWORD value = eq == std::string::npos ? 0 : strtoul(action.c_str() + eq + 1, nullptr, 10);
     action = action.substr(0, eq);
     if (action == "print") {
-        writeJava(false, "testjvm main: out\n");
-        writeJava(true, "testjvm main: err\n");
+        writeJava(env, false, "testjvm main: out\n");
+        writeJava(env, true, "testjvm main: err\n");
+    } else if (action == "native") {  // as a JVM's own messages: the C runtime's descriptor 1, the standard error handle
+        writeJava(env, false, "testjvm main: out\n");
+        _write(1, "testjvm native: out\n", 20);
+        DWORD written;
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), "testjvm native: err\n", 20, &written, nullptr);
+        writeJava(env, true, "testjvm main: err\n");
+        _write(1, "testjvm native: after\n", 22);
     } else if (action == "throw") {
         raise(env, "java/lang/IllegalStateException", "scripted failure in main");
     } else if (action == "exit") {
@@ -171,6 +192,11 @@ jobject JNICALL NewObjectV(JNIEnv* env, jclass cls, jmethodID id, va_list list) 
         if (!made->file) raise(env, "java/io/FileNotFoundException", made->text);
     }
     if (what == "java/io/PrintStream(Ljava/io/OutputStream;)V") made->owner = obj(args[0].l);
+    if (what == "varnlet/launcher/LogStream(I)V") {
+        made->owner = obj(cls);
+        made->name = std::to_string(args[0].i);
+        made->text = "log slot " + made->name;
+    }
     return reinterpret_cast<jobject>(made);
 }
 
@@ -217,10 +243,28 @@ void JNICALL ExceptionClear(JNIEnv* env) { self(env)->pending = nullptr; }
 // Like a JVM's: the trace goes to System.err, and the exception is cleared.
 void JNICALL ExceptionDescribe(JNIEnv* env) {
     if (Obj* pending = self(env)->pending)
-        writeJava(true, "Exception in thread \"" + self(env)->name + "\" " + pending->cls + ": " + pending->text + "\n");
+        writeJava(env, true, "Exception in thread \"" + self(env)->name + "\" " + pending->cls + ": " + pending->text + "\n");
     self(env)->pending = nullptr;
 }
 void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}  // nothing is ever freed
+jobject JNICALL NewGlobalRef(JNIEnv*, jobject ref) { return ref; }
+jclass JNICALL DefineClass(JNIEnv*, const char* name, jobject, const jbyte* bytes, jsize size) {
+    // A class file starts with CAFEBABE.
+    bool classFile = size > 4 && static_cast<unsigned char>(bytes[0]) == 0xCA && static_cast<unsigned char>(bytes[1]) == 0xFE;
+    record({"defineclass", name, classFile ? "class file" : "not a class file"});
+    return reinterpret_cast<jclass>(new Obj(name));
+}
+jint JNICALL RegisterNatives(JNIEnv*, jclass cls, const JNINativeMethod* methods, jint count) {
+    for (jint i = 0; i < count; ++i) {
+        record({"native", obj(cls)->cls, methods[i].name, methods[i].signature});
+        if (std::string(methods[i].name) == "write0" && std::string(methods[i].signature) == "(I[BII)Z")
+            obj(cls)->native = methods[i].fnPtr;
+    }
+    return 0;
+}
+void JNICALL GetByteArrayRegion(JNIEnv*, jbyteArray array, jsize start, jsize length, jbyte* buffer) {
+    memcpy(buffer, obj(array)->text.data() + start, static_cast<size_t>(length));
+}
 
 JNINativeInterface_ functionTable() {
     JNINativeInterface_ t = {};
@@ -239,6 +283,10 @@ JNINativeInterface_ functionTable() {
     t.ExceptionClear = ExceptionClear;
     t.ExceptionDescribe = ExceptionDescribe;
     t.DeleteLocalRef = DeleteLocalRef;
+    t.NewGlobalRef = NewGlobalRef;
+    t.DefineClass = DefineClass;
+    t.RegisterNatives = RegisterNatives;
+    t.GetByteArrayRegion = GetByteArrayRegion;
     return t;
 }
 const JNINativeInterface_ table = functionTable();

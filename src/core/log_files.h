@@ -1,0 +1,42 @@
+// The redirected standard streams' files when the launcher keeps them itself: opened by the
+// launcher, written without a buffer of ours, and rolled over (app.log -> app.log.1 -> ...)
+// at a size or at a new day, with the process's own standard streams following them.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/log_size.h"
+
+struct LogRotation {
+    uint64_t limit;  // bytes; 0: no size limit
+    bool daily;
+    uint32_t keep;   // rolled files kept beside the log
+};
+
+// The n-th rolled file of `path` (n from 1, the newest): "app.log.3".
+std::string rolledLogName(const std::string& path, uint32_t n);
+
+// Whether a write of `length` bytes goes into a fresh file first: it would take a non-empty
+// file past the limit, or the file was opened on an earlier day. A file exceeds the limit
+// only by a single write larger than the limit.
+bool logRollDue(const LogRotation& rotation, uint64_t size, size_t length, int64_t openedDay, int64_t today);
+
+// The rotation the entries ask for; false after reporting a size text that means nothing.
+bool loadLogRotation(LogRotation* rotation);
+inline bool logRotationWanted(const LogRotation& r) { return r.limit > 0 || r.daily; }
+
+// The test clock: with VARNLET_TEST_LOG_DAY_FILE naming a file, the day number written in it
+// replaces the local date (tests change the day while the application runs).
+int64_t logToday();
+
+constexpr int kLogSlots = 2;  // System.out's file, System.err's (unused when both share one)
+
+// Opens the file of `slot`: with rotation, an earlier non-empty file is rolled first, so the
+// previous run's lines are kept; without, it is emptied. `output` and `error` point the
+// process's standard streams at it as well. False after reporting the failure.
+bool openLogFile(int slot, const char* path, const LogRotation& rotation, bool output, bool error);
+// Writes one whole write into the slot's file, rolling over first when due. Threads may call
+// it at once: each write lands whole, in the order they get the file. False with the last
+// error set when the system refused the bytes.
+bool writeLogFile(int slot, const void* data, size_t length);

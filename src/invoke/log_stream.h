@@ -1,0 +1,7 @@
+// System.out and System.err over the launcher's own log files (core/log_files.h).
+#pragma once
+#include <jni.h>
+
+// Points System.out or System.err ("setOut" / "setErr") at a PrintStream whose every write
+// goes to log slot `slot`, which must be open. Reports its own failure.
+bool redirectJavaStreamToLog(JNIEnv* env, int slot, const char* setterName);

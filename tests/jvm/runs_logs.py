@@ -1,0 +1,74 @@
+"""Log files the launcher keeps: rolled over under eight printing threads, the JVM's and native output
+in a Linux service's file, the daily roll by the test clock."""
+import os
+import re
+
+import launcher_runs as runs
+from launcher_runs import check
+
+LOG_APP = "varnlet.testapps.LogLines"
+
+def kept(directory, name):
+    """The kept files of a log, oldest first: name.N ... name.1, name."""
+    pattern = re.compile(re.escape(name) + r"\.(\d+)")
+    rolled = sorted((int(m[1]) for m in map(pattern.fullmatch, os.listdir(directory)) if m), reverse=True)
+    return [os.path.join(directory, "%s.%d" % (name, n)) for n in rolled] + [os.path.join(directory, name)]
+
+def thread_lines(text, threads, count):
+    """Each thread's line numbers in the order they appear; every line whole."""
+    numbers = {t: [] for t in range(threads)}
+    for line in text.decode("ascii").splitlines():
+        m = re.fullmatch(r"t(\d+) (\d+) (x*)", line)
+        check(m and len(m[3]) == int(m[2]) % 50, "a broken line: %r" % line)
+        numbers[int(m[1])].append(int(m[2]))
+    return numbers
+
+def scenario_log_rotation_under_threads():
+    # Every line once, whole, in order per thread across the kept files; a file is cut exactly where the next
+    # line would take it past 64 KB; the previous run's file is kept; beyond LogRotateKeep the oldest go.
+    limit, threads, count = 64 * 1024, 8, 3000
+    for keep in (40, 3):
+        launcher = runs.Launcher("logrotate", {"logs/app.log": "previous run\n"}, MainClass=LOG_APP,
+                                 AppOptions="lines %d %d" % (threads, count), SystemOutFile="logs/app.log",
+                                 SystemErrFile="logs/app.log", LogRotateSize="64 KB", LogRotateKeep=keep,
+                                 JvmOptions="-Xcheck:jni")
+        run = launcher.run()
+        check(run.returncode == 0 and not run.stdout and not run.stderr, "exit 0, nothing on the console (no JNI warning)", run)
+        files = kept(os.path.join(launcher.app, "logs"), "app.log")
+        texts = [open(path, "rb").read() for path in files]
+        if keep == 3:
+            check(len(files) == 4, "app.log and 3 rolled files: %r" % files)
+            for numbers in thread_lines(b"".join(texts), threads, count).values():
+                check(numbers == list(range(count - len(numbers), count)), "the newest lines kept, in order")
+            continue
+        check(texts[0] == b"previous run\n", "the previous run's log rolled first: %r" % texts[0][:40])
+        numbers = thread_lines(b"".join(texts[1:]), threads, count)
+        check(all(numbers[t] == list(range(count)) for t in numbers), "lines lost, doubled or out of order")
+        sizes, size = [], 0  # where the rule cuts the lines as they came
+        for line in b"".join(texts[1:]).splitlines(keepends=True):
+            if size and size + len(line) > limit:
+                sizes.append(size)
+                size = 0
+            size += len(line)
+        check([len(text) for text in texts[1:]] == sizes + [size] and len(sizes) >= 10,
+              "file sizes %r, expected %r" % ([len(t) for t in texts[1:]], sizes + [size]))
+
+def scenario_service_native_output_in_its_log():
+    # The JVM's -Xlog:gc lines and a write to descriptor 2 land in the service's file beside Java's lines;
+    # the service's own reports stay on the standard error systemd reads.
+    launcher = runs.Launcher("lognative", MainClass=LOG_APP, ServiceName="demo-log", ServiceStartOptions="native",
+                             JvmOptions="-Xlog:gc", SystemOutFile="app.log", SystemErrFile="app.log")
+    run = launcher.run("-startlauncherinservicemode")
+    log = open(os.path.join(launcher.app, "app.log")).read()
+    check(run.returncode == 0 and re.search(r"java line\n.*Pause Full \(System.gc\(\)\).*\nnative line\njava error line\n$",
+                                            log, re.S), "the log: %r" % log, run)
+    check(run.stderr.endswith("<6>The demo-log service has stopped.\n") and "line" not in run.stdout + run.stderr,
+          "reports on standard error, no line", run)
+
+def scenario_log_daily_roll_by_the_test_clock():
+    launcher = runs.Launcher("logdays", MainClass=LOG_APP, SystemOutFile="day.log", LogRotateDaily=True)
+    clock = os.path.join(launcher.root, "clock")
+    open(clock, "w").write("20000")
+    run = launcher.run("days", clock, environment=dict(os.environ, VARNLET_TEST_LOG_DAY_FILE=clock))
+    texts = [open(path).read() for path in kept(launcher.app, "day.log")]
+    check(run.returncode == 0 and texts == ["day one\n", "day two\n"], "the days' files: %r" % texts, run)
