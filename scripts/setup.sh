@@ -4,7 +4,7 @@
 set -euo pipefail
 profile=${1:-all}
 
-packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless googletest libgtest-dev libtomlplusplus-dev zlib1g-dev)
+packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless googletest libgtest-dev libtomlplusplus-dev zlib1g-dev clang-format)
 # scripts/release.sh: the Windows cross-compilers, git for the commit's time, and what CPack's
 # DEB generator runs (file, dpkg-shlibdeps).
 release_packages=(mingw-w64 binutils-mingw-w64 libz-mingw-w64-dev git file dpkg-dev)

@@ -142,9 +142,10 @@ void measure(const char* label, const std::string& root, size_t expected) {
         }
     }
     double w = median(walk), b = median(build), wc = median(walkCpu), bc = median(buildCpu);
-    std::printf("%-24s %6zu | wall: walk %7.3f ms  build %7.3f ms  ratio %5.2f | cpu: walk %7.3f ms  build %7.3f ms  "
-                "ratio %5.2f | option %zu bytes, %.0f page faults per build\n",
-                label, expected, w, b, b / w, wc, bc, bc / wc, optionLength, median(buildFaults));
+    std::printf(
+        "%-24s %6zu | wall: walk %7.3f ms  build %7.3f ms  ratio %5.2f | cpu: walk %7.3f ms  build %7.3f ms  "
+        "ratio %5.2f | option %zu bytes, %.0f page faults per build\n",
+        label, expected, w, b, b / w, wc, bc, bc / wc, optionLength, median(buildFaults));
 }
 
 }  // namespace

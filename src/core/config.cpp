@@ -77,7 +77,8 @@ static void applyIniOverride() {
     if (n == 0 || n >= sizeof dir) return;
     // Joined without a fixed bound, so a long directory never cuts the name into another file's.
     std::string iniPath = dir;
-    if (iniPath.empty() || iniPath.back() != Platform.pathStyle.dirSeparator) iniPath += Platform.pathStyle.dirSeparator;
+    if (iniPath.empty() || iniPath.back() != Platform.pathStyle.dirSeparator)
+        iniPath += Platform.pathStyle.dirSeparator;
     iniPath += Config.OptionsFile;
     static const char* const kSection = "Application Configuration";
     struct Override {

@@ -6,7 +6,7 @@
 #include "core/entries.h"
 
 struct LauncherConfig {
-    char* MinJavaVersion;          // the text as read
+    char* MinJavaVersion;  // the text as read
     uint32_t MinJavaVersionValue;  // its hexadecimal value
     char* JvmPath;
     char* JvmOptions;
@@ -16,7 +16,7 @@ struct LauncherConfig {
     char* UninstallSwitch;
     char* ServiceSwitch;
     char* WorkingDir;
-    char* MainClass;               // slash form
+    char* MainClass;  // slash form
     char* AppOptions;
     char* OptionsFile;
     bool UseStartupDir;
@@ -30,33 +30,33 @@ struct LauncherConfig {
     bool SingleInstance;
     char* SystemOutFile;
     char* SystemErrFile;
-    char* SingleInstanceMutex;     // empty: derived from the executable's path
+    char* SingleInstanceMutex;  // empty: derived from the executable's path
     bool Reserved1408;
     int32_t Reserved1424;
     char* SingleInstanceMessage;
     char* JavaDownloadUrl;
-    int32_t ServiceRestartDelay;   // seconds; 0 (or less) means no recovery
+    int32_t ServiceRestartDelay;  // seconds; 0 (or less) means no recovery
     int32_t ServiceRestartCount;
-    int32_t ServiceRestartReset;   // seconds
+    int32_t ServiceRestartReset;  // seconds
     bool ServiceDelayedStart;
-    char* ServiceDependencies;     // names separated by ';'
+    char* ServiceDependencies;  // names separated by ';'
     char* ServiceAccount;
-    int32_t ServiceStopTimeout;    // seconds
+    int32_t ServiceStopTimeout;  // seconds
     char* ServiceConsoleSwitch;
-    bool StayInStartupDir;         // a command-line tool: the caller's directory throughout
-    bool JavaCommandOptions;       // JvmOptions read as the java command reads its options
-    bool LauncherProperties;       // varnlet.exe.path, varnlet.exe.dir, sun.java.command
-    char* MainJar;                 // empty: no executable jar
-    char* ModulePath;              // entries separated by ';'
-    char* MainModule;              // module or module/class
+    bool StayInStartupDir;  // a command-line tool: the caller's directory throughout
+    bool JavaCommandOptions;  // JvmOptions read as the java command reads its options
+    bool LauncherProperties;  // varnlet.exe.path, varnlet.exe.dir, sun.java.command
+    char* MainJar;  // empty: no executable jar
+    char* ModulePath;  // entries separated by ';'
+    char* MainModule;  // module or module/class
     char* SplashImage;
-    bool ModernReferences;         // today's %NAME% rules instead of the stored launchers'
+    bool ModernReferences;  // today's %NAME% rules instead of the stored launchers'
     bool ClassDataCache;
-    char* ClassDataCacheDir;       // empty: the user's cache folder
-    char* LogRotateSize;           // "10 MB"; empty: no size limit
+    char* ClassDataCacheDir;  // empty: the user's cache folder
+    char* LogRotateSize;  // "10 MB"; empty: no size limit
     bool LogRotateDaily;
-    int32_t LogRotateKeep;         // rolled files kept beside each log
-    char* Messages[kMessageCount]; // indexed by (id - 1456) / 16
+    int32_t LogRotateKeep;  // rolled files kept beside each log
+    char* Messages[kMessageCount];  // indexed by (id - 1456) / 16
 };
 
 extern LauncherConfig Config;

@@ -23,18 +23,31 @@ const EntryInfo* findEntryByName(const char* name);
 
 constexpr unsigned kLastMessageId = 1728;
 constexpr unsigned kFirstMessageId = 1456;
-constexpr size_t kConfigTextMax = 1023;   // characters (UTF-16 units) an entry may hold
+constexpr size_t kConfigTextMax = 1023;  // characters (UTF-16 units) an entry may hold
 constexpr size_t kConfigTextBytes = 3 * kConfigTextMax;  // the same in UTF-8, the widest code page
-constexpr size_t kMainClassMaxBytes = 255; // 510 hex digits
+constexpr size_t kMainClassMaxBytes = 255;  // 510 hex digits
 extern const unsigned char kScrambleKey[17];
 
 // Message ids.
 enum MessageId : unsigned {
-    MsgFileAccess = 1456, MsgNoRuntime = 1472, MsgLoadJvm = 1488, MsgJniInterfaces = 1504,
-    MsgCreateJvm = 1520, MsgAttach = 1536, MsgLocateClass = 1552, MsgLocateMethod = 1568,
-    MsgInstantiate = 1584, MsgAssignArgument = 1600, MsgInvoke = 1616, MsgServiceInstalled = 1632,
-    MsgServiceUninstalled = 1648, MsgServiceExists = 1664, MsgServiceStarted = 1680,
-    MsgServiceStopped = 1696, MsgServiceFailed = 1712, MsgServiceTimeout = 1728,
+    MsgFileAccess = 1456,
+    MsgNoRuntime = 1472,
+    MsgLoadJvm = 1488,
+    MsgJniInterfaces = 1504,
+    MsgCreateJvm = 1520,
+    MsgAttach = 1536,
+    MsgLocateClass = 1552,
+    MsgLocateMethod = 1568,
+    MsgInstantiate = 1584,
+    MsgAssignArgument = 1600,
+    MsgInvoke = 1616,
+    MsgServiceInstalled = 1632,
+    MsgServiceUninstalled = 1648,
+    MsgServiceExists = 1664,
+    MsgServiceStarted = 1680,
+    MsgServiceStopped = 1696,
+    MsgServiceFailed = 1712,
+    MsgServiceTimeout = 1728,
 };
 constexpr size_t kMessageCount = (kLastMessageId - kFirstMessageId) / 16 + 1;
 

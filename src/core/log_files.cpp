@@ -51,7 +51,8 @@ LogFile files[kLogSlots];
 // Moves app.log.1 ... up by one, the oldest kept one replaced, and the log itself to app.log.1.
 void shiftRolledFiles(const LogFile& file) {
     const CacheFileOps& fs = *Platform.cacheFiles;
-    for (uint32_t n = file.rotation.keep; n > 1; --n) fs.renameFile(rolledLogName(file.path, n - 1).c_str(), rolledLogName(file.path, n).c_str());
+    for (uint32_t n = file.rotation.keep; n > 1; --n)
+        fs.renameFile(rolledLogName(file.path, n - 1).c_str(), rolledLogName(file.path, n).c_str());
     if (file.rotation.keep > 0) fs.renameFile(file.path.c_str(), rolledLogName(file.path, 1).c_str());
 }
 
@@ -87,7 +88,8 @@ bool openLogFile(int slot, const char* path, const LogRotation& rotation, bool o
     file.error = error;
     file.day = rotation.daily ? logToday() : 0;
     uint64_t size = 0, time = 0;
-    if (logRotationWanted(rotation) && Platform.cacheFiles->fileStamp(path, &size, &time) && size > 0) shiftRolledFiles(file);
+    if (logRotationWanted(rotation) && Platform.cacheFiles->fileStamp(path, &size, &time) && size > 0)
+        shiftRolledFiles(file);
     file.handle = Platform.logFiles->open(path);
     if (!file.handle) {
         reportLastError();

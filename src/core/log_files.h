@@ -11,7 +11,7 @@
 struct LogRotation {
     uint64_t limit;  // bytes; 0: no size limit
     bool daily;
-    uint32_t keep;   // rolled files kept beside the log
+    uint32_t keep;  // rolled files kept beside the log
 };
 
 // The n-th rolled file of `path` (n from 1, the newest): "app.log.3".

@@ -8,7 +8,9 @@
 
 namespace {
 
-bool hasDrive(const PathStyle& style, const char* path) { return windowsPaths(style) && path[0] != '\0' && path[1] == ':'; }
+bool hasDrive(const PathStyle& style, const char* path) {
+    return windowsPaths(style) && path[0] != '\0' && path[1] == ':';
+}
 
 // The names of a path after its drive, with "." and ".." folded and one separator each.
 std::string folded(const PathStyle& style, const std::string& path) {
@@ -19,8 +21,7 @@ std::string folded(const PathStyle& style, const std::string& path) {
         size_t end = at;
         while (end < path.size() && !isPathSeparator(style, path[end])) ++end;
         std::string name = path.substr(at, end - at);
-        if (at == 0 && hasDrive(style, name.c_str()) && name.size() == 2)
-            out = name;  // the drive stays in front
+        if (at == 0 && hasDrive(style, name.c_str()) && name.size() == 2) out = name;  // the drive stays in front
         else if (name == "..") {
             if (!names.empty()) names.pop_back();
         } else if (!name.empty() && name != ".") {
@@ -36,7 +37,9 @@ std::string folded(const PathStyle& style, const std::string& path) {
 
 bool windowsPaths(const PathStyle& style) { return style.dirSeparator == '\\'; }
 
-bool isPathSeparator(const PathStyle& style, char c) { return c == style.dirSeparator || (windowsPaths(style) && c == '/'); }
+bool isPathSeparator(const PathStyle& style, char c) {
+    return c == style.dirSeparator || (windowsPaths(style) && c == '/');
+}
 
 size_t pathRootLength(const PathStyle& style, const char* path) {
     if (hasDrive(style, path)) return isPathSeparator(style, path[2]) ? 3 : 2;

@@ -71,7 +71,8 @@ bool showsBoxes() { return State.RunMode == RunModeKind::Console && State.Window
 // The application's name: its version information's description or product name, else the
 // executable's name without its extension.
 void boxTitle(char* title, size_t size) {
-    if (Platform.readVersionString("FileDescription", title, size) || Platform.readVersionString("ProductName", title, size))
+    if (Platform.readVersionString("FileDescription", title, size) ||
+        Platform.readVersionString("ProductName", title, size))
         return;
     char path[kReportTextSize];
     uint32_t n = Platform.getModulePath(path, sizeof path);
@@ -140,10 +141,8 @@ void emitReport(ReportKind kind, const char* text) {
     }
     void* source = State.EventSource;
     if (!source) return;
-    if (kind == ReportKind::Error)
-        Platform.reportEvent(source, kEventTypeError, kErrorEventId, text);
-    else
-        Platform.reportEvent(source, kEventTypeInformation, kInfoEventId, text);
+    if (kind == ReportKind::Error) Platform.reportEvent(source, kEventTypeError, kErrorEventId, text);
+    else Platform.reportEvent(source, kEventTypeInformation, kInfoEventId, text);
 }
 
 void reportInfo(const char* format, ...) {

@@ -13,7 +13,7 @@ constexpr unsigned kStartupDirSize = kPathBufferSize + 1;
 
 struct LauncherState {
     RunModeKind RunMode;  // written before any thread that reads it starts
-    bool Windowed;        // a windowed launcher's console run: reports go to message boxes
+    bool Windowed;  // a windowed launcher's console run: reports go to message boxes
     char StartupDir[kStartupDirSize];
     bool StartupDirTooLong;  // StartupDir could not hold it: only a run that returns there fails
     void* EventSource;  // set and cleared by the service run under its lock, or before its threads start

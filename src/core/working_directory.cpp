@@ -28,7 +28,8 @@ bool enterWorkingDirectory(bool forceWorkingDir) {
             if (traceEnabled()) {
                 char here[kStartupDirSize];
                 uint32_t n = Platform.getCurrentDirectory(here, sizeof here);
-                trace("working directory: ", n > 0 && n < sizeof here ? here : "?", " (unchanged: WorkingDir is empty)");
+                trace("working directory: ", n > 0 && n < sizeof here ? here : "?",
+                      " (unchanged: WorkingDir is empty)");
             }
             return true;
         }

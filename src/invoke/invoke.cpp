@@ -34,7 +34,8 @@ bool failWith(unsigned id, const char* argument) {
 bool redirectToLogFiles(JNIEnv* env, const LogRotation& rotation, bool oneFile) {
     bool native = State.RunMode == RunModeKind::Service || State.Windowed;
     if (Config.SystemOutFile[0] != '\0' &&
-        !(openLogFile(0, Config.SystemOutFile, rotation, native, native && oneFile) && redirectJavaStreamToLog(env, 0, "setOut")))
+        !(openLogFile(0, Config.SystemOutFile, rotation, native, native && oneFile) &&
+          redirectJavaStreamToLog(env, 0, "setOut")))
         return false;
     if (Config.SystemErrFile[0] == '\0') return true;
     if (oneFile) return shareJavaStream(env, "out", "setErr");

@@ -156,10 +156,8 @@ bool requestJavaExit() {
             fail(MsgLocateMethod, "exit(int)");
         } else {
             env->CallStaticVoidMethod(system, exitMethod, static_cast<jint>(0));
-            if (checkJavaException(env))
-                fail(MsgInvoke, "exit(int)");
-            else
-                ok = true;
+            if (checkJavaException(env)) fail(MsgInvoke, "exit(int)");
+            else ok = true;
         }
     }
     jvm->DetachCurrentThread();

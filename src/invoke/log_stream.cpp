@@ -40,7 +40,8 @@ jclass defineLogStream(JNIEnv* env) {
     jclass defined = env->DefineClass(kLogStreamName, nullptr, reinterpret_cast<const jbyte*>(kLogStreamClass),
                                       static_cast<jsize>(sizeof kLogStreamClass));
     if (checkJavaException(env) || !defined) return nullptr;
-    JNINativeMethod write = {const_cast<char*>("write0"), const_cast<char*>("(I[BII)Z"), reinterpret_cast<void*>(writeToLog)};
+    JNINativeMethod write = {const_cast<char*>("write0"), const_cast<char*>("(I[BII)Z"),
+                             reinterpret_cast<void*>(writeToLog)};
     if (env->RegisterNatives(defined, &write, 1) != 0 || checkJavaException(env)) return nullptr;
     logStreamClass = static_cast<jclass>(env->NewGlobalRef(defined));
     env->DeleteLocalRef(defined);
@@ -59,7 +60,8 @@ bool redirectJavaStreamToLog(JNIEnv* env, int slot, const char* setterName) {
     jclass printStreamClass = env->FindClass("java/io/PrintStream");
     if (checkJavaException(env) || !printStreamClass) return fail(MsgLocateClass, "java/io/PrintStream");
     jmethodID printStreamInit = env->GetMethodID(printStreamClass, "<init>", "(Ljava/io/OutputStream;)V");
-    if (checkJavaException(env) || !printStreamInit) return fail(MsgLocateMethod, "java/io/PrintStream(java/io/OutputStream)");
+    if (checkJavaException(env) || !printStreamInit)
+        return fail(MsgLocateMethod, "java/io/PrintStream(java/io/OutputStream)");
     jobject printStream = env->NewObject(printStreamClass, printStreamInit, logStream);
     if (checkJavaException(env) || !printStream) return fail(MsgInstantiate, "java/io/PrintStream");
     jclass system = env->FindClass("java/lang/System");

@@ -21,7 +21,8 @@ jclass failWith(unsigned id, const std::string& argument) {
 }
 
 // Calls a method returning an object; null after describing an exception.
-jobject callObject(JNIEnv* env, jobject target, jclass type, const char* name, const char* signature, jobject argument = nullptr) {
+jobject callObject(JNIEnv* env, jobject target, jclass type, const char* name, const char* signature,
+                   jobject argument = nullptr) {
     jmethodID method = env->GetMethodID(type, name, signature);
     if (checkJavaException(env) || method == nullptr) return nullptr;
     jobject result = argument ? env->CallObjectMethod(target, method, argument) : env->CallObjectMethod(target, method);
@@ -48,11 +49,13 @@ bool startLauncherAgent(JNIEnv* env) {
     jclass type = env->FindClass(loader);
     if (checkJavaException(env) || type == nullptr) return failWith(MsgLocateClass, loader) != nullptr;
     jmethodID load = env->GetStaticMethodID(type, "loadAgent", "(Ljava/lang/String;)V");
-    if (checkJavaException(env) || load == nullptr) return failWith(MsgLocateMethod, "loadAgent(java/lang/String)") != nullptr;
+    if (checkJavaException(env) || load == nullptr)
+        return failWith(MsgLocateMethod, "loadAgent(java/lang/String)") != nullptr;
     jstring jar = newJavaString(env, State.MainJarFullPath);
     if (jar == nullptr) return failWith(MsgInstantiate, "java/lang/String") != nullptr;
     env->CallStaticVoidMethod(type, load, jar);
-    if (checkJavaException(env)) return failWith(MsgInvoke, std::string(State.LauncherAgentClass) + ".agentmain") != nullptr;
+    if (checkJavaException(env))
+        return failWith(MsgInvoke, std::string(State.LauncherAgentClass) + ".agentmain") != nullptr;
     return true;
 }
 
@@ -71,7 +74,8 @@ jclass moduleMainClass(JNIEnv* env) {
     jobject layer = boot ? env->CallStaticObjectMethod(layerType, boot) : nullptr;
     if (checkJavaException(env) || layer == nullptr) return failWith(MsgLocateClass, "java/lang/ModuleLayer");
     jstring name = newJavaString(env, moduleName.c_str());
-    jobject module = name ? optionalValue(env, callObject(env, layer, layerType, "findModule", "(Ljava/lang/String;)Ljava/util/Optional;", name))
+    jobject module = name ? optionalValue(env, callObject(env, layer, layerType, "findModule",
+                                                          "(Ljava/lang/String;)Ljava/util/Optional;", name))
                           : nullptr;
     if (module == nullptr) return failWith(MsgLocateClass, "module " + moduleName);
 
@@ -79,11 +83,13 @@ jclass moduleMainClass(JNIEnv* env) {
     if (checkJavaException(env) || moduleType == nullptr) return failWith(MsgLocateClass, "java/lang/Module");
     jstring classText = nullptr;
     if (className.empty()) {
-        jobject descriptor = callObject(env, module, moduleType, "getDescriptor", "()Ljava/lang/module/ModuleDescriptor;");
+        jobject descriptor =
+            callObject(env, module, moduleType, "getDescriptor", "()Ljava/lang/module/ModuleDescriptor;");
         jclass descriptorType = env->FindClass("java/lang/module/ModuleDescriptor");
         if (checkJavaException(env)) descriptorType = nullptr;
         classText = descriptor && descriptorType
-                        ? static_cast<jstring>(optionalValue(env, callObject(env, descriptor, descriptorType, "mainClass", "()Ljava/util/Optional;")))
+                        ? static_cast<jstring>(optionalValue(
+                              env, callObject(env, descriptor, descriptorType, "mainClass", "()Ljava/util/Optional;")))
                         : nullptr;
         if (classText == nullptr) return failWith(MsgLocateClass, moduleName + " (its descriptor names no main class)");
     } else {
@@ -91,8 +97,11 @@ jclass moduleMainClass(JNIEnv* env) {
         if (classText == nullptr) return failWith(MsgInstantiate, "java/lang/String");
     }
     jclass classType = env->FindClass("java/lang/Class");
-    jmethodID forName = classType ? env->GetStaticMethodID(classType, "forName", "(Ljava/lang/Module;Ljava/lang/String;)Ljava/lang/Class;") : nullptr;
-    if (checkJavaException(env) || forName == nullptr) return failWith(MsgLocateMethod, "forName(java/lang/Module, java/lang/String)");
+    jmethodID forName = classType ? env->GetStaticMethodID(classType, "forName",
+                                                           "(Ljava/lang/Module;Ljava/lang/String;)Ljava/lang/Class;")
+                                  : nullptr;
+    if (checkJavaException(env) || forName == nullptr)
+        return failWith(MsgLocateMethod, "forName(java/lang/Module, java/lang/String)");
     jobject found = env->CallStaticObjectMethod(classType, forName, module, classText);
     if (checkJavaException(env) || found == nullptr) {
         const char* text = env->GetStringUTFChars(classText, nullptr);

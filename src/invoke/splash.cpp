@@ -39,8 +39,9 @@ void showSplashScreen() {
     }
     char folder[kPathBufferSize];
     if (!javaBinDirectory(Config.JvmPath, folder, sizeof folder)) return;
-    std::string library = joinPath(Platform.pathStyle, folder,
-                                   Platform.moduleFormat == ModuleFormat::Pe ? "splashscreen.dll" : "libsplashscreen.so");
+    std::string library =
+        joinPath(Platform.pathStyle, folder,
+                 Platform.moduleFormat == ModuleFormat::Pe ? "splashscreen.dll" : "libsplashscreen.so");
     PlatformHandle handle = Platform.loadLibrary(library.c_str(), folder);
     if (!handle) {
         trace("no splash screen: cannot load ", library.c_str());
@@ -49,7 +50,8 @@ void showSplashScreen() {
     auto init = reinterpret_cast<SplashInitFunction>(Platform.getProcAddress(handle, "SplashInit"));
     auto loadFile = reinterpret_cast<SplashLoadFileFunction>(Platform.getProcAddress(handle, "SplashLoadFile"));
     auto loadMemory = reinterpret_cast<SplashLoadMemoryFunction>(Platform.getProcAddress(handle, "SplashLoadMemory"));
-    auto setNames = reinterpret_cast<SplashSetFileJarNameFunction>(Platform.getProcAddress(handle, "SplashSetFileJarName"));
+    auto setNames =
+        reinterpret_cast<SplashSetFileJarNameFunction>(Platform.getProcAddress(handle, "SplashSetFileJarName"));
     if (!init || !loadFile || !loadMemory || !setNames) {
         trace("no splash screen: a splash function is missing in ", library.c_str());
         return;
@@ -64,5 +66,6 @@ void showSplashScreen() {
         setNames(Config.SplashImage, nullptr);
         shown = loadFile(Config.SplashImage);
     }
-    if (!shown) trace("no splash screen: the library could not show ", fromJar ? State.SplashJarEntry : Config.SplashImage);
+    if (!shown)
+        trace("no splash screen: the library could not show ", fromJar ? State.SplashJarEntry : Config.SplashImage);
 }

@@ -41,8 +41,7 @@ std::vector<std::string> splitArgumentFileText(const std::string& text) {
             if (isBlank(c)) continue;
             state = InArgument;
             break;
-        default:
-            break;
+        default: break;
         }
         if (state == InQuote) {
             if (c == quote) state = InArgument;

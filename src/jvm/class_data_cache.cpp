@@ -142,10 +142,12 @@ bool archivableClassPath(std::vector<std::string>* options) {
             uint32_t attributes = Platform.getFileAttributes(entry.c_str());
             if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0) {
                 if (!onlyArchivesBeneath(entry, 16)) {
-                    trace("class data cache: none, the class path folder ", entry.c_str(), " holds files other than archives");
+                    trace("class data cache: none, the class path folder ", entry.c_str(),
+                          " holds files other than archives");
                     return false;
                 }
-                trace("class data cache: the class path folder ", entry.c_str(), " holds only archives and is left out");
+                trace("class data cache: the class path folder ", entry.c_str(),
+                      " holds only archives and is left out");
                 continue;
             }
             kept += (kept.empty() ? "" : std::string(1, Platform.pathStyle.classPathSeparator)) + entry;
@@ -159,7 +161,8 @@ bool archivableClassPath(std::vector<std::string>* options) {
 std::string cacheFor(const std::string& key) {
     std::vector<char> text(kMaxNameLength + key.size() + 2);
     uint32_t got = 0;
-    if (!Platform.readFileStart(inFolder(Run.folder, kPointer).c_str(), text.data(), static_cast<uint32_t>(text.size()), &got))
+    if (!Platform.readFileStart(inFolder(Run.folder, kPointer).c_str(), text.data(), static_cast<uint32_t>(text.size()),
+                                &got))
         return "";
     const char* begin = text.data();
     const char* newline = static_cast<const char*>(std::memchr(begin, '\n', got));
@@ -210,9 +213,15 @@ bool assembleAotCache(const std::string& cache) {
     if (!splitArguments(Run.userOptions.c_str(), &count, &tokens)) return false;
     // The application's options shape the cache (class path, modules, heap); those that
     // write files or run code of their own would act a second time, and stay out.
-    static const char* const kLeftOut[] = {"-Xlog", "-Xloggc", "-verbose", "-agent", "-javaagent",
-                                           "-XX:StartFlightRecording", "-XX:FlightRecorderOptions",
-                                           "-XX:+PrintFlagsFinal", "-XX:+PrintCommandLineFlags"};
+    static const char* const kLeftOut[] = {"-Xlog",
+                                           "-Xloggc",
+                                           "-verbose",
+                                           "-agent",
+                                           "-javaagent",
+                                           "-XX:StartFlightRecording",
+                                           "-XX:FlightRecorderOptions",
+                                           "-XX:+PrintFlagsFinal",
+                                           "-XX:+PrintCommandLineFlags"};
     for (int i = 0; i < count; ++i) {
         bool kept = true;
         for (const char* prefix : kLeftOut) kept = kept && std::strncmp(tokens[i], prefix, std::strlen(prefix)) != 0;
@@ -226,7 +235,9 @@ bool assembleAotCache(const std::string& cache) {
     int code = Platform.cacheFiles->runQuietly(argv.data());
     uint64_t size = 0, time = 0;
     bool made = code == 0 && Platform.cacheFiles->fileStamp(cache.c_str(), &size, &time) && size > 0;
-    if (!made) trace("class data cache: ", java.c_str(), " could not make the cache, exit code ", std::to_string(code).c_str());
+    if (!made)
+        trace("class data cache: ", java.c_str(), " could not make the cache, exit code ",
+              std::to_string(code).c_str());
     Platform.cacheFiles->deleteFile(Run.written.c_str());
     return made;
 }
@@ -239,9 +250,9 @@ ClassDataKind classDataKindFor(uint32_t major) {
 }
 
 const char* sharingOption(const std::vector<std::string>& options) {
-    static const char* const kSharing[] = {"-Xshare", "-XX:SharedArchiveFile", "-XX:ArchiveClassesAtExit",
-                                           "-XX:+AutoCreateSharedArchive", "-XX:AOT", "-XX:+UseSharedSpaces",
-                                           "-XX:-UseSharedSpaces", "-XX:SharedClassListFile"};
+    static const char* const kSharing[] = {
+        "-Xshare", "-XX:SharedArchiveFile", "-XX:ArchiveClassesAtExit", "-XX:+AutoCreateSharedArchive",
+        "-XX:AOT", "-XX:+UseSharedSpaces",  "-XX:-UseSharedSpaces",     "-XX:SharedClassListFile"};
     for (const std::string& option : options)
         for (const char* prefix : kSharing)
             if (option.compare(0, std::strlen(prefix), prefix) == 0) return option.c_str();

@@ -48,7 +48,8 @@ bool isArchiveName(const char* name, size_t length) {
     if (length < 4) return false;
     const char* tail = name + length - 4;
     char lowered[4];
-    for (int i = 0; i < 4; ++i) lowered[i] = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] + ('a' - 'A')) : tail[i];
+    for (int i = 0; i < 4; ++i)
+        lowered[i] = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] + ('a' - 'A')) : tail[i];
     return std::memcmp(lowered, ".jar", 4) == 0 || std::memcmp(lowered, ".zip", 4) == 0;
 }
 
@@ -74,7 +75,8 @@ uint64_t fingerprint(const DirListing& listing) {
     if (listing.entries.empty()) return hash;
     for (const DirName* entry : {&listing.entries.front(), &listing.entries.back()}) {
         const char* name = listing.name(*entry);
-        for (uint32_t i = 0; i <= entry->length; ++i) hash = (hash ^ static_cast<unsigned char>(name[i])) * 1099511628211ull;
+        for (uint32_t i = 0; i <= entry->length; ++i)
+            hash = (hash ^ static_cast<unsigned char>(name[i])) * 1099511628211ull;
     }
     return hash;
 }
@@ -154,8 +156,16 @@ bool walkDirectory(Scan* scan) {
 BuildOutcome appendDirectoryArchives(TextBuffer* list, char* directory) {
     size_t n = std::strlen(directory);
     if (n > 1 && isPathSeparator(Platform.pathStyle, directory[n - 1])) directory[--n] = '\0';
-    Scan scan{list, std::string(directory, n), {}, false, Platform.pathStyle.dirSeparator,
-              Platform.pathStyle.classPathSeparator, Platform.pathStyle.caseInsensitiveNames, {}, 0, false};
+    Scan scan{list,
+              std::string(directory, n),
+              {},
+              false,
+              Platform.pathStyle.dirSeparator,
+              Platform.pathStyle.classPathSeparator,
+              Platform.pathStyle.caseInsensitiveNames,
+              {},
+              0,
+              false};
     bool listed = false;
     try {
         listed = walkDirectory(&scan);

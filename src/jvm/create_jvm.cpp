@@ -76,7 +76,8 @@ bool createJvm(bool withConsole) {
     if (chosen) Config.JvmPath = chosen;
 
     char binDirectory[kPathBufferSize];
-    const char* extraSearchDir = javaBinDirectory(Config.JvmPath, binDirectory, sizeof binDirectory) ? binDirectory : nullptr;
+    const char* extraSearchDir =
+        javaBinDirectory(Config.JvmPath, binDirectory, sizeof binDirectory) ? binDirectory : nullptr;
     State.JvmLibrary = Platform.loadLibrary(Config.JvmPath, extraSearchDir);
     if (!State.JvmLibrary) {
         // The system's reason first: a wrong architecture or a missing dependency.
@@ -98,8 +99,8 @@ bool createJvm(bool withConsole) {
     char** tokens = nullptr;
     JavaVMOption* options = nullptr;
     if (!splitArguments(Config.JvmOptions, &count, &tokens) || !adjustJvmOptionVector(&count, &tokens) ||
-        ((count > 0 || State.JvmExitHook) &&
-         (options = static_cast<JavaVMOption*>(calloc(static_cast<size_t>(count) + 1, sizeof(JavaVMOption)))) == nullptr)) {
+        ((count > 0 || State.JvmExitHook) && (options = static_cast<JavaVMOption*>(calloc(
+                                                  static_cast<size_t>(count) + 1, sizeof(JavaVMOption)))) == nullptr)) {
         reportError(message(MsgCreateJvm), Config.JvmPath);
         return false;
     }

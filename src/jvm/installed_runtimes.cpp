@@ -112,8 +112,8 @@ bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t
     }
     unsigned char head[kHeaderReadSize];
     uint32_t got = 0;
-    std::string why = Platform.readFileStart(buffer, head, sizeof head, &got) ? libraryMismatch(head, got)
-                                                                              : "cannot be read";
+    std::string why =
+        Platform.readFileStart(buffer, head, sizeof head, &got) ? libraryMismatch(head, got) : "cannot be read";
     if (!why.empty()) {
         skip(buffer, why);
         std::memset(buffer, 0, size);
@@ -249,8 +249,9 @@ void reportSkippedRuntimes() {
 void reportSearchHint() {
     if (State.RunMode != RunModeKind::Console || State.Windowed) return;
     JavaVersion minimum;
-    std::string hint = "To see where the launcher looked for Java, run it again with the environment variable "
-                       "VARNLET_TRACE set.";
+    std::string hint =
+        "To see where the launcher looked for Java, run it again with the environment variable "
+        "VARNLET_TRACE set.";
     if (hasMinimum() && parseMinimumJavaVersion(Config.MinJavaVersion, &minimum)) {
         std::string wanted = (minimum.major < 9 ? "1." : "") + std::to_string(minimum.major) +
                              (minimum.minor != 0 ? "." + std::to_string(minimum.minor) : "");

@@ -75,7 +75,8 @@ JarEntryRead readJarEntry(FileReadAt readAt, const char* path, const char* name,
     // The size first, from a read of nothing.
     if (!file.read(0, 0, &tail)) return JarEntryRead::CannotOpen;
     if (file.fileSize < kEndRecordSize) return JarEntryRead::Damaged;
-    uint64_t tailStart = file.fileSize > kEndRecordSize + kLongestComment ? file.fileSize - kEndRecordSize - kLongestComment : 0;
+    uint64_t tailStart =
+        file.fileSize > kEndRecordSize + kLongestComment ? file.fileSize - kEndRecordSize - kLongestComment : 0;
     if (!file.read(tailStart, static_cast<size_t>(file.fileSize - tailStart), &tail)) return JarEntryRead::Damaged;
 
     // The end record: the last signature whose comment reaches exactly to the end of the file.
@@ -102,7 +103,8 @@ JarEntryRead readJarEntry(FileReadAt readAt, const char* path, const char* name,
         uint64_t bigOffset = le64(locator.data() + 8);
         if (bigOffset >= endPosition || !file.read(bigOffset, 56, &big) || le32(big.data()) != 0x06064b50) {
             bigOffset = endPosition - 20 - 56;
-            if (endPosition < 76 || !file.read(bigOffset, 56, &big) || le32(big.data()) != 0x06064b50) return JarEntryRead::Damaged;
+            if (endPosition < 76 || !file.read(bigOffset, 56, &big) || le32(big.data()) != 0x06064b50)
+                return JarEntryRead::Damaged;
         }
         count = le64(big.data() + 32);
         directorySize = le64(big.data() + 40);
@@ -110,11 +112,13 @@ JarEntryRead readJarEntry(FileReadAt readAt, const char* path, const char* name,
         directoryEnd = bigOffset;
     }
     // Bytes before the archive (a script in front of it) move every offset by the same amount.
-    if (directorySize > directoryEnd || directorySize > kLargestDirectory || directoryOffset > directoryEnd - directorySize)
+    if (directorySize > directoryEnd || directorySize > kLargestDirectory ||
+        directoryOffset > directoryEnd - directorySize)
         return JarEntryRead::Damaged;
     uint64_t shift = directoryEnd - directorySize - directoryOffset;
     std::vector<unsigned char> directory;
-    if (!file.read(directoryOffset + shift, static_cast<size_t>(directorySize), &directory)) return JarEntryRead::Damaged;
+    if (!file.read(directoryOffset + shift, static_cast<size_t>(directorySize), &directory))
+        return JarEntryRead::Damaged;
 
     const unsigned char* match = nullptr;
     for (int pass = ignoreCase ? 2 : 1, exact = 1; pass > 0 && !match; --pass, exact = 0) {
@@ -137,8 +141,8 @@ JarEntryRead readJarEntry(FileReadAt readAt, const char* path, const char* name,
     uint64_t compressed = le32(match + 20), uncompressed = le32(match + 24), localOffset = le32(match + 42);
     if (!applyZip64Extra(match + 46 + le16(match + 28), le16(match + 30), &uncompressed, &compressed, &localOffset))
         return JarEntryRead::Damaged;
-    if ((flags & 1) != 0 || (method != 0 && method != 8) || uncompressed > kLargestEntry || compressed > kLargestEntry ||
-        (method == 0 && compressed != uncompressed))
+    if ((flags & 1) != 0 || (method != 0 && method != 8) || uncompressed > kLargestEntry ||
+        compressed > kLargestEntry || (method == 0 && compressed != uncompressed))
         return JarEntryRead::Damaged;
     std::vector<unsigned char> local, stored;
     if (!file.read(localOffset + shift, 30, &local) || le32(local.data()) != 0x04034b50) return JarEntryRead::Damaged;

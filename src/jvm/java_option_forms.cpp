@@ -24,26 +24,48 @@
 namespace {
 
 // Options whose value the java command takes from the next argument.
-const char* const kTwoWordOptions[] = {"--module-path", "--upgrade-module-path", "--add-modules", "--enable-native-access",
-                                       "--limit-modules", "--add-exports", "--add-opens", "--add-reads", "--patch-module"};
+const char* const kTwoWordOptions[] = {
+    "--module-path", "--upgrade-module-path", "--add-modules", "--enable-native-access", "--limit-modules",
+    "--add-exports", "--add-opens",           "--add-reads",   "--patch-module"};
 
 struct CommandOption {
     const char* name;
-    char form;        // '=' the name alone, '+' the name and a value after it, '*' any option it starts
+    char form;  // '=' the name alone, '+' the name and a value after it, '*' any option it starts
     const char* use;  // what to configure instead, or null
 };
 // The java command's own options: a created JVM refuses them or ignores them.
 const CommandOption kCommandOptions[] = {
-    {"-cp", '+', "ClassPath"}, {"-classpath", '+', "ClassPath"}, {"--class-path", '+', "ClassPath"},
-    {"--class-path=", '*', "ClassPath"}, {"-jar", '+', "MainClass and ClassPath"}, {"-m", '+', "MainClass"},
-    {"--module", '+', "MainClass"}, {"--module=", '*', "MainClass"}, {"--source", '+', nullptr},
-    {"-version", '=', nullptr}, {"--version", '=', nullptr}, {"-showversion", '=', nullptr},
-    {"--show-version", '=', nullptr}, {"-fullversion", '=', nullptr}, {"--full-version", '=', nullptr},
-    {"-help", '=', nullptr}, {"-h", '=', nullptr}, {"-?", '=', nullptr}, {"--help", '=', nullptr},
-    {"--help-extra", '=', nullptr}, {"-X", '=', nullptr}, {"--dry-run", '=', nullptr},
-    {"--list-modules", '=', nullptr}, {"-d", '+', nullptr}, {"--describe-module", '+', nullptr},
-    {"--validate-modules", '=', nullptr}, {"-client", '=', "JvmPath"}, {"-server", '=', "JvmPath"},
-    {"-XshowSettings", '*', nullptr}, {"-Xdiag", '*', nullptr}, {"-splash:", '*', nullptr},
+    {"-cp", '+', "ClassPath"},
+    {"-classpath", '+', "ClassPath"},
+    {"--class-path", '+', "ClassPath"},
+    {"--class-path=", '*', "ClassPath"},
+    {"-jar", '+', "MainClass and ClassPath"},
+    {"-m", '+', "MainClass"},
+    {"--module", '+', "MainClass"},
+    {"--module=", '*', "MainClass"},
+    {"--source", '+', nullptr},
+    {"-version", '=', nullptr},
+    {"--version", '=', nullptr},
+    {"-showversion", '=', nullptr},
+    {"--show-version", '=', nullptr},
+    {"-fullversion", '=', nullptr},
+    {"--full-version", '=', nullptr},
+    {"-help", '=', nullptr},
+    {"-h", '=', nullptr},
+    {"-?", '=', nullptr},
+    {"--help", '=', nullptr},
+    {"--help-extra", '=', nullptr},
+    {"-X", '=', nullptr},
+    {"--dry-run", '=', nullptr},
+    {"--list-modules", '=', nullptr},
+    {"-d", '+', nullptr},
+    {"--describe-module", '+', nullptr},
+    {"--validate-modules", '=', nullptr},
+    {"-client", '=', "JvmPath"},
+    {"-server", '=', "JvmPath"},
+    {"-XshowSettings", '*', nullptr},
+    {"-Xdiag", '*', nullptr},
+    {"-splash:", '*', nullptr},
 };
 
 const CommandOption* commandOption(const std::string& option) {

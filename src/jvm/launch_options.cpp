@@ -58,8 +58,8 @@ bool appendPackageOptions(TextBuffer* options, const std::string& list, const ch
         at = end;
         size_t slash = pair.find('/');
         // A quote or percent sign would reach past the option in the option text; no name holds one.
-        if (slash == 0 || slash == std::string::npos || slash + 1 == pair.size() || pair.find('/', slash + 1) != std::string::npos ||
-            pair.find_first_of("\"%") != std::string::npos) {
+        if (slash == 0 || slash == std::string::npos || slash + 1 == pair.size() ||
+            pair.find('/', slash + 1) != std::string::npos || pair.find_first_of("\"%") != std::string::npos) {
             trace("manifest: passed over ", option, pair.c_str());
             continue;
         }
@@ -96,7 +96,8 @@ BuildOutcome appendJarOptions(TextBuffer* options) {
     if (manifestAttribute(manifest, "Add-Exports", &value) && !appendPackageOptions(options, value, "--add-exports="))
         return BuildOutcome::OutOfMemory;
     if (manifestAttribute(manifest, "Enable-Native-Access", &value)) {
-        if (trimmed(value) != "ALL-UNNAMED") return failJar(MsgCreateJvm, " (Enable-Native-Access takes only ALL-UNNAMED)");
+        if (trimmed(value) != "ALL-UNNAMED")
+            return failJar(MsgCreateJvm, " (Enable-Native-Access takes only ALL-UNNAMED)");
         if (!appendText(options, " --enable-native-access=ALL-UNNAMED")) return BuildOutcome::OutOfMemory;
     }
     if (manifestAttribute(manifest, "Launcher-Agent-Class", &value) && !trimmed(value).empty()) {

@@ -52,7 +52,8 @@ size_t commonPrefix(const DirListing& listing, const std::vector<uint32_t>& indi
 }
 
 template <bool CaseInsensitive>
-void fillKeys(const DirListing& listing, const std::vector<uint32_t>& indices, size_t common, std::vector<uint64_t>* keys) {
+void fillKeys(const DirListing& listing, const std::vector<uint32_t>& indices, size_t common,
+              std::vector<uint64_t>* keys) {
     keys->resize(listing.entries.size());
     for (uint32_t index : indices) {
         const DirName& entry = listing.entries[index];
@@ -111,8 +112,8 @@ void sortNames(const DirListing& listing, bool caseInsensitive, NameOrder* order
     if (count < 2) return;
     const std::vector<DirName>& entries = listing.entries;
     auto less = [&listing, &entries, caseInsensitive](uint32_t a, uint32_t b) {
-        return compareNames(listing.name(entries[a]), entries[a].length, listing.name(entries[b]),
-                            entries[b].length, caseInsensitive) < 0;
+        return compareNames(listing.name(entries[a]), entries[a].length, listing.name(entries[b]), entries[b].length,
+                            caseInsensitive) < 0;
     };
     // NTFS lists names already in order; then the listing's order is kept as it is.
     bool sorted = true;
@@ -124,10 +125,8 @@ void sortNames(const DirListing& listing, bool caseInsensitive, NameOrder* order
     }
 
     std::vector<uint64_t>& keys = order->keys;
-    if (caseInsensitive)
-        fillKeys<true>(listing, indices, commonPrefix<true>(listing, indices), &keys);
-    else
-        fillKeys<false>(listing, indices, commonPrefix<false>(listing, indices), &keys);
+    if (caseInsensitive) fillKeys<true>(listing, indices, commonPrefix<true>(listing, indices), &keys);
+    else fillKeys<false>(listing, indices, commonPrefix<false>(listing, indices), &keys);
     radixSort(keys, &indices, &order->scratch);
 
     // Names with equal keys agree (folded) up to eight bytes past the common prefix; the

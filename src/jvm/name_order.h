@@ -10,8 +10,8 @@
 // The order and its working arrays, kept by the caller and reused from one directory to
 // the next so that sorting allocates only when a directory is larger than any before it.
 struct NameOrder {
-    std::vector<uint32_t> order;    // indices into the listing's entries; sorted by sortNames
-    std::vector<uint64_t> keys;     // per listing entry
+    std::vector<uint32_t> order;  // indices into the listing's entries; sorted by sortNames
+    std::vector<uint64_t> keys;  // per listing entry
     std::vector<uint32_t> scratch;  // same length as order
 };
 

@@ -4,9 +4,7 @@
 
 #include <cstring>
 
-static bool isSeparator(char c, const char* separators) {
-    return c != '\0' && std::strchr(separators, c) != nullptr;
-}
+static bool isSeparator(char c, const char* separators) { return c != '\0' && std::strchr(separators, c) != nullptr; }
 
 char* nextToken(char* text, const char* separators, char** cursor) {
     if (text == nullptr) {

@@ -41,7 +41,8 @@ BuildOutcome appendClassPathEntry(TextBuffer* list, char* entry, const char* sep
     bool accessible = kind != ClassPathEntryKind::Inaccessible;
     BuildOutcome result = accessible ? BuildOutcome::Done : BuildOutcome::Reported;
     bool stored = !Config.ModernReferences && std::strchr(entry, '%') != nullptr;
-    if (accessible && (!(stored ? appendExpanded(list, entry) : appendText(list, entry)) || !appendText(list, separator)))
+    if (accessible &&
+        (!(stored ? appendExpanded(list, entry) : appendText(list, entry)) || !appendText(list, separator)))
         result = BuildOutcome::OutOfMemory;
     if (result == BuildOutcome::Done && kind == ClassPathEntryKind::Directory &&
         appendDirectoryArchives(list, entry) == BuildOutcome::OutOfMemory)
@@ -58,8 +59,8 @@ BuildOutcome buildClassPathList(TextBuffer* list) {
         return BuildOutcome::OutOfMemory;
     char* cursor = nullptr;
     // Only the first entry may also end at a line break.
-    for (char* entry = isSet(Config.ClassPath) ? nextToken(Config.ClassPath, ";\r\n", &cursor) : nullptr; entry != nullptr;
-         entry = nextToken(Config.ClassPath, ";", &cursor)) {
+    for (char* entry = isSet(Config.ClassPath) ? nextToken(Config.ClassPath, ";\r\n", &cursor) : nullptr;
+         entry != nullptr; entry = nextToken(Config.ClassPath, ";", &cursor)) {
         BuildOutcome result = appendClassPathEntry(list, entry, separator);
         if (result != BuildOutcome::Done) return result;
     }
@@ -97,7 +98,8 @@ bool buildJvmOptions() {
     }
     releaseText(&options);
     // Running out of memory is reported here, once; an inaccessible entry was reported where found.
-    if (built == BuildOutcome::OutOfMemory) reportError(message(MsgCreateJvm), Config.JvmPath != nullptr ? Config.JvmPath : "");
+    if (built == BuildOutcome::OutOfMemory)
+        reportError(message(MsgCreateJvm), Config.JvmPath != nullptr ? Config.JvmPath : "");
     if (built != BuildOutcome::Done) return false;
     std::free(Config.JvmOptions);
     Config.JvmOptions = text;

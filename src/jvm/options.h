@@ -9,6 +9,6 @@ bool buildJvmOptions();
 // What a step of building the option text came to.
 enum class BuildOutcome {
     Done,
-    Reported,     // a failure, reported where it was met
+    Reported,  // a failure, reported where it was met
     OutOfMemory,  // not reported yet; what was built is incomplete and must not be used
 };

@@ -5,7 +5,8 @@
 
 bool fileExists(const char* path) { return path != nullptr && *path != '\0' && Platform.canOpenForReading(path); }
 
-RegistryText readRegistryString(RegistryRoot root, const char* subkey, const char* valueName, char* buffer, size_t size) {
+RegistryText readRegistryString(RegistryRoot root, const char* subkey, const char* valueName, char* buffer,
+                                size_t size) {
     if (size == 0) return RegistryText::NoValue;
     buffer[0] = '\0';
     PlatformHandle key = nullptr;

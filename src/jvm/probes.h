@@ -9,12 +9,13 @@
 constexpr size_t kRegistryPathSize = 256;
 
 enum class RegistryText {
-    Read,     // the value was read and is a string
+    Read,  // the value was read and is a string
     NoValue,  // the key exists but the value is missing, too long for the buffer or not a string
-              // (the buffer is then empty)
+    // (the buffer is then empty)
     NoKey,
 };
-RegistryText readRegistryString(RegistryRoot root, const char* subkey, const char* valueName, char* buffer, size_t size);
+RegistryText readRegistryString(RegistryRoot root, const char* subkey, const char* valueName, char* buffer,
+                                size_t size);
 
 // True when the file can be opened for reading; directories do not count.
 bool fileExists(const char* path);

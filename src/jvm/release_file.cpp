@@ -17,7 +17,10 @@ uint32_t little32(const unsigned char* p) {
 // The file format and machine a library's first bytes name; false when they are neither a
 // PE nor an ELF header (or the header lies beyond the bytes read).
 bool readHeader(const unsigned char* head, size_t length, ModuleFormat* format, uint16_t* machine) {
-    if (length >= 20 && std::memcmp(head, "\x7f" "ELF", 4) == 0) {
+    if (length >= 20 && std::memcmp(head,
+                                    "\x7f"
+                                    "ELF",
+                                    4) == 0) {
         *format = ModuleFormat::Elf;
         bool bigEndian = head[5] == 2;
         *machine = bigEndian ? static_cast<uint16_t>(head[18] << 8 | head[19]) : little16(head + 18);
@@ -36,11 +39,11 @@ bool readHeader(const unsigned char* head, size_t length, ModuleFormat* format, 
 // 32 or 64 for the machines people run Java on; 0 for any other.
 int machineBits(ModuleFormat format, uint16_t machine) {
     if (format == ModuleFormat::Pe) {
-        if (machine == 0x14c || machine == 0x1c4) return 32;    // i386, ARMv7
+        if (machine == 0x14c || machine == 0x1c4) return 32;  // i386, ARMv7
         if (machine == 0x8664 || machine == 0xaa64) return 64;  // AMD64, ARM64
         return 0;
     }
-    if (machine == 3 || machine == 40) return 32;   // i386, ARM
+    if (machine == 3 || machine == 40) return 32;  // i386, ARM
     if (machine == 62 || machine == 183) return 64;  // x86-64, AArch64
     return 0;
 }

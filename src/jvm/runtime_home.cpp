@@ -18,12 +18,15 @@ const char* const kWindowsCandidates[] = {
     "jre\\bin\\client\\jvm.dll", "jre\\bin\\server\\jvm.dll", "jre\\bin\\classic\\jvm.dll",
     "bin\\server\\jvm.dll",      "bin\\client\\jvm.dll",
 };
+// A layout's client and server libraries stay side by side.
+// clang-format off
 const char* const kPosixCandidates[] = {
     "jre/lib/amd64/client/libjvm.so", "jre/lib/amd64/server/libjvm.so",
     "lib/server/libjvm.so",           "lib/client/libjvm.so",
     // A Java 8 runtime on its own, or a kit's `jre` folder taken as the home.
     "lib/amd64/server/libjvm.so",     "lib/amd64/client/libjvm.so",
 };
+// clang-format on
 
 const RuntimeKey kRuntimeKeys[] = {
     // The keys every older installer writes, in their historical order.
@@ -98,10 +101,16 @@ size_t selectRuntimeKeys(int32_t mode, const RuntimeKey** keys, size_t capacity)
     RuntimeKind order[2];
     size_t kinds = 0;
     switch (selection) {
-        case 0: order[kinds++] = RuntimeKind::Runtime; order[kinds++] = RuntimeKind::DevelopmentKit; break;
-        case 1: order[kinds++] = RuntimeKind::DevelopmentKit; order[kinds++] = RuntimeKind::Runtime; break;
-        case 2: order[kinds++] = RuntimeKind::Runtime; break;
-        default: order[kinds++] = RuntimeKind::DevelopmentKit; break;
+    case 0:
+        order[kinds++] = RuntimeKind::Runtime;
+        order[kinds++] = RuntimeKind::DevelopmentKit;
+        break;
+    case 1:
+        order[kinds++] = RuntimeKind::DevelopmentKit;
+        order[kinds++] = RuntimeKind::Runtime;
+        break;
+    case 2: order[kinds++] = RuntimeKind::Runtime; break;
+    default: order[kinds++] = RuntimeKind::DevelopmentKit; break;
     }
     size_t count = 0;
     for (size_t k = 0; k < kinds; ++k) addKind(kRuntimeKeys, kClassicKeyCount, order[k], keys, capacity, &count);

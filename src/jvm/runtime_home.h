@@ -15,7 +15,7 @@ enum class RuntimeKind { Runtime, DevelopmentKit };
 enum class KeyLayout {
     Versioned,  // CurrentVersion, version subkeys with JavaHome and RuntimeLib
     VendorMsi,  // version subkeys holding <vm>\MSI with the home in "Path"
-    Zulu,       // zulu-<N> subkeys with the home in "InstallationPath"
+    Zulu,  // zulu-<N> subkeys with the home in "InstallationPath"
 };
 
 struct RuntimeKey {

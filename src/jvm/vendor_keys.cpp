@@ -15,7 +15,8 @@ const char* const kVirtualMachines[] = {"hotspot", "openj9"};
 
 bool namesRuntime(const char* name) {
     for (const char* p = name; p[0] != '\0'; ++p)
-        if (std::tolower(static_cast<unsigned char>(p[0])) == 'j' && std::tolower(static_cast<unsigned char>(p[1])) == 'r' &&
+        if (std::tolower(static_cast<unsigned char>(p[0])) == 'j' &&
+            std::tolower(static_cast<unsigned char>(p[1])) == 'r' &&
             std::tolower(static_cast<unsigned char>(p[2])) == 'e')
             return true;
     return false;
@@ -26,7 +27,8 @@ bool namesRuntime(const char* name) {
 bool readHome(const std::string& keyPath, const char* valueName) {
     if (keyPath.size() + 1 > kRegistryPathSize) return false;
     char home[kPathBufferSize];
-    if (readRegistryString(RegistryRoot::LocalMachine, keyPath.c_str(), valueName, home, sizeof home) != RegistryText::Read)
+    if (readRegistryString(RegistryRoot::LocalMachine, keyPath.c_str(), valueName, home, sizeof home) !=
+        RegistryText::Read)
         return false;
     std::string trimmed = withoutTrailingSeparators(Platform.pathStyle, home);
     if (trimmed.empty()) return false;

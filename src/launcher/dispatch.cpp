@@ -27,8 +27,7 @@ bool dispatchCommandLine(int argc, char** argv, int* exitCode) {
         } else if (installed == ServiceQuery::NotInstalled) {
             if (installService(Config.ServiceName, Config.ServiceDescription) == 0)
                 reportInfo(message(MsgServiceInstalled), Config.ServiceName);
-            else
-                *exitCode = serviceExitCode(Platform.getLastError());
+            else *exitCode = serviceExitCode(Platform.getLastError());
         } else {
             // The query failed (typically no right to create services): show the system's text for it.
             uint32_t error = Platform.getLastError();
@@ -38,10 +37,8 @@ bool dispatchCommandLine(int argc, char** argv, int* exitCode) {
         return true;
     }
     if (strcmp(argument, Config.UninstallSwitch) == 0) {
-        if (uninstallService(Config.ServiceName) == 0)
-            reportInfo(message(MsgServiceUninstalled), Config.ServiceName);
-        else
-            *exitCode = serviceExitCode(Platform.getLastError());
+        if (uninstallService(Config.ServiceName) == 0) reportInfo(message(MsgServiceUninstalled), Config.ServiceName);
+        else *exitCode = serviceExitCode(Platform.getLastError());
         return true;
     }
     if (strcmp(argument, Config.ServiceSwitch) == 0) {

@@ -34,7 +34,8 @@ void instanceMutexName(const char* executablePath, char* name, size_t size) {
     } else {
         for (const char* p = executablePath; *p; ++p) {
             unsigned char c = static_cast<unsigned char>(*p);
-            if (Platform.pathStyle.caseInsensitiveNames && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+            if (Platform.pathStyle.caseInsensitiveNames && c >= 'a' && c <= 'z')
+                c = static_cast<unsigned char>(c - 'a' + 'A');
             hash = hashBytes(hash, &c, 1);
         }
     }

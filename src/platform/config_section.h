@@ -10,14 +10,14 @@
 // then records: 16-bit id, 16-bit block length in bytes, the block (16-bit count N,
 // N UTF-16LE code units, 16-bit zero). A record with id 0 ends the list.
 constexpr unsigned char kConfigSectionMagic[16] = {'V', 'A', 'R', 'N', 'L', 'E', 'T', '-',
-                                                   'C', 'O', 'N', 'F', 'I', 'G', 0, 1};
+                                                   'C', 'O', 'N', 'F', 'I', 'G', 0,   1};
 constexpr size_t kConfigSectionSize = 131072;
 constexpr size_t kConfigSectionHeaderSize = 24;
 
 // Finds the block of string `id` in a section image; returns false when absent or malformed.
 // On success *units points at the N code units (little-endian bytes) and *count is N.
-inline bool findConfigBlock(const unsigned char* section, size_t size, unsigned id,
-                            const unsigned char** units, size_t* count) {
+inline bool findConfigBlock(const unsigned char* section, size_t size, unsigned id, const unsigned char** units,
+                            size_t* count) {
     if (size < kConfigSectionHeaderSize) return false;
     for (size_t i = 0; i < 16; ++i)
         if (section[i] != kConfigSectionMagic[i]) return false;

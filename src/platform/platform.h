@@ -66,7 +66,7 @@ constexpr uint32_t kFileAttributeDirectory = 0x10;
 
 // Path rules of the OS the launcher runs on; unit tests swap them to run the other OS's rules.
 struct PathStyle {
-    char dirSeparator;        // '\\' or '/'
+    char dirSeparator;  // '\\' or '/'
     char classPathSeparator;  // ';' or ':' inside -Djava.class.path=
     bool caseInsensitiveNames;
 };
@@ -76,9 +76,7 @@ struct PathStyle {
 struct DirIdentity {
     uint64_t volume;
     uint64_t index;
-    bool operator<(const DirIdentity& o) const {
-        return volume != o.volume ? volume < o.volume : index < o.index;
-    }
+    bool operator<(const DirIdentity& o) const { return volume != o.volume ? volume < o.volume : index < o.index; }
     bool operator==(const DirIdentity& o) const { return volume == o.volume && index == o.index; }
 };
 
@@ -166,12 +164,12 @@ typedef bool (*ConsoleHandlerRoutine)(uint32_t eventType);
 
 // Settings the service manager keeps with a service besides those of its creation.
 struct ServiceSettings {
-    const char* description;       // may be empty
+    const char* description;  // may be empty
     uint32_t restartDelaySeconds;  // 0: not restarted after a failure
-    uint32_t stopTimeoutSeconds;   // how long a stop may take before the service is ended
-    uint32_t restartCount;         // with a restart delay: restarts before giving up
+    uint32_t stopTimeoutSeconds;  // how long a stop may take before the service is ended
+    uint32_t restartCount;  // with a restart delay: restarts before giving up
     uint32_t restartResetSeconds;  // ... counted within this period (0: no period given)
-    const char* account;           // systemd: "user" or "user:group" to run as; null or empty: root
+    const char* account;  // systemd: "user" or "user:group" to run as; null or empty: root
 };
 
 // Files the launcher keeps for itself between runs (the class data cache).
@@ -233,8 +231,8 @@ struct PlatformOps {
     // Embedded string table: LoadStringA semantics (characters copied, 0 when missing or empty).
     int (*loadString)(unsigned id, char* buffer, int size);
     // Profile (INI) read: GetPrivateProfileStringA semantics.
-    uint32_t (*readProfileString)(const char* section, const char* key, const char* defaultText,
-                                  char* buffer, uint32_t size, const char* file);
+    uint32_t (*readProfileString)(const char* section, const char* key, const char* defaultText, char* buffer,
+                                  uint32_t size, const char* file);
     // True when the file can be opened for reading (directories do not count).
     bool (*canOpenForReading)(const char* path);
 
@@ -277,9 +275,9 @@ struct PlatformOps {
     // Service control manager; handles are null on failure with the last error set.
     PlatformHandle (*openScManager)(uint32_t access);
     PlatformHandle (*openService)(PlatformHandle manager, const char* name, uint32_t access);
-    PlatformHandle (*createService)(PlatformHandle manager, const char* name, const char* displayName,
-                                    uint32_t access, uint32_t serviceType, uint32_t startType,
-                                    uint32_t errorControl, const char* binaryPath);
+    PlatformHandle (*createService)(PlatformHandle manager, const char* name, const char* displayName, uint32_t access,
+                                    uint32_t serviceType, uint32_t startType, uint32_t errorControl,
+                                    const char* binaryPath);
     bool (*deleteService)(PlatformHandle service);
     bool (*closeServiceHandle)(PlatformHandle handle);
     bool (*startServiceDispatcher)(const char* serviceName, ServiceMainRoutine routine);
@@ -377,7 +375,8 @@ struct PlatformOps {
 
     // Reads up to `size` bytes at `offset` of a file (a jar's directory at its end) and
     // gives the file's size; false with the last error set when it cannot be opened or read.
-    bool (*readFileAt)(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize);
+    bool (*readFileAt)(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got,
+                       uint64_t* fileSize);
     const CacheFileOps* cacheFiles;
     const LogFileOps* logFiles;
 };

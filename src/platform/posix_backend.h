@@ -11,8 +11,8 @@ uint32_t posixGetLastError();
 void posixSetLastError(uint32_t code);
 bool posixFormatSystemMessage(uint32_t code, char* buffer, size_t size);
 int posixLoadString(unsigned id, char* buffer, int size);
-uint32_t posixReadProfileString(const char* section, const char* key, const char* defaultText,
-                                char* buffer, uint32_t size, const char* file);
+uint32_t posixReadProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
+                                uint32_t size, const char* file);
 bool posixCanOpenForReading(const char* path);
 PlatformHandle posixRegisterEventSource(const char* sourceName);
 bool posixReportEvent(PlatformHandle source, uint16_t eventType, uint32_t eventId, const char* text);
@@ -33,9 +33,9 @@ long posixRegCreateKey(RegistryRoot root, const char* path, uint32_t access, Pla
 long posixRegSetValue(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
 PlatformHandle posixOpenScManager(uint32_t access);
 PlatformHandle posixOpenService(PlatformHandle manager, const char* name, uint32_t access);
-PlatformHandle posixCreateService(PlatformHandle manager, const char* name, const char* displayName,
-                                  uint32_t access, uint32_t serviceType, uint32_t startType,
-                                  uint32_t errorControl, const char* binaryPath);
+PlatformHandle posixCreateService(PlatformHandle manager, const char* name, const char* displayName, uint32_t access,
+                                  uint32_t serviceType, uint32_t startType, uint32_t errorControl,
+                                  const char* binaryPath);
 bool posixDeleteService(PlatformHandle service);
 bool posixCloseServiceHandle(PlatformHandle handle);
 bool posixStartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
@@ -45,7 +45,7 @@ bool posixConfigureService(PlatformHandle service, const ServiceSettings* settin
 void posixServiceReady(PlatformHandle statusHandle);
 bool posixChangeServiceConfig(PlatformHandle service, const char* dependencies, const char* account);
 bool posixSetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
-                                 uint32_t restartCount);
+                                   uint32_t restartCount);
 bool posixSetServiceDelayedStart(PlatformHandle service, bool delayed);
 bool posixFindServiceAccount(const char* account);
 bool posixCreateThread(ThreadRoutine routine, void* parameter);

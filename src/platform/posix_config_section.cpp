@@ -53,8 +53,8 @@ constexpr SectionImage buildImage() {
 }
 
 // Nothing outside names it: `used` keeps it, and varnlet-pack finds it by its section's name.
-__attribute__((section(VARNLET_CONFIG_SECTION_NAME), used, aligned(16)))
-const SectionImage varnletConfigSection = buildImage();
+__attribute__((section(VARNLET_CONFIG_SECTION_NAME), used, aligned(16))) const SectionImage varnletConfigSection =
+    buildImage();
 
 }  // namespace
 

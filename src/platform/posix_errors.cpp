@@ -17,7 +17,8 @@ const char* serviceErrorText(uint32_t code) {
     case kErrorServiceDoesNotExist: return "The specified service does not exist as an installed service";
     case kErrorServiceExists: return "The specified service already exists";
     case kErrorInvalidServiceAccount: return "The account name is invalid or does not exist (no such user or group)";
-    case kPosixErrorUnitName: return "The service name is not a valid systemd unit name (letters, digits and \":_.-\" only)";
+    case kPosixErrorUnitName:
+        return "The service name is not a valid systemd unit name (letters, digits and \":_.-\" only)";
     case kPosixErrorUnitText: return "The service's path or switch contains a line break or another control character";
     case kPosixErrorSystemctl: return "systemctl failed or could not be run";
     default: return nullptr;

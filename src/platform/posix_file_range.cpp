@@ -7,7 +7,8 @@
 
 #include "platform/posix_backend.h"
 
-bool posixReadFileAt(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize) {
+bool posixReadFileAt(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got,
+                     uint64_t* fileSize) {
     *got = 0;
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;

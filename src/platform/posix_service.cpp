@@ -113,9 +113,8 @@ std::string word(const std::string& text, bool argument) {
 
 bool writeUnit(const Unit& unit, const ServiceSettings& settings, bool create) {
     std::string description = settings.description && *settings.description ? settings.description
-                                                                             : unit.name.substr(0, unit.name.size() - 8);
-    if (!writable(unit.program) || !writable(unit.arguments))
-        return fail(kPosixErrorUnitText);
+                                                                            : unit.name.substr(0, unit.name.size() - 8);
+    if (!writable(unit.program) || !writable(unit.arguments)) return fail(kPosixErrorUnitText);
     std::string directory = unit.program.substr(0, unit.program.rfind('/'));
     if (directory.empty()) directory = "/";
     std::string text = "[Unit]\nDescription=" + plain(description) + "\n";
@@ -127,9 +126,10 @@ bool writeUnit(const Unit& unit, const ServiceSettings& settings, bool create) {
     // its place: the same process, as a notify service needs.
     bool direct = unit.program.find_first_of("\"'\\") == std::string::npos;
     text += "\n[Service]\nType=notify\nExecStart=" +
-            (direct ? word(unit.program, false) : "/bin/sh -c \"exec \\\"$$0\\\" \\\"$$@\\\"\" " + word(unit.program, true)) +
-            (unit.arguments.empty() ? "" : " " + word(unit.arguments, true)) + "\nWorkingDirectory=" +
-            plain(directory) + "\n";
+            (direct ? word(unit.program, false)
+                    : "/bin/sh -c \"exec \\\"$$0\\\" \\\"$$@\\\"\" " + word(unit.program, true)) +
+            (unit.arguments.empty() ? "" : " " + word(unit.arguments, true)) +
+            "\nWorkingDirectory=" + plain(directory) + "\n";
     std::string account = settings.account ? settings.account : "";
     if (!account.empty()) {
         size_t colon = account.find(':');
@@ -198,7 +198,8 @@ PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* 
     char self[kPlatformPathBytes];
     uint32_t n = posixGetModulePath(self, sizeof self);
     size_t length = n > 0 && n < sizeof self ? n : 0;
-    bool own = length && binaryPath[0] == '"' && strncmp(binaryPath + 1, self, length) == 0 && binaryPath[length + 1] == '"';
+    bool own =
+        length && binaryPath[0] == '"' && strncmp(binaryPath + 1, self, length) == 0 && binaryPath[length + 1] == '"';
     const char* close = own ? binaryPath + length + 1 : binaryPath[0] == '"' ? strchr(binaryPath + 1, '"') : nullptr;
     if (!close || binaryPath[1] != '/') {
         errno = EINVAL;
@@ -225,7 +226,8 @@ PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* 
     }
     // Without a running manager nothing has told systemd yet: whoever installs should know.
     if (!managerRunning())
-        posixWriteConsoleLine(false, "The unit was written without a running systemd: it takes effect when systemd next starts.");
+        posixWriteConsoleLine(
+            false, "The unit was written without a running systemd: it takes effect when systemd next starts.");
     return unit;
 }
 

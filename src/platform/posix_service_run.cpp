@@ -40,8 +40,7 @@ int handlerTag;
 
 void sendControl(char c) {
     int saved = errno;
-    while (write(controlPipe[1], &c, 1) < 0 && errno == EINTR) {
-    }
+    while (write(controlPipe[1], &c, 1) < 0 && errno == EINTR) {}
     errno = saved;
 }
 
@@ -106,7 +105,7 @@ bool notifyManager(const char* text) {
 // exit status: codes past 255 would wrap, perhaps to 0, so they become 255.
 int exitStatusOf(const ServiceStatusRecord& status) {
     uint32_t code = status.dwWin32ExitCode == kErrorServiceSpecificError ? status.dwServiceSpecificExitCode
-                                                                          : status.dwWin32ExitCode;
+                                                                         : status.dwWin32ExitCode;
     if (status.dwWin32ExitCode != 0 && code == 0) code = 255;
     return code <= 255 ? static_cast<int>(code) : 255;
 }

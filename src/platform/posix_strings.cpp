@@ -40,8 +40,8 @@ bool posixCanOpenForReading(const char* path) {
 
 // A value that is not UTF-8 was saved by an editor in a legacy single-byte code page; Linux
 // has no system-wide one, so it is read as ISO-8859-1, which gives every byte a character.
-uint32_t posixReadProfileString(const char* section, const char* key, const char* defaultText,
-                                char* buffer, uint32_t size, const char* file) {
+uint32_t posixReadProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
+                                uint32_t size, const char* file) {
     std::string value;
     if (!readProfileValue(file, section, key, &value))
         return copyProfileValue(defaultText ? defaultText : "", buffer, size);

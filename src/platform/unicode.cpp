@@ -8,23 +8,36 @@ std::u16string utf8ToUtf16(const std::string& text) {
     size_t n = text.size(), i = 0;
     while (i < n) {
         unsigned c = s[i];
-        if (c < 0x80) { out.push_back(static_cast<char16_t>(c)); ++i; continue; }
+        if (c < 0x80) {
+            out.push_back(static_cast<char16_t>(c));
+            ++i;
+            continue;
+        }
         // F5 to FF lead nothing valid: they would start code points past U+10FFFF.
         int extra = c >= 0xF5 ? -1 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : -1;
         if (extra < 0 || i + static_cast<size_t>(extra) >= n) {
-            out.push_back(0xFFFD); ++i; continue;
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
         }
         unsigned cp = c & (0x3F >> extra);
         bool ok = true;
         for (int k = 1; k <= extra; ++k) {
             unsigned cc = s[i + k];
-            if ((cc & 0xC0) != 0x80) { ok = false; break; }
+            if ((cc & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
             cp = (cp << 6) | (cc & 0x3F);
         }
         if (ok && ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
                    (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))))
             ok = false;
-        if (!ok) { out.push_back(0xFFFD); ++i; continue; }
+        if (!ok) {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));

@@ -9,8 +9,8 @@ uint32_t win32GetLastError();
 void win32SetLastError(uint32_t code);
 bool win32FormatSystemMessage(uint32_t code, char* buffer, size_t size);
 int win32LoadString(unsigned id, char* buffer, int size);
-uint32_t win32ReadProfileString(const char* section, const char* key, const char* defaultText,
-                                char* buffer, uint32_t size, const char* file);
+uint32_t win32ReadProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
+                                uint32_t size, const char* file);
 bool win32CanOpenForReading(const char* path);
 PlatformHandle win32RegisterEventSource(const char* sourceName);
 bool win32ReportEvent(PlatformHandle source, uint16_t eventType, uint32_t eventId, const char* text);
@@ -31,9 +31,9 @@ long win32RegCreateKey(RegistryRoot root, const char* path, uint32_t access, Pla
 long win32RegSetValue(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
 PlatformHandle win32OpenScManager(uint32_t access);
 PlatformHandle win32OpenService(PlatformHandle manager, const char* name, uint32_t access);
-PlatformHandle win32CreateService(PlatformHandle manager, const char* name, const char* displayName,
-                                  uint32_t access, uint32_t serviceType, uint32_t startType,
-                                  uint32_t errorControl, const char* binaryPath);
+PlatformHandle win32CreateService(PlatformHandle manager, const char* name, const char* displayName, uint32_t access,
+                                  uint32_t serviceType, uint32_t startType, uint32_t errorControl,
+                                  const char* binaryPath);
 bool win32DeleteService(PlatformHandle service);
 bool win32CloseServiceHandle(PlatformHandle handle);
 bool win32StartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
@@ -43,7 +43,7 @@ bool win32ConfigureService(PlatformHandle service, const ServiceSettings* settin
 void win32ServiceReady(PlatformHandle statusHandle);
 bool win32ChangeServiceConfig(PlatformHandle service, const char* dependencies, const char* account);
 bool win32SetServiceFailureActions(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
-                                 uint32_t restartCount);
+                                   uint32_t restartCount);
 bool win32SetServiceDelayedStart(PlatformHandle service, bool delayed);
 bool win32CreateThread(ThreadRoutine routine, void* parameter);
 PlatformEvent win32CreateEvent();

@@ -12,8 +12,8 @@
 namespace {
 
 typedef HRESULT(WINAPI* FolderPathProc)(HWND, int, HANDLE, DWORD, LPSTR);
-constexpr int kLocalAppData = 0x1c;   // CSIDL_LOCAL_APPDATA
-constexpr int kFlagCreate = 0x8000;   // CSIDL_FLAG_CREATE
+constexpr int kLocalAppData = 0x1c;  // CSIDL_LOCAL_APPDATA
+constexpr int kFlagCreate = 0x8000;  // CSIDL_FLAG_CREATE
 
 bool copyOut(const char* text, char* buffer, size_t size) {
     size_t n = std::strlen(text);
@@ -29,7 +29,8 @@ bool userCacheFolder(bool, char* buffer, size_t size) {
     char path[MAX_PATH * 3] = "";
     HMODULE shell = LoadLibraryA("shell32.dll");
     FolderPathProc folderPath =
-        shell ? reinterpret_cast<FolderPathProc>(reinterpret_cast<void*>(GetProcAddress(shell, "SHGetFolderPathA"))) : nullptr;
+        shell ? reinterpret_cast<FolderPathProc>(reinterpret_cast<void*>(GetProcAddress(shell, "SHGetFolderPathA")))
+              : nullptr;
     if (folderPath && SUCCEEDED(folderPath(nullptr, kLocalAppData | kFlagCreate, nullptr, 0, path)) && path[0])
         return copyOut(path, buffer, size);
     const char* local = std::getenv("LOCALAPPDATA");
@@ -56,7 +57,8 @@ bool writeNewFile(const char* path, const void* data, size_t size) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    bool ok = size == 0 || (size <= MAXDWORD && WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == size);
+    bool ok = size == 0 || (size <= MAXDWORD && WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) &&
+                            written == size);
     ok = CloseHandle(file) && ok;
     if (!ok) DeleteFileA(path);
     return ok;

@@ -26,8 +26,8 @@ bool win32AttachParentConsole() {
     bool out = leadsSomewhere(STD_OUTPUT_HANDLE), err = leadsSomewhere(STD_ERROR_HANDLE);
     if (out && err) return true;
     if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
-    HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
     if (console == INVALID_HANDLE_VALUE) return false;
     // The JVM takes System.out and System.err from the standard handles, the C runtime's
     // streams from its own table: both are pointed at the console.

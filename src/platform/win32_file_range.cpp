@@ -3,7 +3,8 @@
 
 #include "platform/win32_backend.h"
 
-bool win32ReadFileAt(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize) {
+bool win32ReadFileAt(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got,
+                     uint64_t* fileSize) {
     *got = 0;
     HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -38,11 +38,12 @@ std::wstring fullWidePath(const char* path) {
 // The library's dependencies are looked for in its own folder, the runtime's bin folder and
 // the system folders; never in the current directory, nor beside the executable.
 PlatformHandle win32LoadLibrary(const char* path, const char* extraSearchDir) {
-    typedef void* (WINAPI * AddDllDirectoryProc)(PCWSTR);
+    typedef void*(WINAPI * AddDllDirectoryProc)(PCWSTR);
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     AddDllDirectoryProc addDir =
-        kernel ? reinterpret_cast<AddDllDirectoryProc>(reinterpret_cast<void*>(GetProcAddress(kernel, "AddDllDirectory")))
-               : nullptr;
+        kernel
+            ? reinterpret_cast<AddDllDirectoryProc>(reinterpret_cast<void*>(GetProcAddress(kernel, "AddDllDirectory")))
+            : nullptr;
     if (!addDir) return LoadLibraryA(path);  // systems without the search flags
     std::wstring full = fullWidePath(path);
     if (full.empty()) return nullptr;  // GetFullPathNameW left its error
@@ -50,8 +51,9 @@ PlatformHandle win32LoadLibrary(const char* path, const char* extraSearchDir) {
         std::wstring bin = fullWidePath(extraSearchDir);
         if (!bin.empty()) addDir(bin.c_str());
     }
-    return LoadLibraryExW(full.c_str(), nullptr,
-                          LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return LoadLibraryExW(
+        full.c_str(), nullptr,
+        LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS | LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 void* win32GetProcAddress(PlatformHandle library, const char* name) {

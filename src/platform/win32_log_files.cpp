@@ -65,7 +65,8 @@ void pointRuntime(const Runtime& crt, HANDLE file, bool output, bool error) {
     for (int i = 0; i < 4; ++i) {
         if (targets[i] < 0 || (i >= 2 && targets[i] == targets[i - 2])) continue;
         HANDLE copy;
-        if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) continue;
+        if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+            continue;
         int fd = crt.openHandle(reinterpret_cast<intptr_t>(copy), _O_APPEND | _O_TEXT);
         if (fd < 0) {
             CloseHandle(copy);
@@ -95,9 +96,12 @@ bool pointStandardStreams(PlatformHandle file, bool output, bool error) {
     if (HMODULE ucrt = GetModuleHandleA("ucrtbase.dll")) {
         IobProc iob = lookup<IobProc>(ucrt, "__acrt_iob_func");
         FilenoProc fileno = lookup<FilenoProc>(ucrt, "_fileno");
-        Runtime jvm = {lookup<OpenHandleProc>(ucrt, "_open_osfhandle"), lookup<Dup2Proc>(ucrt, "_dup2"),
-                       lookup<FdProc>(ucrt, "_close"), iob && fileno ? fileno(iob(1)) : -1,
-                       iob && fileno ? fileno(iob(2)) : -1, lookup<FlushProc>(ucrt, "fflush")};
+        Runtime jvm = {lookup<OpenHandleProc>(ucrt, "_open_osfhandle"),
+                       lookup<Dup2Proc>(ucrt, "_dup2"),
+                       lookup<FdProc>(ucrt, "_close"),
+                       iob && fileno ? fileno(iob(1)) : -1,
+                       iob && fileno ? fileno(iob(2)) : -1,
+                       lookup<FlushProc>(ucrt, "fflush")};
         pointRuntime(jvm, file, output, error);
     }
     // Last, as the runtimes may have set the standard handles to copies of their own.

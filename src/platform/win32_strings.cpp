@@ -48,10 +48,8 @@ uint32_t win32ReadProfileString(const char* section, const char* key, const char
     std::string value;
     if (!readProfileValue(file, section, key, &value))
         return copyProfileValue(defaultText ? defaultText : "", buffer, size);
-    if (!isValidUtf8(value))
-        value = recode(value, legacyCodePage());
-    else if (GetACP() != CP_UTF8)
-        value = recode(value, CP_UTF8);
+    if (!isValidUtf8(value)) value = recode(value, legacyCodePage());
+    else if (GetACP() != CP_UTF8) value = recode(value, CP_UTF8);
     return copyProfileValue(value, buffer, size);
 }
 

@@ -33,7 +33,9 @@ bool win32CreateThread(ThreadRoutine routine, void* parameter) {
 }
 
 // The event is the kernel object's handle itself, under the seam's own type.
-PlatformEvent win32CreateEvent() { return reinterpret_cast<PlatformEvent>(CreateEventA(nullptr, FALSE, FALSE, nullptr)); }
+PlatformEvent win32CreateEvent() {
+    return reinterpret_cast<PlatformEvent>(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+}
 bool win32SetEvent(PlatformEvent event) { return SetEvent(reinterpret_cast<HANDLE>(event)) != 0; }
 void win32WaitForEvent(PlatformEvent event) { WaitForSingleObject(reinterpret_cast<HANDLE>(event), INFINITE); }
 bool win32CloseEvent(PlatformEvent event) { return CloseHandle(reinterpret_cast<HANDLE>(event)) != 0; }

@@ -4,8 +4,8 @@
 #pragma once
 #include <cstdint>
 
-constexpr uint32_t kServiceExitJvmFailed = 1;    // no runtime, library not loadable, JVM not created
-constexpr uint32_t kServiceExitAppFailed = 2;    // class or method missing, main threw, the application failed
+constexpr uint32_t kServiceExitJvmFailed = 1;  // no runtime, library not loadable, JVM not created
+constexpr uint32_t kServiceExitAppFailed = 2;  // class or method missing, main threw, the application failed
 constexpr uint32_t kServiceExitStopTimeout = 3;  // a stop that had to be forced by the time-out
 
 // dwWin32ExitCode of a stop with one of these codes: kErrorServiceSpecificError (platform.h).

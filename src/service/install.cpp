@@ -140,10 +140,15 @@ bool checkAccount(const char* serviceName, std::string* account) {
 int serviceExitCode(uint32_t error) {
     if (!Platform.systemdServices) return error ? static_cast<int>(error) : 1;
     switch (error) {
-    case EACCES: case EPERM: case EROFS: return kSystemdExitDenied;
+    case EACCES:
+    case EPERM:
+    case EROFS: return kSystemdExitDenied;
     case kErrorServiceExists: return kSystemdExitExists;
     case kErrorServiceDoesNotExist: return kSystemdExitMissing;
-    case kPosixErrorUnitName: case kPosixErrorUnitText: case kErrorInvalidServiceAccount: case ENOTSUP:
+    case kPosixErrorUnitName:
+    case kPosixErrorUnitText:
+    case kErrorInvalidServiceAccount:
+    case ENOTSUP:
     case kErrorFilenameTooLong: return kSystemdExitRefused;
     case kPosixErrorSystemctl: return kSystemdExitSystemctl;
     default: return kSystemdExitFailed;
@@ -207,8 +212,7 @@ int installService(const char* serviceName, const char* description) {
         refused = refuseTooLong("CURRENT_EXE");
     } else {
         int c = snprintf(commandLine, sizeof commandLine, "\"%s\" %s", path, Config.ServiceSwitch);
-        if (c < 0 || static_cast<size_t>(c) >= sizeof commandLine)
-            refused = refuseTooLong(path);
+        if (c < 0 || static_cast<size_t>(c) >= sizeof commandLine) refused = refuseTooLong(path);
         else if (!joinText(eventLogKey, sizeof eventLogKey, kEventLogKeyPrefix, serviceName))
             refused = refuseTooLong(serviceName);
     }
@@ -221,9 +225,9 @@ int installService(const char* serviceName, const char* description) {
     }
 
     uint32_t startType = Config.ServiceManualStart ? kServiceDemandStart : kServiceAutoStart;
-    PlatformHandle service = Platform.createService(manager, serviceName, serviceName, kServiceAllAccess,
-                                                    kServiceWin32OwnProcess, startType, kServiceErrorNormal,
-                                                    commandLine);
+    PlatformHandle service =
+        Platform.createService(manager, serviceName, serviceName, kServiceAllAccess, kServiceWin32OwnProcess, startType,
+                               kServiceErrorNormal, commandLine);
     if (!service) {
         error = Platform.getLastError();
         reportSystemError(error);

@@ -18,11 +18,11 @@ constexpr uint32_t kMaxServiceRestarts = 100;
 // Exit codes of -install and -uninstall under systemd (the table of docs/GUIDE.md); Windows ends them
 // with the system error itself, as its service manager's tools do.
 enum : int {
-    kSystemdExitFailed = 1,    // any other failure: the message tells which
-    kSystemdExitDenied = 2,    // no right to write the unit folder (also a read-only one)
-    kSystemdExitExists = 3,    // -install: the unit is there already
-    kSystemdExitMissing = 4,   // -uninstall: there is no such unit
-    kSystemdExitRefused = 5,   // the service's settings cannot be a unit: name, account, path, setting
+    kSystemdExitFailed = 1,  // any other failure: the message tells which
+    kSystemdExitDenied = 2,  // no right to write the unit folder (also a read-only one)
+    kSystemdExitExists = 3,  // -install: the unit is there already
+    kSystemdExitMissing = 4,  // -uninstall: there is no such unit
+    kSystemdExitRefused = 5,  // the service's settings cannot be a unit: name, account, path, setting
     kSystemdExitSystemctl = 6  // systemctl could not be run or failed
 };
 // The exit code of a service operation that failed with `error`; never 0.

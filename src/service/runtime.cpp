@@ -43,13 +43,13 @@ struct Run {
     bool console;  // the console switch: no service manager to tell
     JvmPhase jvm;
     bool jvmCreated;
-    bool result;       // the application's outcome: worker, stopper and exit hook write it, the last wins
-    bool timedOut;     // a stop time-out has ended the wait
+    bool result;  // the application's outcome: worker, stopper and exit hook write it, the last wins
+    bool timedOut;  // a stop time-out has ended the wait
     int pendingStops;  // stops asked for before the JVM existed, started once it does
-    int javaThreads;   // threads inside a Java step
-    int endWaiters;    // console handlers waiting for the end's report
+    int javaThreads;  // threads inside a Java step
+    int endWaiters;  // console handlers waiting for the end's report
     uint32_t exitCode;
-    PlatformEvent done;   // the worker's end or the time-out wakes serviceMain
+    PlatformEvent done;  // the worker's end or the time-out wakes serviceMain
     PlatformEvent ended;  // console runs: set once the end is reported
     PlatformHandle statusHandle;
     ServiceStatusRecord status;
@@ -83,10 +83,8 @@ void reportEnd() {  // locked
     run.phase = Phase::Ending;
     uint32_t code = endingCode();
     run.exitCode = code;
-    if (run.result)
-        reportInfo(message(MsgServiceStopped), Config.ServiceName);
-    else
-        reportError(message(MsgServiceFailed), Config.ServiceName);
+    if (run.result) reportInfo(message(MsgServiceStopped), Config.ServiceName);
+    else reportError(message(MsgServiceFailed), Config.ServiceName);
     run.status.dwCurrentState = kServiceStopped;
     run.status.dwWaitHint = 0;
     run.status.dwWin32ExitCode = code ? uint32_t{kErrorServiceSpecificError} : 0u;
@@ -167,8 +165,8 @@ namespace {
 // unlocked, in the Ended phase, with the Java threads still counted.
 int runUntilEnd(uint32_t eventError) {
     reportInfo(message(MsgServiceStarted), Config.ServiceName);
-    run.status = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceRunning,
-                                     kServiceAcceptStop | kServiceAcceptShutdown, 0, 0, 0, 0};
+    run.status = ServiceStatusRecord{
+        kServiceWin32OwnProcess, kServiceRunning, kServiceAcceptStop | kServiceAcceptShutdown, 0, 0, 0, 0};
     reportStatus();
     run.phase = Phase::Running;
 
@@ -215,10 +213,8 @@ bool consoleStopHandler(uint32_t eventType) {
     }
     Platform.waitForEvent(ended);
     Locked locked;
-    if (--run.endWaiters > 0)
-        Platform.setEvent(ended);  // wakes the next waiter
-    else if (run.phase == Phase::Ended)
-        Platform.closeEvent(ended);
+    if (--run.endWaiters > 0) Platform.setEvent(ended);  // wakes the next waiter
+    else if (run.phase == Phase::Ended) Platform.closeEvent(ended);
     return true;
 }
 
@@ -250,8 +246,8 @@ void serviceMain(uint32_t, char**) {
         // Nothing can be reported, but the service manager must still learn that the service
         // is over, or the dispatcher would never return.
         run.statusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
-        run.status = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceStopped, 0,
-                                         kErrorServiceSpecificError, kServiceExitJvmFailed, 0, 0};
+        run.status = ServiceStatusRecord{
+            kServiceWin32OwnProcess, kServiceStopped, 0, kErrorServiceSpecificError, kServiceExitJvmFailed, 0, 0};
         if (run.statusHandle) reportStatus();
         run.phase = Phase::Ended;
         Platform.releaseLock(&runLock);
@@ -303,10 +299,8 @@ uint32_t serviceWorkerThread(void*) {
     // A console run keeps the console and the streams it was started with.
     bool created = ServiceJava.createJvm(!run.console);
     if (created) {
-        if (run.console)
-            Platform.setConsoleCtrlHandler(consoleStopHandler);  // ahead of the JVM's own
-        else
-            Platform.serviceReady(run.statusHandle);
+        if (run.console) Platform.setConsoleCtrlHandler(consoleStopHandler);  // ahead of the JVM's own
+        else Platform.serviceReady(run.statusHandle);
     }
     {
         Locked locked;

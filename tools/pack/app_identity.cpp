@@ -20,7 +20,9 @@ const char* const kLevels[] = {"asInvoker", "highestAvailable", "requireAdminist
 // written before user account control (file and registry virtualization, installer detection).
 std::string trustInfo(const std::string& level) {
     return "  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n    <security>\n      <requestedPrivileges>\n"
-           "        <requestedExecutionLevel level=\"" + level + "\" uiAccess=\"false\"/>\n"
+           "        <requestedExecutionLevel level=\"" +
+           level +
+           "\" uiAccess=\"false\"/>\n"
            "      </requestedPrivileges>\n    </security>\n  </trustInfo>\n";
 }
 
@@ -102,8 +104,10 @@ bool setManifestExecutionLevel(const Bytes& manifest, const std::string& level, 
     std::string xml(manifest.begin(), manifest.end());
     size_t from = 0, length = 0;
     if (xml.empty()) {
-        xml = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-              "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n" + trustInfo(level) + "</assembly>\n";
+        xml =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+            "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n" +
+            trustInfo(level) + "</assembly>\n";
     } else if (findLevel(xml, &from, &length)) {
         xml.replace(from, length, level);
     } else if (xml.find("<requestedExecutionLevel") != std::string::npos) {

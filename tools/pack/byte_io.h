@@ -9,14 +9,12 @@
 using Bytes = std::vector<uint8_t>;
 
 // True when [offset, offset + length) lies inside a buffer of `size` bytes, without overflow.
-inline bool fits(uint64_t size, uint64_t offset, uint64_t length) {
-    return offset <= size && length <= size - offset;
-}
+inline bool fits(uint64_t size, uint64_t offset, uint64_t length) { return offset <= size && length <= size - offset; }
 
 inline uint16_t rd16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t rd32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
 }
 inline uint64_t rd64(const uint8_t* p) { return rd32(p) | (static_cast<uint64_t>(rd32(p + 4)) << 32); }
 

@@ -17,7 +17,8 @@ bool isElfFile(const Bytes& b) { return b.size() >= 4 && b[0] == 0x7F && b[1] ==
 bool findElfSection(const Bytes& b, const char* name, size_t* offset, size_t* size, std::string* error) {
     if (b.size() < 16 || !isElfFile(b)) return fail(error, "not an ELF file");
     bool is64 = b[4] == 2;
-    if ((b[4] != 1 && b[4] != 2) || b[5] != 1) return fail(error, "unsupported ELF file: not little-endian 32- or 64-bit");
+    if ((b[4] != 1 && b[4] != 2) || b[5] != 1)
+        return fail(error, "unsupported ELF file: not little-endian 32- or 64-bit");
     size_t headerSize = is64 ? 64 : 52;
     if (b.size() < headerSize) return fail(error, "truncated ELF file: the header is cut short");
     uint64_t shoff = is64 ? rd64(&b[40]) : rd32(&b[32]);
@@ -27,7 +28,8 @@ bool findElfSection(const Bytes& b, const char* name, size_t* offset, size_t* si
     size_t minEntry = is64 ? 64 : 40;
     if (shoff == 0 || shnum == 0) return fail(error, "ELF file without a section table");
     if (shentsize < minEntry) return fail(error, "malformed ELF file: section headers are too small");
-    if (!fits(b.size(), shoff, uint64_t(shnum) * shentsize)) return fail(error, "truncated ELF file: the section table lies outside the file");
+    if (!fits(b.size(), shoff, uint64_t(shnum) * shentsize))
+        return fail(error, "truncated ELF file: the section table lies outside the file");
     if (shstrndx >= shnum) return fail(error, "malformed ELF file: no section name table");
     struct Sec {
         uint32_t name, type;
@@ -43,7 +45,8 @@ bool findElfSection(const Bytes& b, const char* name, size_t* offset, size_t* si
         return r;
     };
     Sec names = section(shstrndx);
-    if (names.type == 8 || !fits(b.size(), names.offset, names.size)) return fail(error, "truncated ELF file: the section name table lies outside the file");
+    if (names.type == 8 || !fits(b.size(), names.offset, names.size))
+        return fail(error, "truncated ELF file: the section name table lies outside the file");
     size_t wanted = strlen(name);
     for (size_t i = 0; i < shnum; ++i) {
         Sec s = section(i);
@@ -51,7 +54,8 @@ bool findElfSection(const Bytes& b, const char* name, size_t* offset, size_t* si
         const uint8_t* n = &b[names.offset + s.name];
         if (memcmp(n, name, wanted) != 0 || n[wanted] != 0) continue;
         if (s.type == 8) return fail(error, std::string("malformed ELF file: section ") + name + " has no contents");
-        if (!fits(b.size(), s.offset, s.size)) return fail(error, std::string("truncated ELF file: section ") + name + " lies outside the file");
+        if (!fits(b.size(), s.offset, s.size))
+            return fail(error, std::string("truncated ELF file: section ") + name + " lies outside the file");
         *offset = static_cast<size_t>(s.offset);
         *size = static_cast<size_t>(s.size);
         return true;
@@ -70,7 +74,8 @@ bool parseConfigSection(const uint8_t* section, size_t size, std::vector<ConfigR
         size_t length = rd16(section + pos + 2);
         pos += 4;
         if (id == 0) return true;
-        if (!fits(size, pos, length)) return fail(error, "malformed configuration section: entry " + std::to_string(id) + " runs past its end");
+        if (!fits(size, pos, length))
+            return fail(error, "malformed configuration section: entry " + std::to_string(id) + " runs past its end");
         records->push_back(ConfigRecord{id, Bytes(section + pos, section + pos + length)});
         pos += length;
     }
@@ -81,15 +86,16 @@ bool buildConfigSection(const std::vector<ConfigRecord>& records, size_t size, B
     put32(out, static_cast<uint32_t>(size));
     put32(out, 0);
     for (const ConfigRecord& r : records) {
-        if (r.block.size() > 0xFFFF) return fail(error, "entry " + std::to_string(r.id) + " is too long for the configuration section");
+        if (r.block.size() > 0xFFFF)
+            return fail(error, "entry " + std::to_string(r.id) + " is too long for the configuration section");
         put16(out, r.id);
         put16(out, static_cast<uint32_t>(r.block.size()));
         out.insert(out.end(), r.block.begin(), r.block.end());
     }
     put32(out, 0);
     if (out.size() > size)
-        return fail(error, "the entries take " + std::to_string(out.size()) + " bytes, more than the " + std::to_string(size) +
-                               " bytes of the launcher's configuration section");
+        return fail(error, "the entries take " + std::to_string(out.size()) + " bytes, more than the " +
+                               std::to_string(size) + " bytes of the launcher's configuration section");
     wr32(out.data() + 20, static_cast<uint32_t>(out.size()));
     out.resize(size, 0);
     *image = std::move(out);

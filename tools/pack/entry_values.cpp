@@ -89,12 +89,14 @@ bool convertMinJavaVersion(const std::string& text, std::string* stored, std::st
             *stored = text;
             return true;
         }
-    } else if (digits(major, kDecimal) && digits(minor, kDecimal) && std::stoul(major) <= 0xFFFF && std::stoul(minor) <= 15) {
+    } else if (digits(major, kDecimal) && digits(minor, kDecimal) && std::stoul(major) <= 0xFFFF &&
+               std::stoul(minor) <= 15) {
         // A bare number is a major version, as people name Java releases: "17" is Java 17.
         *stored = hexVersionText(static_cast<uint32_t>(std::stoul(major) << 16 | std::stoul(minor)));
         return true;
     }
-    *error = "MinJavaVersion \"" + text + "\" is no version: write a major version such as \"17\", major.minor such as "
+    *error = "MinJavaVersion \"" + text +
+             "\" is no version: write a major version such as \"17\", major.minor such as "
              "\"1.8\" or \"17.0\" (major up to 65535, minor up to 15), or a hexadecimal number such as \"0x00110000\"";
     return false;
 }
@@ -106,12 +108,12 @@ bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit) {
         const char* unit;
     };
     static const Range kRanges[] = {
-        {1088, 0, 7, ""},                 // JavaSearchMode
-        {1760, 0, 86400, " seconds"},     // ServiceRestartDelay
-        {1776, 1, 100, ""},               // ServiceRestartCount
-        {1792, 0, INT32_MAX, " seconds"}, // ServiceRestartReset
-        {1856, 1, 86400, " seconds"},     // ServiceStopTimeout
-        {2128, 0, 1000, " files"},        // LogRotateKeep
+        {1088, 0, 7, ""},  // JavaSearchMode
+        {1760, 0, 86400, " seconds"},  // ServiceRestartDelay
+        {1776, 1, 100, ""},  // ServiceRestartCount
+        {1792, 0, INT32_MAX, " seconds"},  // ServiceRestartReset
+        {1856, 1, 86400, " seconds"},  // ServiceStopTimeout
+        {2128, 0, 1000, " files"},  // LogRotateKeep
     };
     for (const Range& r : kRanges)
         if (r.id == id) {
@@ -162,13 +164,18 @@ bool checkServiceAccount(const std::string& account, const std::string& target, 
         return s;
     };
     std::string a = lower(account);
-    static const char* const kKnown[] = {"", "localsystem", "localservice", "networkservice",
-                                         "nt authority\\localservice", "nt authority\\networkservice"};
+    static const char* const kKnown[] = {"",
+                                         "localsystem",
+                                         "localservice",
+                                         "networkservice",
+                                         "nt authority\\localservice",
+                                         "nt authority\\networkservice"};
     for (const char* known : kKnown)
         if (a == known) return true;
     if (a.compare(0, 11, "nt service\\") == 0 && a.size() > 11) return true;
-    *error = "ServiceAccount must be LocalSystem, LocalService, NetworkService or NT SERVICE\\<ServiceName> "
-             "(no other accounts: a launcher stores no passwords)";
+    *error =
+        "ServiceAccount must be LocalSystem, LocalService, NetworkService or NT SERVICE\\<ServiceName> "
+        "(no other accounts: a launcher stores no passwords)";
     return false;
 }
 
@@ -176,16 +183,15 @@ bool checkMutexName(const std::string& name, std::string* error) {
     size_t start = 0;
     for (const char* space : {"Global\\", "Local\\"})  // as Windows spells them: names are case-sensitive
         if (name.compare(0, strlen(space), space) == 0) start = strlen(space);
-    if (start && start == name.size())
-        *error = "SingleInstanceMutex needs a name after \"" + name + "\"";
+    if (start && start == name.size()) *error = "SingleInstanceMutex needs a name after \"" + name + "\"";
     else if (name.find('\\', start) != std::string::npos)
-        *error = "SingleInstanceMutex may hold a backslash only after a leading \"Global\" or \"Local\", as in "
-                 "\"Global\\MyApp\" (Windows refuses any other name, and the launcher would not start)";
+        *error =
+            "SingleInstanceMutex may hold a backslash only after a leading \"Global\" or \"Local\", as in "
+            "\"Global\\MyApp\" (Windows refuses any other name, and the launcher would not start)";
     else if (name.size() > kMutexNameMax)
         *error = "SingleInstanceMutex is " + std::to_string(name.size()) + " bytes long; the launcher takes at most " +
                  std::to_string(kMutexNameMax);
-    else
-        return true;
+    else return true;
     return false;
 }
 

@@ -82,7 +82,8 @@ bool writeFileReplacing(const std::string& path, const Bytes& data, bool executa
         }
     }
     if (executable) {
-        fs::permissions(temp, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add, ec);
+        fs::permissions(temp, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                        fs::perm_options::add, ec);
         ec.clear();
     }
     fs::rename(temp, target, ec);

@@ -14,7 +14,7 @@ void readIconFormat(const uint8_t* entry, IconFormat* format) {
     format->planes = rd16(entry + 4);
     format->bitCount = rd16(entry + 6);
 }
-}
+}  // namespace
 
 bool parseIcoFile(const Bytes& file, std::vector<IconImage>* images, std::string* error) {
     images->clear();

@@ -30,7 +30,8 @@ std::string typeName(const ResourceName& type) {
     }
 }
 
-bool readPeResources(const Bytes& file, PeImage* pe, int* section, std::vector<ResourceItem>* items, std::string* error) {
+bool readPeResources(const Bytes& file, PeImage* pe, int* section, std::vector<ResourceItem>* items,
+                     std::string* error) {
     if (!parsePe(file, pe, error)) return false;
     if (!findResourceSection(*pe, section, error)) return false;
     const PeSection& s = pe->sections[*section];
@@ -48,8 +49,9 @@ const ResourceItem* findItem(const std::vector<ResourceItem>& items, uint16_t ty
 }
 
 void removeItems(std::vector<ResourceItem>& items, uint16_t type, const ResourceName& name) {
-    items.erase(std::remove_if(items.begin(), items.end(),
-                               [&](const ResourceItem& i) { return i.type.isId && i.type.id == type && sameName(i.name, name); }),
+    items.erase(std::remove_if(
+                    items.begin(), items.end(),
+                    [&](const ResourceItem& i) { return i.type.isId && i.type.id == type && sameName(i.name, name); }),
                 items.end());
 }
 
@@ -78,7 +80,8 @@ bool readPe(const Bytes& file, LauncherContents* c, std::string* error) {
         if (!parseVersionInfo(version->data, &c->version, error)) return false;
         c->hasVersion = true;
     }
-    if (const ResourceItem* manifest = findItem(items, RtManifest, resourceId(1))) c->executionLevel = manifestExecutionLevel(manifest->data);
+    if (const ResourceItem* manifest = findItem(items, RtManifest, resourceId(1)))
+        c->executionLevel = manifestExecutionLevel(manifest->data);
     return true;
 }
 
@@ -110,7 +113,8 @@ void replaceIcon(std::vector<ResourceItem>& items, const std::vector<IconImage>&
     // Images another group icon still uses stay.
     items.erase(std::remove_if(items.begin(), items.end(),
                                [&](const ResourceItem& i) {
-                                   return i.type.isId && i.type.id == RtIcon && i.name.isId && oldIds.count(i.name.id) && !keptIds.count(i.name.id);
+                                   return i.type.isId && i.type.id == RtIcon && i.name.isId &&
+                                          oldIds.count(i.name.id) && !keptIds.count(i.name.id);
                                }),
                 items.end());
     removeItems(items, RtGroupIcon, kMainIcon);
@@ -170,7 +174,8 @@ bool updateManifest(std::vector<ResourceItem>& items, const std::string& level, 
     return setManifestExecutionLevel({}, level, &items.back().data, error);
 }
 
-bool packPe(const Bytes& body, const PackRequest& request, Bytes* out, std::vector<std::string>* notes, std::string* error) {
+bool packPe(const Bytes& body, const PackRequest& request, Bytes* out, std::vector<std::string>* notes,
+            std::string* error) {
     PeImage pe;
     int section = 0;
     std::vector<ResourceItem> items;
@@ -186,7 +191,8 @@ bool packPe(const Bytes& body, const PackRequest& request, Bytes* out, std::vect
         items.push_back(std::move(item));
     }
     if (request.replaceIcon) replaceIcon(items, request.icon);
-    if ((!request.versionStrings.empty() || request.setFileVersion || request.setProductVersion) && !updateVersion(items, request, error))
+    if ((!request.versionStrings.empty() || request.setFileVersion || request.setProductVersion) &&
+        !updateVersion(items, request, error))
         return false;
     if (!request.executionLevel.empty() && !updateManifest(items, request.executionLevel, error)) return false;
     // One body serves both kinds: the launcher reads this field at run time. The checksum
@@ -195,14 +201,17 @@ bool packPe(const Bytes& body, const PackRequest& request, Bytes* out, std::vect
         wr16(pe.bytes.data() + subsystemOffset(pe), request.windowed ? kSubsystemWindowsGui : kSubsystemWindowsConsole);
     bool removed = false;
     if (!removeSignature(pe, &removed, error)) return false;
-    if (removed) notes->push_back("the launcher body was signed; its signature has been removed, so the output must be signed again");
+    if (removed)
+        notes->push_back(
+            "the launcher body was signed; its signature has been removed, so the output must be signed again");
     Bytes data = buildResourceTree(items, pe.sections[section].virtualAddress);
     if (!replaceResourceSection(pe, data, error)) return false;
     *out = std::move(pe.bytes);
     return true;
 }
 
-bool packElf(const Bytes& body, const PackRequest& request, Bytes* out, std::vector<std::string>* notes, std::string* error) {
+bool packElf(const Bytes& body, const PackRequest& request, Bytes* out, std::vector<std::string>* notes,
+             std::string* error) {
     size_t offset = 0, size = 0;
     if (!findElfSection(body, VARNLET_CONFIG_SECTION_NAME, &offset, &size, error)) return false;
     std::vector<ConfigRecord> records;
@@ -214,7 +223,8 @@ bool packElf(const Bytes& body, const PackRequest& request, Bytes* out, std::vec
         else records.push_back(ConfigRecord{e.first, block});
     }
     if (request.hasWindowsResources())
-        notes->push_back("a Linux launcher has no icon, version information or windowed kind; those settings are not stored");
+        notes->push_back(
+            "a Linux launcher has no icon, version information or windowed kind; those settings are not stored");
     Bytes image;
     if (!buildConfigSection(records, size, &image, error)) return false;
     *out = body;
@@ -240,7 +250,8 @@ bool readLauncher(const Bytes& file, LauncherContents* contents, std::string* er
     return false;
 }
 
-bool packLauncher(const Bytes& body, const PackRequest& request, Bytes* out, std::vector<std::string>* notes, std::string* error) {
+bool packLauncher(const Bytes& body, const PackRequest& request, Bytes* out, std::vector<std::string>* notes,
+                  std::string* error) {
     if (isPeFile(body)) return packPe(body, request, out, notes, error);
     if (isElfFile(body)) return packElf(body, request, out, notes, error);
     *error = "not a launcher executable: neither a PE nor an ELF file";

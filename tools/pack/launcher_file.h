@@ -29,10 +29,10 @@ struct LauncherContents {
     std::vector<GroupIconEntry> icon;
     bool hasVersion = false;
     VersionInfo version;
-    std::vector<ResourceSummary> resources;     // Windows only
+    std::vector<ResourceSummary> resources;  // Windows only
     bool signedFile = false;
-    bool windowed = false;                       // Windows GUI subsystem: no console window
-    std::string executionLevel;                  // what the manifest requests; "" for none
+    bool windowed = false;  // Windows GUI subsystem: no console window
+    std::string executionLevel;  // what the manifest requests; "" for none
 };
 
 bool readLauncher(const Bytes& file, LauncherContents* contents, std::string* error);
@@ -45,8 +45,8 @@ struct PackRequest {
     bool setFileVersion = false, setProductVersion = false;
     bool setSubsystem = false, windowed = false;  // the PE subsystem: GUI or console
     uint16_t fileVersion[4] = {0, 0, 0, 0}, productVersion[4] = {0, 0, 0, 0};
-    std::string executionLevel;       // the manifest's requested level; "" keeps the body's
-    bool windowsOnly = false;         // identity settings given for a Linux launcher
+    std::string executionLevel;  // the manifest's requested level; "" keeps the body's
+    bool windowsOnly = false;  // identity settings given for a Linux launcher
     bool hasWindowsResources() const {
         return replaceIcon || !versionStrings.empty() || setFileVersion || setProductVersion || windowed || windowsOnly;
     }
@@ -54,4 +54,5 @@ struct PackRequest {
 
 // Builds the packed executable in *out; *notes receives what the user must know (e.g. a
 // removed signature). Nothing is written to disk here.
-bool packLauncher(const Bytes& body, const PackRequest& request, Bytes* out, std::vector<std::string>* notes, std::string* error);
+bool packLauncher(const Bytes& body, const PackRequest& request, Bytes* out, std::vector<std::string>* notes,
+                  std::string* error);

@@ -78,7 +78,8 @@ std::string defaultOutput(const PackConfig& config, const std::string& target) {
     return out.u8string();
 }
 
-bool findStub(const Options& o, const std::string& target, const std::string& toolPath, std::string* stub, std::ostream& err) {
+bool findStub(const Options& o, const std::string& target, const std::string& toolPath, std::string* stub,
+              std::ostream& err) {
     if (!o.stub.empty()) {
         std::error_code ec;
         if (!fs::is_regular_file(fs::u8path(o.stub), ec)) {
@@ -139,7 +140,8 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
         bodyRead = true;
         target = targetOfFormat(contents.format);
     }
-    if (ok && target.empty()) errors.push_back(config.path + ": no target: set target = \"win32\", \"win64\" or \"linux\" (or use --target)");
+    if (ok && target.empty())
+        errors.push_back(config.path + ": no target: set target = \"win32\", \"win64\" or \"linux\" (or use --target)");
     PackRequest request;
     if (ok && !target.empty()) makePackRequest(config, target, &request, &errors);
     if (!errors.empty()) {
@@ -161,7 +163,8 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
     std::vector<std::string> notes;
     applyIdentity(config, target, output, &request, &notes);
     if (target != targetOfFormat(contents.format)) {
-        err << "varnlet-pack: " << stub << " is a " << targetOfFormat(contents.format) << " launcher body, not a " << target << " one\n";
+        err << "varnlet-pack: " << stub << " is a " << targetOfFormat(contents.format) << " launcher body, not a "
+            << target << " one\n";
         return 1;
     }
     std::vector<std::string> warnings;
@@ -192,7 +195,8 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
     }
     for (const std::string& n : notes) err << "varnlet-pack: note: " << n << "\n";
     for (const std::string& w : referenceWarnings(check.entries)) err << "varnlet-pack: warning: " << w << "\n";
-    out << "wrote " << output << " (" << target << ", " << request.entries.size() << " entries set, body " << stub << ")\n";
+    out << "wrote " << output << " (" << target << ", " << request.entries.size() << " entries set, body " << stub
+        << ")\n";
     return 0;
 }
 
@@ -213,7 +217,8 @@ int show(const Options& o, std::ostream& out, std::ostream& err) {
         return 1;
     }
     if (contents.entries.empty()) {
-        err << "varnlet-pack: " << o.positional[0] << " is not a Varnlet launcher: it holds none of the launcher's entries\n";
+        err << "varnlet-pack: " << o.positional[0]
+            << " is not a Varnlet launcher: it holds none of the launcher's entries\n";
         return 1;
     }
     out << (o.json ? showJson(o.positional[0], contents) : showText(o.positional[0], contents));

@@ -34,7 +34,8 @@ std::string closestName(const std::string& given, const std::vector<std::string>
         std::string k = lower(name);
         size_t shorter = std::min(g.size(), k.size());
         size_t head = static_cast<size_t>(std::mismatch(g.begin(), g.begin() + shorter, k.begin()).first - g.begin());
-        size_t tail = static_cast<size_t>(std::mismatch(g.rbegin(), g.rbegin() + (shorter - head), k.rbegin()).first - g.rbegin());
+        size_t tail = static_cast<size_t>(std::mismatch(g.rbegin(), g.rbegin() + (shorter - head), k.rbegin()).first -
+                                          g.rbegin());
         size_t stretch = std::max(g.size(), k.size()) - head - tail;
         if (stretch < bestStretch) bestStretch = stretch, best = name;
     }
@@ -61,7 +62,9 @@ struct Checker {
     std::string place(const toml::source_region& where) const {
         return config->path + ":" + std::to_string(where.begin.line) + ":" + std::to_string(where.begin.column);
     }
-    void error(const toml::source_region& where, const std::string& text) { errors->push_back(place(where) + ": " + text); }
+    void error(const toml::source_region& where, const std::string& text) {
+        errors->push_back(place(where) + ": " + text);
+    }
 
     std::string resolve(const std::string& value) const {
         fs::path p = fs::u8path(value);
@@ -143,9 +146,9 @@ struct Checker {
             std::string unit;
             bool ranged = integerRange(info.id, &low, &high, &unit);
             if (v < low || v > high)
-                return error(node.source(), ranged ? key + " must be " + std::to_string(low) + " to " +
-                                                         std::to_string(high) + unit
-                                                   : key + " is out of range");
+                return error(node.source(),
+                             ranged ? key + " must be " + std::to_string(low) + " to " + std::to_string(high) + unit
+                                    : key + " is out of range");
             value = std::to_string(v);
             break;
         }
@@ -155,7 +158,8 @@ struct Checker {
                 if (v < 0 || v > 0xFFFFFFFFll) return error(node.source(), key + " is out of range");
                 value = hexVersionText(static_cast<uint32_t>(v));
             } else if (node.is_integer()) {
-                if (!convertMinJavaVersion(std::to_string(*node.value<int64_t>()), &value, &why)) return error(node.source(), why);
+                if (!convertMinJavaVersion(std::to_string(*node.value<int64_t>()), &value, &why))
+                    return error(node.source(), why);
             } else {
                 std::string raw;
                 if (!text(node, key, &raw)) return;
@@ -188,11 +192,13 @@ struct Checker {
                 }
             }
             if (info.id == 1392 && !checkMutexName(value, &why)) return error(node.source(), why);
-            if (info.id == 1952 && !value.empty() && !checkMainJar(value, resolve(value), &why)) return error(node.source(), why);
+            if (info.id == 1952 && !value.empty() && !checkMainJar(value, resolve(value), &why))
+                return error(node.source(), why);
             if (info.id == 1984 && !value.empty() && !checkMainModule(value, &why)) return error(node.source(), why);
             uint64_t bytes;
             if (info.id == 2096 && !parseLogSize(value.c_str(), &bytes))
-                return error(node.source(), "LogRotateSize \"" + value + "\" is no size: write a number with KB, MB or GB, as \"10 MB\"");
+                return error(node.source(), "LogRotateSize \"" + value +
+                                                "\" is no size: write a number with KB, MB or GB, as \"10 MB\"");
         }
         config->entries[info.id] = value;
         config->entryPlaces[info.id] = place(node.source());
@@ -204,8 +210,7 @@ struct Checker {
             const EntryInfo* info = nullptr;
             if (!key.empty() && key.find_first_not_of("0123456789") == std::string::npos && key.size() < 6)
                 info = findEntry(static_cast<unsigned>(std::stoul(key)));
-            else
-                info = findEntryByName(key.c_str());
+            else info = findEntryByName(key.c_str());
             if (!info || info->type != EntryType::Message) {
                 error(k.source(), unknownName("message", key, entryNames(true)) +
                                       " (use an id from 1456 to 1728 in steps of 16, or a message name)");
@@ -221,14 +226,16 @@ struct Checker {
             bool known = false;
             for (size_t i = 0; i < kVersionStringKeyCount; ++i) known = known || key == kVersionStringKeys[i];
             if (!known) {
-                error(k.source(), unknownName("version key", key, std::vector<std::string>(kVersionStringKeys,
-                                                                                         kVersionStringKeys + kVersionStringKeyCount)));
+                error(k.source(), unknownName("version key", key,
+                                              std::vector<std::string>(kVersionStringKeys,
+                                                                       kVersionStringKeys + kVersionStringKeyCount)));
                 continue;
             }
             if (!text(node, key, &value)) continue;
             uint16_t parts[4];
             if ((key == "FileVersion" || key == "ProductVersion") && !parseVersionNumber(value, parts)) {
-                error(node.source(), key + " must be numbers separated by dots, such as \"1.2.3.4\" (each up to 65535)");
+                error(node.source(),
+                      key + " must be numbers separated by dots, such as \"1.2.3.4\" (each up to 65535)");
                 continue;
             }
             if (value.size() > 1023) {
@@ -264,7 +271,8 @@ struct Checker {
                 uint16_t parts[4];
                 if (const toml::table* t = node.as_table()) version(*t);
                 else if (!node.is_string() || !parseVersionNumber(*node.value<std::string>(), parts))
-                    error(node.source(), "version must be a table or a version such as \"1.2.3\" (numbers up to 65535)");
+                    error(node.source(),
+                          "version must be a table or a version such as \"1.2.3\" (numbers up to 65535)");
                 else config->versionNumber = *node.value<std::string>();
             } else if (key == "name" || key == "execution_level") {
                 std::string why;
@@ -293,9 +301,11 @@ void crossCheck(const PackConfig& config, std::vector<std::string>* errors) {
     std::string account = lower(value(1840)), name = value(1248);
     const std::string prefix = "nt service\\";
     if (!name.empty() && account.compare(0, prefix.size(), prefix) == 0 && account.substr(prefix.size()) != lower(name))
-        errors->push_back(place(1840) + ": the virtual account is NT SERVICE\\" + name + ", after the service's own name");
+        errors->push_back(place(1840) + ": the virtual account is NT SERVICE\\" + name +
+                          ", after the service's own name");
     if (!value(1952).empty() && !value(1984).empty())
-        errors->push_back(place(1984) + ": MainModule and MainJar exclude each other (a modular jar goes on ModulePath)");
+        errors->push_back(place(1984) +
+                          ": MainModule and MainJar exclude each other (a modular jar goes on ModulePath)");
 }
 
 // Errors from "path:line:column: ..." in the file's order: toml++ hands the keys over sorted by
@@ -342,7 +352,8 @@ std::vector<std::string> packWarnings(const PackConfig& config) {
     auto set = [&](unsigned id) { return config.entries.count(id) && config.entries.at(id) == "1"; };
     std::vector<std::string> warnings;
     if (set(1216) && set(1232))
-        warnings.push_back(config.entryPlaces.at(1216) + ": warning: UseStartupDir has no effect with EarlyWorkingDir "
+        warnings.push_back(config.entryPlaces.at(1216) +
+                           ": warning: UseStartupDir has no effect with EarlyWorkingDir "
                            "(only WorkingDir is entered); for a command-line tool that works in the caller's "
                            "directory, set StayInStartupDir instead");
     if (set(1904) && config.entries.count(1152) && !config.entries.at(1152).empty())
@@ -358,7 +369,8 @@ bool holds(const PackConfig& config, unsigned id) { return config.entries.count(
 
 bool isKnownTarget(const std::string& target) { return target == "win32" || target == "win64" || target == "linux"; }
 
-bool parsePackConfig(const std::string& text, const std::string& path, PackConfig* config, std::vector<std::string>* errors) {
+bool parsePackConfig(const std::string& text, const std::string& path, PackConfig* config,
+                     std::vector<std::string>* errors) {
     *config = PackConfig{};
     config->path = path;
     size_t before = errors->size();
@@ -368,8 +380,8 @@ bool parsePackConfig(const std::string& text, const std::string& path, PackConfi
         crossCheck(*config, errors);
         sortByPlace(errors, before, path);
     } catch (const toml::parse_error& e) {
-        errors->push_back(path + ":" + std::to_string(e.source().begin.line) + ":" + std::to_string(e.source().begin.column) +
-                          ": " + std::string(e.description()));
+        errors->push_back(path + ":" + std::to_string(e.source().begin.line) + ":" +
+                          std::to_string(e.source().begin.column) + ": " + std::string(e.description()));
     }
     return errors->size() == before;
 }
@@ -385,7 +397,8 @@ bool loadPackConfig(const std::string& path, PackConfig* config, std::vector<std
     return parsePackConfig(content.str(), path, config, errors);
 }
 
-bool makePackRequest(const PackConfig& config, const std::string& target, PackRequest* request, std::vector<std::string>* errors) {
+bool makePackRequest(const PackConfig& config, const std::string& target, PackRequest* request,
+                     std::vector<std::string>* errors) {
     *request = PackRequest{};
     size_t before = errors->size();
     for (const auto& e : config.entries) {
@@ -405,7 +418,8 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
             errors->push_back(config.iconPlace + ": cannot read the icon file " + config.icon);
         } else {
             Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (!parseIcoFile(file, &request->icon, &why)) errors->push_back(config.iconPlace + ": " + config.icon + ": " + why);
+            if (!parseIcoFile(file, &request->icon, &why))
+                errors->push_back(config.iconPlace + ": " + config.icon + ": " + why);
             request->replaceIcon = true;
         }
     }
@@ -419,7 +433,8 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
     request->windowed = config.gui;
     for (const auto& v : config.version) {
         if (v.first == "FileVersion") request->setFileVersion = parseVersionNumber(v.second, request->fileVersion);
-        if (v.first == "ProductVersion") request->setProductVersion = parseVersionNumber(v.second, request->productVersion);
+        if (v.first == "ProductVersion")
+            request->setProductVersion = parseVersionNumber(v.second, request->productVersion);
         request->versionStrings.emplace_back(utf8ToUtf16(v.first), utf8ToUtf16(v.second));
     }
     sortByPlace(errors, before, config.path);
@@ -432,7 +447,9 @@ bool checkLauncherNeeds(const PackConfig& config, const PackRequest& request, co
     auto held = [&](unsigned id) {
         auto set = request.entries.find(id);
         auto stored = body.entries.find(id);
-        return set != request.entries.end() ? set->second : stored != body.entries.end() ? stored->second : std::u16string();
+        return set != request.entries.end()   ? set->second
+               : stored != body.entries.end() ? stored->second
+                                              : std::u16string();
     };
     auto isDefault = [&](unsigned id) { return held(id) == utf8ToUtf16(findEntry(id)->defaultText); };
     // The keys that name the application's main class: a launcher needs one of them, set by the
@@ -450,6 +467,7 @@ bool checkLauncherNeeds(const PackConfig& config, const PackRequest& request, co
         if (holds(config, id) || (!held(id).empty() && !isDefault(id))) return true;
         names += (names.empty() ? "" : ", ") + std::string(findEntry(id)->name);
     }
-    errors->push_back(config.path + ": the launcher names no main class (it would run the body's demo): set one of " + names);
+    errors->push_back(config.path + ": the launcher names no main class (it would run the body's demo): set one of " +
+                      names);
     return false;
 }

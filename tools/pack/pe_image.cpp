@@ -51,7 +51,8 @@ bool parsePe(Bytes bytes, PeImage* image, std::string* error) {
     pe.bytes = std::move(bytes);
     const Bytes& b = pe.bytes;
     const uint64_t size = b.size();
-    if (!fits(size, 0, 64) || b[0] != 'M' || b[1] != 'Z') return fail(error, "not a PE file: the DOS header is missing or truncated");
+    if (!fits(size, 0, 64) || b[0] != 'M' || b[1] != 'Z')
+        return fail(error, "not a PE file: the DOS header is missing or truncated");
     uint32_t peOffset = rd32(&b[60]);
     if (!fits(size, peOffset, 24)) return fail(error, "truncated PE file: the PE header lies outside the file");
     if (memcmp(&b[peOffset], "PE\0\0", 4) != 0) return fail(error, "not a PE file: no PE signature");
@@ -61,7 +62,8 @@ bool parsePe(Bytes bytes, PeImage* image, std::string* error) {
     uint16_t sectionCount = rd16(fh + 2);
     uint16_t optionalSize = rd16(fh + 16);
     pe.optionalHeaderOffset = pe.fileHeaderOffset + 20;
-    if (!fits(size, pe.optionalHeaderOffset, optionalSize)) return fail(error, "truncated PE file: the optional header lies outside the file");
+    if (!fits(size, pe.optionalHeaderOffset, optionalSize))
+        return fail(error, "truncated PE file: the optional header lies outside the file");
     if (optionalSize < 2) return fail(error, "malformed PE file: no optional header");
     const uint8_t* oh = &b[pe.optionalHeaderOffset];
     uint16_t magic = rd16(oh);
@@ -77,14 +79,17 @@ bool parsePe(Bytes bytes, PeImage* image, std::string* error) {
     pe.dataDirectoryOffset = pe.optionalHeaderOffset + countAt + 4;
     if (countAt + 4 + 8ull * pe.dataDirectoryCount > optionalSize)
         return fail(error, "malformed PE file: the data directory table does not fit the optional header");
-    bool powerOfTwo = (pe.fileAlignment & (pe.fileAlignment - 1)) == 0 && (pe.sectionAlignment & (pe.sectionAlignment - 1)) == 0;
+    bool powerOfTwo =
+        (pe.fileAlignment & (pe.fileAlignment - 1)) == 0 && (pe.sectionAlignment & (pe.sectionAlignment - 1)) == 0;
     if (!powerOfTwo || pe.fileAlignment < 512 || pe.fileAlignment > 65536 || pe.sectionAlignment < pe.fileAlignment)
         return fail(error, "malformed PE file: unusual file or section alignment");
     if (pe.sizeOfHeaders > size) return fail(error, "truncated PE file: the headers are larger than the file");
 
     size_t table = pe.optionalHeaderOffset + optionalSize;
-    if (sectionCount == 0 || sectionCount > kMaxSections) return fail(error, "malformed PE file: bad number of sections");
-    if (!fits(size, table, uint64_t(sectionCount) * kSectionEntrySize)) return fail(error, "truncated PE file: the section table lies outside the file");
+    if (sectionCount == 0 || sectionCount > kMaxSections)
+        return fail(error, "malformed PE file: bad number of sections");
+    if (!fits(size, table, uint64_t(sectionCount) * kSectionEntrySize))
+        return fail(error, "truncated PE file: the section table lies outside the file");
     if (table + sectionCount * kSectionEntrySize > pe.sizeOfHeaders)
         return fail(error, "malformed PE file: the section table is not inside the headers");
     for (uint16_t i = 0; i < sectionCount; ++i) {
@@ -108,11 +113,14 @@ bool parsePe(Bytes bytes, PeImage* image, std::string* error) {
     for (size_t i = 0; i < pe.sections.size(); ++i) {
         const PeSection& s = pe.sections[i];
         if (i > 0 && memoryEnd(pe, pe.sections[i - 1]) > s.virtualAddress)
-            return fail(error, "malformed PE file: sections " + pe.sections[i - 1].name + " and " + s.name + " overlap in memory");
-        if (memoryEnd(pe, s) > 0xFFFFFFFFull) return fail(error, "malformed PE file: section " + s.name + " ends beyond 4 GB");
+            return fail(error, "malformed PE file: sections " + pe.sections[i - 1].name + " and " + s.name +
+                                   " overlap in memory");
+        if (memoryEnd(pe, s) > 0xFFFFFFFFull)
+            return fail(error, "malformed PE file: section " + s.name + " ends beyond 4 GB");
         for (size_t j = i + 1; j < pe.sections.size() && s.rawSize; ++j) {
             const PeSection& t = pe.sections[j];
-            if (t.rawSize && s.rawOffset < uint64_t(t.rawOffset) + t.rawSize && t.rawOffset < uint64_t(s.rawOffset) + s.rawSize)
+            if (t.rawSize && s.rawOffset < uint64_t(t.rawOffset) + t.rawSize &&
+                t.rawOffset < uint64_t(s.rawOffset) + s.rawSize)
                 return fail(error, "malformed PE file: sections " + s.name + " and " + t.name + " overlap in the file");
         }
     }
@@ -130,7 +138,8 @@ bool dataDirectory(const PeImage& image, unsigned index, uint32_t* rva, uint32_t
 int sectionContaining(const PeImage& image, uint32_t rva) {
     for (size_t i = 0; i < image.sections.size(); ++i) {
         const PeSection& s = image.sections[i];
-        if (rva >= s.virtualAddress && rva - s.virtualAddress < std::max(s.virtualSize, s.rawSize)) return static_cast<int>(i);
+        if (rva >= s.virtualAddress && rva - s.virtualAddress < std::max(s.virtualSize, s.rawSize))
+            return static_cast<int>(i);
     }
     return -1;
 }
@@ -151,8 +160,10 @@ bool findResourceSection(const PeImage& image, int* index, std::string* error) {
     int i = sectionContaining(image, rva);
     if (i < 0) return fail(error, "malformed PE file: the resource directory lies outside every section");
     const PeSection& s = image.sections[i];
-    if (rva != s.virtualAddress) return fail(error, "unsupported PE file: the resources do not start their own section");
-    if (s.rawSize == 0 || size > std::max(s.virtualSize, s.rawSize)) return fail(error, "malformed PE file: the resource directory lies outside its section");
+    if (rva != s.virtualAddress)
+        return fail(error, "unsupported PE file: the resources do not start their own section");
+    if (s.rawSize == 0 || size > std::max(s.virtualSize, s.rawSize))
+        return fail(error, "malformed PE file: the resource directory lies outside its section");
     *index = i;
     return true;
 }
@@ -177,7 +188,8 @@ bool removeSignature(PeImage& image, bool* removed, std::string* error) {
     uint32_t offset = 0, size = 0;
     if (!dataDirectory(image, DirSecurity, &offset, &size)) return true;
     // The certificate table is addressed by file offset and lies after the sections.
-    if (!fits(image.bytes.size(), offset, size)) return fail(error, "malformed PE file: the signature lies outside the file");
+    if (!fits(image.bytes.size(), offset, size))
+        return fail(error, "malformed PE file: the signature lies outside the file");
     for (const PeSection& s : image.sections)
         if (s.rawSize && offset < uint64_t(s.rawOffset) + s.rawSize)
             return fail(error, "malformed PE file: the signature overlaps section " + s.name);
@@ -186,12 +198,14 @@ bool removeSignature(PeImage& image, bool* removed, std::string* error) {
     // Signing tools align the table to 8 bytes with zeros; those go with it, so the file ends
     // where its sections do, as it did before it was signed.
     uint64_t sectionsEnd = 0;
-    for (const PeSection& s : image.sections) sectionsEnd = std::max<uint64_t>(sectionsEnd, uint64_t(s.rawOffset) + s.rawSize);
+    for (const PeSection& s : image.sections)
+        sectionsEnd = std::max<uint64_t>(sectionsEnd, uint64_t(s.rawOffset) + s.rawSize);
     uint32_t symbols = rd32(image.bytes.data() + symbolTableOffset(image));
     if (atEnd && symbols == 0 && sectionsEnd < offset && offset - sectionsEnd < 8 &&
         std::all_of(image.bytes.begin() + sectionsEnd, image.bytes.end(), [](uint8_t b) { return b == 0; }))
         image.bytes.resize(sectionsEnd);
-    if (symbols > offset) wr32(image.bytes.data() + symbolTableOffset(image), symbols >= offset + size ? symbols - size : 0);
+    if (symbols > offset)
+        wr32(image.bytes.data() + symbolTableOffset(image), symbols >= offset + size ? symbols - size : 0);
     setDirectory(image, DirSecurity, 0, 0);
     *removed = true;
     return true;
@@ -204,7 +218,8 @@ bool relocationsClearOf(const PeImage& image, uint32_t movedFrom, std::string* e
     uint32_t rva = 0, size = 0;
     if (!dataDirectory(image, DirBaseReloc, &rva, &size)) return true;
     size_t offset = 0;
-    if (!rvaToOffset(image, rva, size, &offset)) return fail(error, "malformed PE file: the relocation table lies outside its section");
+    if (!rvaToOffset(image, rva, size, &offset))
+        return fail(error, "malformed PE file: the relocation table lies outside its section");
     const uint8_t* p = image.bytes.data() + offset;
     size_t pos = 0;
     while (pos + 8 <= size) {
@@ -220,11 +235,13 @@ bool relocationsClearOf(const PeImage& image, uint32_t movedFrom, std::string* e
     return true;
 }
 
-bool adjustDebugDirectory(PeImage& image, uint32_t movedFrom, uint32_t vaDelta, uint64_t fileFrom, int64_t fileDelta, std::string* error) {
+bool adjustDebugDirectory(PeImage& image, uint32_t movedFrom, uint32_t vaDelta, uint64_t fileFrom, int64_t fileDelta,
+                          std::string* error) {
     uint32_t rva = 0, size = 0;
     if (!dataDirectory(image, DirDebug, &rva, &size)) return true;
     size_t offset = 0;
-    if (!rvaToOffset(image, rva, size, &offset)) return fail(error, "malformed PE file: the debug directory lies outside its section");
+    if (!rvaToOffset(image, rva, size, &offset))
+        return fail(error, "malformed PE file: the debug directory lies outside its section");
     for (size_t pos = 0; pos + 28 <= size; pos += 28) {
         uint8_t* e = image.bytes.data() + offset + pos;
         uint32_t address = rd32(e + 20), pointer = rd32(e + 24);
@@ -243,11 +260,13 @@ bool replaceResourceSection(PeImage& image, const Bytes& data, std::string* erro
     const uint32_t oldVirtualEnd = static_cast<uint32_t>(memoryEnd(image, rsrc));
     const uint64_t newVirtualEnd = rsrc.virtualAddress + alignUp(data.size(), image.sectionAlignment);
     const uint32_t vaDelta = newVirtualEnd > oldVirtualEnd ? static_cast<uint32_t>(newVirtualEnd - oldVirtualEnd) : 0;
-    const uint64_t oldFileEnd = std::min<uint64_t>(alignUp(uint64_t(rsrc.rawOffset) + rsrc.rawSize, image.fileAlignment), image.bytes.size());
+    const uint64_t oldFileEnd =
+        std::min<uint64_t>(alignUp(uint64_t(rsrc.rawOffset) + rsrc.rawSize, image.fileAlignment), image.bytes.size());
     const uint64_t newRawSize = alignUp(data.size(), image.fileAlignment);
     const uint64_t newFileEnd = rsrc.rawOffset + newRawSize;
     const int64_t fileDelta = static_cast<int64_t>(newFileEnd) - static_cast<int64_t>(oldFileEnd);
-    if (newVirtualEnd > 0x7FFFFFFF || image.bytes.size() + newRawSize > 0x7FFFFFFF) return fail(error, "the resources are too large");
+    if (newVirtualEnd > 0x7FFFFFFF || image.bytes.size() + newRawSize > 0x7FFFFFFF)
+        return fail(error, "the resources are too large");
 
     for (size_t i = 0; i < image.sections.size(); ++i) {
         const PeSection& s = image.sections[i];
@@ -261,14 +280,16 @@ bool replaceResourceSection(PeImage& image, const Bytes& data, std::string* erro
         int at = sectionContaining(image, rva);
         if (at == r) return fail(error, "unsupported PE file: the resource section holds other data as well");
         if (vaDelta && at > r && d != DirBaseReloc && d != DirDebug)
-            return fail(error, "unsupported PE file: the resources cannot grow, section " + image.sections[at].name + " after them holds program data");
+            return fail(error, "unsupported PE file: the resources cannot grow, section " + image.sections[at].name +
+                                   " after them holds program data");
     }
     if (vaDelta) {
         // Only sections that nothing addresses at run time may move to make room.
         for (size_t i = r + 1; i < image.sections.size(); ++i) {
             const PeSection& s = image.sections[i];
             if (!(s.characteristics & kScnDiscardable) && s.name != ".reloc")
-                return fail(error, "unsupported PE file: the resources cannot grow, section " + s.name + " follows them");
+                return fail(error,
+                            "unsupported PE file: the resources cannot grow, section " + s.name + " follows them");
         }
         if (!relocationsClearOf(image, oldVirtualEnd, error)) return false;
     }
@@ -294,8 +315,10 @@ bool replaceResourceSection(PeImage& image, const Bytes& data, std::string* erro
     }
     setDirectory(image, DirResource, rsrc.virtualAddress, static_cast<uint32_t>(data.size()));
     uint32_t rva = 0, size = 0;
-    if (vaDelta && dataDirectory(image, DirBaseReloc, &rva, &size) && rva >= oldVirtualEnd) setDirectory(image, DirBaseReloc, rva + vaDelta, size);
-    if (vaDelta && dataDirectory(image, DirDebug, &rva, &size) && rva >= oldVirtualEnd) setDirectory(image, DirDebug, rva + vaDelta, size);
+    if (vaDelta && dataDirectory(image, DirBaseReloc, &rva, &size) && rva >= oldVirtualEnd)
+        setDirectory(image, DirBaseReloc, rva + vaDelta, size);
+    if (vaDelta && dataDirectory(image, DirDebug, &rva, &size) && rva >= oldVirtualEnd)
+        setDirectory(image, DirDebug, rva + vaDelta, size);
 
     uint8_t* symbols = image.bytes.data() + symbolTableOffset(image);
     if (rd32(symbols) >= oldFileEnd) wr32(symbols, static_cast<uint32_t>(rd32(symbols) + fileDelta));

@@ -7,31 +7,38 @@
 
 #include "byte_io.h"
 
-enum PeDirectory { DirExport = 0, DirImport = 1, DirResource = 2, DirException = 3, DirSecurity = 4,
-                   DirBaseReloc = 5, DirDebug = 6 };
+enum PeDirectory {
+    DirExport = 0,
+    DirImport = 1,
+    DirResource = 2,
+    DirException = 3,
+    DirSecurity = 4,
+    DirBaseReloc = 5,
+    DirDebug = 6
+};
 
 struct PeSection {
-    std::string name;           // as in the table; "/N" names are looked up in the string table
+    std::string name;  // as in the table; "/N" names are looked up in the string table
     uint32_t virtualSize;
     uint32_t virtualAddress;
     uint32_t rawSize;
     uint32_t rawOffset;
     uint32_t characteristics;
-    size_t headerOffset;        // of this section's 40-byte table entry
+    size_t headerOffset;  // of this section's 40-byte table entry
 };
 
 struct PeImage {
     Bytes bytes;
     bool pe32plus = false;
     uint16_t machine = 0;
-    size_t fileHeaderOffset = 0;    // COFF file header
+    size_t fileHeaderOffset = 0;  // COFF file header
     size_t optionalHeaderOffset = 0;
     size_t dataDirectoryOffset = 0;
     uint32_t dataDirectoryCount = 0;
     uint32_t fileAlignment = 0;
     uint32_t sectionAlignment = 0;
     uint32_t sizeOfHeaders = 0;
-    std::vector<PeSection> sections; // in table order, which is also address order
+    std::vector<PeSection> sections;  // in table order, which is also address order
 };
 
 bool isPeFile(const Bytes& bytes);

@@ -106,7 +106,8 @@ struct TreeReader {
         if (!fits(size, at, 16)) return fail("a resource data entry lies outside the section");
         uint32_t dataRva = rd32(section + at), dataSize = rd32(section + at + 4);
         if (dataRva < rva || !fits(size, dataRva - rva, dataSize))
-            return fail("the data of resource " + describeName(path.type) + "/" + describeName(path.name) + " lies outside the resource section");
+            return fail("the data of resource " + describeName(path.type) + "/" + describeName(path.name) +
+                        " lies outside the resource section");
         if (items->size() >= kMaxItems) return fail("too many resources");
         ResourceItem item = path;
         item.codePage = rd32(section + at + 8);
@@ -130,14 +131,15 @@ Node* child(Node& parent, const ResourceName& key) {
 }
 
 void sortTree(Node& n) {
-    std::sort(n.children.begin(), n.children.end(), [](const Node& a, const Node& b) { return compareNames(a.key, b.key) < 0; });
+    std::sort(n.children.begin(), n.children.end(),
+              [](const Node& a, const Node& b) { return compareNames(a.key, b.key) < 0; });
     for (Node& c : n.children) sortTree(c);
 }
 
 }  // namespace
 
-bool parseResourceTree(const uint8_t* section, size_t size, uint32_t sectionRva,
-                       std::vector<ResourceItem>* items, std::string* error) {
+bool parseResourceTree(const uint8_t* section, size_t size, uint32_t sectionRva, std::vector<ResourceItem>* items,
+                       std::string* error) {
     items->clear();
     TreeReader reader{section, size, sectionRva, items, error, {}};
     ResourceItem path;

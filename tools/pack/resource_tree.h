@@ -7,7 +7,14 @@
 
 #include "byte_io.h"
 
-enum ResourceType : uint16_t { RtIcon = 3, RtString = 6, RtGroupIcon = 14, RtMessageTable = 11, RtVersion = 16, RtManifest = 24 };
+enum ResourceType : uint16_t {
+    RtIcon = 3,
+    RtString = 6,
+    RtGroupIcon = 14,
+    RtMessageTable = 11,
+    RtVersion = 16,
+    RtManifest = 24
+};
 
 struct ResourceName {
     bool isId = true;
@@ -31,7 +38,7 @@ std::string describeName(const ResourceName& n);
 
 // Reads the tree of a resource section that is mapped at `sectionRva`. Every directory,
 // name and data entry must lie inside the section; a directory reached twice is refused.
-bool parseResourceTree(const uint8_t* section, size_t size, uint32_t sectionRva,
-                       std::vector<ResourceItem>* items, std::string* error);
+bool parseResourceTree(const uint8_t* section, size_t size, uint32_t sectionRva, std::vector<ResourceItem>* items,
+                       std::string* error);
 // Lays out a resource section for address `sectionRva`: names before ids, both ascending.
 Bytes buildResourceTree(const std::vector<ResourceItem>& items, uint32_t sectionRva);

@@ -78,7 +78,8 @@ const char kCommandLineTools[] =
 // A new configuration takes today's reference rules; bodies keep the stored rules as
 // their default, for the launchers made before.
 std::string switchedOn(const EntryInfo& e) {
-    return "# " + std::string(e.meaning) + ".\n# false: the rules of older launchers, where an undefined %NAME% and %% vanish.\n" +
+    return "# " + std::string(e.meaning) +
+           ".\n# false: the rules of older launchers, where an undefined %NAME% and %% vanish.\n" +
            std::string(e.name) + " = true\n\n";
 }
 
@@ -91,8 +92,11 @@ std::string sampleConfig(const std::string& target) {
         "# what your application needs. Entries left out keep the body's defaults.\n"
         "# Relative paths in this file (output, icon) are relative to this file's directory.\n\n"
         "# The launcher body: \"win32\" (varnlet.exe), \"win64\" (varnlet64.exe) or \"linux\" (varnlet).\n"
-        "target = " + tomlString(target) + "\n"
-        "# output = \"myapp" + (target == "linux" ? "\"\n\n" : ".exe\"\n") + (target == "linux" ? "" : kWindowsKeys);
+        "target = " +
+        tomlString(target) +
+        "\n"
+        "# output = \"myapp" +
+        (target == "linux" ? "\"\n\n" : ".exe\"\n") + (target == "linux" ? "" : kWindowsKeys);
     for (size_t i = 0; i < kEntryCount; ++i) {
         const EntryInfo& e = kEntries[i];
         if (e.type == EntryType::Message || (target == "linux" && windowsOnlyEntry(e.id))) continue;
@@ -104,8 +108,10 @@ std::string sampleConfig(const std::string& target) {
         if (e.id == 1904) out += kCommandLineTools;
         if (e.id == 1952) out += kShippedForms;
         out += "# " + std::string(e.meaning) + ".\n";
-        if (e.id == 1040 || e.id == 1072 || e.id == 1824 || e.id == 1968) out += "# A string with ';' between entries, or an array of strings.\n";
-        if (e.id == 1056 || e.id == 1184) out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
+        if (e.id == 1040 || e.id == 1072 || e.id == 1824 || e.id == 1968)
+            out += "# A string with ';' between entries, or an array of strings.\n";
+        if (e.id == 1056 || e.id == 1184)
+            out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
         if (e.id == 2048) {  // on for new applications; it writes files, so bodies keep it off
             out += std::string(e.name) + " = true\n\n";
             continue;
@@ -114,8 +120,12 @@ std::string sampleConfig(const std::string& target) {
         std::string unit;
         if (e.type == EntryType::Integer && e.id != 1088 && integerRange(e.id, &low, &high, &unit))
             out += "# " + std::to_string(low) + " to " + std::to_string(high) + unit + ".\n";
-        if (e.type == EntryType::Hex) out += "# Written as a major version (\"17\"), as major.minor (\"1.8\") or as a hexadecimal number such as \"0x00010008\".\n";
-        if (e.type == EntryType::Scrambled) out += "# Required: the class name with dots, such as \"com.example.Main\" (stored scrambled).\n";
+        if (e.type == EntryType::Hex)
+            out +=
+                "# Written as a major version (\"17\"), as major.minor (\"1.8\") or as a hexadecimal number such as "
+                "\"0x00010008\".\n";
+        if (e.type == EntryType::Scrambled)
+            out += "# Required: the class name with dots, such as \"com.example.Main\" (stored scrambled).\n";
         if (e.type == EntryType::Text || e.type == EntryType::ReservedText) out += "# At most 1023 characters.\n";
         out += "# " + std::string(e.name) + " = " + tomlValue(e) + "\n\n";
     }
@@ -127,13 +137,14 @@ std::string sampleConfig(const std::string& target) {
                "    # " + e.name + "\n";
     }
     if (target == "linux") return out;
-    out += "\n# Version information of the executable; each value replaces the one made from name and\n"
-           "# the output's file name. FileVersion and ProductVersion (default 0.0.0.0) are numbers\n"
-           "# separated by dots and also set the numeric versions. (A file without this table may\n"
-           "# set both with the top-level key version = \"1.2.3\".)\n[version]\n"
-           "# FileVersion = \"1.0.0.0\"\n# ProductVersion = \"1.0.0.0\"\n# ProductName = \"My Application\"\n"
-           "# FileDescription = \"My Application launcher\"\n# CompanyName = \"Example Ltd\"\n"
-           "# LegalCopyright = \"Copyright (C) 2026 Example Ltd\"\n# OriginalFilename = \"myapp.exe\"\n"
-           "# InternalName = \"myapp\"\n";
+    out +=
+        "\n# Version information of the executable; each value replaces the one made from name and\n"
+        "# the output's file name. FileVersion and ProductVersion (default 0.0.0.0) are numbers\n"
+        "# separated by dots and also set the numeric versions. (A file without this table may\n"
+        "# set both with the top-level key version = \"1.2.3\".)\n[version]\n"
+        "# FileVersion = \"1.0.0.0\"\n# ProductVersion = \"1.0.0.0\"\n# ProductName = \"My Application\"\n"
+        "# FileDescription = \"My Application launcher\"\n# CompanyName = \"Example Ltd\"\n"
+        "# LegalCopyright = \"Copyright (C) 2026 Example Ltd\"\n# OriginalFilename = \"myapp.exe\"\n"
+        "# InternalName = \"myapp\"\n";
     return out;
 }

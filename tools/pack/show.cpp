@@ -13,8 +13,8 @@ struct EntryView {
     const EntryInfo* info;
     bool present;
     std::string stored;  // UTF-8
-    std::string value;   // shown value (main class descrambled)
-    bool valid;          // false when a scrambled text does not descramble
+    std::string value;  // shown value (main class descrambled)
+    bool valid;  // false when a scrambled text does not descramble
     bool changed;
 };
 
@@ -61,7 +61,8 @@ std::string hexId(uint16_t id) {
 }  // namespace
 
 std::string showText(const std::string& file, const LauncherContents& c) {
-    std::string out = file + ": " + targetOfFormat(c.format) + " launcher, " + (c.windowed ? "windowed" : "console") + "\n";
+    std::string out =
+        file + ": " + targetOfFormat(c.format) + " launcher, " + (c.windowed ? "windowed" : "console") + "\n";
     if (c.signedFile) out += "signed: yes (Authenticode)\n";
     out += "\nEntries (* differs from the default):\n";
     for (size_t i = 0; i < kEntryCount; ++i) {
@@ -83,12 +84,15 @@ std::string showText(const std::string& file, const LauncherContents& c) {
         else {
             out += "\n  file version    " + versionNumberText(c.version.fileVersion) + "\n";
             out += "  product version " + versionNumberText(c.version.productVersion) + "\n";
-            for (const auto& s : c.version.strings) out += "  " + utf16ToUtf8(s.first) + " = " + quoted(utf16ToUtf8(s.second)) + "\n";
+            for (const auto& s : c.version.strings)
+                out += "  " + utf16ToUtf8(s.first) + " = " + quoted(utf16ToUtf8(s.second)) + "\n";
         }
-        out += "Execution level: " + (c.executionLevel.empty() ? std::string("none requested") : c.executionLevel) + "\n";
+        out +=
+            "Execution level: " + (c.executionLevel.empty() ? std::string("none requested") : c.executionLevel) + "\n";
         out += "\nResources:\n";
         for (const ResourceSummary& r : c.resources)
-            out += "  " + r.type + " " + r.name + " language " + hexId(r.language) + ", " + std::to_string(r.size) + " bytes\n";
+            out += "  " + r.type + " " + r.name + " language " + hexId(r.language) + ", " + std::to_string(r.size) +
+                   " bytes\n";
     }
     return out;
 }
@@ -112,8 +116,9 @@ std::string showJson(const std::string& file, const LauncherContents& c) {
         for (size_t i = 0; i < c.icon.size(); ++i) {
             const GroupIconEntry& e = c.icon[i];
             out += std::string(i ? ", " : "") + "{\"width\": " + std::to_string(e.width ? e.width : 256) +
-                   ", \"height\": " + std::to_string(e.height ? e.height : 256) + ", \"bitCount\": " + std::to_string(e.bitCount) +
-                   ", \"bytes\": " + std::to_string(e.bytes) + ", \"id\": " + std::to_string(e.id) + "}";
+                   ", \"height\": " + std::to_string(e.height ? e.height : 256) +
+                   ", \"bitCount\": " + std::to_string(e.bitCount) + ", \"bytes\": " + std::to_string(e.bytes) +
+                   ", \"id\": " + std::to_string(e.id) + "}";
         }
         out += "]";
     }
@@ -123,7 +128,8 @@ std::string showJson(const std::string& file, const LauncherContents& c) {
         out += "{\"fileVersion\": " + quoted(versionNumberText(c.version.fileVersion)) +
                ", \"productVersion\": " + quoted(versionNumberText(c.version.productVersion)) + ", \"strings\": {";
         for (size_t i = 0; i < c.version.strings.size(); ++i)
-            out += std::string(i ? ", " : "") + quoted(utf16ToUtf8(c.version.strings[i].first)) + ": " + quoted(utf16ToUtf8(c.version.strings[i].second));
+            out += std::string(i ? ", " : "") + quoted(utf16ToUtf8(c.version.strings[i].first)) + ": " +
+                   quoted(utf16ToUtf8(c.version.strings[i].second));
         out += "}}";
     }
     out += ",\n  \"executionLevel\": " + (c.executionLevel.empty() ? std::string("null") : quoted(c.executionLevel));

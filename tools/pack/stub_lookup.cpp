@@ -36,7 +36,9 @@ std::vector<std::string> stubCandidates(const std::string& target, const std::st
         out.push_back((dir.parent_path().parent_path() / name).u8string());
 #endif
     }
-    std::string configured = target == "win32" ? VARNLET_PACK_WIN32_STUB : target == "win64" ? VARNLET_PACK_WIN64_STUB : VARNLET_PACK_LINUX_STUB;
+    std::string configured = target == "win32"   ? VARNLET_PACK_WIN32_STUB
+                             : target == "win64" ? VARNLET_PACK_WIN64_STUB
+                                                 : VARNLET_PACK_LINUX_STUB;
     if (!configured.empty()) out.push_back(configured);
     return out;
 }

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-const char* const kVersionStringKeys[] = {"CompanyName", "FileDescription", "FileVersion", "InternalName",
+const char* const kVersionStringKeys[] = {"CompanyName",    "FileDescription",  "FileVersion", "InternalName",
                                           "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion"};
 const size_t kVersionStringKeyCount = sizeof kVersionStringKeys / sizeof kVersionStringKeys[0];
 
@@ -13,12 +13,12 @@ namespace {
 constexpr uint32_t kFixedSignature = 0xFEEF04BD;
 
 struct NodeView {
-    size_t start, end;         // the node's bytes
+    size_t start, end;  // the node's bytes
     std::u16string key;
-    size_t value;              // offset of the value
-    size_t valueLength;        // as stored (words for text, bytes otherwise)
+    size_t value;  // offset of the value
+    size_t valueLength;  // as stored (words for text, bytes otherwise)
     uint16_t type;
-    size_t children;           // offset of the first child
+    size_t children;  // offset of the first child
 };
 
 bool readNode(const Bytes& d, size_t at, size_t limit, NodeView* node) {
@@ -40,7 +40,8 @@ bool readNode(const Bytes& d, size_t at, size_t limit, NodeView* node) {
     }
     node->value = std::min<size_t>(static_cast<size_t>(alignUp(pos, 4)), node->end);
     size_t valueBytes = node->type == 1 ? 2 * node->valueLength : node->valueLength;
-    node->children = std::min<size_t>(static_cast<size_t>(alignUp(node->value + std::min(valueBytes, node->end - node->value), 4)), node->end);
+    node->children = std::min<size_t>(
+        static_cast<size_t>(alignUp(node->value + std::min(valueBytes, node->end - node->value), 4)), node->end);
     return true;
 }
 
@@ -56,7 +57,8 @@ std::u16string readText(const Bytes& d, size_t from, size_t end) {
 
 // Writes a node: header, key and value, then the children appended by `body`.
 template <typename Body>
-void writeNode(Bytes& out, const std::u16string& key, uint16_t type, const Bytes& value, uint16_t valueLength, Body body) {
+void writeNode(Bytes& out, const std::u16string& key, uint16_t type, const Bytes& value, uint16_t valueLength,
+               Body body) {
     padTo(out, 4);
     size_t start = out.size();
     put16(out, 0);
@@ -140,7 +142,8 @@ Bytes buildVersionInfo(const VersionInfo& info) {
     put32(fixed, (uint32_t(info.fileVersion[2]) << 16) | info.fileVersion[3]);
     put32(fixed, (uint32_t(info.productVersion[0]) << 16) | info.productVersion[1]);
     put32(fixed, (uint32_t(info.productVersion[2]) << 16) | info.productVersion[3]);
-    for (uint32_t v : {info.fileFlagsMask, info.fileFlags, info.fileOs, info.fileType, info.fileSubtype, info.dateHigh, info.dateLow})
+    for (uint32_t v : {info.fileFlagsMask, info.fileFlags, info.fileOs, info.fileType, info.fileSubtype, info.dateHigh,
+                       info.dateLow})
         put32(fixed, v);
     Bytes out;
     writeNode(out, u"VS_VERSION_INFO", 0, fixed, 52, [&] {

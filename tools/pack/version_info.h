@@ -13,7 +13,7 @@ struct VersionInfo {
     uint16_t productVersion[4] = {0, 0, 0, 0};
     uint32_t fileFlagsMask = 0x3F, fileFlags = 0, fileOs = 0x40004, fileType = 1, fileSubtype = 0;
     uint32_t dateHigh = 0, dateLow = 0;
-    std::u16string tableKey = u"040904B0";                       // language and code page
+    std::u16string tableKey = u"040904B0";  // language and code page
     std::vector<std::pair<std::u16string, std::u16string>> strings;  // in file order
     std::vector<uint32_t> translations{0x04B00409};
 };
