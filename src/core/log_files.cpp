@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/report.h"
+#include "core/state.h"
 #include "platform/platform.h"
 
 std::string rolledLogName(const std::string& path, uint32_t n) { return path + "." + std::to_string(n); }
@@ -77,9 +79,7 @@ bool rollOver(LogFile& file) {
     return true;
 }
 
-}  // namespace
-
-bool openLogFile(int slot, const char* path, const LogRotation& rotation, bool output, bool error) {
+bool openQuietly(int slot, const char* path, const LogRotation& rotation, bool output, bool error) {
     LogFile& file = files[slot];
     Platform.initLock(&file.lock);
     file.path = path;
@@ -91,18 +91,70 @@ bool openLogFile(int slot, const char* path, const LogRotation& rotation, bool o
     if (logRotationWanted(rotation) && Platform.cacheFiles->fileStamp(path, &size, &time) && size > 0)
         shiftRolledFiles(file);
     file.handle = Platform.logFiles->open(path);
-    if (!file.handle) {
-        reportLastError();
-        reportError(message(MsgFileAccess), path);
-        return false;
-    }
+    if (!file.handle) return false;
     file.size = 0;
     if ((output || error) && !Platform.logFiles->pointStandardStreams(file.handle, output, error)) {
-        reportLastError();
-        reportError(message(MsgFileAccess), path);
+        uint32_t failure = Platform.getLastError();
+        Platform.logFiles->close(file.handle);
+        file.handle = nullptr;
+        Platform.setLastError(failure);
         return false;
     }
     return true;
+}
+
+// The folder main will be invoked in, as the invocation will enter it; empty when that
+// cannot be known here.
+std::string invocationDirectory() {
+    char here[kStartupDirSize];
+    uint32_t n = Platform.getCurrentDirectory(here, sizeof here);
+    if (n == 0 || n >= sizeof here) return "";
+    if (Config.EarlyWorkingDir || Config.StayInStartupDir) return here;  // entered already, or never left
+    if (!Config.UseStartupDir)
+        return Config.WorkingDir[0] == '\0' ? std::string(here)
+                                            : resolvePath(Platform.pathStyle, here, Config.WorkingDir);
+    return State.StartupDirTooLong ? "" : std::string(State.StartupDir);
+}
+
+}  // namespace
+
+bool logFileOpen(int slot) { return files[slot].handle != nullptr; }
+
+bool logFilesTakeStandardStreams() { return State.RunMode == RunModeKind::Service || State.Windowed; }
+
+bool logFilesAreOne(const char* directory) {
+    return Config.SystemOutFile[0] != '\0' && Config.SystemErrFile[0] != '\0' &&
+           sameFile(Platform.pathStyle, directory, Config.SystemOutFile, Config.SystemErrFile);
+}
+
+void openLogFilesBeforeJvm() {
+    if (!logFilesTakeStandardStreams() || (Config.SystemOutFile[0] == '\0' && Config.SystemErrFile[0] == '\0')) return;
+    LogRotation rotation;
+    if (!loadLogRotation(&rotation)) return;  // reported again at the invocation
+    std::string directory = invocationDirectory();
+    if (directory.empty()) return;
+    bool oneFile = logFilesAreOne(directory.c_str());
+    if (Config.SystemOutFile[0] != '\0' &&
+        !openQuietly(0, resolvePath(Platform.pathStyle, directory.c_str(), Config.SystemOutFile).c_str(), rotation,
+                     true, oneFile))
+        return;
+    if (Config.SystemErrFile[0] != '\0' && !oneFile)
+        openQuietly(1, resolvePath(Platform.pathStyle, directory.c_str(), Config.SystemErrFile).c_str(), rotation,
+                    false, true);
+}
+
+bool openLogFile(int slot, const char* path, const LogRotation& rotation, bool output, bool error) {
+    // Opened before the JVM: the streams are pointed at it again, since a service's console,
+    // made after the JVM, took them over.
+    if (logFileOpen(slot)) {
+        if (!(output || error) || Platform.logFiles->pointStandardStreams(files[slot].handle, output, error))
+            return true;
+    } else if (openQuietly(slot, path, rotation, output, error)) {
+        return true;
+    }
+    reportLastError();
+    reportError(message(MsgFileAccess), path);
+    return false;
 }
 
 bool writeLogFile(int slot, const void* data, size_t length) {

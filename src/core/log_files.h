@@ -36,6 +36,20 @@ constexpr int kLogSlots = 2;  // System.out's file, System.err's (unused when bo
 // previous run's lines are kept; without, it is emptied. `output` and `error` point the
 // process's standard streams at it as well. False after reporting the failure.
 bool openLogFile(int slot, const char* path, const LogRotation& rotation, bool output, bool error);
+// Whether the slot's file is open (opened before the JVM, see below).
+bool logFileOpen(int slot);
+
+// A service or a windowed launcher has no console to show what the JVM writes while it
+// starts: there the files, and the process's streams with them, are opened before the JVM
+// is, in the folder main will be invoked in, so those lines land beside the application's.
+// Nothing is reported here: a file that cannot be opened yet is opened again, and its
+// failure reported, when main is invoked.
+void openLogFilesBeforeJvm();
+// The process's streams follow the files (a run without a console).
+bool logFilesTakeStandardStreams();
+// Whether both entries name one file, seen from `directory`.
+bool logFilesAreOne(const char* directory);
+
 // Writes one whole write into the slot's file, rolling over first when due. Threads may call
 // it at once: each write lands whole, in the order they get the file. False with the last
 // error set when the system refused the bytes.

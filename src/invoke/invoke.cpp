@@ -32,7 +32,7 @@ bool failWith(unsigned id, const char* argument) {
 // streams must follow them: with no console to show them (a service, a windowed launcher)
 // the JVM's messages and native output would otherwise go nowhere.
 bool redirectToLogFiles(JNIEnv* env, const LogRotation& rotation, bool oneFile) {
-    bool native = State.RunMode == RunModeKind::Service || State.Windowed;
+    bool native = logFilesTakeStandardStreams();
     if (Config.SystemOutFile[0] != '\0' &&
         !(openLogFile(0, Config.SystemOutFile, rotation, native, native && oneFile) &&
           redirectJavaStreamToLog(env, 0, "setOut")))
@@ -48,10 +48,8 @@ bool redirectStreams(JNIEnv* env, const char* directory) {
     if (!loadLogRotation(&rotation)) return false;
     // Two streams on one file would each write from its start, over each other's lines; the
     // file gets one stream that both System.out and System.err use.
-    bool oneFile = Config.SystemOutFile[0] != '\0' && Config.SystemErrFile[0] != '\0' &&
-                   sameFile(Platform.pathStyle, directory, Config.SystemOutFile, Config.SystemErrFile);
-    if (logRotationWanted(rotation) || State.RunMode == RunModeKind::Service || State.Windowed)
-        return redirectToLogFiles(env, rotation, oneFile);
+    bool oneFile = logFilesAreOne(directory);
+    if (logRotationWanted(rotation) || logFilesTakeStandardStreams()) return redirectToLogFiles(env, rotation, oneFile);
     if (Config.SystemOutFile[0] != '\0' && !redirectJavaStream(env, Config.SystemOutFile, "setOut")) return false;
     if (Config.SystemErrFile[0] == '\0') return true;
     return oneFile ? shareJavaStream(env, "out", "setErr") : redirectJavaStream(env, Config.SystemErrFile, "setErr");

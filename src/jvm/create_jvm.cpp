@@ -7,6 +7,7 @@
 #include <jni.h>
 
 #include "core/config.h"
+#include "core/log_files.h"
 #include "core/paths.h"
 #include "core/report.h"
 #include "core/state.h"
@@ -123,6 +124,7 @@ bool createJvm(bool withConsole) {
     arguments.ignoreUnrecognized = JNI_TRUE;
     JavaVM* jvm = nullptr;
     void* env = nullptr;
+    openLogFilesBeforeJvm();
     CreateJavaVMFunction create = reinterpret_cast<CreateJavaVMFunction>(State.CreateJavaVMProc);
     jint created = create(&jvm, &env, &arguments);
     // The JVM keeps copies of its options. A class path of thousands of archives makes

@@ -54,13 +54,13 @@ def scenario_log_rotation_under_threads():
               "file sizes %r, expected %r" % ([len(t) for t in texts[1:]], sizes + [size]))
 
 def scenario_service_native_output_in_its_log():
-    # The JVM's -Xlog:gc lines and a write to descriptor 2 land in the service's file beside Java's lines;
-    # the service's own reports stay on the standard error systemd reads.
+    # The JVM's -Xlog:gc lines (from its start on) and a write to descriptor 2 land in the service's file
+    # beside Java's lines; the service's own reports stay on the standard error systemd reads.
     launcher = runs.Launcher("lognative", MainClass=LOG_APP, ServiceName="demo-log", ServiceStartOptions="native",
                              JvmOptions="-Xlog:gc", SystemOutFile="app.log", SystemErrFile="app.log")
     run = launcher.run("-startlauncherinservicemode")
     log = open(os.path.join(launcher.app, "app.log")).read()
-    check(run.returncode == 0 and re.search(r"java line\n.*Pause Full \(System.gc\(\)\).*\nnative line\njava error line\n$",
+    check(run.returncode == 0 and re.match(r"\[[^\n]*\[gc\] Using [^\n]*\njava line\n.*Pause Full \(System.gc\(\)\).*\nnative line\njava error line\n$",
                                             log, re.S), "the log: %r" % log, run)
     check(run.stderr.endswith("<6>The demo-log service has stopped.\n") and "line" not in run.stdout + run.stderr,
           "reports on standard error, no line", run)
