@@ -118,6 +118,7 @@ def scenario_arguments_and_long_texts(case):
         expect_eq((raw, run.record.one("property")[1], run.code), (expected, case.dos_path(app), 0),
                   "main's arguments, user.dir, exit code")
     exe = case.app(app, JvmPath="", messages={"MsgNoRuntime": TEXT})
+    case.reg_own(r"HKLM\Software\JavaSoft\Java Runtime Environment")  # no runtime registered, whatever ran before
     case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}).expect(255, stderr=TEXT + "\n" + NO_RUNTIME_HINT)
 
 def scenario_exit_codes(case):
