@@ -184,6 +184,17 @@ bool claim(const std::string& path) {
 
 void finishAtExit() { finishClassDataCache(); }
 
+// The folder's lock, a file made only when it does not exist. It is held for a few renames:
+// one still there after half a second was left by a start that ended while holding it.
+bool takeFolderLock(const std::string& lock) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (Platform.cacheFiles->writeNewFile(lock.c_str(), "", 0)) return true;
+        Platform.sleepMs(10);
+    }
+    Platform.cacheFiles->deleteFile(lock.c_str());
+    return Platform.cacheFiles->writeNewFile(lock.c_str(), "", 0);
+}
+
 // Files of older caches (and what runs that did not finish left), never the one just made.
 void removeStale(const std::string& keep) {
     DirListing listing;
@@ -356,6 +367,15 @@ void finishClassDataCache() {
         Platform.cacheFiles->deleteFile(made.c_str());
         return;
     }
+    // One start at a time puts its cache in place, names it in the pointer and removes the
+    // older files: two starts finishing at once would otherwise each remove the cache the
+    // other had just put in place, and the pointer would name a removed file.
+    std::string lock = inFolder(Run.folder, "cds.lock");
+    if (!takeFolderLock(lock)) {
+        trace("class data cache: could not keep ", cache.c_str(), ", another start holds the folder's lock");
+        Platform.cacheFiles->deleteFile(made.c_str());
+        return;
+    }
     std::string pointer = Run.finalName + "\n" + Run.key;
     std::string pointerTemp = inFolder(Run.folder, ownName(".key.tmp"));
     Platform.cacheFiles->deleteFile(pointerTemp.c_str());
@@ -364,8 +384,9 @@ void finishClassDataCache() {
         !Platform.cacheFiles->renameFile(pointerTemp.c_str(), inFolder(Run.folder, kPointer).c_str())) {
         trace("class data cache: could not keep ", cache.c_str());
         for (const std::string& path : {made, pointerTemp}) Platform.cacheFiles->deleteFile(path.c_str());
-        return;
+    } else {
+        trace("class data cache: made ", cache.c_str());
+        removeStale(Run.finalName);
     }
-    trace("class data cache: made ", cache.c_str());
-    removeStale(Run.finalName);
+    Platform.cacheFiles->deleteFile(lock.c_str());
 }
