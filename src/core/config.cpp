@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/paths.h"
 #include "core/state.h"
 #include "platform/platform.h"
 
@@ -76,10 +77,7 @@ static void applyIniOverride() {
     uint32_t n = Platform.getCurrentDirectory(dir, sizeof dir);
     if (n == 0 || n >= sizeof dir) return;
     // Joined without a fixed bound, so a long directory never cuts the name into another file's.
-    std::string iniPath = dir;
-    if (iniPath.empty() || iniPath.back() != Platform.pathStyle.dirSeparator)
-        iniPath += Platform.pathStyle.dirSeparator;
-    iniPath += Config.OptionsFile;
+    std::string iniPath = joinPath(Platform.pathStyle, dir, Config.OptionsFile);
     static const char* const kSection = "Application Configuration";
     struct Override {
         const char* key;

@@ -9,6 +9,7 @@
 #include "core/paths.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "core/working_directory.h"
 #include "platform/platform.h"
 
 std::string rolledLogName(const std::string& path, uint32_t n) { return path + "." + std::to_string(n); }
@@ -109,10 +110,12 @@ std::string invocationDirectory() {
     char here[kStartupDirSize];
     uint32_t n = Platform.getCurrentDirectory(here, sizeof here);
     if (n == 0 || n >= sizeof here) return "";
-    if (Config.EarlyWorkingDir || Config.StayInStartupDir) return here;  // entered already, or never left
-    if (!Config.UseStartupDir)
-        return Config.WorkingDir[0] == '\0' ? std::string(here)
-                                            : resolvePath(Platform.pathStyle, here, Config.WorkingDir);
+    if (Config.EarlyWorkingDir) return here;  // entered with the JVM's creation
+    switch (workingDirectoryChoice(false)) {
+    case WorkingDirectoryChoice::Unchanged: return here;
+    case WorkingDirectoryChoice::WorkingDir: return resolvePath(Platform.pathStyle, here, Config.WorkingDir);
+    case WorkingDirectoryChoice::StartupDir: break;
+    }
     return State.StartupDirTooLong ? "" : std::string(State.StartupDir);
 }
 

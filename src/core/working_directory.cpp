@@ -21,21 +21,27 @@ bool reportFileAccessFailure(const char* object) {
     return false;
 }
 
+WorkingDirectoryChoice workingDirectoryChoice(bool forceWorkingDir) {
+    if (Config.StayInStartupDir) return WorkingDirectoryChoice::Unchanged;
+    if (forceWorkingDir || !Config.UseStartupDir)
+        return Config.WorkingDir[0] == '\0' ? WorkingDirectoryChoice::Unchanged : WorkingDirectoryChoice::WorkingDir;
+    return WorkingDirectoryChoice::StartupDir;
+}
+
 bool enterWorkingDirectory(bool forceWorkingDir) {
-    if (Config.StayInStartupDir) return true;
-    if (forceWorkingDir || !Config.UseStartupDir) {
-        if (Config.WorkingDir[0] == '\0') {
-            if (traceEnabled()) {
-                char here[kStartupDirSize];
-                uint32_t n = Platform.getCurrentDirectory(here, sizeof here);
-                trace("working directory: ", n > 0 && n < sizeof here ? here : "?",
-                      " (unchanged: WorkingDir is empty)");
-            }
-            return true;
+    switch (workingDirectoryChoice(forceWorkingDir)) {
+    case WorkingDirectoryChoice::Unchanged:
+        if (!Config.StayInStartupDir && traceEnabled()) {
+            char here[kStartupDirSize];
+            uint32_t n = Platform.getCurrentDirectory(here, sizeof here);
+            trace("working directory: ", n > 0 && n < sizeof here ? here : "?", " (unchanged: WorkingDir is empty)");
         }
+        return true;
+    case WorkingDirectoryChoice::WorkingDir:
         if (!Platform.setCurrentDirectory(Config.WorkingDir)) return reportFileAccessFailure(Config.WorkingDir);
         trace("working directory: ", Config.WorkingDir, " (WorkingDir)");
         return true;
+    case WorkingDirectoryChoice::StartupDir: break;
     }
     if (State.StartupDirTooLong) {
         Platform.setLastError(kErrorFilenameTooLong);

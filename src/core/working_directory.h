@@ -2,7 +2,12 @@
 #pragma once
 #include <cstddef>
 
-// Enters WorkingDir, or the start-up directory when UseStartupDir is set (unless forced).
+// Where a run works: where it already is, WorkingDir, or the start-up directory.
+enum class WorkingDirectoryChoice { Unchanged, WorkingDir, StartupDir };
+// WorkingDir (when set), or the start-up directory when UseStartupDir is set (unless forced);
+// with StayInStartupDir the process is already where it belongs.
+WorkingDirectoryChoice workingDirectoryChoice(bool forceWorkingDir);
+// Enters the directory workingDirectoryChoice names.
 // With StayInStartupDir the process is already where it belongs, and nothing changes.
 bool enterWorkingDirectory(bool forceWorkingDir);
 // Reports the system's text and message 1456 for `object`; returns false.
