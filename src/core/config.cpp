@@ -49,7 +49,7 @@ static void cutToEntryLength(char* text) {
 
 char* loadConfigString(unsigned id) {
     char buffer[kConfigTextBytes + 1];
-    int n = Platform.loadString(id, buffer, sizeof buffer);
+    int n = Platform.process.loadString(id, buffer, sizeof buffer);
     if (n <= 0 || strcmp(buffer, "<null>") == 0) return duplicate("");
     buffer[sizeof buffer - 1] = '\0';
     cutToEntryLength(buffer);
@@ -72,12 +72,12 @@ static int32_t loadInteger(unsigned id) {
 
 static void applyIniOverride() {
     if (Config.OptionsFile[0] == '\0') return;
-    if (!Platform.canOpenForReading(Config.OptionsFile)) return;
+    if (!Platform.files.canOpenForReading(Config.OptionsFile)) return;
     char dir[kStartupDirSize];
-    uint32_t n = Platform.getCurrentDirectory(dir, sizeof dir);
+    uint32_t n = Platform.files.currentDirectory(dir, sizeof dir);
     if (n == 0 || n >= sizeof dir) return;
     // Joined without a fixed bound, so a long directory never cuts the name into another file's.
-    std::string iniPath = joinPath(Platform.pathStyle, dir, Config.OptionsFile);
+    std::string iniPath = joinPath(Platform.traits.pathStyle, dir, Config.OptionsFile);
     static const char* const kSection = "Application Configuration";
     struct Override {
         const char* key;
@@ -85,7 +85,7 @@ static void applyIniOverride() {
     } overrides[] = {{"JvmOptions", &Config.JvmOptions}, {"AppOptions", &Config.AppOptions}};
     for (const Override& o : overrides) {
         char value[kConfigTextBytes + 1];
-        uint32_t got = Platform.readProfileString(kSection, o.key, "", value, sizeof value, iniPath.c_str());
+        uint32_t got = Platform.files.readProfileString(kSection, o.key, "", value, sizeof value, iniPath.c_str());
         if (got != 0) {
             cutToEntryLength(value);
             free(*o.entry);

@@ -29,11 +29,11 @@ bool loadLogRotation(LogRotation* rotation) {
 }
 
 int64_t logToday() {
-    const char* clock = Platform.getEnvironment("VARNLET_TEST_LOG_DAY_FILE");
+    const char* clock = Platform.process.environment("VARNLET_TEST_LOG_DAY_FILE");
     if (!clock || !*clock) return Platform.logFiles->localDay();
     char text[32] = {0};
     uint32_t got = 0;
-    if (!Platform.readFileStart(clock, text, sizeof text - 1, &got)) return 0;
+    if (!Platform.files.readStart(clock, text, sizeof text - 1, &got)) return 0;
     text[got] = '\0';
     return strtoll(text, nullptr, 10);
 }
@@ -82,7 +82,7 @@ bool rollOver(LogFile& file) {
 
 bool openQuietly(int slot, const char* path, const LogRotation& rotation, bool output, bool error) {
     LogFile& file = files[slot];
-    Platform.initLock(&file.lock);
+    Platform.threads.initLock(&file.lock);
     file.path = path;
     file.rotation = rotation;
     file.output = output;
@@ -95,10 +95,10 @@ bool openQuietly(int slot, const char* path, const LogRotation& rotation, bool o
     if (!file.handle) return false;
     file.size = 0;
     if ((output || error) && !Platform.logFiles->pointStandardStreams(file.handle, output, error)) {
-        uint32_t failure = Platform.getLastError();
+        uint32_t failure = Platform.errors.last();
         Platform.logFiles->close(file.handle);
         file.handle = nullptr;
-        Platform.setLastError(failure);
+        Platform.errors.set(failure);
         return false;
     }
     return true;
@@ -108,12 +108,12 @@ bool openQuietly(int slot, const char* path, const LogRotation& rotation, bool o
 // cannot be known here.
 std::string invocationDirectory() {
     char here[kStartupDirSize];
-    uint32_t n = Platform.getCurrentDirectory(here, sizeof here);
+    uint32_t n = Platform.files.currentDirectory(here, sizeof here);
     if (n == 0 || n >= sizeof here) return "";
     if (Config.EarlyWorkingDir) return here;  // entered with the JVM's creation
     switch (workingDirectoryChoice(false)) {
     case WorkingDirectoryChoice::Unchanged: return here;
-    case WorkingDirectoryChoice::WorkingDir: return resolvePath(Platform.pathStyle, here, Config.WorkingDir);
+    case WorkingDirectoryChoice::WorkingDir: return resolvePath(Platform.traits.pathStyle, here, Config.WorkingDir);
     case WorkingDirectoryChoice::StartupDir: break;
     }
     return State.StartupDirTooLong ? "" : std::string(State.StartupDir);
@@ -127,7 +127,7 @@ bool logFilesTakeStandardStreams() { return State.RunMode == RunModeKind::Servic
 
 bool logFilesAreOne(const char* directory) {
     return Config.SystemOutFile[0] != '\0' && Config.SystemErrFile[0] != '\0' &&
-           sameFile(Platform.pathStyle, directory, Config.SystemOutFile, Config.SystemErrFile);
+           sameFile(Platform.traits.pathStyle, directory, Config.SystemOutFile, Config.SystemErrFile);
 }
 
 void openLogFilesBeforeJvm() {
@@ -138,12 +138,12 @@ void openLogFilesBeforeJvm() {
     if (directory.empty()) return;
     bool oneFile = logFilesAreOne(directory.c_str());
     if (Config.SystemOutFile[0] != '\0' &&
-        !openQuietly(0, resolvePath(Platform.pathStyle, directory.c_str(), Config.SystemOutFile).c_str(), rotation,
-                     true, oneFile))
+        !openQuietly(0, resolvePath(Platform.traits.pathStyle, directory.c_str(), Config.SystemOutFile).c_str(),
+                     rotation, true, oneFile))
         return;
     if (Config.SystemErrFile[0] != '\0' && !oneFile)
-        openQuietly(1, resolvePath(Platform.pathStyle, directory.c_str(), Config.SystemErrFile).c_str(), rotation,
-                    false, true);
+        openQuietly(1, resolvePath(Platform.traits.pathStyle, directory.c_str(), Config.SystemErrFile).c_str(),
+                    rotation, false, true);
 }
 
 bool openLogFile(int slot, const char* path, const LogRotation& rotation, bool output, bool error) {
@@ -163,7 +163,7 @@ bool openLogFile(int slot, const char* path, const LogRotation& rotation, bool o
 bool writeLogFile(int slot, const void* data, size_t length) {
     LogFile& file = files[slot];
     const LogFileOps& ops = *Platform.logFiles;
-    Platform.acquireLock(&file.lock);
+    Platform.threads.acquireLock(&file.lock);
     if (logRotationWanted(file.rotation)) {
         // Native writers add to the file beside us; their bytes count too.
         if (file.output || file.error) file.size = ops.size(file.handle);
@@ -173,6 +173,6 @@ bool writeLogFile(int slot, const void* data, size_t length) {
     }
     bool written = ops.write(file.handle, data, length);
     if (written) file.size += length;
-    Platform.releaseLock(&file.lock);
+    Platform.threads.releaseLock(&file.lock);
     return written;
 }

@@ -1,5 +1,5 @@
 // Path handling under either system's rules. Every function takes the rules as a parameter:
-// the launcher passes Platform.pathStyle, the unit tests the other system's too.
+// the launcher passes Platform.traits.pathStyle, the unit tests the other system's too.
 //
 // Windows takes '\' and '/' alike as separators and has drive letters ("C:\", "C:") and
 // network roots ("\\server\share"); POSIX has '/' alone.

@@ -71,13 +71,13 @@ bool showsBoxes() { return State.RunMode == RunModeKind::Console && State.Window
 // The application's name: its version information's description or product name, else the
 // executable's name without its extension.
 void boxTitle(char* title, size_t size) {
-    if (Platform.readVersionString("FileDescription", title, size) ||
-        Platform.readVersionString("ProductName", title, size))
+    if (Platform.process.readVersionString("FileDescription", title, size) ||
+        Platform.process.readVersionString("ProductName", title, size))
         return;
     char path[kReportTextSize];
-    uint32_t n = Platform.getModulePath(path, sizeof path);
+    uint32_t n = Platform.files.modulePath(path, sizeof path);
     if (n == 0 || n >= sizeof path) path[0] = '\0';
-    snprintf(title, size, "%s", pathFileName(Platform.pathStyle, path).c_str());
+    snprintf(title, size, "%s", pathFileName(Platform.traits.pathStyle, path).c_str());
     char* dot = strrchr(title, '.');
     if (dot && dot != title) *dot = '\0';
 }
@@ -85,7 +85,7 @@ void boxTitle(char* title, size_t size) {
 int showBox(const char* text, uint32_t style) {
     char title[1024];
     boxTitle(title, sizeof title);
-    return Platform.showMessageBox(title, text, style);
+    return Platform.desktop.showMessageBox(title, text, style);
 }
 
 void showReportBox(ReportKind kind, const char* text) {
@@ -136,13 +136,13 @@ void emitReport(ReportKind kind, const char* text) {
         return;
     }
     if (State.RunMode == RunModeKind::Console) {
-        Platform.writeConsoleLine(kind == ReportKind::Error, text);
+        Platform.console.writeLine(kind == ReportKind::Error, text);
         return;
     }
     void* source = State.EventSource;
     if (!source) return;
-    if (kind == ReportKind::Error) Platform.reportEvent(source, kEventTypeError, kErrorEventId, text);
-    else Platform.reportEvent(source, kEventTypeInformation, kInfoEventId, text);
+    if (kind == ReportKind::Error) Platform.eventLog.report(source, kEventTypeError, kErrorEventId, text);
+    else Platform.eventLog.report(source, kEventTypeInformation, kInfoEventId, text);
 }
 
 void reportInfo(const char* format, ...) {
@@ -161,7 +161,7 @@ void reportError(const char* format, ...) {
 
 void reportSystemError(uint32_t code) {
     char text[kReportTextSize];
-    if (!Platform.formatSystemMessage(code, text, sizeof text)) {
+    if (!Platform.errors.text(code, text, sizeof text)) {
         // No text for this code: say which code it was rather than nothing.
         snprintf(text, sizeof text, "System error %lu (0x%08lX).\n", static_cast<unsigned long>(code),
                  static_cast<unsigned long>(code));
@@ -198,7 +198,7 @@ void reportErrorOfferingPage(const char* url, const char* format, ...) {
         joinWithSystemText(full, sizeof full, offer);
     }
     if (showBox(full, kBoxYesNo | kBoxIconError) != kBoxAnswerYes) return;
-    if (!Platform.openUrl(url)) {
+    if (!Platform.desktop.openUrl(url)) {
         reportLastError();
         reportError("%s", url);
     }
@@ -216,4 +216,4 @@ void reportPreface(const char* text) {
     hasPendingSystemText = true;
 }
 
-void reportLastError() { reportSystemError(Platform.getLastError()); }
+void reportLastError() { reportSystemError(Platform.errors.last()); }

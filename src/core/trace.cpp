@@ -6,12 +6,12 @@
 
 #include "platform/platform.h"
 
-bool traceEnabled() { return Platform.getEnvironment("VARNLET_TRACE") != nullptr; }
+bool traceEnabled() { return Platform.process.environment("VARNLET_TRACE") != nullptr; }
 
 void trace(const char* a, const char* b, const char* c, const char* d) {
     if (!traceEnabled()) return;
     std::string line = "varnlet: ";
     for (const char* piece : {a, b, c, d})
         if (piece != nullptr) line += piece;
-    Platform.writeConsoleLine(true, line.c_str());
+    Platform.console.writeLine(true, line.c_str());
 }

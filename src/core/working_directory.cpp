@@ -33,35 +33,35 @@ bool enterWorkingDirectory(bool forceWorkingDir) {
     case WorkingDirectoryChoice::Unchanged:
         if (!Config.StayInStartupDir && traceEnabled()) {
             char here[kStartupDirSize];
-            uint32_t n = Platform.getCurrentDirectory(here, sizeof here);
+            uint32_t n = Platform.files.currentDirectory(here, sizeof here);
             trace("working directory: ", n > 0 && n < sizeof here ? here : "?", " (unchanged: WorkingDir is empty)");
         }
         return true;
     case WorkingDirectoryChoice::WorkingDir:
-        if (!Platform.setCurrentDirectory(Config.WorkingDir)) return reportFileAccessFailure(Config.WorkingDir);
+        if (!Platform.files.setCurrentDirectory(Config.WorkingDir)) return reportFileAccessFailure(Config.WorkingDir);
         trace("working directory: ", Config.WorkingDir, " (WorkingDir)");
         return true;
     case WorkingDirectoryChoice::StartupDir: break;
     }
     if (State.StartupDirTooLong) {
-        Platform.setLastError(kErrorFilenameTooLong);
+        Platform.errors.set(kErrorFilenameTooLong);
         return reportFileAccessFailure("CURRENT_DIR");
     }
-    if (!Platform.setCurrentDirectory(State.StartupDir)) return reportFileAccessFailure(State.StartupDir);
+    if (!Platform.files.setCurrentDirectory(State.StartupDir)) return reportFileAccessFailure(State.StartupDir);
     trace("working directory: ", State.StartupDir, " (the start-up directory)");
     return true;
 }
 
 bool executableDirectory(char* buffer, size_t size) {
-    uint32_t n = Platform.getModulePath(buffer, static_cast<uint32_t>(size));
+    uint32_t n = Platform.files.modulePath(buffer, static_cast<uint32_t>(size));
     if (n == 0) return false;
     if (n >= size) {
         // A cut path would name some other directory.
-        Platform.setLastError(kErrorFilenameTooLong);
+        Platform.errors.set(kErrorFilenameTooLong);
         return false;
     }
     std::string directory;
-    if (!parentPath(Platform.pathStyle, std::string(buffer, n), &directory)) return false;
+    if (!parentPath(Platform.traits.pathStyle, std::string(buffer, n), &directory)) return false;
     memcpy(buffer, directory.c_str(), directory.size() + 1);
     return true;
 }
@@ -71,7 +71,7 @@ namespace {
 // `path` as seen from `directory`; %NAME% references name their own root.
 std::string anchored(const std::string& path, const char* directory) {
     if (path.empty() || path[0] == '%') return path;
-    return resolvePath(Platform.pathStyle, directory, path);
+    return resolvePath(Platform.traits.pathStyle, directory, path);
 }
 
 void replace(char** text, const std::string& value) {

@@ -58,10 +58,10 @@ bool redirectStreams(JNIEnv* env, const char* directory) {
 // Steps 3 to 12 of an invocation, on the thread whose environment is `env`.
 bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
     char directory[kStartupDirSize];
-    uint32_t n = Platform.getCurrentDirectory(directory, sizeof directory);
+    uint32_t n = Platform.files.currentDirectory(directory, sizeof directory);
     if (n == 0 || n >= sizeof directory) {
         // A directory too long for the buffer would reach Java cut short.
-        if (n != 0) Platform.setLastError(kErrorFilenameTooLong);
+        if (n != 0) Platform.errors.set(kErrorFilenameTooLong);
         reportLastError();
         return failWith(MsgFileAccess, "CURRENT_DIR");
     }

@@ -28,7 +28,7 @@ bool fail(unsigned id, const char* argument) {
 
 std::string codePageToModifiedUtf8(const char* text) {
     std::u16string wide;
-    Platform.decodeCodePage(text ? text : "", &wide);
+    Platform.process.decodeCodePage(text ? text : "", &wide);
     return toModifiedUtf8(wide);
 }
 

@@ -32,7 +32,7 @@ void showSplashScreen() {
     // Kept for the process's life: the library may read the bytes after it returns.
     static std::string image;
     if (fromJar) {
-        switch (readJarEntry(Platform.readFileAt, Config.MainJar, State.SplashJarEntry, false, &image)) {
+        switch (readJarEntry(Platform.files.readAt, Config.MainJar, State.SplashJarEntry, false, &image)) {
         case JarEntryRead::Found: break;
         default: trace("no splash screen: cannot read ", State.SplashJarEntry, " from ", Config.MainJar); return;
         }
@@ -40,18 +40,18 @@ void showSplashScreen() {
     char folder[kPathBufferSize];
     if (!javaBinDirectory(Config.JvmPath, folder, sizeof folder)) return;
     std::string library =
-        joinPath(Platform.pathStyle, folder,
-                 Platform.moduleFormat == ModuleFormat::Pe ? "splashscreen.dll" : "libsplashscreen.so");
-    PlatformHandle handle = Platform.loadLibrary(library.c_str(), folder);
+        joinPath(Platform.traits.pathStyle, folder,
+                 Platform.traits.moduleFormat == ModuleFormat::Pe ? "splashscreen.dll" : "libsplashscreen.so");
+    PlatformHandle handle = Platform.library.load(library.c_str(), folder);
     if (!handle) {
         trace("no splash screen: cannot load ", library.c_str());
         return;
     }
-    auto init = reinterpret_cast<SplashInitFunction>(Platform.getProcAddress(handle, "SplashInit"));
-    auto loadFile = reinterpret_cast<SplashLoadFileFunction>(Platform.getProcAddress(handle, "SplashLoadFile"));
-    auto loadMemory = reinterpret_cast<SplashLoadMemoryFunction>(Platform.getProcAddress(handle, "SplashLoadMemory"));
+    auto init = reinterpret_cast<SplashInitFunction>(Platform.library.symbol(handle, "SplashInit"));
+    auto loadFile = reinterpret_cast<SplashLoadFileFunction>(Platform.library.symbol(handle, "SplashLoadFile"));
+    auto loadMemory = reinterpret_cast<SplashLoadMemoryFunction>(Platform.library.symbol(handle, "SplashLoadMemory"));
     auto setNames =
-        reinterpret_cast<SplashSetFileJarNameFunction>(Platform.getProcAddress(handle, "SplashSetFileJarName"));
+        reinterpret_cast<SplashSetFileJarNameFunction>(Platform.library.symbol(handle, "SplashSetFileJarName"));
     if (!init || !loadFile || !loadMemory || !setNames) {
         trace("no splash screen: a splash function is missing in ", library.c_str());
         return;

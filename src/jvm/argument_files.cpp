@@ -73,7 +73,7 @@ bool readArgumentFile(const char* path, std::string* text) {
         reportError("Argument file %s: out of memory", path);
         return false;
     }
-    bool read = Platform.readFileStart(path, buffer, kArgumentFileMax + 1, &got);
+    bool read = Platform.files.readStart(path, buffer, kArgumentFileMax + 1, &got);
     if (read && got <= kArgumentFileMax) text->assign(buffer, got);
     free(buffer);
     if (!read) return reportFileAccessFailure(path);

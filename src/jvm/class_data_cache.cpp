@@ -38,13 +38,13 @@ struct CacheRun {
 CacheRun Run;
 
 std::string inFolder(const std::string& folder, const std::string& name) {
-    return joinPath(Platform.pathStyle, folder, name);
+    return joinPath(Platform.traits.pathStyle, folder, name);
 }
 
 // The path without its last `levels` names; false when it has too few.
 bool parentOf(std::string path, int levels, std::string* parent) {
     for (; levels > 0; --levels)
-        if (!parentPath(Platform.pathStyle, path, &path)) return false;
+        if (!parentPath(Platform.traits.pathStyle, path, &path)) return false;
     *parent = path;
     return true;
 }
@@ -56,7 +56,7 @@ bool runtimeVersion(const char* library, std::string* home, std::string* version
     char name[64];
     JavaVersion parsed;
     if (!parentOf(library, 3, home) ||
-        !Platform.readFileStart(inFolder(*home, "release").c_str(), text, sizeof text, &got) ||
+        !Platform.files.readStart(inFolder(*home, "release").c_str(), text, sizeof text, &got) ||
         !parseReleaseVersion(text, got, name, sizeof name) || !parseJavaVersion(name, &parsed))
         return false;
     *version = name;
@@ -66,10 +66,10 @@ bool runtimeVersion(const char* library, std::string* home, std::string* version
 
 bool cacheFolder(std::string* folder) {
     char buffer[kPathBufferSize];
-    uint32_t n = Platform.getModulePath(buffer, sizeof buffer);
+    uint32_t n = Platform.files.modulePath(buffer, sizeof buffer);
     std::string executable(buffer, n > 0 && n < sizeof buffer ? n : 0), executableDir;
     if (Config.ClassDataCacheDir[0] != '\0') {
-        if (isAbsolutePath(Platform.pathStyle, Config.ClassDataCacheDir)) *folder = Config.ClassDataCacheDir;
+        if (isAbsolutePath(Platform.traits.pathStyle, Config.ClassDataCacheDir)) *folder = Config.ClassDataCacheDir;
         else if (parentOf(executable, 1, &executableDir)) *folder = inFolder(executableDir, Config.ClassDataCacheDir);
         else return false;
         return true;
@@ -77,8 +77,8 @@ bool cacheFolder(std::string* folder) {
     if (executable.empty() ||
         !Platform.cacheFiles->userCacheFolder(State.RunMode == RunModeKind::Service, buffer, sizeof buffer))
         return false;
-    std::string name = pathFileName(Platform.pathStyle, executable);
-    if (name.size() > 4 && Platform.pathStyle.caseInsensitiveNames) {
+    std::string name = pathFileName(Platform.traits.pathStyle, executable);
+    if (name.size() > 4 && Platform.traits.pathStyle.caseInsensitiveNames) {
         std::string tail = name.substr(name.size() - 4);
         for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
         if (tail == ".exe") name.resize(name.size() - 4);
@@ -94,7 +94,7 @@ std::string makeKey(const std::vector<std::string>& options, const std::string& 
         if (option.compare(0, 18, "-Djava.class.path=") != 0) continue;
         std::string list = option.substr(18);
         for (size_t at = 0; at <= list.size();) {
-            size_t end = list.find(Platform.pathStyle.classPathSeparator, at);
+            size_t end = list.find(Platform.traits.pathStyle.classPathSeparator, at);
             if (end == std::string::npos) end = list.size();
             uint64_t size = 0, time = 0;
             bool there = Platform.cacheFiles->fileStamp(list.substr(at, end - at).c_str(), &size, &time);
@@ -116,7 +116,7 @@ bool endsWithArchive(const std::string& name) {
 // could be found through it.
 bool onlyArchivesBeneath(const std::string& folder, int depth) {
     DirListing listing;
-    uint32_t listed = Platform.listDirectory(folder.c_str(), &listing);
+    uint32_t listed = Platform.files.listDirectory(folder.c_str(), &listing);
     if (listed != kErrorSuccess && listed != kErrorNoMoreFiles && listed != kErrorFileNotFound) return false;
     for (const DirName& entry : listing.entries) {
         std::string name = listing.name(entry);
@@ -135,11 +135,11 @@ bool archivableClassPath(std::vector<std::string>* options) {
         if (option.compare(0, 18, "-Djava.class.path=") != 0) continue;
         std::string list = option.substr(18), kept;
         for (size_t at = 0; at <= list.size();) {
-            size_t end = list.find(Platform.pathStyle.classPathSeparator, at);
+            size_t end = list.find(Platform.traits.pathStyle.classPathSeparator, at);
             if (end == std::string::npos) end = list.size();
             std::string entry = list.substr(at, end - at);
             at = end + 1;
-            uint32_t attributes = Platform.getFileAttributes(entry.c_str());
+            uint32_t attributes = Platform.files.attributes(entry.c_str());
             if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0) {
                 if (!onlyArchivesBeneath(entry, 16)) {
                     trace("class data cache: none, the class path folder ", entry.c_str(),
@@ -150,7 +150,7 @@ bool archivableClassPath(std::vector<std::string>* options) {
                       " holds only archives and is left out");
                 continue;
             }
-            kept += (kept.empty() ? "" : std::string(1, Platform.pathStyle.classPathSeparator)) + entry;
+            kept += (kept.empty() ? "" : std::string(1, Platform.traits.pathStyle.classPathSeparator)) + entry;
         }
         option = "-Djava.class.path=" + kept;
     }
@@ -161,8 +161,8 @@ bool archivableClassPath(std::vector<std::string>* options) {
 std::string cacheFor(const std::string& key) {
     std::vector<char> text(kMaxNameLength + key.size() + 2);
     uint32_t got = 0;
-    if (!Platform.readFileStart(inFolder(Run.folder, kPointer).c_str(), text.data(), static_cast<uint32_t>(text.size()),
-                                &got))
+    if (!Platform.files.readStart(inFolder(Run.folder, kPointer).c_str(), text.data(),
+                                  static_cast<uint32_t>(text.size()), &got))
         return "";
     const char* begin = text.data();
     const char* newline = static_cast<const char*>(std::memchr(begin, '\n', got));
@@ -189,7 +189,7 @@ void finishAtExit() { finishClassDataCache(); }
 bool takeFolderLock(const std::string& lock) {
     for (int attempt = 0; attempt < 50; ++attempt) {
         if (Platform.cacheFiles->writeNewFile(lock.c_str(), "", 0)) return true;
-        Platform.sleepMs(10);
+        Platform.threads.sleepMs(10);
     }
     Platform.cacheFiles->deleteFile(lock.c_str());
     return Platform.cacheFiles->writeNewFile(lock.c_str(), "", 0);
@@ -198,7 +198,7 @@ bool takeFolderLock(const std::string& lock) {
 // Files of older caches (and what runs that did not finish left), never the one just made.
 void removeStale(const std::string& keep) {
     DirListing listing;
-    if (Platform.listDirectory(Run.folder.c_str(), &listing) != kErrorSuccess) return;
+    if (Platform.files.listDirectory(Run.folder.c_str(), &listing) != kErrorSuccess) return;
     for (const DirName& entry : listing.entries) {
         std::string name = listing.name(entry);
         auto endsWith = [&](const char* tail) {
@@ -216,7 +216,8 @@ void removeStale(const std::string& keep) {
 // The Java 25 training run leaves a configuration; the cache itself is made from it by the
 // runtime's own java command, whose streams lead nowhere.
 bool assembleAotCache(const std::string& cache) {
-    std::string java = inFolder(inFolder(Run.home, "bin"), windowsPaths(Platform.pathStyle) ? "java.exe" : "java");
+    std::string java =
+        inFolder(inFolder(Run.home, "bin"), windowsPaths(Platform.traits.pathStyle) ? "java.exe" : "java");
     std::vector<std::string> arguments = {java, "-XX:AOTMode=create", "-XX:AOTConfiguration=" + Run.written,
                                           "-XX:AOTCache=" + cache};
     int count = 0;

@@ -102,7 +102,7 @@ bool walkDirectory(Scan* scan) {
     Level& level = scan->levels[scan->depth];
     DirListing& listing = level.listing;
     listing.clear();
-    uint32_t rc = Platform.listDirectory(scan->path.c_str(), &listing);
+    uint32_t rc = Platform.files.listDirectory(scan->path.c_str(), &listing);
     if (listing.outOfMemory) {
         scan->outOfMemory = true;
         return false;
@@ -155,14 +155,14 @@ bool walkDirectory(Scan* scan) {
 
 BuildOutcome appendDirectoryArchives(TextBuffer* list, char* directory) {
     size_t n = std::strlen(directory);
-    if (n > 1 && isPathSeparator(Platform.pathStyle, directory[n - 1])) directory[--n] = '\0';
+    if (n > 1 && isPathSeparator(Platform.traits.pathStyle, directory[n - 1])) directory[--n] = '\0';
     Scan scan{list,
               std::string(directory, n),
               {},
               false,
-              Platform.pathStyle.dirSeparator,
-              Platform.pathStyle.classPathSeparator,
-              Platform.pathStyle.caseInsensitiveNames,
+              Platform.traits.pathStyle.dirSeparator,
+              Platform.traits.pathStyle.classPathSeparator,
+              Platform.traits.pathStyle.caseInsensitiveNames,
               {},
               0,
               false};

@@ -40,19 +40,19 @@ char* copyText(const char* text) {
 // Every step runs whatever the one before returned: a refused AllocConsole most often means
 // the process already has a console, and the streams belong on that one.
 void attachConsole(JNIEnv* env) {
-    Platform.allocConsole();
-    Platform.setConsoleCtrlHandler(consoleControlHandler);
-    if (!Platform.consoleDeviceName) return;  // a system without consoles has none to point at
-    Platform.reopenStdStreamsOnConsole();
-    redirectJavaStream(env, Platform.consoleDeviceName, "setOut");
-    redirectJavaStream(env, Platform.consoleDeviceName, "setErr");
+    Platform.console.alloc();
+    Platform.console.setCtrlHandler(consoleControlHandler);
+    if (!Platform.traits.consoleDeviceName) return;  // a system without consoles has none to point at
+    Platform.console.reopenStdStreams();
+    redirectJavaStream(env, Platform.traits.consoleDeviceName, "setOut");
+    redirectJavaStream(env, Platform.traits.consoleDeviceName, "setErr");
 }
 
 }  // namespace
 
 bool javaBinDirectory(const char* libraryPath, char* buffer, size_t size) {
     std::string libraryFolder, bin;
-    const PathStyle& style = Platform.pathStyle;
+    const PathStyle& style = Platform.traits.pathStyle;
     if (!parentPath(style, libraryPath, &libraryFolder) || !parentPath(style, libraryFolder, &bin) ||
         bin.size() <= pathRootLength(style, bin.c_str()) || bin.size() + 1 > size)
         return false;
@@ -79,15 +79,15 @@ bool createJvm(bool withConsole) {
     char binDirectory[kPathBufferSize];
     const char* extraSearchDir =
         javaBinDirectory(Config.JvmPath, binDirectory, sizeof binDirectory) ? binDirectory : nullptr;
-    State.JvmLibrary = Platform.loadLibrary(Config.JvmPath, extraSearchDir);
+    State.JvmLibrary = Platform.library.load(Config.JvmPath, extraSearchDir);
     if (!State.JvmLibrary) {
         // The system's reason first: a wrong architecture or a missing dependency.
         reportLastError();
         reportError(message(MsgLoadJvm), Config.JvmPath);
         return false;
     }
-    State.CreateJavaVMProc = Platform.getProcAddress(State.JvmLibrary, "JNI_CreateJavaVM");
-    State.DefaultInitArgsProc = Platform.getProcAddress(State.JvmLibrary, "JNI_GetDefaultJavaVMInitArgs");
+    State.CreateJavaVMProc = Platform.library.symbol(State.JvmLibrary, "JNI_CreateJavaVM");
+    State.DefaultInitArgsProc = Platform.library.symbol(State.JvmLibrary, "JNI_GetDefaultJavaVMInitArgs");
     if (!State.CreateJavaVMProc || !State.DefaultInitArgsProc) {
         reportError(message(MsgJniInterfaces), Config.JvmPath);
         return false;
@@ -140,7 +140,7 @@ bool createJvm(bool withConsole) {
     State.Jvm = jvm;
 
     // The class path scan's buffers are gone; give their pages back before the application runs.
-    Platform.releaseFreeMemory();
+    Platform.process.releaseFreeMemory();
     if (withConsole) attachConsole(State.JniEnv);
     return true;
 }
@@ -157,7 +157,7 @@ void destroyJvm() {
     State.JniEnv = nullptr;
     // In a service run a stopper thread may still be calling into the JVM library; the
     // process ends right after, so the library stays loaded until then.
-    if (State.JvmLibrary && State.RunMode != RunModeKind::Service) Platform.freeLibrary(State.JvmLibrary);
+    if (State.JvmLibrary && State.RunMode != RunModeKind::Service) Platform.library.free(State.JvmLibrary);
     State.JvmLibrary = nullptr;
 }
 

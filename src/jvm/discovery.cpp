@@ -94,7 +94,7 @@ bool tryRuntimeVersion(char* keyPath, const char* versionName, char* buffer, siz
 }
 
 bool findRegistryJvm(char* buffer, size_t size) {
-    if (!Platform.hasRegistry) return false;  // a trace of keys never read would only mislead
+    if (!Platform.traits.hasRegistry) return false;  // a trace of keys never read would only mislead
     const RuntimeKey* keys[kMaxRuntimeKeys];
     size_t count = selectRuntimeKeys(Config.JavaSearchMode, keys, kMaxRuntimeKeys);
     for (size_t i = 0; i < count; ++i) {

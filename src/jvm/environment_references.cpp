@@ -34,7 +34,7 @@ bool lookUp(const std::string& name, std::string* value) {
         *value = executableDirectory(directory, sizeof directory) ? directory : "";
         return true;
     } else if (!name.empty()) {
-        text = Platform.getEnvironment(name.c_str());
+        text = Platform.process.environment(name.c_str());
     }
     if (text == nullptr) return false;
     *value = text;

@@ -36,10 +36,10 @@ void skip(const std::string& place, const std::string& why) {
 
 bool readReleaseVersion(const char* home, char* version, size_t size) {
     char path[kPathBufferSize];
-    if (!joinPath(Platform.pathStyle, path, sizeof path, home, "release")) return false;
+    if (!joinPath(Platform.traits.pathStyle, path, sizeof path, home, "release")) return false;
     std::vector<char> text(kReleaseReadSize);
     uint32_t got = 0;
-    return Platform.readFileStart(path, text.data(), kReleaseReadSize, &got) &&
+    return Platform.files.readStart(path, text.data(), kReleaseReadSize, &got) &&
            parseReleaseVersion(text.data(), got, version, size);
 }
 
@@ -47,10 +47,11 @@ bool readReleaseVersion(const char* home, char* version, size_t size) {
 // JAVA_HOME at either.
 bool readKitReleaseVersion(const char* home, char* version, size_t size) {
     std::string parent;
-    std::string last = pathFileName(Platform.pathStyle, withoutTrailingSeparators(Platform.pathStyle, home));
-    if (Platform.pathStyle.caseInsensitiveNames)
+    std::string last =
+        pathFileName(Platform.traits.pathStyle, withoutTrailingSeparators(Platform.traits.pathStyle, home));
+    if (Platform.traits.pathStyle.caseInsensitiveNames)
         for (char& c : last) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (last != "jre" || !parentPath(Platform.pathStyle, home, &parent) ||
+    if (last != "jre" || !parentPath(Platform.traits.pathStyle, home, &parent) ||
         !readReleaseVersion(parent.c_str(), version, size))
         return false;
     trace("  release file of the kit above: ", parent.c_str());
@@ -59,7 +60,7 @@ bool readKitReleaseVersion(const char* home, char* version, size_t size) {
 
 // Windows users write `set JAVA_HOME="C:\Program Files\..."`, and cmd keeps the quotes.
 std::string unquoted(std::string text) {
-    if (windowsPaths(Platform.pathStyle) && text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    if (windowsPaths(Platform.traits.pathStyle) && text.size() >= 2 && text.front() == '"' && text.back() == '"')
         text = text.substr(1, text.size() - 2);
     return text;
 }
@@ -76,13 +77,13 @@ std::string minimumText() { return Config.MinJavaVersion ? Config.MinJavaVersion
 bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t size) {
     trace(source, ": ", home);
     char resolved[kPathBufferSize];
-    std::string identity = Platform.resolveLinks(home, resolved, sizeof resolved) ? resolved : home;
+    std::string identity = Platform.files.resolveLinks(home, resolved, sizeof resolved) ? resolved : home;
     if (std::find(seenHomes.begin(), seenHomes.end(), identity) != seenHomes.end()) {
         trace("  already judged as ", identity.c_str());
         return false;
     }
     seenHomes.push_back(identity);
-    uint32_t attributes = Platform.getFileAttributes(home);
+    uint32_t attributes = Platform.files.attributes(home);
     if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) == 0) {
         skip(home, "no such folder");
         return false;
@@ -113,7 +114,7 @@ bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t
     unsigned char head[kHeaderReadSize];
     uint32_t got = 0;
     std::string why =
-        Platform.readFileStart(buffer, head, sizeof head, &got) ? libraryMismatch(head, got) : "cannot be read";
+        Platform.files.readStart(buffer, head, sizeof head, &got) ? libraryMismatch(head, got) : "cannot be read";
     if (!why.empty()) {
         skip(buffer, why);
         std::memset(buffer, 0, size);
@@ -130,30 +131,31 @@ bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t
 bool isScript(const char* program) {
     char head[2];
     uint32_t got = 0;
-    return Platform.readFileStart(program, head, sizeof head, &got) && got == 2 && head[0] == '#' && head[1] == '!';
+    return Platform.files.readStart(program, head, sizeof head, &got) && got == 2 && head[0] == '#' && head[1] == '!';
 }
 
 // The first `java` program on PATH that is no script, with its links followed. Relative
 // entries mean the directory the launcher was started from, as they did for the shell.
 bool findJavaOnPath(std::string* program) {
-    const char* path = Platform.getEnvironment("PATH");
+    const char* path = Platform.process.environment("PATH");
     if (path == nullptr) return false;
-    bool windows = windowsPaths(Platform.pathStyle);
+    bool windows = windowsPaths(Platform.traits.pathStyle);
     const char* name = windows ? "java.exe" : "java";
     char candidate[kPathBufferSize];
     for (const char* entry = path; *entry != '\0';) {
-        const char* end = std::strchr(entry, Platform.pathStyle.classPathSeparator);
+        const char* end = std::strchr(entry, Platform.traits.pathStyle.classPathSeparator);
         if (end == nullptr) end = entry + std::strlen(entry);
         std::string folder = unquoted(std::string(entry, static_cast<size_t>(end - entry)));
         entry = *end != '\0' ? end + 1 : end;
         // An empty entry would mean the current directory: no place to pick up a runtime.
-        bool relative = !isAbsolutePath(Platform.pathStyle, folder.c_str());
+        bool relative = !isAbsolutePath(Platform.traits.pathStyle, folder.c_str());
         if (folder.empty() || (relative && State.StartupDirTooLong)) continue;
-        if (relative) folder = joinPath(Platform.pathStyle, State.StartupDir, folder);
-        if (!joinPath(Platform.pathStyle, candidate, sizeof candidate, folder.c_str(), name) || !fileExists(candidate))
+        if (relative) folder = joinPath(Platform.traits.pathStyle, State.StartupDir, folder);
+        if (!joinPath(Platform.traits.pathStyle, candidate, sizeof candidate, folder.c_str(), name) ||
+            !fileExists(candidate))
             continue;
         char resolved[kPathBufferSize];
-        *program = Platform.resolveLinks(candidate, resolved, sizeof resolved) ? resolved : candidate;
+        *program = Platform.files.resolveLinks(candidate, resolved, sizeof resolved) ? resolved : candidate;
         if (isScript(program->c_str())) {
             skip(candidate, "a script (a version manager's shim?), not a Java runtime's program");
             continue;
@@ -190,7 +192,7 @@ struct FolderRuntime {
 
 bool searchStandardFolder(const char* folder, char* buffer, size_t size) {
     DirListing listing;
-    uint32_t rc = Platform.listDirectory(folder, &listing);
+    uint32_t rc = Platform.files.listDirectory(folder, &listing);
     if (rc != kErrorSuccess && listing.entries.empty()) {
         trace(folder, ": cannot be listed");
         return false;
@@ -199,7 +201,7 @@ bool searchStandardFolder(const char* folder, char* buffer, size_t size) {
     for (const DirName& entry : listing.entries) {
         if (!entry.isDirectory) continue;
         char home[kPathBufferSize];
-        if (!joinPath(Platform.pathStyle, home, sizeof home, folder, listing.name(entry))) continue;
+        if (!joinPath(Platform.traits.pathStyle, home, sizeof home, folder, listing.name(entry))) continue;
         char version[kVersionSize];
         runtimes.push_back({home, readReleaseVersion(home, version, sizeof version) ? version : ""});
     }
@@ -221,7 +223,7 @@ bool searchStandardFolder(const char* folder, char* buffer, size_t size) {
 bool findInstalledJvm(char* buffer, size_t size) {
     skippedRuntimes.clear();
     seenHomes.clear();
-    const char* javaHomeText = Platform.getEnvironment("JAVA_HOME");
+    const char* javaHomeText = Platform.process.environment("JAVA_HOME");
     std::string javaHome = unquoted(javaHomeText != nullptr ? javaHomeText : "");
     if (!javaHome.empty()) {
         if (tryInstalledHome(javaHome.c_str(), "JAVA_HOME", buffer, size)) return true;
@@ -231,11 +233,11 @@ bool findInstalledJvm(char* buffer, size_t size) {
     std::string program;
     if (findJavaOnPath(&program)) {
         std::string bin, home;
-        if (parentPath(Platform.pathStyle, program, &bin) && parentPath(Platform.pathStyle, bin, &home)) {
+        if (parentPath(Platform.traits.pathStyle, program, &bin) && parentPath(Platform.traits.pathStyle, bin, &home)) {
             if (tryInstalledHome(home.c_str(), "PATH", buffer, size)) return true;
         }
     }
-    const char* folder = Platform.standardRuntimeFolder;
+    const char* folder = Platform.traits.standardRuntimeFolder;
     return folder != nullptr && searchStandardFolder(folder, buffer, size);
 }
 

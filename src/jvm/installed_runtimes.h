@@ -11,8 +11,8 @@
 bool parseReleaseVersion(const char* text, size_t length, char* version, size_t size);
 
 // Why this build cannot load a library that starts with these bytes ("64-bit runtime,
-// this launcher is 32-bit"); empty when it can. Compares with Platform.moduleFormat and
-// Platform.moduleMachine.
+// this launcher is 32-bit"); empty when it can. Compares with Platform.traits.moduleFormat and
+// Platform.traits.moduleMachine.
 std::string libraryMismatch(const unsigned char* head, size_t length);
 
 // The search itself. True with `buffer` holding the library and State.DiscoveredJavaHome

@@ -99,10 +99,10 @@ bool expandArgumentFiles(std::vector<std::string>* options) {
             out.push_back(option.substr(1));
         } else {
             std::string path = option.substr(1);
-            if (!isAbsolutePath(Platform.pathStyle, path.c_str())) {
+            if (!isAbsolutePath(Platform.traits.pathStyle, path.c_str())) {
                 if (!haveDirectory && !(haveDirectory = executableDirectory(directory, sizeof directory)))
                     return reportFileAccessFailure("CURRENT_EXE");
-                path = joinPath(Platform.pathStyle, directory, path);
+                path = joinPath(Platform.traits.pathStyle, directory, path);
             }
             std::string text;
             if (!readArgumentFile(path.c_str(), &text)) return false;
@@ -115,7 +115,7 @@ bool expandArgumentFiles(std::vector<std::string>* options) {
 }
 
 bool applyJavaCommandForms(std::vector<std::string>* options) {
-    const char* environment = Platform.getEnvironment("JDK_JAVA_OPTIONS");
+    const char* environment = Platform.process.environment("JDK_JAVA_OPTIONS");
     if (environment && environment[0] != '\0') {
         if (runtimeIsJava9OrLater()) {
             trace("picked up JDK_JAVA_OPTIONS: ", environment);
@@ -161,9 +161,9 @@ bool applyJavaCommandForms(std::vector<std::string>* options) {
 
 bool launcherProperties(std::vector<std::string>* properties) {
     char path[kPathBufferSize], directory[kPathBufferSize];
-    uint32_t n = Platform.getModulePath(path, sizeof path);
+    uint32_t n = Platform.files.modulePath(path, sizeof path);
     if (n == 0 || n >= sizeof path || !executableDirectory(directory, sizeof directory)) {
-        if (n >= sizeof path) Platform.setLastError(kErrorFilenameTooLong);
+        if (n >= sizeof path) Platform.errors.set(kErrorFilenameTooLong);
         return reportFileAccessFailure("CURRENT_EXE");
     }
     properties->push_back(std::string("-Dvarnlet.exe.path=") + path);

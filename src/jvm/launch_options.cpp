@@ -35,11 +35,11 @@ std::string trimmed(const std::string& text) {
 
 // The jar's path as the agent loader needs it, whatever directory main later runs in.
 std::string fullPath(const char* path) {
-    if (isAbsolutePath(Platform.pathStyle, path)) return path;
+    if (isAbsolutePath(Platform.traits.pathStyle, path)) return path;
     char directory[kStartupDirSize];
-    uint32_t n = Platform.getCurrentDirectory(directory, sizeof directory);
+    uint32_t n = Platform.files.currentDirectory(directory, sizeof directory);
     if (n == 0 || n >= sizeof directory) return path;
-    return joinPath(Platform.pathStyle, directory, path);
+    return joinPath(Platform.traits.pathStyle, directory, path);
 }
 
 BuildOutcome failJar(unsigned id, const std::string& why) {
@@ -72,7 +72,7 @@ bool appendPackageOptions(TextBuffer* options, const std::string& list, const ch
 BuildOutcome appendJarOptions(TextBuffer* options) {
     std::string manifest, value;
     if (!(State.MainJarFullPath = heapCopy(fullPath(Config.MainJar)))) return BuildOutcome::OutOfMemory;
-    switch (readJarEntry(Platform.readFileAt, Config.MainJar, "META-INF/MANIFEST.MF", true, &manifest)) {
+    switch (readJarEntry(Platform.files.readAt, Config.MainJar, "META-INF/MANIFEST.MF", true, &manifest)) {
     case JarEntryRead::CannotOpen:
         reportLastError();
         reportError(message(MsgFileAccess), Config.MainJar);
@@ -129,7 +129,8 @@ BuildOutcome appendLaunchOptions(TextBuffer* options) {
     }
     if (isSet(Config.ModulePath)) {
         std::string path;
-        for (const char* p = Config.ModulePath; *p; ++p) path += *p == ';' ? Platform.pathStyle.classPathSeparator : *p;
+        for (const char* p = Config.ModulePath; *p; ++p)
+            path += *p == ';' ? Platform.traits.pathStyle.classPathSeparator : *p;
         if (!appendText(options, (" \"--module-path=" + path + "\"").c_str())) return BuildOutcome::OutOfMemory;
     }
     if (isSet(Config.MainModule)) {

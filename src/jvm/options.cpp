@@ -16,7 +16,7 @@
 
 ClassPathEntryKind classifyClassPathEntry(const char* entry) {
     if (!Config.ModernReferences && std::strchr(entry, '%') != nullptr) return ClassPathEntryKind::Other;
-    uint32_t attributes = Platform.getFileAttributes(entry);
+    uint32_t attributes = Platform.files.attributes(entry);
     if (attributes == kInvalidFileAttributes) {
         reportLastError();
         reportError(message(MsgFileAccess), entry);
@@ -53,7 +53,7 @@ BuildOutcome appendClassPathEntry(TextBuffer* list, char* entry, const char* sep
 
 // Builds the class path list. Reported: an entry that cannot be accessed.
 BuildOutcome buildClassPathList(TextBuffer* list) {
-    const char separator[2] = {Platform.pathStyle.classPathSeparator, '\0'};
+    const char separator[2] = {Platform.traits.pathStyle.classPathSeparator, '\0'};
     // An executable jar comes first, as `java -jar` puts it.
     if (isSet(Config.MainJar) && (!appendText(list, Config.MainJar) || !appendText(list, separator)))
         return BuildOutcome::OutOfMemory;

@@ -3,18 +3,18 @@
 
 #include <cstring>
 
-bool fileExists(const char* path) { return path != nullptr && *path != '\0' && Platform.canOpenForReading(path); }
+bool fileExists(const char* path) { return path != nullptr && *path != '\0' && Platform.files.canOpenForReading(path); }
 
 RegistryText readRegistryString(RegistryRoot root, const char* subkey, const char* valueName, char* buffer,
                                 size_t size) {
     if (size == 0) return RegistryText::NoValue;
     buffer[0] = '\0';
     PlatformHandle key = nullptr;
-    if (Platform.regOpenKey(root, subkey, kKeyRead, &key) != 0) return RegistryText::NoKey;
+    if (Platform.registry.openKey(root, subkey, kKeyRead, &key) != 0) return RegistryText::NoKey;
     uint32_t type = 0;
     uint32_t got = static_cast<uint32_t>(size);
-    long rc = Platform.regQueryValue(key, valueName, &type, buffer, &got);
-    Platform.regCloseKey(key);
+    long rc = Platform.registry.queryValue(key, valueName, &type, buffer, &got);
+    Platform.registry.closeKey(key);
     bool isString = type == kRegSz || type == kRegExpandSz;
     // The registry does not promise a terminator: a value that fills the buffer without
     // one did not fit.

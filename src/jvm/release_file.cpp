@@ -80,12 +80,12 @@ std::string libraryMismatch(const unsigned char* head, size_t length) {
     ModuleFormat format;
     uint16_t machine;
     if (!readHeader(head, length, &format, &machine)) return "not a library this launcher can load";
-    if (format != Platform.moduleFormat)
+    if (format != Platform.traits.moduleFormat)
         return format == ModuleFormat::Pe ? "a Windows library, this launcher runs on Linux"
                                           : "a Linux library, this launcher runs on Windows";
-    if (machine == Platform.moduleMachine) return "";
+    if (machine == Platform.traits.moduleMachine) return "";
     int theirs = machineBits(format, machine);
-    int mine = machineBits(Platform.moduleFormat, Platform.moduleMachine);
+    int mine = machineBits(Platform.traits.moduleFormat, Platform.traits.moduleMachine);
     if (theirs != 0 && mine != 0 && theirs != mine)
         return std::to_string(theirs) + "-bit runtime, this launcher is " + std::to_string(mine) + "-bit";
     return "runtime for another processor than this launcher's";

@@ -68,16 +68,16 @@ bool tryHomeCandidates(const char* home, char* buffer, size_t size) {
     // JvmPath as it stands: after a failed configured search only its first entry is
     // left, since the search split it in place.
     if (Config.JvmPath != nullptr && Config.JvmPath[0] != '\0' &&
-        joinPath(Platform.pathStyle, buffer, size, home, Config.JvmPath) && fileExists(buffer)) {
+        joinPath(Platform.traits.pathStyle, buffer, size, home, Config.JvmPath) && fileExists(buffer)) {
         trace("  found ", buffer);
         return true;
     }
-    bool windows = windowsPaths(Platform.pathStyle);
+    bool windows = windowsPaths(Platform.traits.pathStyle);
     const char* const* candidates = windows ? kWindowsCandidates : kPosixCandidates;
     size_t count = windows ? sizeof kWindowsCandidates / sizeof kWindowsCandidates[0]
                            : sizeof kPosixCandidates / sizeof kPosixCandidates[0];
     for (size_t i = 0; i < count; ++i) {
-        if (!joinPath(Platform.pathStyle, buffer, size, home, candidates[i])) continue;
+        if (!joinPath(Platform.traits.pathStyle, buffer, size, home, candidates[i])) continue;
         bool exists = fileExists(buffer);
         trace(exists ? "  found " : "  not there: ", buffer);
         if (exists) return true;

@@ -30,7 +30,7 @@ bool readHome(const std::string& keyPath, const char* valueName) {
     if (readRegistryString(RegistryRoot::LocalMachine, keyPath.c_str(), valueName, home, sizeof home) !=
         RegistryText::Read)
         return false;
-    std::string trimmed = withoutTrailingSeparators(Platform.pathStyle, home);
+    std::string trimmed = withoutTrailingSeparators(Platform.traits.pathStyle, home);
     if (trimmed.empty()) return false;
     std::memcpy(State.DiscoveredJavaHome, trimmed.c_str(), trimmed.size() + 1);
     return true;

@@ -13,7 +13,7 @@
 
 bool captureStartupDirectory() {
     State.StartupDir[0] = '\0';
-    uint32_t n = Platform.getCurrentDirectory(State.StartupDir, kStartupDirSize);
+    uint32_t n = Platform.files.currentDirectory(State.StartupDir, kStartupDirSize);
     if (n == 0) return reportFileAccessFailure("CURRENT_DIR");
     if (n >= kStartupDirSize) {
         // Too long to keep: StartupDir stays empty, and only a run that has to return to it fails.
@@ -26,7 +26,7 @@ bool captureStartupDirectory() {
 bool enterExecutableDirectory() {
     char path[kPathBufferSize];
     if (!executableDirectory(path, sizeof path)) return reportFileAccessFailure("CURRENT_EXE");
-    if (!Platform.setCurrentDirectory(path)) return reportFileAccessFailure(path);
+    if (!Platform.files.setCurrentDirectory(path)) return reportFileAccessFailure(path);
     return true;
 }
 
@@ -39,9 +39,9 @@ bool returnToStartupDirectory() {
     anchorConfiguredPaths(path);
     trace("staying in the start-up directory; configured paths are taken from ", path);
     if (State.StartupDirTooLong) {
-        Platform.setLastError(kErrorFilenameTooLong);
+        Platform.errors.set(kErrorFilenameTooLong);
         return reportFileAccessFailure("CURRENT_DIR");
     }
-    if (!Platform.setCurrentDirectory(State.StartupDir)) return reportFileAccessFailure(State.StartupDir);
+    if (!Platform.files.setCurrentDirectory(State.StartupDir)) return reportFileAccessFailure(State.StartupDir);
     return true;
 }

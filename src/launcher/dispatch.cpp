@@ -27,10 +27,10 @@ bool dispatchCommandLine(int argc, char** argv, int* exitCode) {
         } else if (installed == ServiceQuery::NotInstalled) {
             if (installService(Config.ServiceName, Config.ServiceDescription) == 0)
                 reportInfo(message(MsgServiceInstalled), Config.ServiceName);
-            else *exitCode = serviceExitCode(Platform.getLastError());
+            else *exitCode = serviceExitCode(Platform.errors.last());
         } else {
             // The query failed (typically no right to create services): show the system's text for it.
-            uint32_t error = Platform.getLastError();
+            uint32_t error = Platform.errors.last();
             reportSystemError(error);
             *exitCode = serviceExitCode(error);
         }
@@ -38,7 +38,7 @@ bool dispatchCommandLine(int argc, char** argv, int* exitCode) {
     }
     if (strcmp(argument, Config.UninstallSwitch) == 0) {
         if (uninstallService(Config.ServiceName) == 0) reportInfo(message(MsgServiceUninstalled), Config.ServiceName);
-        else *exitCode = serviceExitCode(Platform.getLastError());
+        else *exitCode = serviceExitCode(Platform.errors.last());
         return true;
     }
     if (strcmp(argument, Config.ServiceSwitch) == 0) {
@@ -82,9 +82,9 @@ static int runLauncher(int argc, char** argv) {
 
 int launcherMain(int argc, char** argv) {
     State.RunMode = RunModeKind::Console;
-    State.Windowed = !Platform.startedWithConsole() && !serviceSwitchGiven(argc, argv);
+    State.Windowed = !Platform.console.startedWith() && !serviceSwitchGiven(argc, argv);
     // Started from a console, a windowed launcher's application writes to it.
-    if (State.Windowed) Platform.attachParentConsole();
+    if (State.Windowed) Platform.console.attachParent();
     int code = runLauncher(argc, argv);
     flushReports();
     return code;

@@ -22,7 +22,7 @@ uint64_t hashBytes(uint64_t hash, const unsigned char* bytes, size_t count) {
 void instanceMutexName(const char* executablePath, char* name, size_t size) {
     uint64_t hash = 14695981039346656037ull;
     DirIdentity identity;
-    if (Platform.getFileIdentity(executablePath, &identity)) {
+    if (Platform.files.identity(executablePath, &identity)) {
         // The file, not the spelling of its path: a mapped drive, a short name or a link to
         // the same executable must not start a second instance.
         unsigned char bytes[16];
@@ -34,7 +34,7 @@ void instanceMutexName(const char* executablePath, char* name, size_t size) {
     } else {
         for (const char* p = executablePath; *p; ++p) {
             unsigned char c = static_cast<unsigned char>(*p);
-            if (Platform.pathStyle.caseInsensitiveNames && c >= 'a' && c <= 'z')
+            if (Platform.traits.pathStyle.caseInsensitiveNames && c >= 'a' && c <= 'z')
                 c = static_cast<unsigned char>(c - 'a' + 'A');
             hash = hashBytes(hash, &c, 1);
         }
@@ -48,7 +48,7 @@ bool claimSingleInstance() {
     const char* name = Config.SingleInstanceMutex;
     if (!name[0]) {
         char path[kReportTextSize];
-        uint32_t n = Platform.getModulePath(path, sizeof path);
+        uint32_t n = Platform.files.modulePath(path, sizeof path);
         if (n == 0 || n >= sizeof path) {
             reportLastError();
             return false;
@@ -57,7 +57,7 @@ bool claimSingleInstance() {
         name = derived;
     }
     bool existed = false;
-    if (!Platform.createNamedMutex(name, &existed)) {
+    if (!Platform.process.createNamedMutex(name, &existed)) {
         reportLastError();
         reportError("Cannot create the single-instance mutex %s", name);
         return false;

@@ -214,41 +214,17 @@ struct LogFileOps {
     int64_t (*localDay)();
 };
 
-struct PlatformOps {
-    // Directories and module path. Both getters follow the Win32 contract: the length
-    // copied, the size needed when the buffer is too small (current directory), the
-    // buffer size on truncation (module path), 0 on failure with the last error set.
-    uint32_t (*getCurrentDirectory)(char* buffer, uint32_t size);
-    uint32_t (*getModulePath)(char* buffer, uint32_t size);
+// Directories, files and the INI files of the configuration.
+struct FileOps {
+    // Both getters follow the Win32 contract: the length copied, the size needed when the
+    // buffer is too small (current directory), the buffer size on truncation (module path),
+    // 0 on failure with the last error set.
+    uint32_t (*currentDirectory)(char* buffer, uint32_t size);
+    uint32_t (*modulePath)(char* buffer, uint32_t size);
     bool (*setCurrentDirectory)(const char* path);
-
-    // Last error and its system text.
-    uint32_t (*getLastError)();
-    void (*setLastError)(uint32_t code);
-    // The system's text for a code (with its own line end), false when there is none.
-    bool (*formatSystemMessage)(uint32_t code, char* buffer, size_t size);
-
-    // Embedded string table: LoadStringA semantics (characters copied, 0 when missing or empty).
-    int (*loadString)(unsigned id, char* buffer, int size);
-    // Profile (INI) read: GetPrivateProfileStringA semantics.
-    uint32_t (*readProfileString)(const char* section, const char* key, const char* defaultText, char* buffer,
-                                  uint32_t size, const char* file);
     // True when the file can be opened for reading (directories do not count).
     bool (*canOpenForReading)(const char* path);
-
-    // Event log.
-    PlatformHandle (*registerEventSource)(const char* sourceName);
-    bool (*reportEvent)(PlatformHandle source, uint16_t eventType, uint32_t eventId, const char* text);
-    bool (*deregisterEventSource)(PlatformHandle source);
-
-    // Standard streams: writes one whole line (text and line end) to stdout or stderr.
-    void (*writeConsoleLine)(bool toError, const char* text);
-
-    // Environment.
-    const char* (*getEnvironment)(const char* name);
-
-    // Files and directories.
-    uint32_t (*getFileAttributes)(const char* path);  // kInvalidFileAttributes with the last error set
+    uint32_t (*attributes)(const char* path);  // kInvalidFileAttributes with the last error set
     // Adds a directory's names (without "." and "..") to `listing` and sets its identity.
     // Returns kErrorSuccess, or the error that stopped the listing; names met before the
     // error are kept. An empty or missing listing reports kErrorFileNotFound or
@@ -257,63 +233,107 @@ struct PlatformOps {
     uint32_t (*listDirectory)(const char* directory, DirListing* listing);
     // The file's identity (volume and file index, or device and inode): the same for every
     // path that leads to it (links, mapped drives, short names). False when it cannot be told.
-    bool (*getFileIdentity)(const char* path, DirIdentity* identity);
+    bool (*identity)(const char* path, DirIdentity* identity);
+    // Reads the first bytes of a file (a runtime's release text, a library's header): false
+    // when it cannot be opened or read; `got` may be less than `size` for a short file.
+    bool (*readStart)(const char* path, void* buffer, uint32_t size, uint32_t* got);
+    // The path with every link followed, made absolute. False when the file is not there or
+    // the result does not fit `size` (nothing is cut).
+    bool (*resolveLinks)(const char* path, char* buffer, size_t size);
+    // Reads up to `size` bytes at `offset` of a file (a jar's directory at its end) and
+    // gives the file's size; false with the last error set when it cannot be opened or read.
+    bool (*readAt)(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize);
+    // Profile (INI) read: GetPrivateProfileStringA semantics.
+    uint32_t (*readProfileString)(const char* section, const char* key, const char* defaultText, char* buffer,
+                                  uint32_t size, const char* file);
+};
 
-    // Library loading. `extraSearchDir` (may be null) is searched for the library's dependencies.
-    PlatformHandle (*loadLibrary)(const char* path, const char* extraSearchDir);
-    void* (*getProcAddress)(PlatformHandle library, const char* name);
-    bool (*freeLibrary)(PlatformHandle library);
+// The last error of the calling thread and its system text.
+struct ErrorOps {
+    uint32_t (*last)();
+    void (*set)(uint32_t code);
+    // The system's text for a code (with its own line end), false when there is none.
+    bool (*text)(uint32_t code, char* buffer, size_t size);
+};
 
-    // Registry (read and write); results are registry status codes (0 = success).
-    long (*regOpenKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
-    long (*regQueryValue)(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
-    long (*regEnumKey)(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
-    long (*regCloseKey)(PlatformHandle key);
-    long (*regCreateKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
-    long (*regSetValue)(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
+// What the process holds of its own: its executable's resources, environment and memory.
+struct ProcessOps {
+    // Embedded string table: LoadStringA semantics (characters copied, 0 when missing or empty).
+    int (*loadString)(unsigned id, char* buffer, int size);
+    // One string of the executable's version information; false when missing or empty.
+    bool (*readVersionString)(const char* key, char* buffer, size_t size);
+    const char* (*environment)(const char* name);
+    // Text crossing into Java: the process's code page decoded to UTF-16.
+    void (*decodeCodePage)(const char* text, std::u16string* out);
+    // Hands heap memory freed by start-up work (the class path scan) back to the system, so
+    // it does not stay in the process's footprint while the application runs.
+    void (*releaseFreeMemory)();
+    // Creates or opens a named mutex, kept until the process ends; *existed tells whether
+    // another process had created it. Null with the last error set on failure.
+    PlatformHandle (*createNamedMutex)(const char* name, bool* existed);
+};
 
-    // Service control manager; handles are null on failure with the last error set.
-    PlatformHandle (*openScManager)(uint32_t access);
-    PlatformHandle (*openService)(PlatformHandle manager, const char* name, uint32_t access);
-    PlatformHandle (*createService)(PlatformHandle manager, const char* name, const char* displayName, uint32_t access,
-                                    uint32_t serviceType, uint32_t startType, uint32_t errorControl,
-                                    const char* binaryPath);
-    bool (*deleteService)(PlatformHandle service);
-    bool (*closeServiceHandle)(PlatformHandle handle);
-    bool (*startServiceDispatcher)(const char* serviceName, ServiceMainRoutine routine);
-    PlatformHandle (*registerServiceCtrlHandler)(const char* serviceName, ServiceHandlerRoutine handler);
-    bool (*setServiceStatus)(PlatformHandle statusHandle, const ServiceStatusRecord* status);
+// Library loading. `extraSearchDir` (may be null) is searched for the library's dependencies.
+struct LibraryOps {
+    PlatformHandle (*load)(const char* path, const char* extraSearchDir);
+    void* (*symbol)(PlatformHandle library, const char* name);
+    bool (*free)(PlatformHandle library);
+};
+
+// Registry (read and write); results are registry status codes (0 = success).
+struct RegistryOps {
+    long (*openKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+    long (*queryValue)(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
+    long (*enumKey)(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
+    long (*closeKey)(PlatformHandle key);
+    long (*createKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+    long (*setValue)(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
+};
+
+// The service manager; handles are null on failure with the last error set.
+struct ServiceOps {
+    PlatformHandle (*openManager)(uint32_t access);
+    PlatformHandle (*open)(PlatformHandle manager, const char* name, uint32_t access);
+    PlatformHandle (*create)(PlatformHandle manager, const char* name, const char* displayName, uint32_t access,
+                             uint32_t serviceType, uint32_t startType, uint32_t errorControl, const char* binaryPath);
+    bool (*remove)(PlatformHandle service);
+    bool (*close)(PlatformHandle handle);
+    bool (*startDispatcher)(const char* serviceName, ServiceMainRoutine routine);
+    PlatformHandle (*registerHandler)(const char* serviceName, ServiceHandlerRoutine handler);
+    bool (*setStatus)(PlatformHandle statusHandle, const ServiceStatusRecord* status);
     // Applies the settings to a service just created; false with the last error set.
-    bool (*configureService)(PlatformHandle service, const ServiceSettings* settings);
+    bool (*configure)(PlatformHandle service, const ServiceSettings* settings);
     // Called on the service's worker thread once the JVM exists, just before the
     // application's main runs: a manager that waits for the application itself (systemd's
     // notify services) learns here that the service is up. Windows learnt it from the
     // running status already.
-    void (*serviceReady)(PlatformHandle statusHandle);
-    // Whether the event log finds a source's message texts through a registry entry that
-    // installation writes (Windows); elsewhere there is nothing to register.
-    bool eventSourcesInRegistry;
+    void (*ready)(PlatformHandle statusHandle);
     // Settings of a created service; false with the last error set. `dependencies` holds
     // names each ended by '\0' with one more '\0' after the last, `account` an account name
     // (no password is ever given); null leaves either unchanged.
-    bool (*changeServiceConfig)(PlatformHandle service, const char* dependencies, const char* account);
+    bool (*changeConfig)(PlatformHandle service, const char* dependencies, const char* account);
     // Restarts after each of the first `restartCount` failures, `restartDelayMs` after it,
     // then none; the count starts again after `resetSeconds` without failure. A failure is
     // a crash or a stop reported with a non-zero exit code.
-    bool (*setServiceFailureActions)(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
-                                     uint32_t restartCount);
-    bool (*setServiceDelayedStart)(PlatformHandle service, bool delayed);
-    // The service manager is systemd: `ServiceAccount` names a system user ("user" or
-    // "user:group", which ServiceSettings::account carries), and a failed service operation
-    // ends with a small exit code, since exit statuses stop at 255 (Windows: the error).
-    bool systemdServices;
+    bool (*setFailureActions)(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
+                              uint32_t restartCount);
+    bool (*setDelayedStart)(PlatformHandle service, bool delayed);
     // systemd: whether the user (and the group) of "user" or "user:group" exist; false with
     // the last error set (kErrorInvalidServiceAccount when either does not).
-    bool (*findServiceAccount)(const char* account);
+    bool (*findAccount)(const char* account);
+};
 
-    // Threads, events, sleep. A thread runs detached (nothing waits for one), so starting it
-    // gives no handle: false with the last error set when it could not be started.
-    bool (*createThread)(ThreadRoutine routine, void* parameter);
+struct EventLogOps {
+    PlatformHandle (*registerSource)(const char* sourceName);
+    bool (*report)(PlatformHandle source, uint16_t eventType, uint32_t eventId, const char* text);
+    bool (*deregisterSource)(PlatformHandle source);
+};
+
+// Threads, events, locks and sleep.
+struct ThreadOps {
+    // A thread runs detached (nothing waits for one), so starting it gives no handle: false
+    // with the last error set when it could not be started.
+    bool (*create)(ThreadRoutine routine, void* parameter);
     PlatformEvent (*createEvent)();  // auto-reset, not signalled
     bool (*setEvent)(PlatformEvent event);
     void (*waitForEvent)(PlatformEvent event);  // no time limit
@@ -323,47 +343,43 @@ struct PlatformOps {
     void (*initLock)(PlatformLock* lock);
     void (*acquireLock)(PlatformLock* lock);
     void (*releaseLock)(PlatformLock* lock);
+};
 
-    // Console (service runs).
-    bool (*allocConsole)();
-    bool (*setConsoleCtrlHandler)(ConsoleHandlerRoutine handler);
+// Standard streams and consoles.
+struct ConsoleOps {
+    // Writes one whole line (text and line end) to stdout or stderr.
+    void (*writeLine)(bool toError, const char* text);
+    // A service run in the console: a console of its own and the Ctrl+C handler.
+    bool (*alloc)();
+    bool (*setCtrlHandler)(ConsoleHandlerRoutine handler);
     // Points the C runtime's stdout and stderr at the console; false when not possible.
-    bool (*reopenStdStreamsOnConsole)();
-    const char* consoleDeviceName;  // "CONOUT$" on Windows; null where there are no consoles
-
-    // Text crossing into Java: the process's code page decoded to UTF-16.
-    void (*decodeCodePage)(const char* text, std::u16string* out);
-
-    // Hands heap memory freed by start-up work (the class path scan) back to the system, so
-    // it does not stay in the process's footprint while the application runs.
-    void (*releaseFreeMemory)();
-
-    // Desktop. True when the system gave the process a console of its own kind: a
-    // console-subsystem executable (POSIX: always). A windowed one starts without one.
-    bool (*startedWithConsole)();
+    bool (*reopenStdStreams)();
+    // True when the system gave the process a console of its own kind: a console-subsystem
+    // executable (POSIX: always). A windowed one starts without one.
+    bool (*startedWith)();
     // A windowed process: attaches to the console of the process that started it and points
     // the standard streams that lead nowhere at it. False when there is no such console.
-    bool (*attachParentConsole)();
+    bool (*attachParent)();
+};
+
+struct DesktopOps {
     // Shows a message box and returns the answer, 0 when none could be shown (POSIX: never).
     int (*showMessageBox)(const char* title, const char* text, uint32_t style);
-    // One string of the executable's version information; false when missing or empty.
-    bool (*readVersionString)(const char* key, char* buffer, size_t size);
-    // Creates or opens a named mutex, kept until the process ends; *existed tells whether
-    // another process had created it. Null with the last error set on failure.
-    PlatformHandle (*createNamedMutex)(const char* name, bool* existed);
     // Opens a web page with the user's default browser.
     bool (*openUrl)(const char* url);
+};
 
+// What the system is, as data: its rules and where its runtimes live.
+struct PlatformTraits {
     PathStyle pathStyle;
-
-    // Runtimes installed the way people install them today (JAVA_HOME, PATH, the OS's own
-    // folder of runtimes), searched after the configured list and the registry.
-    // Reads the first bytes of a file (a runtime's release text, a library's header): false
-    // when it cannot be opened or read; `got` may be less than `size` for a short file.
-    bool (*readFileStart)(const char* path, void* buffer, uint32_t size, uint32_t* got);
-    // The path with every link followed, made absolute. False when the file is not there or
-    // the result does not fit `size` (nothing is cut).
-    bool (*resolveLinks)(const char* path, char* buffer, size_t size);
+    const char* consoleDeviceName;  // "CONOUT$" on Windows; null where there are no consoles
+    // Whether the event log finds a source's message texts through a registry entry that
+    // installation writes (Windows); elsewhere there is nothing to register.
+    bool eventSourcesInRegistry;
+    // The service manager is systemd: `ServiceAccount` names a system user ("user" or
+    // "user:group", which ServiceSettings::account carries), and a failed service operation
+    // ends with a small exit code, since exit statuses stop at 255 (Windows: the error).
+    bool systemdServices;
     // The folder whose subfolders are the system's installed runtimes, or null.
     const char* standardRuntimeFolder;
     // Whether the system has a registry of installed runtimes to search (Windows).
@@ -372,13 +388,23 @@ struct PlatformOps {
     // header's Machine field, an ELF header's e_machine).
     ModuleFormat moduleFormat;
     uint16_t moduleMachine;
+};
 
-    // Reads up to `size` bytes at `offset` of a file (a jar's directory at its end) and
-    // gives the file's size; false with the last error set when it cannot be opened or read.
-    bool (*readFileAt)(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got,
-                       uint64_t* fileSize);
+// The table, one group per concept; every backend fills each slot by name.
+struct PlatformOps {
+    FileOps files;
+    ErrorOps errors;
+    ProcessOps process;
+    LibraryOps library;
+    RegistryOps registry;
+    ServiceOps services;
+    EventLogOps eventLog;
+    ThreadOps threads;
+    ConsoleOps console;
+    DesktopOps desktop;
     const CacheFileOps* cacheFiles;
     const LogFileOps* logFiles;
+    PlatformTraits traits;
 };
 
 extern PlatformOps Platform;

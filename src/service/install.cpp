@@ -23,7 +23,7 @@ bool joinText(char* buffer, size_t size, const char* prefix, const char* name) {
 
 // Reporting may change the last error (a console write on POSIX): the error is set again after it.
 int failed(uint32_t error) {
-    Platform.setLastError(error);
+    Platform.errors.set(error);
     return -1;
 }
 int reportFailure(uint32_t error) {
@@ -44,13 +44,13 @@ int reportRegistryFailure(long status) { return reportFailure(static_cast<uint32
 RegistryWrite writeRegistryValue(RegistryRoot root, const char* subkey, const char* valueName, uint32_t type,
                                  const void* data, uint32_t size, long* status) {
     PlatformHandle key = nullptr;
-    long rc = Platform.regOpenKey(root, subkey, kKeyWrite, &key);
+    long rc = Platform.registry.openKey(root, subkey, kKeyWrite, &key);
     if (rc != 0) {
         if (status) *status = rc;
         return RegistryWrite::KeyFailed;
     }
-    rc = Platform.regSetValue(key, valueName, type, data, size);
-    Platform.regCloseKey(key);
+    rc = Platform.registry.setValue(key, valueName, type, data, size);
+    Platform.registry.closeKey(key);
     if (rc != 0) {
         if (status) *status = rc;
         return RegistryWrite::ValueFailed;
@@ -104,17 +104,17 @@ std::string dependencyList(const char* names) {
 bool applyServiceSettings(PlatformHandle service, const std::string& account) {
     std::string dependencies = dependencyList(Config.ServiceDependencies);
     if ((!dependencies.empty() || !account.empty()) &&
-        !Platform.changeServiceConfig(service, dependencies.empty() ? nullptr : dependencies.data(),
-                                      account.empty() ? nullptr : account.c_str()))
+        !Platform.services.changeConfig(service, dependencies.empty() ? nullptr : dependencies.data(),
+                                        account.empty() ? nullptr : account.c_str()))
         return false;
-    if (Config.ServiceDelayedStart && !Config.ServiceManualStart && !Platform.setServiceDelayedStart(service, true))
+    if (Config.ServiceDelayedStart && !Config.ServiceManualStart && !Platform.services.setDelayedStart(service, true))
         return false;
     if (Config.ServiceRestartDelay > 0 && Config.ServiceRestartCount > 0) {
         uint32_t count = Config.ServiceRestartCount > static_cast<int32_t>(kMaxServiceRestarts)
                              ? kMaxServiceRestarts
                              : static_cast<uint32_t>(Config.ServiceRestartCount);
         uint32_t reset = Config.ServiceRestartReset > 0 ? static_cast<uint32_t>(Config.ServiceRestartReset) : 0;
-        if (!Platform.setServiceFailureActions(service, reset, secondsToMs(Config.ServiceRestartDelay), count))
+        if (!Platform.services.setFailureActions(service, reset, secondsToMs(Config.ServiceRestartDelay), count))
             return false;
     }
     return true;
@@ -123,10 +123,10 @@ bool applyServiceSettings(PlatformHandle service, const std::string& account) {
 // The account check before anything is created. systemd: the system user (and group) must
 // exist, and is written into the unit; Windows: one of the service accounts.
 bool checkAccount(const char* serviceName, std::string* account) {
-    if (Platform.systemdServices) {
+    if (Platform.traits.systemdServices) {
         *account = Config.ServiceAccount;
-        if (account->empty() || Platform.findServiceAccount(account->c_str())) return true;
-        reportFailure(Platform.getLastError());
+        if (account->empty() || Platform.services.findAccount(account->c_str())) return true;
+        reportFailure(Platform.errors.last());
         return false;
     }
     if (serviceAccountName(Config.ServiceAccount, serviceName, account)) return true;
@@ -138,7 +138,7 @@ bool checkAccount(const char* serviceName, std::string* account) {
 }  // namespace
 
 int serviceExitCode(uint32_t error) {
-    if (!Platform.systemdServices) return error ? static_cast<int>(error) : 1;
+    if (!Platform.traits.systemdServices) return error ? static_cast<int>(error) : 1;
     switch (error) {
     case EACCES:
     case EPERM:
@@ -177,18 +177,18 @@ bool serviceAccountName(const char* configured, const char* serviceName, std::st
 }
 
 ServiceQuery isServiceInstalled(const char* serviceName) {
-    PlatformHandle manager = Platform.openScManager(kScManagerCreateService);
+    PlatformHandle manager = Platform.services.openManager(kScManagerCreateService);
     if (!manager) return ServiceQuery::Failed;
-    PlatformHandle service = Platform.openService(manager, serviceName, kServiceQueryConfig);
+    PlatformHandle service = Platform.services.open(manager, serviceName, kServiceQueryConfig);
     if (service) {
-        Platform.closeServiceHandle(service);
-        Platform.closeServiceHandle(manager);
+        Platform.services.close(service);
+        Platform.services.close(manager);
         return ServiceQuery::Installed;
     }
-    uint32_t error = Platform.getLastError();
-    Platform.closeServiceHandle(manager);
+    uint32_t error = Platform.errors.last();
+    Platform.services.close(manager);
     // The caller reports a failed query, so it must still find the query's own error.
-    Platform.setLastError(error);
+    Platform.errors.set(error);
     return error == kErrorServiceDoesNotExist ? ServiceQuery::NotInstalled : ServiceQuery::Failed;
 }
 
@@ -197,14 +197,14 @@ int installService(const char* serviceName, const char* description) {
     char commandLine[kServiceCommandLineSize];
     char eventLogKey[kRegistryKeyPathSize];
 
-    PlatformHandle manager = Platform.openScManager(kScManagerCreateService);
-    if (!manager) return reportFailure(Platform.getLastError());
+    PlatformHandle manager = Platform.services.openManager(kScManagerCreateService);
+    if (!manager) return reportFailure(Platform.errors.last());
     // Every text is built before the service is created, so a refusal leaves nothing behind.
-    uint32_t n = Platform.getModulePath(path, sizeof path);
+    uint32_t n = Platform.files.modulePath(path, sizeof path);
     int refused = 0;
     uint32_t error = 0;
     if (n == 0) {
-        error = Platform.getLastError();
+        error = Platform.errors.last();
         reportSystemError(error);
         reportError(message(MsgFileAccess), "CURRENT_EXE");
         refused = -1;
@@ -219,19 +219,19 @@ int installService(const char* serviceName, const char* description) {
     std::string account;
     if (!refused && !checkAccount(serviceName, &account)) refused = -1;
     if (refused) {
-        if (!error) error = Platform.getLastError();
-        Platform.closeServiceHandle(manager);
+        if (!error) error = Platform.errors.last();
+        Platform.services.close(manager);
         return failed(error);
     }
 
     uint32_t startType = Config.ServiceManualStart ? kServiceDemandStart : kServiceAutoStart;
     PlatformHandle service =
-        Platform.createService(manager, serviceName, serviceName, kServiceAllAccess, kServiceWin32OwnProcess, startType,
-                               kServiceErrorNormal, commandLine);
+        Platform.services.create(manager, serviceName, serviceName, kServiceAllAccess, kServiceWin32OwnProcess,
+                                 startType, kServiceErrorNormal, commandLine);
     if (!service) {
-        error = Platform.getLastError();
+        error = Platform.errors.last();
         reportSystemError(error);
-        Platform.closeServiceHandle(manager);
+        Platform.services.close(manager);
         return failed(error);
     }
     // A setting the service manager refuses leaves the service created, as a registry failure does.
@@ -240,17 +240,17 @@ int installService(const char* serviceName, const char* description) {
                              stopTimeoutSeconds(),
                              Config.ServiceRestartCount > 0 ? static_cast<uint32_t>(Config.ServiceRestartCount) : 0,
                              Config.ServiceRestartReset > 0 ? static_cast<uint32_t>(Config.ServiceRestartReset) : 0,
-                             Platform.systemdServices ? account.c_str() : nullptr};
-    bool configured = Platform.configureService(service, &settings) &&
-                      applyServiceSettings(service, Platform.systemdServices ? std::string() : account);
+                             Platform.traits.systemdServices ? account.c_str() : nullptr};
+    bool configured = Platform.services.configure(service, &settings) &&
+                      applyServiceSettings(service, Platform.traits.systemdServices ? std::string() : account);
     if (!configured) {
-        error = Platform.getLastError();
+        error = Platform.errors.last();
         reportSystemError(error);
     }
-    Platform.closeServiceHandle(service);
-    Platform.closeServiceHandle(manager);
+    Platform.services.close(service);
+    Platform.services.close(manager);
     if (!configured) return failed(error);
-    if (!Platform.eventSourcesInRegistry) return 0;
+    if (!Platform.traits.eventSourcesInRegistry) return 0;
 
     // The service stays installed if a registry step fails; only the outcome is reported.
     long status = 0;
@@ -266,25 +266,25 @@ int installService(const char* serviceName, const char* description) {
 }
 
 int uninstallService(const char* serviceName) {
-    PlatformHandle manager = Platform.openScManager(kScManagerAllAccess);
-    if (!manager) return reportFailure(Platform.getLastError());
-    PlatformHandle service = Platform.openService(manager, serviceName, kDeleteAccess);
-    bool deleted = service && Platform.deleteService(service);
-    uint32_t error = deleted ? 0 : Platform.getLastError();
+    PlatformHandle manager = Platform.services.openManager(kScManagerAllAccess);
+    if (!manager) return reportFailure(Platform.errors.last());
+    PlatformHandle service = Platform.services.open(manager, serviceName, kDeleteAccess);
+    bool deleted = service && Platform.services.remove(service);
+    uint32_t error = deleted ? 0 : Platform.errors.last();
     if (!deleted) reportSystemError(error);
-    if (service) Platform.closeServiceHandle(service);
-    Platform.closeServiceHandle(manager);
+    if (service) Platform.services.close(service);
+    Platform.services.close(manager);
     return deleted ? 0 : failed(error);
 }
 
 RegistryWrite createRegistryKey(RegistryRoot root, const char* subkey, long* status) {
     PlatformHandle key = nullptr;
-    long rc = Platform.regCreateKey(root, subkey, kKeyAllAccess, &key);
+    long rc = Platform.registry.createKey(root, subkey, kKeyAllAccess, &key);
     if (rc != 0) {
         if (status) *status = rc;
         return RegistryWrite::KeyFailed;
     }
-    Platform.regCloseKey(key);
+    Platform.registry.closeKey(key);
     return RegistryWrite::Written;
 }
 

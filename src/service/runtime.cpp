@@ -59,8 +59,8 @@ Run run;
 PlatformLock runLock;
 
 struct Locked {
-    Locked() { Platform.acquireLock(&runLock); }
-    ~Locked() { Platform.releaseLock(&runLock); }
+    Locked() { Platform.threads.acquireLock(&runLock); }
+    ~Locked() { Platform.threads.releaseLock(&runLock); }
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
 };
@@ -68,7 +68,7 @@ struct Locked {
 // The functions below marked "locked" are called with runLock held.
 
 void reportStatus() {  // locked
-    if (!run.console) Platform.setServiceStatus(run.statusHandle, &run.status);
+    if (!run.console) Platform.services.setStatus(run.statusHandle, &run.status);
 }
 
 uint32_t endingCode() {  // locked
@@ -90,7 +90,7 @@ void reportEnd() {  // locked
     run.status.dwWin32ExitCode = code ? uint32_t{kErrorServiceSpecificError} : 0u;
     run.status.dwServiceSpecificExitCode = code;
     reportStatus();
-    if (run.endWaiters) Platform.setEvent(run.ended);
+    if (run.endWaiters) Platform.threads.setEvent(run.ended);
 }
 
 // The JVM's exit hook: System.exit ends the process once this returns. A requested stop by
@@ -104,12 +104,12 @@ void JNICALL serviceExitHook(jint code) {
 }
 
 // Starts a thread; false with the creation's error as the last error.
-bool startThread(ThreadRoutine routine) { return Platform.createThread(routine, nullptr); }
+bool startThread(ThreadRoutine routine) { return Platform.threads.create(routine, nullptr); }
 
 void startStopper() {  // locked
     ++run.javaThreads;  // the stopper's, taken before it can run
     if (!startThread(serviceStopperThread)) {
-        uint32_t error = Platform.getLastError();
+        uint32_t error = Platform.errors.last();
         --run.javaThreads;
         reportSystemError(error);
     }
@@ -122,15 +122,15 @@ const ServiceJavaSteps& defaultServiceJavaSteps() { return kRealSteps; }
 
 void runServiceDispatcher() {
     State.RunMode = RunModeKind::Service;
-    if (Platform.startServiceDispatcher(Config.ServiceName, serviceMain)) return;
+    if (Platform.services.startDispatcher(Config.ServiceName, serviceMain)) return;
     // Started by hand rather than by the service manager: say why in the event log.
-    uint32_t error = Platform.getLastError();
-    PlatformHandle source = Platform.registerEventSource(Config.ServiceName);
+    uint32_t error = Platform.errors.last();
+    PlatformHandle source = Platform.eventLog.registerSource(Config.ServiceName);
     if (!source) return;
     State.EventSource = source;
     reportSystemError(error);
     State.EventSource = nullptr;
-    Platform.deregisterEventSource(source);
+    Platform.eventLog.deregisterSource(source);
 }
 
 namespace {
@@ -140,7 +140,7 @@ constexpr uint32_t kCtrlCloseEvent = 2;  // console closed; log-off and shutdown
 // A fresh run: every shared record as before the first thread starts.
 void resetRun(bool console) {
     static bool lockMade = false;
-    if (!lockMade) Platform.initLock(&runLock);
+    if (!lockMade) Platform.threads.initLock(&runLock);
     lockMade = true;
     run = Run{};
     run.console = console;
@@ -177,24 +177,24 @@ int runUntilEnd(uint32_t eventError) {
         ++run.javaThreads;  // the worker's, taken before it can run
         workerRunning = startThread(serviceWorkerThread);
         if (!workerRunning) {
-            uint32_t error = Platform.getLastError();
+            uint32_t error = Platform.errors.last();
             --run.javaThreads;
             reportSystemError(error);
         }
     }
     PlatformEvent done = run.done;
     if (workerRunning) {
-        Platform.releaseLock(&runLock);
-        Platform.waitForEvent(done);
-        Platform.acquireLock(&runLock);
+        Platform.threads.releaseLock(&runLock);
+        Platform.threads.waitForEvent(done);
+        Platform.threads.acquireLock(&runLock);
     }
     reportEnd();
     run.phase = Phase::Ended;
     int javaThreads = run.javaThreads;
     PlatformEvent ended = run.endWaiters ? nullptr : run.ended;  // else the last waiter closes it
-    Platform.releaseLock(&runLock);
-    if (done) Platform.closeEvent(done);
-    if (ended) Platform.closeEvent(ended);
+    Platform.threads.releaseLock(&runLock);
+    if (done) Platform.threads.closeEvent(done);
+    if (ended) Platform.threads.closeEvent(ended);
     return javaThreads;
 }
 
@@ -211,26 +211,26 @@ bool consoleStopHandler(uint32_t eventType) {
         ++run.endWaiters;
         ended = run.ended;
     }
-    Platform.waitForEvent(ended);
+    Platform.threads.waitForEvent(ended);
     Locked locked;
-    if (--run.endWaiters > 0) Platform.setEvent(ended);  // wakes the next waiter
-    else if (run.phase == Phase::Ended) Platform.closeEvent(ended);
+    if (--run.endWaiters > 0) Platform.threads.setEvent(ended);  // wakes the next waiter
+    else if (run.phase == Phase::Ended) Platform.threads.closeEvent(ended);
     return true;
 }
 
 // Makes the run's events; the error when one could not be made.
 uint32_t makeEvents() {  // locked
-    run.done = Platform.createEvent();
-    if (run.done && run.console) run.ended = Platform.createEvent();
-    return run.done && (run.ended || !run.console) ? 0 : Platform.getLastError();
+    run.done = Platform.threads.createEvent();
+    if (run.done && run.console) run.ended = Platform.threads.createEvent();
+    return run.done && (run.ended || !run.console) ? 0 : Platform.errors.last();
 }
 
 }  // namespace
 
 int runServiceInConsole() {
     resetRun(true);
-    Platform.acquireLock(&runLock);
-    Platform.setConsoleCtrlHandler(consoleStopHandler);
+    Platform.threads.acquireLock(&runLock);
+    Platform.console.setCtrlHandler(consoleStopHandler);
     runUntilEnd(makeEvents());
     State.JvmExitHook = nullptr;
     Locked locked;
@@ -239,22 +239,22 @@ int runServiceInConsole() {
 
 void serviceMain(uint32_t, char**) {
     resetRun(false);
-    Platform.acquireLock(&runLock);  // until the running status is out: a control waits for it
+    Platform.threads.acquireLock(&runLock);  // until the running status is out: a control waits for it
 
-    PlatformHandle source = Platform.registerEventSource(Config.ServiceName);
+    PlatformHandle source = Platform.eventLog.registerSource(Config.ServiceName);
     if (!source) {
         // Nothing can be reported, but the service manager must still learn that the service
         // is over, or the dispatcher would never return.
-        run.statusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
+        run.statusHandle = Platform.services.registerHandler(Config.ServiceName, serviceControlHandler);
         run.status = ServiceStatusRecord{
             kServiceWin32OwnProcess, kServiceStopped, 0, kErrorServiceSpecificError, kServiceExitJvmFailed, 0, 0};
         if (run.statusHandle) reportStatus();
         run.phase = Phase::Ended;
-        Platform.releaseLock(&runLock);
+        Platform.threads.releaseLock(&runLock);
         return;
     }
     State.EventSource = source;
-    run.statusHandle = Platform.registerServiceCtrlHandler(Config.ServiceName, serviceControlHandler);
+    run.statusHandle = Platform.services.registerHandler(Config.ServiceName, serviceControlHandler);
 
     // The event exists before the service reports running: a stop control may come at once,
     // and its handler signals the event when the time-out thread cannot start.
@@ -263,7 +263,7 @@ void serviceMain(uint32_t, char**) {
     // A thread still inside the JVM may report yet; its source then stays until the process ends.
     if (javaThreads == 0) {
         State.EventSource = nullptr;
-        Platform.deregisterEventSource(source);
+        Platform.eventLog.deregisterSource(source);
     }
 }
 
@@ -289,7 +289,7 @@ void serviceControlHandler(uint32_t control) {
     if (run.jvm == JvmPhase::Ready) startStopper();
     if (!startThread(serviceStopTimeoutThread)) {
         reportLastError();
-        Platform.setEvent(run.done);
+        Platform.threads.setEvent(run.done);
     }
 }
 
@@ -299,8 +299,8 @@ uint32_t serviceWorkerThread(void*) {
     // A console run keeps the console and the streams it was started with.
     bool created = ServiceJava.createJvm(!run.console);
     if (created) {
-        if (run.console) Platform.setConsoleCtrlHandler(consoleStopHandler);  // ahead of the JVM's own
-        else Platform.serviceReady(run.statusHandle);
+        if (run.console) Platform.console.setCtrlHandler(consoleStopHandler);  // ahead of the JVM's own
+        else Platform.services.ready(run.statusHandle);
     }
     {
         Locked locked;
@@ -330,7 +330,7 @@ uint32_t serviceWorkerThread(void*) {
     Locked locked;
     run.jvm = JvmPhase::Gone;
     --run.javaThreads;
-    if (run.phase < Phase::Ended) Platform.setEvent(run.done);
+    if (run.phase < Phase::Ended) Platform.threads.setEvent(run.done);
     return 0;
 }
 
@@ -358,13 +358,13 @@ uint32_t serviceStopperThread(void*) {
 }
 
 uint32_t serviceStopTimeoutThread(void*) {
-    Platform.sleepMs(serviceStopTimeoutMs());
+    Platform.threads.sleepMs(serviceStopTimeoutMs());
     // Never cancelled: once the service has ended there is nothing left to time out.
     Locked locked;
     if (run.phase < Phase::Ending) {
         run.timedOut = true;
         reportError(message(MsgServiceTimeout), Config.ServiceName);
     }
-    if (run.phase < Phase::Ended) Platform.setEvent(run.done);
+    if (run.phase < Phase::Ended) Platform.threads.setEvent(run.done);
     return 0;
 }

@@ -68,33 +68,33 @@ void loadDefaultStrings(FakeWorld& world) {
 FakePlatform::FakePlatform(bool windowsStyle) {
     theWorld = new FakeWorld;
     Platform = defaultPlatformOps();
-    Platform.getCurrentDirectory = fakeGetCurrentDirectory;
-    Platform.getModulePath = fakeGetModulePath;
-    Platform.setCurrentDirectory = fakeSetCurrentDirectory;
-    Platform.getLastError = [] { return fakeWorld().lastError; };
-    Platform.setLastError = [](uint32_t code) { fakeWorld().lastError = code; };
-    Platform.formatSystemMessage = [](uint32_t code, char* buffer, size_t size) {
+    Platform.files.currentDirectory = fakeGetCurrentDirectory;
+    Platform.files.modulePath = fakeGetModulePath;
+    Platform.files.setCurrentDirectory = fakeSetCurrentDirectory;
+    Platform.errors.last = [] { return fakeWorld().lastError; };
+    Platform.errors.set = [](uint32_t code) { fakeWorld().lastError = code; };
+    Platform.errors.text = [](uint32_t code, char* buffer, size_t size) {
         return !fakeWorld().codesWithoutText.count(code) && snprintf(buffer, size, "System text %u.\r\n", code) > 0;
     };
-    Platform.loadString = [](unsigned id, char* buffer, int size) {
+    Platform.process.loadString = [](unsigned id, char* buffer, int size) {
         auto it = fakeWorld().strings.find(id);
         return it == fakeWorld().strings.end() ? 0 : static_cast<int>(copyOut(it->second, buffer, static_cast<size_t>(size)));
     };
-    Platform.readProfileString = fakeReadProfileString;
-    Platform.canOpenForReading = [](const char* path) { return fakeWorld().readableFiles.count(path) != 0; };
-    Platform.writeConsoleLine = [](bool toError, const char* text) { fakeWorld().console.push_back({toError, text}); };
-    Platform.getEnvironment = [](const char* name) -> const char* {
+    Platform.files.readProfileString = fakeReadProfileString;
+    Platform.files.canOpenForReading = [](const char* path) { return fakeWorld().readableFiles.count(path) != 0; };
+    Platform.console.writeLine = [](bool toError, const char* text) { fakeWorld().console.push_back({toError, text}); };
+    Platform.process.environment = [](const char* name) -> const char* {
         auto it = fakeWorld().environment.find(name);
         return it == fakeWorld().environment.end() ? nullptr : it->second.c_str();
     };
-    Platform.standardRuntimeFolder = nullptr;  // not the machine's own runtimes
-    Platform.hasRegistry = windowsStyle;
-    Platform.pathStyle = windowsStyle ? PathStyle{'\\', ';', true} : PathStyle{'/', ':', false};
+    Platform.traits.standardRuntimeFolder = nullptr;  // not the machine's own runtimes
+    Platform.traits.hasRegistry = windowsStyle;
+    Platform.traits.pathStyle = windowsStyle ? PathStyle{'\\', ';', true} : PathStyle{'/', ':', false};
     // No real service manager: settings and readiness go nowhere, the service fakes take the rest.
-    Platform.configureService = [](PlatformHandle, const ServiceSettings*) { return true; };
-    Platform.serviceReady = [](PlatformHandle) {};
-    Platform.reportEvent = [](PlatformHandle, uint16_t, uint32_t, const char*) { return true; };
-    Platform.eventSourcesInRegistry = true;
+    Platform.services.configure = [](PlatformHandle, const ServiceSettings*) { return true; };
+    Platform.services.ready = [](PlatformHandle) {};
+    Platform.eventLog.report = [](PlatformHandle, uint16_t, uint32_t, const char*) { return true; };
+    Platform.traits.eventSourcesInRegistry = true;
     loadDefaultStrings(fakeWorld());
     resetLauncherRecords();
 }

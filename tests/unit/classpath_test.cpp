@@ -24,10 +24,10 @@ namespace {
 
 // Directories named "locked" cannot be listed, files named "locked.jar" not examined.
 uint32_t lockedListing(const char* directory, DirListing* listing) {
-    return std::strstr(directory, "locked") ? EACCES : defaultPlatformOps().listDirectory(directory, listing);
+    return std::strstr(directory, "locked") ? EACCES : defaultPlatformOps().files.listDirectory(directory, listing);
 }
 uint32_t lockedAttributes(const char* path) {
-    if (std::strstr(path, "locked.jar") == nullptr) return defaultPlatformOps().getFileAttributes(path);
+    if (std::strstr(path, "locked.jar") == nullptr) return defaultPlatformOps().files.attributes(path);
     errno = EACCES;
     return kInvalidFileAttributes;
 }
@@ -40,11 +40,11 @@ struct ClassPath : ::testing::Test {
     void SetUp() override {
         // Real errors and their texts; reports still go to the fake console.
         const PlatformOps& d = defaultPlatformOps();
-        Platform.getLastError = d.getLastError;
-        Platform.setLastError = d.setLastError;
-        Platform.formatSystemMessage = d.formatSystemMessage;
-        Platform.listDirectory = lockedListing;
-        Platform.getFileAttributes = lockedAttributes;
+        Platform.errors.last = d.errors.last;
+        Platform.errors.set = d.errors.set;
+        Platform.errors.text = d.errors.text;
+        Platform.files.listDirectory = lockedListing;
+        Platform.files.attributes = lockedAttributes;
         loadConfiguration();
         char pattern[] = "/tmp/varnlet-classpath-XXXXXX", cwd[4096];
         ASSERT_TRUE(mkdtemp(pattern) && getcwd(cwd, sizeof cwd));
@@ -192,7 +192,7 @@ TEST(NameOrder, AgreesWithPlainComparisonForSmallAndLargeDirectories) {
 // and FUSE file systems, or one repeated): every archive is still found.
 uint64_t fakeIdentity;
 uint32_t sameIdentityListing(const char* directory, DirListing* listing) {
-    uint32_t rc = defaultPlatformOps().listDirectory(directory, listing);
+    uint32_t rc = defaultPlatformOps().files.listDirectory(directory, listing);
     listing->identity = DirIdentity{fakeIdentity, fakeIdentity};
     return rc;
 }
@@ -200,7 +200,7 @@ uint32_t sameIdentityListing(const char* directory, DirListing* listing) {
 TEST_F(ClassPath, DirectoriesWithoutRealIdentitiesAreAllWalked) {
     for (const char* f : {"lib/a/one.jar", "lib/b/c/two.jar"}) makeFile(f);
     ASSERT_EQ(symlink("..", "lib/b/loop"), 0);
-    Platform.listDirectory = sameIdentityListing;
+    Platform.files.listDirectory = sameIdentityListing;
     for (uint64_t identity : {0u, 5u}) {
         fakeIdentity = identity;
         std::string text = build("", "lib");

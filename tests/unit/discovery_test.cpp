@@ -250,10 +250,10 @@ TEST(Discovery, ChoosesTheRuntimeInstallersLeft) {
         FakePlatform platform;  // restores the real registry calls
         registry = &m.registry;
         openKeys = 0;
-        Platform.regOpenKey = regOpen;
-        Platform.regQueryValue = regQuery;
-        Platform.regEnumKey = regEnum;
-        Platform.regCloseKey = [](PlatformHandle) { return --openKeys, 0L; };
+        Platform.registry.openKey = regOpen;
+        Platform.registry.queryValue = regQuery;
+        Platform.registry.enumKey = regEnum;
+        Platform.registry.closeKey = [](PlatformHandle) { return --openKeys, 0L; };
         for (const std::string& f : m.files) platform.world().readableFiles.insert(f);
         Config.MinJavaVersion = strdup(m.minimum);
         Config.JvmPath = strdup(m.jvmPath.c_str());
@@ -340,8 +340,8 @@ TEST(InstalledRuntimes, OrderOfSources) {
     for (const Row& row : rows) {
         FakePlatform platform(false);
         const std::string folder = root + "/jvm";
-        Platform.standardRuntimeFolder = folder.c_str();
-        Platform.canOpenForReading = defaultPlatformOps().canOpenForReading;
+        Platform.traits.standardRuntimeFolder = folder.c_str();
+        Platform.files.canOpenForReading = defaultPlatformOps().files.canOpenForReading;
         platform.world().environment = {{"JAVA_HOME", rooted(row.javaHome)}, {"PATH", rooted(row.path)}};
         Config.MinJavaVersion = strdup(row.minimum);
         Config.JvmPath = strdup(rooted(row.jvmPath).c_str());

@@ -113,8 +113,8 @@ FakeJvm::FakeJvm() {
         fake->calls.push_back("DetachCurrentThread");
         return JNI_OK;
     };
-    Platform.loadLibrary = [](const char*, const char*) -> PlatformHandle { return fake; };
-    Platform.getProcAddress = [](PlatformHandle, const char* name) -> void* {
+    Platform.library.load = [](const char*, const char*) -> PlatformHandle { return fake; };
+    Platform.library.symbol = [](PlatformHandle, const char* name) -> void* {
         using Create = jint (*)(JavaVM**, void**, void*);
         using Defaults = jint (*)(void*);
         if (std::strcmp(name, "JNI_CreateJavaVM") == 0)
@@ -247,10 +247,10 @@ TEST_F(Invoke, ServiceConsoleCarriesBothStreams) {
     static ConsoleHandlerRoutine handler;
     reopened = 0;
     handler = nullptr;
-    Platform.allocConsole = [] { return false; };  // the process had a console already
-    Platform.setConsoleCtrlHandler = [](ConsoleHandlerRoutine h) { return handler = h, true; };
-    Platform.reopenStdStreamsOnConsole = [] { return ++reopened, true; };
-    Platform.consoleDeviceName = "CONOUT$";
+    Platform.console.alloc = [] { return false; };  // the process had a console already
+    Platform.console.setCtrlHandler = [](ConsoleHandlerRoutine h) { return handler = h, true; };
+    Platform.console.reopenStdStreams = [] { return ++reopened, true; };
+    Platform.traits.consoleDeviceName = "CONOUT$";
     w.strings[1040] = "C:\\jdk\\jvm.dll";
     w.readableFiles.insert("C:\\jdk\\jvm.dll");
     loadConfiguration();

@@ -58,7 +58,7 @@ std::string zipOf(const std::vector<Entry>& entries, const std::string& prefix, 
 JarEntryRead readFrom(const std::string& bytes, const char* name, bool ignoreCase, std::string* data) {
     std::string path = testing::TempDir() + "varnlet-jar-test.jar";
     std::ofstream(path, std::ios::binary) << bytes;
-    return readJarEntry(Platform.readFileAt, path.c_str(), name, ignoreCase, data);
+    return readJarEntry(Platform.files.readAt, path.c_str(), name, ignoreCase, data);
 }
 
 }  // namespace
@@ -83,7 +83,7 @@ TEST(Jar, EntriesInEveryArchiveForm) {
         {zip.substr(0, zip.size() - 30), "cut short"}, {damagedImage, "deflate stream"}, {badChecksum, "checksum"}, {"plain text", "no zip"}};
     for (const auto& [bytes, what] : damaged)
         EXPECT_EQ(readFrom(bytes, bytes == badChecksum ? "a/other.txt" : "img/s.png", false, &data), JarEntryRead::Damaged) << what;
-    EXPECT_EQ(readJarEntry(Platform.readFileAt, "/nonexistent/app.jar", "x", false, &data), JarEntryRead::CannotOpen);
+    EXPECT_EQ(readJarEntry(Platform.files.readAt, "/nonexistent/app.jar", "x", false, &data), JarEntryRead::CannotOpen);
 }
 
 TEST(Jar, ManifestMainSection) {

@@ -14,8 +14,8 @@ namespace {
 // Cut like LoadStringA; every jvm run reads the rest of the section.
 TEST(PosixStrings, CutToTheBuffer) {
     char buffer[8];
-    EXPECT_EQ(defaultPlatformOps().loadString(1025, buffer, sizeof buffer), 0);  // not an entry
-    EXPECT_EQ(defaultPlatformOps().loadString(1072, buffer, 5), 4);
+    EXPECT_EQ(defaultPlatformOps().process.loadString(1025, buffer, sizeof buffer), 0);  // not an entry
+    EXPECT_EQ(defaultPlatformOps().process.loadString(1072, buffer, 5), 4);
     EXPECT_STREQ(buffer, "vant");
 }
 
@@ -46,7 +46,7 @@ TEST(IniFile, NamesValuesEncodingsAndDefaults) {
                 {wide[0], "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}, {wide[1], "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}};
     for (const auto& row : rows) {
         char buffer[1024];
-        uint32_t n = defaultPlatformOps().readProfileString("Application Configuration", row.key, "dflt", buffer,
+        uint32_t n = defaultPlatformOps().files.readProfileString("Application Configuration", row.key, "dflt", buffer,
                                                             row.size, row.file.c_str());
         EXPECT_EQ(std::string(buffer, n), row.value) << row.key;
         EXPECT_EQ(n, strlen(buffer));
@@ -58,13 +58,13 @@ TEST(IniFile, NamesValuesEncodingsAndDefaults) {
 TEST(PosixRegistry, EveryKeyIsMissingAndNothingIsWritten) {
     const PlatformOps& ops = defaultPlatformOps();
     PlatformHandle key = &key;
-    EXPECT_EQ(ops.regOpenKey(RegistryRoot::LocalMachine, "Software", kKeyWrite, &key), static_cast<long>(kErrorFileNotFound));
+    EXPECT_EQ(ops.registry.openKey(RegistryRoot::LocalMachine, "Software", kKeyWrite, &key), static_cast<long>(kErrorFileNotFound));
     EXPECT_EQ(key, nullptr);
     uint32_t type = 0, size = 8, nameSize = 8;
     char data[8];
-    EXPECT_NE(ops.regQueryValue(nullptr, "V", &type, data, &size), 0);
-    EXPECT_EQ(ops.regEnumKey(nullptr, 0, data, &nameSize), static_cast<long>(kErrorNoMoreItems));
-    EXPECT_NE(ops.regCreateKey(RegistryRoot::LocalMachine, "Software\\X", kKeyAllAccess, &key), 0);
+    EXPECT_NE(ops.registry.queryValue(nullptr, "V", &type, data, &size), 0);
+    EXPECT_EQ(ops.registry.enumKey(nullptr, 0, data, &nameSize), static_cast<long>(kErrorNoMoreItems));
+    EXPECT_NE(ops.registry.createKey(RegistryRoot::LocalMachine, "Software\\X", kKeyAllAccess, &key), 0);
 }
 
 }  // namespace

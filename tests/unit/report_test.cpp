@@ -57,10 +57,10 @@ bool fakeVersion(const char* key, char* buffer, size_t size) {
 
 TEST(Windowed, BoxesByKindTitledByProductOrExecutable) {
     FakePlatform platform;
-    Platform.showMessageBox = fakeBox;
-    Platform.readVersionString = fakeVersion;
-    Platform.startedWithConsole = [] { return false; };
-    Platform.startServiceDispatcher = [](const char*, ServiceMainRoutine) { return false; };
+    Platform.desktop.showMessageBox = fakeBox;
+    Platform.process.readVersionString = fakeVersion;
+    Platform.console.startedWith = [] { return false; };
+    Platform.services.startDispatcher = [](const char*, ServiceMainRoutine) { return false; };
     boxes.clear();
     productName = "Helix";
     State.Windowed = true;

@@ -104,14 +104,14 @@ bool liveEvent(PlatformEvent event, const char* misuse) {
 FakeServiceManager::FakeServiceManager() {
     current = this;
     threadLastError = 0;
-    Platform.getLastError = [] { return threadLastError; };
-    Platform.setLastError = [](uint32_t code) { threadLastError = code; };
-    Platform.openScManager = [](uint32_t) { return failure("openScManager") ? failWith(failure("openScManager")) : openHandle(""); };
-    Platform.openService = [](PlatformHandle manager, const char* name, uint32_t) {
+    Platform.errors.last = [] { return threadLastError; };
+    Platform.errors.set = [](uint32_t code) { threadLastError = code; };
+    Platform.services.openManager = [](uint32_t) { return failure("openScManager") ? failWith(failure("openScManager")) : openHandle(""); };
+    Platform.services.open = [](PlatformHandle manager, const char* name, uint32_t) {
         if (!openName(manager) || failure("openService")) return failWith(openName(manager) ? failure("openService") : kErrorInvalidHandle);
         return f().services.count(name) ? openHandle(name) : failWith(kErrorServiceDoesNotExist);
     };
-    Platform.createService = [](PlatformHandle manager, const char* name, const char*, uint32_t, uint32_t, uint32_t, uint32_t,
+    Platform.services.create = [](PlatformHandle manager, const char* name, const char*, uint32_t, uint32_t, uint32_t, uint32_t,
                                 const char*) {
         if (!openName(manager)) return failWith(kErrorInvalidHandle);
         if (failure("createService")) return failWith(failure("createService"));
@@ -119,41 +119,41 @@ FakeServiceManager::FakeServiceManager() {
         f().registry[std::string("SYSTEM\\CurrentControlSet\\Services\\") + name];
         return openHandle(name);
     };
-    Platform.deleteService = [](PlatformHandle service) {
+    Platform.services.remove = [](PlatformHandle service) {
         const std::string* name = openName(service);
         if (!name || failure("deleteService")) return failWith(name ? failure("deleteService") : kErrorInvalidHandle) != nullptr;
         return f().services.erase(*name) == 1;
     };
-    Platform.changeServiceConfig = [](PlatformHandle service, const char* dependencies, const char* account) {
+    Platform.services.changeConfig = [](PlatformHandle service, const char* dependencies, const char* account) {
         std::string list;
         for (const char* p = dependencies; p && *p; p += strlen(p) + 1) list += std::string(p) + "|";
         return recordSetting(service, "dependencies=" + list + " account=" + (account ? account : "<null>"));
     };
-    Platform.setServiceFailureActions = [](PlatformHandle service, uint32_t reset, uint32_t delay, uint32_t count) {
+    Platform.services.setFailureActions = [](PlatformHandle service, uint32_t reset, uint32_t delay, uint32_t count) {
         return recordSetting(service, "restart=" + std::to_string(reset) + "," + std::to_string(delay) + "," + std::to_string(count));
     };
-    Platform.setServiceDelayedStart = [](PlatformHandle service, bool delayed) {
+    Platform.services.setDelayedStart = [](PlatformHandle service, bool delayed) {
         return recordSetting(service, std::string("delayed=") + (delayed ? "1" : "0"));
     };
-    Platform.configureService = [](PlatformHandle service, const ServiceSettings* s) {
+    Platform.services.configure = [](PlatformHandle service, const ServiceSettings* s) {
         return recordSetting(service, "description=" + std::string(s->description) + (s->account ? " user=" + std::string(s->account) : ""));
     };
-    Platform.systemdServices = false;  // the Windows manager unless a test says otherwise
-    Platform.findServiceAccount = [](const char* account) {
+    Platform.traits.systemdServices = false;  // the Windows manager unless a test says otherwise
+    Platform.services.findAccount = [](const char* account) {
         return std::string(account) == "svc:staff" || failWith(kErrorInvalidServiceAccount) != nullptr;
     };
-    Platform.closeServiceHandle = [](PlatformHandle h) {
+    Platform.services.close = [](PlatformHandle h) {
         threadLastError = 0;  // a real close may leave a fresh last error
         return closeOpen(h, "closeServiceHandle on a handle that is not open");
     };
-    Platform.startServiceDispatcher = [](const char* serviceName, ServiceMainRoutine routine) {
+    Platform.services.startDispatcher = [](const char* serviceName, ServiceMainRoutine routine) {
         if (failure("dispatcher")) return failWith(failure("dispatcher")) != nullptr;
         char* argv[] = {const_cast<char*>(serviceName), nullptr};
         routine(1, argv);
         return true;
     };
-    Platform.registerServiceCtrlHandler = [](const char*, ServiceHandlerRoutine) { return f().statusHandle = newHandle(); };
-    Platform.setServiceStatus = [](PlatformHandle handle, const ServiceStatusRecord* status) {
+    Platform.services.registerHandler = [](const char*, ServiceHandlerRoutine) { return f().statusHandle = newHandle(); };
+    Platform.services.setStatus = [](PlatformHandle handle, const ServiceStatusRecord* status) {
         std::unique_lock<std::mutex> lock(f().statusLock);
         if (!handle || handle != f().statusHandle) f().faults.push_back("status on a wrong handle");
         f().statuses.push_back(*status);
@@ -163,63 +163,63 @@ FakeServiceManager::FakeServiceManager() {
         if (first) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return true;
     };
-    Platform.regCreateKey = [](RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
+    Platform.registry.createKey = [](RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
         *key = failure("regCreateKey") ? nullptr : openHandle(path);
         if (*key) f().registry[path];
         return *key ? 0L : long{failure("regCreateKey")};
     };
-    Platform.regOpenKey = [](RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
+    Platform.registry.openKey = [](RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
         *key = f().registry.count(path) && !failure("regOpenKey") ? openHandle(path) : nullptr;
         return *key ? 0L : long{failure("regOpenKey") ? failure("regOpenKey") : kErrorFileNotFound};
     };
-    Platform.regSetValue = [](PlatformHandle key, const char* name, uint32_t, const void*, uint32_t) {
+    Platform.registry.setValue = [](PlatformHandle key, const char* name, uint32_t, const void*, uint32_t) {
         const std::string* path = openName(key);
         if (!path || failure(name)) return path ? long{failure(name)} : long{kErrorInvalidHandle};
         f().registry[*path].insert(name);
         return 0L;
     };
-    Platform.regCloseKey = [](PlatformHandle key) {
+    Platform.registry.closeKey = [](PlatformHandle key) {
         return closeOpen(key, "regCloseKey on a key that is not open") ? 0L : long{kErrorInvalidHandle};
     };
-    Platform.registerEventSource = [](const char*) {
+    Platform.eventLog.registerSource = [](const char*) {
         Guard g(f().m);
         if (failure("registerEventSource")) return failWith(failure("registerEventSource"));
         return *f().sources.insert(newHandle()).first;
     };
-    Platform.reportEvent = [](PlatformHandle source, uint16_t type, uint32_t, const char* text) {
+    Platform.eventLog.report = [](PlatformHandle source, uint16_t type, uint32_t, const char* text) {
         Guard g(f().m);
         if (f().sources.count(source)) f().events.push_back((type == kEventTypeError ? "error: " : "") + std::string(text));
         else f().faults.push_back(std::string("report through an unregistered source: ") + text);
         return f().sources.count(source) == 1;
     };
-    Platform.deregisterEventSource = [](PlatformHandle source) {
+    Platform.eventLog.deregisterSource = [](PlatformHandle source) {
         Guard g(f().m);
         if (f().sources.erase(source)) return true;
         f().faults.push_back("deregistering a source that is not registered");
         return false;
     };
-    Platform.createThread = [](ThreadRoutine routine, void*) {
+    Platform.threads.create = [](ThreadRoutine routine, void*) {
         if (f().failingThreads.count(routine)) return failWith(f().failingThreads[routine]) != nullptr;
         ++f().liveThreads;
-        return f().previous.createThread(countedThread, reinterpret_cast<void*>(routine));
+        return f().previous.threads.create(countedThread, reinterpret_cast<void*>(routine));
     };
-    Platform.createEvent = [] {
+    Platform.threads.createEvent = [] {
         if (failure("createEvent")) return static_cast<PlatformEvent>(failWith(failure("createEvent")));
-        PlatformEvent h = f().previous.createEvent();
+        PlatformEvent h = f().previous.threads.createEvent();
         Guard g(f().m);
         f().eventsOpen[h] = true;
         return h;
     };
-    Platform.setEvent = [](PlatformEvent e) { return liveEvent(e, "setEvent on a closed event") && f().previous.setEvent(e); };
-    Platform.waitForEvent = [](PlatformEvent e) { if (liveEvent(e, "waiting on a closed event")) f().previous.waitForEvent(e); };
-    Platform.closeEvent = [](PlatformEvent h) {
+    Platform.threads.setEvent = [](PlatformEvent e) { return liveEvent(e, "setEvent on a closed event") && f().previous.threads.setEvent(e); };
+    Platform.threads.waitForEvent = [](PlatformEvent e) { if (liveEvent(e, "waiting on a closed event")) f().previous.threads.waitForEvent(e); };
+    Platform.threads.closeEvent = [](PlatformEvent h) {
         Guard g(f().m);
-        if (!f().eventsOpen.count(h)) return f().previous.closeEvent(h);
+        if (!f().eventsOpen.count(h)) return f().previous.threads.closeEvent(h);
         if (!f().eventsOpen[h]) f().faults.push_back("closing an event twice");
         f().eventsOpen[h] = false;  // kept until the fake goes, so a misuse is seen rather than undefined
         return true;
     };
-    Platform.sleepMs = [](uint32_t milliseconds) {
+    Platform.threads.sleepMs = [](uint32_t milliseconds) {
         // The stop time-out, whatever its length, passes when the test says so.
         if (milliseconds >= 1000) ++f().timeoutWaits;
         while (milliseconds >= 1000 && !f().timeoutsReleased) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -232,7 +232,7 @@ FakeServiceManager::~FakeServiceManager() {
     EXPECT_TRUE(waitFor([this] { return liveThreads == 0; }));
     EXPECT_TRUE(open.empty());
     EXPECT_EQ(faults, std::vector<std::string>{});
-    for (auto& event : eventsOpen) previous.closeEvent(event.first);
+    for (auto& event : eventsOpen) previous.threads.closeEvent(event.first);
     Platform = previous;
     current = nullptr;
 }
@@ -448,7 +448,7 @@ TEST_F(ServiceTest, ConsoleSwitchRunsTheServiceUntilCtrlC) {
     static const Row console{"Console", InMain, {Stop, Stop}, Made, UntilStopped, NoFailure, {}, 0, {}, 1, false};
     row = &console;
     w.strings[1872] = "-console";
-    Platform.setConsoleCtrlHandler = [](ConsoleHandlerRoutine handler) { return (consoleHandler = handler) != nullptr; };
+    Platform.console.setCtrlHandler = [](ConsoleHandlerRoutine handler) { return (consoleHandler = handler) != nullptr; };
     EXPECT_EQ(run({"-console"}), 0);
     EXPECT_EQ(told(), eventText("Go") + eventText("Ok"));
     scm->timeoutsReleased = true;
@@ -515,7 +515,7 @@ TEST_F(ServiceTest, ExitCodesAndSystemdAccounts) {
     };
     for (const auto& c : cases) {
         freshManager();
-        Platform.systemdServices = c.systemd;
+        Platform.traits.systemdServices = c.systemd;
         w.strings[1840] = c.account;
         if (*c.failing) scm->failing[c.failing] = c.error;
         if (c.present) scm->services["Demo"];
@@ -533,12 +533,12 @@ TEST(SystemdUnit, AccountsAreSystemUsers) {
     const PlatformOps& ops = defaultPlatformOps();
     std::string root = ::testing::TempDir() + "varnlet-root", unit = root + "/etc/systemd/system/demo-user.service";
     makeFile(root + "/etc/systemd/system/"), setenv("VARNLET_SYSTEMD_ROOT", root.c_str(), 1);
-    EXPECT_TRUE(ops.findServiceAccount("nobody") && ops.findServiceAccount("nobody:nogroup"));
+    EXPECT_TRUE(ops.services.findAccount("nobody") && ops.services.findAccount("nobody:nogroup"));
     for (const char* ghost : {"varnlet-no-such-user", "nobody:varnlet-no-such-group", "nobody:", ":nogroup"})
-        EXPECT_TRUE(!ops.findServiceAccount(ghost) && ops.getLastError() == kErrorInvalidServiceAccount) << ghost;
-    PlatformHandle service = ops.createService(ops.openScManager(0), "demo-user", "d", 0, 0, kServiceDemandStart, 0, "\"/opt/x\" -s");
+        EXPECT_TRUE(!ops.services.findAccount(ghost) && ops.errors.last() == kErrorInvalidServiceAccount) << ghost;
+    PlatformHandle service = ops.services.create(ops.services.openManager(0), "demo-user", "d", 0, 0, kServiceDemandStart, 0, "\"/opt/x\" -s");
     ServiceSettings settings{"", 0, 30, 0, 0, "nobody:nogroup"};
-    ASSERT_TRUE(service && ops.configureService(service, &settings) && ops.closeServiceHandle(service));
+    ASSERT_TRUE(service && ops.services.configure(service, &settings) && ops.services.close(service));
     std::ifstream file(unit);
     EXPECT_NE(std::string(std::istreambuf_iterator<char>(file), {}).find("\nUser=nobody\nGroup=nogroup\n"), std::string::npos);
     std::remove(unit.c_str()), unsetenv("VARNLET_SYSTEMD_ROOT");

@@ -2,6 +2,7 @@
 // information (what `show` of a body prints); a packed launcher sets every text of the
 // string table, so no text of ours is left in an application's file properties, and Task Manager,
 // firewall prompts and the windowed launcher's dialog titles name the application.
+#include "file_io.h"
 #include "app_identity.h"
 
 #include <cctype>
@@ -72,8 +73,8 @@ void applyIdentity(const PackConfig& config, const std::string& target, const st
         return;
     }
     namespace fs = std::filesystem;
-    const std::string file = fs::u8path(output).filename().u8string();
-    const std::string name = !config.name.empty() ? config.name : fs::u8path(output).stem().u8string();
+    const std::string file = utf8Text(utf8Path(output).filename());
+    const std::string name = !config.name.empty() ? config.name : utf8Text(utf8Path(output).stem());
     uint16_t number[4] = {0, 0, 0, 0};
     parseVersionNumber(config.versionNumber, number);
     const std::string version = config.versionNumber.empty() ? versionNumberText(number) : config.versionNumber;

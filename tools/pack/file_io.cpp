@@ -15,7 +15,7 @@ constexpr uintmax_t kMaxInput = 512u * 1024 * 1024;
 
 bool readWholeFile(const std::string& path, Bytes* data, std::string* error) {
     std::error_code ec;
-    fs::path p = fs::u8path(path);
+    fs::path p = utf8Path(path);
     if (!fs::is_regular_file(p, ec)) {
         *error = path + ": no such file";
         return false;
@@ -37,7 +37,7 @@ bool readWholeFile(const std::string& path, Bytes* data, std::string* error) {
 bool readFileRange(const char* path, uint64_t offset, void* buffer, uint32_t size, uint32_t* got, uint64_t* fileSize) {
     *got = 0;
     std::error_code ec;
-    fs::path p = fs::u8path(path);
+    fs::path p = utf8Path(path);
     uintmax_t length = fs::file_size(p, ec);
     if (ec) return false;
     *fileSize = length;
@@ -52,16 +52,16 @@ bool readFileRange(const char* path, uint64_t offset, void* buffer, uint32_t siz
 
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
-    return fs::equivalent(fs::u8path(a), fs::u8path(b), ec) && !ec;
+    return fs::equivalent(utf8Path(a), utf8Path(b), ec) && !ec;
 }
 
 bool writeFileReplacing(const std::string& path, const Bytes& data, bool executable, std::string* error) {
     static std::atomic<unsigned> counter{0};
-    fs::path target = fs::u8path(path);
+    fs::path target = utf8Path(path);
     fs::path dir = target.parent_path();
     std::error_code ec;
     if (!dir.empty() && !fs::is_directory(dir, ec)) {
-        *error = path + ": the directory " + dir.u8string() + " does not exist";
+        *error = path + ": the directory " + utf8Text(dir) + " does not exist";
         return false;
     }
     if (fs::is_directory(target, ec)) {
@@ -77,7 +77,7 @@ bool writeFileReplacing(const std::string& path, const Bytes& data, bool executa
         if (out) out.close();
         if (!out) {
             fs::remove(temp, ec);
-            *error = path + ": cannot write " + temp.u8string();
+            *error = path + ": cannot write " + utf8Text(temp);
             return false;
         }
     }
@@ -94,4 +94,13 @@ bool writeFileReplacing(const std::string& path, const Bytes& data, bool executa
         return false;
     }
     return true;
+}
+
+std::filesystem::path utf8Path(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string utf8Text(const std::filesystem::path& path) {
+    std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
 }

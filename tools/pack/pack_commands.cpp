@@ -72,17 +72,17 @@ bool parseOptions(const std::vector<std::string>& args, size_t from, Options* o,
 
 std::string defaultOutput(const PackConfig& config, const std::string& target) {
     if (!config.output.empty()) return config.output;
-    fs::path p = fs::u8path(config.path);
+    fs::path p = utf8Path(config.path);
     fs::path out = p.parent_path() / p.stem();
     if (target != "linux") out += ".exe";
-    return out.u8string();
+    return utf8Text(out);
 }
 
 bool findStub(const Options& o, const std::string& target, const std::string& toolPath, std::string* stub,
               std::ostream& err) {
     if (!o.stub.empty()) {
         std::error_code ec;
-        if (!fs::is_regular_file(fs::u8path(o.stub), ec)) {
+        if (!fs::is_regular_file(utf8Path(o.stub), ec)) {
             err << "varnlet-pack: the launcher body " << o.stub << " does not exist\n";
             return false;
         }
@@ -92,7 +92,7 @@ bool findStub(const Options& o, const std::string& target, const std::string& to
     std::vector<std::string> candidates = stubCandidates(target, toolPath);
     for (const std::string& c : candidates) {
         std::error_code ec;
-        if (fs::is_regular_file(fs::u8path(c), ec)) {
+        if (fs::is_regular_file(utf8Path(c), ec)) {
             *stub = c;
             return true;
         }
@@ -237,7 +237,7 @@ int init(const Options& o, std::ostream& out, std::ostream& err) {
     }
     const std::string& path = o.positional[0];
     std::error_code ec;
-    if (!o.force && fs::exists(fs::u8path(path), ec)) {
+    if (!o.force && fs::exists(utf8Path(path), ec)) {
         err << "varnlet-pack: " << path << " exists; use --force to replace it\n";
         return 1;
     }

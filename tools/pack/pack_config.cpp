@@ -1,4 +1,5 @@
 // TOML configuration parsing and validation (toml++).
+#include "file_io.h"
 #include "pack_config.h"
 
 #include <algorithm>
@@ -67,9 +68,9 @@ struct Checker {
     }
 
     std::string resolve(const std::string& value) const {
-        fs::path p = fs::u8path(value);
+        fs::path p = utf8Path(value);
         if (p.is_absolute()) return value;
-        return (fs::u8path(config->path).parent_path() / p).u8string();
+        return utf8Text(utf8Path(config->path).parent_path() / p);
     }
 
     bool text(const toml::node& node, const std::string& key, std::string* out) {
@@ -387,7 +388,7 @@ bool parsePackConfig(const std::string& text, const std::string& path, PackConfi
 }
 
 bool loadPackConfig(const std::string& path, PackConfig* config, std::vector<std::string>* errors) {
-    std::ifstream in(fs::u8path(path), std::ios::binary);
+    std::ifstream in(utf8Path(path), std::ios::binary);
     if (!in) {
         errors->push_back(path + ": cannot read the configuration file");
         return false;
@@ -412,7 +413,7 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
         request->entries[e.first] = utf8ToUtf16(stored);
     }
     if (!config.icon.empty()) {
-        std::ifstream in(fs::u8path(config.icon), std::ios::binary);
+        std::ifstream in(utf8Path(config.icon), std::ios::binary);
         std::string why;
         if (!in) {
             errors->push_back(config.iconPlace + ": cannot read the icon file " + config.icon);

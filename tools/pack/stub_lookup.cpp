@@ -2,6 +2,7 @@
 // unpacked archive and the installed package lay them out), then, in a developer's build, the
 // body paths of its own tree and of the configured Windows build trees, passed as compile
 // definitions.
+#include "file_io.h"
 #include "stub_lookup.h"
 
 #include <filesystem>
@@ -28,12 +29,12 @@ std::vector<std::string> stubCandidates(const std::string& target, const std::st
     std::vector<std::string> out;
     std::string name = bodyFileName(target);
     if (!toolPath.empty()) {
-        fs::path dir = fs::u8path(toolPath).parent_path();
-        out.push_back((dir / name).u8string());
-        out.push_back((dir.parent_path() / "share" / "varnlet" / name).u8string());
+        fs::path dir = utf8Path(toolPath).parent_path();
+        out.push_back(utf8Text(dir / name));
+        out.push_back(utf8Text(dir.parent_path() / "share" / "varnlet" / name));
 #ifdef VARNLET_PACK_IN_BUILD_TREE
         // In the build tree the tool sits in tools/pack below the body.
-        out.push_back((dir.parent_path().parent_path() / name).u8string());
+        out.push_back(utf8Text(dir.parent_path().parent_path() / name));
 #endif
     }
     std::string configured = target == "win32"   ? VARNLET_PACK_WIN32_STUB
