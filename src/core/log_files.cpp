@@ -95,7 +95,7 @@ bool openQuietly(int slot, const char* path, const LogRotation& rotation, bool o
     if (!file.handle) return false;
     file.size = 0;
     if ((output || error) && !Platform.logFiles->pointStandardStreams(file.handle, output, error)) {
-        uint32_t failure = Platform.errors.last();
+        SystemError failure = Platform.errors.last();
         Platform.logFiles->close(file.handle);
         file.handle = nullptr;
         Platform.errors.set(failure);

@@ -159,12 +159,12 @@ void reportError(const char* format, ...) {
     va_end(args);
 }
 
-void reportSystemError(uint32_t code) {
+void reportSystemError(SystemError error) {
     char text[kReportTextSize];
-    if (!Platform.errors.text(code, text, sizeof text)) {
+    if (!Platform.errors.text(error, text, sizeof text)) {
+        unsigned long code = error.code;
         // No text for this code: say which code it was rather than nothing.
-        snprintf(text, sizeof text, "System error %lu (0x%08lX).\n", static_cast<unsigned long>(code),
-                 static_cast<unsigned long>(code));
+        snprintf(text, sizeof text, "System error %lu (0x%08lX).\n", code, code);
     }
     if (showsBoxes()) {
         flushReports();

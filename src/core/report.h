@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform.h"
+
 enum class ReportKind { Info, Error };
 
 constexpr size_t kReportTextSize = 8192;
@@ -23,8 +25,8 @@ void reportError(const char* format, ...)
 #endif
     ;
 void reportLastError();
-// Reports the system's text for an explicit error code (registry status codes do not set the last error).
-void reportSystemError(uint32_t code);
+// Reports the system's text for an error kept from earlier or returned by a call (the registry's).
+void reportSystemError(SystemError error);
 void emitReport(ReportKind kind, const char* text);
 // An error report that names a web page that helps: a message box offers to open it, console
 // lines and events carry its address after the text. Without a page, a plain error report.

@@ -116,8 +116,7 @@ bool endsWithArchive(const std::string& name) {
 // could be found through it.
 bool onlyArchivesBeneath(const std::string& folder, int depth) {
     DirListing listing;
-    uint32_t listed = Platform.files.listDirectory(folder.c_str(), &listing);
-    if (listed != kErrorSuccess && listed != kErrorNoMoreFiles && listed != kErrorFileNotFound) return false;
+    if (!Platform.files.listDirectory(folder.c_str(), &listing).listedAll()) return false;
     for (const DirName& entry : listing.entries) {
         std::string name = listing.name(entry);
         if (entry.isDirectory ? depth == 0 || !onlyArchivesBeneath(inFolder(folder, name), depth - 1)
@@ -198,7 +197,7 @@ bool takeFolderLock(const std::string& lock) {
 // Files of older caches (and what runs that did not finish left), never the one just made.
 void removeStale(const std::string& keep) {
     DirListing listing;
-    if (Platform.files.listDirectory(Run.folder.c_str(), &listing) != kErrorSuccess) return;
+    if (Platform.files.listDirectory(Run.folder.c_str(), &listing).failed()) return;
     for (const DirName& entry : listing.entries) {
         std::string name = listing.name(entry);
         auto endsWith = [&](const char* tail) {

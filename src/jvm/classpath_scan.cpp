@@ -102,7 +102,7 @@ bool walkDirectory(Scan* scan) {
     Level& level = scan->levels[scan->depth];
     DirListing& listing = level.listing;
     listing.clear();
-    uint32_t rc = Platform.files.listDirectory(scan->path.c_str(), &listing);
+    SystemError rc = Platform.files.listDirectory(scan->path.c_str(), &listing);
     if (listing.outOfMemory) {
         scan->outOfMemory = true;
         return false;
@@ -111,7 +111,7 @@ bool walkDirectory(Scan* scan) {
     bool known = false;
     if (walkedBefore(scan, listing, &known)) return true;
     bool deepEnough = !known && scan->depth >= kUnknownIdentityDepth;
-    bool ok = rc == kErrorSuccess || rc == kErrorNoMoreFiles || rc == kErrorFileNotFound;
+    bool ok = rc.listedAll();
     if (!ok) reportSystemError(rc);
     orderEntries(listing, scan->caseInsensitive, &level.order);
 

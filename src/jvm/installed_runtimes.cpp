@@ -192,8 +192,8 @@ struct FolderRuntime {
 
 bool searchStandardFolder(const char* folder, char* buffer, size_t size) {
     DirListing listing;
-    uint32_t rc = Platform.files.listDirectory(folder, &listing);
-    if (rc != kErrorSuccess && listing.entries.empty()) {
+    SystemError rc = Platform.files.listDirectory(folder, &listing);
+    if (rc.failed() && listing.entries.empty()) {
         trace(folder, ": cannot be listed");
         return false;
     }

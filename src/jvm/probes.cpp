@@ -10,16 +10,16 @@ RegistryText readRegistryString(RegistryRoot root, const char* subkey, const cha
     if (size == 0) return RegistryText::NoValue;
     buffer[0] = '\0';
     PlatformHandle key = nullptr;
-    if (Platform.registry.openKey(root, subkey, kKeyRead, &key) != 0) return RegistryText::NoKey;
+    if (Platform.registry.openKey(root, subkey, kKeyRead, &key).failed()) return RegistryText::NoKey;
     uint32_t type = 0;
     uint32_t got = static_cast<uint32_t>(size);
-    long rc = Platform.registry.queryValue(key, valueName, &type, buffer, &got);
+    SystemError rc = Platform.registry.queryValue(key, valueName, &type, buffer, &got);
     Platform.registry.closeKey(key);
     bool isString = type == kRegSz || type == kRegExpandSz;
     // The registry does not promise a terminator: a value that fills the buffer without
     // one did not fit.
     bool fits = got < size || (got == size && buffer[size - 1] == '\0');
-    if (rc != 0 || !isString || !fits) {
+    if (rc.failed() || !isString || !fits) {
         std::memset(buffer, 0, size);
         return RegistryText::NoValue;
     }

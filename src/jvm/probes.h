@@ -25,14 +25,14 @@ bool fileExists(const char* path);
 template <typename Visit>
 bool anySubkey(const char* key, Visit visit) {
     PlatformHandle handle = nullptr;
-    if (Platform.registry.openKey(RegistryRoot::LocalMachine, key, kKeyRead, &handle) != 0) return false;
+    if (Platform.registry.openKey(RegistryRoot::LocalMachine, key, kKeyRead, &handle).failed()) return false;
     char name[kRegistryPathSize];
     bool found = false;
     for (uint32_t index = 0; !found; ++index) {
         uint32_t nameSize = sizeof name;
-        long rc = Platform.registry.enumKey(handle, index, name, &nameSize);
-        if (rc == kErrorMoreData) continue;
-        if (rc != 0) break;
+        SystemError rc = Platform.registry.enumKey(handle, index, name, &nameSize);
+        if (rc.kind == ErrorKind::MoreData) continue;
+        if (rc.failed()) break;
         name[sizeof name - 1] = '\0';
         found = visit(static_cast<const char*>(name));
     }

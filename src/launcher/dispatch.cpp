@@ -23,14 +23,14 @@ bool dispatchCommandLine(int argc, char** argv, int* exitCode) {
         ServiceQuery installed = isServiceInstalled(Config.ServiceName);
         if (installed == ServiceQuery::Installed) {
             reportError(message(MsgServiceExists), Config.ServiceName);
-            *exitCode = serviceExitCode(kErrorServiceExists);
+            *exitCode = serviceExitCode(errorOfKind(ErrorKind::ServiceExists));
         } else if (installed == ServiceQuery::NotInstalled) {
             if (installService(Config.ServiceName, Config.ServiceDescription) == 0)
                 reportInfo(message(MsgServiceInstalled), Config.ServiceName);
             else *exitCode = serviceExitCode(Platform.errors.last());
         } else {
             // The query failed (typically no right to create services): show the system's text for it.
-            uint32_t error = Platform.errors.last();
+            SystemError error = Platform.errors.last();
             reportSystemError(error);
             *exitCode = serviceExitCode(error);
         }

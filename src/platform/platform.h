@@ -12,34 +12,44 @@
 #include <string>
 #include <vector>
 
-// Error codes the core looks at, with their Win32 values on every OS.
-enum : uint32_t {
-    kErrorSuccess = 0,
-    kErrorFileNotFound = 2,
-    kErrorPathNotFound = 3,
-    kErrorAccessDenied = 5,
-    kErrorInvalidHandle = 6,
-    kErrorNoMoreFiles = 18,
-    kErrorNotSupported = 50,
-    kErrorInvalidParameter = 87,
-    kErrorInsufficientBuffer = 122,
-    kErrorFilenameTooLong = 206,
-    kErrorMoreData = 234,
-    kErrorNoMoreItems = 259,
-    kErrorInvalidServiceAccount = 1057,
-    kErrorServiceDoesNotExist = 1060,
-    kErrorServiceExists = 1073,
-    kErrorFailedServiceControllerConnect = 1063,
-    kErrorServiceSpecificError = 1066,
+// The seam's one error space: what went wrong, in kinds the core decides on. Each backend
+// translates its native codes (Win32 errors, errno values, its own) into a kind and keeps the
+// native code, which gives the system's own text and, on Windows, a failed service
+// operation's exit code.
+enum class ErrorKind : uint8_t {
+    None,
+    NotFound,  // no such file, directory, key or value
+    NoMoreItems,  // a listing or enumeration has nothing further
+    MoreData,  // the buffer given is too small for the value
+    NameTooLong,  // a path or name longer than the system or a buffer takes
+    AccessDenied,  // refused: permissions, a read-only file system
+    ServiceMissing,  // no service of that name is installed
+    ServiceExists,  // a service of that name is installed already
+    InvalidAccount,  // a service account that does not exist
+    InvalidServiceText,  // a service name or command line the manager cannot hold
+    ServiceManagerFailed,  // the service manager's own tool failed or could not run
+    Unsupported,  // the system cannot do this
+    OutOfMemory,
+    Other,  // anything else: only its text tells
 };
 
-// Errors of the systemd backend that no errno describes; bit 29 marks them as the
-// application's own, so they meet no system code (posix_errors.cpp has their texts).
-enum : uint32_t {
-    kPosixErrorUnitName = 0x20000001u,
-    kPosixErrorUnitText = 0x20000002u,
-    kPosixErrorSystemctl = 0x20000003u,
+struct SystemError {
+    ErrorKind kind;
+    uint32_t code;  // native; 0 with a kind set by the core: the backend gives the kind's own code
+    bool failed() const { return kind != ErrorKind::None; }
+    // A directory listing that ended this way listed everything there was: an empty or a
+    // missing directory holds nothing.
+    bool listedAll() const {
+        return kind == ErrorKind::None || kind == ErrorKind::NoMoreItems || kind == ErrorKind::NotFound;
+    }
 };
+
+constexpr SystemError kNoError{ErrorKind::None, 0};
+constexpr SystemError errorOfKind(ErrorKind kind) { return SystemError{kind, 0}; }
+
+// The service manager's exit code for a service that ended with a code of its own
+// (dwWin32ExitCode; the code itself in dwServiceSpecificExitCode).
+constexpr uint32_t kServiceSpecificExitCode = 1066;
 
 // The seven fields of the service status record, in the order the service manager expects.
 struct ServiceStatusRecord {
@@ -226,11 +236,10 @@ struct FileOps {
     bool (*canOpenForReading)(const char* path);
     uint32_t (*attributes)(const char* path);  // kInvalidFileAttributes with the last error set
     // Adds a directory's names (without "." and "..") to `listing` and sets its identity.
-    // Returns kErrorSuccess, or the error that stopped the listing; names met before the
-    // error are kept. An empty or missing listing reports kErrorFileNotFound or
-    // kErrorNoMoreFiles like the Win32 calls do; a listing too large to hold stops with the
-    // system's out-of-memory code.
-    uint32_t (*listDirectory)(const char* directory, DirListing* listing);
+    // Returns kNoError, or the error that stopped the listing; names met before the error
+    // are kept. An empty listing reports NoMoreItems, a missing directory NotFound; a
+    // listing too large to hold stops with OutOfMemory.
+    SystemError (*listDirectory)(const char* directory, DirListing* listing);
     // The file's identity (volume and file index, or device and inode): the same for every
     // path that leads to it (links, mapped drives, short names). False when it cannot be told.
     bool (*identity)(const char* path, DirIdentity* identity);
@@ -250,10 +259,12 @@ struct FileOps {
 
 // The last error of the calling thread and its system text.
 struct ErrorOps {
-    uint32_t (*last)();
-    void (*set)(uint32_t code);
-    // The system's text for a code (with its own line end), false when there is none.
-    bool (*text)(uint32_t code, char* buffer, size_t size);
+    SystemError (*last)();
+    // Sets the calling thread's last error: one taken from last() to keep it across other
+    // calls, or a kind the core refuses something for (code 0).
+    void (*set)(SystemError error);
+    // The system's own text for the error (with its own line end), false when there is none.
+    bool (*text)(SystemError error, char* buffer, size_t size);
 };
 
 // What the process holds of its own: its executable's resources, environment and memory.
@@ -280,14 +291,15 @@ struct LibraryOps {
     bool (*free)(PlatformHandle library);
 };
 
-// Registry (read and write); results are registry status codes (0 = success).
+// Registry (read and write); each call returns its error (kNoError on success): MoreData
+// for a value or name larger than the buffer, NoMoreItems past the last subkey.
 struct RegistryOps {
-    long (*openKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
-    long (*queryValue)(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
-    long (*enumKey)(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
-    long (*closeKey)(PlatformHandle key);
-    long (*createKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
-    long (*setValue)(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
+    SystemError (*openKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+    SystemError (*queryValue)(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
+    SystemError (*enumKey)(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
+    SystemError (*closeKey)(PlatformHandle key);
+    SystemError (*createKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+    SystemError (*setValue)(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
 };
 
 // The service manager; handles are null on failure with the last error set.
@@ -319,7 +331,7 @@ struct ServiceOps {
                               uint32_t restartCount);
     bool (*setDelayedStart)(PlatformHandle service, bool delayed);
     // systemd: whether the user (and the group) of "user" or "user:group" exist; false with
-    // the last error set (kErrorInvalidServiceAccount when either does not).
+    // the last error set (InvalidAccount when either does not).
     bool (*findAccount)(const char* account);
 };
 

@@ -7,9 +7,15 @@
 uint32_t posixGetCurrentDirectory(char* buffer, uint32_t size);
 uint32_t posixGetModulePath(char* buffer, uint32_t size);
 bool posixSetCurrentDirectory(const char* path);
-uint32_t posixGetLastError();
-void posixSetLastError(uint32_t code);
-bool posixFormatSystemMessage(uint32_t code, char* buffer, size_t size);
+// An errno value in the seam's kinds.
+SystemError posixError(int code);
+SystemError posixGetLastError();
+void posixSetLastError(SystemError error);
+bool posixFormatSystemMessage(SystemError error, char* buffer, size_t size);
+// Sets an error of the kind (the backend's own code for it) and returns false.
+bool posixFail(ErrorKind kind);
+// A service name systemd would not take as a unit's name; returns false.
+bool posixFailUnitName();
 int posixLoadString(unsigned id, char* buffer, int size);
 uint32_t posixReadProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
                                 uint32_t size, const char* file);
@@ -20,17 +26,17 @@ bool posixDeregisterEventSource(PlatformHandle source);
 void posixWriteConsoleLine(bool toError, const char* text);
 const char* posixGetEnvironment(const char* name);
 uint32_t posixGetFileAttributes(const char* path);
-uint32_t posixListDirectory(const char* directory, DirListing* listing);
+SystemError posixListDirectory(const char* directory, DirListing* listing);
 bool posixGetFileIdentity(const char* path, DirIdentity* identity);
 PlatformHandle posixLoadLibrary(const char* path, const char* extraSearchDir);
 void* posixGetProcAddress(PlatformHandle library, const char* name);
 bool posixFreeLibrary(PlatformHandle library);
-long posixRegOpenKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
-long posixRegQueryValue(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
-long posixRegEnumKey(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
-long posixRegCloseKey(PlatformHandle key);
-long posixRegCreateKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
-long posixRegSetValue(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
+SystemError posixRegOpenKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+SystemError posixRegQueryValue(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
+SystemError posixRegEnumKey(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
+SystemError posixRegCloseKey(PlatformHandle key);
+SystemError posixRegCreateKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+SystemError posixRegSetValue(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
 PlatformHandle posixOpenScManager(uint32_t access);
 PlatformHandle posixOpenService(PlatformHandle manager, const char* name, uint32_t access);
 PlatformHandle posixCreateService(PlatformHandle manager, const char* name, const char* displayName, uint32_t access,

@@ -1,40 +1,123 @@
-// POSIX backend: the last error is errno; its text comes from strerror, except after a
-// failed library load, whose reason only dlerror knows, and for the service manager's own
-// errors.
+// POSIX backend: the last error in the seam's kinds. System failures are errno values, with
+// strerror's text, except after a failed library load, whose reason only dlerror knows. The
+// service manager's own failures (no such unit, a unit that is there, a refused account or
+// text, systemctl failing) have no errno: they are kept beside errno, with texts of their own.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/posix_backend.h"
 
-uint32_t posixGetLastError() { return static_cast<uint32_t>(errno); }
-void posixSetLastError(uint32_t code) { errno = static_cast<int>(code); }
-
 namespace {
-// Texts of the service manager's errors that are not errno values.
-const char* serviceErrorText(uint32_t code) {
-    switch (code) {
-    case kErrorServiceDoesNotExist: return "The specified service does not exist as an installed service";
-    case kErrorServiceExists: return "The specified service already exists";
-    case kErrorInvalidServiceAccount: return "The account name is invalid or does not exist (no such user or group)";
-    case kPosixErrorUnitName:
-        return "The service name is not a valid systemd unit name (letters, digits and \":_.-\" only)";
-    case kPosixErrorUnitText: return "The service's path or switch contains a line break or another control character";
-    case kPosixErrorSystemctl: return "systemctl failed or could not be run";
-    default: return nullptr;
-    }
+
+// Codes of the backend's own errors; bit 29 keeps them apart from every errno value.
+enum : uint32_t {
+    kOwnServiceMissing = 0x20000001u,
+    kOwnServiceExists,
+    kOwnInvalidAccount,
+    kOwnUnitName,
+    kOwnUnitText,
+    kOwnSystemctl,
+};
+
+struct OwnError {
+    uint32_t code;
+    ErrorKind kind;
+    const char* text;
+};
+constexpr OwnError kOwnErrors[] = {
+    {kOwnServiceMissing, ErrorKind::ServiceMissing, "The specified service does not exist as an installed service"},
+    {kOwnServiceExists, ErrorKind::ServiceExists, "The specified service already exists"},
+    {kOwnInvalidAccount, ErrorKind::InvalidAccount,
+     "The account name is invalid or does not exist (no such user or group)"},
+    {kOwnUnitName, ErrorKind::InvalidServiceText,
+     "The service name is not a valid systemd unit name (letters, digits and \":_.-\" only)"},
+    {kOwnUnitText, ErrorKind::InvalidServiceText,
+     "The service's path or switch contains a line break or another control character"},
+    {kOwnSystemctl, ErrorKind::ServiceManagerFailed, "systemctl failed or could not be run"},
+};
+
+const OwnError* ownError(uint32_t code) {
+    for (const OwnError& e : kOwnErrors)
+        if (e.code == code) return &e;
+    return nullptr;
 }
+
+// An own error stays the last error while errno, cleared when it was set, stays clear: the
+// next failing system call takes over.
+thread_local uint32_t lastOwnCode = 0;
+
+// The native code of a kind the core or the backend sets without one.
+uint32_t codeOfKind(ErrorKind kind) {
+    switch (kind) {
+    case ErrorKind::None: return 0;
+    case ErrorKind::NotFound: return ENOENT;
+    case ErrorKind::NoMoreItems: return ENOENT;
+    case ErrorKind::MoreData: return ERANGE;
+    case ErrorKind::NameTooLong: return ENAMETOOLONG;
+    case ErrorKind::AccessDenied: return EACCES;
+    case ErrorKind::ServiceMissing: return kOwnServiceMissing;
+    case ErrorKind::ServiceExists: return kOwnServiceExists;
+    case ErrorKind::InvalidAccount: return kOwnInvalidAccount;
+    case ErrorKind::InvalidServiceText: return kOwnUnitText;
+    case ErrorKind::ServiceManagerFailed: return kOwnSystemctl;
+    case ErrorKind::Unsupported: return ENOTSUP;
+    case ErrorKind::OutOfMemory: return ENOMEM;
+    case ErrorKind::Other: return EIO;
+    }
+    return EIO;
+}
+
+uint32_t nativeCode(SystemError error) { return error.code != 0 ? error.code : codeOfKind(error.kind); }
+
 }  // namespace
 
-bool posixFormatSystemMessage(uint32_t code, char* buffer, size_t size) {
+SystemError posixError(int code) {
+    switch (code) {
+    case 0: return kNoError;
+    case ENOENT:
+    case ENOTDIR: return {ErrorKind::NotFound, static_cast<uint32_t>(code)};
+    case EACCES:
+    case EPERM:
+    case EROFS: return {ErrorKind::AccessDenied, static_cast<uint32_t>(code)};
+    case ENAMETOOLONG: return {ErrorKind::NameTooLong, static_cast<uint32_t>(code)};
+    case ENOMEM: return {ErrorKind::OutOfMemory, static_cast<uint32_t>(code)};
+    case ENOTSUP: return {ErrorKind::Unsupported, static_cast<uint32_t>(code)};
+    default: return {ErrorKind::Other, static_cast<uint32_t>(code)};
+    }
+}
+
+SystemError posixGetLastError() {
+    if (lastOwnCode != 0 && errno == 0) return {ownError(lastOwnCode)->kind, lastOwnCode};
+    return posixError(errno);
+}
+
+void posixSetLastError(SystemError error) {
+    uint32_t code = nativeCode(error);
+    const OwnError* own = ownError(code);
+    lastOwnCode = own ? code : 0;
+    errno = own ? 0 : static_cast<int>(code);
+}
+
+bool posixFail(ErrorKind kind) {
+    posixSetLastError(errorOfKind(kind));
+    return false;
+}
+
+bool posixFailUnitName() {
+    posixSetLastError({ErrorKind::InvalidServiceText, kOwnUnitName});
+    return false;
+}
+
+bool posixFormatSystemMessage(SystemError error, char* buffer, size_t size) {
+    uint32_t code = nativeCode(error);
     if (code == 0 || size == 0) return false;
-    const char* ownText = code == ENOEXEC ? posixLastLibraryError() : serviceErrorText(code);
+    const OwnError* own = ownError(code);
+    const char* ownText = code == ENOEXEC ? posixLastLibraryError() : own ? own->text : nullptr;
     if (ownText) {
         int n = snprintf(buffer, size, "%s.\n", ownText);
         return n > 0 && static_cast<size_t>(n) < size;
     }
-    // The core sets this Win32 code itself when it refuses a path; here it has a text.
-    if (code == kErrorFilenameTooLong) code = ENAMETOOLONG;
     char text[256];
     const char* s = strerror_r(static_cast<int>(code), text, sizeof text);
     if (!s || !*s || strncmp(s, "Unknown error", 13) == 0) return false;

@@ -32,20 +32,20 @@ bool posixGetFileIdentity(const char* path, DirIdentity* identity) {
     return true;
 }
 
-uint32_t posixListDirectory(const char* directory, DirListing* listing) {
+SystemError posixListDirectory(const char* directory, DirListing* listing) {
     int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return static_cast<uint32_t>(errno);
+    if (fd < 0) return posixGetLastError();
     struct stat st;
     if (fstat(fd, &st) == 0) {
         listing->identity = DirIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
         listing->hasIdentity = true;
     }
     std::unique_ptr<char[]> records(new (std::nothrow) char[kRecordBufferSize]);
-    uint32_t result = records ? kErrorSuccess : static_cast<uint32_t>(ENOMEM);
-    while (result == kErrorSuccess) {
+    int result = records ? 0 : ENOMEM;
+    while (result == 0) {
         ssize_t filled = getdents64(fd, records.get(), kRecordBufferSize);
         if (filled < 0) {
-            result = static_cast<uint32_t>(errno);
+            result = errno;
             break;
         }
         if (filled == 0) break;
@@ -61,12 +61,12 @@ uint32_t posixListDirectory(const char* directory, DirListing* listing) {
                 isDir = fstatat(fd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
             }
             if (!listing->add(name, std::strlen(name), isDir)) {
-                result = static_cast<uint32_t>(ENOMEM);
+                result = ENOMEM;
                 break;
             }
         }
     }
     close(fd);
-    if (result != kErrorSuccess) errno = static_cast<int>(result);
-    return result;
+    if (result != 0) errno = result;
+    return posixError(result);
 }

@@ -1,15 +1,19 @@
 // POSIX backend: there is no registry; every key is missing and nothing can be written.
 #include "platform/posix_backend.h"
 
-long posixRegOpenKey(RegistryRoot, const char*, uint32_t, PlatformHandle* key) {
+SystemError posixRegOpenKey(RegistryRoot, const char*, uint32_t, PlatformHandle* key) {
     *key = nullptr;
-    return kErrorFileNotFound;
+    return errorOfKind(ErrorKind::NotFound);
 }
-long posixRegQueryValue(PlatformHandle, const char*, uint32_t*, void*, uint32_t*) { return kErrorInvalidHandle; }
-long posixRegEnumKey(PlatformHandle, uint32_t, char*, uint32_t*) { return kErrorNoMoreItems; }
-long posixRegCloseKey(PlatformHandle) { return kErrorInvalidHandle; }
-long posixRegCreateKey(RegistryRoot, const char*, uint32_t, PlatformHandle* key) {
+SystemError posixRegQueryValue(PlatformHandle, const char*, uint32_t*, void*, uint32_t*) {
+    return errorOfKind(ErrorKind::NotFound);
+}
+SystemError posixRegEnumKey(PlatformHandle, uint32_t, char*, uint32_t*) { return errorOfKind(ErrorKind::NoMoreItems); }
+SystemError posixRegCloseKey(PlatformHandle) { return kNoError; }
+SystemError posixRegCreateKey(RegistryRoot, const char*, uint32_t, PlatformHandle* key) {
     *key = nullptr;
-    return 95;  // EOPNOTSUPP
+    return errorOfKind(ErrorKind::Unsupported);
 }
-long posixRegSetValue(PlatformHandle, const char*, uint32_t, const void*, uint32_t) { return 95; }
+SystemError posixRegSetValue(PlatformHandle, const char*, uint32_t, const void*, uint32_t) {
+    return errorOfKind(ErrorKind::Unsupported);
+}

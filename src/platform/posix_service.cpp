@@ -56,13 +56,8 @@ bool validName(const char* name) {
     return true;
 }
 
-bool fail(uint32_t code) {
-    errno = static_cast<int>(code);
-    return false;
-}
-
 // Runs systemctl (with --root away from "/") and waits for it; its own messages go to our
-// streams. False with kPosixErrorSystemctl when it cannot run or fails.
+// streams. False with ServiceManagerFailed when it cannot run or fails.
 bool systemctl(const char* command, const std::string& unit) {
     std::string rootOption = "--root=" + root();
     const char* argv[6];
@@ -74,11 +69,11 @@ bool systemctl(const char* command, const std::string& unit) {
     argv[n] = nullptr;
     pid_t pid;
     if (posix_spawnp(&pid, "systemctl", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-        return fail(kPosixErrorSystemctl);
+        return posixFail(ErrorKind::ServiceManagerFailed);
     int status;
     while (waitpid(pid, &status, 0) < 0)
         if (errno != EINTR) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? true : fail(kPosixErrorSystemctl);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? true : posixFail(ErrorKind::ServiceManagerFailed);
 }
 
 bool reload() { return !managerRunning() || systemctl("daemon-reload", ""); }
@@ -114,7 +109,7 @@ std::string word(const std::string& text, bool argument) {
 bool writeUnit(const Unit& unit, const ServiceSettings& settings, bool create) {
     std::string description = settings.description && *settings.description ? settings.description
                                                                             : unit.name.substr(0, unit.name.size() - 8);
-    if (!writable(unit.program) || !writable(unit.arguments)) return fail(kPosixErrorUnitText);
+    if (!writable(unit.program) || !writable(unit.arguments)) return posixFail(ErrorKind::InvalidServiceText);
     std::string directory = unit.program.substr(0, unit.program.rfind('/'));
     if (directory.empty()) directory = "/";
     std::string text = "[Unit]\nDescription=" + plain(description) + "\n";
@@ -145,14 +140,15 @@ bool writeUnit(const Unit& unit, const ServiceSettings& settings, bool create) {
     // A new unit must not replace one that is there; a changed one replaces it whole.
     std::string target = create ? unit.path : unit.path + ".new";
     int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (create ? O_EXCL : O_TRUNC), 0644);
-    if (fd < 0) return errno == EEXIST ? fail(kErrorServiceExists) : false;
+    if (fd < 0) return errno == EEXIST ? posixFail(ErrorKind::ServiceExists) : false;
     bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     int error = written ? 0 : errno ? errno : EIO;
     if (close(fd) != 0 && written) written = false, error = errno;
     if (written && !create && rename(target.c_str(), unit.path.c_str()) != 0) written = false, error = errno;
     if (!written) {
         unlink(target.c_str());
-        return fail(static_cast<uint32_t>(error));
+        errno = error;
+        return false;
     }
     return true;
 }
@@ -167,7 +163,7 @@ PlatformHandle posixOpenScManager(uint32_t) {
 
 PlatformHandle posixOpenService(PlatformHandle, const char* name, uint32_t) {
     if (!validName(name)) {
-        fail(kPosixErrorUnitName);
+        posixFailUnitName();
         return nullptr;
     }
     Unit* unit = new (std::nothrow) Unit{std::string(name) + ".service", "", "", "", false};
@@ -178,9 +174,9 @@ PlatformHandle posixOpenService(PlatformHandle, const char* name, uint32_t) {
     unit->path = unitDirectory() + "/" + unit->name;
     struct stat st;
     if (stat(unit->path.c_str(), &st) != 0) {
-        int error = errno == ENOENT ? static_cast<int>(kErrorServiceDoesNotExist) : errno;
+        SystemError error = errno == ENOENT ? errorOfKind(ErrorKind::ServiceMissing) : posixGetLastError();
         delete unit;
-        errno = error;
+        posixSetLastError(error);
         return nullptr;
     }
     return unit;
@@ -191,7 +187,7 @@ PlatformHandle posixOpenService(PlatformHandle, const char* name, uint32_t) {
 PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* displayName, uint32_t, uint32_t,
                                   uint32_t startType, uint32_t, const char* binaryPath) {
     if (!validName(name)) {
-        fail(kPosixErrorUnitName);
+        posixFailUnitName();
         return nullptr;
     }
     // A Linux path may hold a quote itself: the launcher's own path is taken whole.
@@ -219,9 +215,9 @@ PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* 
     // A unit written before reloading or enabling failed stays, as a Windows service stays
     // when a later installation step fails.
     if (!writeUnit(*unit, defaults, true) || !reload() || (unit->autoStart && !systemctl("enable", unit->name))) {
-        int error = errno;
+        SystemError error = posixGetLastError();
         delete unit;
-        errno = error;
+        posixSetLastError(error);
         return nullptr;
     }
     // Without a running manager nothing has told systemd yet: whoever installs should know.
@@ -289,8 +285,8 @@ bool posixFindServiceAccount(const char* account) {
     std::string user = text.substr(0, colon);
     std::string group = colon == std::string::npos ? "" : text.substr(colon + 1);
     // An empty name is refused here, whatever a name service would make of it.
-    if (user.empty() || (colon != std::string::npos && group.empty())) return fail(kErrorInvalidServiceAccount);
+    if (user.empty() || (colon != std::string::npos && group.empty())) return posixFail(ErrorKind::InvalidAccount);
     NameLookup found = lookUp(user, false);
     if (found == NameLookup::Found && colon != std::string::npos) found = lookUp(group, true);
-    return found == NameLookup::Found || (found == NameLookup::Missing && fail(kErrorInvalidServiceAccount));
+    return found == NameLookup::Found || (found == NameLookup::Missing && posixFail(ErrorKind::InvalidAccount));
 }

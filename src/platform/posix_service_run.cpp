@@ -104,8 +104,8 @@ bool notifyManager(const char* text) {
 // 0 for a clean end; otherwise the service's own code (or the system's), as a non-zero
 // exit status: codes past 255 would wrap, perhaps to 0, so they become 255.
 int exitStatusOf(const ServiceStatusRecord& status) {
-    uint32_t code = status.dwWin32ExitCode == kErrorServiceSpecificError ? status.dwServiceSpecificExitCode
-                                                                         : status.dwWin32ExitCode;
+    uint32_t code =
+        status.dwWin32ExitCode == kServiceSpecificExitCode ? status.dwServiceSpecificExitCode : status.dwWin32ExitCode;
     if (status.dwWin32ExitCode != 0 && code == 0) code = 255;
     return code <= 255 ? static_cast<int>(code) : 255;
 }

@@ -5,9 +5,11 @@
 uint32_t win32GetCurrentDirectory(char* buffer, uint32_t size);
 uint32_t win32GetModulePath(char* buffer, uint32_t size);
 bool win32SetCurrentDirectory(const char* path);
-uint32_t win32GetLastError();
-void win32SetLastError(uint32_t code);
-bool win32FormatSystemMessage(uint32_t code, char* buffer, size_t size);
+// A Win32 error code in the seam's kinds.
+SystemError win32Error(uint32_t code);
+SystemError win32GetLastError();
+void win32SetLastError(SystemError error);
+bool win32FormatSystemMessage(SystemError error, char* buffer, size_t size);
 int win32LoadString(unsigned id, char* buffer, int size);
 uint32_t win32ReadProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
                                 uint32_t size, const char* file);
@@ -18,17 +20,17 @@ bool win32DeregisterEventSource(PlatformHandle source);
 void win32WriteConsoleLine(bool toError, const char* text);
 const char* win32GetEnvironment(const char* name);
 uint32_t win32GetFileAttributes(const char* path);
-uint32_t win32ListDirectory(const char* directory, DirListing* listing);
+SystemError win32ListDirectory(const char* directory, DirListing* listing);
 bool win32GetFileIdentity(const char* path, DirIdentity* identity);
 PlatformHandle win32LoadLibrary(const char* path, const char* extraSearchDir);
 void* win32GetProcAddress(PlatformHandle library, const char* name);
 bool win32FreeLibrary(PlatformHandle library);
-long win32RegOpenKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
-long win32RegQueryValue(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
-long win32RegEnumKey(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
-long win32RegCloseKey(PlatformHandle key);
-long win32RegCreateKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
-long win32RegSetValue(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
+SystemError win32RegOpenKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+SystemError win32RegQueryValue(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
+SystemError win32RegEnumKey(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
+SystemError win32RegCloseKey(PlatformHandle key);
+SystemError win32RegCreateKey(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
+SystemError win32RegSetValue(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
 PlatformHandle win32OpenScManager(uint32_t access);
 PlatformHandle win32OpenService(PlatformHandle manager, const char* name, uint32_t access);
 PlatformHandle win32CreateService(PlatformHandle manager, const char* name, const char* displayName, uint32_t access,

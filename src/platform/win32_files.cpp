@@ -21,14 +21,14 @@ bool win32GetFileIdentity(const char* path, DirIdentity* identity) {
     return true;
 }
 
-uint32_t win32ListDirectory(const char* directory, DirListing* listing) {
+SystemError win32ListDirectory(const char* directory, DirListing* listing) {
     listing->hasIdentity = win32GetFileIdentity(directory, &listing->identity);
     std::string pattern = directory;
     pattern += "\\*.*";
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return GetLastError();
-    uint32_t result = kErrorSuccess;
+    if (find == INVALID_HANDLE_VALUE) return win32GetLastError();
+    DWORD result = ERROR_SUCCESS;
     do {
         const char* name = data.cFileName;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
@@ -37,9 +37,9 @@ uint32_t win32ListDirectory(const char* directory, DirListing* listing) {
             break;
         }
     } while (FindNextFileA(find, &data));
-    DWORD error = result == kErrorSuccess ? GetLastError() : ERROR_NO_MORE_FILES;
+    DWORD error = result == ERROR_SUCCESS ? GetLastError() : ERROR_NO_MORE_FILES;
     if (error != ERROR_NO_MORE_FILES) result = error;
     FindClose(find);
-    SetLastError(result == kErrorSuccess ? ERROR_NO_MORE_FILES : result);
-    return result;
+    SetLastError(result == ERROR_SUCCESS ? ERROR_NO_MORE_FILES : result);
+    return win32Error(result);
 }

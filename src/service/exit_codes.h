@@ -8,4 +8,4 @@ constexpr uint32_t kServiceExitJvmFailed = 1;  // no runtime, library not loadab
 constexpr uint32_t kServiceExitAppFailed = 2;  // class or method missing, main threw, the application failed
 constexpr uint32_t kServiceExitStopTimeout = 3;  // a stop that had to be forced by the time-out
 
-// dwWin32ExitCode of a stop with one of these codes: kErrorServiceSpecificError (platform.h).
+// dwWin32ExitCode of a stop with one of these codes: kServiceSpecificExitCode (platform.h).

@@ -5,7 +5,6 @@
 #include "service/install.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,36 +21,33 @@ bool joinText(char* buffer, size_t size, const char* prefix, const char* name) {
 }
 
 // Reporting may change the last error (a console write on POSIX): the error is set again after it.
-int failed(uint32_t error) {
+int failed(SystemError error) {
     Platform.errors.set(error);
     return -1;
 }
-int reportFailure(uint32_t error) {
+int reportFailure(SystemError error) {
     reportSystemError(error);
     return failed(error);
 }
 
 // A text that does not fit its buffer is refused before anything is changed.
 int refuseTooLong(const char* object) {
-    reportSystemError(kErrorFilenameTooLong);
+    reportSystemError(errorOfKind(ErrorKind::NameTooLong));
     reportError(message(MsgFileAccess), object);
-    return failed(kErrorFilenameTooLong);
+    return failed(errorOfKind(ErrorKind::NameTooLong));
 }
 
-// The registry calls return their status instead of setting the last error.
-int reportRegistryFailure(long status) { return reportFailure(static_cast<uint32_t>(status)); }
-
 RegistryWrite writeRegistryValue(RegistryRoot root, const char* subkey, const char* valueName, uint32_t type,
-                                 const void* data, uint32_t size, long* status) {
+                                 const void* data, uint32_t size, SystemError* status) {
     PlatformHandle key = nullptr;
-    long rc = Platform.registry.openKey(root, subkey, kKeyWrite, &key);
-    if (rc != 0) {
+    SystemError rc = Platform.registry.openKey(root, subkey, kKeyWrite, &key);
+    if (rc.failed()) {
         if (status) *status = rc;
         return RegistryWrite::KeyFailed;
     }
     rc = Platform.registry.setValue(key, valueName, type, data, size);
     Platform.registry.closeKey(key);
-    if (rc != 0) {
+    if (rc.failed()) {
         if (status) *status = rc;
         return RegistryWrite::ValueFailed;
     }
@@ -131,26 +127,30 @@ bool checkAccount(const char* serviceName, std::string* account) {
     }
     if (serviceAccountName(Config.ServiceAccount, serviceName, account)) return true;
     // Only the service's own accounts are taken: no password is ever stored.
-    reportFailure(kErrorInvalidServiceAccount);
+    reportFailure(errorOfKind(ErrorKind::InvalidAccount));
     return false;
 }
 
 }  // namespace
 
-int serviceExitCode(uint32_t error) {
-    if (!Platform.traits.systemdServices) return error ? static_cast<int>(error) : 1;
-    switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS: return kSystemdExitDenied;
-    case kErrorServiceExists: return kSystemdExitExists;
-    case kErrorServiceDoesNotExist: return kSystemdExitMissing;
-    case kPosixErrorUnitName:
-    case kPosixErrorUnitText:
-    case kErrorInvalidServiceAccount:
-    case ENOTSUP:
-    case kErrorFilenameTooLong: return kSystemdExitRefused;
-    case kPosixErrorSystemctl: return kSystemdExitSystemctl;
+int serviceExitCode(SystemError error) {
+    if (!Platform.traits.systemdServices) {
+        // Windows: the system's code, which a kind the launcher decided on gets from the backend.
+        if (error.code == 0 && error.failed()) {
+            Platform.errors.set(error);
+            error = Platform.errors.last();
+        }
+        return error.code ? static_cast<int>(error.code) : 1;
+    }
+    switch (error.kind) {
+    case ErrorKind::AccessDenied: return kSystemdExitDenied;
+    case ErrorKind::ServiceExists: return kSystemdExitExists;
+    case ErrorKind::ServiceMissing: return kSystemdExitMissing;
+    case ErrorKind::InvalidServiceText:
+    case ErrorKind::InvalidAccount:
+    case ErrorKind::Unsupported:
+    case ErrorKind::NameTooLong: return kSystemdExitRefused;
+    case ErrorKind::ServiceManagerFailed: return kSystemdExitSystemctl;
     default: return kSystemdExitFailed;
     }
 }
@@ -185,11 +185,11 @@ ServiceQuery isServiceInstalled(const char* serviceName) {
         Platform.services.close(manager);
         return ServiceQuery::Installed;
     }
-    uint32_t error = Platform.errors.last();
+    SystemError error = Platform.errors.last();
     Platform.services.close(manager);
     // The caller reports a failed query, so it must still find the query's own error.
     Platform.errors.set(error);
-    return error == kErrorServiceDoesNotExist ? ServiceQuery::NotInstalled : ServiceQuery::Failed;
+    return error.kind == ErrorKind::ServiceMissing ? ServiceQuery::NotInstalled : ServiceQuery::Failed;
 }
 
 int installService(const char* serviceName, const char* description) {
@@ -202,7 +202,7 @@ int installService(const char* serviceName, const char* description) {
     // Every text is built before the service is created, so a refusal leaves nothing behind.
     uint32_t n = Platform.files.modulePath(path, sizeof path);
     int refused = 0;
-    uint32_t error = 0;
+    SystemError error = kNoError;
     if (n == 0) {
         error = Platform.errors.last();
         reportSystemError(error);
@@ -219,7 +219,7 @@ int installService(const char* serviceName, const char* description) {
     std::string account;
     if (!refused && !checkAccount(serviceName, &account)) refused = -1;
     if (refused) {
-        if (!error) error = Platform.errors.last();
+        if (!error.failed()) error = Platform.errors.last();
         Platform.services.close(manager);
         return failed(error);
     }
@@ -253,15 +253,15 @@ int installService(const char* serviceName, const char* description) {
     if (!Platform.traits.eventSourcesInRegistry) return 0;
 
     // The service stays installed if a registry step fails; only the outcome is reported.
-    long status = 0;
+    SystemError status = kNoError;
     if (createRegistryKey(RegistryRoot::LocalMachine, eventLogKey, &status) != RegistryWrite::Written)
-        return reportRegistryFailure(status);
+        return reportFailure(status);
     if (writeRegistryString(RegistryRoot::LocalMachine, eventLogKey, "EventMessageFile", path, &status) !=
         RegistryWrite::Written)
-        return reportRegistryFailure(status);
+        return reportFailure(status);
     if (writeRegistryDword(RegistryRoot::LocalMachine, eventLogKey, "TypesSupported", kEventLogTypesSupported,
                            &status) != RegistryWrite::Written)
-        return reportRegistryFailure(status);
+        return reportFailure(status);
     return 0;
 }
 
@@ -270,17 +270,17 @@ int uninstallService(const char* serviceName) {
     if (!manager) return reportFailure(Platform.errors.last());
     PlatformHandle service = Platform.services.open(manager, serviceName, kDeleteAccess);
     bool deleted = service && Platform.services.remove(service);
-    uint32_t error = deleted ? 0 : Platform.errors.last();
+    SystemError error = deleted ? kNoError : Platform.errors.last();
     if (!deleted) reportSystemError(error);
     if (service) Platform.services.close(service);
     Platform.services.close(manager);
     return deleted ? 0 : failed(error);
 }
 
-RegistryWrite createRegistryKey(RegistryRoot root, const char* subkey, long* status) {
+RegistryWrite createRegistryKey(RegistryRoot root, const char* subkey, SystemError* status) {
     PlatformHandle key = nullptr;
-    long rc = Platform.registry.createKey(root, subkey, kKeyAllAccess, &key);
-    if (rc != 0) {
+    SystemError rc = Platform.registry.createKey(root, subkey, kKeyAllAccess, &key);
+    if (rc.failed()) {
         if (status) *status = rc;
         return RegistryWrite::KeyFailed;
     }
@@ -289,17 +289,17 @@ RegistryWrite createRegistryKey(RegistryRoot root, const char* subkey, long* sta
 }
 
 RegistryWrite writeRegistryString(RegistryRoot root, const char* subkey, const char* valueName, const char* text,
-                                  long* status) {
+                                  SystemError* status) {
     // Stored with its terminating zero.
     size_t size = strlen(text) + 1;
     if (size > 0xFFFFFFFFu) {
-        if (status) *status = kErrorInvalidParameter;
+        if (status) *status = errorOfKind(ErrorKind::Other);
         return RegistryWrite::ValueFailed;
     }
     return writeRegistryValue(root, subkey, valueName, kRegExpandSz, text, static_cast<uint32_t>(size), status);
 }
 
 RegistryWrite writeRegistryDword(RegistryRoot root, const char* subkey, const char* valueName, uint32_t value,
-                                 long* status) {
+                                 SystemError* status) {
     return writeRegistryValue(root, subkey, valueName, kRegDword, &value, sizeof value, status);
 }

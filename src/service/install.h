@@ -26,7 +26,7 @@ enum : int {
     kSystemdExitSystemctl = 6  // systemctl could not be run or failed
 };
 // The exit code of a service operation that failed with `error`; never 0.
-int serviceExitCode(uint32_t error);
+int serviceExitCode(SystemError error);
 
 // The account name written for `configured` (ServiceAccount): empty for LocalSystem (the
 // default, also for an empty entry), "NT AUTHORITY\LocalService" for "LocalService",
@@ -45,8 +45,8 @@ int uninstallService(const char* serviceName);
 // The registry steps. `status`, when given, receives the registry status code of the step
 // that failed.
 enum class RegistryWrite { Written, KeyFailed /* not opened or created */, ValueFailed };
-RegistryWrite createRegistryKey(RegistryRoot root, const char* subkey, long* status = nullptr);
+RegistryWrite createRegistryKey(RegistryRoot root, const char* subkey, SystemError* status = nullptr);
 RegistryWrite writeRegistryString(RegistryRoot root, const char* subkey, const char* valueName, const char* text,
-                                  long* status = nullptr);
+                                  SystemError* status = nullptr);
 RegistryWrite writeRegistryDword(RegistryRoot root, const char* subkey, const char* valueName, uint32_t value,
-                                 long* status = nullptr);
+                                 SystemError* status = nullptr);

@@ -87,7 +87,7 @@ void reportEnd() {  // locked
     else reportError(message(MsgServiceFailed), Config.ServiceName);
     run.status.dwCurrentState = kServiceStopped;
     run.status.dwWaitHint = 0;
-    run.status.dwWin32ExitCode = code ? uint32_t{kErrorServiceSpecificError} : 0u;
+    run.status.dwWin32ExitCode = code ? uint32_t{kServiceSpecificExitCode} : 0u;
     run.status.dwServiceSpecificExitCode = code;
     reportStatus();
     if (run.endWaiters) Platform.threads.setEvent(run.ended);
@@ -109,7 +109,7 @@ bool startThread(ThreadRoutine routine) { return Platform.threads.create(routine
 void startStopper() {  // locked
     ++run.javaThreads;  // the stopper's, taken before it can run
     if (!startThread(serviceStopperThread)) {
-        uint32_t error = Platform.errors.last();
+        SystemError error = Platform.errors.last();
         --run.javaThreads;
         reportSystemError(error);
     }
@@ -124,7 +124,7 @@ void runServiceDispatcher() {
     State.RunMode = RunModeKind::Service;
     if (Platform.services.startDispatcher(Config.ServiceName, serviceMain)) return;
     // Started by hand rather than by the service manager: say why in the event log.
-    uint32_t error = Platform.errors.last();
+    SystemError error = Platform.errors.last();
     PlatformHandle source = Platform.eventLog.registerSource(Config.ServiceName);
     if (!source) return;
     State.EventSource = source;
@@ -163,7 +163,7 @@ namespace {
 // From the running status to the end: start the worker, wait for the end, report it. Called
 // locked in the Starting phase (the events made, or `eventError` why not); returns
 // unlocked, in the Ended phase, with the Java threads still counted.
-int runUntilEnd(uint32_t eventError) {
+int runUntilEnd(SystemError eventError) {
     reportInfo(message(MsgServiceStarted), Config.ServiceName);
     run.status = ServiceStatusRecord{
         kServiceWin32OwnProcess, kServiceRunning, kServiceAcceptStop | kServiceAcceptShutdown, 0, 0, 0, 0};
@@ -177,7 +177,7 @@ int runUntilEnd(uint32_t eventError) {
         ++run.javaThreads;  // the worker's, taken before it can run
         workerRunning = startThread(serviceWorkerThread);
         if (!workerRunning) {
-            uint32_t error = Platform.errors.last();
+            SystemError error = Platform.errors.last();
             --run.javaThreads;
             reportSystemError(error);
         }
@@ -219,10 +219,10 @@ bool consoleStopHandler(uint32_t eventType) {
 }
 
 // Makes the run's events; the error when one could not be made.
-uint32_t makeEvents() {  // locked
+SystemError makeEvents() {  // locked
     run.done = Platform.threads.createEvent();
     if (run.done && run.console) run.ended = Platform.threads.createEvent();
-    return run.done && (run.ended || !run.console) ? 0 : Platform.errors.last();
+    return run.done && (run.ended || !run.console) ? kNoError : Platform.errors.last();
 }
 
 }  // namespace
@@ -247,7 +247,7 @@ void serviceMain(uint32_t, char**) {
         // is over, or the dispatcher would never return.
         run.statusHandle = Platform.services.registerHandler(Config.ServiceName, serviceControlHandler);
         run.status = ServiceStatusRecord{
-            kServiceWin32OwnProcess, kServiceStopped, 0, kErrorServiceSpecificError, kServiceExitJvmFailed, 0, 0};
+            kServiceWin32OwnProcess, kServiceStopped, 0, kServiceSpecificExitCode, kServiceExitJvmFailed, 0, 0};
         if (run.statusHandle) reportStatus();
         run.phase = Phase::Ended;
         Platform.threads.releaseLock(&runLock);

@@ -30,7 +30,7 @@ uint32_t copyOut(const std::string& text, char* buffer, size_t size) {
 uint32_t fakeGetCurrentDirectory(char* buffer, uint32_t size) {
     FakeWorld& w = fakeWorld();
     if (w.currentDirectoryError) {
-        w.lastError = w.currentDirectoryError;
+        w.lastError = {ErrorKind::Other, w.currentDirectoryError};
         return 0;
     }
     if (w.currentDirectory.size() + 1 > size) return static_cast<uint32_t>(w.currentDirectory.size() + 1);
@@ -45,7 +45,7 @@ uint32_t fakeGetModulePath(char* buffer, uint32_t size) {
 bool fakeSetCurrentDirectory(const char* path) {
     FakeWorld& w = fakeWorld();
     w.directoryChanges.push_back(path);
-    if (!w.enterableDirectories.count(path)) w.lastError = kErrorFileNotFound;
+    if (!w.enterableDirectories.count(path)) w.lastError = {ErrorKind::NotFound, 2};
     else w.currentDirectory = path;
     return w.enterableDirectories.count(path) != 0;
 }
@@ -65,6 +65,13 @@ void loadDefaultStrings(FakeWorld& world) {
 
 }  // namespace
 
+SystemError withWin32Code(SystemError e) {
+    static const std::map<ErrorKind, uint32_t> codes{{ErrorKind::ServiceExists, 1073}, {ErrorKind::ServiceMissing, 1060},
+                                                     {ErrorKind::InvalidAccount, 1057}, {ErrorKind::NameTooLong, 206},
+                                                     {ErrorKind::NotFound, 2}, {ErrorKind::AccessDenied, 5}};
+    return e.code || !e.failed() ? e : SystemError{e.kind, codes.count(e.kind) ? codes.at(e.kind) : 31u};
+}
+
 FakePlatform::FakePlatform(bool windowsStyle) {
     theWorld = new FakeWorld;
     Platform = defaultPlatformOps();
@@ -72,9 +79,10 @@ FakePlatform::FakePlatform(bool windowsStyle) {
     Platform.files.modulePath = fakeGetModulePath;
     Platform.files.setCurrentDirectory = fakeSetCurrentDirectory;
     Platform.errors.last = [] { return fakeWorld().lastError; };
-    Platform.errors.set = [](uint32_t code) { fakeWorld().lastError = code; };
-    Platform.errors.text = [](uint32_t code, char* buffer, size_t size) {
-        return !fakeWorld().codesWithoutText.count(code) && snprintf(buffer, size, "System text %u.\r\n", code) > 0;
+    Platform.errors.set = [](SystemError e) { fakeWorld().lastError = withWin32Code(e); };
+    Platform.errors.text = [](SystemError e, char* buffer, size_t size) {
+        e = withWin32Code(e);
+        return !fakeWorld().codesWithoutText.count(e.code) && snprintf(buffer, size, "System text %u.\r\n", e.code) > 0;
     };
     Platform.process.loadString = [](unsigned id, char* buffer, int size) {
         auto it = fakeWorld().strings.find(id);

@@ -21,7 +21,7 @@ struct FakeWorld {
     std::vector<std::string> directoryChanges;
     uint32_t currentDirectoryError = 0;  // non-zero: getCurrentDirectory fails with it
 
-    uint32_t lastError = 0;
+    SystemError lastError = kNoError;
     std::set<uint32_t> codesWithoutText;
 
     std::map<unsigned, std::string> strings;  // a missing id reads as absent
@@ -43,6 +43,8 @@ public:
     FakeWorld& world();
 };
 
+// A kind the launcher sets without a code gets the one the Win32 backend would give.
+SystemError withWin32Code(SystemError error);
 // Resets Config and State to a freshly started process.
 void resetLauncherRecords();
 // Writes a real file and its missing directories; a path ending in '/' makes only directories.

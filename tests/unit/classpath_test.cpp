@@ -22,9 +22,13 @@
 
 namespace {
 
-// Directories named "locked" cannot be listed, files named "locked.jar" not examined.
-uint32_t lockedListing(const char* directory, DirListing* listing) {
-    return std::strstr(directory, "locked") ? EACCES : defaultPlatformOps().files.listDirectory(directory, listing);
+// Directories named "locked" cannot be listed, nor can "moved" ones (an errno whose number is
+// an "end of listing" code elsewhere); files named "locked.jar" are not examined.
+SystemError lockedListing(const char* directory, DirListing* listing) {
+    bool locked = std::strstr(directory, "locked"), moved = std::strstr(directory, "moved");
+    if (!locked && !moved) return defaultPlatformOps().files.listDirectory(directory, listing);
+    errno = locked ? EACCES : EXDEV;
+    return Platform.errors.last();
 }
 uint32_t lockedAttributes(const char* path) {
     if (std::strstr(path, "locked.jar") == nullptr) return defaultPlatformOps().files.attributes(path);
@@ -72,7 +76,7 @@ struct ClassPath : ::testing::Test {
 TEST_F(ClassPath, OptionTexts) {
     for (const char* f : {"a.jar", "b.jar", "z.jar", "lib/a.jar", "lib/b.ZIP", "lib/B.jar", "lib/notes.txt",
                           "lib/ext/c.jar", "lib/jar", "lib/.jar", "lib/a.jarx", "lib/b.zip.bak", "lib/dir.jar/inner.zip",
-                          "empty/", "mixed/locked/x.jar", "mixed/a.jar", "mixed/z.jar", "links/a.jar", "links/sub/b.jar",
+                          "empty/", "mixed/locked/x.jar", "mixed/moved/y.jar", "mixed/a.jar", "mixed/z.jar", "links/a.jar", "links/sub/b.jar",
                           "pct/a%b.jar", "pct/my%20lib.jar", "pct/ok.jar"})
         makeFile(f);
     // Links leading back are walked once; a link to an archive is an archive.
@@ -97,8 +101,8 @@ TEST_F(ClassPath, OptionTexts) {
         // References adjacent, empty, unset, of another case, unclosed (kept without its '%').
         {"-Dx=%DEF%%DEF%,%EMPTY%,x%%y,%java_home%,abc%DEF", "", "-Dx=defdef,,xy,,abcDEF", 0},
         {"", "links", cp + "links:links/a.jar:links/l.jar:links/sub/b.jar\"", 0},
-        // A listing that fails is reported; the rest of the class path is kept.
-        {"", "mixed", cp + "mixed:mixed/a.jar:mixed/z.jar\"", 1},
+        // Each listing that fails is reported; the rest of the class path is kept.
+        {"", "mixed", cp + "mixed:mixed/a.jar:mixed/z.jar\"", 2},
         // Names found on disk are data, and the executable's folder is known by name.
         {"-Dd=%VARNLET_EXE_DIR%/..", "pct", "-Dd=" + root + "/pct/.." + cp + "pct:pct/a%b.jar:pct/my%20lib.jar:pct/ok.jar\"", 0},
         // Today's rules: what opens no defined reference stays, %% is one %, entries are scanned.
@@ -191,8 +195,8 @@ TEST(NameOrder, AgreesWithPlainComparisonForSmallAndLargeDirectories) {
 // File systems that give every directory the same identity (0 from some network redirectors
 // and FUSE file systems, or one repeated): every archive is still found.
 uint64_t fakeIdentity;
-uint32_t sameIdentityListing(const char* directory, DirListing* listing) {
-    uint32_t rc = defaultPlatformOps().files.listDirectory(directory, listing);
+SystemError sameIdentityListing(const char* directory, DirListing* listing) {
+    SystemError rc = defaultPlatformOps().files.listDirectory(directory, listing);
     listing->identity = DirIdentity{fakeIdentity, fakeIdentity};
     return rc;
 }

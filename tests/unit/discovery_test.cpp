@@ -46,14 +46,14 @@ std::string lower(std::string text) {
 
 const std::string& pathOf(PlatformHandle key) { return *static_cast<const std::string*>(key); }
 
-long regOpen(RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
+SystemError regOpen(RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
     opened.push_back(lower(path));
     *key = &opened.back();
     ++openKeys;
-    return 0;
+    return kNoError;
 }
 
-long regQuery(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size) {
+SystemError regQuery(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size) {
     for (const Value& v : *registry) {
         if (lower(v.key) != pathOf(key) || lower(v.name) != lower(name)) continue;
         *type = v.type;
@@ -62,12 +62,12 @@ long regQuery(PlatformHandle key, const char* name, uint32_t* type, void* data, 
         if (!fits) std::memset(data, '#', *size);
         else std::memcpy(data, v.data.c_str(), needed);
         *size = needed;
-        return fits ? 0L : static_cast<long>(kErrorMoreData);
+        return fits ? kNoError : errorOfKind(ErrorKind::MoreData);
     }
-    return kErrorFileNotFound;
+    return errorOfKind(ErrorKind::NotFound);
 }
 
-long regEnum(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize) {
+SystemError regEnum(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize) {
     const std::string prefix = pathOf(key) + "\\";
     std::vector<std::string> children;
     for (const Value& v : *registry) {
@@ -76,12 +76,12 @@ long regEnum(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize)
         child.resize(std::min(child.find('\\'), child.size()));
         if (std::find(children.begin(), children.end(), child) == children.end()) children.push_back(child);
     }
-    if (index >= children.size()) return kErrorNoMoreItems;
+    if (index >= children.size()) return errorOfKind(ErrorKind::NoMoreItems);
     const std::string& child = children[index];
-    if (child.size() + 1 > *nameSize) return kErrorMoreData;
+    if (child.size() + 1 > *nameSize) return errorOfKind(ErrorKind::MoreData);
     std::memcpy(name, child.c_str(), child.size() + 1);
     *nameSize = static_cast<uint32_t>(child.size());
-    return 0;
+    return kNoError;
 }
 
 struct Machine {
@@ -253,7 +253,7 @@ TEST(Discovery, ChoosesTheRuntimeInstallersLeft) {
         Platform.registry.openKey = regOpen;
         Platform.registry.queryValue = regQuery;
         Platform.registry.enumKey = regEnum;
-        Platform.registry.closeKey = [](PlatformHandle) { return --openKeys, 0L; };
+        Platform.registry.closeKey = [](PlatformHandle) { return --openKeys, kNoError; };
         for (const std::string& f : m.files) platform.world().readableFiles.insert(f);
         Config.MinJavaVersion = strdup(m.minimum);
         Config.JvmPath = strdup(m.jvmPath.c_str());

@@ -76,7 +76,7 @@ TEST_F(JavaCommand, OptionsAsTheJavaCommandTakesThem) {
     };
     for (const auto& [given, want, runtime] : rows) {
         State.DefaultInitArgsProc = runtime;
-        w.lastError = 2;  // what the real file read leaves for the fake's last error
+        w.lastError = {ErrorKind::NotFound, 2};  // what the real file read leaves for the fake's last error
         Texts options = given;
         bool taken = runtime ? applyJavaCommandForms(&options) : expandArgumentFiles(&options);
         Texts reports;

@@ -2,6 +2,7 @@
 // registry.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -58,13 +59,45 @@ TEST(IniFile, NamesValuesEncodingsAndDefaults) {
 TEST(PosixRegistry, EveryKeyIsMissingAndNothingIsWritten) {
     const PlatformOps& ops = defaultPlatformOps();
     PlatformHandle key = &key;
-    EXPECT_EQ(ops.registry.openKey(RegistryRoot::LocalMachine, "Software", kKeyWrite, &key), static_cast<long>(kErrorFileNotFound));
+    EXPECT_EQ(ops.registry.openKey(RegistryRoot::LocalMachine, "Software", kKeyWrite, &key).kind, ErrorKind::NotFound);
     EXPECT_EQ(key, nullptr);
     uint32_t type = 0, size = 8, nameSize = 8;
     char data[8];
-    EXPECT_NE(ops.registry.queryValue(nullptr, "V", &type, data, &size), 0);
-    EXPECT_EQ(ops.registry.enumKey(nullptr, 0, data, &nameSize), static_cast<long>(kErrorNoMoreItems));
-    EXPECT_NE(ops.registry.createKey(RegistryRoot::LocalMachine, "Software\\X", kKeyAllAccess, &key), 0);
+    EXPECT_TRUE(ops.registry.queryValue(nullptr, "V", &type, data, &size).failed());
+    EXPECT_EQ(ops.registry.enumKey(nullptr, 0, data, &nameSize).kind, ErrorKind::NoMoreItems);
+    EXPECT_TRUE(ops.registry.createKey(RegistryRoot::LocalMachine, "Software\\X", kKeyAllAccess, &key).failed());
+}
+
+// errno values keep their own meaning and text (18 is a cross-device link here, whatever it
+// means on Windows); the service manager's own errors never pass through errno.
+TEST(PosixErrors, KindsAndTheSystemsOwnWords) {
+    const PlatformOps& ops = defaultPlatformOps();
+    const struct {
+        SystemError set;
+        ErrorKind kind;
+        const char* text;
+    } rows[] = {
+        {{ErrorKind::Other, ENOENT}, ErrorKind::NotFound, "No such file or directory.\n"},
+        {{ErrorKind::Other, EXDEV}, ErrorKind::Other, "Invalid cross-device link.\n"},
+        {{ErrorKind::Other, EROFS}, ErrorKind::AccessDenied, "Read-only file system.\n"},
+        {errorOfKind(ErrorKind::NameTooLong), ErrorKind::NameTooLong, "File name too long.\n"},
+        {errorOfKind(ErrorKind::InvalidAccount), ErrorKind::InvalidAccount,
+         "The account name is invalid or does not exist (no such user or group).\n"},
+        {errorOfKind(ErrorKind::ServiceMissing), ErrorKind::ServiceMissing,
+         "The specified service does not exist as an installed service.\n"},
+    };
+    for (const auto& row : rows) {
+        errno = row.set.code;
+        SystemError e = row.set.code ? ops.errors.last() : (ops.errors.set(row.set), ops.errors.last());
+        char text[256] = "";
+        EXPECT_EQ(e.kind, row.kind) << row.text;
+        EXPECT_TRUE(ops.errors.text(e, text, sizeof text)) << row.text;
+        EXPECT_STREQ(text, row.text);
+        EXPECT_EQ(errno, e.code < 0x20000000u ? static_cast<int>(e.code) : 0) << row.text;  // errno holds errno values only
+    }
+    // A system call failing after one of the manager's errors is the last error now.
+    errno = EACCES;
+    EXPECT_EQ(ops.errors.last().kind, ErrorKind::AccessDenied);
 }
 
 }  // namespace

@@ -32,11 +32,11 @@ TEST(Report, ConsoleRoutingAndSafeFormatting) {
         EXPECT_EQ(w.console.back().text, row.printed);
         EXPECT_EQ(w.console.back().toError, row.error) << row.printed;
     }
-    w.lastError = 3;
+    w.lastError = {ErrorKind::NotFound, 3};
     reportLastError();
     EXPECT_TRUE(w.console.back().toError && w.console.back().text == "System text 3.\r\n");
     w.codesWithoutText.insert(0xE0001234);
-    reportSystemError(0xE0001234);
+    reportSystemError({ErrorKind::Other, 0xE0001234});
     EXPECT_EQ(w.console.back().text, "System error 3758101044 (0xE0001234).\n");
     reportInfo("%s", std::string(9000, 'x').c_str());
     EXPECT_EQ(w.console.back().text, std::string(kReportTextSize - 4, 'x') + "...");

@@ -38,8 +38,8 @@ struct FakeServiceManager {
         for (const ServiceStatusRecord& r : statuses) v.push_back(r.dwCurrentState);
         return v;
     }
-    std::map<std::string, uint32_t> failing;  // calls that fail by name; a value name fails regSetValue
-    std::map<ThreadRoutine, uint32_t> failingThreads;
+    std::map<std::string, SystemError> failing;  // calls that fail by name; a value name fails regSetValue
+    std::map<ThreadRoutine, SystemError> failingThreads;
     std::map<std::string, std::vector<std::string>> services;  // name -> "name=value" changes after creation
     std::map<std::string, std::set<std::string>> registry;      // key path -> names of the values written
     // Shared with the service's threads: read under `m` while any may run.
@@ -67,11 +67,15 @@ bool waitFor(const std::function<bool()>& done) {  // false when ten seconds pas
 }
 
 FakeServiceManager* current;
-thread_local uint32_t threadLastError;  // per thread, as the system keeps it
+thread_local SystemError threadLastError;  // per thread, as the system keeps it
+// Errors as the Win32 backend gives them.
+constexpr SystemError kBadHandle{ErrorKind::Other, 6}, kDenied{ErrorKind::AccessDenied, 5}, kNoMemory{ErrorKind::OutOfMemory, 8},
+    kNoService{ErrorKind::ServiceMissing, 1060}, kBadAccount{ErrorKind::InvalidAccount, 1057}, kNoKey{ErrorKind::NotFound, 2};
+
 using Guard = std::lock_guard<std::mutex>;
 FakeServiceManager& f() { return *current; }
-uint32_t failure(const std::string& call) { return f().failing.count(call) ? f().failing[call] : 0; }
-PlatformHandle failWith(uint32_t error) {
+SystemError failure(const std::string& call) { return f().failing.count(call) ? f().failing[call] : kNoError; }
+PlatformHandle failWith(SystemError error) {
     threadLastError = error;
     return nullptr;
 }
@@ -86,7 +90,7 @@ bool closeOpen(PlatformHandle h, const char* misuse) {
 bool recordSetting(PlatformHandle service, const std::string& setting) {
     const std::string* name = openName(service);
     if (name) f().services[*name].push_back(setting);
-    return name || failWith(kErrorInvalidHandle);
+    return name || failWith(kBadHandle);
 }
 // The runtime starts its threads without a parameter: the routine itself travels in its place.
 uint32_t countedThread(void* routine) {
@@ -103,25 +107,25 @@ bool liveEvent(PlatformEvent event, const char* misuse) {
 
 FakeServiceManager::FakeServiceManager() {
     current = this;
-    threadLastError = 0;
+    threadLastError = kNoError;
     Platform.errors.last = [] { return threadLastError; };
-    Platform.errors.set = [](uint32_t code) { threadLastError = code; };
-    Platform.services.openManager = [](uint32_t) { return failure("openScManager") ? failWith(failure("openScManager")) : openHandle(""); };
+    Platform.errors.set = [](SystemError e) { threadLastError = withWin32Code(e); };
+    Platform.services.openManager = [](uint32_t) { return failure("openScManager").failed() ? failWith(failure("openScManager")) : openHandle(""); };
     Platform.services.open = [](PlatformHandle manager, const char* name, uint32_t) {
-        if (!openName(manager) || failure("openService")) return failWith(openName(manager) ? failure("openService") : kErrorInvalidHandle);
-        return f().services.count(name) ? openHandle(name) : failWith(kErrorServiceDoesNotExist);
+        if (!openName(manager) || failure("openService").failed()) return failWith(openName(manager) ? failure("openService") : kBadHandle);
+        return f().services.count(name) ? openHandle(name) : failWith(kNoService);
     };
     Platform.services.create = [](PlatformHandle manager, const char* name, const char*, uint32_t, uint32_t, uint32_t, uint32_t,
                                 const char*) {
-        if (!openName(manager)) return failWith(kErrorInvalidHandle);
-        if (failure("createService")) return failWith(failure("createService"));
+        if (!openName(manager)) return failWith(kBadHandle);
+        if (failure("createService").failed()) return failWith(failure("createService"));
         f().services[name];
         f().registry[std::string("SYSTEM\\CurrentControlSet\\Services\\") + name];
         return openHandle(name);
     };
     Platform.services.remove = [](PlatformHandle service) {
         const std::string* name = openName(service);
-        if (!name || failure("deleteService")) return failWith(name ? failure("deleteService") : kErrorInvalidHandle) != nullptr;
+        if (!name || failure("deleteService").failed()) return failWith(name ? failure("deleteService") : kBadHandle) != nullptr;
         return f().services.erase(*name) == 1;
     };
     Platform.services.changeConfig = [](PlatformHandle service, const char* dependencies, const char* account) {
@@ -140,14 +144,14 @@ FakeServiceManager::FakeServiceManager() {
     };
     Platform.traits.systemdServices = false;  // the Windows manager unless a test says otherwise
     Platform.services.findAccount = [](const char* account) {
-        return std::string(account) == "svc:staff" || failWith(kErrorInvalidServiceAccount) != nullptr;
+        return std::string(account) == "svc:staff" || failWith(kBadAccount) != nullptr;
     };
     Platform.services.close = [](PlatformHandle h) {
-        threadLastError = 0;  // a real close may leave a fresh last error
+        threadLastError = kNoError;  // a real close may leave a fresh last error
         return closeOpen(h, "closeServiceHandle on a handle that is not open");
     };
     Platform.services.startDispatcher = [](const char* serviceName, ServiceMainRoutine routine) {
-        if (failure("dispatcher")) return failWith(failure("dispatcher")) != nullptr;
+        if (failure("dispatcher").failed()) return failWith(failure("dispatcher")) != nullptr;
         char* argv[] = {const_cast<char*>(serviceName), nullptr};
         routine(1, argv);
         return true;
@@ -164,26 +168,26 @@ FakeServiceManager::FakeServiceManager() {
         return true;
     };
     Platform.registry.createKey = [](RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
-        *key = failure("regCreateKey") ? nullptr : openHandle(path);
+        *key = failure("regCreateKey").failed() ? nullptr : openHandle(path);
         if (*key) f().registry[path];
-        return *key ? 0L : long{failure("regCreateKey")};
+        return *key ? kNoError : failure("regCreateKey");
     };
     Platform.registry.openKey = [](RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
-        *key = f().registry.count(path) && !failure("regOpenKey") ? openHandle(path) : nullptr;
-        return *key ? 0L : long{failure("regOpenKey") ? failure("regOpenKey") : kErrorFileNotFound};
+        *key = f().registry.count(path) && !failure("regOpenKey").failed() ? openHandle(path) : nullptr;
+        return *key ? kNoError : failure("regOpenKey").failed() ? failure("regOpenKey") : kNoKey;
     };
     Platform.registry.setValue = [](PlatformHandle key, const char* name, uint32_t, const void*, uint32_t) {
         const std::string* path = openName(key);
-        if (!path || failure(name)) return path ? long{failure(name)} : long{kErrorInvalidHandle};
+        if (!path || failure(name).failed()) return path ? failure(name) : kBadHandle;
         f().registry[*path].insert(name);
-        return 0L;
+        return kNoError;
     };
     Platform.registry.closeKey = [](PlatformHandle key) {
-        return closeOpen(key, "regCloseKey on a key that is not open") ? 0L : long{kErrorInvalidHandle};
+        return closeOpen(key, "regCloseKey on a key that is not open") ? kNoError : kBadHandle;
     };
     Platform.eventLog.registerSource = [](const char*) {
         Guard g(f().m);
-        if (failure("registerEventSource")) return failWith(failure("registerEventSource"));
+        if (failure("registerEventSource").failed()) return failWith(failure("registerEventSource"));
         return *f().sources.insert(newHandle()).first;
     };
     Platform.eventLog.report = [](PlatformHandle source, uint16_t type, uint32_t, const char* text) {
@@ -204,7 +208,7 @@ FakeServiceManager::FakeServiceManager() {
         return f().previous.threads.create(countedThread, reinterpret_cast<void*>(routine));
     };
     Platform.threads.createEvent = [] {
-        if (failure("createEvent")) return static_cast<PlatformEvent>(failWith(failure("createEvent")));
+        if (failure("createEvent").failed()) return static_cast<PlatformEvent>(failWith(failure("createEvent")));
         PlatformEvent h = f().previous.threads.createEvent();
         Guard g(f().m);
         f().eventsOpen[h] = true;
@@ -399,9 +403,9 @@ TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
     row = &GetParam();
     w.strings[1312] = row->byExit ? "1" : "0";
     const ThreadRoutine threads[] = {serviceWorkerThread, serviceStopperThread, serviceStopTimeoutThread};
-    if (row->inject == NoSource) scm->failing["registerEventSource"] = 8;
-    if (row->inject == NoEvent) scm->failing["createEvent"] = 8;
-    if (row->inject >= NoWorker) scm->failingThreads[threads[row->inject - NoWorker]] = 8;
+    if (row->inject == NoSource) scm->failing["registerEventSource"] = kNoMemory;
+    if (row->inject == NoEvent) scm->failing["createEvent"] = kNoMemory;
+    if (row->inject >= NoWorker) scm->failingThreads[threads[row->inject - NoWorker]] = kNoMemory;
     std::thread manager([this] {
         // A control on the first status, which the service is still reporting.
         if (row->sendAt == AtStart && waitFor([this] { return !scm->states().empty(); })) sendControls();
@@ -421,7 +425,7 @@ TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
     std::vector<uint32_t> states = scm->states();
     if (row->sendAt == AlongExit && states.size() == 3 && states[1] == P) states.erase(states.begin() + 1);  // the stop came first
     EXPECT_EQ(states, row->states);
-    EXPECT_EQ(scm->statuses.back().dwWin32ExitCode, row->code ? uint32_t{kErrorServiceSpecificError} : 0u);
+    EXPECT_EQ(scm->statuses.back().dwWin32ExitCode, row->code ? uint32_t{kServiceSpecificExitCode} : 0u);
     EXPECT_EQ(scm->statuses.back().dwServiceSpecificExitCode, row->code);
     for (size_t i = 0; i + 1 < scm->statuses.size(); ++i)
         EXPECT_EQ(scm->statuses[i].dwControlsAccepted, kServiceAcceptStop | kServiceAcceptShutdown);
@@ -488,7 +492,7 @@ TEST_F(ServiceTest, FailuresAreToldWithTheSystemTextAndKeepWhatWasDone) {
     w.strings[1264] = "text";
     for (const auto& c : cases) {
         freshManager();
-        scm->failing[c.failing] = kErrorAccessDenied;
+        scm->failing[c.failing] = kDenied;
         if (c.argument == std::string("-uninstall")) scm->services["Demo"];
         EXPECT_EQ(run({c.argument}), 5) << c.failing;
         EXPECT_EQ(told(), "! System text 5.\r\n") << c.failing;
@@ -496,22 +500,25 @@ TEST_F(ServiceTest, FailuresAreToldWithTheSystemTextAndKeepWhatWasDone) {
         EXPECT_EQ(scm->registry["SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Demo"], c.eventLogValues);
     }
     freshManager();  // installService on its own
-    scm->failing["openScManager"] = kErrorAccessDenied;
+    scm->failing["openScManager"] = kDenied;
     EXPECT_EQ(installService("Demo", ""), -1);
     EXPECT_EQ(told(), "! System text 5.\r\n");
 }
 
 // Exit 0 only when the operation was done: Windows ends with the error, systemd with a small number.
 TEST_F(ServiceTest, ExitCodesAndSystemdAccounts) {
-    const struct { bool systemd; const char *argument, *failing; uint32_t error; bool present; const char* account; int code; } cases[] = {
-        {false, "-install", "", 0, true, "", 1073},         {false, "-uninstall", "", 0, false, "", 1060},
-        {false, "-install", "", 0, false, "svc", 1057},     {true, "-install", "", 0, false, "svc:staff", 0},
-        {true, "-install", "openScManager", EACCES, false, "", 2}, {true, "-uninstall", "deleteService", EPERM, true, "", 2},
-        {true, "-install", "openService", EROFS, false, "", 2},    {true, "-install", "", 0, true, "", 3},
-        {true, "-uninstall", "", 0, false, "", 4},          {true, "-install", "", 0, false, "svc", 5},
-        {true, "-install", "createService", kPosixErrorUnitName, false, "", 5},
-        {true, "-install", "createService", kPosixErrorSystemctl, false, "", 6},
-        {true, "-install", "createService", ENOSPC, false, "", 1},
+    const SystemError none = kNoError;
+    const struct { bool systemd; const char *argument, *failing; SystemError error; bool present; const char* account; int code; } cases[] = {
+        {false, "-install", "", none, true, "", 1073},      {false, "-uninstall", "", none, false, "", 1060},
+        {false, "-install", "", none, false, "svc", 1057},  {true, "-install", "", none, false, "svc:staff", 0},
+        {true, "-install", "openScManager", {ErrorKind::AccessDenied, EACCES}, false, "", 2},
+        {true, "-uninstall", "deleteService", {ErrorKind::AccessDenied, EPERM}, true, "", 2},
+        {true, "-install", "openService", {ErrorKind::AccessDenied, EROFS}, false, "", 2},
+        {true, "-install", "", none, true, "", 3},
+        {true, "-uninstall", "", none, false, "", 4},       {true, "-install", "", none, false, "svc", 5},
+        {true, "-install", "createService", {ErrorKind::InvalidServiceText, 0x20000004}, false, "", 5},
+        {true, "-install", "createService", {ErrorKind::ServiceManagerFailed, 0x20000006}, false, "", 6},
+        {true, "-install", "createService", {ErrorKind::Other, ENOSPC}, false, "", 1},
     };
     for (const auto& c : cases) {
         freshManager();
@@ -535,7 +542,7 @@ TEST(SystemdUnit, AccountsAreSystemUsers) {
     makeFile(root + "/etc/systemd/system/"), setenv("VARNLET_SYSTEMD_ROOT", root.c_str(), 1);
     EXPECT_TRUE(ops.services.findAccount("nobody") && ops.services.findAccount("nobody:nogroup"));
     for (const char* ghost : {"varnlet-no-such-user", "nobody:varnlet-no-such-group", "nobody:", ":nogroup"})
-        EXPECT_TRUE(!ops.services.findAccount(ghost) && ops.errors.last() == kErrorInvalidServiceAccount) << ghost;
+        EXPECT_TRUE(!ops.services.findAccount(ghost) && ops.errors.last().kind == ErrorKind::InvalidAccount) << ghost;
     PlatformHandle service = ops.services.create(ops.services.openManager(0), "demo-user", "d", 0, 0, kServiceDemandStart, 0, "\"/opt/x\" -s");
     ServiceSettings settings{"", 0, 30, 0, 0, "nobody:nogroup"};
     ASSERT_TRUE(service && ops.services.configure(service, &settings) && ops.services.close(service));
@@ -568,7 +575,7 @@ TEST_F(ServiceTest, OnlyOneArgumentEqualToASwitchIsAServiceOperation) {
     // The service switch started by hand: the dispatcher's error goes to the event log only.
     w.strings[1248] = "Demo";
     w.console.clear();
-    scm->failing["dispatcher"] = kErrorFailedServiceControllerConnect;
+    scm->failing["dispatcher"] = SystemError{ErrorKind::Other, 1063};
     EXPECT_EQ(run({"-startlauncherinservicemode"}), 0);
     EXPECT_EQ(State.RunMode, RunModeKind::Service);
     EXPECT_EQ(scm->events, std::vector<std::string>{"error: System text 1063.\r\n"});
