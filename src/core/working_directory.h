@@ -10,7 +10,7 @@ WorkingDirectoryChoice workingDirectoryChoice(bool forceWorkingDir);
 // Enters the directory workingDirectoryChoice names.
 // With StayInStartupDir the process is already where it belongs, and nothing changes.
 bool enterWorkingDirectory(bool forceWorkingDir);
-// Reports the system's text and message 1456 for `object`; returns false.
+// Reports the system's text and MsgFileAccess for `object`; returns false.
 bool reportFileAccessFailure(const char* object);
 
 // The folder of the running executable, made from its module path (a drive's root keeps its
