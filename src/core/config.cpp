@@ -118,11 +118,10 @@ static char* loadHex(unsigned id, uint32_t* value) {
     return text;
 }
 
-static char* loadMessage(LauncherConfig& config, unsigned id) {
+static void loadMessage(LauncherConfig& config, unsigned id) {
     char*& text = config.Messages[(id - kFirstMessageId) / 16];
     free(text);  // a report before loading may have read it already
     text = loadConfigString(id);
-    return text;
 }
 
 #define VARNLET_LOAD_Hex(name, id) c.name = loadHex(id, &c.name##Value);
