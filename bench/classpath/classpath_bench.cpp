@@ -16,6 +16,7 @@
 
 #include "jvm/options.h"
 #include "core/config.h"
+#include "core/writable_config.h"
 #include "platform/platform.h"
 
 namespace {
@@ -118,21 +119,24 @@ void measure(const char* label, const std::string& root, size_t expected) {
         size_t found = bareWalk(&path);
         elapsed(t0, &walkMs, &walkCpuMs);
 
-        Config.JvmOptions = strdup("-Xmx256m");
-        Config.ClassPath = strdup(root.c_str());
+        LauncherConfig& config = writableConfig();
+        config.JvmOptions = strdup("-Xmx256m");
+        config.ClassPath = strdup(root.c_str());
         struct rusage before, after;
         getrusage(RUSAGE_THREAD, &before);
         Clock t1 = now();
-        bool ok = buildJvmOptions();
+        char* options = buildJvmOptions(RuntimeChoice{});
+        bool ok = options != nullptr;
         elapsed(t1, &buildMs, &buildCpuMs);
         getrusage(RUSAGE_THREAD, &after);
         if (!ok || found != expected) {
             std::fprintf(stderr, "%s: build %s, walk found %zu of %zu\n", label, ok ? "ok" : "failed", found, expected);
             std::exit(1);
         }
-        optionLength = std::strlen(Config.JvmOptions);
-        std::free(Config.JvmOptions);
-        std::free(Config.ClassPath);
+        optionLength = std::strlen(options);
+        std::free(options);
+        std::free(config.JvmOptions);
+        std::free(config.ClassPath);
         if (round >= 0) {
             walk.push_back(walkMs);
             build.push_back(buildMs);
@@ -152,7 +156,7 @@ void measure(const char* label, const std::string& root, size_t expected) {
 
 int main(int argc, char** argv) {
     std::string work = argc > 1 ? argv[1] : "/tmp/varnlet-classpath-bench";
-    Config.Messages[(MsgFileAccess - kFirstMessageId) / 16] = strdup("Error accessing file/directory: %s");
+    writableConfig().Messages[(MsgFileAccess - kFirstMessageId) / 16] = strdup("Error accessing file/directory: %s");
     std::printf("Class path expansion, warm cache, median of %d rounds\n", kRounds);
     measure("flat 1,000", makeTree(work, "flat1000", 1, 1000), 1000);
     measure("nested 1,000 (10x100)", makeTree(work, "nested1000", 10, 100), 1000);

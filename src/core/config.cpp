@@ -8,13 +8,20 @@
 
 #include "core/paths.h"
 #include "core/state.h"
+#include "core/writable_config.h"
 #include "platform/platform.h"
 
-LauncherConfig Config;
+namespace {
+LauncherConfig Loaded;
+}
+
+const LauncherConfig& Config = Loaded;
+
+LauncherConfig& writableConfig() { return Loaded; }
 
 const char* message(unsigned id) {
     if (id < kFirstMessageId || id > kLastMessageId || (id % 16) != 0) return "";
-    char*& text = Config.Messages[(id - kFirstMessageId) / 16];
+    char*& text = Loaded.Messages[(id - kFirstMessageId) / 16];
     // Reports made before the configuration is loaded (an unreadable start-up directory)
     // still get their configured text, read from the string table on first use.
     if (!text) text = loadConfigString(id);
@@ -70,19 +77,19 @@ static int32_t loadInteger(unsigned id) {
     return value;
 }
 
-static void applyIniOverride() {
-    if (Config.OptionsFile[0] == '\0') return;
-    if (!Platform.files.canOpenForReading(Config.OptionsFile)) return;
+static void applyIniOverride(LauncherConfig& config) {
+    if (config.OptionsFile[0] == '\0') return;
+    if (!Platform.files.canOpenForReading(config.OptionsFile)) return;
     char dir[kStartupDirSize];
     uint32_t n = Platform.files.currentDirectory(dir, sizeof dir);
     if (n == 0 || n >= sizeof dir) return;
     // Joined without a fixed bound, so a long directory never cuts the name into another file's.
-    std::string iniPath = joinPath(Platform.traits.pathStyle, dir, Config.OptionsFile);
+    std::string iniPath = joinPath(Platform.traits.pathStyle, dir, config.OptionsFile);
     static const char* const kSection = "Application Configuration";
     struct Override {
         const char* key;
         char** entry;
-    } overrides[] = {{"JvmOptions", &Config.JvmOptions}, {"AppOptions", &Config.AppOptions}};
+    } overrides[] = {{"JvmOptions", &config.JvmOptions}, {"AppOptions", &config.AppOptions}};
     for (const Override& o : overrides) {
         char value[kConfigTextBytes + 1];
         uint32_t got = Platform.files.readProfileString(kSection, o.key, "", value, sizeof value, iniPath.c_str());
@@ -94,72 +101,43 @@ static void applyIniOverride() {
     }
 }
 
-void loadConfiguration() {
-    char* scrambled = loadConfigString(1168);
+// The main class is stored scrambled, and used in slash form.
+static char* loadMainClass(unsigned id) {
+    char* scrambled = loadConfigString(id);
     const char* plain = descrambleText(scrambled);
-    Config.MainClass = duplicate(plain ? plain : "");
+    char* mainClass = duplicate(plain ? plain : "");
     free(scrambled);
-
-    Config.JvmPath = loadConfigString(1040);
-    Config.ClassPath = loadConfigString(1072);
-    Config.JvmOptions = loadConfigString(1056);
-    Config.InstallSwitch = loadConfigString(1104);
-    Config.UninstallSwitch = loadConfigString(1120);
-    Config.ServiceSwitch = loadConfigString(1136);
-    Config.ServiceName = loadConfigString(1248);
-    Config.ServiceDescription = loadConfigString(1264);
-    Config.WorkingDir = loadConfigString(1152);
-    Config.AppOptions = loadConfigString(1184);
-    Config.ServiceStartOptions = loadConfigString(1280);
-    Config.ServiceStopOptions = loadConfigString(1296);
-    Config.SystemOutFile = loadConfigString(1360);
-    Config.SystemErrFile = loadConfigString(1376);
-    Config.SingleInstanceMutex = loadConfigString(1392);
-    Config.JavaDownloadUrl = loadConfigString(1744);
-    Config.OptionsFile = loadConfigString(1200);
-    Config.ServiceDependencies = loadConfigString(1824);
-    Config.ServiceAccount = loadConfigString(1840);
-    Config.ServiceConsoleSwitch = loadConfigString(1872);
-    Config.MainJar = loadConfigString(1952);
-    Config.ModulePath = loadConfigString(1968);
-    Config.MainModule = loadConfigString(1984);
-    Config.SplashImage = loadConfigString(2000);
-    Config.ClassDataCacheDir = loadConfigString(2064);
-    Config.ClassDataCache = loadFlag(2048);
-    Config.LogRotateSize = loadConfigString(2096);
-    Config.LogRotateDaily = loadFlag(2112);
-    Config.LogRotateKeep = loadInteger(2128);
-
-    Config.EarlyWorkingDir = loadFlag(1232);
-    Config.SingleInstance = loadFlag(1344);
-    Config.Reserved1408 = loadFlag(1408);
-    Config.ServiceManualStart = loadFlag(1328);
-    Config.ServiceStopByExit = loadFlag(1312);
-    Config.UseStartupDir = loadFlag(1216);
-    Config.ServiceDelayedStart = loadFlag(1808);
-    Config.StayInStartupDir = loadFlag(1904);
-    Config.JavaCommandOptions = loadFlag(1920);
-    Config.LauncherProperties = loadFlag(1936);
-    Config.ModernReferences = loadFlag(1888);
-
-    Config.Reserved1424 = loadInteger(1424);
-    Config.JavaSearchMode = loadInteger(1088);
-    Config.ServiceRestartDelay = loadInteger(1760);
-    Config.ServiceRestartCount = loadInteger(1776);
-    Config.ServiceRestartReset = loadInteger(1792);
-    Config.ServiceStopTimeout = loadInteger(1856);
-
-    Config.MinJavaVersion = loadConfigString(1024);
-    convertHex(Config.MinJavaVersion, &Config.MinJavaVersionValue);
-
-    for (char* p = Config.MainClass; *p; ++p)
+    for (char* p = mainClass; *p; ++p)
         if (*p == '.') *p = '/';
+    return mainClass;
+}
 
-    for (size_t i = 0; i < kMessageCount; ++i) {
-        free(Config.Messages[i]);
-        Config.Messages[i] = loadConfigString(static_cast<unsigned>(kFirstMessageId + 16 * i));
-    }
-    Config.SingleInstanceMessage = loadConfigString(1440);
+static char* loadHex(unsigned id, uint32_t* value) {
+    char* text = loadConfigString(id);
+    convertHex(text, value);
+    return text;
+}
 
-    applyIniOverride();
+static void loadMessage(LauncherConfig& config, unsigned id) {
+    char*& text = config.Messages[(id - kFirstMessageId) / 16];
+    free(text);  // a report before loading may have read it already
+    text = loadConfigString(id);
+}
+
+#define VARNLET_LOAD_Hex(name, id) c.name = loadHex(id, &c.name##Value);
+#define VARNLET_LOAD_Text(name, id) c.name = loadConfigString(id);
+#define VARNLET_LOAD_Integer(name, id) c.name = loadInteger(id);
+#define VARNLET_LOAD_Flag(name, id) c.name = loadFlag(id);
+#define VARNLET_LOAD_Scrambled(name, id) c.name = loadMainClass(id);
+#define VARNLET_LOAD_Message(name, id) loadMessage(c, id);
+#define VARNLET_LOAD_ReservedText(name, id) c.name = loadConfigString(id);
+#define VARNLET_LOAD_ReservedFlag(name, id) c.name = loadFlag(id);
+#define VARNLET_LOAD_ReservedInteger(name, id) c.name = loadInteger(id);
+
+void loadConfiguration() {
+    LauncherConfig& c = Loaded;
+#define VARNLET_ENTRY(id, name, type, text, meaning) VARNLET_LOAD_##type(name, id)
+#include "entries.def"
+#undef VARNLET_ENTRY
+    applyIniOverride(c);
 }

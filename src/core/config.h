@@ -1,69 +1,39 @@
-// The embedded configuration: the process-wide LauncherConfig and its loader.
+// The embedded configuration: the process-wide LauncherConfig, written once by its loader and
+// only read after that. What a run makes of it (the chosen runtime, the final options, paths
+// anchored for the run) lives in the steps' results and in LauncherState, never here.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "core/entries.h"
 
+// One field per entry of resources/entries.def, by its type: texts as read, flags, numbers,
+// a hex entry's text and its value (<Name>Value), the descrambled main class in slash form.
+#define VARNLET_FIELD_Hex(name) \
+    char* name;                 \
+    uint32_t name##Value;
+#define VARNLET_FIELD_Text(name) char* name;
+#define VARNLET_FIELD_Integer(name) int32_t name;
+#define VARNLET_FIELD_Flag(name) bool name;
+#define VARNLET_FIELD_Scrambled(name) char* name;
+#define VARNLET_FIELD_Message(name)
+#define VARNLET_FIELD_ReservedText(name) char* name;
+#define VARNLET_FIELD_ReservedFlag(name) bool name;
+#define VARNLET_FIELD_ReservedInteger(name) int32_t name;
+
 struct LauncherConfig {
-    char* MinJavaVersion;  // the text as read
-    uint32_t MinJavaVersionValue;  // its hexadecimal value
-    char* JvmPath;
-    char* JvmOptions;
-    char* ClassPath;
-    int32_t JavaSearchMode;
-    char* InstallSwitch;
-    char* UninstallSwitch;
-    char* ServiceSwitch;
-    char* WorkingDir;
-    char* MainClass;  // slash form
-    char* AppOptions;
-    char* OptionsFile;
-    bool UseStartupDir;
-    bool EarlyWorkingDir;
-    char* ServiceName;
-    char* ServiceDescription;
-    char* ServiceStartOptions;
-    char* ServiceStopOptions;
-    bool ServiceStopByExit;
-    bool ServiceManualStart;
-    bool SingleInstance;
-    char* SystemOutFile;
-    char* SystemErrFile;
-    char* SingleInstanceMutex;  // empty: derived from the executable's path
-    bool Reserved1408;
-    int32_t Reserved1424;
-    char* SingleInstanceMessage;
-    char* JavaDownloadUrl;
-    int32_t ServiceRestartDelay;  // seconds; 0 (or less) means no recovery
-    int32_t ServiceRestartCount;
-    int32_t ServiceRestartReset;  // seconds
-    bool ServiceDelayedStart;
-    char* ServiceDependencies;  // names separated by ';'
-    char* ServiceAccount;
-    int32_t ServiceStopTimeout;  // seconds
-    char* ServiceConsoleSwitch;
-    bool StayInStartupDir;  // a command-line tool: the caller's directory throughout
-    bool JavaCommandOptions;  // JvmOptions read as the java command reads its options
-    bool LauncherProperties;  // varnlet.exe.path, varnlet.exe.dir, sun.java.command
-    char* MainJar;  // empty: no executable jar
-    char* ModulePath;  // entries separated by ';'
-    char* MainModule;  // module or module/class
-    char* SplashImage;
-    bool ModernReferences;  // today's %NAME% rules instead of the stored launchers'
-    bool ClassDataCache;
-    char* ClassDataCacheDir;  // empty: the user's cache folder
-    char* LogRotateSize;  // "10 MB"; empty: no size limit
-    bool LogRotateDaily;
-    int32_t LogRotateKeep;  // rolled files kept beside each log
-    char* Messages[kMessageCount];  // indexed by (id - 1456) / 16
+#define VARNLET_ENTRY(id, name, type, text, meaning) VARNLET_FIELD_##type(name)
+#include "entries.def"
+#undef VARNLET_ENTRY
+    char* Messages[kMessageCount];  // indexed by (id - kFirstMessageId) / 16
 };
 
-extern LauncherConfig Config;
+extern const LauncherConfig& Config;
 
 // The format text of a message entry; never null after loading.
 const char* message(unsigned id);
 
 // A new heap string with entry `id`, "" for a missing, empty or "<null>" entry.
 char* loadConfigString(unsigned id);
+// Loads every entry, then lets the OptionsFile INI override JvmOptions and AppOptions.
 void loadConfiguration();

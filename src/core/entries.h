@@ -21,35 +21,48 @@ extern const size_t kEntryCount;
 const EntryInfo* findEntry(unsigned id);
 const EntryInfo* findEntryByName(const char* name);
 
-constexpr unsigned kLastMessageId = 1728;
-constexpr unsigned kFirstMessageId = 1456;
 constexpr size_t kConfigTextMax = 1023;  // characters (UTF-16 units) an entry may hold
 constexpr size_t kConfigTextBytes = 3 * kConfigTextMax;  // the same in UTF-8, the widest code page
 constexpr size_t kMainClassMaxBytes = 255;  // 510 hex digits
 extern const unsigned char kScrambleKey[17];
 
-// Message ids.
-enum MessageId : unsigned {
-    MsgFileAccess = 1456,
-    MsgNoRuntime = 1472,
-    MsgLoadJvm = 1488,
-    MsgJniInterfaces = 1504,
-    MsgCreateJvm = 1520,
-    MsgAttach = 1536,
-    MsgLocateClass = 1552,
-    MsgLocateMethod = 1568,
-    MsgInstantiate = 1584,
-    MsgAssignArgument = 1600,
-    MsgInvoke = 1616,
-    MsgServiceInstalled = 1632,
-    MsgServiceUninstalled = 1648,
-    MsgServiceExists = 1664,
-    MsgServiceStarted = 1680,
-    MsgServiceStopped = 1696,
-    MsgServiceFailed = 1712,
-    MsgServiceTimeout = 1728,
+// An id constant per entry (kEntryJvmPath), generated from the one list.
+enum EntryId : unsigned {
+#define VARNLET_ENTRY(id, name, type, text, meaning) kEntry##name = id,
+#include "entries.def"
+#undef VARNLET_ENTRY
 };
-constexpr size_t kMessageCount = (kLastMessageId - kFirstMessageId) / 16 + 1;
+
+// The message entries, named as in the list (MsgNoRuntime), in id order.
+#define VARNLET_MESSAGE_Hex(item)
+#define VARNLET_MESSAGE_Text(item)
+#define VARNLET_MESSAGE_Integer(item)
+#define VARNLET_MESSAGE_Flag(item)
+#define VARNLET_MESSAGE_Scrambled(item)
+#define VARNLET_MESSAGE_Message(item) item,
+#define VARNLET_MESSAGE_ReservedText(item)
+#define VARNLET_MESSAGE_ReservedFlag(item)
+#define VARNLET_MESSAGE_ReservedInteger(item)
+enum MessageId : unsigned {
+#define VARNLET_ENTRY(id, name, type, text, meaning) VARNLET_MESSAGE_##type(name = id)
+#include "entries.def"
+#undef VARNLET_ENTRY
+};
+constexpr unsigned kMessageIds[] = {
+#define VARNLET_ENTRY(id, name, type, text, meaning) VARNLET_MESSAGE_##type(id)
+#include "entries.def"
+#undef VARNLET_ENTRY
+};
+constexpr size_t kMessageCount = sizeof kMessageIds / sizeof kMessageIds[0];
+constexpr unsigned kFirstMessageId = kMessageIds[0];
+constexpr unsigned kLastMessageId = kMessageIds[kMessageCount - 1];
+// The messages are kept in an array indexed by (id - kFirstMessageId) / 16.
+constexpr bool messageIdsInSteps() {
+    for (size_t i = 0; i < kMessageCount; ++i)
+        if (kMessageIds[i] != kFirstMessageId + 16 * i) return false;
+    return true;
+}
+static_assert(messageIdsInSteps(), "message entries follow one another 16 ids apart");
 
 // Descrambles a hex text into a process-wide 256-byte buffer (overwritten by the next call).
 // Returns null when the text is not an even number (at most 510) of digits 0-9/A-F.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <jni.h>
 
+#include "core/config.h"
 #include "platform/platform.h"
 
 enum class RunModeKind { Console, Service };
@@ -17,7 +18,6 @@ struct LauncherState {
     char StartupDir[kStartupDirSize];
     bool StartupDirTooLong;  // StartupDir could not hold it: only a run that returns there fails
     void* EventSource;  // set and cleared by the service run under its lock, or before its threads start
-    char DiscoveredJavaHome[kPathBufferSize];
     void* JvmLibrary;
     void* CreateJavaVMProc;
     void* DefaultInitArgsProc;
@@ -38,6 +38,23 @@ struct LauncherState {
     char* LauncherAgentClass;
     char* MainJarFullPath;
     char* SplashJarEntry;
+    // This run's own forms of configured texts, null while the configured text stands: the
+    // paths anchored to the executable's folder for a run that stays in its start-up
+    // directory, the executable jar with its references expanded, the manifest's main class.
+    char* ClassPath;
+    char* JvmPath;
+    char* SystemOutFile;
+    char* SystemErrFile;
+    char* MainJar;
+    char* MainClass;
 };
 
 extern LauncherState State;
+
+// The texts as this run uses them: its own form when it made one, else the configured text.
+const char* runClassPath();
+const char* runJvmPath();
+const char* runSystemOutFile();
+const char* runSystemErrFile();
+const char* runMainJar();
+const char* runMainClass();

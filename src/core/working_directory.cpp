@@ -74,18 +74,17 @@ std::string anchored(const std::string& path, const char* directory) {
     return resolvePath(Platform.traits.pathStyle, directory, path);
 }
 
-void replace(char** text, const std::string& value) {
+char* heapText(const std::string& value) {
     char* copy = static_cast<char*>(malloc(value.size() + 1));
     if (!copy) abort();  // nothing sensible can run without its configuration
     memcpy(copy, value.c_str(), value.size() + 1);
-    free(*text);
-    *text = copy;
+    return copy;
 }
 
 // A ';' list with every entry anchored. The first entry of a class path may also end at a
 // line break, as the class path builder reads it; the break itself is kept after it.
-void anchorList(char** list, const char* directory, bool firstEndsAtLineBreak) {
-    std::string text = *list, out;
+char* anchorList(const std::string& text, const char* directory, bool firstEndsAtLineBreak) {
+    std::string out;
     size_t at = 0;
     for (bool first = true; at <= text.size(); first = false) {
         size_t end = text.find_first_of(first && firstEndsAtLineBreak ? ";\r\n" : ";", at);
@@ -94,14 +93,14 @@ void anchorList(char** list, const char* directory, bool firstEndsAtLineBreak) {
         if (end < text.size()) out += text[end];
         at = end + 1;
     }
-    replace(list, out);
+    return heapText(out);
 }
 
 }  // namespace
 
 void anchorConfiguredPaths(const char* directory) {
-    anchorList(&Config.ClassPath, directory, true);
-    anchorList(&Config.JvmPath, directory, false);
-    for (char** file : {&Config.SystemOutFile, &Config.SystemErrFile})
-        if ((*file)[0] != '\0') replace(file, anchored(*file, directory));
+    State.ClassPath = anchorList(Config.ClassPath, directory, true);
+    State.JvmPath = anchorList(Config.JvmPath, directory, false);
+    if (Config.SystemOutFile[0] != '\0') State.SystemOutFile = heapText(anchored(Config.SystemOutFile, directory));
+    if (Config.SystemErrFile[0] != '\0') State.SystemErrFile = heapText(anchored(Config.SystemErrFile, directory));
 }

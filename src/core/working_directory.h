@@ -10,13 +10,14 @@ WorkingDirectoryChoice workingDirectoryChoice(bool forceWorkingDir);
 // Enters the directory workingDirectoryChoice names.
 // With StayInStartupDir the process is already where it belongs, and nothing changes.
 bool enterWorkingDirectory(bool forceWorkingDir);
-// Reports the system's text and message 1456 for `object`; returns false.
+// Reports the system's text and MsgFileAccess for `object`; returns false.
 bool reportFileAccessFailure(const char* object);
 
 // The folder of the running executable, made from its module path (a drive's root keeps its
 // separator). False, reporting nothing, when the path cannot be read or does not fit.
 bool executableDirectory(char* buffer, size_t size);
-// Makes the relative paths of the configuration (ClassPath and JvmPath entries, the stream
-// files) absolute against `directory`, so they keep their meaning wherever the process works.
+// Gives the run absolute forms (in State) of the configuration's relative paths (ClassPath and
+// JvmPath entries, the stream files) against `directory`, so they keep their meaning wherever
+// the process works.
 // Entries that start with a %NAME% reference name their own root and stay as they are.
 void anchorConfiguredPaths(const char* directory);

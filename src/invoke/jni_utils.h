@@ -30,7 +30,7 @@ bool shareJavaStream(JNIEnv* env, const char* fromField, const char* setterName)
 
 // Attaches the calling thread to State.Jvm under the stopper thread's name. On success *jvm
 // is the JVM attached to (detach through it) and *env the thread's own environment; on
-// failure message 1536 has been reported.
+// failure message MsgAttach has been reported.
 bool attachStopperThread(JavaVM** jvm, JNIEnv** env);
 // True when this thread's last attach failed because the JVM was already ending
 // (State.JvmEnding); nothing was reported then.

@@ -64,7 +64,7 @@ jclass moduleMainClass(JNIEnv* env) {
     char* moduleText = mainModuleName(Config.MainModule, &given);
     std::string moduleName = moduleText ? moduleText : "";
     std::free(moduleText);
-    std::string className = isSet(given) ? given : isSet(Config.MainClass) ? Config.MainClass : "";
+    std::string className = isSet(given) ? given : isSet(runMainClass()) ? runMainClass() : "";
     for (char& c : className)
         if (c == '/') c = '.';
 

@@ -24,7 +24,7 @@ typedef void (*SplashSetFileJarNameFunction)(const char* fileName, const char* j
 
 }  // namespace
 
-void showSplashScreen() {
+void showSplashScreen(const char* jvmLibrary) {
     // A service has no one to show it to.
     if (State.RunMode == RunModeKind::Service) return;
     bool fromJar = !isSet(Config.SplashImage);
@@ -32,13 +32,13 @@ void showSplashScreen() {
     // Kept for the process's life: the library may read the bytes after it returns.
     static std::string image;
     if (fromJar) {
-        switch (readJarEntry(Platform.files.readAt, Config.MainJar, State.SplashJarEntry, false, &image)) {
+        switch (readJarEntry(Platform.files.readAt, runMainJar(), State.SplashJarEntry, false, &image)) {
         case JarEntryRead::Found: break;
-        default: trace("no splash screen: cannot read ", State.SplashJarEntry, " from ", Config.MainJar); return;
+        default: trace("no splash screen: cannot read ", State.SplashJarEntry, " from ", runMainJar()); return;
         }
     }
     char folder[kPathBufferSize];
-    if (!javaBinDirectory(Config.JvmPath, folder, sizeof folder)) return;
+    if (!javaBinDirectory(jvmLibrary, folder, sizeof folder)) return;
     std::string library =
         joinPath(Platform.traits.pathStyle, folder,
                  Platform.traits.moduleFormat == ModuleFormat::Pe ? "splashscreen.dll" : "libsplashscreen.so");

@@ -87,9 +87,10 @@ bool cacheFolder(std::string* folder) {
     return true;
 }
 
-std::string makeKey(const std::vector<std::string>& options, const std::string& version) {
+std::string makeKey(const std::vector<std::string>& options, const std::string& version, const char* library,
+                    const char* optionText) {
     std::string key = std::string(kKeyHeader) + (Run.kind == ClassDataKind::AotCache ? "aot" : "dynamic") + "\n" +
-                      Config.JvmPath + "\n" + version + "\n" + Config.JvmOptions + "\n";
+                      library + "\n" + version + "\n" + optionText + "\n";
     for (const std::string& option : options) {
         if (option.compare(0, 18, "-Djava.class.path=") != 0) continue;
         std::string list = option.substr(18);
@@ -270,12 +271,12 @@ const char* sharingOption(const std::vector<std::string>& options) {
     return nullptr;
 }
 
-void prepareClassDataCache() {
-    if (!Config.ClassDataCache || Config.JvmPath == nullptr || Config.JvmOptions == nullptr) return;
+void prepareClassDataCache(const char* library, char** optionText) {
+    if (!Config.ClassDataCache || library == nullptr || *optionText == nullptr) return;
     Run = CacheRun{};
     int count = 0;
     char** split = nullptr;
-    if (!splitArguments(Config.JvmOptions, &count, &split)) return;
+    if (!splitArguments(*optionText, &count, &split)) return;
     std::vector<std::string> options(split, split + count);
     for (int i = 0; i < count; ++i) std::free(split[i]);
     std::free(split);
@@ -283,14 +284,14 @@ void prepareClassDataCache() {
     uint32_t major = 0;
     if (const char* own = sharingOption(options)) {
         trace("class data cache: left to the option ", own);
-    } else if (!runtimeVersion(Config.JvmPath, &home, &version, &major)) {
+    } else if (!runtimeVersion(library, &home, &version, &major)) {
         trace("class data cache: none, the runtime's release file names no version: ", home.c_str());
     } else if ((Run.kind = classDataKindFor(major)) == ClassDataKind::None) {
         trace("class data cache: none for Java ", version.c_str(), " (it needs Java 13 or later)");
     } else if (!cacheFolder(&Run.folder)) {
         trace("class data cache: none, no cache folder for this user");
     } else if (archivableClassPath(&options)) {
-        key = makeKey(options, version);
+        key = makeKey(options, version, library, *optionText);
     }
     if (key.empty()) return;
 
@@ -343,8 +344,8 @@ void prepareClassDataCache() {
     char* joined = static_cast<char*>(std::malloc(text.size() + 1));
     if (!joined) return;
     std::memcpy(joined, text.c_str(), text.size() + 1);
-    std::free(Config.JvmOptions);
-    Config.JvmOptions = joined;
+    std::free(*optionText);
+    *optionText = joined;
     if (!Run.written.empty() && !Run.making) {
         Run.making = true;
         static bool registered = false;

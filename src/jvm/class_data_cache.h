@@ -15,10 +15,11 @@ ClassDataKind classDataKindFor(uint32_t major);
 // the cache), or null.
 const char* sharingOption(const std::vector<std::string>& options);
 
-// With ClassDataCache set, puts in front of Config.JvmOptions the options that use or make
-// the cache for the runtime at Config.JvmPath. Never fails the start: whatever stands in
-// the way is traced and the application starts as without the cache.
-void prepareClassDataCache();
+// With ClassDataCache set, puts in front of the option text `*optionText` (a heap text it may
+// replace) the options that use or make the cache for the runtime whose JVM library is
+// `library`. Never fails the start: whatever stands in the way is traced and the
+// application starts as without the cache.
+void prepareClassDataCache(const char* library, char** optionText);
 
 // Keeps what the JVM wrote for a cache this run makes, once the JVM is gone: called after
 // DestroyJavaVM, and registered to run at process exit, which follows System.exit. Later

@@ -29,13 +29,6 @@ typedef jint(JNICALL* CreateJavaVMFunction)(JavaVM**, void**, void*);
 
 constexpr uint32_t kCtrlLogoffEvent = 5;
 
-char* copyText(const char* text) {
-    size_t n = strlen(text) + 1;
-    char* copy = static_cast<char*>(malloc(n));
-    if (copy) memcpy(copy, text, n);
-    return copy;
-}
-
 // The service console: the native streams and then System.out and System.err go to it.
 // Every step runs whatever the one before returned: a refused AllocConsole most often means
 // the process already has a console, and the streams belong on that one.
@@ -63,46 +56,49 @@ bool javaBinDirectory(const char* libraryPath, char* buffer, size_t size) {
 bool createJvm(bool withConsole) {
     if (Config.EarlyWorkingDir && !enterWorkingDirectory(true)) return false;
 
-    char libraryPath[kPathBufferSize];
-    libraryPath[0] = '\0';
-    if (!locateJvm(libraryPath)) {
+    RuntimeChoice runtime = locateJvm();
+    if (runtime.library.empty()) {
         reportSkippedRuntimes();
         // A stray "%s" in the configured text gets nothing.
         reportErrorOfferingPage(Config.JavaDownloadUrl, message(MsgNoRuntime), "");
         reportSearchHint();
         return false;
     }
-    // From here on JvmPath names the one library in use, and the messages print it.
-    char* chosen = copyText(libraryPath);
-    if (chosen) Config.JvmPath = chosen;
+    return createJvmWith(runtime, withConsole);
+}
 
+bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
+    // The library in use, which the messages print.
+    const char* library = runtime.library.c_str();
     char binDirectory[kPathBufferSize];
-    const char* extraSearchDir =
-        javaBinDirectory(Config.JvmPath, binDirectory, sizeof binDirectory) ? binDirectory : nullptr;
-    State.JvmLibrary = Platform.library.load(Config.JvmPath, extraSearchDir);
+    const char* extraSearchDir = javaBinDirectory(library, binDirectory, sizeof binDirectory) ? binDirectory : nullptr;
+    State.JvmLibrary = Platform.library.load(library, extraSearchDir);
     if (!State.JvmLibrary) {
         // The system's reason first: a wrong architecture or a missing dependency.
         reportLastError();
-        reportError(message(MsgLoadJvm), Config.JvmPath);
+        reportError(message(MsgLoadJvm), library);
         return false;
     }
     State.CreateJavaVMProc = Platform.library.symbol(State.JvmLibrary, "JNI_CreateJavaVM");
     State.DefaultInitArgsProc = Platform.library.symbol(State.JvmLibrary, "JNI_GetDefaultJavaVMInitArgs");
     if (!State.CreateJavaVMProc || !State.DefaultInitArgsProc) {
-        reportError(message(MsgJniInterfaces), Config.JvmPath);
+        reportError(message(MsgJniInterfaces), library);
         return false;
     }
 
-    if (!buildJvmOptions()) return false;
-    showSplashScreen();
-    prepareClassDataCache();
+    char* optionText = buildJvmOptions(runtime);
+    if (!optionText) return false;
+    showSplashScreen(library);
+    prepareClassDataCache(library, &optionText);
     int count = 0;
     char** tokens = nullptr;
     JavaVMOption* options = nullptr;
-    if (!splitArguments(Config.JvmOptions, &count, &tokens) || !adjustJvmOptionVector(&count, &tokens) ||
+    bool split = splitArguments(optionText, &count, &tokens);
+    free(optionText);
+    if (!split || !adjustJvmOptionVector(&count, &tokens) ||
         ((count > 0 || State.JvmExitHook) && (options = static_cast<JavaVMOption*>(calloc(
                                                   static_cast<size_t>(count) + 1, sizeof(JavaVMOption)))) == nullptr)) {
-        reportError(message(MsgCreateJvm), Config.JvmPath);
+        reportError(message(MsgCreateJvm), library);
         return false;
     }
     for (int i = 0; i < count; ++i) {
@@ -133,7 +129,7 @@ bool createJvm(bool withConsole) {
     free(tokens);
     free(options);
     if (created != JNI_OK) {
-        reportError(message(MsgCreateJvm), Config.JvmPath);
+        reportError(message(MsgCreateJvm), library);
         return false;
     }
     State.JniEnv = static_cast<JNIEnv*>(env);

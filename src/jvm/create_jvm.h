@@ -3,7 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "jvm/discovery.h"
+
+// Finds the runtime (reporting a search that found none) and creates its JVM.
 bool createJvm(bool withConsole);
+// Loads the chosen runtime's library, builds the options and creates the JVM; every
+// message names runtime.library.
+bool createJvmWith(const RuntimeChoice& runtime, bool withConsole);
 void destroyJvm();
 bool consoleControlHandler(uint32_t eventType);
 

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "jvm/installed_runtimes.h"
 #include "jvm/next_token.h"
@@ -34,31 +35,32 @@ bool appendVersion(char* keyPath, const char* versionName) {
     return true;
 }
 
-bool searchVersionedKey(const char* key, char* buffer, size_t size) {
+bool searchVersionedKey(const char* key, RuntimeSearch& search, char* buffer, size_t size) {
     char keyPath[kRegistryPathSize];
     char version[kRegistryPathSize];
     if (!copyIfFits(keyPath, sizeof keyPath, key)) return false;
     if (readRegistryString(RegistryRoot::LocalMachine, keyPath, "CurrentVersion", version, sizeof version) ==
             RegistryText::Read &&
-        tryRuntimeVersion(keyPath, version, buffer, size))
+        tryRuntimeVersion(keyPath, version, search, buffer, size))
         return true;
 
     return anySubkey(key, [&](const char* name) {
         std::memcpy(keyPath, key, std::strlen(key) + 1);
-        return tryRuntimeVersion(keyPath, name, buffer, size);
+        return tryRuntimeVersion(keyPath, name, search, buffer, size);
     });
 }
 
 }  // namespace
 
-bool findConfiguredJvm(char* buffer, size_t size) {
-    if (Config.JvmPath == nullptr || Config.JvmPath[0] == '\0') {
+bool findConfiguredJvm(const char* list, char* buffer, size_t size) {
+    if (list == nullptr || list[0] == '\0') {
         trace("JvmPath: empty");
         return false;
     }
+    std::vector<char> text(list, list + std::strlen(list) + 1);
     char* cursor = nullptr;
-    for (char* entry = nextToken(Config.JvmPath, ";", &cursor); entry != nullptr;
-         entry = nextToken(Config.JvmPath, ";", &cursor)) {
+    for (char* entry = nextToken(text.data(), ";", &cursor); entry != nullptr;
+         entry = nextToken(text.data(), ";", &cursor)) {
         if (std::strlen(entry) + 1 > size) {
             trace("JvmPath: ", entry, ": too long");
             continue;
@@ -70,7 +72,13 @@ bool findConfiguredJvm(char* buffer, size_t size) {
     return false;
 }
 
-bool tryRuntimeVersion(char* keyPath, const char* versionName, char* buffer, size_t size) {
+std::string jvmPathAfterListSearch(const char* list) {
+    std::string text = list != nullptr ? list : "";
+    size_t first = text.find_first_not_of(';');
+    return first == std::string::npos ? text : text.substr(0, text.find(';', first));
+}
+
+bool tryRuntimeVersion(char* keyPath, const char* versionName, RuntimeSearch& search, char* buffer, size_t size) {
     if (!versionPasses(versionName, false)) {
         trace("registry: ", keyPath, "\\", (std::string(versionName) + ": below MinJavaVersion").c_str());
         return false;
@@ -78,9 +86,8 @@ bool tryRuntimeVersion(char* keyPath, const char* versionName, char* buffer, siz
     if (!appendVersion(keyPath, versionName)) return false;
     trace("registry: ", keyPath);
 
-    std::memset(State.DiscoveredJavaHome, 0, sizeof State.DiscoveredJavaHome);
-    readRegistryString(RegistryRoot::LocalMachine, keyPath, "JavaHome", State.DiscoveredJavaHome,
-                       sizeof State.DiscoveredJavaHome);
+    std::memset(search.home, 0, sizeof search.home);
+    readRegistryString(RegistryRoot::LocalMachine, keyPath, "JavaHome", search.home, sizeof search.home);
 
     std::memset(buffer, 0, size);
     if (readRegistryString(RegistryRoot::LocalMachine, keyPath, "RuntimeLib", buffer, size) == RegistryText::Read) {
@@ -90,27 +97,38 @@ bool tryRuntimeVersion(char* keyPath, const char* versionName, char* buffer, siz
         std::memset(buffer, 0, size);
         return false;
     }
-    return tryHomeCandidates(State.DiscoveredJavaHome, buffer, size);
+    return tryHomeCandidates(search.home, search.jvmPathUnderHome, buffer, size);
 }
 
-bool findRegistryJvm(char* buffer, size_t size) {
+bool findRegistryJvm(RuntimeSearch& search, char* buffer, size_t size) {
     if (!Platform.traits.hasRegistry) return false;  // a trace of keys never read would only mislead
     const RuntimeKey* keys[kMaxRuntimeKeys];
     size_t count = selectRuntimeKeys(Config.JavaSearchMode, keys, kMaxRuntimeKeys);
     for (size_t i = 0; i < count; ++i) {
         const RuntimeKey& key = *keys[i];
         trace("registry: looking in HKLM\\", key.path);
-        bool found = key.layout == KeyLayout::Versioned ? searchVersionedKey(key.path, buffer, size)
-                                                        : searchVendorKey(key, buffer, size);
+        bool found = key.layout == KeyLayout::Versioned ? searchVersionedKey(key.path, search, buffer, size)
+                                                        : searchVendorKey(key, search, buffer, size);
         if (found) return true;
     }
     return false;
 }
 
-bool locateJvm(char* buffer, size_t size) {
-    bool found = Config.JavaSearchMode > 3 ? findRegistryJvm(buffer, size) || findConfiguredJvm(buffer, size)
-                                           : findConfiguredJvm(buffer, size) || findRegistryJvm(buffer, size);
-    if (!found) found = findInstalledJvm(buffer, size);
+RuntimeChoice locateJvm() {
+    RuntimeSearch search{};
+    const char* list = runJvmPath();
+    // Each home is tried with the whole JvmPath text until the list itself has been searched,
+    // and with its first entry after that.
+    search.jvmPathUnderHome = list != nullptr ? list : "";
+    char buffer[kPathBufferSize] = "";
+    auto searchList = [&] {
+        bool found = findConfiguredJvm(list, buffer, sizeof buffer);
+        search.jvmPathUnderHome = jvmPathAfterListSearch(list);
+        return found;
+    };
+    auto searchRegistry = [&] { return findRegistryJvm(search, buffer, sizeof buffer); };
+    bool found = Config.JavaSearchMode > 3 ? searchRegistry() || searchList() : searchList() || searchRegistry();
+    if (!found) found = findInstalledJvm(search, buffer, sizeof buffer);
     trace(found ? "runtime library: " : "no runtime found", found ? buffer : nullptr);
-    return found;
+    return {found ? buffer : "", search.home};
 }

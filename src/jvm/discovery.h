@@ -3,24 +3,38 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "core/state.h"
 #include "jvm/probes.h"
+#include "jvm/runtime_home.h"
 #include "platform/platform.h"
 
-// Fills `buffer` with the path of an existing runtime library. Searches JvmPath first,
-// or the registry first when JavaSearchMode is above 3. Reports nothing.
-bool locateJvm(char* buffer, size_t size = kPathBufferSize);
+// The runtime a search chose: its JVM library (empty when none was found), and the home
+// %JAVA_HOME% names in the configured texts: that of the last registry version that passed
+// the version check, or of the installed runtime taken (empty when there is none).
+struct RuntimeChoice {
+    std::string library;
+    std::string home;
+};
 
-// The first JvmPath entry (';'-separated) that names a readable file. Splits JvmPath in
-// place. An entry too long for the buffer is skipped, never truncated.
-bool findConfiguredJvm(char* buffer, size_t size);
+// Searches JvmPath first, or the registry first when JavaSearchMode is above 3, then the
+// runtimes installed without registry entries. Reports nothing.
+RuntimeChoice locateJvm();
+
+// The first entry (';'-separated) of the JvmPath text `list` that names a readable file. An
+// entry too long for the buffer is skipped, never truncated.
+bool findConfiguredJvm(const char* list, char* buffer, size_t size);
+
+// What a home is tried with once the list has been searched without success: the text up to
+// the end of its first entry (separators before it kept), never the entries after it.
+std::string jvmPathAfterListSearch(const char* list);
 
 // The registry search in the order JavaSearchMode selects; records the Java home of the
-// last version that passed the version check in State.DiscoveredJavaHome.
-bool findRegistryJvm(char* buffer, size_t size);
+// last version that passed the version check in search.home.
+bool findRegistryJvm(RuntimeSearch& search, char* buffer, size_t size);
 
 // Version check and library candidates for the version key `keyPath`\`versionName`.
 // `keyPath` is a kRegistryPathSize buffer holding the parent key; the version is
 // appended to it.
-bool tryRuntimeVersion(char* keyPath, const char* versionName, char* buffer, size_t size);
+bool tryRuntimeVersion(char* keyPath, const char* versionName, RuntimeSearch& search, char* buffer, size_t size);

@@ -25,10 +25,10 @@
 namespace {
 
 // The value of a reference; false when the name is not defined.
-bool lookUp(const std::string& name, std::string* value) {
+bool lookUp(const std::string& name, const char* javaHome, std::string* value) {
     const char* text = nullptr;
     if (name == "JAVA_HOME") {
-        text = State.DiscoveredJavaHome;
+        text = javaHome != nullptr ? javaHome : "";
     } else if (name == "VARNLET_EXE_DIR") {
         char directory[kPathBufferSize];
         *value = executableDirectory(directory, sizeof directory) ? directory : "";
@@ -43,7 +43,7 @@ bool lookUp(const std::string& name, std::string* value) {
 
 }  // namespace
 
-bool appendExpanded(TextBuffer* out, const char* text) {
+bool appendExpanded(TextBuffer* out, const char* text, const char* javaHome) {
     const bool modern = Config.ModernReferences;
     const char* p = text != nullptr ? text : "";
     for (;;) {
@@ -59,7 +59,7 @@ bool appendExpanded(TextBuffer* out, const char* text) {
         if (close == nullptr) return appendText(out, modern ? open : open + 1);
         std::string name(open + 1, static_cast<size_t>(close - open - 1));
         std::string value;
-        if (lookUp(name, &value)) {
+        if (lookUp(name, javaHome, &value)) {
             if (value.empty()) trace("reference %", name.c_str(), "% is empty");
             if (!appendText(out, value.c_str())) return false;
             p = close + 1;
@@ -75,9 +75,9 @@ bool appendExpanded(TextBuffer* out, const char* text) {
     }
 }
 
-char* expandEnvironmentReferences(const char* text) {
+char* expandEnvironmentReferences(const char* text, const char* javaHome) {
     TextBuffer out{nullptr, 0, 0};
-    if (!appendExpanded(&out, text)) {
+    if (!appendExpanded(&out, text, javaHome)) {
         releaseText(&out);
         return nullptr;
     }

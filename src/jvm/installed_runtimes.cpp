@@ -12,7 +12,6 @@
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/report.h"
-#include "core/state.h"
 #include "core/trace.h"
 #include "jvm/java_version.h"
 #include "jvm/probes.h"
@@ -74,7 +73,7 @@ bool hasMinimum() {
 std::string minimumText() { return Config.MinJavaVersion ? Config.MinJavaVersion : ""; }
 
 // Version, library and width checks for one runtime home.
-bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t size) {
+bool tryInstalledHome(const char* home, const char* source, RuntimeSearch& search, char* buffer, size_t size) {
     trace(source, ": ", home);
     char resolved[kPathBufferSize];
     std::string identity = Platform.files.resolveLinks(home, resolved, sizeof resolved) ? resolved : home;
@@ -88,7 +87,7 @@ bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t
         skip(home, "no such folder");
         return false;
     }
-    if (std::strlen(home) + 1 > sizeof State.DiscoveredJavaHome) {
+    if (std::strlen(home) + 1 > sizeof search.home) {
         skip(home, "path too long");
         return false;
     }
@@ -107,7 +106,7 @@ bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t
         trace("  no version in a release file; no minimum asked for");
     }
 
-    if (!tryHomeCandidates(home, buffer, size)) {
+    if (!tryHomeCandidates(home, search.jvmPathUnderHome, buffer, size)) {
         skip(home, "no JVM library in it");
         return false;
     }
@@ -120,8 +119,8 @@ bool tryInstalledHome(const char* home, const char* source, char* buffer, size_t
         std::memset(buffer, 0, size);
         return false;
     }
-    std::memset(State.DiscoveredJavaHome, 0, sizeof State.DiscoveredJavaHome);
-    std::memcpy(State.DiscoveredJavaHome, home, std::strlen(home) + 1);
+    std::memset(search.home, 0, sizeof search.home);
+    std::memcpy(search.home, home, std::strlen(home) + 1);
     trace("  taken: ", buffer);
     return true;
 }
@@ -190,7 +189,7 @@ struct FolderRuntime {
     std::string version;  // empty when its release file names none
 };
 
-bool searchStandardFolder(const char* folder, char* buffer, size_t size) {
+bool searchStandardFolder(const char* folder, RuntimeSearch& search, char* buffer, size_t size) {
     DirListing listing;
     SystemError rc = Platform.files.listDirectory(folder, &listing);
     if (rc.failed() && listing.entries.empty()) {
@@ -214,19 +213,19 @@ bool searchStandardFolder(const char* folder, char* buffer, size_t size) {
         return a.home < b.home;
     });
     for (const FolderRuntime& runtime : runtimes)
-        if (tryInstalledHome(runtime.home.c_str(), folder, buffer, size)) return true;
+        if (tryInstalledHome(runtime.home.c_str(), folder, search, buffer, size)) return true;
     return false;
 }
 
 }  // namespace
 
-bool findInstalledJvm(char* buffer, size_t size) {
+bool findInstalledJvm(RuntimeSearch& search, char* buffer, size_t size) {
     skippedRuntimes.clear();
     seenHomes.clear();
     const char* javaHomeText = Platform.process.environment("JAVA_HOME");
     std::string javaHome = unquoted(javaHomeText != nullptr ? javaHomeText : "");
     if (!javaHome.empty()) {
-        if (tryInstalledHome(javaHome.c_str(), "JAVA_HOME", buffer, size)) return true;
+        if (tryInstalledHome(javaHome.c_str(), "JAVA_HOME", search, buffer, size)) return true;
     } else {
         trace("JAVA_HOME: not set");
     }
@@ -234,11 +233,11 @@ bool findInstalledJvm(char* buffer, size_t size) {
     if (findJavaOnPath(&program)) {
         std::string bin, home;
         if (parentPath(Platform.traits.pathStyle, program, &bin) && parentPath(Platform.traits.pathStyle, bin, &home)) {
-            if (tryInstalledHome(home.c_str(), "PATH", buffer, size)) return true;
+            if (tryInstalledHome(home.c_str(), "PATH", search, buffer, size)) return true;
         }
     }
     const char* folder = Platform.traits.standardRuntimeFolder;
-    return folder != nullptr && searchStandardFolder(folder, buffer, size);
+    return folder != nullptr && searchStandardFolder(folder, search, buffer, size);
 }
 
 void reportSkippedRuntimes() {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "jvm/runtime_home.h"
+
 // The JAVA_VERSION value of a runtime's `release` text ("17.0.9", "1.8.0_392"), without
 // its quotes. False when there is no such line, or its value is empty or does not fit.
 bool parseReleaseVersion(const char* text, size_t length, char* version, size_t size);
@@ -15,9 +17,9 @@ bool parseReleaseVersion(const char* text, size_t length, char* version, size_t 
 // Platform.traits.moduleMachine.
 std::string libraryMismatch(const unsigned char* head, size_t length);
 
-// The search itself. True with `buffer` holding the library and State.DiscoveredJavaHome
-// the runtime's home. Keeps a note of every runtime it found and passed over.
-bool findInstalledJvm(char* buffer, size_t size);
+// The search itself. True with `buffer` holding the library and search.home the runtime's
+// home. Keeps a note of every runtime it found and passed over.
+bool findInstalledJvm(RuntimeSearch& search, char* buffer, size_t size);
 
 // Reports, as errors, the runtimes the last search passed over and why; nothing when it
 // found none.

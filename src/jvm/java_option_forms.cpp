@@ -169,7 +169,7 @@ bool launcherProperties(std::vector<std::string>* properties) {
     properties->push_back(std::string("-Dvarnlet.exe.path=") + path);
     properties->push_back(std::string("-Dvarnlet.exe.dir=") + directory);
     // As the java command writes it: the class in dot form, each argument after a blank.
-    std::string command = std::string("-Dsun.java.command=") + Config.MainClass;
+    std::string command = std::string("-Dsun.java.command=") + runMainClass();
     for (size_t i = 19; i < command.size(); ++i)
         if (command[i] == '/') command[i] = '.';
     int count = State.MainArguments ? State.MainArgumentCount : 0;

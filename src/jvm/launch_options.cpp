@@ -43,7 +43,7 @@ std::string fullPath(const char* path) {
 }
 
 BuildOutcome failJar(unsigned id, const std::string& why) {
-    reportError(message(id), (std::string(Config.MainJar) + why).c_str());
+    reportError(message(id), (std::string(runMainJar()) + why).c_str());
     return BuildOutcome::Reported;
 }
 
@@ -71,11 +71,11 @@ bool appendPackageOptions(TextBuffer* options, const std::string& list, const ch
 
 BuildOutcome appendJarOptions(TextBuffer* options) {
     std::string manifest, value;
-    if (!(State.MainJarFullPath = heapCopy(fullPath(Config.MainJar)))) return BuildOutcome::OutOfMemory;
-    switch (readJarEntry(Platform.files.readAt, Config.MainJar, "META-INF/MANIFEST.MF", true, &manifest)) {
+    if (!(State.MainJarFullPath = heapCopy(fullPath(runMainJar())))) return BuildOutcome::OutOfMemory;
+    switch (readJarEntry(Platform.files.readAt, runMainJar(), "META-INF/MANIFEST.MF", true, &manifest)) {
     case JarEntryRead::CannotOpen:
         reportLastError();
-        reportError(message(MsgFileAccess), Config.MainJar);
+        reportError(message(MsgFileAccess), runMainJar());
         return BuildOutcome::Reported;
     case JarEntryRead::Damaged: return failJar(MsgFileAccess, " (not a jar that can be read)");
     case JarEntryRead::Missing: manifest.clear(); break;  // only MainClass can name main then
@@ -86,10 +86,7 @@ BuildOutcome appendJarOptions(TextBuffer* options) {
         if (mainClass.empty()) return failJar(MsgLocateClass, " (its manifest names no Main-Class)");
         for (char& c : mainClass)
             if (c == '.') c = '/';
-        char* copy = heapCopy(mainClass);
-        if (!copy) return BuildOutcome::OutOfMemory;
-        std::free(Config.MainClass);
-        Config.MainClass = copy;
+        if (!(State.MainClass = heapCopy(mainClass))) return BuildOutcome::OutOfMemory;
     }
     if (manifestAttribute(manifest, "Add-Opens", &value) && !appendPackageOptions(options, value, "--add-opens="))
         return BuildOutcome::OutOfMemory;
@@ -117,13 +114,10 @@ char* mainModuleName(const char* mainModule, const char** className) {
     return heapCopy(slash ? std::string(mainModule, slash) : std::string(mainModule));
 }
 
-BuildOutcome appendLaunchOptions(TextBuffer* options) {
+BuildOutcome appendLaunchOptions(TextBuffer* options, const char* javaHome) {
     if (isSet(Config.MainJar)) {
         // The manifest is read before the JVM exists, so the jar's path is expanded here.
-        char* expanded = expandEnvironmentReferences(Config.MainJar);
-        if (!expanded) return BuildOutcome::OutOfMemory;
-        std::free(Config.MainJar);
-        Config.MainJar = expanded;
+        if (!(State.MainJar = expandEnvironmentReferences(Config.MainJar, javaHome))) return BuildOutcome::OutOfMemory;
         BuildOutcome done = appendJarOptions(options);
         if (done != BuildOutcome::Done) return done;
     }

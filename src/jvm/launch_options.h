@@ -10,9 +10,10 @@ inline bool isSet(const char* text) { return text != nullptr && text[0] != '\0';
 
 // Appends to `options` what the executable jar's manifest asks of the JVM (Add-Opens,
 // Add-Exports, Enable-Native-Access), the module path and the main module, and takes the
-// main class from the manifest when MainClass is empty. Reported: a jar that cannot be read
-// or names no main class.
-BuildOutcome appendLaunchOptions(TextBuffer* options);
+// main class from the manifest (into State.MainClass) when MainClass is empty; the jar's path,
+// its references expanded with `javaHome` for %JAVA_HOME%, goes into State.MainJar.
+// Reported: a jar that cannot be read or names no main class.
+BuildOutcome appendLaunchOptions(TextBuffer* options, const char* javaHome);
 
 // The module part of MainModule ("module" of "module/class") as a new heap text; the class
 // part, when there is one, is left in *className (dot form). Null only when memory runs out.

@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/config.h"
+#include "core/state.h"
 #include "core/report.h"
 #include "jvm/classpath_scan.h"
 #include "jvm/environment_references.h"
@@ -31,10 +33,10 @@ namespace {
 // the configured text only: the names found on disk go on exactly as found, '%' and all.
 // Under the stored rules an entry with a reference is expanded but neither tested nor
 // scanned; under the modern ones it is expanded first and then treated like any other.
-BuildOutcome appendClassPathEntry(TextBuffer* list, char* entry, const char* separator) {
+BuildOutcome appendClassPathEntry(TextBuffer* list, char* entry, const char* separator, const char* javaHome) {
     char* expanded = nullptr;
     if (Config.ModernReferences && std::strchr(entry, '%') != nullptr) {
-        if ((expanded = expandEnvironmentReferences(entry)) == nullptr) return BuildOutcome::OutOfMemory;
+        if ((expanded = expandEnvironmentReferences(entry, javaHome)) == nullptr) return BuildOutcome::OutOfMemory;
         entry = expanded;
     }
     ClassPathEntryKind kind = classifyClassPathEntry(entry);
@@ -42,7 +44,7 @@ BuildOutcome appendClassPathEntry(TextBuffer* list, char* entry, const char* sep
     BuildOutcome result = accessible ? BuildOutcome::Done : BuildOutcome::Reported;
     bool stored = !Config.ModernReferences && std::strchr(entry, '%') != nullptr;
     if (accessible &&
-        (!(stored ? appendExpanded(list, entry) : appendText(list, entry)) || !appendText(list, separator)))
+        (!(stored ? appendExpanded(list, entry, javaHome) : appendText(list, entry)) || !appendText(list, separator)))
         result = BuildOutcome::OutOfMemory;
     if (result == BuildOutcome::Done && kind == ClassPathEntryKind::Directory &&
         appendDirectoryArchives(list, entry) == BuildOutcome::OutOfMemory)
@@ -52,16 +54,18 @@ BuildOutcome appendClassPathEntry(TextBuffer* list, char* entry, const char* sep
 }
 
 // Builds the class path list. Reported: an entry that cannot be accessed.
-BuildOutcome buildClassPathList(TextBuffer* list) {
+BuildOutcome buildClassPathList(TextBuffer* list, const char* javaHome) {
     const char separator[2] = {Platform.traits.pathStyle.classPathSeparator, '\0'};
     // An executable jar comes first, as `java -jar` puts it.
-    if (isSet(Config.MainJar) && (!appendText(list, Config.MainJar) || !appendText(list, separator)))
+    if (isSet(runMainJar()) && (!appendText(list, runMainJar()) || !appendText(list, separator)))
         return BuildOutcome::OutOfMemory;
+    const char* classPath = runClassPath();
+    std::vector<char> text(classPath, classPath + std::strlen(classPath) + 1);
     char* cursor = nullptr;
     // Only the first entry may also end at a line break.
-    for (char* entry = isSet(Config.ClassPath) ? nextToken(Config.ClassPath, ";\r\n", &cursor) : nullptr;
-         entry != nullptr; entry = nextToken(Config.ClassPath, ";", &cursor)) {
-        BuildOutcome result = appendClassPathEntry(list, entry, separator);
+    for (char* entry = text[0] != '\0' ? nextToken(text.data(), ";\r\n", &cursor) : nullptr; entry != nullptr;
+         entry = nextToken(text.data(), ";", &cursor)) {
+        BuildOutcome result = appendClassPathEntry(list, entry, separator, javaHome);
         if (result != BuildOutcome::Done) return result;
     }
     return BuildOutcome::Done;
@@ -69,18 +73,19 @@ BuildOutcome buildClassPathList(TextBuffer* list) {
 
 }  // namespace
 
-bool buildJvmOptions() {
+char* buildJvmOptions(const RuntimeChoice& runtime) {
     // The class path is assembled straight into the option text: a class path of thousands
     // of archives is written once, not copied through several buffers.
     TextBuffer options{nullptr, 0, 0};
     auto done = [](bool appended) { return appended ? BuildOutcome::Done : BuildOutcome::OutOfMemory; };
-    BuildOutcome built = done(appendExpanded(&options, Config.JvmOptions));
-    if (built == BuildOutcome::Done) built = appendLaunchOptions(&options);
-    if (built == BuildOutcome::Done && (isSet(Config.ClassPath) || isSet(Config.MainJar))) {
+    const char* javaHome = runtime.home.c_str();
+    BuildOutcome built = done(appendExpanded(&options, Config.JvmOptions, javaHome));
+    if (built == BuildOutcome::Done) built = appendLaunchOptions(&options, javaHome);
+    if (built == BuildOutcome::Done && (isSet(runClassPath()) || isSet(runMainJar()))) {
         size_t withoutClassPath = options.length;
         built = done(appendText(&options, " \"-Djava.class.path="));
         size_t listStart = options.length;
-        if (built == BuildOutcome::Done) built = buildClassPathList(&options);
+        if (built == BuildOutcome::Done) built = buildClassPathList(&options, javaHome);
         if (built == BuildOutcome::Done && options.length > listStart) {
             // Every piece ends with a separator; the last one goes.
             options.text[--options.length] = '\0';
@@ -98,10 +103,6 @@ bool buildJvmOptions() {
     }
     releaseText(&options);
     // Running out of memory is reported here, once; an inaccessible entry was reported where found.
-    if (built == BuildOutcome::OutOfMemory)
-        reportError(message(MsgCreateJvm), Config.JvmPath != nullptr ? Config.JvmPath : "");
-    if (built != BuildOutcome::Done) return false;
-    std::free(Config.JvmOptions);
-    Config.JvmOptions = text;
-    return true;
+    if (built == BuildOutcome::OutOfMemory) reportError(message(MsgCreateJvm), runtime.library.c_str());
+    return built == BuildOutcome::Done ? text : nullptr;
 }

@@ -2,9 +2,11 @@
 // directories expanded into their archives, and %NAME% references in the configured texts.
 #pragma once
 
-// Replaces Config.JvmOptions with the final option text. False after a reported failure,
-// with JvmOptions unchanged. Splits Config.ClassPath in place.
-bool buildJvmOptions();
+#include "jvm/discovery.h"
+
+// The final option text for the runtime chosen (its home is what %JAVA_HOME% names), as a
+// new heap text; null after a reported failure.
+char* buildJvmOptions(const RuntimeChoice& runtime);
 
 // What a step of building the option text came to.
 enum class BuildOutcome {

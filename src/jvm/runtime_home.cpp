@@ -63,12 +63,10 @@ void addKind(const RuntimeKey* table, size_t tableSize, RuntimeKind kind, const 
 
 }  // namespace
 
-bool tryHomeCandidates(const char* home, char* buffer, size_t size) {
+bool tryHomeCandidates(const char* home, const std::string& jvmPathText, char* buffer, size_t size) {
     if (home == nullptr || home[0] == '\0') return false;
-    // JvmPath as it stands: after a failed configured search only its first entry is
-    // left, since the search split it in place.
-    if (Config.JvmPath != nullptr && Config.JvmPath[0] != '\0' &&
-        joinPath(Platform.traits.pathStyle, buffer, size, home, Config.JvmPath) && fileExists(buffer)) {
+    if (!jvmPathText.empty() && joinPath(Platform.traits.pathStyle, buffer, size, home, jvmPathText.c_str()) &&
+        fileExists(buffer)) {
         trace("  found ", buffer);
         return true;
     }

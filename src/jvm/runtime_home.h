@@ -3,10 +3,23 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
-// Tries, under `home`: the JvmPath text as it stands, then the fixed library candidates
-// of the platform's layout. True with `buffer` holding the first that exists.
-bool tryHomeCandidates(const char* home, char* buffer, size_t size);
+#include "core/state.h"
+
+// What one runtime search carries from probe to probe.
+struct RuntimeSearch {
+    // The JvmPath text tried under each home before the fixed candidates (see
+    // jvmPathAfterListSearch).
+    std::string jvmPathUnderHome;
+    // The home %JAVA_HOME% will name: that of the last registry version that passed the
+    // version check, or of the installed runtime taken.
+    char home[kPathBufferSize];
+};
+
+// Tries, under `home`: `jvmPathText` (when not empty), then the fixed library candidates of
+// the platform's layout. True with `buffer` holding the first that exists.
+bool tryHomeCandidates(const char* home, const std::string& jvmPathText, char* buffer, size_t size);
 
 // Whether the registry version `name` passes the configured minimum.
 bool versionPasses(const char* name, bool vendorName);
@@ -29,4 +42,4 @@ struct RuntimeKey {
 size_t selectRuntimeKeys(int32_t mode, const RuntimeKey** keys, size_t capacity);
 
 // Searches one key of the vendor or Zulu layouts.
-bool searchVendorKey(const RuntimeKey& key, char* buffer, size_t size);
+bool searchVendorKey(const RuntimeKey& key, RuntimeSearch& search, char* buffer, size_t size);

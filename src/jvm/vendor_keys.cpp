@@ -7,7 +7,6 @@
 #include "jvm/probes.h"
 #include "jvm/runtime_home.h"
 #include "core/paths.h"
-#include "core/state.h"
 
 namespace {
 
@@ -22,9 +21,9 @@ bool namesRuntime(const char* name) {
     return false;
 }
 
-// Reads a home into DiscoveredJavaHome, without the separator the MSI keys end it with,
+// Reads a home into search.home, without the separator the MSI keys end it with,
 // so that %JAVA_HOME%\lib reads as one would write it. Nothing is kept when it does not fit.
-bool readHome(const std::string& keyPath, const char* valueName) {
+bool readHome(RuntimeSearch& search, const std::string& keyPath, const char* valueName) {
     if (keyPath.size() + 1 > kRegistryPathSize) return false;
     char home[kPathBufferSize];
     if (readRegistryString(RegistryRoot::LocalMachine, keyPath.c_str(), valueName, home, sizeof home) !=
@@ -32,20 +31,21 @@ bool readHome(const std::string& keyPath, const char* valueName) {
         return false;
     std::string trimmed = withoutTrailingSeparators(Platform.traits.pathStyle, home);
     if (trimmed.empty()) return false;
-    std::memcpy(State.DiscoveredJavaHome, trimmed.c_str(), trimmed.size() + 1);
+    std::memcpy(search.home, trimmed.c_str(), trimmed.size() + 1);
     return true;
 }
 
-bool tryVendorVersion(const RuntimeKey& key, const char* version, char* buffer, size_t size) {
+bool tryVendorVersion(const RuntimeKey& key, const char* version, RuntimeSearch& search, char* buffer, size_t size) {
     if (key.layout == KeyLayout::Zulu && namesRuntime(version) != (key.kind == RuntimeKind::Runtime)) return false;
     if (!versionPasses(version, true)) return false;
-    std::memset(State.DiscoveredJavaHome, 0, sizeof State.DiscoveredJavaHome);
+    std::memset(search.home, 0, sizeof search.home);
     std::string versionKey = std::string(key.path) + "\\" + version;
     if (key.layout == KeyLayout::Zulu)
-        return readHome(versionKey, "InstallationPath") && tryHomeCandidates(State.DiscoveredJavaHome, buffer, size);
+        return readHome(search, versionKey, "InstallationPath") &&
+               tryHomeCandidates(search.home, search.jvmPathUnderHome, buffer, size);
     for (const char* vm : kVirtualMachines) {
-        if (readHome(versionKey + "\\" + vm + "\\MSI", "Path") &&
-            tryHomeCandidates(State.DiscoveredJavaHome, buffer, size))
+        if (readHome(search, versionKey + "\\" + vm + "\\MSI", "Path") &&
+            tryHomeCandidates(search.home, search.jvmPathUnderHome, buffer, size))
             return true;
     }
     return false;
@@ -53,6 +53,7 @@ bool tryVendorVersion(const RuntimeKey& key, const char* version, char* buffer, 
 
 }  // namespace
 
-bool searchVendorKey(const RuntimeKey& key, char* buffer, size_t size) {
-    return anySubkey(key.path, [&](const char* version) { return tryVendorVersion(key, version, buffer, size); });
+bool searchVendorKey(const RuntimeKey& key, RuntimeSearch& search, char* buffer, size_t size) {
+    return anySubkey(key.path,
+                     [&](const char* version) { return tryVendorVersion(key, version, search, buffer, size); });
 }

@@ -52,8 +52,8 @@ bool dispatchCommandLine(int argc, char** argv, int* exitCode) {
 // not even for what goes wrong before the configuration is loaded.
 static bool serviceSwitchGiven(int argc, char** argv) {
     if (argc != 2) return false;
-    char* name = loadConfigString(1248);
-    char* serviceSwitch = loadConfigString(1136);
+    char* name = loadConfigString(kEntryServiceName);
+    char* serviceSwitch = loadConfigString(kEntryServiceSwitch);
     bool given = name[0] != '\0' && strcmp(argv[1], serviceSwitch) == 0;
     free(name);
     free(serviceSwitch);

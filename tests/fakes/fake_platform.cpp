@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "core/config.h"
+#include "core/writable_config.h"
 #include "core/state.h"
 
 static FakeWorld* theWorld;
@@ -116,7 +117,7 @@ FakePlatform::~FakePlatform() {
 
 void resetLauncherRecords() {
     // The records' texts are leaked on purpose: the launcher never frees them either.
-    memset(static_cast<void*>(&Config), 0, sizeof Config);
+    memset(static_cast<void*>(&writableConfig()), 0, sizeof(LauncherConfig));
     memset(static_cast<void*>(&State), 0, sizeof State);
     State.RunMode = RunModeKind::Console;
 }

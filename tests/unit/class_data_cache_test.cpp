@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/config.h"
+#include "core/writable_config.h"
 #include "fakes/fake_platform.h"
 #include "jvm/class_data_cache.h"
 
@@ -42,12 +43,13 @@ bool failingRename(const char* from, const char* to) { return std::strstr(to, ".
 
 // A start with the given options text: the option text the JVM then gets.
 std::string start(const std::string& dir, const char* options) {
-    Config.ClassDataCache = true;
-    Config.ClassDataCacheDir = strdup((dir + "/cache").c_str());
-    Config.JvmPath = strdup((dir + "/jdk/lib/server/libjvm.so").c_str());
-    Config.JvmOptions = strdup(options);
-    prepareClassDataCache();
-    return Config.JvmOptions;
+    writableConfig().ClassDataCache = true;
+    writableConfig().ClassDataCacheDir = strdup((dir + "/cache").c_str());
+    char* text = strdup(options);
+    prepareClassDataCache((dir + "/jdk/lib/server/libjvm.so").c_str(), &text);
+    std::string given = text;
+    free(text);
+    return given;
 }
 
 // A cache is kept only when it could be renamed into place; the one kept is used by the next

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "core/config.h"
+#include "core/writable_config.h"
 #include "core/state.h"
 #include "fakes/fake_platform.h"
 #include "jvm/name_order.h"
@@ -39,7 +40,7 @@ uint32_t lockedAttributes(const char* path) {
 struct ClassPath : ::testing::Test {
     FakePlatform platform{false};
     FakeWorld& w = platform.world();
-    std::string root, previous;
+    std::string root, previous, javaHome;
 
     void SetUp() override {
         // Real errors and their texts; reports still go to the fake console.
@@ -61,9 +62,12 @@ struct ClassPath : ::testing::Test {
         EXPECT_EQ(std::system(("rm -rf '" + root + "'").c_str()), 0);
     }
     std::string build(const std::string& options, const std::string& classPath) {
-        Config.JvmOptions = strdup(options.c_str());
-        Config.ClassPath = strdup(classPath.c_str());
-        return buildJvmOptions() ? Config.JvmOptions : "<failed>";
+        writableConfig().JvmOptions = strdup(options.c_str());
+        writableConfig().ClassPath = strdup(classPath.c_str());
+        char* text = buildJvmOptions({"", javaHome});
+        std::string given = text ? text : "<failed>";
+        free(text);
+        return given;
     }
     std::vector<std::string> reports() {
         std::vector<std::string> lines;
@@ -83,7 +87,7 @@ TEST_F(ClassPath, OptionTexts) {
     const char* links[][2] = {{"..", "links/sub/up"}, {"../links", "links/self"}, {"sub/b.jar", "links/l.jar"}};
     for (auto& link : links) ASSERT_EQ(symlink(link[0], link[1]), 0);
     w.environment = {{"APPDIR", root}, {"JAVA_HOME", "/somewhere/else"}, {"DEF", "def"}, {"EMPTY", ""}};
-    std::strcpy(State.DiscoveredJavaHome, "/opt/jdk");
+    javaHome = "/opt/jdk";
     const std::string cp = " \"-Djava.class.path=";
     struct Row {
         std::string options, classPath, text;
@@ -115,12 +119,12 @@ TEST_F(ClassPath, OptionTexts) {
     };
     w.modulePath = root + "/pct/launcher";
     for (const Row& row : rows) {
-        Config.ModernReferences = row.options[0] == '+';
+        writableConfig().ModernReferences = row.options[0] == '+';
         EXPECT_EQ(build(row.options.substr(Config.ModernReferences), row.classPath), row.text) << "[" << row.classPath << "]";
         EXPECT_EQ(reports().size(), row.reports) << "[" << row.classPath << "]";
     }
-    Config.ModernReferences = false;
-    State.DiscoveredJavaHome[0] = '\0';
+    writableConfig().ModernReferences = false;
+    javaHome = "";
     EXPECT_EQ(build("-Dhome=%JAVA_HOME%", ""), "-Dhome=");
 }
 

@@ -8,6 +8,7 @@
 
 #include "fakes/fake_platform.h"
 #include "core/config.h"
+#include "core/writable_config.h"
 #include "core/state.h"
 #include "core/working_directory.h"
 #include "launcher/directories.h"
@@ -120,7 +121,7 @@ TEST_F(ConfigTest, EnteringDirectories) {
     EXPECT_TRUE(captureStartupDirectory());
     EXPECT_STREQ(State.StartupDir, "");
     EXPECT_TRUE(enterWorkingDirectory(false));  // UseStartupDir clear: not needed
-    Config.UseStartupDir = true;
+    writableConfig().UseStartupDir = true;
     EXPECT_FALSE(enterWorkingDirectory(false));
     EXPECT_EQ(w.directoryChanges, std::vector<std::string>{"C:\\apps\\gone"});
     std::vector<std::string> texts;

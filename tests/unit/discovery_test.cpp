@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "core/config.h"
+#include "core/writable_config.h"
 #include "core/state.h"
 #include "fakes/fake_platform.h"
 #include "jvm/discovery.h"
@@ -89,7 +90,7 @@ struct Machine {
     std::vector<Value> registry;
     std::vector<std::string> files;
     std::string chosen;             // "<none>" when nothing is found
-    const char* home = nullptr;     // DiscoveredJavaHome, when it matters
+    const char* home = nullptr;     // the home chosen for %JAVA_HOME%, when it matters
     int32_t mode = 0;
     std::string jvmPath = "";
     const char* minimum = "0x00010003";
@@ -147,6 +148,8 @@ std::vector<Machine> machines() {
         {"no version passes: no home", {{JRE "\\1.2", "JavaHome", "C:\\too-old"}}, {}, "<none>", ""},
         {"a failed list leaves its first entry to join to the home", {{JDK "\\1.8", "JavaHome", "H"}},
          {"H\\lib\\jvm.dll", "H\\jre\\bin\\client\\jvm.dll"}, "H\\lib\\jvm.dll", "H", 0, "lib\\jvm.dll;other\\jvm.dll"},
+        {"a failed list's later entries are not tried under a home", {{JDK "\\1.8", "JavaHome", "H"}},
+         {"H\\other\\jvm.dll", "H\\jre" SERVER}, "H\\jre" SERVER, "H", 0, "lib\\jvm.dll;other\\jvm.dll"},
         {"registry first joins the whole list text", {{JDK "\\1.8", "JavaHome", "H"}},
          {"H\\lib\\jvm.dll", "H\\jre" SERVER}, "H\\jre" SERVER, "H", 4, "lib\\jvm.dll;other\\jvm.dll"},
         {"the list's first existing entry", {}, {"b\\jvm.dll", "c\\jvm.dll"}, "b\\jvm.dll", nullptr, 0,
@@ -255,16 +258,15 @@ TEST(Discovery, ChoosesTheRuntimeInstallersLeft) {
         Platform.registry.enumKey = regEnum;
         Platform.registry.closeKey = [](PlatformHandle) { return --openKeys, kNoError; };
         for (const std::string& f : m.files) platform.world().readableFiles.insert(f);
-        Config.MinJavaVersion = strdup(m.minimum);
-        Config.JvmPath = strdup(m.jvmPath.c_str());
-        Config.JavaSearchMode = m.mode;
-        char buffer[kPathBufferSize];
-        std::memset(buffer, 'X', sizeof buffer);
-        std::string chosen = locateJvm(buffer) ? buffer : "<none>";
+        writableConfig().MinJavaVersion = strdup(m.minimum);
+        writableConfig().JvmPath = strdup(m.jvmPath.c_str());
+        writableConfig().JavaSearchMode = m.mode;
+        RuntimeChoice choice = locateJvm();
+        std::string chosen = choice.library.empty() ? "<none>" : choice.library;
         EXPECT_EQ(chosen, m.chosen) << m.name << " " << (m.registry.empty() ? "" : m.registry[0].key) << " min "
                                     << m.minimum;
         if (m.home) {
-            EXPECT_STREQ(State.DiscoveredJavaHome, m.home) << m.name;
+            EXPECT_EQ(choice.home, m.home) << m.name;
         }
         EXPECT_EQ(openKeys, 0) << m.name << ": keys left open";
         EXPECT_TRUE(platform.world().console.empty()) << m.name << ": a search reports nothing";
@@ -343,12 +345,12 @@ TEST(InstalledRuntimes, OrderOfSources) {
         Platform.traits.standardRuntimeFolder = folder.c_str();
         Platform.files.canOpenForReading = defaultPlatformOps().files.canOpenForReading;
         platform.world().environment = {{"JAVA_HOME", rooted(row.javaHome)}, {"PATH", rooted(row.path)}};
-        Config.MinJavaVersion = strdup(row.minimum);
-        Config.JvmPath = strdup(rooted(row.jvmPath).c_str());
+        writableConfig().MinJavaVersion = strdup(row.minimum);
+        writableConfig().JvmPath = strdup(rooted(row.jvmPath).c_str());
         std::strcpy(State.StartupDir, root.c_str());
-        char buffer[kPathBufferSize] = "";
-        EXPECT_EQ(locateJvm(buffer) ? buffer : "<none>", rooted(row.library)) << row.javaHome << " " << row.minimum;
-        EXPECT_EQ(State.DiscoveredJavaHome, rooted(row.home)) << row.javaHome << " " << row.minimum;
+        RuntimeChoice choice = locateJvm();
+        EXPECT_EQ(choice.library.empty() ? "<none>" : choice.library, rooted(row.library)) << row.javaHome << " " << row.minimum;
+        EXPECT_EQ(choice.home, rooted(row.home)) << row.javaHome << " " << row.minimum;
     }
     EXPECT_EQ(std::system(("rm -rf '" + root + "'").c_str()), 0);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/config.h"
+#include "core/writable_config.h"
 #include "core/state.h"
 #include "core/text_encoding.h"
 #include "fakes/fake_platform.h"
@@ -134,7 +135,7 @@ struct Invoke : ::testing::Test {
         w.strings[1184] = "from options";
         w.strings[1072] = "";  // no class path to examine
         loadConfiguration();
-        Config.MainClass = const_cast<char*>("app/Main");
+        writableConfig().MainClass = const_cast<char*>("app/Main");
         State.Jvm = &jvm.vm;
         State.JniEnv = &jvm.env;
     }
@@ -171,7 +172,7 @@ TEST_F(Invoke, EveryFailingStepReportsOnceAndMainDoesNotRun) {
         {"NewStringUTF:second", false, "Error instantiating object: java/lang/String"},
         {"SetObjectArrayElement:1", true, "Error assigning string argument: second"},
     };
-    Config.SystemOutFile = const_cast<char*>("out.log");
+    writableConfig().SystemOutFile = const_cast<char*>("out.log");
     for (const auto& row : rows) {
         jvm.described = 0;
         jvm.throwOn.clear();
@@ -191,11 +192,11 @@ TEST_F(Invoke, EveryFailingStepReportsOnceAndMainDoesNotRun) {
 }
 
 TEST_F(Invoke, OneStreamForEverySpellingOfOneFile) {
-    Config.SystemOutFile = const_cast<char*>("logs\\app.log");
+    writableConfig().SystemOutFile = const_cast<char*>("logs\\app.log");
     for (const char* err : {"LOGS\\App.log", ".\\logs\\app.log", "C:\\start\\logs\\app.log", "\\start\\x\\..\\LOGS/App.log",
                             "logs\\err.log"}) {
         jvm.calls.clear();
-        Config.SystemErrFile = const_cast<char*>(err);
+        writableConfig().SystemErrFile = const_cast<char*>(err);
         ASSERT_TRUE(invoke({"x"}));
         EXPECT_EQ(jvm.count("NewObject:java/io/FileOutputStream"), err[5] == 'e' ? 2u : 1u) << err;
         EXPECT_EQ(jvm.count("CallStaticVoidMethod:java/lang/System.setErr(Ljava/io/PrintStream;)V"), 1u);
@@ -219,8 +220,8 @@ TEST_F(Invoke, TheStopperAttachesAndDetachesOnce) {
          {"Error invoking method: main(java/lang/String[])"}},
         {true, "CallStaticVoidMethod:java/lang/System.exit(I)V", JNI_OK, {"Error invoking method: exit(int)"}},
     };
-    Config.WorkingDir = const_cast<char*>("C:\\work");
-    Config.SystemOutFile = const_cast<char*>("out.log");
+    writableConfig().WorkingDir = const_cast<char*>("C:\\work");
+    writableConfig().SystemOutFile = const_cast<char*>("out.log");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.failing);
         jvm.calls.clear();

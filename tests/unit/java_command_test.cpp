@@ -11,6 +11,7 @@
 
 #include "fakes/fake_platform.h"
 #include "core/config.h"
+#include "core/writable_config.h"
 #include "core/state.h"
 #include "core/working_directory.h"
 #include "jvm/argument_files.h"
@@ -88,9 +89,9 @@ TEST_F(JavaCommand, OptionsAsTheJavaCommandTakesThem) {
 }
 
 TEST_F(JavaCommand, LauncherPropertiesNameTheApplication) {
-    Config.MainClass = const_cast<char*>("org/example/Tool");
-    Config.AppOptions = const_cast<char*>("from \"app options\"");
-    Config.ServiceStartOptions = const_cast<char*>("start");
+    writableConfig().MainClass = const_cast<char*>("org/example/Tool");
+    writableConfig().AppOptions = const_cast<char*>("from \"app options\"");
+    writableConfig().ServiceStartOptions = const_cast<char*>("start");
     char* given[] = {const_cast<char*>("a b"), const_cast<char*>("c")};
     const std::tuple<int, char**, const char*> rows[] = {
         {2, given, "org.example.Tool a b c"}, {0, given, "org.example.Tool from app options"}, {0, nullptr, "org.example.Tool start"}};
@@ -117,10 +118,11 @@ TEST(AnchoredPaths, RelativeEntriesJoinTheExecutablesDirectory) {
     for (const auto& [windows, directory, list, want, log] : rows) {
         FakePlatform platform(windows);
         loadConfiguration();
-        for (char** entry : {&Config.ClassPath, &Config.JvmPath, &Config.SystemOutFile, &Config.SystemErrFile})
-            *entry = strdup(entry == &Config.ClassPath || entry == &Config.JvmPath ? list : "o.log");
+        LauncherConfig& c = writableConfig();
+        c.ClassPath = c.JvmPath = strdup(list);
+        c.SystemOutFile = c.SystemErrFile = strdup("o.log");
         anchorConfiguredPaths(directory);
-        for (const char* got : {Config.ClassPath, Config.JvmPath, Config.SystemOutFile, Config.SystemErrFile})
-            EXPECT_STREQ(got, got == Config.ClassPath || got == Config.JvmPath ? want : log);
+        for (const char* got : {runClassPath(), runJvmPath()}) EXPECT_STREQ(got, want);
+        for (const char* got : {runSystemOutFile(), runSystemErrFile()}) EXPECT_STREQ(got, log);
     }
 }

@@ -5,6 +5,7 @@
 
 #include "fakes/fake_platform.h"
 #include "core/config.h"
+#include "core/writable_config.h"
 #include "core/log_files.h"
 
 namespace {
@@ -53,18 +54,18 @@ TEST(LogFiles, RollRuleAndNames) {
 
 TEST(LogFiles, SettingsFromTheEntries) {
     FakePlatform platform;
-    Config.LogRotateSize = const_cast<char*>("10 MB");
-    Config.LogRotateDaily = true;
-    Config.LogRotateKeep = -3;
+    writableConfig().LogRotateSize = const_cast<char*>("10 MB");
+    writableConfig().LogRotateDaily = true;
+    writableConfig().LogRotateKeep = -3;
     LogRotation rotation{};
     ASSERT_TRUE(loadLogRotation(&rotation));
     EXPECT_TRUE(rotation.limit == 10u << 20 && rotation.daily && rotation.keep == 0);
-    Config.LogRotateSize = const_cast<char*>("10 parsecs");
+    writableConfig().LogRotateSize = const_cast<char*>("10 parsecs");
     EXPECT_FALSE(loadLogRotation(&rotation));
     EXPECT_EQ(platform.world().console.back().text,
               "LogRotateSize \"10 parsecs\" is no size: write a number with KB, MB or GB, as 10 MB");
-    Config.LogRotateSize = const_cast<char*>("");
-    Config.LogRotateDaily = false;
+    writableConfig().LogRotateSize = const_cast<char*>("");
+    writableConfig().LogRotateDaily = false;
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include "fakes/fake_platform.h"
 #include "core/config.h"
+#include "core/writable_config.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "invoke/jni_utils.h"
@@ -557,7 +558,7 @@ TEST_F(ServiceTest, TextsThatDoNotFitAreRefusedBeforeAnythingChanges) {
     const char* okSwitch = Config.ServiceSwitch;
     for (int text = 0; text < 3; ++text) {
         w.modulePath = text == 0 ? path : "C:\\apps\\demo\\varnlet.exe";
-        Config.ServiceSwitch = text == 1 ? &longSwitch[0] : const_cast<char*>(okSwitch);
+        writableConfig().ServiceSwitch = text == 1 ? &longSwitch[0] : const_cast<char*>(okSwitch);
         EXPECT_EQ(installService(text == 2 ? longName.c_str() : "Demo", ""), -1);
         std::string s = told();
         EXPECT_EQ(s.rfind("! System text 206.\r\n! Error accessing file/directory: ", 0), 0u) << s;
