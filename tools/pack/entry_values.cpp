@@ -108,12 +108,12 @@ bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit) {
         const char* unit;
     };
     static const Range kRanges[] = {
-        {1088, 0, 7, ""},  // JavaSearchMode
-        {1760, 0, 86400, " seconds"},  // ServiceRestartDelay
-        {1776, 1, 100, ""},  // ServiceRestartCount
-        {1792, 0, INT32_MAX, " seconds"},  // ServiceRestartReset
-        {1856, 1, 86400, " seconds"},  // ServiceStopTimeout
-        {2128, 0, 1000, " files"},  // LogRotateKeep
+        {kEntryJavaSearchMode, 0, 7, ""},
+        {kEntryServiceRestartDelay, 0, 86400, " seconds"},
+        {kEntryServiceRestartCount, 1, 100, ""},
+        {kEntryServiceRestartReset, 0, INT32_MAX, " seconds"},
+        {kEntryServiceStopTimeout, 1, 86400, " seconds"},
+        {kEntryLogRotateKeep, 0, 1000, " files"},
     };
     for (const Range& r : kRanges)
         if (r.id == id) {

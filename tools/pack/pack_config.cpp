@@ -176,14 +176,15 @@ struct Checker {
             if (!checkMessageFormat(value, &why)) return error(node.source(), key + ": " + why);
             break;
         default:
-            if (info.id == 1040 || info.id == 1072 || info.id == 1824 || info.id == 1968) {
+            if (info.id == kEntryJvmPath || info.id == kEntryClassPath || info.id == kEntryServiceDependencies ||
+                info.id == kEntryModulePath) {
                 if (!list(node, key, &value)) return;
-            } else if (info.id == 1056 || info.id == 1184) {
+            } else if (info.id == kEntryJvmOptions || info.id == kEntryAppOptions) {
                 if (!optionList(node, key, &value)) return;
             } else if (!text(node, key, &value)) {
                 return;
             }
-            if (info.id == 1824) {
+            if (info.id == kEntryServiceDependencies) {
                 for (size_t start = 0; start <= value.size() && !value.empty();) {
                     size_t end = value.find(';', start);
                     if (end == std::string::npos) end = value.size();
@@ -192,12 +193,13 @@ struct Checker {
                     start = end + 1;
                 }
             }
-            if (info.id == 1392 && !checkMutexName(value, &why)) return error(node.source(), why);
-            if (info.id == 1952 && !value.empty() && !checkMainJar(value, resolve(value), &why))
+            if (info.id == kEntrySingleInstanceMutex && !checkMutexName(value, &why)) return error(node.source(), why);
+            if (info.id == kEntryMainJar && !value.empty() && !checkMainJar(value, resolve(value), &why))
                 return error(node.source(), why);
-            if (info.id == 1984 && !value.empty() && !checkMainModule(value, &why)) return error(node.source(), why);
+            if (info.id == kEntryMainModule && !value.empty() && !checkMainModule(value, &why))
+                return error(node.source(), why);
             uint64_t bytes;
-            if (info.id == 2096 && !parseLogSize(value.c_str(), &bytes))
+            if (info.id == kEntryLogRotateSize && !parseLogSize(value.c_str(), &bytes))
                 return error(node.source(), "LogRotateSize \"" + value +
                                                 "\" is no size: write a number with KB, MB or GB, as \"10 MB\"");
         }
@@ -213,8 +215,9 @@ struct Checker {
                 info = findEntry(static_cast<unsigned>(std::stoul(key)));
             else info = findEntryByName(key.c_str());
             if (!info || info->type != EntryType::Message) {
-                error(k.source(), unknownName("message", key, entryNames(true)) +
-                                      " (use an id from 1456 to 1728 in steps of 16, or a message name)");
+                error(k.source(), unknownName("message", key, entryNames(true)) + " (use an id from " +
+                                      std::to_string(kFirstMessageId) + " to " + std::to_string(kLastMessageId) +
+                                      " in steps of 16, or a message name)");
                 continue;
             }
             entry(*info, node);
@@ -293,19 +296,20 @@ struct Checker {
 void crossCheck(const PackConfig& config, std::vector<std::string>* errors) {
     auto value = [&](unsigned id) { return config.entries.count(id) ? config.entries.at(id) : std::string(); };
     auto place = [&](unsigned id) { return config.entryPlaces.at(id); };
-    if (value(1808) == "1" && value(1328) == "1")
-        errors->push_back(place(1808) + ": ServiceDelayedStart needs automatic start (ServiceManualStart false)");
+    if (value(kEntryServiceDelayedStart) == "1" && value(kEntryServiceManualStart) == "1")
+        errors->push_back(place(kEntryServiceDelayedStart) +
+                          ": ServiceDelayedStart needs automatic start (ServiceManualStart false)");
     auto lower = [](std::string s) {
         for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
         return s;
     };
-    std::string account = lower(value(1840)), name = value(1248);
+    std::string account = lower(value(kEntryServiceAccount)), name = value(kEntryServiceName);
     const std::string prefix = "nt service\\";
     if (!name.empty() && account.compare(0, prefix.size(), prefix) == 0 && account.substr(prefix.size()) != lower(name))
-        errors->push_back(place(1840) + ": the virtual account is NT SERVICE\\" + name +
+        errors->push_back(place(kEntryServiceAccount) + ": the virtual account is NT SERVICE\\" + name +
                           ", after the service's own name");
-    if (!value(1952).empty() && !value(1984).empty())
-        errors->push_back(place(1984) +
+    if (!value(kEntryMainJar).empty() && !value(kEntryMainModule).empty())
+        errors->push_back(place(kEntryMainModule) +
                           ": MainModule and MainJar exclude each other (a modular jar goes on ModulePath)");
 }
 
@@ -352,13 +356,15 @@ bool quoteOption(const std::string& option, std::string* stored, std::string* wh
 std::vector<std::string> packWarnings(const PackConfig& config) {
     auto set = [&](unsigned id) { return config.entries.count(id) && config.entries.at(id) == "1"; };
     std::vector<std::string> warnings;
-    if (set(1216) && set(1232))
-        warnings.push_back(config.entryPlaces.at(1216) +
+    if (set(kEntryUseStartupDir) && set(kEntryEarlyWorkingDir))
+        warnings.push_back(config.entryPlaces.at(kEntryUseStartupDir) +
                            ": warning: UseStartupDir has no effect with EarlyWorkingDir "
                            "(only WorkingDir is entered); for a command-line tool that works in the caller's "
                            "directory, set StayInStartupDir instead");
-    if (set(1904) && config.entries.count(1152) && !config.entries.at(1152).empty())
-        warnings.push_back(config.entryPlaces.at(1152) + ": warning: WorkingDir has no effect with StayInStartupDir");
+    if (set(kEntryStayInStartupDir) && config.entries.count(kEntryWorkingDir) &&
+        !config.entries.at(kEntryWorkingDir).empty())
+        warnings.push_back(config.entryPlaces.at(kEntryWorkingDir) +
+                           ": warning: WorkingDir has no effect with StayInStartupDir");
     return warnings;
 }
 
@@ -406,7 +412,8 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
         std::string why, place = config.entryPlaces.count(e.first) ? config.entryPlaces.at(e.first) : config.path;
         const EntryInfo* info = findEntry(e.first);
         std::string stored = info->type == EntryType::Scrambled ? scrambleMainClass(e.second) : e.second;
-        if (!checkTextLength(stored, &why) || (e.first == 1840 && !checkServiceAccount(e.second, target, &why))) {
+        if (!checkTextLength(stored, &why) ||
+            (e.first == kEntryServiceAccount && !checkServiceAccount(e.second, target, &why))) {
             errors->push_back(place + ": " + info->name + ": " + why);
             continue;
         }
@@ -426,9 +433,9 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
     }
     // An executable jar or a main module replaces the body's demo main class and class path,
     // unless the file sets them.
-    if (holds(config, 1952) || holds(config, 1984)) {
-        request->entries.emplace(1168, u"");
-        request->entries.emplace(1072, u"");
+    if (holds(config, kEntryMainJar) || holds(config, kEntryMainModule)) {
+        request->entries.emplace(kEntryMainClass, u"");
+        request->entries.emplace(kEntryClassPath, u"");
     }
     request->setSubsystem = config.setGui;
     request->windowed = config.gui;
@@ -456,13 +463,13 @@ bool checkLauncherNeeds(const PackConfig& config, const PackRequest& request, co
     // The keys that name the application's main class: a launcher needs one of them, set by the
     // configuration (the demo's class too, by name) or other than the body's default.
     static const unsigned kMainClassKeys[] = {
-        1168,  // MainClass
-        1952,  // MainJar
-        1984,  // MainModule
+        kEntryMainClass,
+        kEntryMainJar,
+        kEntryMainModule,
     };
-    if (!config.entries.count(1072) && isDefault(1072))
+    if (!config.entries.count(kEntryClassPath) && isDefault(kEntryClassPath))
         warnings->push_back(config.path + ": ClassPath is not set: the launcher keeps the body's \"" +
-                            findEntry(1072)->defaultText + "\"");
+                            findEntry(kEntryClassPath)->defaultText + "\"");
     std::string names;
     for (unsigned id : kMainClassKeys) {
         if (holds(config, id) || (!held(id).empty() && !isDefault(id))) return true;

@@ -34,7 +34,7 @@ std::string firstLoss(const std::string& text) {
 
 std::vector<std::string> referenceWarnings(const std::map<unsigned, std::u16string>& entries) {
     std::vector<std::string> warnings;
-    auto flag = entries.find(1888);
+    auto flag = entries.find(kEntryModernReferences);
     if (flag != entries.end() && convertFlag(utf16ToUtf8(flag->second).c_str())) return warnings;
     for (unsigned id : {1056u, 1072u}) {
         auto entry = entries.find(id);

@@ -50,7 +50,9 @@ std::string tomlValue(const EntryInfo& e) {
 
 // Entries a Linux launcher has no use for: the registry search and service settings that
 // systemd units do not have.
-bool windowsOnlyEntry(unsigned id) { return id == 1088 || id == 1808 || id == 1824; }
+bool windowsOnlyEntry(unsigned id) {
+    return id == kEntryJavaSearchMode || id == kEntryServiceDelayedStart || id == kEntryServiceDependencies;
+}
 
 const char kWindowsKeys[] =
     "# The application icon, a .ico file (all its images are used).\n"
@@ -100,25 +102,26 @@ std::string sampleConfig(const std::string& target) {
     for (size_t i = 0; i < kEntryCount; ++i) {
         const EntryInfo& e = kEntries[i];
         if (e.type == EntryType::Message || (target == "linux" && windowsOnlyEntry(e.id))) continue;
-        if (e.id == 1040) out += kSearchOrder;
-        if (e.id == 1888) {
+        if (e.id == kEntryJvmPath) out += kSearchOrder;
+        if (e.id == kEntryModernReferences) {
             out += switchedOn(e);
             continue;
         }
-        if (e.id == 1904) out += kCommandLineTools;
-        if (e.id == 1952) out += kShippedForms;
+        if (e.id == kEntryStayInStartupDir) out += kCommandLineTools;
+        if (e.id == kEntryMainJar) out += kShippedForms;
         out += "# " + std::string(e.meaning) + ".\n";
-        if (e.id == 1040 || e.id == 1072 || e.id == 1824 || e.id == 1968)
+        if (e.id == kEntryJvmPath || e.id == kEntryClassPath || e.id == kEntryServiceDependencies ||
+            e.id == kEntryModulePath)
             out += "# A string with ';' between entries, or an array of strings.\n";
-        if (e.id == 1056 || e.id == 1184)
+        if (e.id == kEntryJvmOptions || e.id == kEntryAppOptions)
             out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
-        if (e.id == 2048) {  // on for new applications; it writes files, so bodies keep it off
+        if (e.id == kEntryClassDataCache) {  // on for new applications; it writes files, so bodies keep it off
             out += std::string(e.name) + " = true\n\n";
             continue;
         }
         int64_t low, high;
         std::string unit;
-        if (e.type == EntryType::Integer && e.id != 1088 && integerRange(e.id, &low, &high, &unit))
+        if (e.type == EntryType::Integer && e.id != kEntryJavaSearchMode && integerRange(e.id, &low, &high, &unit))
             out += "# " + std::to_string(low) + " to " + std::to_string(high) + unit + ".\n";
         if (e.type == EntryType::Hex)
             out +=
