@@ -2,11 +2,7 @@
 // cannot act out; and the splitting of configured texts into arguments.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <deque>
-#include <set>
 #include <string>
 #include <vector>
 

@@ -5,10 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <fstream>
-#include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
