@@ -118,7 +118,7 @@ Outcome runBounded(bool (*scenario)(Scene&), uint64_t failAt) {
     std::packaged_task<Outcome()> task([=] { return runOnce(scenario, failAt); });
     std::future<Outcome> outcome = task.get_future();
     std::thread run(std::move(task));
-    if (outcome.wait_for(std::chrono::seconds(15)) == std::future_status::timeout) {
+    if (outcome.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
         std::fprintf(stderr, "The run hangs with call %llu (%s) failed.\n", static_cast<unsigned long long>(failAt),
                      FaultyPlatform::failedSlot());
         std::_Exit(1);
