@@ -68,7 +68,8 @@ struct Locked {
 // The functions below marked "locked" are called with runLock held.
 
 void reportStatus() {  // locked
-    if (!run.console) Platform.services.setStatus(run.statusHandle, &run.status);
+    // A status the manager did not take leaves it with a wrong picture of the service: say so.
+    if (!run.console && !Platform.services.setStatus(run.statusHandle, &run.status)) reportLastError();
 }
 
 uint32_t endingCode() {  // locked
@@ -255,6 +256,15 @@ void serviceMain(uint32_t, char**) {
     }
     State.EventSource = source;
     run.statusHandle = Platform.services.registerHandler(Config.ServiceName, serviceControlHandler);
+    if (!run.statusHandle) {
+        // No status can reach the manager: say why, and start nothing it could not stop.
+        reportLastError();
+        run.phase = Phase::Ended;
+        Platform.threads.releaseLock(&runLock);
+        State.EventSource = nullptr;
+        Platform.eventLog.deregisterSource(source);
+        return;
+    }
 
     // The event exists before the service reports running: a stop control may come at once,
     // and its handler signals the event when the time-out thread cannot start.

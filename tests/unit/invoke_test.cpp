@@ -2,11 +2,7 @@
 // cannot act out; and the splitting of configured texts into arguments.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <deque>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +10,7 @@
 #include "core/writable_config.h"
 #include "core/state.h"
 #include "core/text_encoding.h"
+#include "fakes/fake_jvm.h"
 #include "fakes/fake_platform.h"
 #include "invoke/invoke.h"
 #include "invoke/jni_utils.h"
@@ -23,112 +20,6 @@
 namespace {
 
 using Texts = std::vector<std::string>;
-
-// Objects are their texts: class or member name, string contents.
-std::string nameOf(const void* handle) { return handle ? *static_cast<const std::string*>(handle) : "(null)"; }
-
-// The JVM library. Each call is recorded as "Function:subject"; a call listed in throwOn
-// raises a Java exception, one in nullOn returns null.
-struct FakeJvm {
-    std::set<std::string> throwOn, nullOn;
-    jint attachResult = JNI_OK, attachVersion = 0;
-    std::string attachName;
-    bool pending = false;
-    size_t described = 0;
-    Texts calls;
-    std::deque<std::string> objects;
-    JNINativeInterface_ functions{};
-    JNIInvokeInterface_ invocation{};
-    JNIEnv env{&functions};
-    JavaVM vm{&invocation};
-
-    jobject result(const std::string& call, std::string* made) {
-        calls.push_back(call);
-        if (throwOn.count(call)) pending = true;
-        return pending || nullOn.count(call) ? nullptr : reinterpret_cast<jobject>(made);
-    }
-    jobject make(const std::string& call, const std::string& text) {
-        objects.push_back(text);
-        return result(call, &objects.back());
-    }
-    size_t count(const std::string& prefix) const {
-        return std::count_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
-    }
-    FakeJvm();
-};
-FakeJvm* fake;
-
-template <typename T>
-T made(const std::string& call, const std::string& text) {
-    return reinterpret_cast<T>(fake->make(call, text));
-}
-template <typename Id>
-Id member(const char* kind, jclass type, const char* name, const char* signature) {
-    return made<Id>(kind + (":" + nameOf(type)) + "." + name + signature, nameOf(type) + "." + name + signature);
-}
-
-FakeJvm::FakeJvm() {
-    fake = this;
-    functions.ExceptionCheck = [](JNIEnv*) -> jboolean { return fake->pending; };
-    functions.ExceptionDescribe = [](JNIEnv*) { ++fake->described; };
-    functions.ExceptionClear = [](JNIEnv*) { fake->pending = false; };
-    functions.NewStringUTF = [](JNIEnv*, const char* s) { return made<jstring>(std::string("NewStringUTF:") + s, s); };
-    functions.FindClass = [](JNIEnv*, const char* s) { return made<jclass>(std::string("FindClass:") + s, s); };
-    functions.GetMethodID = [](JNIEnv*, jclass c, const char* n, const char* s) {
-        return member<jmethodID>("GetMethodID", c, n, s);
-    };
-    functions.GetStaticMethodID = [](JNIEnv*, jclass c, const char* n, const char* s) {
-        return member<jmethodID>("GetStaticMethodID", c, n, s);
-    };
-    functions.GetStaticFieldID = [](JNIEnv*, jclass c, const char* n, const char* s) {
-        return member<jfieldID>("GetStaticFieldID", c, n, s);
-    };
-    functions.GetStaticObjectField = [](JNIEnv*, jclass, jfieldID field) {
-        return fake->make("GetStaticObjectField:" + nameOf(field), "value of " + nameOf(field));
-    };
-    functions.NewObjectV = [](JNIEnv*, jclass type, jmethodID, va_list) {
-        return fake->make("NewObject:" + nameOf(type), nameOf(type));
-    };
-    functions.CallStaticObjectMethodV = [](JNIEnv*, jclass, jmethodID method, va_list) {
-        return fake->result("CallStaticObjectMethod:" + nameOf(method), nullptr);
-    };
-    functions.CallStaticVoidMethodV = [](JNIEnv*, jclass, jmethodID method, va_list) {
-        fake->result("CallStaticVoidMethod:" + nameOf(method), nullptr);
-    };
-    functions.NewObjectArray = [](JNIEnv*, jsize length, jclass type, jobject) {
-        return static_cast<jobjectArray>(fake->make("NewObjectArray:" + std::to_string(length), nameOf(type) + "[]"));
-    };
-    functions.SetObjectArrayElement = [](JNIEnv*, jobjectArray, jsize index, jobject) {
-        fake->result("SetObjectArrayElement:" + std::to_string(index), nullptr);
-    };
-    functions.DeleteLocalRef = [](JNIEnv*, jobject) {};
-    invocation.AttachCurrentThread = [](JavaVM*, void** attachedEnv, void* argsPointer) {
-        const JavaVMAttachArgs* args = static_cast<const JavaVMAttachArgs*>(argsPointer);
-        fake->calls.push_back("AttachCurrentThread");
-        fake->attachVersion = args ? args->version : 0;
-        fake->attachName = args && args->name ? args->name : "";
-        *attachedEnv = &fake->env;
-        return fake->attachResult;
-    };
-    invocation.DetachCurrentThread = [](JavaVM*) {
-        fake->calls.push_back("DetachCurrentThread");
-        return JNI_OK;
-    };
-    Platform.library.load = [](const char*, const char*) -> PlatformHandle { return fake; };
-    Platform.library.symbol = [](PlatformHandle, const char* name) -> void* {
-        using Create = jint (*)(JavaVM**, void**, void*);
-        using Defaults = jint (*)(void*);
-        if (std::strcmp(name, "JNI_CreateJavaVM") == 0)
-            return reinterpret_cast<void*>(static_cast<Create>([](JavaVM** createdVm, void** createdEnv, void*) {
-                *createdVm = &fake->vm;
-                *createdEnv = &fake->env;
-                return JNI_OK;
-            }));
-        if (std::strcmp(name, "JNI_GetDefaultJavaVMInitArgs") == 0)
-            return reinterpret_cast<void*>(static_cast<Defaults>([](void*) { return JNI_OK; }));
-        return nullptr;
-    };
-}
 
 struct Invoke : ::testing::Test {
     void SetUp() override {
