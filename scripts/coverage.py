@@ -21,7 +21,7 @@ HERE = Path(__file__).resolve().parents[1]
 
 def covered_lines(source):
     build = source / "build" / "coverage"
-    flags = "--coverage"
+    flags = "--coverage -DVARNLET_COVERAGE_DUMP"
     subprocess.run(["cmake", "-S", str(source), "-B", str(build), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
                     f"-DCMAKE_C_FLAGS={flags}", f"-DCMAKE_CXX_FLAGS={flags}",
                     f"-DVARNLET_WIN32_BUILD_DIR={HERE}/build/win32", f"-DVARNLET_WIN64_BUILD_DIR={HERE}/build/win64"],
