@@ -44,7 +44,7 @@ bool enterWorkingDirectory(bool forceWorkingDir) {
     case WorkingDirectoryChoice::StartupDir: break;
     }
     if (State.StartupDirTooLong) {
-        Platform.errors.set(errorOfKind(ErrorKind::NameTooLong));
+        Platform.errors.set(Platform.errors.ofKind(ErrorKind::NameTooLong));
         return reportFileAccessFailure("CURRENT_DIR");
     }
     if (!Platform.files.setCurrentDirectory(State.StartupDir)) return reportFileAccessFailure(State.StartupDir);
@@ -57,7 +57,7 @@ bool executableDirectory(char* buffer, size_t size) {
     if (n == 0) return false;
     if (n >= size) {
         // A cut path would name some other directory.
-        Platform.errors.set(errorOfKind(ErrorKind::NameTooLong));
+        Platform.errors.set(Platform.errors.ofKind(ErrorKind::NameTooLong));
         return false;
     }
     std::string directory;

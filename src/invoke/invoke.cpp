@@ -60,7 +60,7 @@ bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
     uint32_t n = Platform.files.currentDirectory(directory, sizeof directory);
     if (n == 0 || n >= sizeof directory) {
         // A directory too long for the buffer would reach Java cut short.
-        if (n != 0) Platform.errors.set(errorOfKind(ErrorKind::NameTooLong));
+        if (n != 0) Platform.errors.set(Platform.errors.ofKind(ErrorKind::NameTooLong));
         reportLastError();
         return failWith(MsgFileAccess, "CURRENT_DIR");
     }

@@ -163,7 +163,7 @@ bool launcherProperties(std::vector<std::string>* properties) {
     char path[kPathBufferSize], directory[kPathBufferSize];
     uint32_t n = Platform.files.modulePath(path, sizeof path);
     if (n == 0 || n >= sizeof path || !executableDirectory(directory, sizeof directory)) {
-        if (n >= sizeof path) Platform.errors.set(errorOfKind(ErrorKind::NameTooLong));
+        if (n >= sizeof path) Platform.errors.set(Platform.errors.ofKind(ErrorKind::NameTooLong));
         return reportFileAccessFailure("CURRENT_EXE");
     }
     properties->push_back(std::string("-Dvarnlet.exe.path=") + path);

@@ -39,7 +39,7 @@ bool returnToStartupDirectory() {
     anchorConfiguredPaths(path);
     trace("staying in the start-up directory; configured paths are taken from ", path);
     if (State.StartupDirTooLong) {
-        Platform.errors.set(errorOfKind(ErrorKind::NameTooLong));
+        Platform.errors.set(Platform.errors.ofKind(ErrorKind::NameTooLong));
         return reportFileAccessFailure("CURRENT_DIR");
     }
     if (!Platform.files.setCurrentDirectory(State.StartupDir)) return reportFileAccessFailure(State.StartupDir);

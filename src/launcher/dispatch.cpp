@@ -23,7 +23,7 @@ bool dispatchCommandLine(int argc, char** argv, int* exitCode) {
         ServiceQuery installed = isServiceInstalled(Config.ServiceName);
         if (installed == ServiceQuery::Installed) {
             reportError(message(MsgServiceExists), Config.ServiceName);
-            *exitCode = serviceExitCode(errorOfKind(ErrorKind::ServiceExists));
+            *exitCode = serviceExitCode(Platform.errors.ofKind(ErrorKind::ServiceExists));
         } else if (installed == ServiceQuery::NotInstalled) {
             if (installService(Config.ServiceName, Config.ServiceDescription) == 0)
                 reportInfo(message(MsgServiceInstalled), Config.ServiceName);

@@ -35,7 +35,7 @@ enum class ErrorKind : uint8_t {
 
 struct SystemError {
     ErrorKind kind;
-    uint32_t code;  // native; 0 with a kind set by the core: the backend gives the kind's own code
+    uint32_t code;  // native, from the backend (ErrorOps::ofKind for a kind the launcher decides on)
     bool failed() const { return kind != ErrorKind::None; }
     // A directory listing that ended this way listed everything there was: an empty or a
     // missing directory holds nothing.
@@ -45,7 +45,6 @@ struct SystemError {
 };
 
 constexpr SystemError kNoError{ErrorKind::None, 0};
-constexpr SystemError errorOfKind(ErrorKind kind) { return SystemError{kind, 0}; }
 
 // The service manager's exit code for a service that ended with a code of its own
 // (dwWin32ExitCode; the code itself in dwServiceSpecificExitCode).
@@ -261,8 +260,11 @@ struct FileOps {
 struct ErrorOps {
     SystemError (*last)();
     // Sets the calling thread's last error: one taken from last() to keep it across other
-    // calls, or a kind the core refuses something for (code 0).
+    // calls, or one made by ofKind.
     void (*set)(SystemError error);
+    // An error of the kind with the system's own code for it, for a refusal the launcher
+    // decides on itself (a path too long for its buffer).
+    SystemError (*ofKind)(ErrorKind kind);
     // The system's own text for the error (with its own line end), false when there is none.
     bool (*text)(SystemError error, char* buffer, size_t size);
 };

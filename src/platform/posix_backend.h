@@ -11,6 +11,7 @@ bool posixSetCurrentDirectory(const char* path);
 SystemError posixError(int code);
 SystemError posixGetLastError();
 void posixSetLastError(SystemError error);
+SystemError posixErrorOfKind(ErrorKind kind);
 bool posixFormatSystemMessage(SystemError error, char* buffer, size_t size);
 // Sets an error of the kind (the backend's own code for it) and returns false.
 bool posixFail(ErrorKind kind);

@@ -47,7 +47,7 @@ const OwnError* ownError(uint32_t code) {
 // next failing system call takes over.
 thread_local uint32_t lastOwnCode = 0;
 
-// The native code of a kind the core or the backend sets without one.
+// The native code of a kind the launcher or the backend decides on.
 uint32_t codeOfKind(ErrorKind kind) {
     switch (kind) {
     case ErrorKind::None: return 0;
@@ -67,8 +67,6 @@ uint32_t codeOfKind(ErrorKind kind) {
     }
     return EIO;
 }
-
-uint32_t nativeCode(SystemError error) { return error.code != 0 ? error.code : codeOfKind(error.kind); }
 
 }  // namespace
 
@@ -93,14 +91,15 @@ SystemError posixGetLastError() {
 }
 
 void posixSetLastError(SystemError error) {
-    uint32_t code = nativeCode(error);
-    const OwnError* own = ownError(code);
-    lastOwnCode = own ? code : 0;
-    errno = own ? 0 : static_cast<int>(code);
+    const OwnError* own = ownError(error.code);
+    lastOwnCode = own ? error.code : 0;
+    errno = own ? 0 : static_cast<int>(error.code);
 }
 
+SystemError posixErrorOfKind(ErrorKind kind) { return SystemError{kind, codeOfKind(kind)}; }
+
 bool posixFail(ErrorKind kind) {
-    posixSetLastError(errorOfKind(kind));
+    posixSetLastError(posixErrorOfKind(kind));
     return false;
 }
 
@@ -110,7 +109,7 @@ bool posixFailUnitName() {
 }
 
 bool posixFormatSystemMessage(SystemError error, char* buffer, size_t size) {
-    uint32_t code = nativeCode(error);
+    uint32_t code = error.code;
     if (code == 0 || size == 0) return false;
     const OwnError* own = ownError(code);
     const char* ownText = code == ENOEXEC ? posixLastLibraryError() : own ? own->text : nullptr;

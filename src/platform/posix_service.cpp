@@ -174,7 +174,7 @@ PlatformHandle posixOpenService(PlatformHandle, const char* name, uint32_t) {
     unit->path = unitDirectory() + "/" + unit->name;
     struct stat st;
     if (stat(unit->path.c_str(), &st) != 0) {
-        SystemError error = errno == ENOENT ? errorOfKind(ErrorKind::ServiceMissing) : posixGetLastError();
+        SystemError error = errno == ENOENT ? posixErrorOfKind(ErrorKind::ServiceMissing) : posixGetLastError();
         delete unit;
         posixSetLastError(error);
         return nullptr;

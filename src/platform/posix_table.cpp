@@ -31,6 +31,7 @@ static const PlatformOps kPosixOps = {
         {
             .last = posixGetLastError,
             .set = posixSetLastError,
+            .ofKind = posixErrorOfKind,
             .text = posixFormatSystemMessage,
         },
     .process =

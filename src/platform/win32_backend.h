@@ -9,6 +9,7 @@ bool win32SetCurrentDirectory(const char* path);
 SystemError win32Error(uint32_t code);
 SystemError win32GetLastError();
 void win32SetLastError(SystemError error);
+SystemError win32ErrorOfKind(ErrorKind kind);
 bool win32FormatSystemMessage(SystemError error, char* buffer, size_t size);
 int win32LoadString(unsigned id, char* buffer, int size);
 uint32_t win32ReadProfileString(const char* section, const char* key, const char* defaultText, char* buffer,

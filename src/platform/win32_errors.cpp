@@ -28,7 +28,7 @@ SystemError win32Error(uint32_t code) {
 }
 
 namespace {
-// The Win32 code of a kind the core sets itself.
+// The Win32 code of a kind the launcher decides on.
 uint32_t codeOfKind(ErrorKind kind) {
     switch (kind) {
     case ErrorKind::None: return ERROR_SUCCESS;
@@ -48,15 +48,14 @@ uint32_t codeOfKind(ErrorKind kind) {
     }
     return ERROR_GEN_FAILURE;
 }
-
-uint32_t nativeCode(SystemError error) { return error.code != 0 ? error.code : codeOfKind(error.kind); }
 }  // namespace
 
 SystemError win32GetLastError() { return win32Error(GetLastError()); }
-void win32SetLastError(SystemError error) { SetLastError(nativeCode(error)); }
+void win32SetLastError(SystemError error) { SetLastError(error.code); }
+SystemError win32ErrorOfKind(ErrorKind kind) { return SystemError{kind, codeOfKind(kind)}; }
 
 bool win32FormatSystemMessage(SystemError error, char* buffer, size_t size) {
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, nativeCode(error),
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error.code,
                              MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, static_cast<DWORD>(size), nullptr);
     return n != 0;
 }

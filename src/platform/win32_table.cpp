@@ -20,6 +20,7 @@ static const PlatformOps kWin32Ops = {
         {
             .last = win32GetLastError,
             .set = win32SetLastError,
+            .ofKind = win32ErrorOfKind,
             .text = win32FormatSystemMessage,
         },
     .process =

@@ -32,9 +32,9 @@ int reportFailure(SystemError error) {
 
 // A text that does not fit its buffer is refused before anything is changed.
 int refuseTooLong(const char* object) {
-    reportSystemError(errorOfKind(ErrorKind::NameTooLong));
+    reportSystemError(Platform.errors.ofKind(ErrorKind::NameTooLong));
     reportError(message(MsgFileAccess), object);
-    return failed(errorOfKind(ErrorKind::NameTooLong));
+    return failed(Platform.errors.ofKind(ErrorKind::NameTooLong));
 }
 
 RegistryWrite writeRegistryValue(RegistryRoot root, const char* subkey, const char* valueName, uint32_t type,
@@ -127,21 +127,14 @@ bool checkAccount(const char* serviceName, std::string* account) {
     }
     if (serviceAccountName(Config.ServiceAccount, serviceName, account)) return true;
     // Only the service's own accounts are taken: no password is ever stored.
-    reportFailure(errorOfKind(ErrorKind::InvalidAccount));
+    reportFailure(Platform.errors.ofKind(ErrorKind::InvalidAccount));
     return false;
 }
 
 }  // namespace
 
 int serviceExitCode(SystemError error) {
-    if (!Platform.traits.systemdServices) {
-        // Windows: the system's code, which a kind the launcher decided on gets from the backend.
-        if (error.code == 0 && error.failed()) {
-            Platform.errors.set(error);
-            error = Platform.errors.last();
-        }
-        return error.code ? static_cast<int>(error.code) : 1;
-    }
+    if (!Platform.traits.systemdServices) return error.code ? static_cast<int>(error.code) : 1;
     switch (error.kind) {
     case ErrorKind::AccessDenied: return kSystemdExitDenied;
     case ErrorKind::ServiceExists: return kSystemdExitExists;
@@ -293,7 +286,7 @@ RegistryWrite writeRegistryString(RegistryRoot root, const char* subkey, const c
     // Stored with its terminating zero.
     size_t size = strlen(text) + 1;
     if (size > 0xFFFFFFFFu) {
-        if (status) *status = errorOfKind(ErrorKind::Other);
+        if (status) *status = Platform.errors.ofKind(ErrorKind::Other);
         return RegistryWrite::ValueFailed;
     }
     return writeRegistryValue(root, subkey, valueName, kRegExpandSz, text, static_cast<uint32_t>(size), status);

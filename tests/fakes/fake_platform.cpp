@@ -66,11 +66,11 @@ void loadDefaultStrings(FakeWorld& world) {
 
 }  // namespace
 
-SystemError withWin32Code(SystemError e) {
+SystemError win32ErrorOfKind(ErrorKind kind) {
     static const std::map<ErrorKind, uint32_t> codes{{ErrorKind::ServiceExists, 1073}, {ErrorKind::ServiceMissing, 1060},
                                                      {ErrorKind::InvalidAccount, 1057}, {ErrorKind::NameTooLong, 206},
                                                      {ErrorKind::NotFound, 2}, {ErrorKind::AccessDenied, 5}};
-    return e.code || !e.failed() ? e : SystemError{e.kind, codes.count(e.kind) ? codes.at(e.kind) : 31u};
+    return SystemError{kind, codes.count(kind) ? codes.at(kind) : 31u};
 }
 
 FakePlatform::FakePlatform(bool windowsStyle) {
@@ -80,9 +80,9 @@ FakePlatform::FakePlatform(bool windowsStyle) {
     Platform.files.modulePath = fakeGetModulePath;
     Platform.files.setCurrentDirectory = fakeSetCurrentDirectory;
     Platform.errors.last = [] { return fakeWorld().lastError; };
-    Platform.errors.set = [](SystemError e) { fakeWorld().lastError = withWin32Code(e); };
+    Platform.errors.set = [](SystemError e) { fakeWorld().lastError = e; };
+    Platform.errors.ofKind = win32ErrorOfKind;
     Platform.errors.text = [](SystemError e, char* buffer, size_t size) {
-        e = withWin32Code(e);
         return !fakeWorld().codesWithoutText.count(e.code) && snprintf(buffer, size, "System text %u.\r\n", e.code) > 0;
     };
     Platform.process.loadString = [](unsigned id, char* buffer, int size) {

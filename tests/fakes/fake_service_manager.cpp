@@ -65,7 +65,7 @@ FakeServiceManager::FakeServiceManager() {
     current = this;
     threadLastError = kNoError;
     Platform.errors.last = [] { return threadLastError; };
-    Platform.errors.set = [](SystemError e) { threadLastError = withWin32Code(e); };
+    Platform.errors.set = [](SystemError e) { threadLastError = e; };
     Platform.services.openManager = [](uint32_t) { return failure("openScManager").failed() ? failWith(failure("openScManager")) : openHandle(""); };
     Platform.services.open = [](PlatformHandle manager, const char* name, uint32_t) {
         if (!openName(manager) || failure("openService").failed()) return failWith(openName(manager) ? failure("openService") : kBadHandle);

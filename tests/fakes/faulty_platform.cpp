@@ -43,6 +43,7 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
     X(files, readProfileString, Never) /* an unreadable file gives the default, as a missing one */ \
     X(errors, last, Never) \
     X(errors, set, Never) \
+    X(errors, ofKind, Never) \
     X(errors, text, Fails) \
     X(process, loadString, Fails) \
     X(process, readVersionString, Fails) \

@@ -63,9 +63,9 @@ SystemError regQuery(PlatformHandle key, const char* name, uint32_t* type, void*
         if (!fits) std::memset(data, '#', *size);
         else std::memcpy(data, v.data.c_str(), needed);
         *size = needed;
-        return fits ? kNoError : errorOfKind(ErrorKind::MoreData);
+        return fits ? kNoError : SystemError{ErrorKind::MoreData, 234};
     }
-    return errorOfKind(ErrorKind::NotFound);
+    return SystemError{ErrorKind::NotFound, 2};
 }
 
 SystemError regEnum(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize) {
@@ -77,9 +77,9 @@ SystemError regEnum(PlatformHandle key, uint32_t index, char* name, uint32_t* na
         child.resize(std::min(child.find('\\'), child.size()));
         if (std::find(children.begin(), children.end(), child) == children.end()) children.push_back(child);
     }
-    if (index >= children.size()) return errorOfKind(ErrorKind::NoMoreItems);
+    if (index >= children.size()) return SystemError{ErrorKind::NoMoreItems, 259};
     const std::string& child = children[index];
-    if (child.size() + 1 > *nameSize) return errorOfKind(ErrorKind::MoreData);
+    if (child.size() + 1 > *nameSize) return SystemError{ErrorKind::MoreData, 234};
     std::memcpy(name, child.c_str(), child.size() + 1);
     *nameSize = static_cast<uint32_t>(child.size());
     return kNoError;

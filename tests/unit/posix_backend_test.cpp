@@ -80,15 +80,15 @@ TEST(PosixErrors, KindsAndTheSystemsOwnWords) {
         {{ErrorKind::Other, ENOENT}, ErrorKind::NotFound, "No such file or directory.\n"},
         {{ErrorKind::Other, EXDEV}, ErrorKind::Other, "Invalid cross-device link.\n"},
         {{ErrorKind::Other, EROFS}, ErrorKind::AccessDenied, "Read-only file system.\n"},
-        {errorOfKind(ErrorKind::NameTooLong), ErrorKind::NameTooLong, "File name too long.\n"},
-        {errorOfKind(ErrorKind::InvalidAccount), ErrorKind::InvalidAccount,
+        {ops.errors.ofKind(ErrorKind::NameTooLong), ErrorKind::NameTooLong, "File name too long.\n"},
+        {ops.errors.ofKind(ErrorKind::InvalidAccount), ErrorKind::InvalidAccount,
          "The account name is invalid or does not exist (no such user or group).\n"},
-        {errorOfKind(ErrorKind::ServiceMissing), ErrorKind::ServiceMissing,
+        {ops.errors.ofKind(ErrorKind::ServiceMissing), ErrorKind::ServiceMissing,
          "The specified service does not exist as an installed service.\n"},
     };
     for (const auto& row : rows) {
-        errno = row.set.code;
-        SystemError e = row.set.code ? ops.errors.last() : (ops.errors.set(row.set), ops.errors.last());
+        ops.errors.set(row.set);
+        SystemError e = ops.errors.last();
         char text[256] = "";
         EXPECT_EQ(e.kind, row.kind) << row.text;
         EXPECT_TRUE(ops.errors.text(e, text, sizeof text)) << row.text;
