@@ -27,8 +27,35 @@ if [ "$profile" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386;
   "${sudo_cmd[@]}" dpkg --add-architecture i386
   missing+=(wine32:i386)
 fi
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
+install() {
+  echo "Installing: $*"
   "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+if [ ${#missing[@]} -gt 0 ]; then install "${missing[@]}"; fi
+
+# 32-bit programs (wine's 32-bit loader runs varnlet.exe): where this kernel cannot execute
+# them, the i386 emulator is registered for i386 ELF files through binfmt_misc, with flag F so
+# that it serves every mount namespace. Machines that execute them natively are left alone.
+register_i386_emulator() {
+  local misc=/proc/sys/fs/binfmt_misc entry=qemu-i386
+  local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+  local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+  if [ -e "$misc/$entry" ]; then
+    echo "32-bit programs: the emulator is registered already ($misc/$entry: $(head -n 1 "$misc/$entry"))"
+    return
+  fi
+  if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    echo "32-bit programs: this kernel executes them; nothing to register"
+    return
+  fi
+  dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q "install ok installed" || install qemu-user-static
+  if [ ! -e "$misc/register" ]; then
+    "${sudo_cmd[@]}" mount -t binfmt_misc binfmt_misc "$misc" ||
+      { echo "32-bit programs: binfmt_misc cannot be mounted here; the win32 wine cases will be skipped"; return; }
+  fi
+  printf '%s' ":$entry:M::$magic:$mask:/usr/bin/qemu-i386-static:F" | "${sudo_cmd[@]}" tee "$misc/register" >/dev/null ||
+    { echo "32-bit programs: the emulator could not be registered; the win32 wine cases will be skipped"; return; }
+  echo "32-bit programs: this kernel cannot execute them; registered /usr/bin/qemu-i386-static for i386 ELF files ($misc/$entry)"
+}
+if [ "$profile" = all ]; then register_i386_emulator; fi

@@ -3,9 +3,22 @@
 # the unit tests under ASan/UBSan (linux-asan), the unit tests and the Linux service runs under
 # ThreadSanitizer (linux-tsan) and bounded fuzzing runs (fuzz); then makes
 # the release packages twice, in separate build trees, and tests them (release).
+#
+# `scripts/test.sh win32` runs the whole win32 wine tier instead (every varnlet.exe case, also
+# where 32-bit programs are emulated and the default run takes only the width cases): run it,
+# in the background if need be, before a change to code that differs by width is done.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh all
+
+if [ "${1:-}" = win32 ]; then
+  for preset in win32 win64 linux; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+  done
+  VARNLET_WIN32_ALL=1 ctest --preset linux -L win32
+  exit
+fi
 
 for preset in win32 win64 linux linux-asan linux-tsan fuzz; do
   echo "== build: $preset"
