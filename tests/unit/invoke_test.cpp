@@ -16,6 +16,7 @@
 #include "invoke/jni_utils.h"
 #include "invoke/split.h"
 #include "jvm/create_jvm.h"
+#include "launcher/command_line.h"
 
 namespace {
 
@@ -207,6 +208,31 @@ TEST(SplitArguments, Table) {
         {"-Xmx256m  \"-Djava.class.path=a b.jar\"", {"-Xmx256m", "", "-Djava.class.path=a b.jar"}},
     };
     for (const auto& row : rows) EXPECT_EQ(split(row.text), row.tokens) << "[" << (row.text ? row.text : "(null)") << "]";
+}
+
+// A Windows command line split by the system's rules; a wildcard outside quotes is expanded in
+// the folder it names (sorted, letter case ignored, a final ".*" matching names without one),
+// one inside quotes never, as `java` leaves it.
+TEST(CommandLine, SplitAndUnquotedWildcards) {
+    FakePlatform platform;
+    Platform.files.listDirectory = [](const char* directory, DirListing* listing) {
+        std::string at = directory;
+        Texts names = at == "." ? Texts{"b.txt", "A.TXT", "sub", "x.jar"} : at == "sub\\." ? Texts{"c.txt"} : Texts{};
+        for (const std::string& name : names) listing->add(name.c_str(), name.size(), false);
+        return names.empty() ? SystemError{ErrorKind::NotFound, 3} : kNoError;
+    };
+    const struct {
+        std::u16string line;
+        Texts arguments;
+    } rows[] = {
+        {u"app.exe a  \"b c\"\td", {"app.exe", "a", "b c", "d"}},
+        {u"\"C:\\My Apps\\app.exe\" x ", {"C:\\My Apps\\app.exe", "x"}},
+        {u"app \"a\"\"b\" a\"\"b \"\"\"\" x\"y z\"w \"\"", {"app", "a\"b", "ab", "\"", "xy zw", ""}},
+        {u"app \"a b\\\" c \\\\\\\"d\" a\\\\b \"c\\\\\" \\\\\\\\\"e f\"", {"app", "a b\" c \\\"d", "a\\\\b", "c\\", "\\\\e f"}},
+        {u"app * \"*\" *.txt \"sub\"\\*.T?T x?y \"a*\"* *.* nope\\* s\u00e9*", {"app", "A.TXT", "b.txt", "sub", "x.jar", "*", "A.TXT",
+         "b.txt", "sub\\c.txt", "x?y", "a**", "A.TXT", "b.txt", "sub", "x.jar", "nope\\*", "s\xc3\xa9*"}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(expandArguments(splitCommandLine(row.line)), row.arguments) << row.arguments.back();
 }
 
 }  // namespace

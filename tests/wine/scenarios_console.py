@@ -32,7 +32,8 @@ def scenario_options_file(case):
 def scenario_wildcard_arguments(case):
     """An unquoted wildcard is expanded in the start-up directory, before the move into the
     executable's own: "-remov?" is the uninstall switch only where a file "-remove" lies there
-    (a service operation: no JVM, exit 1060 as none is installed); several matches become several arguments."""
+    (a service operation: no JVM, exit 1060 as none is installed); several matches become several
+    arguments, sorted; a quoted one is left as it is."""
     app, start = case.directory("app"), case.directory("start")
     exe = case.app(app, ServiceName="VarnletWineTest", UninstallSwitch="-remove")
     case.write(start / "-remove", "")
@@ -41,10 +42,12 @@ def scenario_wildcard_arguments(case):
     (start / "-remove").rename(app / "-remove")
     run = case.run(exe, ["-remov?"], cwd=start, record=app / "testjvm.record")
     expect_eq(run.jvm().one("main")[3:], ["-remov?"], "main's arguments")
-    for name in ("start/b.txt", "start/a.txt", "app/c.txt"):
+    for name in ("start/b.txt", "start/a.txt", "app/c.txt", "start/my files/d.txt"):
         case.write(case.work / name, "")
-    run = case.run(exe, ["*.txt", "x"], cwd=start, record=app / "testjvm.record")
-    expect_eq(sorted(run.jvm().one("main")[3:]), ["a.txt", "b.txt", "x"], "main's arguments")
+    # A quoted wildcard stays as written, as java leaves it (cmd hands a batch file's line over as typed).
+    case.write(start / "run.cmd", f'@"{case.dos_path(exe)}" --exclude "*" "*.txt" *.TXT "my files"\\*.txt x?z\n')
+    run = case.run(exe, ["/c", "run.cmd"], cwd=start, program="cmd", record=app / "testjvm.record")
+    expect_eq(run.jvm().one("main")[3:], ["--exclude", "*", "*.txt", "a.txt", "b.txt", "my files\\d.txt", "x?z"], "main's arguments")
 
 def scenario_class_path_and_options(case):
     """A directory is followed by its archives and its subdirectories', names sorted without
