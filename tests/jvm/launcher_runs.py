@@ -130,6 +130,13 @@ def scenario_streams_and_checked_jni():
         out, err = (open(os.path.join(launcher.app, name), encoding="utf-8").read() for name in files)
         check(out.startswith(expected[0]) and out.endswith(expected[1]) and (files[0] == files[1] or err == expected[2]),
               "out %r, err %r" % (out[:100], err[-100:]))
+    # main's exception goes into SystemErrFile as java prints it, and its text follows the message on the console.
+    launcher = Launcher("thrown", MainClass="varnlet.testapps.Throws", JvmOptions="-Xcheck:jni", SystemErrFile="err.log")
+    run, java = launcher.run(), subprocess.run([ARGS.libjvm.rsplit("/lib/", 1)[0] + "/bin/java", "-Xcheck:jni", "-cp", ARGS.jar,
+                                                "varnlet.testapps.Throws"], capture_output=True, text=True)
+    check(run.returncode == 255 and run.stderr == "Error invoking method: main(java/lang/String[])\n"
+          "java.lang.IllegalStateException: thrown by the test app\n", "the console", run)
+    check(open(os.path.join(launcher.app, "err.log")).read() == java.stderr, "err.log, java's stderr: %r" % java.stderr, run)
 
 def scenario_option_references():
     # The JVM's input arguments: as written with ModernReferences (its own %p and %t, %% as one %), by the

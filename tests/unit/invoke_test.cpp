@@ -157,6 +157,34 @@ TEST_F(Invoke, ServiceConsoleCarriesBothStreams) {
     for (uint32_t other : {0u, 1u, 2u, 6u}) EXPECT_FALSE(consoleControlHandler(other)) << other;
 }
 
+// main's exception in a windowed launcher's box: the message, an empty line, the exception's
+// text (cut visibly, between characters, to fit a box). On a console beside the stack trace: the message.
+TEST_F(Invoke, MainsExceptionFollowsTheMessageInABox) {
+    static Texts boxes;
+    Platform.desktop.showMessageBox = [](const char*, const char* text, uint32_t) { return boxes.push_back(text), 0; };
+    jvm.throwOn.insert("CallStaticVoidMethod:app/Main.main([Ljava/lang/String;)V");
+    const std::string message = "Error invoking method: main(java/lang/String[])", shortText = jvm.thrownText;
+    std::string wide = "java.lang.Error: x";  // 18 bytes, then two-byte characters: byte 1021 is the second of one
+    for (int i = 0; i < 600; ++i) wide += "\xC3\xA9";
+    const struct {
+        bool windowed;
+        std::string thrown;
+        Texts boxes, console;
+    } rows[] = {{true, shortText, {message + "\n\n" + shortText}, {}},
+                {true, wide, {message + "\n\n" + wide.substr(0, 1020) + "..."}, {}},
+                {false, shortText, {}, {message}}};
+    for (const auto& row : rows) {
+        boxes.clear();
+        State.Windowed = row.windowed;
+        jvm.thrownText = row.thrown;
+        EXPECT_FALSE(invoke({"x"}));
+        EXPECT_EQ(boxes, row.boxes);
+        EXPECT_EQ(consoleTexts(), row.console);
+        EXPECT_FALSE(jvm.pending);
+    }
+    State.Windowed = false;
+}
+
 TEST(JavaBinDirectory, TheLibrarysParentsParent) {
     const struct {
         bool windows;
