@@ -102,6 +102,8 @@ def scenario_failures():
          "Error accessing file/directory: no-such-dir/out.log"),
         ({"MainClass": "varnlet.testapps.NoSuchClass"},
          "java.lang.NoClassDefFoundError: varnlet/testapps/NoSuchClass", "Error locating class: varnlet/testapps/NoSuchClass"),
+        ({"MainClass": "varnlet.testapps.No\U00020BB7", "MsgLocateClass": "\U0001F600 %s"},  # beyond the BMP: the JVM's name, ours
+         "java.lang.NoClassDefFoundError: varnlet/testapps/No\U00020BB7", "\U0001F600 varnlet/testapps/No\U00020BB7\n"),
         ({"MainClass": "java.lang.Object"}, "java.lang.NoSuchMethodError", "Error locating method: main(java/lang/String[])"),
         ({"MainClass": "varnlet.testapps.Throws", "JvmOptions": "-Xcheck:jni"}, "java.lang.IllegalStateException: thrown by the test app",
          "at varnlet.testapps.Throws.main", "Error invoking method: main(java/lang/String[])"),

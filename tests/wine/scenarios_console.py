@@ -108,7 +108,7 @@ def scenario_arguments_and_long_texts(case):
     in place of AppOptions. They and the directory cross into Java as modified UTF-8 (the
     executables carry the UTF-8 code page in their manifest): a character beyond the BMP as a
     surrogate pair of three bytes each. 1023 non-ASCII characters in AppOptions and in a message,
-    in a directory of 360 UTF-8 bytes."""
+    in a directory of 360 UTF-8 bytes; the message shown whole on a console."""
     app = case.directory(CJK, CJK)
     exe = case.app(app, AppOptions=TEXT)
     given = ["a b", 'q"uote', "back\\slash\\", "", "-Dnot.an.option=1", "h\u00e9llo", "\u03a9mega \u4e2d\u6587",
@@ -120,9 +120,14 @@ def scenario_arguments_and_long_texts(case):
         raw = [arg.encode("utf-8", "surrogateescape") for arg in run.jvm().one("main")[3:]]
         expect_eq((raw, run.record.one("property")[1], run.code), (expected, case.dos_path(app), 0),
                   "main's arguments, user.dir, exit code")
-    exe = case.app(app, JvmPath="", messages={"MsgNoRuntime": TEXT})
+    # A message of 1023 units ending in a pair, whole; on a console, every character as written.
+    message = TEXT[:-2] + "\U0001F600"
+    exe = case.app(app, JvmPath="", messages={"MsgNoRuntime": message})
     case.reg_own(r"HKLM\Software\JavaSoft\Java Runtime Environment")  # no runtime registered, whatever ran before
-    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}).expect(255, stderr=TEXT + "\n" + NO_RUNTIME_HINT)
+    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}).expect(255, stderr=message + "\n" + NO_RUNTIME_HINT)
+    # (Wine's console draws each half of a pair as U+FFFD.)
+    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}, terminal=True).expect(
+        255, stdout=TEXT[:-2] + "\ufffd\ufffd\n" + NO_RUNTIME_HINT)
 
 def scenario_exit_codes(case):
     """The status cmd's %errorlevel% shows: 0 after main returns, -1 after main throws, System.exit's

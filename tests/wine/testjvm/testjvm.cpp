@@ -246,6 +246,22 @@ void JNICALL ExceptionDescribe(JNIEnv* env) {
         writeJava(env, true, "Exception in thread \"" + self(env)->name + "\" " + pending->cls + ": " + pending->text + "\n");
     self(env)->pending = nullptr;
 }
+jthrowable JNICALL ExceptionOccurred(JNIEnv* env) { return reinterpret_cast<jthrowable>(self(env)->pending); }
+jint JNICALL Throw(JNIEnv* env, jthrowable thrown) { return self(env)->pending = obj(thrown), 0; }
+// The only instance method called returning an object: an exception's toString().
+jobject JNICALL CallObjectMethodV(JNIEnv* env, jobject target, jmethodID, va_list) {
+    std::string name = obj(target)->cls;
+    for (char& c : name) c = c == '/' ? '.' : c;
+    return NewStringUTF(env, (name + ": " + obj(target)->text).c_str());
+}
+jsize JNICALL GetStringLength(JNIEnv*, jstring s) {
+    return MultiByteToWideChar(CP_UTF8, 0, obj(s)->text.data(), static_cast<int>(obj(s)->text.size()), nullptr, 0);
+}
+void JNICALL GetStringRegion(JNIEnv* env, jstring s, jsize start, jsize length, jchar* buffer) {
+    std::wstring wide(static_cast<size_t>(GetStringLength(env, s)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, obj(s)->text.data(), static_cast<int>(obj(s)->text.size()), &wide[0], static_cast<int>(wide.size()));
+    memcpy(buffer, wide.data() + start, sizeof(jchar) * static_cast<size_t>(length));
+}
 void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}  // nothing is ever freed
 jobject JNICALL NewGlobalRef(JNIEnv*, jobject ref) { return ref; }
 jclass JNICALL DefineClass(JNIEnv*, const char* name, jobject, const jbyte* bytes, jsize size) {
@@ -282,6 +298,11 @@ JNINativeInterface_ functionTable() {
     t.ExceptionCheck = ExceptionCheck;
     t.ExceptionClear = ExceptionClear;
     t.ExceptionDescribe = ExceptionDescribe;
+    t.ExceptionOccurred = ExceptionOccurred;
+    t.Throw = Throw;
+    t.CallObjectMethodV = CallObjectMethodV;
+    t.GetStringLength = GetStringLength;
+    t.GetStringRegion = GetStringRegion;
     t.DeleteLocalRef = DeleteLocalRef;
     t.NewGlobalRef = NewGlobalRef;
     t.DefineClass = DefineClass;
