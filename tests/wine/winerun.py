@@ -199,26 +199,19 @@ class Result:
         return f"$ {' '.join(self.argv)}\nexit code {self.code}\n--- stdout\n{self.stdout}--- stderr\n{self.stderr}\n" + \
             (f"--- record {self.record.path}\n{self.record.text()}\n" if self.record.exists else "")
 
-def on_terminal(argv, timeout, **kwargs):
-    """subprocess.run on a terminal wide enough for any line; stdout holds what it shows, with
-    the console's cursor movements undone (a blank is a step right, \\e[nC)."""
+def on_terminal(argv, timeout, capture_output, **kwargs):
+    """subprocess.run on a terminal wide enough for any line: stdout is what it shows, with the
+    console's cursor movements undone (a blank is a step right, \\e[nC)."""
     ours, theirs = pty.openpty()
     fcntl.ioctl(ours, termios.TIOCSWINSZ, struct.pack("HHHH", 50, 9999, 0, 0))
-    kwargs.pop("capture_output")
-    process = subprocess.Popen(argv, stdin=theirs, stdout=theirs, stderr=theirs, **kwargs)
+    process, shown = subprocess.Popen(argv, stdin=theirs, stdout=theirs, stderr=theirs, **kwargs), b""
     os.close(theirs)
-    shown, deadline = b"", time.monotonic() + timeout
     with contextlib.suppress(OSError):  # EIO: the terminal's last writer has gone
-        while select.select([ours], [], [], max(0, deadline - time.monotonic()))[0] and (chunk := os.read(ours, 65536)):
+        while select.select([ours], [], [], timeout)[0] and (chunk := os.read(ours, 65536)):
             shown += chunk
     os.close(ours)
-    try:
-        process.wait(max(1, deadline - time.monotonic()))
-    except subprocess.TimeoutExpired:
-        process.kill()
-        raise
     shown = re.sub(rb"\x1b\[(\d*)C", lambda m: b" " * int(m[1] or 1), shown)
-    return subprocess.CompletedProcess(argv, process.returncode, re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", shown), b"")
+    return subprocess.CompletedProcess(argv, process.wait(timeout), re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", shown), b"")
 
 class Case:
     """One Windows executable's build tree, a scratch directory and the wine prefix."""

@@ -248,19 +248,15 @@ void JNICALL ExceptionDescribe(JNIEnv* env) {
 }
 jthrowable JNICALL ExceptionOccurred(JNIEnv* env) { return reinterpret_cast<jthrowable>(self(env)->pending); }
 jint JNICALL Throw(JNIEnv* env, jthrowable thrown) { return self(env)->pending = obj(thrown), 0; }
-// The only instance method called returning an object: an exception's toString().
+// The only instance method called returning an object: the scripted exception's toString(), in ASCII.
 jobject JNICALL CallObjectMethodV(JNIEnv* env, jobject target, jmethodID, va_list) {
     std::string name = obj(target)->cls;
     for (char& c : name) c = c == '/' ? '.' : c;
     return NewStringUTF(env, (name + ": " + obj(target)->text).c_str());
 }
-jsize JNICALL GetStringLength(JNIEnv*, jstring s) {
-    return MultiByteToWideChar(CP_UTF8, 0, obj(s)->text.data(), static_cast<int>(obj(s)->text.size()), nullptr, 0);
-}
-void JNICALL GetStringRegion(JNIEnv* env, jstring s, jsize start, jsize length, jchar* buffer) {
-    std::wstring wide(static_cast<size_t>(GetStringLength(env, s)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, obj(s)->text.data(), static_cast<int>(obj(s)->text.size()), &wide[0], static_cast<int>(wide.size()));
-    memcpy(buffer, wide.data() + start, sizeof(jchar) * static_cast<size_t>(length));
+jsize JNICALL GetStringLength(JNIEnv*, jstring s) { return static_cast<jsize>(obj(s)->text.size()); }
+void JNICALL GetStringRegion(JNIEnv*, jstring s, jsize start, jsize length, jchar* buffer) {
+    for (jsize i = 0; i < length; ++i) buffer[i] = static_cast<unsigned char>(obj(s)->text[static_cast<size_t>(start + i)]);
 }
 void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}  // nothing is ever freed
 jobject JNICALL NewGlobalRef(JNIEnv*, jobject ref) { return ref; }
