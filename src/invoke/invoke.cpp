@@ -54,6 +54,17 @@ bool redirectStreams(JNIEnv* env, const char* directory) {
     return oneFile ? shareJavaStream(env, "out", "setErr") : redirectJavaStream(env, runSystemErrFile(), "setErr");
 }
 
+// main ended with an exception: it is printed on System.err as `java` prints it, and its text
+// follows the message wherever System.err is not what the reader sees beside it (a box, an
+// event, a console whose System.err goes to a file).
+bool failAfterMain(JNIEnv* env) {
+    std::string thrown = takeUncaughtException(env);
+    bool besideTrace = State.RunMode == RunModeKind::Console && !State.Windowed && runSystemErrFile()[0] == '\0';
+    if (besideTrace || thrown.empty()) return failWith(MsgInvoke, kMainMethodText);
+    reportErrorWithDetail(thrown.c_str(), message(MsgInvoke), kMainMethodText);
+    return false;
+}
+
 // Steps 3 to 12 of an invocation, on the thread whose environment is `env`.
 bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
     char directory[kStartupDirSize];
@@ -101,7 +112,7 @@ bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
     }
 
     env->CallStaticVoidMethod(mainClass, mainMethod, arguments);
-    if (checkJavaException(env)) return failWith(MsgInvoke, kMainMethodText);
+    if (env->ExceptionCheck()) return failAfterMain(env);
     return true;
 }
 

@@ -278,6 +278,11 @@ struct ProcessOps {
     const char* (*environment)(const char* name);
     // Text crossing into Java: the process's code page decoded to UTF-16.
     void (*decodeCodePage)(const char* text, std::u16string* out);
+    // Text coming from Java or the system's wide calls, in the process's code page.
+    void (*encodeCodePage)(const std::u16string& text, std::string* out);
+    // The command line as the system keeps it for a program to split itself (Windows); false
+    // where the system hands a program its arguments already split (POSIX).
+    bool (*commandLine)(std::u16string* out);
     // Hands heap memory freed by start-up work (the class path scan) back to the system, so
     // it does not stay in the process's footprint while the application runs.
     void (*releaseFreeMemory)();

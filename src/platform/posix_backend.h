@@ -68,6 +68,8 @@ bool posixAllocConsole();
 bool posixSetConsoleCtrlHandler(ConsoleHandlerRoutine handler);
 bool posixReopenStdStreamsOnConsole();
 void posixDecodeCodePage(const char* text, std::u16string* out);
+void posixEncodeCodePage(const std::u16string& text, std::string* out);
+bool posixCommandLine(std::u16string* out);
 void posixReleaseFreeMemory();
 bool posixReadFileStart(const char* path, void* buffer, uint32_t size, uint32_t* got);
 bool posixResolveLinks(const char* path, char* buffer, size_t size);

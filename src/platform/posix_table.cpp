@@ -40,6 +40,8 @@ static const PlatformOps kPosixOps = {
             .readVersionString = posixReadVersionString,
             .environment = posixGetEnvironment,
             .decodeCodePage = posixDecodeCodePage,
+            .encodeCodePage = posixEncodeCodePage,
+            .commandLine = posixCommandLine,
             .releaseFreeMemory = posixReleaseFreeMemory,
             .createNamedMutex = posixCreateNamedMutex,
         },

@@ -61,6 +61,8 @@ bool win32AllocConsole();
 bool win32SetConsoleCtrlHandler(ConsoleHandlerRoutine handler);
 bool win32ReopenStdStreamsOnConsole();
 void win32DecodeCodePage(const char* text, std::u16string* out);
+void win32EncodeCodePage(const std::u16string& text, std::string* out);
+bool win32CommandLine(std::u16string* out);
 void win32ReleaseFreeMemory();
 bool win32ReadFileStart(const char* path, void* buffer, uint32_t size, uint32_t* got);
 bool win32ResolveLinks(const char* path, char* buffer, size_t size);

@@ -29,6 +29,8 @@ static const PlatformOps kWin32Ops = {
             .readVersionString = win32ReadVersionString,
             .environment = win32GetEnvironment,
             .decodeCodePage = win32DecodeCodePage,
+            .encodeCodePage = win32EncodeCodePage,
+            .commandLine = win32CommandLine,
             .releaseFreeMemory = win32ReleaseFreeMemory,
             .createNamedMutex = win32CreateNamedMutex,
         },

@@ -49,6 +49,8 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
     X(process, readVersionString, Fails) \
     X(process, environment, Fails) \
     X(process, decodeCodePage, Never) \
+    X(process, encodeCodePage, Never) \
+    X(process, commandLine, Fails) /* the arguments the runtime split are taken instead */ \
     X(process, releaseFreeMemory, Fails) \
     X(process, createNamedMutex, Fails) \
     X(library, load, Fails) \

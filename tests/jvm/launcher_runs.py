@@ -102,6 +102,8 @@ def scenario_failures():
          "Error accessing file/directory: no-such-dir/out.log"),
         ({"MainClass": "varnlet.testapps.NoSuchClass"},
          "java.lang.NoClassDefFoundError: varnlet/testapps/NoSuchClass", "Error locating class: varnlet/testapps/NoSuchClass"),
+        ({"MainClass": "varnlet.testapps.No\U00020BB7", "MsgLocateClass": "\U0001F600 %s"},  # beyond the BMP: the JVM's name, ours
+         "java.lang.NoClassDefFoundError: varnlet/testapps/No\U00020BB7", "\U0001F600 varnlet/testapps/No\U00020BB7\n"),
         ({"MainClass": "java.lang.Object"}, "java.lang.NoSuchMethodError", "Error locating method: main(java/lang/String[])"),
         ({"MainClass": "varnlet.testapps.Throws", "JvmOptions": "-Xcheck:jni"}, "java.lang.IllegalStateException: thrown by the test app",
          "at varnlet.testapps.Throws.main", "Error invoking method: main(java/lang/String[])"),
@@ -130,6 +132,13 @@ def scenario_streams_and_checked_jni():
         out, err = (open(os.path.join(launcher.app, name), encoding="utf-8").read() for name in files)
         check(out.startswith(expected[0]) and out.endswith(expected[1]) and (files[0] == files[1] or err == expected[2]),
               "out %r, err %r" % (out[:100], err[-100:]))
+    # main's exception goes into SystemErrFile as java prints it, and its text follows the message on the console.
+    launcher = Launcher("thrown", MainClass="varnlet.testapps.Throws", JvmOptions="-Xcheck:jni", SystemErrFile="err.log")
+    run, java = launcher.run(), subprocess.run([ARGS.libjvm.rsplit("/lib/", 1)[0] + "/bin/java", "-Xcheck:jni", "-cp", ARGS.jar,
+                                                "varnlet.testapps.Throws"], capture_output=True, text=True)
+    check(run.returncode == 255 and run.stderr == "Error invoking method: main(java/lang/String[])\n"
+          "java.lang.IllegalStateException: thrown by the test app\n", "the console", run)
+    check(open(os.path.join(launcher.app, "err.log")).read() == java.stderr, "err.log, java's stderr: %r" % java.stderr, run)
 
 def scenario_option_references():
     # The JVM's input arguments: as written with ModernReferences (its own %p and %t, %% as one %), by the
@@ -158,10 +167,12 @@ def scenario_non_daemon_thread_outlives_main():
 
 def scenario_single_instance_per_user():
     # One lock per user and file: left behind by root, it lets nobody run; held by nobody, it refuses nobody's
-    # start through a hard link and another XDG_RUNTIME_DIR, and lets root run.
+    # start through a hard link and another XDG_RUNTIME_DIR, and lets root run, and a copy of the application
+    # (a user's second one, another build tree's) run beside it.
     if os.geteuid() != 0 or not shutil.which("setpriv"):
         return print("skipped: needs root and setpriv")
     launcher = Launcher("single", MainClass="varnlet.testapps.NonDaemon", SingleInstance=True)
+    copy = Launcher("single-copy", MainClass="varnlet.testapps.NonDaemon", SingleInstance=True)
     exe, link = launcher.exe, launcher.exe + "-link"
     os.link(exe, link)
     env = {k: v for k, v in os.environ.items() if k != "XDG_RUNTIME_DIR"}
@@ -169,13 +180,18 @@ def scenario_single_instance_per_user():
         (["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if nobody else []) + [path, pause], cwd=launcher.start,
         env=dict(env, **extra), text=True, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     finish = lambda p: subprocess.CompletedProcess(p.args, p.wait(120), p.stdout.read(), p.stderr.read())  # noqa: E731
+    # With no pause, the worker's line may come before main's (a loaded machine shows it).
+    ran = lambda run: run.returncode == 0 and "worker-finished" in run.stdout.split("\n")  # noqa: E731
     for nobody in (False, True):
-        check(finish(start(nobody, exe, "0")).stdout.endswith("worker-finished\n"), "refused while nothing runs")
+        run = finish(start(nobody, exe, "0"))
+        check(ran(run), "refused while nothing runs", run)
     held = start(True, exe, "60000")
     try:
         check(held.stdout.readline() == "main-returned\n", "the first instance did not start")
         expect_failed(finish(start(True, link, "0", XDG_RUNTIME_DIR=launcher.root)), "An instance of this program is already running.")
-        check(finish(start(False, exe, "0")).returncode == 0, "another user's instance blocks root")
+        for nobody, path in ((False, exe), (True, copy.exe)):
+            run = finish(start(nobody, path, "0"))
+            check(ran(run), "another user's instance, or another copy's, blocks a start", run)
     finally:
         held.kill()
 

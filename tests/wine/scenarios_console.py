@@ -32,7 +32,8 @@ def scenario_options_file(case):
 def scenario_wildcard_arguments(case):
     """An unquoted wildcard is expanded in the start-up directory, before the move into the
     executable's own: "-remov?" is the uninstall switch only where a file "-remove" lies there
-    (a service operation: no JVM, exit 1060 as none is installed); several matches become several arguments."""
+    (a service operation: no JVM, exit 1060 as none is installed); several matches become several
+    arguments, sorted; a quoted one is left as it is."""
     app, start = case.directory("app"), case.directory("start")
     exe = case.app(app, ServiceName="VarnletWineTest", UninstallSwitch="-remove")
     case.write(start / "-remove", "")
@@ -41,10 +42,12 @@ def scenario_wildcard_arguments(case):
     (start / "-remove").rename(app / "-remove")
     run = case.run(exe, ["-remov?"], cwd=start, record=app / "testjvm.record")
     expect_eq(run.jvm().one("main")[3:], ["-remov?"], "main's arguments")
-    for name in ("start/b.txt", "start/a.txt", "app/c.txt"):
+    for name in ("start/b.txt", "start/a.txt", "app/c.txt", "start/my files/d.txt"):
         case.write(case.work / name, "")
-    run = case.run(exe, ["*.txt", "x"], cwd=start, record=app / "testjvm.record")
-    expect_eq(sorted(run.jvm().one("main")[3:]), ["a.txt", "b.txt", "x"], "main's arguments")
+    # A quoted wildcard stays as written, as java leaves it (cmd hands a batch file's line over as typed).
+    case.write(start / "run.cmd", f'@"{case.dos_path(exe)}" --exclude "*" "*.txt" *.TXT "my files"\\*.txt x?z\n')
+    run = case.run(exe, ["/c", "run.cmd"], cwd=start, program="cmd", record=app / "testjvm.record")
+    expect_eq(run.jvm().one("main")[3:], ["--exclude", "*", "*.txt", "a.txt", "b.txt", "my files\\d.txt", "x?z"], "main's arguments")
 
 def scenario_class_path_and_options(case):
     """A directory is followed by its archives and its subdirectories', names sorted without
@@ -105,7 +108,7 @@ def scenario_arguments_and_long_texts(case):
     in place of AppOptions. They and the directory cross into Java as modified UTF-8 (the
     executables carry the UTF-8 code page in their manifest): a character beyond the BMP as a
     surrogate pair of three bytes each. 1023 non-ASCII characters in AppOptions and in a message,
-    in a directory of 360 UTF-8 bytes."""
+    in a directory of 360 UTF-8 bytes; the message shown whole on a console."""
     app = case.directory(CJK, CJK)
     exe = case.app(app, AppOptions=TEXT)
     given = ["a b", 'q"uote', "back\\slash\\", "", "-Dnot.an.option=1", "h\u00e9llo", "\u03a9mega \u4e2d\u6587",
@@ -117,9 +120,14 @@ def scenario_arguments_and_long_texts(case):
         raw = [arg.encode("utf-8", "surrogateescape") for arg in run.jvm().one("main")[3:]]
         expect_eq((raw, run.record.one("property")[1], run.code), (expected, case.dos_path(app), 0),
                   "main's arguments, user.dir, exit code")
-    exe = case.app(app, JvmPath="", messages={"MsgNoRuntime": TEXT})
+    # A message of 1023 units ending in a pair, whole; on a console, every character as written.
+    message = TEXT[:-2] + "\U0001F600"
+    exe = case.app(app, JvmPath="", messages={"MsgNoRuntime": message})
     case.reg_own(r"HKLM\Software\JavaSoft\Java Runtime Environment")  # no runtime registered, whatever ran before
-    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}).expect(255, stderr=TEXT + "\n" + NO_RUNTIME_HINT)
+    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}).expect(255, stderr=message + "\n" + NO_RUNTIME_HINT)
+    # (Wine's console draws each half of a pair as U+FFFD.)
+    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}, terminal=True).expect(
+        255, stdout=TEXT[:-2] + "\ufffd\ufffd\n" + NO_RUNTIME_HINT)
 
 def scenario_exit_codes(case):
     """The status cmd's %errorlevel% shows: 0 after main returns, -1 after main throws, System.exit's

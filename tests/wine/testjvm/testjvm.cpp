@@ -246,6 +246,18 @@ void JNICALL ExceptionDescribe(JNIEnv* env) {
         writeJava(env, true, "Exception in thread \"" + self(env)->name + "\" " + pending->cls + ": " + pending->text + "\n");
     self(env)->pending = nullptr;
 }
+jthrowable JNICALL ExceptionOccurred(JNIEnv* env) { return reinterpret_cast<jthrowable>(self(env)->pending); }
+jint JNICALL Throw(JNIEnv* env, jthrowable thrown) { return self(env)->pending = obj(thrown), 0; }
+// The only instance method called returning an object: the scripted exception's toString(), in ASCII.
+jobject JNICALL CallObjectMethodV(JNIEnv* env, jobject target, jmethodID, va_list) {
+    std::string name = obj(target)->cls;
+    for (char& c : name) c = c == '/' ? '.' : c;
+    return NewStringUTF(env, (name + ": " + obj(target)->text).c_str());
+}
+jsize JNICALL GetStringLength(JNIEnv*, jstring s) { return static_cast<jsize>(obj(s)->text.size()); }
+void JNICALL GetStringRegion(JNIEnv*, jstring s, jsize start, jsize length, jchar* buffer) {
+    for (jsize i = 0; i < length; ++i) buffer[i] = static_cast<unsigned char>(obj(s)->text[static_cast<size_t>(start + i)]);
+}
 void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}  // nothing is ever freed
 jobject JNICALL NewGlobalRef(JNIEnv*, jobject ref) { return ref; }
 jclass JNICALL DefineClass(JNIEnv*, const char* name, jobject, const jbyte* bytes, jsize size) {
@@ -282,6 +294,11 @@ JNINativeInterface_ functionTable() {
     t.ExceptionCheck = ExceptionCheck;
     t.ExceptionClear = ExceptionClear;
     t.ExceptionDescribe = ExceptionDescribe;
+    t.ExceptionOccurred = ExceptionOccurred;
+    t.Throw = Throw;
+    t.CallObjectMethodV = CallObjectMethodV;
+    t.GetStringLength = GetStringLength;
+    t.GetStringRegion = GetStringRegion;
     t.DeleteLocalRef = DeleteLocalRef;
     t.NewGlobalRef = NewGlobalRef;
     t.DefineClass = DefineClass;
