@@ -9,6 +9,7 @@
 #include "invoke/log_stream.h"
 #include "invoke/main_class.h"
 #include "invoke/split.h"
+#include "jvm/class_data_cache.h"
 #include "jvm/launch_options.h"
 #include "core/config.h"
 #include "core/log_files.h"
@@ -100,8 +101,10 @@ bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
         env->DeleteLocalRef(argument);
     }
 
+    if (!attach) classDataCacheMainReached();
     env->CallStaticVoidMethod(mainClass, mainMethod, arguments);
     if (checkJavaException(env)) return failWith(MsgInvoke, kMainMethodText);
+    if (!attach) classDataCacheMainReturned();
     return true;
 }
 
