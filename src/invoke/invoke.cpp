@@ -101,7 +101,6 @@ bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
         env->DeleteLocalRef(argument);
     }
 
-    if (!attach) classDataCacheMainReached();
     env->CallStaticVoidMethod(mainClass, mainMethod, arguments);
     if (checkJavaException(env)) return failWith(MsgInvoke, kMainMethodText);
     if (!attach) classDataCacheMainReturned();

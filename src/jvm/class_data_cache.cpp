@@ -9,8 +9,8 @@
 //
 // The folder and the files are trusted only when they are the account's own and nobody else
 // may write them, since the JVM maps them into the application's process. A start that uses
-// a cache leaves a marker until main is reached: a later start removes a cache whose start
-// never got there. A cache is kept only from a run that ended normally, and made again when
+// a cache leaves a marker until it ends in order: a later start removes a cache whose start
+// crashed. A cache is kept only from a run that ended normally, and made again when
 // a later run loaded clearly more classes than the run that made it.
 #include "jvm/class_data_cache.h"
 
@@ -53,7 +53,7 @@ struct Pointer {
 };
 
 struct CacheRun {
-    bool making, using_, mainReturned, atExit, exitHooked;
+    bool making, using_, mainReturned, exitHooked;
     int exitCode;
     long long classes;  // loaded by the time the JVM ended; -1 unknown
     ClassDataKind kind;
@@ -271,8 +271,7 @@ void retire(const char* why) {
 }
 
 // What processes that ended left: their temporary files go, and a marker of a start that
-// used this slot's cache and ended before main retires that cache (it may be what ended the
-// start). True when a running process is making this slot's cache.
+// used this slot's cache and crashed retires that cache (it may be what crashed it). True when a running process is making this slot's cache.
 bool sweepFolder() {
     DirListing listing;
     if (Platform.files.listDirectory(Run.folder.c_str(), &listing).failed()) return false;
@@ -295,7 +294,7 @@ bool sweepFolder() {
             uint32_t got = 0;
             if (Platform.files.readStart(path.c_str(), used, sizeof used - 1, &got) &&
                 Run.pointer.name == std::string(used, got))
-                retire(" is removed: the last start that used it ended before its main");
+                retire(" is removed: a start that used it crashed");
         }
         removeFile(path);
     }
@@ -487,6 +486,10 @@ bool startAssembly() {
     return false;
 }
 
+// How far two runs' class counts may differ and still count as one workload: the JVM loads
+// classes of its own that differ with the way it runs (making or using a cache).
+long long slack(long long classes) { return std::max(100LL, classes / 10); }
+
 // The application ended normally: main returned, or System.exit said 0.
 bool endedNormally() { return Run.exitHooked ? Run.exitCode == 0 : Run.mainReturned; }
 
@@ -494,17 +497,16 @@ bool endedNormally() { return Run.exitHooked ? Run.exitCode == 0 : Run.mainRetur
 // for a new one: the next start makes it, and keeps it only from a run as large.
 void compareWithUse() {
     const Pointer& p = Run.pointer;
-    if (!endedNormally() || Run.classes < 0 || p.classes < 0 ||
-        Run.classes <= p.classes + std::max(100LL, p.classes / 10))
-        return;
+    if (!endedNormally() || Run.classes < 0 || p.classes < 0) return;
+    trace("class data cache: this run loaded ", std::to_string(Run.classes).c_str(),
+          " classes, the one that made the cache ", std::to_string(p.classes).c_str());
+    if (Run.classes <= p.classes + slack(p.classes)) return;
     std::string lock = inFolder(Run.folder, "cds.lock");
     Pointer now;
     if (!takeFolderLock(lock)) return;
     if (readPointer(&now) && now.name == p.name && now.wanted == 0) {
         now.wanted = Run.classes;
-        if (writePointer(now))
-            trace("class data cache: this run loaded ", std::to_string(Run.classes).c_str(),
-                  " classes, the one that made the cache fewer: the next start makes it again");
+        if (writePointer(now)) trace("class data cache: the next start makes it again");
     }
     Platform.cacheFiles->deleteFile(lock.c_str());
 }
@@ -515,18 +517,37 @@ void JNICALL noteExit(jint code) {
     if (State.JvmExitHook) reinterpret_cast<void(JNICALL*)(jint)>(State.JvmExitHook)(code);
 }
 
-void JNICALL countClasses(jvmtiEnv* jvmti, JNIEnv*) {
+// The classes are counted as the shutdown hooks run: later, the JVM's own archiving at exit
+// loads classes of its own.
+jobject CountingHook;
+
+void JNICALL countClasses(jvmtiEnv* jvmti, JNIEnv* env, jthread thread) {
     jint count = 0;
     jclass* classes = nullptr;
-    if (jvmti->GetLoadedClasses(&count, &classes) != JVMTI_ERROR_NONE) return;
+    if (!CountingHook || !env->IsSameObject(thread, CountingHook) ||
+        jvmti->GetLoadedClasses(&count, &classes) != JVMTI_ERROR_NONE)
+        return;
     Run.classes = count;
     jvmti->Deallocate(reinterpret_cast<unsigned char*>(classes));
 }
 
-void finishAtExit() {
-    Run.atExit = true;
-    finishClassDataCache();
+// A shutdown hook that does nothing: its start is the moment the classes are counted.
+jobject countingHook(JNIEnv* env) {
+    jclass thread = env->FindClass("java/lang/Thread"), runtime = env->FindClass("java/lang/Runtime");
+    jmethodID make = thread ? env->GetMethodID(thread, "<init>", "(Ljava/lang/String;)V") : nullptr;
+    jmethodID get = runtime ? env->GetStaticMethodID(runtime, "getRuntime", "()Ljava/lang/Runtime;") : nullptr;
+    jmethodID add = runtime ? env->GetMethodID(runtime, "addShutdownHook", "(Ljava/lang/Thread;)V") : nullptr;
+    jobject hook = make ? env->NewObject(thread, make, env->NewStringUTF("varnlet class data cache")) : nullptr;
+    jobject current = get ? env->CallStaticObjectMethod(runtime, get) : nullptr;
+    if (hook && current && add) env->CallVoidMethod(current, add, hook);
+    if (env->ExceptionCheck() || !hook || !current || !add) {
+        env->ExceptionClear();
+        return nullptr;
+    }
+    return env->NewGlobalRef(hook);
 }
+
+void finishAtExit() { finishClassDataCache(); }
 
 }  // namespace
 
@@ -654,24 +675,22 @@ void* classDataCacheExitHook() {
     return Run.making || Run.using_ ? reinterpret_cast<void*>(noteExit) : State.JvmExitHook;
 }
 
-void classDataCacheJvmCreated(JavaVM* jvm) {
+void classDataCacheJvmCreated(JavaVM* jvm, JNIEnv* env) {
     jvmtiEnv* jvmti = nullptr;
     if ((!Run.making && !Run.using_) || jvm->GetEnv(reinterpret_cast<void**>(&jvmti), JVMTI_VERSION_1_0) != JNI_OK)
         return;
     jvmtiEventCallbacks callbacks{};
-    callbacks.VMDeath = countClasses;
-    if (jvmti->SetEventCallbacks(&callbacks, sizeof callbacks) == JVMTI_ERROR_NONE)
-        jvmti->SetEventNotificationMode(JVMTI_ENABLE, JVMTI_EVENT_VM_DEATH, nullptr);
-}
-
-void classDataCacheMainReached() {
-    if (!Run.marker.empty()) Platform.cacheFiles->deleteFile(Run.marker.c_str());
-    Run.marker.clear();
+    callbacks.ThreadStart = countClasses;
+    if (jvmti->SetEventCallbacks(&callbacks, sizeof callbacks) == JVMTI_ERROR_NONE &&
+        jvmti->SetEventNotificationMode(JVMTI_ENABLE, JVMTI_EVENT_THREAD_START, nullptr) == JVMTI_ERROR_NONE)
+        CountingHook = countingHook(env);
 }
 
 void classDataCacheMainReturned() { Run.mainReturned = true; }
 
 void finishClassDataCache() {
+    if (!Run.marker.empty()) Platform.cacheFiles->deleteFile(Run.marker.c_str());
+    Run.marker.clear();
     if (Run.using_) {
         Run.using_ = false;
         compareWithUse();
@@ -682,19 +701,13 @@ void finishClassDataCache() {
     if (!Platform.cacheFiles->fileStamp(Run.written.c_str(), &size, &time) || size == 0) {
         trace("class data cache: the runtime wrote none");
         Platform.cacheFiles->deleteFile(Run.written.c_str());
-        // The JVM ends the process with a code of its own when it cannot write at its end (a
-        // full disk); an application that had returned keeps its own.
-        if (Run.atExit && !Run.exitHooked && Run.mainReturned && State.RunMode == RunModeKind::Console) {
-            trace("class data cache: the runtime could not write it; the application's exit code stands");
-            flushReports();
-            std::_Exit(0);
-        }
         return;
     }
-    const char* dropped = !endedNormally() ? "the application did not end normally"
-                          : Run.pointer.wanted > 0 && Run.classes >= 0 && Run.classes < Run.pointer.wanted
-                              ? "this run loaded fewer classes than the one that asked for a new cache"
-                              : nullptr;
+    const char* dropped =
+        !endedNormally() ? "the application did not end normally"
+        : Run.pointer.wanted > 0 && Run.classes >= 0 && Run.classes + slack(Run.pointer.wanted) < Run.pointer.wanted
+            ? "this run loaded fewer classes than the one that asked for a new cache"
+            : nullptr;
     if (dropped) {
         trace("class data cache: not kept, ", dropped);
         Platform.cacheFiles->deleteFile(Run.written.c_str());

@@ -32,15 +32,14 @@ void prepareClassDataCache(const char* library, int* count, char*** tokens);
 void* classDataCacheExitHook();
 
 // The JVM exists: the cache in use or being made learns how many classes the run loaded.
-void classDataCacheJvmCreated(JavaVM* jvm);
+void classDataCacheJvmCreated(JavaVM* jvm, JNIEnv* env);
 
-// The application's main is about to run, and has returned without an exception.
-void classDataCacheMainReached();
+// The application's main has returned without an exception.
 void classDataCacheMainReturned();
 
-// Keeps what the JVM wrote for a cache this run makes, once the JVM is gone: called after
-// DestroyJavaVM, and registered to run at process exit, which follows System.exit. Later
-// calls do nothing.
+// The process ends in order (a crash never gets here): clears the marker of the cache in
+// use, and keeps what the JVM wrote for a cache this run makes. Called after DestroyJavaVM,
+// and registered to run at process exit, which follows System.exit. Later calls do nothing.
 void finishClassDataCache();
 
 // The detached process's work: assembles the cache that `prefix` (the value of

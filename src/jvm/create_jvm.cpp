@@ -137,7 +137,7 @@ bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
     }
     State.JniEnv = static_cast<JNIEnv*>(env);
     State.Jvm = jvm;
-    classDataCacheJvmCreated(jvm);
+    classDataCacheJvmCreated(jvm, State.JniEnv);
 
     // The class path scan's buffers are gone; give their pages back before the application runs.
     Platform.process.releaseFreeMemory();

@@ -118,14 +118,14 @@ TEST(ClassDataCache, KeptOnlyWholeFromNormalEnds) {
     EXPECT_EQ(files(f.cache, ".jsa").size(), 1u);  // cds-1.jsa went
     EXPECT_TRUE(fs::exists(f.cache + "/notes.jsa"));
     EXPECT_NE(f.start({"-Dsun.java.command=App two", f.classPath}).find("-XX:SharedArchiveFile=" + kept + "\n"), std::string::npos);
-    classDataCacheMainReached();
+    finishClassDataCache();
     makeFile(f.dir + "/a.jar", "changed");  // another size: another key
     EXPECT_NE(f.start({f.classPath}).find("ArchiveClassesAtExit"), std::string::npos);
     finishClassDataCache();
 }
 
 // A cache is used only as it was made, in a folder and file of this account that nobody else may
-// write; a cache that changed, or whose last start ended before main, is removed.
+// write; a cache that changed, or that a start which crashed used, is removed.
 TEST(ClassDataCache, UsedOnlyPrivateAndUnchanged) {
     pid_t ended = fork();
     if (ended == 0) _exit(0);
@@ -142,8 +142,8 @@ TEST(ClassDataCache, UsedOnlyPrivateAndUnchanged) {
         {"cache a link", [](Folder& f, const std::string& c) { fs::rename(c, f.dir + "/x"), fs::create_symlink(f.dir + "/x", c); }, false, true},
         {"cache rewritten", [](Folder&, const std::string& c) { std::ofstream(c) << "archivf", fs::last_write_time(c, fs::last_write_time(c) - std::chrono::seconds(1)); }, false, false},
         {"cache truncated", [](Folder&, const std::string& c) { truncate(c.c_str(), 3); }, false, false},
-        {"a start ended before main", [&](Folder&, const std::string& c) { makeFile(c.substr(0, c.rfind('-')) + endedMarker, fs::path(c).filename()); }, false, false},
-        {"a start still before main", [](Folder&, const std::string& c) { makeFile(c.substr(0, c.rfind('-')) + "-1.started", fs::path(c).filename()); }, true, true},
+        {"a start that used it crashed", [&](Folder&, const std::string& c) { makeFile(c.substr(0, c.rfind('-')) + endedMarker, fs::path(c).filename()); }, false, false},
+        {"a start using it runs", [](Folder&, const std::string& c) { makeFile(c.substr(0, c.rfind('-')) + "-1.started", fs::path(c).filename()); }, true, true},
     };
     for (Row& row : rows) {
         Folder f;
