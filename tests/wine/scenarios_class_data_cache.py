@@ -1,6 +1,7 @@
 """The class data cache's folder as testjvm.dll receives it, for a runtime whose release file says
 Java 17 (a dynamic archive written at exit): the account's local application data folder, one per
-application, in a console run and in a service run. The double writes no archive, so nothing is kept."""
+installation, in a console run and in a service run; none in a folder others may write. The double
+writes no archive, so nothing is kept."""
 import re
 from pathlib import Path
 
@@ -18,8 +19,8 @@ def expect_cache_folder(case, record, name):
     asked = [o[0].split("=", 1)[1] for o in record.all("option") if o[0].startswith("-XX:ArchiveClassesAtExit=")]
     expect(len(asked) == 1, f"one archive expected: {record.all('option')}")
     folder, file = asked[0].rsplit("\\", 1)
-    expect(re.fullmatch(r"C:\\users\\[^\\]+\\AppData\\Local\\varnlet\\" + name, folder, re.I) and
-           re.fullmatch(r"cds-\d+\.jsa\.tmp", file), f"the archive asked for: {asked[0]}")
+    expect(re.fullmatch(r"C:\\users\\[^\\]+\\AppData\\Local\\varnlet\\" + name + "-[0-9a-f]{8}", folder, re.I) and
+           re.fullmatch(r"cds-[0-9a-f]{8}-\d+\.jsa\.tmp", file), f"the archive asked for: {asked[0]}")
     linux = case.wine.prefix / "drive_c" / folder[3:].replace("\\", "/")
     expect(linux.is_dir() and not any(linux.glob("cds-*")), f"{linux}: no folder, or a file left in it")
 
@@ -30,6 +31,17 @@ def scenario_console_folder(case):
     run = case.run(exe, cwd=app, record=app / "testjvm.record")
     expect(run.code == 0, f"exit code {run.code}")
     expect_cache_folder(case, run.record, "Cached")
+
+def scenario_open_folder(case):
+    # Wine shows a folder's Linux mode as its access list: one every account may write is not used.
+    app = case.directory("open")
+    java17(case, app)
+    (app / "cache").mkdir(exist_ok=True)
+    (app / "cache").chmod(0o777)
+    exe = case.app(app, "Cached", ClassDataCacheDir="cache", **CACHED)
+    run = case.run(exe, cwd=app, record=app / "testjvm.record", env={"VARNLET_TRACE": "1"})
+    expect(run.code == 0 and "another account owns" in run.stderr and "may write in it" in run.stderr, f"{run.code}: {run.stderr}")
+    expect(not any(o[0].startswith("-XX:ArchiveClassesAtExit=") for o in run.record.all("option")), "an archive asked for")
 
 @service_scenario
 def scenario_service_folder(case, service):
