@@ -171,8 +171,8 @@ def scenario_class_data_cache_installations():
     rows = [[("cds-install-%s" % name, found[0][1]) for name in "ab"], [("cds-switch", libjvm) for _, libjvm in found]]
     for row in rows[:1 + (len(found) > 1)]:
         for used in (False, True):
-            for name, libjvm in row:
-                launcher = cached(name, libjvm, ClassDataCacheDir=None)
+            for name, libjvm in row:  # each installation with its own archive: another key
+                launcher = cached(name, libjvm, {"app.jar": None}, ClassDataCacheDir=None, ClassPath="app.jar")
                 trace, shared = start(launcher, environment)
                 check(shared == used, "%s, %s: used %s\n%s" % (name, libjvm, shared, trace))
                 kept(user_folder(home, launcher))

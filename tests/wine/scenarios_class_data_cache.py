@@ -2,6 +2,7 @@
 Java 17 (a dynamic archive written at exit): the account's local application data folder, one per
 installation, in a console run and in a service run; none in a folder others may write. The double
 writes no archive, so nothing is kept."""
+import os
 import re
 from pathlib import Path
 
@@ -33,22 +34,15 @@ def scenario_console_folder(case):
     expect_cache_folder(case, run.record, "Cached")
 
 def scenario_open_folder(case):
-    # Wine shows a folder's Linux mode as its access list: one every account may write is not used.
+    # Wine shows a folder's Linux owner and mode in its security record: a folder every account may
+    # write, or one of another account, is not used.
     app = case.directory("open")
     java17(case, app)
-    (app / "cache").mkdir(exist_ok=True)
-    (app / "cache").chmod(0o777)
     exe = case.app(app, "Cached", ClassDataCacheDir="cache", **CACHED)
-    run = case.run(exe, cwd=app, record=app / "testjvm.record", env={"VARNLET_TRACE": "1"})
-    expect(run.code == 0 and "another account owns" in run.stderr and "may write in it" in run.stderr, f"{run.code}: {run.stderr}")
-    expect(not any(o[0].startswith("-XX:ArchiveClassesAtExit=") for o in run.record.all("option")), "an archive asked for")
-
-@service_scenario
-def scenario_service_folder(case, service):
-    service.launcher(CACHED, jvm_script={})
-    java17(case, service.exe.parent)
-    service.run(["-install"]).expect(0, service.message(1632) + "\n", "")
-    start(service, running=False)
-    record = wait_for_record(service, "main")
-    service.wait_for_exit(20)
-    expect_cache_folder(case, record, service.exe_name[:-4])
+    for mode, owner in ((0o777, 0), (0o700, 65534)):
+        (app / "cache").mkdir(exist_ok=True)
+        (app / "cache").chmod(mode)
+        os.chown(app / "cache", owner, owner)
+        run = case.run(exe, cwd=app, record=app / "testjvm.record", env={"VARNLET_TRACE": "1"})
+        expect(run.code == 0 and "another account owns" in run.stderr and "may write in it" in run.stderr, f"{run.code}: {run.stderr}")
+        expect(not any(o[0].startswith("-XX:ArchiveClassesAtExit=") for o in run.record.all("option")), "an archive asked for")
