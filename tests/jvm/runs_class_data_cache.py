@@ -168,13 +168,17 @@ def scenario_class_data_cache_installations():
     shutil.rmtree(home, ignore_errors=True)
     environment = dict(os.environ, XDG_CACHE_HOME=home)
     found = runtimes()
-    rows = [[("cds-install-%s" % name, found[0][1]) for name in "ab"], [("cds-switch", libjvm) for _, libjvm in found]]
+    # Each installation with an archive of its own, so they differ in key; the one installation is
+    # packed anew for each runtime.
+    two = [cached("cds-install-" + name, found[0][1], {"app.jar": None}, ClassDataCacheDir=None, ClassPath="app.jar") for name in "ab"]
+    rows = [[lambda launcher=launcher: launcher for launcher in two],
+            [lambda libjvm=libjvm: cached("cds-switch", libjvm, ClassDataCacheDir=None) for _, libjvm in found]]
     for row in rows[:1 + (len(found) > 1)]:
         for used in (False, True):
-            for name, libjvm in row:  # each installation with its own archive: another key
-                launcher = cached(name, libjvm, {"app.jar": None}, ClassDataCacheDir=None, ClassPath="app.jar")
+            for make in row:
+                launcher = make()
                 trace, shared = start(launcher, environment)
-                check(shared == used, "%s, %s: used %s\n%s" % (name, libjvm, shared, trace))
+                check(shared == used, "%s: used %s\n%s" % (launcher.exe, shared, trace))
                 kept(user_folder(home, launcher))
 
 def scenario_class_data_cache_runs():
