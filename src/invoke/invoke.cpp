@@ -9,6 +9,7 @@
 #include "invoke/log_stream.h"
 #include "invoke/main_class.h"
 #include "invoke/split.h"
+#include "jvm/class_data_cache.h"
 #include "jvm/launch_options.h"
 #include "core/config.h"
 #include "core/log_files.h"
@@ -113,6 +114,7 @@ bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
 
     env->CallStaticVoidMethod(mainClass, mainMethod, arguments);
     if (env->ExceptionCheck()) return failAfterMain(env);
+    if (!attach) classDataCacheMainReturned();
     return true;
 }
 

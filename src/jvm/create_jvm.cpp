@@ -89,15 +89,18 @@ bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
     char* optionText = buildJvmOptions(runtime);
     if (!optionText) return false;
     showSplashScreen(library);
-    prepareClassDataCache(library, &optionText);
     int count = 0;
     char** tokens = nullptr;
     JavaVMOption* options = nullptr;
     bool split = splitArguments(optionText, &count, &tokens);
     free(optionText);
-    if (!split || !adjustJvmOptionVector(&count, &tokens) ||
-        ((count > 0 || State.JvmExitHook) && (options = static_cast<JavaVMOption*>(calloc(
-                                                  static_cast<size_t>(count) + 1, sizeof(JavaVMOption)))) == nullptr)) {
+    bool adjusted = split && adjustJvmOptionVector(&count, &tokens);
+    // Decided on the final options, every source expanded.
+    if (adjusted) prepareClassDataCache(library, &count, &tokens);
+    void* exitHook = classDataCacheExitHook();
+    if (!adjusted ||
+        ((count > 0 || exitHook) && (options = static_cast<JavaVMOption*>(
+                                         calloc(static_cast<size_t>(count) + 1, sizeof(JavaVMOption)))) == nullptr)) {
         reportError(message(MsgCreateJvm), library);
         return false;
     }
@@ -107,10 +110,10 @@ bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
         if (strncmp(tokens[i], "-Djava.class.path=", 18) == 0) trace("class path: ", tokens[i] + 18);
     }
     int optionCount = count;
-    if (State.JvmExitHook) {
+    if (exitHook) {
         // The service learns of System.exit before the process ends, so it can report its end.
         options[optionCount].optionString = const_cast<char*>("exit");
-        options[optionCount++].extraInfo = State.JvmExitHook;
+        options[optionCount++].extraInfo = exitHook;
     }
 
     JavaVMInitArgs arguments;
@@ -134,6 +137,7 @@ bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
     }
     State.JniEnv = static_cast<JNIEnv*>(env);
     State.Jvm = jvm;
+    classDataCacheJvmCreated(jvm, State.JniEnv);
 
     // The class path scan's buffers are gone; give their pages back before the application runs.
     Platform.process.releaseFreeMemory();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "invoke/invoke.h"
+#include "jvm/class_data_cache.h"
 #include "jvm/create_jvm.h"
 #include "core/config.h"
 #include "launcher/directories.h"
@@ -81,6 +82,8 @@ static int runLauncher(int argc, char** argv) {
 }
 
 int launcherMain(int argc, char** argv) {
+    // Started by a launcher to assemble its class data cache, not to run the application.
+    if (const char* job = Platform.process.environment(kClassDataJobVariable)) return runClassDataJob(job);
     State.RunMode = RunModeKind::Console;
     State.Windowed = !Platform.console.startedWith() && !serviceSwitchGiven(argc, argv);
     // Started from a console, a windowed launcher's application writes to it.

@@ -181,6 +181,14 @@ struct ServiceSettings {
     const char* account;  // systemd: "user" or "user:group" to run as; null or empty: root
 };
 
+// What the launcher may trust at a path of the class data cache.
+enum class CacheTrust : uint8_t {
+    Missing,  // nothing there
+    Private,  // a file (or folder) of this account, root or the administrators, not a link, that
+    // no other account may write
+    Open,  // anything else: a link, another owner, writable by others, the other kind
+};
+
 // Files the launcher keeps for itself between runs (the class data cache).
 struct CacheFileOps {
     // The folder where the account keeps caches: the local application data folder on
@@ -190,7 +198,8 @@ struct CacheFileOps {
     bool (*userCacheFolder)(bool forService, char* buffer, size_t size);
     // Creates the folder and the missing ones above it; true when it is there afterwards.
     bool (*createFolders)(const char* path);
-    // Creates a file that must not exist yet and writes `size` bytes; on failure nothing is left.
+    // Creates a file that must not exist yet (never through a link) and writes `size` bytes; on
+    // failure nothing is left.
     bool (*writeNewFile)(const char* path, const void* data, size_t size);
     // Moves a file, replacing `to` where the system allows; false when it did not move.
     bool (*renameFile)(const char* from, const char* to);
@@ -201,8 +210,19 @@ struct CacheFileOps {
     uint64_t (*freeBytes)(const char* folder);
     uint32_t (*processId)();
     // Runs a program (argv[0] its path, null-terminated) with its standard streams on the
-    // null device and waits for it: its exit code, or -1 when it could not be started.
+    // null device and without JDK_JAVA_OPTIONS (its options are in argv), and waits for it:
+    // its exit code, or -1 when it could not be started.
     int (*runQuietly)(const char* const* argv);
+    // Whether the launcher may trust `path` as a file, or a folder when `folder`; a file's size
+    // and last write time (the units of fileStamp) when it is Private.
+    CacheTrust (*examine)(const char* path, bool folder, uint64_t* size, uint64_t* time);
+    // False once no process of this number runs (one of another account counts as running).
+    bool (*processRunning)(uint32_t pid);
+    // Starts `program` with no arguments apart from this process: in a session of its own, at
+    // low priority, its standard streams on the null device, no handle of ours inherited and
+    // `assignment` ("NAME=value") added to its environment. Its process number; 0 when it
+    // could not be started.
+    uint32_t (*startDetached)(const char* program, const char* assignment);
 };
 
 // The files that take the redirected standard streams (SystemOutFile, SystemErrFile): written

@@ -18,6 +18,8 @@ R failureValue() {
 }
 template <>
 SystemError failureValue<SystemError>() { return kInjectedError; }
+template <>
+CacheTrust failureValue<CacheTrust>() { return CacheTrust::Open; }
 void setInjectedError() { Platform.errors.set(kInjectedError); }
 
 // Fails: returns the type's failure value (a void slot is skipped). FailsWith: a value of the
@@ -105,6 +107,9 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
     X(cacheFiles, freeBytes, Fails) \
     X(cacheFiles, processId, Never) \
     X(cacheFiles, runQuietly, FailsWith(-1)) \
+    X(cacheFiles, examine, Fails) /* what cannot be examined is not trusted */ \
+    X(cacheFiles, processRunning, Never) /* a query: no failure to meet */ \
+    X(cacheFiles, startDetached, Fails) \
     X(logFiles, open, Fails) \
     X(logFiles, write, Fails) \
     X(logFiles, size, Fails) \

@@ -335,8 +335,9 @@ jint JNICALL DestroyJavaVM(JavaVM*) {
     for (DWORD waited = 0; liveThreads > own && waited < (limit ? limit : 30000); waited += 10) Sleep(10);
     return JNI_OK;
 }
+jint JNICALL GetEnv(JavaVM*, void**, jint) { return JNI_EVERSION; }  // no tool interface
 const JNIInvokeInterface_ invokeInterface = {nullptr, nullptr, nullptr, DestroyJavaVM, AttachCurrentThread,
-                                             DetachCurrentThread, nullptr, nullptr};
+                                             DetachCurrentThread, GetEnv, nullptr};
 JavaVM theVm = {&invokeInterface};
 
 }  // namespace
