@@ -13,6 +13,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from toml_text import toml_text  # noqa: E402
@@ -177,6 +178,7 @@ def windows_resources(data, body, shown):
         check((text + "\0").encode("utf-16-le") in version, "version information lacks " + text)
     check(shown["version"]["productVersion"] == "2.3.0.0", "product version")
     before = pe_resources(body)
+    check(icon_sizes(before) == [16, 32, 48, 256], "the body's icon images: %r" % icon_sizes(before))
     for kind in (11, 24):  # the event log's message table and the manifest stay the body's
         check([d for k, d in before.items() if k[0] == kind] == [d for k, d in res.items() if k[0] == kind], "type %d" % kind)
     # The body itself: a console program that imports system DLLs only.
@@ -189,6 +191,15 @@ def windows_resources(data, body, shown):
         pos += 20
     check(set(imports) <= {"kernel32.dll", "advapi32.dll", "user32.dll", "msvcrt.dll"}, "imports %r" % imports)
 
+def icon_sizes(res):
+    """The widths of the images MAINICON lists, each read from its image (PNG or bitmap), which must be as high."""
+    group, sizes = res[(14, "MAINICON", 1033)], []
+    for i in range(u16(group, 4)):
+        image = res[(3, u16(group, 6 + 14 * i + 12), 1033)]
+        width, height = struct.unpack_from(">II", image, 16) if image[:4] == b"\x89PNG" else struct.unpack_from("<ii", image, 4)
+        sizes.append(width if height in (width, 2 * width) else None)  # a bitmap counts its mask's rows too
+    return sorted(sizes, key=lambda size: size or 0)
+
 def pe_checksum(b):
     """The header's checksum computed afresh, the field itself counted as zero."""
     at, total = pe_layout(b)[0] + 64, 0
@@ -196,32 +207,49 @@ def pe_checksum(b):
         total = (total + word) & 0xFFFF if total + word <= 0xFFFF else (total + word - 0xFFFF)
     return total + len(b)
 
+def manifest_settings(data):
+    """What Windows reads from the manifest, each where it looks for it, read by Python's XML parser."""
+    root, v1, v3, smi = ElementTree.fromstring(data), "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}", \
+        "{http://schemas.microsoft.com/SMI/%s/WindowsSettings}"
+    setting = lambda year, name: root.findtext(f"{v3}application/{v3}windowsSettings/{smi % year}{name}")  # noqa: E731
+    return {"level": root.find(f"{v3}trustInfo/{v3}security/{v3}requestedPrivileges/{v3}requestedExecutionLevel").get("level"),
+            "dpiAware": setting(2005, "dpiAware"), "dpiAwareness": setting(2016, "dpiAwareness"), "codePage": setting(2019, "activeCodePage"),
+            "dependencies": [a.attrib for a in root.iterfind(f"{v1}dependency/{v1}dependentAssembly/{v1}assemblyIdentity")],
+            "systems": len(root.findall("{urn:schemas-microsoft-com:compatibility.v1}compatibility/*/*"))}
+
 def identity(body):
     """Each launcher packed from the one before: the version information names the application
-    (its settings, else the output's name), never Varnlet, and the manifest asks for the level."""
+    (its settings, else the output's name), never Varnlet, and the manifest asks for the level and
+    DPI mode, keeping the body's code page, common controls and systems."""
     manifest = next(d for k, d in pe_resources(body).items() if k[0] == 24)
-    check(b'level="asInvoker"' in manifest and b"Varnlet" not in manifest, "the body's manifest")
+    controls = {"type": "win32", "name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0", "processorArchitecture": "*",
+                "publicKeyToken": "6595b64144ccf1df", "language": "*"}
+    settings = lambda level, dpi: {"level": level, "dpiAware": dpi[0], "dpiAwareness": dpi[1], "codePage": "UTF-8",  # noqa: E731
+                                   "dependencies": [controls], "systems": 4}
+    per_monitor = ("true/pm", "PerMonitorV2")
+    check(manifest_settings(manifest) == settings("asInvoker", per_monitor) and b"Varnlet" not in manifest, "the body's manifest")
     defaults = lambda name, file, version="0.0.0.0": {  # noqa: E731
         "CompanyName": "", "FileDescription": name, "FileVersion": version, "InternalName": name, "LegalCopyright": "",
         "OriginalFilename": file, "ProductName": name, "ProductVersion": version}
-    rows = [({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker"),
-            ({"name": "Helix Tool", "version": "1.2.3", "execution_level": "highestAvailable"}, "helix.exe",
-             defaults("Helix Tool", "helix.exe", "1.2.3"), "1.2.3.0", "highestAvailable"),
-            ({"execution_level": "requireAdministrator", "version": {"CompanyName": "Ex", "FileVersion": "4.5", "OriginalFilename": "o.exe"}},
-             "admin.exe", dict(defaults("admin", "o.exe"), CompanyName="Ex", FileVersion="4.5"), "4.5.0.0", "requireAdministrator"),
-            ({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker")]
+    rows = [({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker", "permonitorv2", per_monitor),
+            ({"name": "Helix Tool", "version": "1.2.3", "execution_level": "highestAvailable", "dpi_awareness": "system"}, "helix.exe",
+             defaults("Helix Tool", "helix.exe", "1.2.3"), "1.2.3.0", "highestAvailable", "system", ("true", "System")),
+            ({"execution_level": "requireAdministrator", "version": {"CompanyName": "Ex", "FileVersion": "4.5", "OriginalFilename": "o.exe"},
+              "dpi_awareness": "unaware"}, "admin.exe", dict(defaults("admin", "o.exe"), CompanyName="Ex", FileVersion="4.5"), "4.5.0.0",
+             "requireAdministrator", "unaware", ("false", "Unaware")),
+            ({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker", "permonitorv2", per_monitor)]
     stub = BODY
-    for n, (settings, name, strings, number, level) in enumerate(rows):
+    for n, (config, name, strings, number, level, dpi, declared) in enumerate(rows):
         toml, out = os.path.join(WORK, "identity.toml"), os.path.join(WORK, "identity%d" % n, name)
         os.makedirs(os.path.dirname(out))
-        open(toml, "w").write(toml_text(dict(settings, target=TARGET, MainClass="a.B")))
+        open(toml, "w").write(toml_text(dict(config, target=TARGET, MainClass="a.B")))
         run, stub = pack("build", toml, "--stub", stub, "-o", out), out
         shown = json.loads(pack("show", out, "--json").stdout)
         res = {k[0]: d for k, d in pe_resources(open(out, "rb").read()).items()}
-        check((shown["version"]["strings"], shown["version"]["fileVersion"], shown["executionLevel"]) == (strings, number, level),
-              "identity %d: %r" % (n, shown))
-        check(res[24] == manifest.replace(b'"asInvoker"', ('"%s"' % level).encode()) and "Varnlet".encode("utf-16-le") not in res[16],
-              "identity %d: manifest or version resource" % n)
+        check((shown["version"]["strings"], shown["version"]["fileVersion"], shown["executionLevel"], shown["dpiAwareness"]) ==
+              (strings, number, level, dpi), "identity %d: %r" % (n, shown))
+        check(manifest_settings(res[24]) == settings(level, declared) and "Varnlet".encode("utf-16-le") not in res[16],
+              "identity %d: manifest %r or version resource" % (n, manifest_settings(res[24])))
         check(("OriginalFilename" in run.stderr) == (n == 2), "identity %d: %s" % (n, run.stderr))
 
 def signing():
@@ -301,7 +329,7 @@ def command_line():
         check(run.returncode == 0 and [e["name"] for e in shown["entries"] if e["changed"]] == changed, name + ": " + run.stderr)
     # The Linux sample ("all") lists every entry but the Windows-only ones; a Windows sample every entry and key.
     windows_only = {"JavaSearchMode", "ServiceDelayedStart", "ServiceDependencies", "icon", "gui", "name",
-                    "execution_level", "CompanyName"}
+                    "execution_level", "dpi_awareness", "CompanyName"}
     for sample, absent in ((text, windows_only), (pack("init", "--target", "win32").stdout, set())):
         keys = set(re.findall(r"^(?:# )?(\w+) = ", sample, re.M))  # every entry, by its name or (messages) its id
         listed = {e["name"] for e in shown["entries"] if e["name"] in keys or str(e["id"]) in keys} | (keys & windows_only)

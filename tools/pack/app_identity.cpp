@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "core/text_encoding.h"
+#include "dpi_awareness.h"
 #include "version_info.h"
 
 const char kDefaultExecutionLevel[] = "asInvoker";
@@ -53,6 +54,7 @@ bool findLevel(const std::string& xml, size_t* from, size_t* length) {
 }  // namespace
 
 bool checkIdentityValue(const std::string& key, const std::string& value, std::string* why) {
+    if (key == "dpi_awareness") return checkDpiAwareness(value, why);
     if (key == "execution_level") {
         for (const char* level : kLevels)
             if (value == level) return true;
@@ -69,7 +71,8 @@ bool checkIdentityValue(const std::string& key, const std::string& value, std::s
 void applyIdentity(const PackConfig& config, const std::string& target, const std::string& output, PackRequest* request,
                    std::vector<std::string>* notes) {
     if (target == "linux") {
-        request->windowsOnly = !config.name.empty() || !config.executionLevel.empty() || !config.versionNumber.empty();
+        request->windowsOnly = !config.name.empty() || !config.executionLevel.empty() ||
+                               !config.versionNumber.empty() || !config.dpiAwareness.empty();
         return;
     }
     namespace fs = std::filesystem;
@@ -93,6 +96,7 @@ void applyIdentity(const PackConfig& config, const std::string& target, const st
     if (!request->setProductVersion) std::copy(number, number + 4, request->productVersion);
     request->setFileVersion = request->setProductVersion = true;
     request->executionLevel = config.executionLevel.empty() ? kDefaultExecutionLevel : config.executionLevel;
+    request->dpiAwareness = config.dpiAwareness.empty() ? kDefaultDpiAwareness : config.dpiAwareness;
 }
 
 std::string manifestExecutionLevel(const Bytes& manifest) {

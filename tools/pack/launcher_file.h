@@ -33,6 +33,7 @@ struct LauncherContents {
     bool signedFile = false;
     bool windowed = false;  // Windows GUI subsystem: no console window
     std::string executionLevel;  // what the manifest requests; "" for none
+    std::string dpiAwareness;  // what the manifest declares; "" for nothing
 };
 
 bool readLauncher(const Bytes& file, LauncherContents* contents, std::string* error);
@@ -46,6 +47,7 @@ struct PackRequest {
     bool setSubsystem = false, windowed = false;  // the PE subsystem: GUI or console
     uint16_t fileVersion[4] = {0, 0, 0, 0}, productVersion[4] = {0, 0, 0, 0};
     std::string executionLevel;  // the manifest's requested level; "" keeps the body's
+    std::string dpiAwareness;  // the manifest's DPI mode; "" keeps the body's
     bool windowsOnly = false;  // identity settings given for a Linux launcher
     bool hasWindowsResources() const {
         return replaceIcon || !versionStrings.empty() || setFileVersion || setProductVersion || windowed || windowsOnly;

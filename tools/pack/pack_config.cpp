@@ -278,11 +278,14 @@ struct Checker {
                     error(node.source(),
                           "version must be a table or a version such as \"1.2.3\" (numbers up to 65535)");
                 else config->versionNumber = *node.value<std::string>();
-            } else if (key == "name" || key == "execution_level") {
+            } else if (key == "name" || key == "execution_level" || key == "dpi_awareness") {
                 std::string why;
                 if (!text(node, key, &value)) continue;
                 if (!checkIdentityValue(key, value, &why)) error(node.source(), why);
-                else (key == "name" ? config->name : config->executionLevel) = value;
+                else
+                    (key == "name"            ? config->name
+                     : key == "dpi_awareness" ? config->dpiAwareness
+                                              : config->executionLevel) = value;
             } else if (const EntryInfo* info = findEntryByName(key.c_str())) {
                 entry(*info, node);
             } else {

@@ -64,7 +64,10 @@ const char kWindowsKeys[] =
     "# name = \"My Application\"\n"
     "# What the launcher asks of Windows: \"asInvoker\" (the user's rights), \"highestAvailable\"\n"
     "# or \"requireAdministrator\" (an elevation prompt at every start).\n"
-    "# execution_level = \"asInvoker\"\n\n";
+    "# execution_level = \"asInvoker\"\n"
+    "# How windows are drawn on scaled displays: \"permonitorv2\" (sharp at every scale, as the\n"
+    "# java command declares), \"system\" (one scale) or \"unaware\" (Windows scales a bitmap).\n"
+    "# dpi_awareness = \"permonitorv2\"\n\n";
 
 const char kCommandLineTools[] =
     "# A command-line tool (a build tool, an interpreter) works where it is called, as with the\n"
