@@ -105,8 +105,9 @@ CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": 17,
           "ServiceStartOptions": "start", "ServiceStopOptions": "stop", "ServiceStopByExit": True, "ServiceManualStart": True,
           "SystemOutFile": "out.log", "SystemErrFile": "err.log", "InstallSwitch": "/install",
           "messages": {1472: "PACKED: no Java runtime here (100%% sure).", "MsgLoadJvm": "PACKED: cannot load %s"},
-          "version": {"FileVersion": "2.3.4.5", "ProductVersion": "2.3", "ProductName": "Pack Test", "CompanyName": "Example Ltd", "LegalCopyright": "(C) 2026 Example",
-                      "FileDescription": "Pack round-trip launcher", "OriginalFilename": "packtest.exe"}}
+          "version": {"FileVersion": "2.3.4.5", "ProductVersion": "2.3-beta", "ProductName": "Pack Test", "CompanyName": "Example Ltd", "LegalCopyright": "(C) 2026 Example",
+                      "FileDescription": "Pack round-trip launcher", "OriginalFilename": "packtest.exe", "Comments": "Built by the pack test",
+                      "LegalTrademarks": "Pack Test is a mark of Example", "PrivateBuild": "by the tests", "SpecialBuild": "test 1"}}
 
 def roundtrip():
     out, toml = os.path.join(WORK, "roundtrip-" + TARGET), os.path.join(WORK, "full.toml")
@@ -173,8 +174,9 @@ def windows_resources(data, body, shown):
         check(res.get((3, icon, 1033)) == ico[offset:offset + size], "icon image %d" % i)
     version = next(d for (kind, *_), d in res.items() if kind == 16)
     fixed = version.find(struct.pack("<I", 0xFEEF04BD))
-    check(struct.unpack_from("<4H", version, fixed + 8) == (3, 2, 5, 4), "file version")
-    for text in list(CONFIG["version"].values())[2:] + ["2.3.4.5"]:
+    check(struct.unpack_from("<4HII", version, fixed + 8)[:4] + struct.unpack_from("<I", version, fixed + 28) == (3, 2, 5, 4, 0x28),
+          "file version, private and special build flags")
+    for text in list(CONFIG["version"].values()):
         check((text + "\0").encode("utf-16-le") in version, "version information lacks " + text)
     check(shown["version"]["productVersion"] == "2.3.0.0", "product version")
     before = pe_resources(body)
@@ -234,8 +236,9 @@ def identity(body):
     rows = [({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker", "permonitorv2", per_monitor),
             ({"name": "Helix Tool", "version": "1.2.3", "execution_level": "highestAvailable", "dpi_awareness": "system"}, "helix.exe",
              defaults("Helix Tool", "helix.exe", "1.2.3"), "1.2.3.0", "highestAvailable", "system", ("true", "System")),
-            ({"execution_level": "requireAdministrator", "version": {"CompanyName": "Ex", "FileVersion": "4.5", "OriginalFilename": "o.exe"},
-              "dpi_awareness": "unaware"}, "admin.exe", dict(defaults("admin", "o.exe"), CompanyName="Ex", FileVersion="4.5"), "4.5.0.0",
+            ({"execution_level": "requireAdministrator", "version": {"CompanyName": "Ex", "FileVersion": "4.5", "OriginalFilename": "o.exe",
+              "Comments": "c"}, "dpi_awareness": "unaware"}, "admin.exe", dict(defaults("admin", "o.exe"), CompanyName="Ex", FileVersion="4.5",
+                                                                                 Comments="c"), "4.5.0.0",
              "requireAdministrator", "unaware", ("false", "Unaware")),
             ({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker", "permonitorv2", per_monitor)]
     stub = BODY

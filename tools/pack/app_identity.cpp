@@ -79,19 +79,23 @@ void applyIdentity(const PackConfig& config, const std::string& target, const st
     const std::string file = utf8Text(utf8Path(output).filename());
     const std::string name = !config.name.empty() ? config.name : utf8Text(utf8Path(output).stem());
     uint16_t number[4] = {0, 0, 0, 0};
-    parseVersionNumber(config.versionNumber, number);
+    parseLeadingVersionNumber(config.versionNumber, number);
     const std::string version = config.versionNumber.empty() ? versionNumberText(number) : config.versionNumber;
     const std::string defaults[] = {"", name, version, name, "", file, name, version};  // in kVersionStringKeys order
     std::vector<std::pair<std::u16string, std::u16string>> strings;
     for (size_t i = 0; i < kVersionStringKeyCount; ++i) {
-        std::u16string key = utf8ToUtf16(kVersionStringKeys[i]), value = utf8ToUtf16(defaults[i]);
-        for (const auto& stated : request->versionStrings)
-            if (stated.first == key) value = stated.second;
+        std::u16string key = utf8ToUtf16(kVersionStringKeys[i]);
+        std::u16string value = utf8ToUtf16(i < kWrittenVersionStringKeys ? defaults[i] : "");
+        bool stated = i < kWrittenVersionStringKeys;
+        for (const auto& s : request->versionStrings)
+            if (s.first == key) value = s.second, stated = true;
+        if (!stated) continue;
         if (key == u"OriginalFilename" && value != utf8ToUtf16(file))
             notes->push_back("OriginalFilename \"" + utf16ToUtf8(value) + "\" is not the name of the output, " + file);
         strings.emplace_back(key, value);
     }
     request->versionStrings = strings;
+    request->wholeVersionTable = true;
     if (!request->setFileVersion) std::copy(number, number + 4, request->fileVersion);
     if (!request->setProductVersion) std::copy(number, number + 4, request->productVersion);
     request->setFileVersion = request->setProductVersion = true;

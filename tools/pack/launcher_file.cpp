@@ -152,7 +152,12 @@ bool updateVersion(std::vector<ResourceItem>& items, const PackRequest& request,
     }
     if (request.setFileVersion) std::copy(request.fileVersion, request.fileVersion + 4, info.fileVersion);
     if (request.setProductVersion) std::copy(request.productVersion, request.productVersion + 4, info.productVersion);
+    if (request.wholeVersionTable) info.strings.clear();
     for (const auto& s : request.versionStrings) setVersionString(info, s.first, s.second);
+    // Windows shows these two texts only where the fixed flags say the file is such a build.
+    auto has = [&](const char16_t* key) { return versionString(info, key) && !versionString(info, key)->empty(); };
+    info.fileFlags = (info.fileFlags & ~(kFilePrivateBuild | kFileSpecialBuild)) |
+                     (has(u"PrivateBuild") ? kFilePrivateBuild : 0) | (has(u"SpecialBuild") ? kFileSpecialBuild : 0);
     if (info.translations.empty()) info.translations.push_back(0x04B00409);
     removeItems(items, RtVersion, resourceId(1));
     ResourceItem item;

@@ -43,6 +43,7 @@ struct PackRequest {
     bool replaceIcon = false;
     std::vector<IconImage> icon;
     std::vector<std::pair<std::u16string, std::u16string>> versionStrings;
+    bool wholeVersionTable = false;  // versionStrings replace every text of the table, not only theirs
     bool setFileVersion = false, setProductVersion = false;
     bool setSubsystem = false, windowed = false;  // the PE subsystem: GUI or console
     uint16_t fileVersion[4] = {0, 0, 0, 0}, productVersion[4] = {0, 0, 0, 0};
