@@ -3,6 +3,7 @@
 // form of every kind of value is checked on the real bodies by tests/pack/pack_check.py.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "entry_values.h"
@@ -104,6 +105,34 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
     std::string why;
     for (const char* format : {"plain", "%s and 50%%"}) EXPECT_TRUE(checkMessageFormat(format, &why)) << format;
     for (const char* format : {"%s and %s", "%d", "%-10s", "ends with %"}) EXPECT_FALSE(checkMessageFormat(format, &why)) << format;
+}
+
+// Every TOML sample of the user's guide (```toml blocks) and of the manual page (.nf blocks of CONFIGURATION, with
+// troff's escapes undone) is a configuration varnlet-pack takes, read with its own TOML reader.
+TEST(PackConfig, DocumentedSamplesAreTaken) {
+    auto read = [](const char* name) {
+        std::ifstream in(std::string(VARNLET_SOURCE_DIR) + "/" + name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    auto blocks = [](const std::string& text, const std::string& open, const std::string& close, const char* name) {
+        std::vector<std::pair<std::string, std::string>> found;  // place, sample
+        for (size_t at = text.find(open); at != std::string::npos; at = text.find(open, at + 1)) {
+            size_t from = at + open.size(), line = static_cast<size_t>(std::count(text.begin(), text.begin() + from, '\n'));
+            found.emplace_back(name + (":" + std::to_string(line + 1)), text.substr(from, text.find(close, from) - from));
+        }
+        return found;
+    };
+    std::string manual = read("tools/release/varnlet-pack.1");
+    size_t section = manual.find(".SH CONFIGURATION");
+    manual = manual.substr(section, manual.find("\n.SH", section) + 1 - section);
+    for (const auto& [escape, plain] : {std::pair<std::string, std::string>{"\\-", "-"}, {"\\e", "\\"}, {"\\&", ""}})
+        for (size_t at = manual.find(escape); at != std::string::npos; at = manual.find(escape, at + plain.size())) manual.replace(at, escape.size(), plain);
+    auto samples = blocks(read("docs/GUIDE.md"), "```toml\n", "```", "docs/GUIDE.md");
+    auto fromManual = blocks(manual, ".nf\n", ".fi\n", "varnlet-pack.1 CONFIGURATION");
+    ASSERT_GE(samples.size(), 8u);
+    ASSERT_GE(fromManual.size(), 1u);
+    samples.insert(samples.end(), fromManual.begin(), fromManual.end());
+    for (const auto& [place, sample] : samples) EXPECT_EQ(errorsOf(sample), std::vector<std::string>{}) << place << ":\n" << sample;
 }
 
 TEST(PackConfig, ServiceAccountsByTarget) {
