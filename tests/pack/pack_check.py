@@ -180,7 +180,9 @@ def windows_resources(data, body, shown):
         check((text + "\0").encode("utf-16-le") in version, "version information lacks " + text)
     check(shown["version"]["productVersion"] == "2.3.0.0", "product version")
     before = pe_resources(body)
-    check(icon_sizes(before) == [16, 32, 48, 256], "the body's icon images: %r" % icon_sizes(before))
+    group = before[(14, "MAINICON", 1033)]  # width and height of each image, 0 for 256
+    sizes = sorted((group[6 + 14 * i] or 256, group[7 + 14 * i] or 256) for i in range(u16(group, 4)))
+    check(sizes == [(16, 16), (32, 32), (48, 48), (256, 256)], "the body's icon images: %r" % sizes)
     for kind in (11, 24):  # the event log's message table and the manifest stay the body's
         check([d for k, d in before.items() if k[0] == kind] == [d for k, d in res.items() if k[0] == kind], "type %d" % kind)
     # The body itself: a console program that imports system DLLs only.
@@ -193,15 +195,6 @@ def windows_resources(data, body, shown):
         pos += 20
     check(set(imports) <= {"kernel32.dll", "advapi32.dll", "user32.dll", "msvcrt.dll"}, "imports %r" % imports)
 
-def icon_sizes(res):
-    """The widths of the images MAINICON lists, each read from its image (PNG or bitmap), which must be as high."""
-    group, sizes = res[(14, "MAINICON", 1033)], []
-    for i in range(u16(group, 4)):
-        image = res[(3, u16(group, 6 + 14 * i + 12), 1033)]
-        width, height = struct.unpack_from(">II", image, 16) if image[:4] == b"\x89PNG" else struct.unpack_from("<ii", image, 4)
-        sizes.append(width if height in (width, 2 * width) else None)  # a bitmap counts its mask's rows too
-    return sorted(sizes, key=lambda size: size or 0)
-
 def pe_checksum(b):
     """The header's checksum computed afresh, the field itself counted as zero."""
     at, total = pe_layout(b)[0] + 64, 0
@@ -211,23 +204,19 @@ def pe_checksum(b):
 
 def manifest_settings(data):
     """What Windows reads from the manifest, each where it looks for it, read by Python's XML parser."""
-    root, v1, v3, smi = ElementTree.fromstring(data), "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}", \
-        "{http://schemas.microsoft.com/SMI/%s/WindowsSettings}"
-    setting = lambda year, name: root.findtext(f"{v3}application/{v3}windowsSettings/{smi % year}{name}")  # noqa: E731
-    return {"level": root.find(f"{v3}trustInfo/{v3}security/{v3}requestedPrivileges/{v3}requestedExecutionLevel").get("level"),
-            "dpiAware": setting(2005, "dpiAware"), "dpiAwareness": setting(2016, "dpiAwareness"), "codePage": setting(2019, "activeCodePage"),
-            "dependencies": [a.attrib for a in root.iterfind(f"{v1}dependency/{v1}dependentAssembly/{v1}assemblyIdentity")],
-            "systems": len(root.findall("{urn:schemas-microsoft-com:compatibility.v1}compatibility/*/*"))}
+    v1, v3, root = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}", ElementTree.fromstring(data)
+    setting = lambda year, name: root.findtext(f"{v3}application/{v3}windowsSettings/{{http://schemas.microsoft.com/SMI/{year}/WindowsSettings}}{name}")  # noqa: E731,E501
+    return (root.find(f"{v3}trustInfo/{v3}security/{v3}requestedPrivileges/{v3}requestedExecutionLevel").get("level"), setting(2005, "dpiAware"),
+            setting(2016, "dpiAwareness"), setting(2019, "activeCodePage"), len(root.findall("{urn:schemas-microsoft-com:compatibility.v1}compatibility/*/*")),
+            [a.attrib for a in root.iterfind(f"{v1}dependency/{v1}dependentAssembly/{v1}assemblyIdentity")])
 
 def identity(body):
     """Each launcher packed from the one before: the version information names the application
     (its settings, else the output's name), never Varnlet, and the manifest asks for the level and
     DPI mode, keeping the body's code page, common controls and systems."""
     manifest = next(d for k, d in pe_resources(body).items() if k[0] == 24)
-    controls = {"type": "win32", "name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0", "processorArchitecture": "*",
-                "publicKeyToken": "6595b64144ccf1df", "language": "*"}
-    settings = lambda level, dpi: {"level": level, "dpiAware": dpi[0], "dpiAwareness": dpi[1], "codePage": "UTF-8",  # noqa: E731
-                                   "dependencies": [controls], "systems": 4}
+    settings = lambda level, dpi: (level, *dpi, "UTF-8", 4, [{"type": "win32", "name": "Microsoft.Windows.Common-Controls",  # noqa: E731
+        "version": "6.0.0.0", "processorArchitecture": "*", "publicKeyToken": "6595b64144ccf1df", "language": "*"}])
     per_monitor = ("true/pm", "PerMonitorV2")
     check(manifest_settings(manifest) == settings("asInvoker", per_monitor) and b"Varnlet" not in manifest, "the body's manifest")
     defaults = lambda name, file, version="0.0.0.0": {  # noqa: E731
