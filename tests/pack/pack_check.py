@@ -215,23 +215,22 @@ def identity(body):
     (its settings, else the output's name), never Varnlet, and the manifest asks for the level and
     DPI mode, keeping the body's code page, common controls and systems."""
     manifest = next(d for k, d in pe_resources(body).items() if k[0] == 24)
-    settings = lambda level, dpi: (level, *dpi, "UTF-8", 4, [{"type": "win32", "name": "Microsoft.Windows.Common-Controls",  # noqa: E731
+    declared = {"permonitorv2": ("true/pm", "PerMonitorV2"), "system": ("true", "System"), "unaware": ("false", "Unaware")}
+    settings = lambda level, dpi: (level, *declared[dpi], "UTF-8", 4, [{"type": "win32", "name": "Microsoft.Windows.Common-Controls",  # noqa: E731
         "version": "6.0.0.0", "processorArchitecture": "*", "publicKeyToken": "6595b64144ccf1df", "language": "*"}])
-    per_monitor = ("true/pm", "PerMonitorV2")
-    check(manifest_settings(manifest) == settings("asInvoker", per_monitor) and b"Varnlet" not in manifest, "the body's manifest")
+    check(manifest_settings(manifest) == settings("asInvoker", "permonitorv2") and b"Varnlet" not in manifest, "the body's manifest")
     defaults = lambda name, file, version="0.0.0.0": {  # noqa: E731
         "CompanyName": "", "FileDescription": name, "FileVersion": version, "InternalName": name, "LegalCopyright": "",
         "OriginalFilename": file, "ProductName": name, "ProductVersion": version}
-    rows = [({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker", "permonitorv2", per_monitor),
+    rows = [({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker", "permonitorv2"),
             ({"name": "Helix Tool", "version": "1.2.3", "execution_level": "highestAvailable", "dpi_awareness": "system"}, "helix.exe",
-             defaults("Helix Tool", "helix.exe", "1.2.3"), "1.2.3.0", "highestAvailable", "system", ("true", "System")),
-            ({"execution_level": "requireAdministrator", "version": {"CompanyName": "Ex", "FileVersion": "4.5", "OriginalFilename": "o.exe",
-              "Comments": "c"}, "dpi_awareness": "unaware"}, "admin.exe", dict(defaults("admin", "o.exe"), CompanyName="Ex", FileVersion="4.5",
-                                                                                 Comments="c"), "4.5.0.0",
-             "requireAdministrator", "unaware", ("false", "Unaware")),
-            ({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker", "permonitorv2", per_monitor)]
+             defaults("Helix Tool", "helix.exe", "1.2.3"), "1.2.3.0", "highestAvailable", "system"),
+            ({"execution_level": "requireAdministrator", "dpi_awareness": "unaware",
+              "version": {"CompanyName": "Ex", "FileVersion": "4.5", "OriginalFilename": "o.exe", "Comments": "c"}}, "admin.exe",
+             dict(defaults("admin", "o.exe"), CompanyName="Ex", FileVersion="4.5", Comments="c"), "4.5.0.0", "requireAdministrator", "unaware"),
+            ({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker", "permonitorv2")]
     stub = BODY
-    for n, (config, name, strings, number, level, dpi, declared) in enumerate(rows):
+    for n, (config, name, strings, number, level, dpi) in enumerate(rows):
         toml, out = os.path.join(WORK, "identity.toml"), os.path.join(WORK, "identity%d" % n, name)
         os.makedirs(os.path.dirname(out))
         open(toml, "w").write(toml_text(dict(config, target=TARGET, MainClass="a.B")))
@@ -240,7 +239,7 @@ def identity(body):
         res = {k[0]: d for k, d in pe_resources(open(out, "rb").read()).items()}
         check((shown["version"]["strings"], shown["version"]["fileVersion"], shown["executionLevel"], shown["dpiAwareness"]) ==
               (strings, number, level, dpi), "identity %d: %r" % (n, shown))
-        check(manifest_settings(res[24]) == settings(level, declared) and "Varnlet".encode("utf-16-le") not in res[16],
+        check(manifest_settings(res[24]) == settings(level, dpi) and "Varnlet".encode("utf-16-le") not in res[16],
               "identity %d: manifest %r or version resource" % (n, manifest_settings(res[24])))
         check(("OriginalFilename" in run.stderr) == (n == 2), "identity %d: %s" % (n, run.stderr))
 
