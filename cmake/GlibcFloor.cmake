@@ -6,6 +6,7 @@
 # fuzz builds link their own runtimes against the build machine's glibc and are left as they are.
 set(glibc_floor_source ${PROJECT_SOURCE_DIR}/src/platform/posix_glibc_floor.cpp)
 file(STRINGS ${glibc_floor_source} glibc_floor_wrappers REGEX "^[a-z].* __wrap_[A-Za-z0-9_]+[ (]")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${glibc_floor_source})  # a new wrapper, a new option
 set(glibc_floor_options -static-libstdc++ -static-libgcc)
 foreach(line IN LISTS glibc_floor_wrappers)
   string(REGEX REPLACE ".* __wrap_([A-Za-z0-9_]+)[ (].*" "\\1" name "${line}")
