@@ -144,12 +144,12 @@ void emitReport(ReportKind kind, const char* text) {
         return;
     }
     if (State.RunMode == RunModeKind::Console) {
-        Platform.console.writeLine(kind == ReportKind::Error, text);
+        Platform.console.writeLine(kind != ReportKind::Info, text);
         return;
     }
     void* source = State.EventSource;
     if (!source) return;
-    if (kind == ReportKind::Error) Platform.eventLog.report(source, kEventTypeError, kErrorEventId, text);
+    if (kind != ReportKind::Info) Platform.eventLog.report(source, kEventTypeError, kErrorEventId, text);
     else Platform.eventLog.report(source, kEventTypeInformation, kInfoEventId, text);
 }
 

@@ -5,7 +5,9 @@
 
 #include "platform/platform.h"
 
-enum class ReportKind { Info, Error };
+// A refusal is a start the launcher declines on purpose (a second instance): reported as an
+// error, but its message box shows the information icon, since nothing has gone wrong.
+enum class ReportKind { Info, Error, Refusal };
 
 constexpr size_t kReportTextSize = 8192;
 // Event identifiers of the message table.

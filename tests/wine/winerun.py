@@ -137,7 +137,7 @@ class Wine:
         return result.returncode, decode(result.stdout), decode(result.stderr)
 
 # A wine debug line: "0024:err:eventlog:ReportEventW L\"text\"" (thread, class, channel, function).
-TRACE = re.compile(r'^(?:[0-9a-f]{4,8}:){1,2}(trace|err|warn|fixme):(\w+):(\w+):?(?: L?"((?:[^"\\]|\\.)*)")?')
+TRACE = re.compile(r'^(?:[0-9a-f]{4,8}:){1,2}(trace|err|warn|fixme):(\w+):(\w+):?(?: L?"((?:[^"\\]|\\.)*)"| [^"]*, (#[0-9a-f]+)$)?')
 
 def unescape(text):
     """Undoes wine's quoting: \\n \\r \\t \\" \\\\, \\xHH (narrow text), \\HHHH (wide)."""
@@ -146,11 +146,11 @@ def unescape(text):
     return re.sub(r"\\(x[0-9a-fA-F]{2}|[0-9a-fA-F]{4}|.)", one, text)
 
 def split_traces(text):
-    """(debug lines as (class, channel, function, their first quoted text), the other lines)."""
+    """(debug lines as (class, channel, function, their first quoted text or last resource number), the other lines)."""
     traces, other = [], []
     for line in text.split("\n"):
         m = TRACE.match(line.strip())
-        traces.append((m[1], m[2], m[3], unescape(m[4] or ""))) if m else other.append(line)
+        traces.append((m[1], m[2], m[3], unescape(m[4] or "") or m[5] or "")) if m else other.append(line)
     return traces, "\n".join(other)
 
 def event_reports(traces):

@@ -26,7 +26,8 @@ const char kUsage[] =
     "\n"
     "build  writes a launcher for the application that CONFIG (TOML) describes: a copy of the\n"
     "       launcher body with the configured entries, icon and version information.\n"
-    "show   prints the entries, icon, version information and execution level of a launcher.\n"
+    "show   prints the entries, icon, version information, execution level and DPI awareness of a\n"
+    "       launcher.\n"
     "init   writes a commented sample configuration (to standard output without FILE).\n";
 
 struct Options {

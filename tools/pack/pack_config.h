@@ -19,7 +19,7 @@ struct PackConfig {
     std::vector<std::pair<std::string, std::string>> version;  // version-information key, value
     std::string iconPlace;
     bool setGui = false, gui = false;  // gui = true: a windowed launcher
-    std::string name, versionNumber, executionLevel;  // the identity keys; "" when not set
+    std::string name, versionNumber, executionLevel, dpiAwareness;  // the identity keys; "" when not set
 };
 
 bool isKnownTarget(const std::string& target);

@@ -64,7 +64,10 @@ const char kWindowsKeys[] =
     "# name = \"My Application\"\n"
     "# What the launcher asks of Windows: \"asInvoker\" (the user's rights), \"highestAvailable\"\n"
     "# or \"requireAdministrator\" (an elevation prompt at every start).\n"
-    "# execution_level = \"asInvoker\"\n\n";
+    "# execution_level = \"asInvoker\"\n"
+    "# How windows are drawn on scaled displays: \"permonitorv2\" (sharp at every scale, as the\n"
+    "# java command declares), \"system\" (one scale) or \"unaware\" (Windows scales a bitmap).\n"
+    "# dpi_awareness = \"permonitorv2\"\n\n";
 
 const char kCommandLineTools[] =
     "# A command-line tool (a build tool, an interpreter) works where it is called, as with the\n"
@@ -142,12 +145,14 @@ std::string sampleConfig(const std::string& target) {
     if (target == "linux") return out;
     out +=
         "\n# Version information of the executable; each value replaces the one made from name and\n"
-        "# the output's file name. FileVersion and ProductVersion (default 0.0.0.0) are numbers\n"
-        "# separated by dots and also set the numeric versions. (A file without this table may\n"
-        "# set both with the top-level key version = \"1.2.3\".)\n[version]\n"
+        "# the output's file name. FileVersion and ProductVersion (default 0.0.0.0) start with numbers\n"
+        "# separated by dots (\"1.2.3-beta\"), which also set the numeric versions. (A file without this\n"
+        "# table may set both with the top-level key version = \"1.2.3\".) Comments, LegalTrademarks,\n"
+        "# PrivateBuild and SpecialBuild are written only when set.\n[version]\n"
         "# FileVersion = \"1.0.0.0\"\n# ProductVersion = \"1.0.0.0\"\n# ProductName = \"My Application\"\n"
         "# FileDescription = \"My Application launcher\"\n# CompanyName = \"Example Ltd\"\n"
         "# LegalCopyright = \"Copyright (C) 2026 Example Ltd\"\n# OriginalFilename = \"myapp.exe\"\n"
-        "# InternalName = \"myapp\"\n";
+        "# InternalName = \"myapp\"\n# Comments = \"\"\n# LegalTrademarks = \"\"\n# PrivateBuild = \"\"\n"
+        "# SpecialBuild = \"\"\n";
     return out;
 }

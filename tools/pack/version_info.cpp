@@ -4,8 +4,10 @@
 
 #include <algorithm>
 
-const char* const kVersionStringKeys[] = {"CompanyName",    "FileDescription",  "FileVersion", "InternalName",
-                                          "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion"};
+// The texts every packed launcher holds, then those it holds only when they are set.
+const char* const kVersionStringKeys[] = {"CompanyName",    "FileDescription",  "FileVersion",  "InternalName",
+                                          "LegalCopyright", "OriginalFilename", "ProductName",  "ProductVersion",
+                                          "Comments",       "LegalTrademarks",  "PrivateBuild", "SpecialBuild"};
 const size_t kVersionStringKeyCount = sizeof kVersionStringKeys / sizeof kVersionStringKeys[0];
 
 namespace {
@@ -183,6 +185,10 @@ bool parseVersionNumber(const std::string& text, uint16_t parts[4]) {
     }
     for (int i = 0; i < 4; ++i) parts[i] = out[i];
     return true;
+}
+
+bool parseLeadingVersionNumber(const std::string& text, uint16_t parts[4]) {
+    return parseVersionNumber(text.substr(0, text.find_first_not_of("0123456789.")), parts);
 }
 
 std::string versionNumberText(const uint16_t p[4]) {

@@ -1,0 +1,122 @@
+// The DPI settings of the manifest. Windows 10 (1607 and later) reads dpiAwareness, older
+// versions dpiAware; each mode sets both. Per-monitor awareness lets Java 9 and later draw
+// Swing, JavaFX and AWT windows sharply at every scale, and move them between displays of
+// different scales; "system" suits toolkits that handle one scale only, and "unaware" leaves the
+// scaling to Windows (blurred, but laid out as at 100 %).
+#include "dpi_awareness.h"
+
+#include <cctype>
+
+const char kDefaultDpiAwareness[] = "permonitorv2";
+
+namespace {
+
+struct DpiMode {
+    const char* name;
+    const char* dpiAware;
+    const char* dpiAwareness;
+};
+
+const DpiMode kModes[] = {
+    {"permonitorv2", "true/pm", "PerMonitorV2"},
+    {"system", "true", "System"},
+    {"unaware", "false", "Unaware"},
+};
+
+struct Setting {
+    const char* element;
+    const char* xmlns;
+    const char* DpiMode::*value;
+};
+
+const Setting kSettings[] = {
+    {"dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings", &DpiMode::dpiAware},
+    {"dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings", &DpiMode::dpiAwareness},
+};
+
+// The start tag `<element` (not a longer name), npos when there is none.
+size_t findStartTag(const std::string& xml, const std::string& element) {
+    const std::string open = "<" + element;
+    for (size_t at = xml.find(open); at != std::string::npos; at = xml.find(open, at + 1)) {
+        char next = at + open.size() < xml.size() ? xml[at + open.size()] : '\0';
+        if (next == '>' || next == '/' || isspace(static_cast<unsigned char>(next))) return at;
+    }
+    return std::string::npos;
+}
+
+// The span of the element's text; false when the element is absent (*found false) or holds
+// none that can be read.
+bool findText(const std::string& xml, const std::string& element, size_t* from, size_t* length, bool* found) {
+    size_t tag = findStartTag(xml, element);
+    *found = tag != std::string::npos;
+    if (!*found) return false;
+    size_t end = xml.find('>', tag);
+    if (end == std::string::npos || xml[end - 1] == '/') return false;
+    size_t close = xml.find("</" + element + ">", end);
+    if (close == std::string::npos || xml.find('<', end) != close) return false;
+    *from = end + 1;
+    *length = close - end - 1;
+    return true;
+}
+
+const DpiMode* findMode(const std::string& name) {
+    for (const DpiMode& mode : kModes)
+        if (name == mode.name) return &mode;
+    return nullptr;
+}
+
+}  // namespace
+
+bool checkDpiAwareness(const std::string& value, std::string* why) {
+    if (findMode(value)) return true;
+    *why = "dpi_awareness must be \"permonitorv2\", \"system\" or \"unaware\"";
+    return false;
+}
+
+std::string manifestDpiAwareness(const Bytes& manifest) {
+    std::string xml(manifest.begin(), manifest.end());
+    size_t from = 0, length = 0;
+    bool found = false;
+    if (!findText(xml, "dpiAwareness", &from, &length, &found) && !findText(xml, "dpiAware", &from, &length, &found))
+        return "";
+    std::string text = xml.substr(from, length);
+    for (const DpiMode& mode : kModes)
+        if (text == mode.dpiAwareness || text == mode.dpiAware) return mode.name;
+    return text;
+}
+
+bool setManifestDpiAwareness(const Bytes& manifest, const std::string& name, Bytes* out, std::string* error) {
+    const DpiMode* mode = findMode(name);
+    if (!mode) return checkDpiAwareness(name, error);
+    std::string xml(manifest.begin(), manifest.end());
+    for (const Setting& setting : kSettings) {
+        const std::string value = mode->*setting.value;
+        size_t from = 0, length = 0;
+        bool found = false;
+        if (findText(xml, setting.element, &from, &length, &found)) {
+            xml.replace(from, length, value);
+            continue;
+        }
+        if (found) {
+            *error = std::string("the manifest's ") + setting.element + " element holds no readable value";
+            return false;
+        }
+        const std::string element = "<" + std::string(setting.element) + " xmlns=\"" + setting.xmlns + "\">" + value +
+                                    "</" + setting.element + ">";
+        size_t settings = findStartTag(xml, "windowsSettings");
+        size_t open = settings == std::string::npos ? settings : xml.find('>', settings);
+        if (open != std::string::npos && xml[open - 1] != '/') {  // into the settings there are
+            xml.insert(open + 1, "\n      " + element);
+            continue;
+        }
+        size_t end = xml.rfind("</assembly>");
+        if (end == std::string::npos) {
+            *error = "the manifest has no </assembly> end tag";
+            return false;
+        }
+        xml.insert(end, "  <application xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n    <windowsSettings>\n      " +
+                            element + "\n    </windowsSettings>\n  </application>\n");
+    }
+    out->assign(xml.begin(), xml.end());
+    return true;
+}
