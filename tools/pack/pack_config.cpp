@@ -374,7 +374,7 @@ std::vector<std::string> targetWarnings(const PackConfig& config, const std::str
     // A systemd unit has neither: -install refuses them rather than leave them out.
     for (unsigned id : {kEntryServiceDelayedStart, kEntryServiceDependencies}) {
         auto entry = config.entries.find(id);
-        if (entry == config.entries.end() || entry->second.empty() || entry->second == "0") continue;
+        if (entry == config.entries.end() || entry->second == (id == kEntryServiceDelayedStart ? "0" : "")) continue;
         warnings.push_back(config.entryPlaces.at(id) + ": warning: " + findEntry(id)->name +
                            " is a Windows service setting that systemd units do not have: -install of this "
                            "Linux launcher refuses it");
