@@ -28,6 +28,8 @@ enum class ErrorKind : uint8_t {
     InvalidAccount,  // a service account that does not exist
     InvalidServiceText,  // a service name or command line the manager cannot hold
     ServiceManagerFailed,  // the service manager's own tool failed or could not run
+    ServiceStopTimedOut,  // a service asked to stop is still running when its time is up
+    ServiceMarkedForDelete,  // a deleted service stays until its last handle is closed
     Unsupported,  // the system cannot do this
     OutOfMemory,
     Other,  // anything else: only its text tells
@@ -143,6 +145,8 @@ constexpr uint32_t kRegDword = 4;
 constexpr uint32_t kScManagerCreateService = 2;
 constexpr uint32_t kScManagerAllAccess = 0xF003F;
 constexpr uint32_t kServiceQueryConfig = 1;
+constexpr uint32_t kServiceQueryStatus = 4;
+constexpr uint32_t kServiceStop = 0x20;
 constexpr uint32_t kServiceAllAccess = 0xF01FF;
 constexpr uint32_t kDeleteAccess = 0x10000;
 constexpr uint32_t kServiceWin32OwnProcess = 0x10;
@@ -335,7 +339,13 @@ struct ServiceOps {
     PlatformHandle (*open)(PlatformHandle manager, const char* name, uint32_t access);
     PlatformHandle (*create)(PlatformHandle manager, const char* name, const char* displayName, uint32_t access,
                              uint32_t serviceType, uint32_t startType, uint32_t errorControl, const char* binaryPath);
+    // Deletes the service. Windows' manager only marks it: it goes once it has stopped and its
+    // last handle is closed.
     bool (*remove)(PlatformHandle service);
+    // The service's status, as the manager knows it (systemd: running or stopped).
+    bool (*queryStatus)(PlatformHandle service, ServiceStatusRecord* status);
+    // Sends a control (kServiceControlStop) to the service; false with the last error set.
+    bool (*control)(PlatformHandle service, uint32_t control);
     bool (*close)(PlatformHandle handle);
     bool (*startDispatcher)(const char* serviceName, ServiceMainRoutine routine);
     PlatformHandle (*registerHandler)(const char* serviceName, ServiceHandlerRoutine handler);

@@ -44,6 +44,8 @@ PlatformHandle posixCreateService(PlatformHandle manager, const char* name, cons
                                   uint32_t serviceType, uint32_t startType, uint32_t errorControl,
                                   const char* binaryPath);
 bool posixDeleteService(PlatformHandle service);
+bool posixQueryServiceStatus(PlatformHandle service, ServiceStatusRecord* status);
+bool posixControlService(PlatformHandle service, uint32_t control);
 bool posixCloseServiceHandle(PlatformHandle handle);
 bool posixStartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
 PlatformHandle posixRegisterServiceCtrlHandler(const char* serviceName, ServiceHandlerRoutine handler);

@@ -38,6 +38,8 @@ PlatformHandle win32CreateService(PlatformHandle manager, const char* name, cons
                                   uint32_t serviceType, uint32_t startType, uint32_t errorControl,
                                   const char* binaryPath);
 bool win32DeleteService(PlatformHandle service);
+bool win32QueryServiceStatus(PlatformHandle service, ServiceStatusRecord* status);
+bool win32ControlService(PlatformHandle service, uint32_t control);
 bool win32CloseServiceHandle(PlatformHandle handle);
 bool win32StartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
 PlatformHandle win32RegisterServiceCtrlHandler(const char* serviceName, ServiceHandlerRoutine handler);

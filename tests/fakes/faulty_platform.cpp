@@ -68,6 +68,8 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
     X(services, open, Fails) \
     X(services, create, Fails) \
     X(services, remove, Fails) \
+    X(services, queryStatus, Fails) \
+    X(services, control, Fails) \
     X(services, close, Released) \
     X(services, startDispatcher, Fails) \
     X(services, registerHandler, Fails) \

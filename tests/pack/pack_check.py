@@ -303,6 +303,10 @@ def command_line():
     check('ClassPath is not set: the launcher keeps the body\'s "vantoHelix.jar"' in inferred.stderr, inferred.stderr)
     again = pack("build", path("untargeted.toml"), "--stub", path("inferred"), "-o", path("again"))  # the body names it
     check(again.returncode == 0, "a packed launcher's main class: " + again.stderr)
+    open(path("svc.toml"), "w").write('MainClass = "a.B"\nServiceDelayedStart = true\nServiceDependencies = "Tcpip"\n')
+    run = pack("build", path("svc.toml"), "--stub", BODY, "-o", path("svc"))  # Windows service settings, a Linux body
+    check(run.returncode == 0 and run.stderr.count("is a Windows service setting that systemd units do not have") == 2
+          and "svc.toml:2:23: warning: ServiceDelayedStart" in run.stderr, run.stderr)
 
     # init lists every entry with its default; uncommented, the defaults build the body's entries again, but
     # for today's reference rules and the class data cache, which a new configuration switches on.

@@ -35,7 +35,8 @@ QUIET = {"stdin": subprocess.DEVNULL, "stdout": subprocess.DEVNULL, "stderr": su
 # it stops begins with an empty context at an address in its own stack ("Unhandled illegal
 # instruction"), and the service never ends. Native 32-bit runs pass them.
 EMULATOR_FAULTS = {scenario: "a thread started during the stop crashes in the emulator before it runs any code"
-                   for scenario in ("service.ends", "service.ignored_stop_times_out")}
+                   for scenario in ("service.ends", "service.ignored_stop_times_out",
+                                    "service.uninstall_stops_the_running_service")}
 
 class Failure(Exception):
     pass

@@ -150,6 +150,7 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
         err << "varnlet-pack: nothing written\n";
         return 1;
     }
+    for (const std::string& warning : targetWarnings(config, target)) err << warning << "\n";
     std::string stub, error;
     if (!findStub(o, target, toolPath, &stub, err)) return 1;
     std::string output = !o.output.empty() ? o.output : defaultOutput(config, target);

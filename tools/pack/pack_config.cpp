@@ -373,6 +373,20 @@ std::vector<std::string> packWarnings(const PackConfig& config) {
     return warnings;
 }
 
+std::vector<std::string> targetWarnings(const PackConfig& config, const std::string& target) {
+    std::vector<std::string> warnings;
+    if (target != "linux") return warnings;
+    // A systemd unit has neither: -install refuses them rather than leave them out.
+    for (unsigned id : {kEntryServiceDelayedStart, kEntryServiceDependencies}) {
+        auto entry = config.entries.find(id);
+        if (entry == config.entries.end() || entry->second == (id == kEntryServiceDelayedStart ? "0" : "")) continue;
+        warnings.push_back(config.entryPlaces.at(id) + ": warning: " + findEntry(id)->name +
+                           " is a Windows service setting that systemd units do not have: -install of this "
+                           "Linux launcher refuses it");
+    }
+    return warnings;
+}
+
 namespace {
 
 bool holds(const PackConfig& config, unsigned id) { return config.entries.count(id) && !config.entries.at(id).empty(); }

@@ -31,6 +31,8 @@ bool loadPackConfig(const std::string& path, PackConfig* config, std::vector<std
 bool quoteOption(const std::string& option, std::string* stored, std::string* why);
 // Settings that are valid but do not do what they seem to: "file:line:col: warning: ..." lines.
 std::vector<std::string> packWarnings(const PackConfig& config);
+// The same for settings the target has no use for: the Windows service settings on Linux.
+std::vector<std::string> targetWarnings(const PackConfig& config, const std::string& target);
 // Checks what depends on the target (text lengths, icon file) and prepares the rewrite.
 bool makePackRequest(const PackConfig& config, const std::string& target, PackRequest* request,
                      std::vector<std::string>* errors);
