@@ -5,9 +5,11 @@
 #include <vector>
 
 // The option list as the JVM must receive it: JDK_JAVA_OPTIONS first (when the runtime is
-// Java 9 or later), @files expanded (relative names from the executable's directory),
-// two-word forms joined into the one-word forms the JVM takes, options only the java command
-// takes reported. False after a reported failure.
+// Java 9 or later; read, announced and checked as the java command does, its @files taken
+// from the start-up directory), the configured options with their @files expanded (relative
+// names from the executable's directory), two-word forms joined into the one-word forms the
+// JVM takes, older spellings rewritten as the runtime's own java command rewrites them,
+// options only the java command takes reported. False after a reported failure.
 bool applyJavaCommandForms(std::vector<std::string>* options);
 
 // Each "@name" replaced by the arguments of that file (a relative name from the executable's
