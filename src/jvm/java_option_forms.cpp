@@ -225,16 +225,6 @@ bool takeArguments(const std::vector<Argument>& arguments, bool environment, std
 
 }  // namespace
 
-bool expandArgumentFiles(std::vector<std::string>* options) {
-    char directory[kPathBufferSize];
-    if (!executableDirectory(directory, sizeof directory)) return reportFileAccessFailure("CURRENT_EXE");
-    std::vector<Argument> expanded;
-    if (!expandFiles(*options, directory, &expanded)) return false;
-    options->clear();
-    for (Argument& a : expanded) options->push_back(std::move(a.text));
-    return true;
-}
-
 bool applyJavaCommandForms(std::vector<std::string>* options) {
     std::vector<std::string> out;
     const char* environment = Platform.process.environment("JDK_JAVA_OPTIONS");

@@ -12,11 +12,6 @@
 // options only the java command takes reported. False after a reported failure.
 bool applyJavaCommandForms(std::vector<std::string>* options);
 
-// Each "@name" replaced by the arguments of that file (a relative name from the executable's
-// directory); "@@x" stands for "@x"; after --disable-@files (which goes no further) nothing is
-// expanded, as with the java command. False after a reported failure.
-bool expandArgumentFiles(std::vector<std::string>* options);
-
 // -Dvarnlet.exe.path, -Dvarnlet.exe.dir and -Dsun.java.command (main class and arguments).
 // False when the executable's path cannot be read (reported) or memory runs out (not reported).
 bool launcherProperties(std::vector<std::string>* properties);
