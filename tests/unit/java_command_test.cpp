@@ -35,12 +35,13 @@ struct JavaCommand : ::testing::Test {
     std::string directory;
 };
 
-// What the differential suite of the jvm tier cannot show: a runtime older than Java 9, the
-// reports of files that cannot be read and of a two-word form without its value.
+// What the differential suite of the jvm tier cannot show: a runtime older than Java 9, an
+// empty option a run of blanks leaves, the reports of files that cannot be read and of a
+// two-word form without its value.
 TEST_F(JavaCommand, OptionsAsTheJavaCommandTakesThem) {
     makeFile(directory + "/bin/big", std::string(kArgumentFileMax, ' ') + "-Dcut");
     const std::tuple<const char*, Texts, Texts, unsigned> rows[] = {  // JDK_JAVA_OPTIONS, given, received or reported, runtime
-        {"-Denv=1", {"-Xmx1m"}, {"-Xmx1m"}, 8},
+        {"-Denv=1", {"-Xmx1m", ""}, {"-Xmx1m"}, 8},
         {nullptr, {"@missing"}, {"System text 2.\r\n", "Error accessing file/directory: " + directory + "/bin/missing"}, 17},
         {nullptr, {"@big"}, {"Argument file " + directory + "/bin/big is longer than 1 MiB"}, 17},
         {nullptr, {"-Xmx1m", "--add-opens"}, {"The java command's option --add-opens needs a value"}, 17},
