@@ -154,8 +154,8 @@ bool expandFiles(const std::vector<std::string>& given, const char* directory, s
     return true;
 }
 
-// The java command's checks of JDK_JAVA_OPTIONS: no option that ends its options, no main
-// class (a text that is no option). Its class path option becomes the class path property,
+// The java command's check of JDK_JAVA_OPTIONS: no option that ends its options (a text that
+// is no option is refused as a main class later). Its class path option becomes the class path property,
 // which the launcher's own class path, given after it, overrides as the command line's does.
 enum class Checked { Refused, Taken, Passed };
 Checked environmentOption(const std::vector<Argument>& arguments, size_t* i, std::vector<std::string>* out) {
@@ -164,10 +164,6 @@ Checked environmentOption(const std::vector<Argument>& arguments, size_t* i, std
     if (c && c->endsOptions) {
         std::string where = a.file.empty() ? "" : " in " + a.file;
         reportError("Option %s is not allowed in environment variable JDK_JAVA_OPTIONS", (a.text + where).c_str());
-        return Checked::Refused;
-    }
-    if (a.text.empty() || a.text[0] != '-') {
-        reportError("Cannot specify main class in environment variable JDK_JAVA_OPTIONS");
         return Checked::Refused;
     }
     if (!c || !c->use || strcmp(c->use, "ClassPath") != 0) return Checked::Passed;
@@ -212,9 +208,9 @@ bool takeArguments(const std::vector<Argument>& arguments, bool environment, std
             reportError("%s", text.c_str());
             return false;
         } else if (option.empty() || option[0] != '-') {
-            // The JVM passes over such a text without a word; the java command would take it
-            // for the main class.
-            reportError("%s is no JVM option (the java command would take it for the main class)", option.c_str());
+            // The java command would take it for the main class.
+            if (environment) reportError("Cannot specify main class in environment variable JDK_JAVA_OPTIONS");
+            else reportError("%s is no JVM option (the java command would take it for the main class)", option.c_str());
             return false;
         } else {
             out->push_back(option);
