@@ -155,8 +155,9 @@ bool expandFiles(const std::vector<std::string>& given, const char* directory, s
 }
 
 // The java command's check of JDK_JAVA_OPTIONS: no option that ends its options (a text that
-// is no option is refused as a main class later). Its class path option becomes the class path property,
-// which the launcher's own class path, given after it, overrides as the command line's does.
+// is no option is refused as a main class with the others). Its class path option becomes the
+// class path property, which the launcher's own class path, given after it, overrides as the
+// command line's does.
 enum class Checked { Refused, Taken, Passed };
 Checked environmentOption(const std::vector<Argument>& arguments, size_t* i, std::vector<std::string>* out) {
     const Argument& a = arguments[*i];
@@ -178,8 +179,9 @@ Checked environmentOption(const std::vector<Argument>& arguments, size_t* i, std
     return Checked::Taken;
 }
 
-// One source's arguments as the JVM takes them; false after a reported refusal.
+// One source's arguments as the JVM takes them; false after reporting every refused one.
 bool takeArguments(const std::vector<Argument>& arguments, bool environment, std::vector<std::string>* out) {
+    bool refused = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         if (environment) {
             Checked checked = environmentOption(arguments, &i, out);
@@ -193,7 +195,7 @@ bool takeArguments(const std::vector<Argument>& arguments, bool environment, std
         if (twoWord != std::end(kTwoWordOptions) || modulePath) {
             if (i + 1 == arguments.size()) {
                 reportError("The java command's option %s needs a value", option.c_str());
-                return false;
+                return false;  // the last argument
             }
             out->push_back((modulePath ? std::string("--module-path") : option) + "=" + arguments[++i].text);
         } else if (const Rewrite* r = rewriteOf(option)) {
@@ -206,17 +208,21 @@ bool takeArguments(const std::vector<Argument>& arguments, bool environment, std
             std::string text = option + " is an option of the java command, which a created JVM does not take";
             if (c->use) text += std::string(": set ") + c->use + " instead";
             reportError("%s", text.c_str());
-            return false;
+            refused = true;
+            if (c->form == '+') ++i;  // its value is no option of its own
         } else if (option.empty() || option[0] != '-') {
-            // The java command would take it for the main class.
-            if (environment) reportError("Cannot specify main class in environment variable JDK_JAVA_OPTIONS");
-            else reportError("%s is no JVM option (the java command would take it for the main class)", option.c_str());
-            return false;
+            // The java command would take it for the main class (and stop there).
+            if (environment) {
+                reportError("Cannot specify main class in environment variable JDK_JAVA_OPTIONS");
+                return false;
+            }
+            reportError("%s is no JVM option (the java command would take it for the main class)", option.c_str());
+            refused = true;
         } else {
             out->push_back(option);
         }
     }
-    return true;
+    return !refused;
 }
 
 }  // namespace

@@ -36,8 +36,7 @@ struct JavaCommand : ::testing::Test {
 };
 
 // What the differential suite of the jvm tier cannot show: a runtime older than Java 9, an
-// empty option a run of blanks leaves, the reports of files that cannot be read and of a
-// two-word form without its value.
+// empty option a run of blanks leaves, and the reports (every refused option's at once).
 TEST_F(JavaCommand, OptionsAsTheJavaCommandTakesThem) {
     makeFile(directory + "/bin/big", std::string(kArgumentFileMax, ' ') + "-Dcut");
     const std::tuple<const char*, Texts, Texts, unsigned> rows[] = {  // JDK_JAVA_OPTIONS, given, received or reported, runtime
@@ -45,6 +44,10 @@ TEST_F(JavaCommand, OptionsAsTheJavaCommandTakesThem) {
         {nullptr, {"@missing"}, {"System text 2.\r\n", "Error accessing file/directory: " + directory + "/bin/missing"}, 17},
         {nullptr, {"@big"}, {"Argument file " + directory + "/bin/big is longer than 1 MiB"}, 17},
         {nullptr, {"-Xmx1m", "--add-opens"}, {"The java command's option --add-opens needs a value"}, 17},
+        {nullptr, {"-cp", "lib", "-version", "org.example.Main"},
+         {"-cp is an option of the java command, which a created JVM does not take: set ClassPath instead",
+          "-version is an option of the java command, which a created JVM does not take",
+          "org.example.Main is no JVM option (the java command would take it for the main class)"}, 17},
     };
     for (const auto& [environment, given, want, runtime] : rows) {
         State.RuntimeFeature = runtime;
