@@ -43,7 +43,8 @@ jobject optionalValue(JNIEnv* env, jobject optional) {
 }  // namespace
 
 bool grantJarPackages(JNIEnv* env) {
-    if (!State.JarAddOpens && !State.JarAddExports) return true;
+    // Java 8's `java -jar` knows neither attribute.
+    if (State.RuntimeFeature < 9 || (!State.JarAddOpens && !State.JarAddExports)) return true;
     jclass layerType = env->FindClass("java/lang/ModuleLayer");
     jclass moduleType = env->FindClass("java/lang/Module");
     jclass setType = env->FindClass("java/util/Set");
