@@ -12,7 +12,6 @@
 #include "core/paths.h"
 #include "core/report.h"
 #include "core/state.h"
-#include "core/trace.h"
 #include "jvm/environment_references.h"
 #include "jvm/jar_file.h"
 #include "jvm/jar_manifest.h"
