@@ -76,13 +76,13 @@ bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
         reportLastError();
         return failWith(MsgFileAccess, "CURRENT_DIR");
     }
-    if (!setSystemProperty(env, "user.dir", directory)) return false;
+    if (!State.UserDirGiven && !setSystemProperty(env, "user.dir", directory)) return false;
 
     // A second, attached invocation runs while the application may still write to the
     // streams of the first one: opening the files again would empty them under it.
     if (!attach && !redirectStreams(env, directory)) return false;
 
-    if (!attach && !startLauncherAgent(env)) return false;
+    if (!attach && (!grantJarPackages(env) || !startLauncherAgent(env))) return false;
     jclass mainClass = nullptr;
     if (isSet(Config.MainModule)) {
         if ((mainClass = moduleMainClass(env)) == nullptr) return false;

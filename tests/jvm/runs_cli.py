@@ -30,7 +30,7 @@ def scenario_command_line_tool():
               ":8:14: warning: WorkingDir has no effect with StayInStartupDir" in packed.stderr, "varnlet-pack: " + packed.stderr)
         run = subprocess.run([exe, "data/in.txt", "data/out.txt"], cwd=caller, capture_output=True, text=True, timeout=120,
                              env=dict(os.environ, JDK_JAVA_OPTIONS="-Denv=1", VARNLET_TRACE="1"))
-        check(run.returncode == 0 and "varnlet: picked up JDK_JAVA_OPTIONS: -Denv=1\n" in run.stderr, "run or trace failed", run)
+        check(run.returncode == 0 and "NOTE: Picked up JDK_JAVA_OPTIONS: -Denv=1\n" in run.stderr, "run or trace failed", run)
         inputs = ["-Dvarnlet.exe.path=" + exe, "-Dvarnlet.exe.dir=" + bin_dir, "-Denv=1", "--add-opens=java.base/java.lang=ALL-UNNAMED",
                   "-Dfile=x y", "--enable-native-access=ALL-UNNAMED", "--add-modules=java.sql", "-Dspaced=a b"]
         properties = ["user.dir=" + caller, "sun.java.command=varnlet.testapps.CommandTool data/in.txt data/out.txt",

@@ -9,10 +9,10 @@ def scenario_executable_jar(case):
     app = case.directory("app")
     archive = io.BytesIO()
     with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as jar:
-        jar.writestr("META-INF/MANIFEST.MF", "Main-Class: org.varnlet.wine.JarMain\r\nAdd-Exports: java.base/sun.nio.ch\r\n\r\n")
+        jar.writestr("META-INF/MANIFEST.MF", "Main-Class: org.varnlet.wine.JarMain\r\n\r\n")
     (app / "app.jar").write_bytes(b"#" * 70000 + archive.getvalue())
     case.install("testjvm.dll", app)
     run = case.run(case.pack({"JvmPath": "testjvm.dll", "MainJar": "app.jar"}, app, "app"), cwd=app, record=app / "testjvm.record")
     expect_eq((run.jvm().one("main")[1], run.record.all("option")),
-              ("org/varnlet/wine/JarMain", [["--add-exports=java.base/sun.nio.ch=ALL-UNNAMED"], ["-Djava.class.path=app.jar"]]),
+              ("org/varnlet/wine/JarMain", [["-Djava.class.path=app.jar"]]),
               "main class and options")

@@ -203,7 +203,9 @@ bool checkMainJar(const std::string& name, const std::string& file, std::string*
         return false;
     }
     std::string manifest;
-    if (readJarEntry(readFileRange, file.c_str(), "META-INF/MANIFEST.MF", true, &manifest) == JarEntryRead::Damaged) {
+    // A wrong checksum of the manifest is no refusal: `java -jar` and the launcher run such a jar.
+    if (readJarEntry(readFileRange, file.c_str(), "META-INF/MANIFEST.MF", true, &manifest, false) ==
+        JarEntryRead::Damaged) {
         *error = "MainJar " + file + " is not a jar that can be read (no ZIP directory)";
         return false;
     }
