@@ -35,7 +35,7 @@ def start(launcher, environment=None, whole=True):
     run = launcher.run(environment=dict(environment or os.environ, VARNLET_TRACE="1"))
     if whole:
         expect_ran(run, None)
-        lines = [line for line in run.stderr.splitlines() if not line.startswith("varnlet: ")]
+        lines = [line for line in run.stderr.splitlines() if not line.startswith(("varnlet: ", "NOTE: Picked up "))]
         check(run.stdout.endswith("out-marker\n") and lines == ["err-marker"], "the application's streams got more", run)
     return run.stderr, os.path.exists(log) and SHARED in open(log).read()
 
