@@ -42,17 +42,6 @@ bool isDirectory(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool createFolders(const char* path) {
-    std::string p(path);
-    // Drive roots and UNC shares exist or not; the folders below them are made.
-    for (size_t at = 1; at <= p.size(); ++at) {
-        if (at < p.size() && p[at] != '\\' && p[at] != '/') continue;
-        std::string part = p.substr(0, at);
-        if (!isDirectory(part.c_str())) CreateDirectoryA(part.c_str(), nullptr);
-    }
-    return isDirectory(path);
-}
-
 bool writeNewFile(const char* path, const void* data, size_t size) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -132,6 +121,25 @@ int runQuietly(const char* const* argv) {
 
 }  // namespace
 
+bool win32CreateFolders(const char* path) {
+    std::string p(path);
+    DWORD failure = ERROR_PATH_NOT_FOUND;
+    bool above = true;  // whether the folder above this part is there
+    // Drive roots and UNC shares exist or not; the folders below them are made. The error
+    // kept is that of the last folder that could not be made under one that is there.
+    for (size_t at = 1; at <= p.size(); ++at) {
+        if (at < p.size() && p[at] != '\\' && p[at] != '/') continue;
+        std::string part = p.substr(0, at);
+        bool there = isDirectory(part.c_str()) || CreateDirectoryA(part.c_str(), nullptr);
+        if (!there && above) failure = GetLastError();
+        above = there;
+    }
+    if (isDirectory(path)) return true;
+    SetLastError(failure);
+    return false;
+}
+
 const CacheFileOps kWin32CacheFileOps = {
-    userCacheFolder, createFolders, writeNewFile, renameFile, deleteFile, fileStamp, freeBytes, processId, runQuietly,
+    userCacheFolder, win32CreateFolders, writeNewFile, renameFile, deleteFile,
+    fileStamp,       freeBytes,          processId,    runQuietly,
 };

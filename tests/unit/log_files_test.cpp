@@ -1,6 +1,12 @@
-// The log files' portable rules: size texts, the names of rolled files, when a write rolls over.
+// The log files' portable rules: size texts, the names of rolled files, when a write rolls over,
+// and a roll-over that meets files another program holds open (on a real folder).
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include "fakes/fake_platform.h"
@@ -66,6 +72,75 @@ TEST(LogFiles, SettingsFromTheEntries) {
               "LogRotateSize \"10 parsecs\" is no size: write a number with KB, MB or GB, as 10 MB");
     writableConfig().LogRotateSize = const_cast<char*>("");
     writableConfig().LogRotateDaily = false;
+}
+
+using Files = std::map<std::string, std::string>;
+
+struct Holder {  // another program's hold on a file, as Windows shows it
+    static inline std::string held;
+    static inline bool unseen = false, refuseOpen = false;  // held only once checked; no fresh file
+    static inline uint64_t now = 0;
+    static inline LogFileOps logs;
+    static bool refuse() { return Platform.errors.set(win32ErrorOfKind(ErrorKind::AccessDenied)), false; }
+};
+
+Files folderFiles(const std::string& folder) {
+    Files found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ostringstream text;
+        text << std::ifstream(entry.path()).rdbuf();
+        found[entry.path().filename()] = text.str();
+    }
+    return found;
+}
+
+// Every step writes a line and then finds the folder as given: the log held at the start is
+// appended to; a failed roll-over is tried again a second later, moves nothing while a file is
+// seen held, stops where a move fails, and moves the log back when no fresh one can be opened;
+// the file past LogRotateKeep goes only with a roll-over done.
+TEST(LogFiles, FilesHeldOpenDelayTheRollOverAndLoseNothing) {
+    FakePlatform platform(false);
+    platform.world().environment["VARNLET_TRACE"] = "";
+    char pattern[] = "/tmp/varnlet-logs-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string dir = pattern, log = dir + "/app.log";
+    LogFileOps logs = Holder::logs = *Platform.logFiles;
+    logs.move = [](const char* from, const char* to) {
+        return Holder::held == from || Holder::held == to ? Holder::refuse() : Holder::logs.move(from, to);
+    };
+    logs.movable = [](const char* path) { return Holder::unseen || Holder::held != path || Holder::refuse(); };
+    logs.open = [](const char* path, bool empty) {
+        return Holder::refuseOpen ? (Holder::refuse(), nullptr) : Holder::logs.open(path, empty);
+    };
+    logs.milliseconds = [] { return Holder::now; };
+    Platform.logFiles = &logs;
+    Files start{{"app.log", "previous\n"}, {"app.log.1", "one\n"}, {"app.log.2", "two\n"}, {"app.log.3", "three\n"}};
+    for (const auto& [name, text] : start) makeFile(dir + "/" + name, text);
+    struct {
+        const char* held;
+        bool unseen, refuseOpen;
+        uint64_t now;
+        const char* line;
+        Files files;
+    } steps[] = {
+        {"app.log", false, false, 0, "a\n", {{"app.log", "previous\na\n"}, {"app.log.1", "one\n"}, {"app.log.2", "two\n"}, {"app.log.3", "three\n"}}},
+        {"", false, false, 999, "b\n", {{"app.log", "previous\na\nb\n"}, {"app.log.1", "one\n"}, {"app.log.2", "two\n"}, {"app.log.3", "three\n"}}},
+        {"app.log.2", false, false, 1000, "c\n", {{"app.log", "previous\na\nb\nc\n"}, {"app.log.1", "one\n"}, {"app.log.2", "two\n"}, {"app.log.3", "three\n"}}},
+        {"app.log.2", true, false, 2000, "d\n", {{"app.log", "previous\na\nb\nc\nd\n"}, {"app.log.1", "one\n"}, {"app.log.2", "two\n"}, {"app.log.4", "three\n"}}},
+        {"", false, true, 3000, "e\n", {{"app.log", "previous\na\nb\nc\nd\ne\n"}, {"app.log.2", "one\n"}, {"app.log.3", "two\n"}, {"app.log.4", "three\n"}}},
+        {"", false, false, 4000, "f\n", {{"app.log", "f\n"}, {"app.log.1", "previous\na\nb\nc\nd\ne\n"}, {"app.log.2", "one\n"}, {"app.log.3", "two\n"}}},
+        {"", false, false, 4001, "g\n", {{"app.log", "f\ng\n"}, {"app.log.1", "previous\na\nb\nc\nd\ne\n"}, {"app.log.2", "one\n"}, {"app.log.3", "two\n"}}},
+    };
+    for (const auto& step : steps) {
+        Holder::held = step.held[0] ? dir + "/" + step.held : "";
+        Holder::unseen = step.unseen, Holder::refuseOpen = step.refuseOpen, Holder::now = step.now;
+        if (&step == steps) ASSERT_TRUE(openLogFile(0, log.c_str(), LogRotation{10, false, 3}, false, false));
+        ASSERT_TRUE(writeLogFile(0, step.line, 2));
+        EXPECT_EQ(folderFiles(dir), step.files) << "at " << step.now;
+    }
+    EXPECT_EQ(platform.world().console.at(0).text, "varnlet: log not rolled over: " + log +
+              " cannot be moved: System text 5.; its lines go on into " + log + ", tried again after a second");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
