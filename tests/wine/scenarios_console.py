@@ -143,20 +143,17 @@ def scenario_streams_to_one_file(case):
               (b"testjvm main: out\ntestjvm main: err\n", 1, "", 0), "the log, files opened, stdout, exit code")
 
 def scenario_log_held_open(case):
-    """A viewer holds the log open without delete sharing (holdfile.exe): with LogRotateKeep = 3 the
-    previous run's log is appended to, not emptied, the rolled files keep their names and lines, no
-    other file appears, and the trace says why."""
-    app = case.directory("app")
-    kept = {"app.log.1": b"one\n", "app.log.2": b"two\n", "app.log.3": b"three\n"}
+    """A viewer holds the log open without delete sharing (holdfile.exe): the previous run's log is
+    appended to, not emptied, the rolled files keep their names and lines, nothing else appears,
+    and the trace says why."""
+    app, kept = case.directory("app"), {"app.log.1": b"one\n", "app.log.2": b"two\n", "app.log.3": b"three\n"}
     for name, text in {"app.log": b"previous run\n", **kept}.items():
         (app / name).write_bytes(text)
     exe = case.app(app, SystemOutFile="app.log", SystemErrFile="app.log", LogRotateSize="30 B", LogRotateKeep=3)
-    holder = subprocess.Popen(case.wine.loader(case.bits) + [str(case.artifact("holdfile.exe")), case.dos_path(app / "app.log")],
-                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=case.wine.env())
-    with holder:
+    with subprocess.Popen(case.wine.loader(case.bits) + [case.artifact("holdfile.exe"), case.dos_path(app / "app.log")],
+                          stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=case.wine.env()) as holder:
         expect_eq(holder.stdout.readline().strip(), b"held", "the holder's word")
         run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "print", "VARNLET_TRACE": "1"})
-        holder.stdin.close()
     expect_eq(({path.name: path.read_bytes() for path in app.glob("app.log*")}, run.code),
               ({"app.log": b"previous run\ntestjvm main: out\ntestjvm main: err\n", **kept}, 0), "the logs, exit code")
     expect("varnlet: log not rolled over: app.log cannot be moved: Sharing violation.; its lines go on into app.log"

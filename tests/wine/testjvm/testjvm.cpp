@@ -76,10 +76,9 @@ void raise(JNIEnv* env, const std::string& cls, const std::string& message) {
 
 typedef jboolean(JNICALL* NativeWrite)(JNIEnv*, jclass, jint, jbyteArray, jint, jint);
 
-// The launcher's log stream writes through the native method it registered.
+// A print stream over the launcher's log stream writes through the native method it registered.
 void writeJava(JNIEnv* env, bool err, const std::string& text) {
-    Obj* fileStream = streams[err] && streams[err]->cls == "varnlet/launcher/LogStream" ? streams[err]
-                      : streams[err] ? streams[err]->owner : nullptr;
+    Obj* fileStream = streams[err] ? streams[err]->owner : nullptr;
     if (fileStream && fileStream->owner && fileStream->owner->native) {
         Obj* bytes = new Obj("[B");
         bytes->text = text;
@@ -155,8 +154,7 @@ void callStatic(JNIEnv* env, jclass cls, jmethodID id, const std::vector<jvalue>
     } else if (what == "java/lang/System.setOut(Ljava/io/PrintStream;)V" ||
                what == "java/lang/System.setErr(Ljava/io/PrintStream;)V") {
         Obj* stream = obj(args[0].l);
-        Obj* file = stream->cls == "varnlet/launcher/LogStream" ? stream : stream->owner;
-        record({"stream", method->name, file ? file->text : "<process stream>", self(env)->name});
+        record({"stream", method->name, stream->owner ? stream->owner->text : "<process stream>", self(env)->name});
         streams[method->name == "setErr"] = stream;
     } else if (what == "java/lang/System.exit(I)V") {
         exitProcess(env, args[0].i);
@@ -194,8 +192,9 @@ jobject JNICALL NewObjectV(JNIEnv* env, jclass cls, jmethodID id, va_list list) 
         if (!made->file) raise(env, "java/io/FileNotFoundException", made->text);
     }
     if (what == "java/io/PrintStream(Ljava/io/OutputStream;)V") made->owner = obj(args[0].l);
-    if (what == "varnlet/launcher/LogStream(I)V") {
-        made->owner = obj(cls);
+    if (what == "varnlet/launcher/LogStream(I)V") {  // a print stream over itself
+        made->owner = made;
+        made->native = obj(cls)->native;
         made->name = std::to_string(args[0].i);
         made->text = "log slot " + made->name;
     }

@@ -1,8 +1,8 @@
 // Log rotation test app: "lines THREADS COUNT [READY]" prints COUNT numbered lines from each of THREADS threads
-// at once, line 1500 of each 70,000 bytes long; with READY, a folder, it first waits there for a second
-// process to start, and numbers its threads after the first's; "native" has the JVM log a collection (with -Xlog:gc) and writes through the JVM's own standard
-// error descriptor, as native code does; "days FILE" prints a line, writes the next day into FILE (the
-// launcher's test clock) and prints another.
+// at once, line 1500 of each 70,000 bytes long (with READY, a folder, once a second process has started too,
+// numbering its threads after the first's); "native" has the JVM log a collection (with -Xlog:gc) and writes
+// through the JVM's own standard error descriptor, as native code does; "days FILE" prints a line, writes the
+// next day into FILE (the launcher's test clock) and prints another.
 package varnlet.testapps;
 
 import java.io.File;

@@ -1,9 +1,10 @@
 // System.out and System.err when the launcher keeps their files: each print goes at once to
 // the launcher, which writes it to the file (rolling the file over when due) with no buffer
 // in between, so what the application handed over survives a crash of the process. A print
-// reaches the launcher as one write, however long: the encoder hands its bytes over in 8 KiB
-// pieces, and a println in two (the text, the line end), which a roll-over between them would
-// split across two files; they are gathered while the print runs.
+// reaches the launcher as one write, however long, so that no roll-over (nor another process
+// writing to the same log) comes between its parts: a println gives its text and line end as
+// one, and a long print or a printf, which reach write below in pieces (the encoder's 8 KiB,
+// the formatter's pieces), are gathered while they run.
 package varnlet.launcher;
 
 import java.io.ByteArrayOutputStream;
@@ -11,8 +12,13 @@ import java.util.Arrays;
 import java.util.Locale;
 
 final class LogStream extends java.io.PrintStream {
+    // A print reaches write below in one piece up to this length: the encoder hands over 8 KiB
+    // at a time, and no character takes more than 4 bytes.
+    private static final int ONE_PIECE = 1024;
+    private static final String LINE_END = System.lineSeparator();
+
     private final int slot;
-    private int printing;  // prints running on this stream (println runs print within)
+    private int printing;  // gathering prints running on this stream (format runs print within)
     private byte[] gathered = new byte[0];
     private int gatheredLength;
 
@@ -59,20 +65,34 @@ final class LogStream extends java.io.PrintStream {
         if (gathered.length > 65536) gathered = new byte[0];  // one long print keeps no memory
     }
 
-    // Each print that can reach write in pieces, as one; printf comes to format, and the
-    // formatter hands over each piece apart.
-    @Override public void print(String s) { synchronized (this) { begin(); try { super.print(s); } finally { end(); } } }
-    @Override public void print(char[] s) { synchronized (this) { begin(); try { super.print(s); } finally { end(); } } }
-    @Override public void print(Object obj) { synchronized (this) { begin(); try { super.print(obj); } finally { end(); } } }
-    @Override public void println(boolean x) { synchronized (this) { begin(); try { super.println(x); } finally { end(); } } }
-    @Override public void println(char x) { synchronized (this) { begin(); try { super.println(x); } finally { end(); } } }
-    @Override public void println(int x) { synchronized (this) { begin(); try { super.println(x); } finally { end(); } } }
-    @Override public void println(long x) { synchronized (this) { begin(); try { super.println(x); } finally { end(); } } }
-    @Override public void println(float x) { synchronized (this) { begin(); try { super.println(x); } finally { end(); } } }
-    @Override public void println(double x) { synchronized (this) { begin(); try { super.println(x); } finally { end(); } } }
-    @Override public void println(char[] x) { synchronized (this) { begin(); try { super.println(x); } finally { end(); } } }
-    @Override public void println(String x) { synchronized (this) { begin(); try { super.println(x); } finally { end(); } } }
-    @Override public void println(Object x) { synchronized (this) { begin(); try { super.println(x); } finally { end(); } } }
+    @Override
+    public void print(String s) {
+        if (s == null || s.length() <= ONE_PIECE) {
+            super.print(s);
+            return;
+        }
+        synchronized (this) {
+            begin();
+            try {
+                super.print(s);
+            } finally {
+                end();
+            }
+        }
+    }
+
+    // printf comes to format.
+    @Override public void print(char[] s) { print(new String(s)); }
+    @Override public void print(Object obj) { print(String.valueOf(obj)); }
+    @Override public void println(boolean x) { print(String.valueOf(x).concat(LINE_END)); }
+    @Override public void println(char x) { print(String.valueOf(x).concat(LINE_END)); }
+    @Override public void println(int x) { print(String.valueOf(x).concat(LINE_END)); }
+    @Override public void println(long x) { print(String.valueOf(x).concat(LINE_END)); }
+    @Override public void println(float x) { print(String.valueOf(x).concat(LINE_END)); }
+    @Override public void println(double x) { print(String.valueOf(x).concat(LINE_END)); }
+    @Override public void println(char[] x) { print(String.valueOf(x).concat(LINE_END)); }
+    @Override public void println(String x) { print(String.valueOf(x).concat(LINE_END)); }
+    @Override public void println(Object x) { print(String.valueOf(x).concat(LINE_END)); }
     @Override public LogStream format(String format, Object... args) { synchronized (this) { begin(); try { super.format(format, args); } finally { end(); } } return this; }
     @Override public LogStream format(Locale l, String format, Object... args) { synchronized (this) { begin(); try { super.format(l, format, args); } finally { end(); } } return this; }
 
