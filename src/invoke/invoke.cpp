@@ -50,6 +50,9 @@ bool redirectStreams(JNIEnv* env, const char* directory) {
     // file gets one stream that both System.out and System.err use.
     bool oneFile = logFilesAreOne(directory);
     if (logRotationWanted(rotation) || logFilesTakeStandardStreams()) return redirectToLogFiles(env, rotation, oneFile);
+    // The file stream makes no folders; one that cannot be made shows in the stream's failure.
+    for (const char* file : {runSystemOutFile(), runSystemErrFile()})
+        if (file[0] != '\0') makeLogFolder(file);
     if (runSystemOutFile()[0] != '\0' && !redirectJavaStream(env, runSystemOutFile(), "setOut")) return false;
     if (runSystemErrFile()[0] == '\0') return true;
     return oneFile ? shareJavaStream(env, "out", "setErr") : redirectJavaStream(env, runSystemErrFile(), "setErr");

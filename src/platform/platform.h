@@ -232,8 +232,10 @@ struct CacheFileOps {
 // The files that take the redirected standard streams (SystemOutFile, SystemErrFile): written
 // straight to the system, without a buffer, so a crash loses nothing that was handed over.
 struct LogFileOps {
-    // Creates the file or empties it, for appending; null with the last error set.
-    PlatformHandle (*open)(const char* path);
+    // Opens the file for appending, created where missing; `empty` empties an existing one,
+    // else its lines stay and every write goes after them, also when other processes write
+    // to it at once. Null with the last error set.
+    PlatformHandle (*open)(const char* path, bool empty);
     // Writes all `size` bytes; false with the last error set when the system took fewer.
     bool (*write)(PlatformHandle file, const void* data, size_t size);
     // The file's size now, with what other writers of the process's streams added.
@@ -245,6 +247,17 @@ struct LogFileOps {
     bool (*pointStandardStreams)(PlatformHandle file, bool output, bool error);
     // Days since 1970-01-01 by the local calendar.
     int64_t (*localDay)();
+    // A steady clock in milliseconds, for the wait before a failed roll-over is tried again.
+    uint64_t (*milliseconds)();
+    // Whether the file could be moved now: false, with the last error set, while another
+    // program holds it open without letting it be moved (as Windows lets a log viewer do).
+    bool (*movable)(const char* path);
+    // Moves a file to a name that must be free: false, with the last error set, when it did
+    // not move, the name being taken (by another process's roll-over) included.
+    bool (*move)(const char* from, const char* to);
+    // Creates the folder and the missing ones above it, with the access a new file there
+    // gets (the log files are no private files); false with the last error set.
+    bool (*createFolders)(const char* path);
 };
 
 // Directories, files and the INI files of the configuration.

@@ -82,6 +82,9 @@ int posixShowMessageBox(const char* title, const char* text, uint32_t style);
 bool posixReadVersionString(const char* key, char* buffer, size_t size);
 PlatformHandle posixCreateNamedMutex(const char* name, bool* existed);
 bool posixOpenUrl(const char* url);
+// Creates the folder and the missing ones above it, new ones with `mode` (less the umask);
+// false with errno set.
+bool posixCreateFolders(const char* path, unsigned mode);
 extern const CacheFileOps kPosixCacheFileOps;
 extern const LogFileOps kPosixLogFileOps;
 // Standard error as the service manager gave it, for the service's reports, also once the

@@ -41,16 +41,7 @@ bool userCacheFolder(bool forService, char* buffer, size_t size) {
     return home && home[0] == '/' && copyOut(std::string(home) + "/.cache", buffer, size);
 }
 
-bool createFolders(const char* path) {
-    std::string p(path);
-    for (size_t at = 1; at <= p.size(); ++at) {
-        if (at < p.size() && p[at] != '/') continue;
-        std::string part = p.substr(0, at);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    struct stat st;
-    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool createFolders(const char* path) { return posixCreateFolders(path, 0700); }
 
 bool writeNewFile(const char* path, const void* data, size_t size) {
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -152,6 +143,19 @@ uint32_t startDetached(const char* program, const char* assignment) {
 }
 
 }  // namespace
+
+bool posixCreateFolders(const char* path, unsigned mode) {
+    std::string p(path);
+    for (size_t at = 1; at <= p.size(); ++at) {
+        if (at < p.size() && p[at] != '/') continue;
+        std::string part = p.substr(0, at);
+        if (mkdir(part.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st;
+    if (stat(path, &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+    return S_ISDIR(st.st_mode);
+}
 
 const CacheFileOps kPosixCacheFileOps = {
     userCacheFolder, createFolders, writeNewFile, renameFile, deleteFile,     fileStamp,

@@ -75,5 +75,7 @@ int win32ShowMessageBox(const char* title, const char* text, uint32_t style);
 bool win32ReadVersionString(const char* key, char* buffer, size_t size);
 PlatformHandle win32CreateNamedMutex(const char* name, bool* existed);
 bool win32OpenUrl(const char* url);
+// Creates the folder and the missing ones above it; false with the last error set.
+bool win32CreateFolders(const char* path);
 extern const CacheFileOps kWin32CacheFileOps;
 extern const LogFileOps kWin32LogFileOps;

@@ -253,6 +253,24 @@ uint32_t startDetached(const char* program, const char* assignment) {
 
 }  // namespace
 
+bool win32CreateFolders(const char* path) {
+    std::string p(path);
+    DWORD failure = ERROR_PATH_NOT_FOUND;
+    bool above = true;  // whether the folder above this part is there
+    // Drive roots and UNC shares exist or not; the folders below them are made. The error
+    // kept is that of the last folder that could not be made under one that is there.
+    for (size_t at = 1; at <= p.size(); ++at) {
+        if (at < p.size() && p[at] != '\\' && p[at] != '/') continue;
+        std::string part = p.substr(0, at);
+        bool there = isDirectory(part.c_str()) || CreateDirectoryA(part.c_str(), nullptr);
+        if (!there && above) failure = GetLastError();
+        above = there;
+    }
+    if (isDirectory(path)) return true;
+    SetLastError(failure);
+    return false;
+}
+
 const CacheFileOps kWin32CacheFileOps = {
     userCacheFolder, createFolders, writeNewFile, renameFile, deleteFile,     fileStamp,
     freeBytes,       processId,     runQuietly,   examine,    processRunning, startDetached,

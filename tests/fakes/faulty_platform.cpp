@@ -117,7 +117,11 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
     X(logFiles, size, Fails) \
     X(logFiles, close, Never) \
     X(logFiles, pointStandardStreams, Fails) \
-    X(logFiles, localDay, Never)
+    X(logFiles, localDay, Never) \
+    X(logFiles, milliseconds, Never) \
+    X(logFiles, movable, Fails) \
+    X(logFiles, move, Fails) \
+    X(logFiles, createFolders, Fails)
 // clang-format on
 
 // A slot missing from the table leaves the sizes apart (a new group, the binding below).

@@ -97,9 +97,9 @@ def scenario_failures():
     rows = [({"WorkingDir": "/nonexistent/varnlet-work", "EarlyWorkingDir": early},
              "No such file or directory", "Error accessing file/directory: /nonexistent/varnlet-work") for early in (False, True)]
     rows += [
-        ({"SystemOutFile": "no-such-dir/out.log"}, "java.io.FileNotFoundException", "Error instantiating object: java/io/FileOutputStream"),
-        ({"SystemOutFile": "no-such-dir/out.log", "LogRotateSize": "1 MB"}, "No such file or directory",
-         "Error accessing file/directory: no-such-dir/out.log"),
+        ({"SystemOutFile": "/dev/null/out.log"}, "java.io.FileNotFoundException", "Error instantiating object: java/io/FileOutputStream"),
+        ({"SystemOutFile": "/dev/null/out.log", "LogRotateSize": "1 MB"}, "Not a directory",
+         "Error accessing file/directory: /dev/null/out.log"),
         ({"MainClass": "varnlet.testapps.NoSuchClass"},
          "java.lang.NoClassDefFoundError: varnlet/testapps/NoSuchClass", "Error locating class: varnlet/testapps/NoSuchClass"),
         ({"MainClass": "varnlet.testapps.No\U00020BB7", "MsgLocateClass": "\U0001F600 %s"},  # beyond the BMP: the JVM's name, ours
@@ -120,12 +120,13 @@ def scenario_failures():
 
 def scenario_streams_and_checked_jni():
     # Under the JVM's own JNI checks (references, exceptions left pending) nothing is misused; an option
-    # the JVM does not know is ignored; each stream goes into its file, emptied first, or both into one.
+    # the JVM does not know is ignored; each stream goes into its file, emptied first, or both into one;
+    # missing folders are made.
     stale = "stale content from an earlier run\n" * 50
     options = '-Xcheck:jni -Xno-such-x-option "-Dvarnlet.test=a b"'
-    for files, expected in ((("out.log", "logs/err.log"), ("argc=40\n", "out-marker\n", "err-marker\n")),
+    for files, expected in ((("out.log", "new/logs/err.log"), ("argc=40\n", "out-marker\n", "err-marker\n")),
                             (("o.log", "o.log"), ("argc=40\n", "out-marker\nerr-marker\n"))):
-        launcher = Launcher("streams", {name: stale for name in files}, JvmOptions=options,
+        launcher = Launcher("streams", {files[0]: stale}, JvmOptions=options,
                             SystemOutFile=files[0], SystemErrFile=files[1])
         run = launcher.run(*("arg%d" % i for i in range(40)))
         check(run.returncode == 0 and not run.stdout and not run.stderr, "streams not redirected, or the JVM complained", run)

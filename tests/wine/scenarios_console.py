@@ -3,7 +3,9 @@ directory, where the INI file is read; main's arguments from the command line (w
 expanded) and the longest texts; exit codes; both streams in one file; the class path from real
 directories and the options from a real environment; a private runtime beside the executable,
 and JVM libraries the real loader refuses. TESTJVM_MAIN scripts what main does. (Every
-scenario reads the string table through LoadStringA.)"""
+scenario reads the string table through LoadStringA.) A log held open by another program loses
+nothing."""
+import subprocess
 from concurrent.futures import ThreadPoolExecutor
 
 from winerun import NO_RUNTIME_HINT, Record, expect, expect_eq, until
@@ -147,6 +149,23 @@ def scenario_streams_to_one_file(case):
     run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "print"}, record=app / "testjvm.record")
     expect_eq(((app / "logs/app.log").read_bytes(), len(run.jvm().all("fileoutputstream")), run.stdout, run.code),
               (b"testjvm main: out\ntestjvm main: err\n", 1, "", 0), "the log, files opened, stdout, exit code")
+
+def scenario_log_held_open(case):
+    """A viewer holds the log open without delete sharing (holdfile.exe): the previous run's log is
+    appended to, not emptied, the rolled files keep their names and lines, nothing else appears,
+    and the trace says why."""
+    app, kept = case.directory("app"), {"app.log.1": b"one\n", "app.log.2": b"two\n", "app.log.3": b"three\n"}
+    for name, text in {"app.log": b"previous run\n", **kept}.items():
+        (app / name).write_bytes(text)
+    exe = case.app(app, SystemOutFile="app.log", SystemErrFile="app.log", LogRotateSize="30 B", LogRotateKeep=3)
+    with subprocess.Popen(case.wine.loader(case.bits) + [case.artifact("holdfile.exe"), case.dos_path(app / "app.log")],
+                          stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=case.wine.env()) as holder:
+        expect_eq(holder.stdout.readline().strip(), b"held", "the holder's word")
+        run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "print", "VARNLET_TRACE": "1"})
+    expect_eq(({path.name: path.read_bytes() for path in app.glob("app.log*")}, run.code),
+              ({"app.log": b"previous run\ntestjvm main: out\ntestjvm main: err\n", **kept}, 0), "the logs, exit code")
+    expect("varnlet: log not rolled over: app.log cannot be moved: Sharing violation.; its lines go on into app.log"
+           in run.stderr, f"the trace: {run.stderr!r}")
 
 def scenario_single_instance_one_file(case):
     """One executable file is one instance: running from Z:, it refuses a start through a mapped drive."""

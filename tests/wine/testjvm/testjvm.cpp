@@ -192,8 +192,9 @@ jobject JNICALL NewObjectV(JNIEnv* env, jclass cls, jmethodID id, va_list list) 
         if (!made->file) raise(env, "java/io/FileNotFoundException", made->text);
     }
     if (what == "java/io/PrintStream(Ljava/io/OutputStream;)V") made->owner = obj(args[0].l);
-    if (what == "varnlet/launcher/LogStream(I)V") {
-        made->owner = obj(cls);
+    if (what == "varnlet/launcher/LogStream(I)V") {  // a print stream over itself
+        made->owner = made;
+        made->native = obj(cls)->native;
         made->name = std::to_string(args[0].i);
         made->text = "log slot " + made->name;
     }
