@@ -33,25 +33,26 @@ bool failWith(unsigned id, const char* argument) {
 // the JVM's messages and native output would otherwise go nowhere.
 bool redirectToLogFiles(JNIEnv* env, const LogRotation& rotation, bool oneFile) {
     bool native = logFilesTakeStandardStreams();
-    if (runSystemOutFile()[0] != '\0' && !(openLogFile(0, runSystemOutFile(), rotation, native, native && oneFile) &&
-                                           redirectJavaStreamToLog(env, 0, "setOut")))
+    if (Config.SystemOutFile[0] != '\0' &&
+        !(openLogFile(0, Config.SystemOutFile, rotation, native, native && oneFile) &&
+          redirectJavaStreamToLog(env, 0, "setOut")))
         return false;
-    if (runSystemErrFile()[0] == '\0') return true;
+    if (Config.SystemErrFile[0] == '\0') return true;
     if (oneFile) return shareJavaStream(env, "out", "setErr");
-    return openLogFile(1, runSystemErrFile(), rotation, false, native) && redirectJavaStreamToLog(env, 1, "setErr");
+    return openLogFile(1, Config.SystemErrFile, rotation, false, native) && redirectJavaStreamToLog(env, 1, "setErr");
 }
 
 bool redirectStreams(JNIEnv* env, const char* directory) {
-    if (runSystemOutFile()[0] == '\0' && runSystemErrFile()[0] == '\0') return true;
+    if (Config.SystemOutFile[0] == '\0' && Config.SystemErrFile[0] == '\0') return true;
     LogRotation rotation;
     if (!loadLogRotation(&rotation)) return false;
     // Two streams on one file would each write from its start, over each other's lines; the
     // file gets one stream that both System.out and System.err use.
     bool oneFile = logFilesAreOne(directory);
     if (logRotationWanted(rotation) || logFilesTakeStandardStreams()) return redirectToLogFiles(env, rotation, oneFile);
-    if (runSystemOutFile()[0] != '\0' && !redirectJavaStream(env, runSystemOutFile(), "setOut")) return false;
-    if (runSystemErrFile()[0] == '\0') return true;
-    return oneFile ? shareJavaStream(env, "out", "setErr") : redirectJavaStream(env, runSystemErrFile(), "setErr");
+    if (Config.SystemOutFile[0] != '\0' && !redirectJavaStream(env, Config.SystemOutFile, "setOut")) return false;
+    if (Config.SystemErrFile[0] == '\0') return true;
+    return oneFile ? shareJavaStream(env, "out", "setErr") : redirectJavaStream(env, Config.SystemErrFile, "setErr");
 }
 
 // Steps 3 to 12 of an invocation, on the thread whose environment is `env`.

@@ -59,7 +59,7 @@ BuildOutcome buildClassPathList(TextBuffer* list, const char* javaHome) {
     // An executable jar comes first, as `java -jar` puts it.
     if (isSet(runMainJar()) && (!appendText(list, runMainJar()) || !appendText(list, separator)))
         return BuildOutcome::OutOfMemory;
-    const char* classPath = runClassPath();
+    const char* classPath = Config.ClassPath;
     std::vector<char> text(classPath, classPath + std::strlen(classPath) + 1);
     char* cursor = nullptr;
     // Only the first entry may also end at a line break.
@@ -81,7 +81,7 @@ char* buildJvmOptions(const RuntimeChoice& runtime) {
     const char* javaHome = runtime.home.c_str();
     BuildOutcome built = done(appendExpanded(&options, Config.JvmOptions, javaHome));
     if (built == BuildOutcome::Done) built = appendLaunchOptions(&options, javaHome);
-    if (built == BuildOutcome::Done && (isSet(runClassPath()) || isSet(runMainJar()))) {
+    if (built == BuildOutcome::Done && (isSet(Config.ClassPath) || isSet(runMainJar()))) {
         size_t withoutClassPath = options.length;
         built = done(appendText(&options, " \"-Djava.class.path="));
         size_t listStart = options.length;

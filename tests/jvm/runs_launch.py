@@ -124,3 +124,29 @@ def scenario_splash():
     finally:
         server.terminate()
         server.wait(10)
+
+def scenario_nothing_from_the_caller():
+    # A command-line tool works in the caller's directory, yet runs its own jar and modules: an app.jar
+    # planted there (runnable, with another main class) and a broken mods/ change nothing. Started from
+    # a deleted directory it stops with exit code 1, as java does.
+    start = os.path.join(launcher_runs.ARGS.work, "planted")
+    os.makedirs(os.path.join(start, "mods"), exist_ok=True)
+    open(os.path.join(start, "mods", "varnlet.modapp.jar"), "w").write("planted\n")
+    with zipfile.ZipFile(launcher_runs.ARGS.jar) as source, zipfile.ZipFile(os.path.join(start, "app.jar"), "w") as planted:
+        for item in (item for item in source.infolist() if item.filename != "META-INF/MANIFEST.MF"):
+            planted.writestr(item, source.read(item))
+        planted.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\nMain-Class: varnlet.testapps.Hello\r\n\r\n")
+    tool = {"StayInStartupDir": True}
+    for name, copies, entries, expected in (
+            ("jar", {"app.jar": built("jarapp.jar"), "lib/jarlib.jar": built("lib/jarlib.jar")}, {"MainJar": "app.jar"},
+             {"opened": "true", "library": "jarlib", "agent": "true", "native": "unknown", "args": "a"}),
+            ("module", {"mods/varnlet.modapp.jar": built("mods/varnlet.modapp.jar")},
+             {"ModulePath": "mods", "MainModule": "varnlet.modapp"}, {"module": "varnlet.modapp", "class": "varnlet.modapp.ModMain", "args": "a"})):
+        launcher = shipped("planted-" + name, copies, **tool, **entries)
+        launcher.start = start
+        check(lines(launcher.run("a")) == expected, name + ": not the application's own")
+    java = os.path.join(os.path.dirname(launcher_runs.ARGS.libjvm), "..", "..", "bin", "java")
+    for program, output in ((java, "Could not determine current working directory"), (launcher.exe, "Error accessing file/directory: CURRENT_DIR")):
+        run = subprocess.run(["sh", "-c", 'mkdir gone && cd gone && rmdir ../gone && exec "$0" -version', program], cwd=start,
+                             capture_output=True, text=True, timeout=60)
+        check(run.returncode == 1 and output in run.stdout + run.stderr, program + " from a deleted directory", run)

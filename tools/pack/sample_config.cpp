@@ -110,8 +110,7 @@ std::string sampleConfig(const std::string& target) {
         if (e.id == kEntryStayInStartupDir) out += kCommandLineTools;
         if (e.id == kEntryMainJar) out += kShippedForms;
         out += "# " + std::string(e.meaning) + ".\n";
-        if (e.id == kEntryJvmPath || e.id == kEntryClassPath || e.id == kEntryServiceDependencies ||
-            e.id == kEntryModulePath)
+        if (e.shape == EntryShape::PathList || e.id == kEntryServiceDependencies)
             out += "# A string with ';' between entries, or an array of strings.\n";
         if (e.id == kEntryJvmOptions || e.id == kEntryAppOptions)
             out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
