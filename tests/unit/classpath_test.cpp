@@ -105,7 +105,7 @@ TEST_F(ClassPath, OptionTexts) {
         {"", "lib/ext/", cp + "lib/ext/:lib/ext/c.jar", 0},
         {"", "%APPDIR%/lib", cp + root + "/lib", 0},  // neither examined nor listed
         {"", ";a.jar;;b.jar;", cp + "a.jar:b.jar", 0},
-        {"-Xss1m", ";;;", "-Xss1m", 0}, {"-Xss1m", "", "-Xss1m", 0}, {"", "", "", 0}, {"   ", "", "", 0},
+        {"-Xss1m", ";;;", "-Xss1m", 0}, {"-Xss1m", "", "-Xss1m", 0}, {"", "", "", 0}, {"   ", "a.jar", cp + "a.jar", 0},
         {"", "empty", cp + "empty", 0}, {"-Xmx256m ", "a.jar", "-Xmx256m|" + cp + "a.jar", 0},
         {"-Dh=%JAVA_HOME% -Dx=%NOSUCH%end", "a.jar;%JAVA_HOME%/lib/tools.jar",
          "-Dh=/opt/jdk|-Dx=end|" + cp + "a.jar:/opt/jdk/lib/tools.jar", 0},
@@ -125,8 +125,10 @@ TEST_F(ClassPath, OptionTexts) {
              "/lib/ext:" + root + "/lib/ext/c.jar:" + root + "/pct:" + root + "/pct/a%b.jar:" + root + "/pct/my%20lib.jar:" +
              root + "/pct/ok.jar", 0},
         {"+", "a.jar;%NOSUCH%/b.jar", "<failed>", 2},
-        // A value that puts a blank outside an option's own quotes cannot reach the JVM whole.
+        // A value that puts a blank outside an option's own quotes, or a quote left open, cannot
+        // reach the JVM whole (the open one would take the class path into the option).
         {"-Dq=\"x\"%SPACED%", "", "<failed>", 1},
+        {"-Dq=\"x", "a.jar", "<failed>", 1},
     };
     w.modulePath = root + "/pct/launcher";
     for (const Row& row : rows) {
