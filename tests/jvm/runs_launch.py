@@ -34,8 +34,10 @@ def scenario_executable_jar():
     jars = {"app.jar": built("jarapp.jar"), "lib/jarlib.jar": built("lib/jarlib.jar"), "bad.jar": launcher_runs.ARGS.libjvm}
     for libjvm in runtimes():
         # Add-Opens opens java.lang; Class-Path brings the library; Launcher-Agent-Class ran before main;
-        # Enable-Native-Access (known from Java 22 on) gave the class path native access.
-        launcher = shipped("jar", jars, MainJar="app.jar", JvmPath=libjvm)
+        # Enable-Native-Access (known from Java 22 on) gave the class path native access. A command-line
+        # tool runs its own jar, not the app.jar where it is called.
+        launcher = shipped("jar", jars, MainJar="app.jar", JvmPath=libjvm, StayInStartupDir=True)
+        shutil.copy(built("lib/jarlib.jar"), os.path.join(launcher.start, "app.jar"))
         got = lines(launcher.run("a", "b c"))
         native = "unknown" if libjvm == launcher_runs.ARGS.libjvm else "true"
         check(got == {"opened": "true", "library": "jarlib", "agent": "true", "native": native, "args": "a,b c"}, "%s: %r" % (libjvm, got))
@@ -51,7 +53,11 @@ def scenario_modules():
     mods = {"mods/varnlet.modapp.jar": built("mods/varnlet.modapp.jar")}
     for libjvm in runtimes():
         for main, started in (("varnlet.modapp", "varnlet.modapp.ModMain"), ("varnlet.modapp/varnlet.modapp.Second", "varnlet.modapp.Second")):
-            got = lines(shipped("module", mods, ModulePath=["none", "mods"], MainModule=main, JvmPath=libjvm).run("m"))
+            # Also as a command-line tool, its own modules, not those where it is called.
+            launcher = shipped("module", mods, ModulePath=["none", "mods"], MainModule=main, JvmPath=libjvm, StayInStartupDir=True)
+            os.makedirs(os.path.join(launcher.start, "mods"))
+            open(os.path.join(launcher.start, "mods", "varnlet.modapp.jar"), "w").write("planted\n")
+            got = lines(launcher.run("m"))
             check(got == {"module": "varnlet.modapp", "class": started, "args": "m"}, "%s %s: %r" % (libjvm, main, got))
     expect_failed(shipped("module-class", mods, ModulePath="mods", MainModule="varnlet.modapp/varnlet.modapp.None").run(),
                   "Error locating class: varnlet.modapp/varnlet.modapp.None")
@@ -124,29 +130,3 @@ def scenario_splash():
     finally:
         server.terminate()
         server.wait(10)
-
-def scenario_nothing_from_the_caller():
-    # A command-line tool works in the caller's directory, yet runs its own jar and modules: an app.jar
-    # planted there (runnable, with another main class) and a broken mods/ change nothing. Started from
-    # a deleted directory it stops with exit code 1, as java does.
-    start = os.path.join(launcher_runs.ARGS.work, "planted")
-    os.makedirs(os.path.join(start, "mods"), exist_ok=True)
-    open(os.path.join(start, "mods", "varnlet.modapp.jar"), "w").write("planted\n")
-    with zipfile.ZipFile(launcher_runs.ARGS.jar) as source, zipfile.ZipFile(os.path.join(start, "app.jar"), "w") as planted:
-        for item in (item for item in source.infolist() if item.filename != "META-INF/MANIFEST.MF"):
-            planted.writestr(item, source.read(item))
-        planted.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\nMain-Class: varnlet.testapps.Hello\r\n\r\n")
-    tool = {"StayInStartupDir": True}
-    for name, copies, entries, expected in (
-            ("jar", {"app.jar": built("jarapp.jar"), "lib/jarlib.jar": built("lib/jarlib.jar")}, {"MainJar": "app.jar"},
-             {"opened": "true", "library": "jarlib", "agent": "true", "native": "unknown", "args": "a"}),
-            ("module", {"mods/varnlet.modapp.jar": built("mods/varnlet.modapp.jar")},
-             {"ModulePath": "mods", "MainModule": "varnlet.modapp"}, {"module": "varnlet.modapp", "class": "varnlet.modapp.ModMain", "args": "a"})):
-        launcher = shipped("planted-" + name, copies, **tool, **entries)
-        launcher.start = start
-        check(lines(launcher.run("a")) == expected, name + ": not the application's own")
-    java = os.path.join(os.path.dirname(launcher_runs.ARGS.libjvm), "..", "..", "bin", "java")
-    for program, output in ((java, "Could not determine current working directory"), (launcher.exe, "Error accessing file/directory: CURRENT_DIR")):
-        run = subprocess.run(["sh", "-c", 'mkdir gone && cd gone && rmdir ../gone && exec "$0" -version', program], cwd=start,
-                             capture_output=True, text=True, timeout=60)
-        check(run.returncode == 1 and output in run.stdout + run.stderr, program + " from a deleted directory", run)

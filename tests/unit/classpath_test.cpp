@@ -19,7 +19,6 @@
 #include "core/state.h"
 #include "fakes/fake_platform.h"
 #include "invoke/split.h"
-#include "jvm/environment_references.h"
 #include "jvm/name_order.h"
 #include "jvm/options.h"
 
@@ -125,8 +124,7 @@ TEST_F(ClassPath, OptionTexts) {
              "/lib/ext:" + root + "/lib/ext/c.jar:" + root + "/pct:" + root + "/pct/a%b.jar:" + root + "/pct/my%20lib.jar:" +
              root + "/pct/ok.jar", 0},
         {"+", "a.jar;%NOSUCH%/b.jar", "<failed>", 2},
-        // A value that puts a blank outside an option's own quotes, or a quote left open, cannot
-        // reach the JVM whole (the open one would take the class path into the option).
+        // An option whose own quotes leave a value's blank outside or stay open cannot pass whole.
         {"-Dq=\"x\"%SPACED%", "", "<failed>", 1},
         {"-Dq=\"x", "a.jar", "<failed>", 1},
     };
@@ -139,21 +137,6 @@ TEST_F(ClassPath, OptionTexts) {
     writableConfig().ModernReferences = false;
     javaHome = "";
     EXPECT_EQ(build("-Dhome=%JAVA_HOME%", ""), "-Dhome=");
-}
-
-// The launcher's own folders at a drive's root end in a separator; one written after the
-// reference makes no second one.
-TEST(References, OwnFoldersAtADrivesRoot) {
-    FakePlatform platform(true);
-    loadConfiguration();
-    platform.world().modulePath = "M:\\app.exe";
-    const std::pair<const char*, const char*> rows[] = {
-        {"%VARNLET_EXE_DIR%\\x", "M:\\x"}, {"%VARNLET_EXE_DIR%/x", "M:/x"}, {"%VARNLET_EXE_DIR%", "M:\\"}, {"%JAVA_HOME%\\bin", "D:\\bin"}};
-    for (const auto& [text, want] : rows) {
-        char* got = expandEnvironmentReferences(text, "D:\\");
-        EXPECT_STREQ(got, want);
-        free(got);
-    }
 }
 
 TEST_F(ClassPath, AnEntryThatCannotBeExaminedFailsTheBuildAndChangesNothing) {
