@@ -152,7 +152,8 @@ static std::string anchored(const std::string& path, const char* directory) {
 // line break, as the class path builder reads it; the break itself is kept after it.
 static char* anchoredList(const char* text, const char* directory, bool firstEndsAtLineBreak) {
     std::string list(text), out;
-    for (size_t at = 0, first = 1; at <= list.size(); first = 0) {
+    size_t at = 0;
+    for (bool first = true; at <= list.size(); first = false) {
         size_t end = list.find_first_of(first && firstEndsAtLineBreak ? ";\r\n" : ";", at);
         if (end == std::string::npos) end = list.size();
         out += anchored(list.substr(at, end - at), directory);
