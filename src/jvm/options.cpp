@@ -91,7 +91,8 @@ BuildOutcome appendConfiguredOptions(TextBuffer* options, const char* javaHome, 
     int count = 0;
     char** tokens = nullptr;
     // Blanks alone give no option (the split would make them one empty option).
-    if (Config.JvmOptions[std::strspn(Config.JvmOptions, " ")] == '\0') return BuildOutcome::Done;
+    if (!isSet(Config.JvmOptions) || Config.JvmOptions[std::strspn(Config.JvmOptions, " ")] == '\0')
+        return BuildOutcome::Done;
     if (!splitArguments(Config.JvmOptions, &count, &tokens)) return BuildOutcome::OutOfMemory;
     BuildOutcome result = BuildOutcome::Done;
     for (int i = 0; i < count && result == BuildOutcome::Done; ++i) {
