@@ -193,24 +193,24 @@ bool logFileOpen(int slot) { return files[slot].handle != nullptr; }
 bool logFilesTakeStandardStreams() { return State.RunMode == RunModeKind::Service || State.Windowed; }
 
 bool logFilesAreOne(const char* directory) {
-    return runSystemOutFile()[0] != '\0' && runSystemErrFile()[0] != '\0' &&
-           sameFile(Platform.traits.pathStyle, directory, runSystemOutFile(), runSystemErrFile());
+    return Config.SystemOutFile[0] != '\0' && Config.SystemErrFile[0] != '\0' &&
+           sameFile(Platform.traits.pathStyle, directory, Config.SystemOutFile, Config.SystemErrFile);
 }
 
 void openLogFilesBeforeJvm() {
-    if (!logFilesTakeStandardStreams() || (runSystemOutFile()[0] == '\0' && runSystemErrFile()[0] == '\0')) return;
+    if (!logFilesTakeStandardStreams() || (Config.SystemOutFile[0] == '\0' && Config.SystemErrFile[0] == '\0')) return;
     LogRotation rotation;
     if (!loadLogRotation(&rotation)) return;  // reported again at the invocation
     std::string directory = invocationDirectory();
     if (directory.empty()) return;
     bool oneFile = logFilesAreOne(directory.c_str());
-    if (runSystemOutFile()[0] != '\0' &&
-        !openQuietly(0, resolvePath(Platform.traits.pathStyle, directory.c_str(), runSystemOutFile()).c_str(), rotation,
-                     true, oneFile))
+    if (Config.SystemOutFile[0] != '\0' &&
+        !openQuietly(0, resolvePath(Platform.traits.pathStyle, directory.c_str(), Config.SystemOutFile).c_str(),
+                     rotation, true, oneFile))
         return;
-    if (runSystemErrFile()[0] != '\0' && !oneFile)
-        openQuietly(1, resolvePath(Platform.traits.pathStyle, directory.c_str(), runSystemErrFile()).c_str(), rotation,
-                    false, true);
+    if (Config.SystemErrFile[0] != '\0' && !oneFile)
+        openQuietly(1, resolvePath(Platform.traits.pathStyle, directory.c_str(), Config.SystemErrFile).c_str(),
+                    rotation, false, true);
 }
 
 bool openLogFile(int slot, const char* path, const LogRotation& rotation, bool output, bool error) {

@@ -47,12 +47,7 @@ struct LauncherState {
     char* JarAddOpens;
     char* JarAddExports;
     // This run's own forms of configured texts, null while the configured text stands: the
-    // paths anchored to the executable's folder for a run that stays in its start-up
-    // directory, the executable jar with its references expanded, the manifest's main class.
-    char* ClassPath;
-    char* JvmPath;
-    char* SystemOutFile;
-    char* SystemErrFile;
+    // executable jar with its references expanded, the manifest's main class.
     char* MainJar;
     char* MainClass;
 };
@@ -60,9 +55,5 @@ struct LauncherState {
 extern LauncherState State;
 
 // The texts as this run uses them: its own form when it made one, else the configured text.
-const char* runClassPath();
-const char* runJvmPath();
-const char* runSystemOutFile();
-const char* runSystemErrFile();
 const char* runMainJar();
 const char* runMainClass();

@@ -34,16 +34,17 @@ bool failWith(unsigned id, const char* argument) {
 // the JVM's messages and native output would otherwise go nowhere.
 bool redirectToLogFiles(JNIEnv* env, const LogRotation& rotation, bool oneFile) {
     bool native = logFilesTakeStandardStreams();
-    if (runSystemOutFile()[0] != '\0' && !(openLogFile(0, runSystemOutFile(), rotation, native, native && oneFile) &&
-                                           redirectJavaStreamToLog(env, 0, "setOut")))
+    if (Config.SystemOutFile[0] != '\0' &&
+        !(openLogFile(0, Config.SystemOutFile, rotation, native, native && oneFile) &&
+          redirectJavaStreamToLog(env, 0, "setOut")))
         return false;
-    if (runSystemErrFile()[0] == '\0') return true;
+    if (Config.SystemErrFile[0] == '\0') return true;
     if (oneFile) return shareJavaStream(env, "out", "setErr");
-    return openLogFile(1, runSystemErrFile(), rotation, false, native) && redirectJavaStreamToLog(env, 1, "setErr");
+    return openLogFile(1, Config.SystemErrFile, rotation, false, native) && redirectJavaStreamToLog(env, 1, "setErr");
 }
 
 bool redirectStreams(JNIEnv* env, const char* directory) {
-    if (runSystemOutFile()[0] == '\0' && runSystemErrFile()[0] == '\0') return true;
+    if (Config.SystemOutFile[0] == '\0' && Config.SystemErrFile[0] == '\0') return true;
     LogRotation rotation;
     if (!loadLogRotation(&rotation)) return false;
     // Two streams on one file would each write from its start, over each other's lines; the
@@ -51,11 +52,11 @@ bool redirectStreams(JNIEnv* env, const char* directory) {
     bool oneFile = logFilesAreOne(directory);
     if (logRotationWanted(rotation) || logFilesTakeStandardStreams()) return redirectToLogFiles(env, rotation, oneFile);
     // The file stream makes no folders; one that cannot be made shows in the stream's failure.
-    for (const char* file : {runSystemOutFile(), runSystemErrFile()})
+    for (const char* file : {Config.SystemOutFile, Config.SystemErrFile})
         if (file[0] != '\0') makeLogFolder(file);
-    if (runSystemOutFile()[0] != '\0' && !redirectJavaStream(env, runSystemOutFile(), "setOut")) return false;
-    if (runSystemErrFile()[0] == '\0') return true;
-    return oneFile ? shareJavaStream(env, "out", "setErr") : redirectJavaStream(env, runSystemErrFile(), "setErr");
+    if (Config.SystemOutFile[0] != '\0' && !redirectJavaStream(env, Config.SystemOutFile, "setOut")) return false;
+    if (Config.SystemErrFile[0] == '\0') return true;
+    return oneFile ? shareJavaStream(env, "out", "setErr") : redirectJavaStream(env, Config.SystemErrFile, "setErr");
 }
 
 // main ended with an exception: it is printed on System.err as `java` prints it, and its text
@@ -63,7 +64,7 @@ bool redirectStreams(JNIEnv* env, const char* directory) {
 // event, a console whose System.err goes to a file).
 bool failAfterMain(JNIEnv* env) {
     std::string thrown = takeUncaughtException(env);
-    bool besideTrace = State.RunMode == RunModeKind::Console && !State.Windowed && runSystemErrFile()[0] == '\0';
+    bool besideTrace = State.RunMode == RunModeKind::Console && !State.Windowed && Config.SystemErrFile[0] == '\0';
     if (besideTrace || thrown.empty()) return failWith(MsgInvoke, kMainMethodText);
     reportErrorWithDetail(thrown.c_str(), message(MsgInvoke), kMainMethodText);
     return false;

@@ -62,8 +62,11 @@ static bool serviceSwitchGiven(int argc, char** argv) {
 }
 
 static int runLauncher(int argc, char** argv) {
-    if (!captureStartupDirectory()) return 0;
-    enterExecutableDirectory();
+    // A directory that cannot be read or entered stops the run: carrying on where the process
+    // happens to be would take the caller's files for the application's. The java command ends
+    // with 1 when it cannot read its current directory.
+    if (!captureStartupDirectory()) return 1;
+    if (!enterExecutableDirectory()) return -1;
     loadConfiguration();
     if (!returnToStartupDirectory()) return -1;
     // The console switch runs the service's start and stop here; its exit code is the service's.

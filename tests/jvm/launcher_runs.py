@@ -143,15 +143,15 @@ def scenario_streams_and_checked_jni():
 
 def scenario_option_references():
     # The JVM's input arguments: as written with ModernReferences (its own %p and %t, %% as one %), by the
-    # stored rules without; archive names found on disk reach it as found under both; the trace names what
-    # was not set and the working directory.
+    # stored rules without; a folder with a blank stays within its option; archive names found on disk reach
+    # it as found under both; the trace names what was not set and the working directory.
     unset = "%VARNLET_NO_SUCH%"
     rows = [(True, '-XX:ErrorFile=logs/hs_err_%p.log -Xlog:gc:file=logs/gc-%t.log "-XX:OnOutOfMemoryError=kill -9 %p" '
              '-Dpct=100%% -Dhome=%VARNLET_EXE_DIR%/.. -Du=' + unset, ["-XX:ErrorFile=logs/hs_err_%p.log",
              "-Xlog:gc:file=logs/gc-%t.log", "-XX:OnOutOfMemoryError=kill -9 %p", "-Dpct=100%", "-Dhome={}/..", "-Du=" + unset]),
             (False, "-Dx=" + unset + "end -Dpct=100%% -Dhome=%VARNLET_EXE_DIR%/..", ["-Dx=end", "-Dpct=100", "-Dhome={}/.."])]
     for modern, options, expected in rows:
-        launcher = Launcher("references", {"lib/my%20lib.jar": None, "lib/ok.jar": None, "logs/x": ""}, JvmOptions=options,
+        launcher = Launcher("option references", {"lib/my%20lib.jar": None, "lib/ok.jar": None, "logs/x": ""}, JvmOptions=options,
                             ClassPath="lib", ModernReferences=modern)
         run = launcher.run(environment=dict(os.environ, VARNLET_TRACE="1"))
         values = expect_ran(run)

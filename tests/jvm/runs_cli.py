@@ -37,3 +37,7 @@ def scenario_command_line_tool():
                       "varnlet.exe.path=" + exe, "varnlet.exe.dir=" + bin_dir]
         check(run.stdout.splitlines() == ["input=" + i for i in inputs] + properties, libjvm + ": input arguments, properties", run)
         check(open(os.path.join(caller, "data", "out.txt")).read() == "relative input\n", "the copy beside the input")
+        for program, said in ((os.path.join(os.path.dirname(libjvm), "../../bin/java"), "working directory"), (exe, "CURRENT_DIR")):
+            run = subprocess.run(["sh", "-c", 'mkdir gone && cd gone && rmdir ../gone && exec "$0" -version', program], cwd=caller,
+                                 capture_output=True, text=True, timeout=120)  # from a deleted directory: 1 and a report, as java
+            check(run.returncode == 1 and said in run.stdout + run.stderr, program + " from a deleted directory", run)

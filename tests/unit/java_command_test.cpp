@@ -81,7 +81,8 @@ TEST_F(JavaCommand, LauncherPropertiesNameTheApplication) {
     }
 }
 
-// Relative paths of the configuration keep naming the files beside the executable.
+// Relative paths of the configuration keep naming the files beside the executable: every
+// path entry and every entry of a path list.
 TEST(AnchoredPaths, RelativeEntriesJoinTheExecutablesDirectory) {
     const std::tuple<bool, const char*, const char*, const char*, const char*> rows[] = {  // Windows, directory, list, anchored, o.log
         {true, "C:\\app\\bin", "..\\lib;a.jar;;C:\\abs.jar;\\root.jar;\\\\server\\s.jar;%APP%\\x.jar;d:rel.jar;/fwd.jar",
@@ -95,10 +96,12 @@ TEST(AnchoredPaths, RelativeEntriesJoinTheExecutablesDirectory) {
         FakePlatform platform(windows);
         loadConfiguration();
         LauncherConfig& c = writableConfig();
-        c.ClassPath = c.JvmPath = strdup(list);
-        c.SystemOutFile = c.SystemErrFile = strdup("o.log");
+        c.ClassPath = c.JvmPath = c.ModulePath = strdup(list);
+        c.SystemOutFile = c.SystemErrFile = c.MainJar = c.SplashImage = c.ClassDataCacheDir = strdup("o.log");
         anchorConfiguredPaths(directory);
-        for (const char* got : {runClassPath(), runJvmPath()}) EXPECT_STREQ(got, want);
-        for (const char* got : {runSystemOutFile(), runSystemErrFile()}) EXPECT_STREQ(got, log);
+        for (const char* got : {Config.ClassPath, Config.JvmPath, Config.ModulePath}) EXPECT_STREQ(got, want);
+        for (const char* got : {Config.SystemOutFile, Config.SystemErrFile, Config.MainJar, Config.SplashImage,
+                                Config.ClassDataCacheDir})
+            EXPECT_STREQ(got, log);
     }
 }

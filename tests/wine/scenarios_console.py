@@ -131,6 +131,15 @@ def scenario_arguments_and_long_texts(case):
     case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}, terminal=True).expect(
         255, stdout=TEXT[:-2] + "\ufffd\ufffd\n" + NO_RUNTIME_HINT)
 
+def scenario_folder_past_the_limit(case):
+    """A launcher in a folder deeper than the current directory's limit cannot enter it: it says so and
+    stops, and never loads the jvm.dll and run.jar of the directory it was called from."""
+    start, deep = case.directory("start"), case.directory("app", *["d" * 60] * 5)
+    exe, _ = case.app(deep), case.app(start)
+    run = case.run(exe, cwd=start, record=start / "testjvm.record")
+    expect(len(case.dos_path(deep)) > 300 and run.code == 255 and not run.record.exists and
+           run.stderr.endswith("Error accessing file/directory: " + case.dos_path(deep) + "\n"), "the run went on")
+
 def scenario_exit_codes(case):
     """The status cmd's %errorlevel% shows: 0 after main returns, -1 after main throws, System.exit's
     status as it is (the failure messages are the portable core's, shown on the jvm tier)."""

@@ -176,8 +176,7 @@ struct Checker {
             if (!checkMessageFormat(value, &why)) return error(node.source(), key + ": " + why);
             break;
         default:
-            if (info.id == kEntryJvmPath || info.id == kEntryClassPath || info.id == kEntryServiceDependencies ||
-                info.id == kEntryModulePath) {
+            if (info.shape == EntryShape::PathList || info.id == kEntryServiceDependencies) {
                 if (!list(node, key, &value)) return;
             } else if (info.id == kEntryJvmOptions || info.id == kEntryAppOptions) {
                 if (!optionList(node, key, &value)) return;

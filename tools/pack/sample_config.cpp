@@ -72,8 +72,9 @@ const char kWindowsKeys[] =
 const char kCommandLineTools[] =
     "# A command-line tool (a build tool, an interpreter) works where it is called, as with the\n"
     "# java command: StayInStartupDir keeps the process in the caller's directory throughout,\n"
-    "# while relative ClassPath, JvmPath, OptionsFile, stream-file and @file names still mean\n"
-    "# the files beside the executable (a bundle's bin/ with ClassPath = \"../lib\", say).\n"
+    "# while relative paths of the entries (ClassPath, ModulePath, MainJar, the stream files,\n"
+    "# ...) and @file names still mean the files beside the executable, never those of the\n"
+    "# caller's directory (a bundle's bin/ with ClassPath = \"../lib\", say).\n"
     "# JavaCommandOptions reads JvmOptions as the java command reads its options:\n"
     "#   JvmOptions = [\"--add-opens\", \"java.base/java.lang=ALL-UNNAMED\", \"@jvm.options\"]\n"
     "# becomes --add-opens=java.base/java.lang=ALL-UNNAMED and the options of the file\n"
@@ -113,8 +114,7 @@ std::string sampleConfig(const std::string& target) {
         if (e.id == kEntryStayInStartupDir) out += kCommandLineTools;
         if (e.id == kEntryMainJar) out += kShippedForms;
         out += "# " + std::string(e.meaning) + ".\n";
-        if (e.id == kEntryJvmPath || e.id == kEntryClassPath || e.id == kEntryServiceDependencies ||
-            e.id == kEntryModulePath)
+        if (e.shape == EntryShape::PathList || e.id == kEntryServiceDependencies)
             out += "# A string with ';' between entries, or an array of strings.\n";
         if (e.id == kEntryJvmOptions || e.id == kEntryAppOptions)
             out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
