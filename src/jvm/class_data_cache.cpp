@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "core/allocation.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/report.h"
@@ -31,6 +32,7 @@
 #include "core/trace.h"
 #include "jvm/installed_runtimes.h"
 #include "jvm/java_version.h"
+#include "platform/hex_text.h"
 #include "platform/platform.h"
 
 const char kClassDataJobVariable[] = "VARNLET_CLASS_DATA_JOB";
@@ -76,7 +78,7 @@ std::string hex8(const std::string& text) {
     char out[9];
     uLong sum =
         crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size()));
-    std::snprintf(out, sizeof out, "%08lx", static_cast<unsigned long>(sum & 0xffffffffu));
+    hexText(sum & 0xffffffffu, 8, false, out);
     return out;
 }
 
@@ -229,6 +231,21 @@ std::string pointerText(const Pointer& p) {
            " " + std::to_string(p.wanted) + "\n" + p.key;
 }
 
+// The numbers of "size time classes wanted", as the pointer writes them; false unless all
+// four are there.
+bool readCounts(const char* text, unsigned long long* size, unsigned long long* time, long long* classes,
+                long long* wanted) {
+    char* end = nullptr;
+    *size = std::strtoull(text, &end, 10);
+    if (end == text) return false;
+    *time = std::strtoull(text = end, &end, 10);
+    if (end == text) return false;
+    *classes = std::strtoll(text = end, &end, 10);
+    if (end == text) return false;
+    *wanted = std::strtoll(text = end, &end, 10);
+    return end != text;
+}
+
 bool readPointer(Pointer* p) {
     std::vector<char> text(kMaxNameLength + Run.key.size() + 128);
     uint32_t got = 0;
@@ -240,7 +257,7 @@ bool readPointer(Pointer* p) {
     unsigned long long size = 0, time = 0;
     long long classes = 0, wanted = 0;
     if (second == std::string::npos || first == 0 || first > kMaxNameLength || all.find_first_of("/\\", 0) < first ||
-        std::sscanf(all.c_str() + first + 1, "%llu %llu %lld %lld", &size, &time, &classes, &wanted) != 4)
+        !readCounts(all.c_str() + first + 1, &size, &time, &classes, &wanted))
         return false;
     *p = Pointer{all.substr(0, first), all.substr(second + 1), size, time, classes, wanted};
     return true;
@@ -649,20 +666,8 @@ void prepareClassDataCache(const char* library, int* count, char*** tokens) {
     Run.options = options;
     // In front, so the user's own -Xlog options come later and win.
     options.insert(options.begin(), added.begin(), added.end());
-    char** vector = static_cast<char**>(std::calloc(options.size() + 1, sizeof(char*)));
-    size_t copied = 0;
-    for (; vector && copied < options.size(); ++copied)
-        if (!(vector[copied] = static_cast<char*>(std::malloc(options[copied].size() + 1)))) break;
-        else std::memcpy(vector[copied], options[copied].c_str(), options[copied].size() + 1);
-    if (!vector || copied < options.size()) {
-        for (size_t i = 0; vector && i < copied; ++i) std::free(vector[i]);
-        std::free(vector);
-        trace("class data cache: none, out of memory");
-        if (Run.making) Platform.cacheFiles->deleteFile(Run.written.c_str());
-        if (!Run.marker.empty()) Platform.cacheFiles->deleteFile(Run.marker.c_str());
-        Run = CacheRun{};
-        return;
-    }
+    char** vector = static_cast<char**>(allocateZeroed(options.size() + 1, sizeof(char*)));
+    for (size_t i = 0; i < options.size(); ++i) vector[i] = heapCopy(options[i].data(), options[i].size());
     for (int i = 0; i < *count; ++i) std::free((*tokens)[i]);
     std::free(*tokens);
     *tokens = vector;
