@@ -1,6 +1,7 @@
-// Ending the run when memory runs out, or on another failure nothing can go on from. Reporting needs a little memory of its own (a message
-// box's title, a console line's UTF-16 form), so a reserve taken at start-up is given back
-// first; a report that still cannot be made leaves the process ending quietly.
+// Ending the run when memory runs out, or on another failure nothing can go on from.
+// Reporting needs a little memory of its own (a message box's title, a console line's UTF-16
+// form), so a reserve taken at start-up is given back first; a report that still cannot be
+// made leaves the process ending quietly.
 #include "core/allocation.h"
 
 #include <atomic>
