@@ -12,6 +12,11 @@
 // a cache leaves a marker until it ends in order: a later start removes a cache whose start
 // crashed. A cache is kept only from a run that ended normally, and made again when
 // a later run loaded clearly more classes than the run that made it.
+//
+// A start that makes a cache has the JVM list the classes it loads, a line as each loads;
+// once the run has ended, the runtime's own java command archives them. The JVM writes
+// nothing of the cache as it ends, where a full disk would make it end the process with
+// an exit code of its own, and the run costs about what a run without the cache costs.
 #include "jvm/class_data_cache.h"
 
 #include <jvmti.h>
@@ -38,8 +43,8 @@ const char kClassDataJobVariable[] = "VARNLET_CLASS_DATA_JOB";
 namespace {
 
 const char kKeyHeader[] = "varnlet class data cache 2\n";
-// The JVM ends the process when it cannot finish writing an archive; a cache is only begun
-// with room to spare.
+// A cache is made only with room to spare on its volume, before the run and after it: a disk
+// that filled during the run may have cut the run's class list short.
 constexpr uint64_t kMinimumFreeBytes = 256ull << 20;
 // The caches of one folder together, the newest always kept: beyond it the oldest go.
 constexpr uint64_t kFolderBound = 1ull << 30;
@@ -141,7 +146,7 @@ bool isClassPath(const std::string& option) { return option.compare(0, 18, "-Dja
 // The command line the launcher passes on as a property changes with every start's arguments
 // and shapes no class.
 std::string makeKey(const std::vector<std::string>& options, const std::string& version, const char* library) {
-    std::string key = std::string(kKeyHeader) + (Run.kind == ClassDataKind::AotCache ? "aot" : "dynamic") + "\n" +
+    std::string key = std::string(kKeyHeader) + (Run.kind == ClassDataKind::AotCache ? "aot" : "archive") + "\n" +
                       library + "\n" + version + "\n";
     for (const std::string& option : options)
         if (option.compare(0, 19, "-Dsun.java.command=") != 0) key += option + "\n";
@@ -439,17 +444,21 @@ std::string javaCommand() {
     return inFolder(inFolder(Run.home, "bin"), windowsPaths(Platform.traits.pathStyle) ? "java.exe" : "java");
 }
 
-// The Java 25 training run leaves a configuration; the runtime's own java command makes the
-// cache from it, with the options of this process's argument file, and the cache is kept.
+// The run leaves the list of the classes it loaded; the runtime's own java command archives
+// them, with the options of this process's argument file, and the cache is kept. From Java 25
+// on the archive holds its classes linked, as the runtime's ahead-of-time cache does.
 void assembleAndKeep(const std::string& java, const std::string& finalName, long long classes) {
-    std::string configuration = ownPath(".aotconf.tmp"), arguments = ownPath(".args"), made = ownPath(".aot.tmp");
-    std::vector<std::string> argv = {java, "@" + arguments, "-XX:AOTMode=create",
-                                     "-XX:AOTConfiguration=" + configuration, "-XX:AOTCache=" + made};
+    const bool linked = endsWith(finalName, ".aot");
+    std::string list = ownPath(".classes.tmp"), arguments = ownPath(".args"),
+                made = ownPath(linked ? ".aot.tmp" : ".jsa.tmp");
+    std::vector<std::string> argv = {java, "@" + arguments, "-Xshare:dump", "-XX:SharedClassListFile=" + list,
+                                     "-XX:SharedArchiveFile=" + made};
+    if (linked) argv.push_back("-XX:+AOTClassLinking");
     std::vector<const char*> pointers;
     for (const std::string& a : argv) pointers.push_back(a.c_str());
     pointers.push_back(nullptr);
     int code = claim(made) ? Platform.cacheFiles->runQuietly(pointers.data()) : -1;
-    for (const std::string& path : {configuration, arguments}) Platform.cacheFiles->deleteFile(path.c_str());
+    for (const std::string& path : {list, arguments}) Platform.cacheFiles->deleteFile(path.c_str());
     uint64_t size = 0, time = 0;
     if (code == 0 && Platform.cacheFiles->fileStamp(made.c_str(), &size, &time) && size > 0) {
         keepCache(made, finalName, classes);
@@ -474,7 +483,7 @@ bool startAssembly() {
     std::string to = "cds-" + Run.slot + "-" + std::to_string(helper);
     bool handed =
         helper != 0 &&
-        Platform.cacheFiles->renameFile(Run.written.c_str(), inFolder(Run.folder, to + ".aotconf.tmp").c_str()) &&
+        Platform.cacheFiles->renameFile(Run.written.c_str(), inFolder(Run.folder, to + ".classes.tmp").c_str()) &&
         Platform.cacheFiles->renameFile(ownPath(".args").c_str(), inFolder(Run.folder, to + ".args").c_str()) &&
         Platform.cacheFiles->renameFile(job.c_str(), inFolder(Run.folder, to + ".job").c_str());
     if (handed) {
@@ -517,8 +526,8 @@ void JNICALL noteExit(jint code) {
     if (State.JvmExitHook) reinterpret_cast<void(JNICALL*)(jint)>(State.JvmExitHook)(code);
 }
 
-// The classes are counted as the shutdown hooks run: later, the JVM's own archiving at exit
-// loads classes of its own.
+// The classes are counted as the shutdown hooks start, the application's work done, whether
+// main returned or System.exit was called.
 jobject CountingHook;
 
 void JNICALL countClasses(jvmtiEnv* jvmti, JNIEnv* env, jthread thread) {
@@ -553,13 +562,19 @@ void finishAtExit() { finishClassDataCache(); }
 
 ClassDataKind classDataKindFor(uint32_t major) {
     if (major >= 25) return ClassDataKind::AotCache;
-    return major >= 13 ? ClassDataKind::DynamicArchive : ClassDataKind::None;
+    return major >= 13 ? ClassDataKind::SharedArchive : ClassDataKind::None;
 }
 
 const char* sharingOption(const std::vector<std::string>& options) {
-    static const char* const kSharing[] = {
-        "-Xshare", "-XX:SharedArchiveFile", "-XX:ArchiveClassesAtExit", "-XX:+AutoCreateSharedArchive",
-        "-XX:AOT", "-XX:+UseSharedSpaces",  "-XX:-UseSharedSpaces",     "-XX:SharedClassListFile"};
+    static const char* const kSharing[] = {"-Xshare",
+                                           "-XX:SharedArchiveFile",
+                                           "-XX:ArchiveClassesAtExit",
+                                           "-XX:+AutoCreateSharedArchive",
+                                           "-XX:AOT",
+                                           "-XX:+UseSharedSpaces",
+                                           "-XX:-UseSharedSpaces",
+                                           "-XX:SharedClassListFile",
+                                           "-XX:DumpLoadedClassList"};
     for (const std::string& option : options)
         for (const char* prefix : kSharing)
             if (option.compare(0, std::strlen(prefix), prefix) == 0) return option.c_str();
@@ -622,7 +637,7 @@ void prepareClassDataCache(const char* library, int* count, char*** tokens) {
     } else {
         Run.home = home;
         Run.finalName = own(aot ? ".aot" : ".jsa");
-        Run.written = ownPath(aot ? ".aotconf.tmp" : ".jsa.tmp");
+        Run.written = ownPath(".classes.tmp");
         if ((folder == CacheTrust::Missing &&
              (!Platform.cacheFiles->createFolders(Run.folder.c_str()) ||
               Platform.cacheFiles->examine(Run.folder.c_str(), true, &size, &time) != CacheTrust::Private)) ||
@@ -637,13 +652,9 @@ void prepareClassDataCache(const char* library, int* count, char*** tokens) {
         }
         trace("class data cache: making ", inFolder(Run.folder, Run.finalName).c_str(),
               " (none yet for this runtime, class path and options)");
-        if (aot) {
-            // The training run tells of its configuration on the application's stream.
-            added.insert(added.end(), {"-XX:+UnlockDiagnosticVMOptions", "-XX:-DisplayVMOutput", "-XX:AOTMode=record",
-                                       "-XX:AOTConfiguration=" + Run.written});
-        } else {
-            added.push_back("-XX:ArchiveClassesAtExit=" + Run.written);
-        }
+        // The JVM writes the list as classes load and passes over a write that fails: nothing is
+        // written as it ends that could change the exit code, and the run costs what it would.
+        added.push_back("-XX:DumpLoadedClassList=" + Run.written);
         Run.making = true;
     }
     Run.options = options;
@@ -703,17 +714,18 @@ void finishClassDataCache() {
         Platform.cacheFiles->deleteFile(Run.written.c_str());
         return;
     }
-    const char* dropped =
+    std::string dropped =
         !endedNormally() ? "the application did not end normally"
         : Run.pointer.wanted > 0 && Run.classes >= 0 && Run.classes + slack(Run.pointer.wanted) < Run.pointer.wanted
             ? "this run loaded fewer classes than the one that asked for a new cache"
-            : nullptr;
-    if (dropped) {
-        trace("class data cache: not kept, ", dropped);
+        : Platform.cacheFiles->freeBytes(Run.folder.c_str()) < kMinimumFreeBytes
+            ? "too little free space left in " + Run.folder + " after the run (its list of classes may be cut short)"
+            : "";
+    if (!dropped.empty()) {
+        trace("class data cache: not kept, ", dropped.c_str());
         Platform.cacheFiles->deleteFile(Run.written.c_str());
         return;
     }
-    if (Run.kind == ClassDataKind::DynamicArchive) return keepCache(Run.written, Run.finalName, Run.classes);
     // A service's manager may end what its process leaves running: a service assembles before it ends.
     if (State.RunMode == RunModeKind::Service || !startAssembly()) {
         std::string arguments = argumentFileText(Run.options);
