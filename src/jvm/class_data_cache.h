@@ -13,9 +13,6 @@
 // (-XX:AOTCache).
 enum class ClassDataKind { None, SharedArchive, AotCache };
 
-// The variable that makes the launcher the detached process assembling a cache.
-extern const char kClassDataJobVariable[];
-
 // What a runtime of this major version keeps: the ahead-of-time cache from Java 25 on,
 // a shared archive from Java 13 on, nothing before.
 ClassDataKind classDataKindFor(uint32_t major);
@@ -45,7 +42,3 @@ void classDataCacheMainReturned();
 // in a detached process, unless this is a service). Called after DestroyJavaVM,
 // and registered to run at process exit, which follows System.exit. Later calls do nothing.
 void finishClassDataCache();
-
-// The detached process's work: assembles the cache that `prefix` (the value of
-// kClassDataJobVariable) names a job for, and keeps it. Its exit code.
-int runClassDataJob(const char* prefix);
