@@ -12,9 +12,10 @@
 // a later run loaded clearly more classes than the run that made it.
 //
 // A start that makes a cache has the JVM list the classes it loads, a line as each loads;
-// once the run has ended, the runtime's own java command archives them. The JVM writes
-// nothing of the cache as it ends, where a full disk would make it end the process with
-// an exit code of its own, and the run costs about what a run without the cache costs.
+// once the run has ended, the runtime's own java command archives them. The JVM writes no
+// archive as it ends (one it cannot finish there makes it end the process with exit code 1),
+// it passes over a line of the list it cannot write, and the run costs about what a run
+// without the cache costs.
 #include "jvm/class_data_cache.h"
 
 #include <jvmti.h>
@@ -335,8 +336,9 @@ void prepareClassDataCache(const char* library, int* count, char*** tokens) {
         }
         trace("class data cache: making ", inFolder(CacheRun.folder, CacheRun.finalName).c_str(),
               " (none yet for this runtime, class path and options)");
-        // The JVM writes the list as classes load and passes over a write that fails: nothing is
-        // written as it ends that could change the exit code, and the run costs what it would.
+        // The JVM writes the list as classes load (Java 25 adds the constants it resolved as it
+        // ends) and passes over a write that fails, so a full disk cannot change the exit code;
+        // the run costs about what it would without the cache.
         added.push_back("-XX:DumpLoadedClassList=" + CacheRun.written);
         CacheRun.making = true;
     }
