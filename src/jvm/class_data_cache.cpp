@@ -7,8 +7,8 @@
 //
 // The folder and the files are trusted only when they are the account's own and nobody else
 // may write them, since the JVM maps them into the application's process. A start that uses
-// a cache leaves a marker until it ends in order: a later start removes a cache whose start
-// crashed. A cache is kept only from a run that ended normally, and made again when
+// a cache leaves a marker until it ends normally: a later start removes a cache whose start
+// crashed or failed. A cache is kept only from a run that ended normally, and made again when
 // a later run loaded clearly more classes than the run that made it.
 //
 // A start that makes a cache has the JVM list the classes it loads, a line as each loads;
@@ -386,7 +386,10 @@ void classDataCacheJvmCreated(JavaVM* jvm, JNIEnv* env) {
 void classDataCacheMainReturned() { CacheRun.mainReturned = true; }
 
 void finishClassDataCache() {
-    if (!CacheRun.marker.empty()) Platform.cacheFiles->deleteFile(CacheRun.marker.c_str());
+    // A run on a damaged cache may fail without a crash (an error thrown out of main): its marker
+    // stays, so the next start removes the cache rather than fail the same way.
+    if (!CacheRun.marker.empty() && endedNormally()) Platform.cacheFiles->deleteFile(CacheRun.marker.c_str());
+    else if (!CacheRun.marker.empty()) trace("class data cache: the application did not end normally; the next start removes the cache it used");
     CacheRun.marker.clear();
     if (CacheRun.using_) {
         CacheRun.using_ = false;

@@ -160,7 +160,7 @@ bool sweepFolder() {
             uint32_t got = 0;
             if (Platform.files.readStart(path.c_str(), used, sizeof used - 1, &got) &&
                 CacheRun.pointer.name == std::string(used, got))
-                retire(" is removed: a start that used it crashed");
+                retire(" is removed: a start that used it did not end normally");
         }
         removeFile(path);
     }

@@ -151,7 +151,7 @@ def scenario_class_data_cache_damage():
         launcher = cached("cds-damage-" + version, libjvm)
         folder = os.path.join(launcher.app, "cache")
         for how, reason in (("block", "it changed after it was made"), ("truncated", "it changed after it was made"),
-                            ("block, time kept", "a start that used it crashed")):
+                            ("block, time kept", "a start that used it did not end normally")):
             start(launcher)
             cache = os.path.join(folder, kept(folder)[0])
             check(start(launcher)[1], version + ": the cache is not used")

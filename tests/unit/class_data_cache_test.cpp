@@ -160,7 +160,7 @@ TEST(ClassDataCache, UsedOnlyPrivateAndUnchanged) {
         {"cache a link", [](Folder& f, const std::string& c) { fs::rename(c, f.dir + "/x"), fs::create_symlink(f.dir + "/x", c); }, false, true},
         {"cache rewritten", [](Folder&, const std::string& c) { std::ofstream(c) << "archivf", fs::last_write_time(c, fs::last_write_time(c) - std::chrono::seconds(1)); }, false, false},
         {"cache truncated", [](Folder&, const std::string& c) { truncate(c.c_str(), 3); }, false, false},
-        {"a start that used it crashed", [&](Folder&, const std::string& c) { makeFile(c.substr(0, c.rfind('-')) + endedMarker, fs::path(c).filename()); }, false, false},
+        {"a start that used it did not end normally", [&](Folder&, const std::string& c) { makeFile(c.substr(0, c.rfind('-')) + endedMarker, fs::path(c).filename()); }, false, false},
         {"a start using it runs", [](Folder&, const std::string& c) { makeFile(c.substr(0, c.rfind('-')) + "-1.started", fs::path(c).filename()); }, true, true},
     };
     for (Row& row : rows) {
