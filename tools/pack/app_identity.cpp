@@ -11,11 +11,12 @@
 #include "core/text_encoding.h"
 #include "version_info.h"
 
-const char kDefaultExecutionLevel[] = "asInvoker";
-
 namespace {
 
-const char* const kLevels[] = {"asInvoker", "highestAvailable", "requireAdministrator"};
+const char* const kLevels[] = {
+#define VARNLET_EXECUTION_LEVEL(level) #level,
+#include "pack_rules.def"
+};
 
 // The request Windows reads from the manifest; without it, Windows treats the program as one
 // written before user account control (file and registry virtualization, installer detection).
@@ -78,7 +79,12 @@ void applyIdentity(const PackConfig& config, const std::string& target, const st
     uint16_t number[4] = {0, 0, 0, 0};
     parseVersionNumber(config.versionNumber, number);
     const std::string version = config.versionNumber.empty() ? versionNumberText(number) : config.versionNumber;
-    const std::string defaults[] = {"", name, version, name, "", file, name, version};  // in kVersionStringKeys order
+    const std::string Empty, Name = name, Version = version, File = file;
+    const std::string defaults[] = {
+    // in kVersionStringKeys order
+#define VARNLET_VERSION_KEY(key, defaultValue) defaultValue,
+#include "pack_rules.def"
+    };
     std::vector<std::pair<std::u16string, std::u16string>> strings;
     for (size_t i = 0; i < kVersionStringKeyCount; ++i) {
         std::u16string key = utf8ToUtf16(kVersionStringKeys[i]), value = utf8ToUtf16(defaults[i]);
@@ -92,7 +98,7 @@ void applyIdentity(const PackConfig& config, const std::string& target, const st
     if (!request->setFileVersion) std::copy(number, number + 4, request->fileVersion);
     if (!request->setProductVersion) std::copy(number, number + 4, request->productVersion);
     request->setFileVersion = request->setProductVersion = true;
-    request->executionLevel = config.executionLevel.empty() ? kDefaultExecutionLevel : config.executionLevel;
+    request->executionLevel = config.executionLevel.empty() ? kLevels[0] : config.executionLevel;
 }
 
 std::string manifestExecutionLevel(const Bytes& manifest) {

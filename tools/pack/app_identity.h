@@ -8,8 +8,6 @@
 #include "launcher_file.h"
 #include "pack_config.h"
 
-extern const char kDefaultExecutionLevel[];  // "asInvoker": no virtualization, no installer guess
-
 // Checks the value of the top-level key `name` or `execution_level`.
 bool checkIdentityValue(const std::string& key, const std::string& value, std::string* why);
 // Fills the version information and execution level of a request for the file `output`;

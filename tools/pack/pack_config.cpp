@@ -176,10 +176,9 @@ struct Checker {
             if (!checkMessageFormat(value, &why)) return error(node.source(), key + ": " + why);
             break;
         default:
-            if (info.id == kEntryJvmPath || info.id == kEntryClassPath || info.id == kEntryServiceDependencies ||
-                info.id == kEntryModulePath) {
+            if (entryForm(info.id) == EntryForm::List) {
                 if (!list(node, key, &value)) return;
-            } else if (info.id == kEntryJvmOptions || info.id == kEntryAppOptions) {
+            } else if (entryForm(info.id) == EntryForm::Options) {
                 if (!optionList(node, key, &value)) return;
             } else if (!text(node, key, &value)) {
                 return;
@@ -374,7 +373,14 @@ bool holds(const PackConfig& config, unsigned id) { return config.entries.count(
 
 }  // namespace
 
-bool isKnownTarget(const std::string& target) { return target == "win32" || target == "win64" || target == "linux"; }
+bool isKnownTarget(const std::string& target) {
+    for (const char* known : {
+#define VARNLET_TARGET(name, body) #name,
+#include "pack_rules.def"
+         })
+        if (target == known) return true;
+    return false;
+}
 
 bool parsePackConfig(const std::string& text, const std::string& path, PackConfig* config,
                      std::vector<std::string>* errors) {

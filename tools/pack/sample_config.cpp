@@ -51,7 +51,13 @@ std::string tomlValue(const EntryInfo& e) {
 // Entries a Linux launcher has no use for: the registry search and service settings that
 // systemd units do not have.
 bool windowsOnlyEntry(unsigned id) {
-    return id == kEntryJavaSearchMode || id == kEntryServiceDelayedStart || id == kEntryServiceDependencies;
+    static const unsigned kWindowsOnly[] = {
+#define VARNLET_WINDOWS_ONLY(entry) kEntry##entry,
+#include "pack_rules.def"
+    };
+    for (unsigned only : kWindowsOnly)
+        if (only == id) return true;
+    return false;
 }
 
 const char kWindowsKeys[] =
@@ -110,10 +116,8 @@ std::string sampleConfig(const std::string& target) {
         if (e.id == kEntryStayInStartupDir) out += kCommandLineTools;
         if (e.id == kEntryMainJar) out += kShippedForms;
         out += "# " + std::string(e.meaning) + ".\n";
-        if (e.id == kEntryJvmPath || e.id == kEntryClassPath || e.id == kEntryServiceDependencies ||
-            e.id == kEntryModulePath)
-            out += "# A string with ';' between entries, or an array of strings.\n";
-        if (e.id == kEntryJvmOptions || e.id == kEntryAppOptions)
+        if (entryForm(e.id) == EntryForm::List) out += "# A string with ';' between entries, or an array of strings.\n";
+        if (entryForm(e.id) == EntryForm::Options)
             out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
         if (e.id == kEntryClassDataCache) {  // on for new applications; it writes files, so bodies keep it off
             out += std::string(e.name) + " = true\n\n";

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 
-const char* const kVersionStringKeys[] = {"CompanyName",    "FileDescription",  "FileVersion", "InternalName",
-                                          "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion"};
+const char* const kVersionStringKeys[] = {
+#define VARNLET_VERSION_KEY(key, defaultValue) #key,
+#include "pack_rules.def"
+};
 const size_t kVersionStringKeyCount = sizeof kVersionStringKeys / sizeof kVersionStringKeys[0];
 
 namespace {
