@@ -494,19 +494,19 @@ final class Config {
             String form = info.form();
             value = form.equals("List") ? list(node, key) : form.equals("Options") ? optionList(node, key) : text(node, key);
             if (value == null) return;
-            if (info.id == Entry.SERVICE_DEPENDENCIES && !value.isEmpty())
+            if (info.id == Entry.Id.SERVICE_DEPENDENCIES && !value.isEmpty())
                 for (String item : value.split(";", -1))
                     if ((why[0] = checkServiceName(item)) != null) {
                         error(node, key + ": " + why[0]);
                         return;
                     }
-            if (info.id == Entry.SINGLE_INSTANCE_MUTEX && (why[0] = checkMutexName(value)) != null
-                    || info.id == Entry.MAIN_JAR && !value.isEmpty() && (why[0] = checkMainJar(value, resolve(value))) != null
-                    || info.id == Entry.MAIN_MODULE && !value.isEmpty() && (why[0] = checkMainModule(value)) != null) {
+            if (info.id == Entry.Id.SINGLE_INSTANCE_MUTEX && (why[0] = checkMutexName(value)) != null
+                    || info.id == Entry.Id.MAIN_JAR && !value.isEmpty() && (why[0] = checkMainJar(value, resolve(value))) != null
+                    || info.id == Entry.Id.MAIN_MODULE && !value.isEmpty() && (why[0] = checkMainModule(value)) != null) {
                 error(node, why[0]);
                 return;
             }
-            if (info.id == Entry.LOG_ROTATE_SIZE && !isLogSize(value)) {
+            if (info.id == Entry.Id.LOG_ROTATE_SIZE && !isLogSize(value)) {
                 error(node, "LogRotateSize \"" + value + "\" is no size: write a number with KB, MB or GB, as \"10 MB\"");
                 return;
             }
@@ -616,13 +616,13 @@ final class Config {
     }
 
     private void crossCheck() {
-        if (value(Entry.SERVICE_DELAYED_START).equals("1") && value(Entry.SERVICE_MANUAL_START).equals("1"))
-            errors.add(places.get(Entry.SERVICE_DELAYED_START) + ": ServiceDelayedStart needs automatic start (ServiceManualStart false)");
-        String account = lower(value(Entry.SERVICE_ACCOUNT)), service = value(Entry.SERVICE_NAME), prefix = "nt service\\";
+        if (value(Entry.Id.SERVICE_DELAYED_START).equals("1") && value(Entry.Id.SERVICE_MANUAL_START).equals("1"))
+            errors.add(places.get(Entry.Id.SERVICE_DELAYED_START) + ": ServiceDelayedStart needs automatic start (ServiceManualStart false)");
+        String account = lower(value(Entry.Id.SERVICE_ACCOUNT)), service = value(Entry.Id.SERVICE_NAME), prefix = "nt service\\";
         if (!service.isEmpty() && account.startsWith(prefix) && !account.substring(prefix.length()).equals(lower(service)))
-            errors.add(places.get(Entry.SERVICE_ACCOUNT) + ": the virtual account is NT SERVICE\\" + service + ", after the service's own name");
-        if (!value(Entry.MAIN_JAR).isEmpty() && !value(Entry.MAIN_MODULE).isEmpty())
-            errors.add(places.get(Entry.MAIN_MODULE) + ": MainModule and MainJar exclude each other (a modular jar goes on ModulePath)");
+            errors.add(places.get(Entry.Id.SERVICE_ACCOUNT) + ": the virtual account is NT SERVICE\\" + service + ", after the service's own name");
+        if (!value(Entry.Id.MAIN_JAR).isEmpty() && !value(Entry.Id.MAIN_MODULE).isEmpty())
+            errors.add(places.get(Entry.Id.MAIN_MODULE) + ": MainModule and MainJar exclude each other (a modular jar goes on ModulePath)");
     }
 
     /** Sorts errors[from..] by the line and column after "path:", stably, as the file orders them. */
@@ -688,11 +688,11 @@ final class Config {
 
     List<String> warnings() {
         List<String> warnings = new ArrayList<>();
-        if (isSet(Entry.USE_STARTUP_DIR) && isSet(Entry.EARLY_WORKING_DIR))
-            warnings.add(places.get(Entry.USE_STARTUP_DIR) + ": warning: UseStartupDir has no effect with EarlyWorkingDir "
+        if (isSet(Entry.Id.USE_STARTUP_DIR) && isSet(Entry.Id.EARLY_WORKING_DIR))
+            warnings.add(places.get(Entry.Id.USE_STARTUP_DIR) + ": warning: UseStartupDir has no effect with EarlyWorkingDir "
                     + "(only WorkingDir is entered); for a command-line tool that works in the caller's directory, set StayInStartupDir instead");
-        if (isSet(Entry.STAY_IN_STARTUP_DIR) && holds(Entry.WORKING_DIR))
-            warnings.add(places.get(Entry.WORKING_DIR) + ": warning: WorkingDir has no effect with StayInStartupDir");
+        if (isSet(Entry.Id.STAY_IN_STARTUP_DIR) && holds(Entry.Id.WORKING_DIR))
+            warnings.add(places.get(Entry.Id.WORKING_DIR) + ": warning: WorkingDir has no effect with StayInStartupDir");
         return warnings;
     }
 
@@ -705,7 +705,7 @@ final class Config {
             Entry info = Entry.byId(e.getKey());
             String stored = info.type == Entry.Type.Scrambled ? scramble(e.getValue()) : e.getValue(), why;
             if ((why = checkTextLength(stored)) != null
-                    || e.getKey() == Entry.SERVICE_ACCOUNT && (why = checkServiceAccount(e.getValue(), target)) != null) {
+                    || e.getKey() == Entry.Id.SERVICE_ACCOUNT && (why = checkServiceAccount(e.getValue(), target)) != null) {
                 errs.add(place + ": " + info.name + ": " + why);
                 continue;
             }
@@ -728,9 +728,9 @@ final class Config {
                 request.replaceIcon = true;
             }
         }
-        if (holds(Entry.MAIN_JAR) || holds(Entry.MAIN_MODULE)) {
-            request.entries.putIfAbsent(Entry.MAIN_CLASS, "");
-            request.entries.putIfAbsent(Entry.CLASS_PATH, "");
+        if (holds(Entry.Id.MAIN_JAR) || holds(Entry.Id.MAIN_MODULE)) {
+            request.entries.putIfAbsent(Entry.Id.MAIN_CLASS, "");
+            request.entries.putIfAbsent(Entry.Id.CLASS_PATH, "");
         }
         request.setSubsystem = setGui;
         request.windowed = gui;
@@ -775,10 +775,10 @@ final class Config {
         java.util.function.IntFunction<String> held = id -> request.entries.containsKey(id) ? request.entries.get(id)
                 : body.entries.getOrDefault(id, "");
         java.util.function.IntPredicate isDefault = id -> held.apply(id).equals(Entry.byId(id).defaultText);
-        if (!entries.containsKey(Entry.CLASS_PATH) && isDefault.test(Entry.CLASS_PATH))
-            warnings.add(path + ": ClassPath is not set: the launcher keeps the body's \"" + Entry.byId(Entry.CLASS_PATH).defaultText + "\"");
+        if (!entries.containsKey(Entry.Id.CLASS_PATH) && isDefault.test(Entry.Id.CLASS_PATH))
+            warnings.add(path + ": ClassPath is not set: the launcher keeps the body's \"" + Entry.byId(Entry.Id.CLASS_PATH).defaultText + "\"");
         StringBuilder names = new StringBuilder();
-        for (int id : new int[] {Entry.MAIN_CLASS, Entry.MAIN_JAR, Entry.MAIN_MODULE}) {
+        for (int id : new int[] {Entry.Id.MAIN_CLASS, Entry.Id.MAIN_JAR, Entry.Id.MAIN_MODULE}) {
             if (holds(id) || (!held.apply(id).isEmpty() && !isDefault.test(id))) return true;
             names.append(names.length() == 0 ? "" : ", ").append(Entry.byId(id).name);
         }
@@ -789,9 +789,9 @@ final class Config {
     /** Warnings about '%' in JvmOptions and ClassPath that the stored reference rules would remove. */
     static List<String> referenceWarnings(Map<Integer, String> stored) {
         List<String> warnings = new ArrayList<>();
-        String flag = stored.get(Entry.MODERN_REFERENCES);
+        String flag = stored.get(Entry.Id.MODERN_REFERENCES);
         if (flag != null && !flag.isEmpty() && flag.charAt(0) != '0') return warnings;
-        for (int id : new int[] {Entry.JVM_OPTIONS, Entry.CLASS_PATH}) {
+        for (int id : new int[] {Entry.Id.JVM_OPTIONS, Entry.Id.CLASS_PATH}) {
             String t = stored.get(id);
             if (t == null) continue;
             String text = Bin.clean(t), lost = firstLoss(text);

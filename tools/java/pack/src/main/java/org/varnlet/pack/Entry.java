@@ -61,13 +61,18 @@ final class Entry {
         return "";
     }
 
-    static final int MIN_JAVA_VERSION = id("MinJavaVersion"), JVM_PATH = id("JvmPath"), JVM_OPTIONS = id("JvmOptions"),
-            CLASS_PATH = id("ClassPath"), MAIN_CLASS = id("MainClass"), WORKING_DIR = id("WorkingDir"),
-            USE_STARTUP_DIR = id("UseStartupDir"), EARLY_WORKING_DIR = id("EarlyWorkingDir"),
-            SERVICE_NAME = id("ServiceName"), SERVICE_MANUAL_START = id("ServiceManualStart"),
-            SINGLE_INSTANCE_MUTEX = id("SingleInstanceMutex"), SERVICE_DELAYED_START = id("ServiceDelayedStart"),
-            SERVICE_DEPENDENCIES = id("ServiceDependencies"), SERVICE_ACCOUNT = id("ServiceAccount"),
-            MODERN_REFERENCES = id("ModernReferences"), STAY_IN_STARTUP_DIR = id("StayInStartupDir"),
-            MAIN_JAR = id("MainJar"), MAIN_MODULE = id("MainModule"), LOG_ROTATE_SIZE = id("LogRotateSize"),
-            JAVA_SEARCH_MODE = id("JavaSearchMode"), CLASS_DATA_CACHE = id("ClassDataCache");
+    /** The ids the packer's own rules name (a class of their own: they are known once Rules.ENTRIES is). */
+    static final class Id {
+        private Id() {}
+
+        static final int MIN_JAVA_VERSION = id("MinJavaVersion"), JVM_PATH = id("JvmPath"), JVM_OPTIONS = id("JvmOptions"),
+                CLASS_PATH = id("ClassPath"), MAIN_CLASS = id("MainClass"), WORKING_DIR = id("WorkingDir"),
+                USE_STARTUP_DIR = id("UseStartupDir"), EARLY_WORKING_DIR = id("EarlyWorkingDir"),
+                SERVICE_NAME = id("ServiceName"), SERVICE_MANUAL_START = id("ServiceManualStart"),
+                SINGLE_INSTANCE_MUTEX = id("SingleInstanceMutex"), SERVICE_DELAYED_START = id("ServiceDelayedStart"),
+                SERVICE_DEPENDENCIES = id("ServiceDependencies"), SERVICE_ACCOUNT = id("ServiceAccount"),
+                MODERN_REFERENCES = id("ModernReferences"), STAY_IN_STARTUP_DIR = id("StayInStartupDir"),
+                MAIN_JAR = id("MainJar"), MAIN_MODULE = id("MainModule"), LOG_ROTATE_SIZE = id("LogRotateSize"),
+                JAVA_SEARCH_MODE = id("JavaSearchMode"), CLASS_DATA_CACHE = id("ClassDataCache");
+    }
 }

@@ -10,7 +10,6 @@ import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.AtomicMoveNotSupportedException;
 import java.nio.file.Files;
-import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.nio.file.Paths;
 import java.nio.file.StandardCopyOption;
@@ -97,6 +96,24 @@ public final class Main {
         default:
             err.print("varnlet-pack: unknown command " + args[0] + "\n" + USAGE);
             return 2;
+        }
+    }
+
+    /**
+     * How a key's value is written in a configuration file: "boolean", "integer", "array" (a list
+     * or options, which a string also gives), "table" or "string"; for a build tool that writes one.
+     */
+    public static String valueKind(String key) {
+        if (key.equals("gui")) return "boolean";
+        if (key.equals("messages") || key.equals("version")) return "table";
+        Entry e = Entry.byName(key);
+        if (e == null) return "string";
+        switch (e.type) {
+        case Flag:
+        case ReservedFlag: return "boolean";
+        case Integer:
+        case ReservedInteger: return "integer";
+        default: return e.form().equals("Text") ? "string" : "array";
         }
     }
 
@@ -313,7 +330,7 @@ public final class Main {
             return 0;
         }
         String path = o.positional.get(0);
-        if (!o.force && Files.exists(Paths.get(path), LinkOption.NOFOLLOW_LINKS)) {
+        if (!o.force && Files.exists(Paths.get(path))) {
             err.print("varnlet-pack: " + path + " exists; use --force to replace it\n");
             return 1;
         }

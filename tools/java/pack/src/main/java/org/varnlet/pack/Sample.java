@@ -76,23 +76,23 @@ final class Sample {
                 + "\n" + "# output = \"myapp" + (linux ? "\"\n\n" : ".exe\"\n") + (linux ? "" : WINDOWS_KEYS));
         for (Entry e : Rules.ENTRIES) {
             if (e.type == Entry.Type.Message || (linux && e.windowsOnly())) continue;
-            if (e.id == Entry.JVM_PATH) out.append(SEARCH_ORDER);
-            if (e.id == Entry.MODERN_REFERENCES) {
+            if (e.id == Entry.Id.JVM_PATH) out.append(SEARCH_ORDER);
+            if (e.id == Entry.Id.MODERN_REFERENCES) {
                 out.append("# ").append(e.meaning).append(".\n# false: the rules of older launchers, where an undefined %NAME% and %% vanish.\n")
                         .append(e.name).append(" = true\n\n");
                 continue;
             }
-            if (e.id == Entry.STAY_IN_STARTUP_DIR) out.append(COMMAND_LINE_TOOLS);
-            if (e.id == Entry.MAIN_JAR) out.append(SHIPPED_FORMS);
+            if (e.id == Entry.Id.STAY_IN_STARTUP_DIR) out.append(COMMAND_LINE_TOOLS);
+            if (e.id == Entry.Id.MAIN_JAR) out.append(SHIPPED_FORMS);
             out.append("# ").append(e.meaning).append(".\n");
             if (e.form().equals("List")) out.append("# A string with ';' between entries, or an array of strings.\n");
             if (e.form().equals("Options")) out.append("# A string, or an array of strings with one option each (quoted as needed when stored).\n");
-            if (e.id == Entry.CLASS_DATA_CACHE) {
+            if (e.id == Entry.Id.CLASS_DATA_CACHE) {
                 out.append(e.name).append(" = true\n\n");
                 continue;
             }
             long[] range = e.range();
-            if (e.type == Entry.Type.Integer && e.id != Entry.JAVA_SEARCH_MODE && range != null)
+            if (e.type == Entry.Type.Integer && e.id != Entry.Id.JAVA_SEARCH_MODE && range != null)
                 out.append("# ").append(range[0]).append(" to ").append(range[1]).append(e.rangeUnit()).append(".\n");
             if (e.type == Entry.Type.Hex)
                 out.append("# Written as a major version (\"17\"), as major.minor (\"1.8\") or as a hexadecimal number such as \"0x00010008\".\n");

@@ -660,27 +660,117 @@ final class Toml {
         return s.toString();
     }
 
-    private static final java.util.regex.Pattern DATE = java.util.regex.Pattern.compile("[0-9]{4}-[0-9]{2}-[0-9]{2}");
-    private static final java.util.regex.Pattern TIME = java.util.regex.Pattern.compile("[0-9]{2}:[0-9]{2}(:[0-9]{2}(\\.[0-9]+)?)?");
-    private static final java.util.regex.Pattern DATE_TIME = java.util.regex.Pattern.compile(
-            "[0-9]{4}-[0-9]{2}-[0-9]{2}[Tt ][0-9]{2}:[0-9]{2}(:[0-9]{2}(\\.[0-9]+)?)?([Zz]|[+-][0-9]{2}:[0-9]{2})?");
-
     // Floats, dates and times are never a value the packer takes: read them to know their kind.
     private Node number(int vLine, int vColumn, String kind) throws Error {
         if (kind.equals("floating-point")) return decimalFloat(vLine, vColumn);
         String outer = scope;
         scope = kind;
-        int from = at;
-        while (!eof() && !isTerminator(cp())) advance();
-        if (kind.equals("date-time") && is(' ')) {
-            advance();
-            while (!eof() && !isTerminator(cp())) advance();
-        }
-        String s = text(from, at);
-        java.util.regex.Pattern p = kind.equals("date") ? DATE : kind.equals("time") ? TIME : DATE_TIME;
-        if (!p.matcher(s).matches()) throw errorAt(vLine, vColumn, "could not determine value type");
+        if (kind.equals("date")) date(false);
+        else if (kind.equals("time")) time(false);
+        else dateTime();
         scope = outer;
         return new Node(kind, vLine, vColumn);
+    }
+
+    /** `n` digits as a number, or -1 (nothing consumed past the first non-digit) when there are fewer. */
+    private int digits(int n) throws Error {
+        int v = 0;
+        for (int i = 0; i < n; i++) {
+            if (eof() || !isDigit(cp())) return -1;
+            v = v * 10 + cp() - '0';
+            advance();
+        }
+        return v;
+    }
+
+    private void expectTerminator() throws Error {
+        if (!eof() && !isTerminator(cp())) throw error("expected value-terminator, saw '" + show(cp()) + "'");
+    }
+
+    private void expect(int c) throws Error {
+        if (eof()) throw error("encountered end-of-file");
+        if (cp() != c) throw error("expected '" + (char) c + "', saw '" + show(cp()) + "'");
+        advanceNotEof();
+    }
+
+    private void date(boolean partOfDateTime) throws Error {
+        String outer = scope;
+        scope = "date";
+        int year = digits(4);
+        if (year < 0) throw error("expected 4-digit year, saw '" + showCurrent() + "'");
+        boolean leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+        expect('-');
+        int month = digits(2);
+        if (month < 0) throw error("expected 2-digit month, saw '" + showCurrent() + "'");
+        if (month == 0 || month > 12) throw error("expected month between 1 and 12 (inclusive), saw " + month);
+        int days = month == 2 ? (leap ? 29 : 28) : month == 4 || month == 6 || month == 9 || month == 11 ? 30 : 31;
+        expect('-');
+        int day = digits(2);
+        if (day < 0) throw error("expected 2-digit day, saw '" + showCurrent() + "'");
+        if (day == 0 || day > days) throw error("expected day between 1 and " + days + " (inclusive), saw " + day);
+        if (!partOfDateTime) expectTerminator();
+        scope = outer;
+    }
+
+    private boolean endOfTime(boolean partOfDateTime) {
+        return eof() || isTerminator(cp()) || (partOfDateTime && (cp() == '+' || cp() == '-' || cp() == 'Z' || cp() == 'z'));
+    }
+
+    private void time(boolean partOfDateTime) throws Error {
+        String outer = scope;
+        scope = "time";
+        int hour = digits(2);
+        if (hour < 0) throw error("expected 2-digit hour, saw '" + showCurrent() + "'");
+        if (hour > 23) throw error("expected hour between 0 to 59 (inclusive), saw " + hour);
+        expect(':');
+        int minute = digits(2);
+        if (minute < 0) throw error("expected 2-digit minute, saw '" + showCurrent() + "'");
+        if (minute > 59) throw error("expected minute between 0 and 59 (inclusive), saw " + minute);
+        expect(':');
+        int second = digits(2);
+        if (second < 0) throw error("expected 2-digit second, saw '" + showCurrent() + "'");
+        if (second > 59) throw error("expected second between 0 and 59 (inclusive), saw " + second);
+        if (!endOfTime(partOfDateTime)) {
+            if (cp() != '.') throw error("expected '.', saw '" + show(cp()) + "'");
+            advanceNotEof();
+            int count = 0;
+            while (count < 64 && !eof() && isDigit(cp())) {
+                advance();
+                count++;
+            }
+            if (count == 0) {
+                if (eof()) throw error("encountered end-of-file");
+                throw error("expected fractional digits, saw '" + show(cp()) + "'");
+            } else if (!eof()) {
+                if (count == 64 && isDigit(cp())) throw error("fractional component exceeds maximum precision of 64");
+                if (!partOfDateTime && !isTerminator(cp())) throw error("expected value-terminator, saw '" + show(cp()) + "'");
+            }
+        }
+        scope = outer;
+    }
+
+    private void dateTime() throws Error {
+        date(true);
+        if (eof()) throw error("encountered end-of-file");
+        if (cp() != ' ' && cp() != 'T' && cp() != 't') throw error("expected space, 'T' or 't', saw '" + show(cp()) + "'");
+        advanceNotEof();
+        time(true);
+        if (eof() || isTerminator(cp())) return;
+        if (cp() == 'Z' || cp() == 'z') advance();
+        else if (cp() == '+' || cp() == '-') {
+            String outer = scope;
+            scope = "date-time offset";
+            advanceNotEof();
+            int hour = digits(2);
+            if (hour < 0) throw error("expected 2-digit hour, saw '" + showCurrent() + "'");
+            if (hour > 23) throw error("expected hour between 0 and 23 (inclusive), saw " + hour);
+            expect(':');
+            int minute = digits(2);
+            if (minute < 0) throw error("expected 2-digit minute, saw '" + showCurrent() + "'");
+            if (minute > 59) throw error("expected minute between 0 and 59 (inclusive), saw " + minute);
+            scope = outer;
+        }
+        expectTerminator();
     }
 
     private Node decimalFloat(int vLine, int vColumn) throws Error {
@@ -731,7 +821,7 @@ final class Toml {
         }
         double value = Double.parseDouble(chars.toString());
         if (Double.isInfinite(value) || (value == 0 && chars.toString().matches(".*[1-9].*[eE].*")))
-            throw error("'" + chars + "' is not representable in 64 bits");
+            throw error("'" + chars + "' could not be interpreted as a value");
         scope = outer;
         return new Node("floating-point", vLine, vColumn);
     }

@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""varnlet-pack and the Java packer (varnlet-pack.jar) on the same inputs: the configurations of
+examples/ and of the pack tests, and a set made from resources/entries.def and
+tools/pack/pack_rules.def (every key with values of every kind, good and bad, and broken TOML),
+each for every target, and the command line's own refusals. Both must write the same bytes, or
+refuse alike: the same exit code, standard output and error.
+
+  differential.py TOOL JAR JAVA WORK LINUX-BODY WIN32-BODY WIN64-BODY"""
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.dirname(HERE))
+sys.path.insert(0, HERE)
+from pack_check import CLI_FILES, CONFIG  # noqa: E402
+from toml_text import toml_text, toml_value  # noqa: E402
+
+TOOL, JAR, JAVA, WORK = sys.argv[1:5]
+BODIES = dict(zip(("linux", "win32", "win64"), sys.argv[5:8]))
+
+
+class Raw(str):
+    """A value written into the file as it is (a hexadecimal integer, a float, a date)."""
+
+
+def value(v):
+    return v if isinstance(v, Raw) else toml_value(v)
+
+
+def entries():
+    text = open(os.path.join(ROOT, "resources/entries.def")).read()
+    rules = open(os.path.join(ROOT, "tools/pack/pack_rules.def")).read()
+    forms = dict(re.findall(r"^VARNLET_ENTRY_FORM\((\w+), (\w+)\)", rules, re.M))
+    ranges = {m[0]: (int(m[1]), int(m[2])) for m in re.findall(r"^VARNLET_RANGE\((\w+), (-?\d+), (-?\d+),", rules, re.M)}
+    return [(name, kind, forms.get(name), ranges.get(name)) for name, kind in re.findall(r"^VARNLET_ENTRY\(\d+, (\w+), (\w+),", text, re.M)]
+
+
+KINDS = {"Flag": [True, False, "yes", 1], "ReservedFlag": [True, "no"], "Message": ["text %s", "%s and %s", "%d", "100%% sure", 5],
+         "Hex": [17, "1.8", "0x00010008", Raw("0x00110000"), Raw("0xFFFFFFFFF"), "abc", -1, "1.99", "17.16", Raw("1.5")],
+         "Scrambled": ["com.example.Main", "", "a b", "x" * 256, "é.Main", ["a.B"]], "Text": ["value", "x" * 1024, 5, "tab\there é 😀"],
+         "List": ["a;b", ["a", "b"], ["a;b"], [1], [""], 5], "Options": ['-Xmx1g "-Da=b c"', ["-Da=b c", "-Xmx1g"], ['a"b c'], ['"x']]}
+SPECIAL = {"SingleInstanceMutex": ["Global\\App", "Bad\\Name", "Global\\", "m" * 241], "ServiceDependencies": ["a/b", "a;;b", "x" * 257],
+           "MainJar": ["app.jar", "app.zip", "broken.jar", "missing.jar"], "LogRotateSize": ["10 MB", "512KiB", "5 XB", "", " 1 gb "],
+           "MainModule": ["com.example.app", "com.example.app/com.example.Main", "1bad", "a/1b", "a..b"],
+           "ServiceAccount": ["LocalService", "NT SERVICE\\svc", "user:group", "Admin", "-bad", "nt authority\\networkservice"]}
+BROKEN = ['x = "a\\sb"', 'x = "abc', "x 1", "x =", 'MainClass = "a.B" x', "x = 09", "x = 99999999999999999999", "[a", "a.b = 1\na = 2",
+          "x = [1 2]", "x = {a=1,}", '"x" = 1.5e', "x = 1979-05-27", "x = tru", "Ä = 1", "x = 'abc", "x = \"\"\"abc", "x = '''a\nb'''",
+          'x = "\\u12"', 'x = "\\uD800"', "x = 0x", "x = 0b102", "x = 1__0", "x = +", "[[a]]\n[a]", "[a]\n[a]", "a = {b = 1}\n[a]",
+          "x = [1,,]", "x = {,}", "[ [a] ]", "x = 1\nx = 2", "x.y = 1\nx.y.z = 2", "x = inf", "x = nan1", "x = 1.2.3", "x = .5",
+          "x = 1e999", "x = 07:32:00", "x = 1979-05-27T07:32:00Z", "x = \"\\e\"", '"""k""" = 1', "x = \"a\rb\"", "x = 1 # c\u0001",
+          "\ufeffMainClass = 'a.B'", "x = \"\\U0011FFFF\"", "[]", "x = [\n1, # c\n2,\n]", "a.'b c'.\"d\" = 1", "x = -0", "x = 0o777",
+          "x = 1_000", "x = 0x_1", "x = 1979-13-27", "x = 25:00:00", "x = falsey", "x = \"tab\tok\"", "= 1", "x = @",
+          "x = 1979-05-27 07:32:00.5+01:00", "x = 07:32", b'x = "\xff"', b'MainClass = "a.B"\r\nx = 1\r', b"\xe2\x82"]
+BASE = 'MainClass = "a.B"\n'
+
+
+def configurations():
+    """(name, TOML text, files the case needs beside it) of the generated set."""
+    cases = []
+    for name, kind, form, span in entries():
+        values = list(SPECIAL.get(name, [])) + KINDS.get(form or kind, [])
+        if kind in ("Integer", "ReservedInteger"):
+            low, high = span or (-2 ** 31, 2 ** 31 - 1)
+            values = [low, high, high + 1, low - 1, "5", Raw("1.5")]
+        for i, v in enumerate(values):
+            text = (BASE if name not in ("MainClass", "MainJar", "MainModule") else "") + f"{name} = {value(v)}\n"
+            cases.append((f"{name}-{i}", text))
+    tops = {"target": ["win32", "win16", 5], "output": ["out/app.exe", "", "/nonexistent/dir/app"], "gui": [True, False, "yes"],
+            "icon": ["app.ico", "missing.ico", "icon.gif", 5], "name": ["My App", "", "x" * 1024, "Grüße"],
+            "execution_level": ["asInvoker", "highestAvailable", "requireAdministrator", "admin"],
+            "version": ["1.2.3", "1.2.3.4.5", "99999", 5, Raw('{FileVersion = "1.2", ProductName = "P"}')], "messages": ["x"]}
+    for key, values in tops.items():
+        cases += [(f"{key}-{i}", BASE + f"{key} = {value(v)}\n") for i, v in enumerate(values)]
+    version = {"FileVersion": ["4.5", "4.x"], "ProductVersion": ["1.2.3.4"], "CompanyName": ["Ex"], "OriginalFilename": ["o.exe", "app.exe"],
+               "Comment": ["x"], "LegalCopyright": ["c" * 1024], "ProductName": [5]}
+    cases += [(f"version.{k}-{i}", BASE + f"[version]\n{k} = {value(v)}\n") for k, vs in version.items() for i, v in enumerate(vs)]
+    messages = {"1472": "no %s", "MsgLoadJvm": "x", "1473": "x", "1024": "x", "MsgNoRuntim": "x", "99999": "x", "1456": 5}
+    cases += [(f"messages.{k}", BASE + f"[messages]\n{toml_value(k)} = {value(v)}\n") for k, v in messages.items()]
+    together = [BASE + "ServiceDelayedStart = true\nServiceManualStart = true\n",
+                BASE + 'ServiceName = "svc"\nServiceAccount = "NT SERVICE\\\\other"\n',
+                'MainJar = "app.jar"\nMainModule = "m"\n', BASE + "UseStartupDir = true\nEarlyWorkingDir = true\n",
+                BASE + 'StayInStartupDir = true\nWorkingDir = "w"\n', BASE + 'JvmOptions = "-Dx=%FOO -Dy=%1"\nClassPath = "%HOME%;50%"\n',
+                BASE + 'JvmOptions = "-Dx=%%"\nModernReferences = true\n', BASE + 'MsgNoRuntime = "a"\n[messages]\n1472 = "b"\n',
+                BASE + 'Classpath = "x"\nJvmOption = "y"\n', 'ClassPath = "x"\n', "", BASE + 'ClassPath = "vantoHelix.jar"\n',
+                'MainClass = "org.vantohelix.launch.HelixMain"\n', BASE + "JavaSearchMode = 9\nClasspath = 1\nMainClass = 5\n",
+                BASE + 'gui = true\nname = "N"\nversion = "2.0"\nexecution_level = "highestAvailable"\nicon = "app.ico"\n']
+    cases += [(f"together-{i}", text) for i, text in enumerate(together)]
+    cases += [(f"broken-{i}", text + ("\n" if isinstance(text, str) else b"")) for i, text in enumerate(BROKEN)]
+    cases += [(f"example-{os.path.basename(f)}", open(f, encoding="utf-8").read()) for f in sorted(glob.glob(os.path.join(ROOT, "examples/*.toml")))]
+    cases += [(f"pack_check-{n}", t) for n, t in CLI_FILES.items() if n.endswith(".toml") or n == "app"]
+    cases.append(("pack_check-full", toml_text(dict(CONFIG, icon="app.ico"))))
+    return cases
+
+
+def case_files(directory):
+    os.makedirs(directory)
+    shutil.copy(os.path.join(HERE, "app.ico"), directory)
+    for name, data in (("icon.gif", b"GIF89a, no icon"), ("broken.jar", b"PK not a zip")):
+        open(os.path.join(directory, name), "wb").write(data)
+    with zipfile.ZipFile(os.path.join(directory, "app.jar"), "w") as jar:
+        jar.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\nMain-Class: a.B\n")
+
+
+def runs():
+    """(name, arguments, output file) of every run; files laid out in WORK."""
+    found = []
+    for name, text in configurations():
+        for target in BODIES:
+            directory = os.path.join(WORK, f"{name}.{target}")
+            case_files(directory)
+            config = os.path.join(directory, "app.toml")
+            open(config, "wb").write(text.encode() if isinstance(text, str) else text)
+            out = os.path.join(directory, "app.exe")
+            found.append((f"{name}.{target}", ["build", config, "--target", target, "--stub", BODIES[target], "-o", out], out))
+            if name.startswith(("example-", "together-1", "target-0")):  # the file's own target and output
+                own = (re.findall(r'^target = "(\w+)"', text, re.M) or [target])[0]
+                shutil.copy(config, os.path.join(directory, "own.toml"))
+                found.append((f"{name}.{target}.own", ["build", os.path.join(directory, "own.toml"), "--stub", BODIES[target]],
+                              os.path.join(directory, "own" + ("" if own == "linux" else ".exe"))))
+    odd = os.path.join(WORK, "odd")
+    case_files(odd)
+    open(os.path.join(odd, "app.toml"), "w").write(BASE)
+    for i, args in enumerate([[], ["help"], ["--version"], ["frobnicate"], ["build"], ["build", "a", "b"], ["build", "-x"],
+                              ["build", "--target", "win16"], ["build", "-o"], ["build", os.path.join(odd, "missing.toml")],
+                              ["build", os.path.join(odd, "app.toml"), "--stub", os.path.join(odd, "missing")],
+                              ["build", os.path.join(odd, "app.toml"), "--target", "win32", "--stub", BODIES["linux"]],
+                              ["build", os.path.join(odd, "app.toml"), "--stub", os.path.join(odd, "icon.gif")],
+                              ["build", os.path.join(odd, "app.toml"), "--target", "linux", "--stub", BODIES["linux"], "-o", odd],
+                              ["build", os.path.join(odd, "app.toml"), "--target", "linux", "--stub", BODIES["linux"], "-o",
+                               os.path.join(odd, "app.toml")],
+                              ["show"], ["show", os.path.join(odd, "icon.gif")], ["show", os.path.join(odd, "missing")],
+                              ["init", os.path.join(odd, "app.toml")], ["init", "a", "b"]] +
+                             [["init", "--target", t] for t in BODIES] + [["show", BODIES[t]] for t in BODIES] +
+                             [["show", BODIES[t], "--json"] for t in BODIES]):
+        found.append((f"odd-{i}", args, None))
+    return found
+
+
+def main():
+    if not all(os.path.exists(body) for body in BODIES.values()):
+        print(f"a launcher body of {list(BODIES.values())} is not built; skipping")
+        return 77
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(WORK)
+    cases, native = runs(), {}
+    for name, args, out in cases:
+        run = subprocess.run([TOOL] + args, capture_output=True)
+        written = open(out, "rb").read() if out and os.path.exists(out) else None
+        native[name] = (run.returncode, run.stdout, run.stderr, written)
+        if written is not None:  # moved aside for the Java packer's run, and read back by both
+            os.replace(out, out + ".native")
+            cases.append((name + ".show", ["show", out + ".native", "--json"], None))
+            shown = subprocess.run([TOOL, "show", out + ".native", "--json"], capture_output=True)
+            native[name + ".show"] = (shown.returncode, shown.stdout, shown.stderr, None)
+    listing = os.path.join(WORK, "runs.txt")
+    with open(listing, "w", encoding="utf-8") as f:
+        for name, args, _ in cases:
+            f.write("\t".join([os.path.join(WORK, name)] + args) + "\n")
+    subprocess.run([JAVA, "-cp", JAR, os.path.join(HERE, "Batch.java"), listing], check=True)
+    failures, built = [], 0
+    for name, args, out in cases:
+        base = os.path.join(WORK, name)
+        java = (int(open(base + ".rc").read()), open(base + ".out", "rb").read(), open(base + ".err", "rb").read(),
+                open(out, "rb").read() if out and os.path.exists(out) else None)
+        built += java[3] is not None
+        if java != native[name]:
+            failures.append(f"{name}: {' '.join(args)}\n  native {native[name][:3]}\n  java   {java[:3]}"
+                            + ("\n  the launchers differ" if java[:3] == native[name][:3] else ""))
+    print("\n".join(failures))
+    print(f"{len(cases) - len(failures)} passed, {len(failures)} failed ({built} launchers built, {len(configurations())} configurations)")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
