@@ -19,6 +19,7 @@ import java.util.regex.Pattern;
 
 import org.apache.maven.artifact.Artifact;
 import org.apache.maven.model.Plugin;
+import org.apache.maven.model.PluginExecution;
 import org.apache.maven.plugin.AbstractMojo;
 import org.apache.maven.plugin.MojoExecution;
 import org.apache.maven.plugin.MojoExecutionException;
@@ -67,16 +68,23 @@ public class LauncherMojo extends AbstractMojo {
         File build = new File(project.getBuild().getDirectory());
         List<String[]> keys = new ArrayList<>(); // name, TOML value
         List<String> tables = new ArrayList<>();
-        Xpp3Dom configuration = mojoExecution.getConfiguration();
+        Xpp3Dom configuration = configuration();
+        String target = null, number = versionNumber(project.getVersion());
+        for (Xpp3Dom key : configuration == null ? new Xpp3Dom[0] : configuration.getChildren())
+            if (key.getName().equals("target")) target = value(key);
+        boolean windows = target != null && !"\"linux\"".equals(target);
         for (Xpp3Dom key : configuration == null ? new Xpp3Dom[0] : configuration.getChildren()) {
             if (OWN.contains(key.getName())) continue;
             if ("table".equals(Main.valueKind(key.getName())) && key.getChildCount() > 0) {
                 StringBuilder table = new StringBuilder("\n[" + quote(key.getName()) + "]\n");
                 for (Xpp3Dom item : key.getChildren()) table.append(quote(item.getName())).append(" = ").append(quote(text(item))).append('\n');
+                // The project's version where the table leaves the numbers out.
+                for (String field : new String[] {"FileVersion", "ProductVersion"})
+                    if (key.getName().equals("version") && windows && number != null && key.getChild(field) == null)
+                        table.append(quote(field)).append(" = ").append(quote(number)).append('\n');
                 tables.add(table.toString());
             } else keys.add(new String[] {key.getName(), value(key)});
         }
-        String target = find(keys, "target");
         String name = project.getBuild().getFinalName();
         if (find(keys, "output") == null) {
             String file = "\"win64\"".equals(target) ? name + ".exe" : "\"win32\"".equals(target) ? name + "-win32.exe" : name;
@@ -95,9 +103,8 @@ public class LauncherMojo extends AbstractMojo {
             if (!libraries.isEmpty()) path.add(libDirectory);
             if (!path.isEmpty()) keys.add(new String[] {"ClassPath", quote(String.join(";", path))});
         }
-        if (target != null && !"\"linux\"".equals(target)) {
+        if (windows) {
             if (find(keys, "name") == null) keys.add(new String[] {"name", quote(project.getName() != null ? project.getName() : project.getArtifactId())});
-            String number = versionNumber(project.getVersion());
             if (find(keys, "version") == null && tables.stream().noneMatch(t -> t.startsWith("\n[\"version\"]")) && number != null)
                 keys.add(new String[] {"version", quote(number)});
         }
@@ -120,6 +127,20 @@ public class LauncherMojo extends AbstractMojo {
             throw new MojoFailureException("varnlet: the launcher of execution " + mojoExecution.getExecutionId() + " was not written (configuration "
                     + config + "):\n" + err.toString(StandardCharsets.UTF_8).trim());
         getLog().info("varnlet: " + out.toString(StandardCharsets.UTF_8).trim());
+    }
+
+    /**
+     * The execution's configuration as the POM states it (the plugin's, with the execution's over it):
+     * Maven hands a plugin only the elements that name its parameters.
+     */
+    private Xpp3Dom configuration() {
+        Plugin plugin = project.getPlugin(mojoExecution.getMojoDescriptor().getPluginDescriptor().getPluginLookupKey());
+        if (plugin == null) return null;
+        Xpp3Dom common = (Xpp3Dom) plugin.getConfiguration();
+        PluginExecution execution = plugin.getExecutionsAsMap().get(mojoExecution.getExecutionId());
+        Xpp3Dom own = execution == null ? null : (Xpp3Dom) execution.getConfiguration();
+        if (own == null) return common;
+        return common == null ? own : Xpp3Dom.mergeXpp3Dom(new Xpp3Dom(own), new Xpp3Dom(common));
     }
 
     /** The value of a configuration element as TOML, typed as the packer takes the key. */
