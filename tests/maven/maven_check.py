@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""The Maven plugin as a user runs it: Debian's Maven offline builds tests/maven/app (two
-dependencies, the main class in the jar plugin's manifest settings, a launcher per target) with
-`mvn -o package`. Here the Linux launcher runs the application with the real JDK 17 and is
+"""The Maven plugin as a user runs it: Debian's Maven offline builds examples/maven (two
+dependencies, the main class in the jar plugin's manifest settings, a launcher per target; the
+Windows ones get JvmPath testjvm.dll, the test double) with `mvn -o package`. Here the Linux launcher runs the application with the real JDK 17 and is
 varnlet-pack's for the same settings, and a misspelt key fails the build naming the key;
 tests/wine/scenarios_maven.py runs the Windows launchers.
 
   maven_check.py REPO VERSION PACK LINUX-BODY JAVA-HOME WORK"""
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -14,7 +15,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from toml_text import toml_text  # noqa: E402
 
-APP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "app")
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 # What a user of varnlet-pack writes for the same launchers: the POM's settings and the plugin's defaults.
 COMMON = {"MainClass": "demo.Greeter", "ClassPath": "greeter.jar;lib"}
 SAME = {"linux": dict(COMMON, target="linux", JvmOptions=["-Dgreeting=Hello there", "-Xmx64m"]),
@@ -25,15 +26,14 @@ SAME = {"linux": dict(COMMON, target="linux", JvmOptions=["-Dgreeting=Hello ther
 OUTPUTS = {"linux": "greeter", "win64": "greeter.exe", "win32": "greeter-win32.exe"}
 
 
-def build(repo, version, work, pom_edit=None):
+def build(repo, version, work, pom_edit=lambda pom: pom):
     """Copies the project and the repository into `work` and runs `mvn -o package`: (run, target dir)."""
     shutil.rmtree(work, ignore_errors=True)
-    shutil.copytree(APP, os.path.join(work, "app"))
+    shutil.copytree(os.path.join(ROOT, "examples/maven"), os.path.join(work, "app"))
     shutil.copytree(repo, os.path.join(work, "repo"), symlinks=True)
-    if pom_edit:
-        pom = os.path.join(work, "app", "pom.xml")
-        text = pom_edit(open(pom).read())
-        open(pom, "w").write(text)
+    pom = os.path.join(work, "app", "pom.xml")
+    text = re.sub(r"(<target>win..</target>)", r"\1<JvmPath>testjvm.dll</JvmPath>", open(pom).read())
+    open(pom, "w").write(pom_edit(text))
     run = subprocess.run(["mvn", "-o", "-B", "-Dmaven.repo.local=" + os.path.join(work, "repo"), "-Dvarnlet.version=" + version, "package"],
                          cwd=os.path.join(work, "app"), capture_output=True, text=True, timeout=300)
     return run, os.path.join(work, "app", "target")

@@ -7,6 +7,7 @@ refuse alike: the same exit code, standard output and error.
 
   differential.py TOOL JAR JAVA WORK LINUX-BODY WIN32-BODY WIN64-BODY"""
 import glob
+import hashlib
 import os
 import re
 import shutil
@@ -98,11 +99,20 @@ def configurations():
     return cases
 
 
+def digest(out):
+    """The SHA-256 of a written launcher, or None; the file goes, as they are large and many."""
+    if not out or not os.path.exists(out):
+        return None
+    data = hashlib.sha256(open(out, "rb").read()).hexdigest()
+    os.remove(out)
+    return data
+
+
 def case_files(directory):
     os.makedirs(directory)
     shutil.copy(os.path.join(HERE, "app.ico"), directory)
-    for name, data in (("icon.gif", b"GIF89a, no icon"), ("broken.jar", b"PK not a zip")):
-        open(os.path.join(directory, name), "wb").write(data)
+    open(os.path.join(directory, "icon.gif"), "wb").write(b"GIF89a, no icon")
+    open(os.path.join(directory, "broken.jar"), "wb").write(b"PK not a zip")
     with zipfile.ZipFile(os.path.join(directory, "app.jar"), "w") as jar:
         jar.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\nMain-Class: a.B\n")
 
@@ -114,30 +124,25 @@ def runs():
         for target in BODIES:
             directory = os.path.join(WORK, f"{name}.{target}")
             case_files(directory)
-            config = os.path.join(directory, "app.toml")
-            open(config, "wb").write(text.encode() if isinstance(text, str) else text)
-            out = os.path.join(directory, "app.exe")
-            found.append((f"{name}.{target}", ["build", config, "--target", target, "--stub", BODIES[target], "-o", out], out))
-            if name.startswith(("example-", "together-1", "target-0")):  # the file's own target and output
+            for config in ("app", "own") if name.startswith(("example-", "together-1", "target-0")) else ("app",):
+                open(os.path.join(directory, config + ".toml"), "wb").write(text.encode() if isinstance(text, str) else text)
+            args = ["build", os.path.join(directory, "app.toml"), "--target", target, "--stub", BODIES[target], "-o"]
+            found.append((f"{name}.{target}", args + [os.path.join(directory, "app.exe")], os.path.join(directory, "app.exe")))
+            if os.path.exists(os.path.join(directory, "own.toml")):  # the file's own target and output
                 own = (re.findall(r'^target = "(\w+)"', text, re.M) or [target])[0]
-                shutil.copy(config, os.path.join(directory, "own.toml"))
                 found.append((f"{name}.{target}.own", ["build", os.path.join(directory, "own.toml"), "--stub", BODIES[target]],
                               os.path.join(directory, "own" + ("" if own == "linux" else ".exe"))))
     odd = os.path.join(WORK, "odd")
     case_files(odd)
-    open(os.path.join(odd, "app.toml"), "w").write(BASE)
-    for i, args in enumerate([[], ["help"], ["--version"], ["frobnicate"], ["build"], ["build", "a", "b"], ["build", "-x"],
-                              ["build", "--target", "win16"], ["build", "-o"], ["build", os.path.join(odd, "missing.toml")],
-                              ["build", os.path.join(odd, "app.toml"), "--stub", os.path.join(odd, "missing")],
-                              ["build", os.path.join(odd, "app.toml"), "--target", "win32", "--stub", BODIES["linux"]],
-                              ["build", os.path.join(odd, "app.toml"), "--stub", os.path.join(odd, "icon.gif")],
-                              ["build", os.path.join(odd, "app.toml"), "--target", "linux", "--stub", BODIES["linux"], "-o", odd],
-                              ["build", os.path.join(odd, "app.toml"), "--target", "linux", "--stub", BODIES["linux"], "-o",
-                               os.path.join(odd, "app.toml")],
-                              ["show"], ["show", os.path.join(odd, "icon.gif")], ["show", os.path.join(odd, "missing")],
-                              ["init", os.path.join(odd, "app.toml")], ["init", "a", "b"]] +
-                             [["init", "--target", t] for t in BODIES] + [["show", BODIES[t]] for t in BODIES] +
-                             [["show", BODIES[t], "--json"] for t in BODIES]):
+    config, gif, missing, linux = os.path.join(odd, "app.toml"), os.path.join(odd, "icon.gif"), os.path.join(odd, "missing"), BODIES["linux"]
+    open(config, "w").write(BASE)
+    for i, args in enumerate([[], ["help"], ["--version"], ["frobnicate"], ["build"], ["build", "a", "b"], ["build", "-x"], ["build", "-o"],
+                              ["build", "--target", "win16"], ["build", missing], ["build", config, "--stub", missing],
+                              ["build", config, "--target", "win32", "--stub", linux], ["build", config, "--stub", gif],
+                              ["build", config, "--target", "linux", "--stub", linux, "-o", odd], ["build", config, "--stub", linux, "-o", config],
+                              ["show"], ["show", gif], ["show", missing], ["init", config], ["init", "a", "b"]] +
+                             [[command, BODIES[t], *more] for t in BODIES for command, more in (("show", []), ("show", ["--json"]))] +
+                             [["init", "--target", t] for t in BODIES]):
         found.append((f"odd-{i}", args, None))
     return found
 
@@ -148,32 +153,27 @@ def main():
         return 77
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
-    cases, native = runs(), {}
-    for name, args, out in cases:
+    cases, native = [], {}
+    for name, args, out in runs():
         run = subprocess.run([TOOL] + args, capture_output=True)
-        written = open(out, "rb").read() if out and os.path.exists(out) else None
-        native[name] = (run.returncode, run.stdout, run.stderr, written)
-        if written is not None:  # moved aside for the Java packer's run, and read back by both
-            os.replace(out, out + ".native")
-            cases.append((name + ".show", ["show", out + ".native", "--json"], None))
-            shown = subprocess.run([TOOL, "show", out + ".native", "--json"], capture_output=True)
+        cases.append((name, args, out))
+        shown = out and os.path.exists(out) and subprocess.run([TOOL, "show", out, "--json"], capture_output=True)
+        native[name] = (run.returncode, run.stdout, run.stderr, digest(out))
+        if shown:  # each launcher read back by both
+            cases.append((name + ".show", ["show", out, "--json"], None))
             native[name + ".show"] = (shown.returncode, shown.stdout, shown.stderr, None)
-    listing = os.path.join(WORK, "runs.txt")
-    with open(listing, "w", encoding="utf-8") as f:
-        for name, args, _ in cases:
-            f.write("\t".join([os.path.join(WORK, name)] + args) + "\n")
-    subprocess.run([JAVA, "-cp", JAR, os.path.join(HERE, "Batch.java"), listing], check=True)
-    failures, built = [], 0
+    with open(os.path.join(WORK, "runs.txt"), "w", encoding="utf-8") as f:
+        f.writelines("\t".join([os.path.join(WORK, name)] + args) + "\n" for name, args, _ in cases)
+    subprocess.run([JAVA, "-cp", JAR, os.path.join(HERE, "Batch.java"), os.path.join(WORK, "runs.txt")], check=True)
+    failures = []
     for name, args, out in cases:
         base = os.path.join(WORK, name)
-        java = (int(open(base + ".rc").read()), open(base + ".out", "rb").read(), open(base + ".err", "rb").read(),
-                open(out, "rb").read() if out and os.path.exists(out) else None)
-        built += java[3] is not None
+        java = (int(open(base + ".rc").read()), open(base + ".out", "rb").read(), open(base + ".err", "rb").read(), digest(out))
         if java != native[name]:
             failures.append(f"{name}: {' '.join(args)}\n  native {native[name][:3]}\n  java   {java[:3]}"
                             + ("\n  the launchers differ" if java[:3] == native[name][:3] else ""))
-    print("\n".join(failures))
-    print(f"{len(cases) - len(failures)} passed, {len(failures)} failed ({built} launchers built, {len(configurations())} configurations)")
+    print("\n".join(failures) + f"\n{len(cases) - len(failures)} passed, {len(failures)} failed "
+          f"({sum(1 for n in native.values() if n[3])} launchers, {len(configurations())} configurations)")
     return 1 if failures else 0
 
 

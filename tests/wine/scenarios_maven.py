@@ -1,4 +1,4 @@
-"""The Maven plugin's Windows launchers: tests/maven/app built with `mvn -o package` (see
+"""The Maven plugin's Windows launchers: examples/maven built with `mvn -o package` (see
 tests/maven/maven_check.py), each launcher varnlet-pack's for the same settings and starting
 the application, with its dependencies from lib/, in testjvm.dll."""
 import sys

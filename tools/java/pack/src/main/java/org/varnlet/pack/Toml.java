@@ -603,6 +603,8 @@ final class Toml {
             do {
                 advance();
                 advanced++;
+                int c = cp();
+                traits |= isDigit(c) ? DIGITS : c == ':' ? COLON : c == '.' ? DOT : c == '+' ? PLUS : c == '-' ? MINUS : (c | 32) == 'z' ? HAS_Z : 0;
             } while (advanced < HISTORY - 1 && !eof() && !isTerminator(cp()));
             s = s + " " + text(at - advanced + 11, at);
         }
