@@ -1,17 +1,16 @@
-// Runs the Java packer's command line once per line of a list (NAME, then the arguments, tab
+// Runs the Java packer's command line for each line of a list (NAME, then the arguments, tab
 // separated) in one JVM, writing NAME.rc, NAME.out and NAME.err: the differential test's runs.
 import java.io.*;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.*;
 import java.util.Arrays;
 
 public class Batch {
     public static void main(String[] list) throws Exception {
-        for (String line : Files.readAllLines(Path.of(list[0]), StandardCharsets.UTF_8)) {
+        for (String line : Files.readAllLines(Path.of(list[0]))) {
             String[] a = line.split("\t", -1);
             ByteArrayOutputStream out = new ByteArrayOutputStream(), err = new ByteArrayOutputStream();
             int code = org.varnlet.pack.Main.run(Arrays.copyOfRange(a, 1, a.length), new PrintStream(out, true, "UTF-8"), new PrintStream(err, true, "UTF-8"));
-            Files.write(Path.of(a[0] + ".rc"), Integer.toString(code).getBytes(StandardCharsets.UTF_8));
+            Files.write(Path.of(a[0] + ".rc"), Integer.toString(code).getBytes());
             Files.write(Path.of(a[0] + ".out"), out.toByteArray());
             Files.write(Path.of(a[0] + ".err"), err.toByteArray());
         }

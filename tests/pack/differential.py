@@ -6,14 +6,7 @@ each for every target, and the command line's own refusals. Both must write the 
 refuse alike: the same exit code, standard output and error.
 
   differential.py TOOL JAR JAVA WORK LINUX-BODY WIN32-BODY WIN64-BODY"""
-import glob
-import hashlib
-import os
-import re
-import shutil
-import subprocess
-import sys
-import zipfile
+import glob, hashlib, os, re, shutil, subprocess, sys, zipfile  # noqa: E401
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -27,11 +20,10 @@ BODIES = dict(zip(("linux", "win32", "win64"), sys.argv[5:8]))
 
 
 class Raw(str):
-    """A value written into the file as it is (a hexadecimal integer, a float, a date)."""
+    """A value written into the file as it is (a hexadecimal integer, a float, an inline table)."""
 
 
-def value(v):
-    return v if isinstance(v, Raw) else toml_value(v)
+value = lambda v: v if isinstance(v, Raw) else toml_value(v)  # noqa: E731
 
 
 def entries():
@@ -39,7 +31,7 @@ def entries():
     rules = open(os.path.join(ROOT, "tools/pack/pack_rules.def")).read()
     forms = dict(re.findall(r"^VARNLET_ENTRY_FORM\((\w+), (\w+)\)", rules, re.M))
     ranges = {m[0]: (int(m[1]), int(m[2])) for m in re.findall(r"^VARNLET_RANGE\((\w+), (-?\d+), (-?\d+),", rules, re.M)}
-    return [(name, kind, forms.get(name), ranges.get(name)) for name, kind in re.findall(r"^VARNLET_ENTRY\(\d+, (\w+), (\w+),", text, re.M)]
+    return [(name, kind, forms.get(name), ranges.get(name, (-2 ** 31, 2 ** 31 - 1))) for name, kind in re.findall(r"^VARNLET_ENTRY\(\d+, (\w+), (\w+),", text, re.M)]
 
 
 KINDS = {"Flag": [True, False, "yes", 1], "ReservedFlag": [True, "no"], "Message": ["text %s", "%s and %s", "%d", "100%% sure", 5],
@@ -62,22 +54,17 @@ BASE = 'MainClass = "a.B"\n'
 
 
 def configurations():
-    """(name, TOML text, files the case needs beside it) of the generated set."""
+    """(name, TOML text) of every configuration."""
     cases = []
-    for name, kind, form, span in entries():
-        values = list(SPECIAL.get(name, [])) + KINDS.get(form or kind, [])
-        if kind in ("Integer", "ReservedInteger"):
-            low, high = span or (-2 ** 31, 2 ** 31 - 1)
-            values = [low, high, high + 1, low - 1, "5", Raw("1.5")]
-        for i, v in enumerate(values):
-            text = (BASE if name not in ("MainClass", "MainJar", "MainModule") else "") + f"{name} = {value(v)}\n"
-            cases.append((f"{name}-{i}", text))
+    for name, kind, form, (low, high) in entries():
+        values = [low, high, high + 1, low - 1, "5", Raw("1.5")] if "Integer" in kind else SPECIAL.get(name, []) + KINDS[form or kind]
+        main = "" if name in ("MainClass", "MainJar", "MainModule") else BASE
+        cases += [(f"{name}-{i}", main + f"{name} = {value(v)}\n") for i, v in enumerate(values)]
     tops = {"target": ["win32", "win16", 5], "output": ["out/app.exe", "", "/nonexistent/dir/app"], "gui": [True, False, "yes"],
             "icon": ["app.ico", "missing.ico", "icon.gif", 5], "name": ["My App", "", "x" * 1024, "Grüße"],
             "execution_level": ["asInvoker", "highestAvailable", "requireAdministrator", "admin"],
             "version": ["1.2.3", "1.2.3.4.5", "99999", 5, Raw('{FileVersion = "1.2", ProductName = "P"}')], "messages": ["x"]}
-    for key, values in tops.items():
-        cases += [(f"{key}-{i}", BASE + f"{key} = {value(v)}\n") for i, v in enumerate(values)]
+    cases += [(f"{key}-{i}", BASE + f"{key} = {value(v)}\n") for key, values in tops.items() for i, v in enumerate(values)]
     version = {"FileVersion": ["4.5", "4.x"], "ProductVersion": ["1.2.3.4"], "CompanyName": ["Ex"], "OriginalFilename": ["o.exe", "app.exe"],
                "Comment": ["x"], "LegalCopyright": ["c" * 1024], "ProductName": [5]}
     cases += [(f"version.{k}-{i}", BASE + f"[version]\n{k} = {value(v)}\n") for k, vs in version.items() for i, v in enumerate(vs)]
@@ -101,11 +88,8 @@ def configurations():
 
 def digest(out):
     """The SHA-256 of a written launcher, or None; the file goes, as they are large and many."""
-    if not out or not os.path.exists(out):
-        return None
-    data = hashlib.sha256(open(out, "rb").read()).hexdigest()
-    os.remove(out)
-    return data
+    data = out and os.path.exists(out) and hashlib.sha256(open(out, "rb").read()).hexdigest()
+    return data and (os.remove(out) or data) or None
 
 
 def case_files(directory):
