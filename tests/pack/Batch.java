@@ -1,8 +1,5 @@
-// Runs the Java packer's command line for each line of a list (NAME, then the arguments, tab
-// separated) in one JVM, writing NAME.rc, NAME.out and NAME.err: the differential test's runs.
-import java.io.*;
-import java.nio.file.*;
-import java.util.Arrays;
+// The Java packer's command line for each line (NAME, arguments; tab separated) in one JVM: NAME.rc, NAME.out, NAME.err.
+import java.io.*; import java.nio.file.*; import java.util.Arrays;
 
 public class Batch {
     public static void main(String[] list) throws Exception {

@@ -254,8 +254,7 @@ def signing():
 
 def command_line():
     path = lambda name: os.path.join(WORK, name)  # noqa: E731
-    files = CLI_FILES
-    for name, text in files.items():
+    for name, text in CLI_FILES.items():
         open(path(name), "w").write(text)
     shutil.copy(BODY, path("body-copy"))
     shutil.copy(os.path.join(HERE, "app.ico"), path("app.ico"))
@@ -278,7 +277,7 @@ def command_line():
     for args, error in rows:
         run = pack(*args)
         check(run.returncode != 0 and error.lower() in run.stderr.lower(), "%s: exit %d, %s" % (args, run.returncode, run.stderr))
-    check(sorted(os.listdir(WORK)) == sorted(list(files) + ["body-copy", "app.ico"]), "a failed build wrote a file")
+    check(sorted(os.listdir(WORK)) == sorted(list(CLI_FILES) + ["body-copy", "app.ico"]), "a failed build wrote a file")
     check(open(path("keep")).read() == "old" and open(BODY, "rb").read() == body, "a failed build changed a file")
     open(path("named.toml"), "w").write('MainClass = "a.B"\n')
     inferred = pack("build", path("named.toml"), "--stub", BODY, "-o", path("inferred"))  # the body gives the target
@@ -309,12 +308,10 @@ def command_line():
         listed = {e["name"] for e in shown["entries"] if e["name"] in keys or str(e["id"]) in keys} | (keys & windows_only)
         check(listed == ({e["name"] for e in shown["entries"]} | windows_only) - absent, "init lists %r" % listed)
 
-if __name__ != "__main__":
-    pass
-elif not os.path.exists(BODY):
+if __name__ == "__main__" and not os.path.exists(BODY):
     print("launcher body %s not built; skipping" % BODY)
     sys.exit(77)
-else:
+elif __name__ == "__main__":
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
     command_line() if TARGET == "cli" else roundtrip()

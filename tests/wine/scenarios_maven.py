@@ -1,8 +1,6 @@
-"""The Maven plugin's Windows launchers: examples/maven built with `mvn -o package` (see
-tests/maven/maven_check.py), each varnlet-pack's for the same settings and starting the
-application, with its dependencies from lib/, in testjvm.dll."""
-import os
-import sys
+"""The Maven plugin's Windows launchers: examples/maven built with `mvn -o package` (tests/maven/maven_check.py), each
+varnlet-pack's for the same settings and starting the application, with its dependencies from lib/, in testjvm.dll."""
+import os, sys  # noqa: E401
 from pathlib import Path
 
 from winerun import ROOT, Skip, expect, expect_eq, setting
