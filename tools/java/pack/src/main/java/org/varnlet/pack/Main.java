@@ -89,13 +89,18 @@ public final class Main {
         }
         Options o = new Options();
         if (!parseOptions(args, o, err)) return 2;
-        switch (args[0]) {
-        case "build": return build(o, out, err);
-        case "show": return show(o, out, err);
-        case "init": return init(o, out, err);
-        default:
-            err.print("varnlet-pack: unknown command " + args[0] + "\n" + USAGE);
-            return 2;
+        try {
+            switch (args[0]) {
+            case "build": return build(o, out, err);
+            case "show": return show(o, out, err);
+            case "init": return init(o, out, err);
+            default:
+                err.print("varnlet-pack: unknown command " + args[0] + "\n" + USAGE);
+                return 2;
+            }
+        } catch (java.nio.file.InvalidPathException e) { // a name this system cannot have (Windows: "a<b")
+            err.print("varnlet-pack: " + e.getMessage() + "\n");
+            return 1;
         }
     }
 
