@@ -28,7 +28,8 @@ else()
   add_custom_target(java_test_apps)
 endif()
 # Applications as they ship (tests/java-launch): an executable jar with its manifest and the
-# jar its Class-Path names, and a modular jar whose descriptor names its main class, in
+# jar its Class-Path names, and a modular jar whose descriptor names its main class (and which
+# holds PrintArgs too), in
 # VARNLET_LAUNCH_APPS (jarapp.jar, lib/jarlib.jar, mods/varnlet.modapp.jar).
 set(VARNLET_LAUNCH_APPS "${CMAKE_BINARY_DIR}/tests/java/launch")
 set(launch_src "${PROJECT_SOURCE_DIR}/tests/java-launch")
@@ -36,6 +37,7 @@ set(modapp_sources
   "${launch_src}/modapp/module-info.java"
   "${launch_src}/modapp/varnlet/modapp/ModMain.java"
   "${launch_src}/modapp/varnlet/modapp/Second.java"
+  "${PROJECT_SOURCE_DIR}/tests/java/varnlet/testapps/PrintArgs.java"
 )
 set(launch_sources
   "${launch_src}/jarapp/MANIFEST.MF"

@@ -136,8 +136,42 @@ static void loadMessage(LauncherConfig& config, unsigned id) {
 
 void loadConfiguration() {
     LauncherConfig& c = Loaded;
-#define VARNLET_ENTRY(id, name, type, text, meaning) VARNLET_LOAD_##type(name, id)
+#define VARNLET_ENTRY(id, name, type, shape, text, meaning) VARNLET_LOAD_##type(name, id)
 #include "entries.def"
 #undef VARNLET_ENTRY
     applyIniOverride(c);
+}
+
+// `path` as seen from `directory`; %NAME% references name their own root.
+static std::string anchored(const std::string& path, const char* directory) {
+    if (path.empty() || path[0] == '%') return path;
+    return resolvePath(Platform.traits.pathStyle, directory, path);
+}
+
+// A ';' list with every entry anchored. The first entry of the class path may also end at a
+// line break, as the class path builder reads it; the break itself is kept after it.
+static char* anchoredList(const char* text, const char* directory, bool firstEndsAtLineBreak) {
+    std::string list(text), out;
+    size_t at = 0;
+    for (bool first = true; at <= list.size(); first = false) {
+        size_t end = list.find_first_of(first && firstEndsAtLineBreak ? ";\r\n" : ";", at);
+        if (end == std::string::npos) end = list.size();
+        out += anchored(list.substr(at, end - at), directory);
+        if (end < list.size()) out += list[end];
+        at = end + 1;
+    }
+    return duplicate(out.c_str());
+}
+
+#define VARNLET_ANCHOR_Plain(name, id)
+#define VARNLET_ANCHOR_Path(name, id) \
+    if (c.name) c.name = duplicate(anchored(c.name, directory).c_str());
+#define VARNLET_ANCHOR_PathList(name, id) \
+    if (c.name) c.name = anchoredList(c.name, directory, id == kEntryClassPath);
+
+void anchorConfiguredPaths(const char* directory) {
+    LauncherConfig& c = Loaded;
+#define VARNLET_ENTRY(id, name, type, shape, text, meaning) VARNLET_ANCHOR_##shape(name, id)
+#include "entries.def"
+#undef VARNLET_ENTRY
 }

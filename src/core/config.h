@@ -1,6 +1,6 @@
 // The embedded configuration: the process-wide LauncherConfig, written once by its loader and
-// only read after that. What a run makes of it (the chosen runtime, the final options, paths
-// anchored for the run) lives in the steps' results and in LauncherState, never here.
+// only read after that. What a run makes of it (the chosen runtime, the final options) lives in
+// the steps' results and in LauncherState, never here.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +22,7 @@
 #define VARNLET_FIELD_ReservedInteger(name) int32_t name;
 
 struct LauncherConfig {
-#define VARNLET_ENTRY(id, name, type, text, meaning) VARNLET_FIELD_##type(name)
+#define VARNLET_ENTRY(id, name, type, shape, text, meaning) VARNLET_FIELD_##type(name)
 #include "entries.def"
 #undef VARNLET_ENTRY
     char* Messages[kMessageCount];  // indexed by (id - kFirstMessageId) / 16
@@ -37,3 +37,9 @@ const char* message(unsigned id);
 char* loadConfigString(unsigned id);
 // Loads every entry, then lets the OptionsFile INI override JvmOptions and AppOptions.
 void loadConfiguration();
+// The last step of loading for a run that stays in the caller's directory: every Path and
+// PathList entry (their shape in entries.def) takes its absolute form against `directory`,
+// the executable's folder, so that no reader can take a relative one from the caller's
+// directory. Entries that start with a %NAME% reference name their own root and stay as
+// they are; so do empty entries.
+void anchorConfiguredPaths(const char* directory);

@@ -5,7 +5,8 @@
 #include <cstring>
 
 const EntryInfo kEntries[] = {
-#define VARNLET_ENTRY(id, name, type, text, meaning) {id, #name, EntryType::type, text, meaning},
+#define VARNLET_ENTRY(id, name, type, shape, text, meaning) \
+    {id, #name, EntryType::type, EntryShape::shape, text, meaning},
 #include "entries.def"
 #undef VARNLET_ENTRY
 };

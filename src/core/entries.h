@@ -1,16 +1,19 @@
-// The entry model shared by the launcher and varnlet-pack: ids, names, types and default
-// texts of every embedded entry (from resources/entries.def), their conversion rules and
+// The entry model shared by the launcher and varnlet-pack: ids, names, types, shapes and
+// default texts of every embedded entry (from resources/entries.def), their conversion rules and
 // the main class's scramble key.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 enum class EntryType { Hex, Text, Integer, Flag, Scrambled, Message, ReservedText, ReservedFlag, ReservedInteger };
+// What a text entry holds: one path, a ';' list of paths, or anything else.
+enum class EntryShape { Plain, Path, PathList };
 
 struct EntryInfo {
     unsigned id;
     const char* name;
     EntryType type;
+    EntryShape shape;
     const char* defaultText;
     const char* meaning;
 };
@@ -28,7 +31,7 @@ extern const unsigned char kScrambleKey[17];
 
 // An id constant per entry (kEntryJvmPath), generated from the one list.
 enum EntryId : unsigned {
-#define VARNLET_ENTRY(id, name, type, text, meaning) kEntry##name = id,
+#define VARNLET_ENTRY(id, name, type, shape, text, meaning) kEntry##name = id,
 #include "entries.def"
 #undef VARNLET_ENTRY
 };
@@ -44,12 +47,12 @@ enum EntryId : unsigned {
 #define VARNLET_MESSAGE_ReservedFlag(item)
 #define VARNLET_MESSAGE_ReservedInteger(item)
 enum MessageId : unsigned {
-#define VARNLET_ENTRY(id, name, type, text, meaning) VARNLET_MESSAGE_##type(name = id)
+#define VARNLET_ENTRY(id, name, type, shape, text, meaning) VARNLET_MESSAGE_##type(name = id)
 #include "entries.def"
 #undef VARNLET_ENTRY
 };
 constexpr unsigned kMessageIds[] = {
-#define VARNLET_ENTRY(id, name, type, text, meaning) VARNLET_MESSAGE_##type(id)
+#define VARNLET_ENTRY(id, name, type, shape, text, meaning) VARNLET_MESSAGE_##type(id)
 #include "entries.def"
 #undef VARNLET_ENTRY
 };

@@ -2,6 +2,7 @@
 // itself, done under the file's lock so every write lands whole in exactly one file.
 #include "core/log_files.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +10,7 @@
 #include "core/paths.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "core/trace.h"
 #include "core/working_directory.h"
 #include "platform/platform.h"
 
@@ -48,35 +50,86 @@ struct LogFile {
     bool output = false, error = false;  // the process's streams that point here
     LogRotation rotation{};
     PlatformLock lock;
+    bool rollOwed = false;  // the previous run's lines are still in the log: its roll at the start failed
+    bool retrying = false;  // the last roll-over failed, at `failedAt` by the steady clock
+    uint64_t failedAt = 0;
 };
 LogFile files[kLogSlots];
 
-// Moves app.log.1 ... up by one, the oldest kept one replaced, and the log itself to app.log.1.
-void shiftRolledFiles(const LogFile& file) {
-    const CacheFileOps& fs = *Platform.cacheFiles;
-    for (uint32_t n = file.rotation.keep; n > 1; --n)
-        fs.renameFile(rolledLogName(file.path, n - 1).c_str(), rolledLogName(file.path, n).c_str());
-    if (file.rotation.keep > 0) fs.renameFile(file.path.c_str(), rolledLogName(file.path, 1).c_str());
+// Why a roll-over did not happen, on the trace: what failed, the system's words, where the
+// lines go meanwhile.
+void traceNotRolled(const LogFile& file, const std::string& step, SystemError failure) {
+    if (!traceEnabled()) return;
+    char text[512];
+    if (!Platform.errors.text(failure, text, sizeof text))
+        snprintf(text, sizeof text, "system error %lu", static_cast<unsigned long>(failure.code));
+    std::string reason(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+        reason.pop_back();
+    trace("log not rolled over: ", (step + ": " + reason).c_str(), "; its lines go on into ",
+          (file.path + ", tried again after a second").c_str());
 }
 
-// A fresh file under the log's name, opened before anything moves: when it cannot be made,
-// the lines go on into the current file and nothing is renamed.
-bool rollOver(LogFile& file) {
+// Moves the rolled files from app.log.1 up to the first missing number one up and the log
+// itself to app.log.1, oldest first, each to a free name, so no move replaces a file (another
+// process's roll-over of the same log included). A file another program holds open against
+// moving stops the roll-over before anything moves; a move that fails all the same stops the
+// shift there, every file still under a name of its own, and the gap it leaves is where the
+// next try's shift ends.
+bool shiftRolledFiles(const LogFile& file) {
     const LogFileOps& ops = *Platform.logFiles;
-    std::string fresh = file.rotation.keep > 0 ? file.path + ".new" : file.path;
-    PlatformHandle handle = ops.open(fresh.c_str());
-    if (!handle) return false;
-    if (file.rotation.keep > 0) {
-        shiftRolledFiles(file);
-        if (!Platform.cacheFiles->renameFile(fresh.c_str(), file.path.c_str())) {
-            ops.close(handle);
+    uint32_t keep = file.rotation.keep, gap = 1;
+    uint64_t size = 0, time = 0;
+    while (gap <= keep + 1 && Platform.cacheFiles->fileStamp(rolledLogName(file.path, gap).c_str(), &size, &time))
+        ++gap;
+    if (gap > keep + 1) {  // a file past LogRotateKeep left from earlier: the shift takes its name
+        std::string past = rolledLogName(file.path, --gap);
+        if (!Platform.cacheFiles->deleteFile(past.c_str())) {
+            traceNotRolled(file, "cannot delete " + past, Platform.errors.last());
             return false;
         }
     }
+    for (uint32_t n = 0; n < gap; ++n) {
+        std::string name = n > 0 ? rolledLogName(file.path, n) : file.path;
+        if (!ops.movable(name.c_str())) {
+            traceNotRolled(file, name + " cannot be moved", Platform.errors.last());
+            return false;
+        }
+    }
+    for (uint32_t n = gap; n > 0; --n) {
+        std::string from = n > 1 ? rolledLogName(file.path, n - 1) : file.path, to = rolledLogName(file.path, n);
+        if (!ops.move(from.c_str(), to.c_str())) {
+            traceNotRolled(file, "cannot move " + from + " to " + to, Platform.errors.last());
+            return false;
+        }
+    }
+    return true;
+}
+
+// Once the fresh log is open: the file pushed past LogRotateKeep goes.
+void dropOldest(const LogFile& file) {
+    Platform.cacheFiles->deleteFile(rolledLogName(file.path, file.rotation.keep + 1).c_str());
+}
+
+// The log moves to app.log.1 first and a fresh file is opened under its name: when that
+// cannot be made, the log moves back and the lines go on into it; with LogRotateKeep 0
+// the log is emptied. No other file is made, so a failure leaves nothing behind.
+bool rollOver(LogFile& file) {
+    const LogFileOps& ops = *Platform.logFiles;
+    bool keeping = file.rotation.keep > 0;
+    if (keeping && !shiftRolledFiles(file)) return false;
+    PlatformHandle handle = ops.open(file.path.c_str(), !keeping);
+    if (!handle) {
+        SystemError failure = Platform.errors.last();
+        if (keeping) ops.move(rolledLogName(file.path, 1).c_str(), file.path.c_str());
+        traceNotRolled(file, "cannot open a fresh " + file.path, failure);
+        return false;
+    }
+    if (keeping) dropOldest(file);
     if (file.output || file.error) ops.pointStandardStreams(handle, file.output, file.error);
     ops.close(file.handle);
     file.handle = handle;
-    file.size = 0;
+    file.size = keeping ? ops.size(handle) : 0;  // another process may share the log
     return true;
 }
 
@@ -88,12 +141,18 @@ bool openQuietly(int slot, const char* path, const LogRotation& rotation, bool o
     file.output = output;
     file.error = error;
     file.day = rotation.daily ? logToday() : 0;
+    if (!makeLogFolder(path)) return false;
+    // With rolled files kept, the log is appended to: another instance may be writing to
+    // it, and a previous log that cannot be rolled yet keeps its lines.
+    bool keeping = logRotationWanted(rotation) && rotation.keep > 0;
     uint64_t size = 0, time = 0;
-    if (logRotationWanted(rotation) && Platform.cacheFiles->fileStamp(path, &size, &time) && size > 0)
-        shiftRolledFiles(file);
-    file.handle = Platform.logFiles->open(path);
+    bool previous = keeping && Platform.cacheFiles->fileStamp(path, &size, &time) && size > 0;
+    file.rollOwed = file.retrying = previous && !shiftRolledFiles(file);
+    if (file.retrying) file.failedAt = Platform.logFiles->milliseconds();
+    file.handle = Platform.logFiles->open(path, !keeping);
     if (!file.handle) return false;
-    file.size = 0;
+    if (previous && !file.rollOwed) dropOldest(file);
+    file.size = keeping ? Platform.logFiles->size(file.handle) : 0;
     if ((output || error) && !Platform.logFiles->pointStandardStreams(file.handle, output, error)) {
         SystemError failure = Platform.errors.last();
         Platform.logFiles->close(file.handle);
@@ -121,29 +180,37 @@ std::string invocationDirectory() {
 
 }  // namespace
 
+bool makeLogFolder(const char* path) {
+    std::string folder;
+    if (!parentPath(Platform.traits.pathStyle, path, &folder)) return true;
+    uint32_t attributes = Platform.files.attributes(folder.c_str());
+    if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory)) return true;
+    return Platform.logFiles->createFolders(folder.c_str());
+}
+
 bool logFileOpen(int slot) { return files[slot].handle != nullptr; }
 
 bool logFilesTakeStandardStreams() { return State.RunMode == RunModeKind::Service || State.Windowed; }
 
 bool logFilesAreOne(const char* directory) {
-    return runSystemOutFile()[0] != '\0' && runSystemErrFile()[0] != '\0' &&
-           sameFile(Platform.traits.pathStyle, directory, runSystemOutFile(), runSystemErrFile());
+    return Config.SystemOutFile[0] != '\0' && Config.SystemErrFile[0] != '\0' &&
+           sameFile(Platform.traits.pathStyle, directory, Config.SystemOutFile, Config.SystemErrFile);
 }
 
 void openLogFilesBeforeJvm() {
-    if (!logFilesTakeStandardStreams() || (runSystemOutFile()[0] == '\0' && runSystemErrFile()[0] == '\0')) return;
+    if (!logFilesTakeStandardStreams() || (Config.SystemOutFile[0] == '\0' && Config.SystemErrFile[0] == '\0')) return;
     LogRotation rotation;
     if (!loadLogRotation(&rotation)) return;  // reported again at the invocation
     std::string directory = invocationDirectory();
     if (directory.empty()) return;
     bool oneFile = logFilesAreOne(directory.c_str());
-    if (runSystemOutFile()[0] != '\0' &&
-        !openQuietly(0, resolvePath(Platform.traits.pathStyle, directory.c_str(), runSystemOutFile()).c_str(), rotation,
-                     true, oneFile))
+    if (Config.SystemOutFile[0] != '\0' &&
+        !openQuietly(0, resolvePath(Platform.traits.pathStyle, directory.c_str(), Config.SystemOutFile).c_str(),
+                     rotation, true, oneFile))
         return;
-    if (runSystemErrFile()[0] != '\0' && !oneFile)
-        openQuietly(1, resolvePath(Platform.traits.pathStyle, directory.c_str(), runSystemErrFile()).c_str(), rotation,
-                    false, true);
+    if (Config.SystemErrFile[0] != '\0' && !oneFile)
+        openQuietly(1, resolvePath(Platform.traits.pathStyle, directory.c_str(), Config.SystemErrFile).c_str(),
+                    rotation, false, true);
 }
 
 bool openLogFile(int slot, const char* path, const LogRotation& rotation, bool output, bool error) {
@@ -168,8 +235,17 @@ bool writeLogFile(int slot, const void* data, size_t length) {
         // Native writers add to the file beside us; their bytes count too.
         if (file.output || file.error) file.size = ops.size(file.handle);
         int64_t today = file.rotation.daily ? logToday() : 0;
-        if (logRollDue(file.rotation, file.size, length, file.day, today) && rollOver(file)) file.day = today;
-        else if (file.size == 0) file.day = today;
+        bool due = file.rollOwed || logRollDue(file.rotation, file.size, length, file.day, today);
+        if (due && file.retrying && ops.milliseconds() - file.failedAt < kLogRollRetryMs) due = false;
+        if (due && rollOver(file)) {
+            file.day = today;
+            file.rollOwed = file.retrying = false;
+        } else if (due) {
+            file.retrying = true;
+            file.failedAt = ops.milliseconds();
+        } else if (file.size == 0) {
+            file.day = today;
+        }
     }
     bool written = ops.write(file.handle, data, length);
     if (written) file.size += length;

@@ -32,9 +32,19 @@ int64_t logToday();
 
 constexpr int kLogSlots = 2;  // System.out's file, System.err's (unused when both share one)
 
-// Opens the file of `slot`: with rotation, an earlier non-empty file is rolled first, so the
-// previous run's lines are kept; without, it is emptied. `output` and `error` point the
-// process's standard streams at it as well. False after reporting the failure.
+// Creates the missing folders above a log file, as logging libraries do; false with the last
+// error set.
+bool makeLogFolder(const char* path);
+
+// How long a roll-over that failed (a file held open by another program) waits before it is
+// tried again, at the next write that finds it due; meanwhile the lines go on into the log.
+constexpr uint64_t kLogRollRetryMs = 1000;
+
+// Opens the file of `slot`, and its missing folders: with rotation, an earlier non-empty file
+// is rolled first, so the previous run's lines are kept (appended to when it cannot be rolled
+// yet, rolled at a later try); without, or with LogRotateKeep 0, it is emptied. `output` and
+// `error` point the process's standard streams at it as well. False after reporting the
+// failure.
 bool openLogFile(int slot, const char* path, const LogRotation& rotation, bool output, bool error);
 // Whether the slot's file is open (opened before the JVM, see below).
 bool logFileOpen(int slot);
@@ -51,6 +61,8 @@ bool logFilesTakeStandardStreams();
 bool logFilesAreOne(const char* directory);
 
 // Writes one whole write into the slot's file, rolling over first when due. Threads may call
-// it at once: each write lands whole, in the order they get the file. False with the last
-// error set when the system refused the bytes.
+// it at once: each write lands whole, in the order they get the file. A roll-over that fails
+// loses nothing: the rolled files keep their lines under their names, the write goes into
+// the log as it is, and the trace says why. False with the last error set when the system
+// refused the bytes.
 bool writeLogFile(int slot, const void* data, size_t length);

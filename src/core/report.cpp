@@ -15,6 +15,12 @@
 
 namespace {
 
+// Where the character holding byte `at` of UTF-8 text starts.
+size_t characterStart(const char* text, size_t at) {
+    while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+    return at;
+}
+
 // Appends with a bound; a text that does not fit ends in "..." so a cut is visible.
 struct Writer {
     char* buffer;
@@ -24,16 +30,18 @@ struct Writer {
     void put(const char* s, size_t n) {
         if (cut) return;
         size_t room = size - 1 - length;
-        if (n > room) {
-            memcpy(buffer + length, s, room);
-            length += room;
-            cut = true;
-            memcpy(buffer + size - 4, "...", 3);
-        } else {
+        if (n <= room) {
             memcpy(buffer + length, s, n);
             length += n;
+            buffer[length] = '\0';
+            return;
         }
-        buffer[length] = '\0';
+        memcpy(buffer + length, s, room);
+        cut = true;
+        // The sign replaces whole characters: a cut never leaves half of one.
+        length = characterStart(buffer, size - 4);
+        memcpy(buffer + length, "...", 4);
+        length += 3;
     }
 };
 
@@ -136,12 +144,12 @@ void emitReport(ReportKind kind, const char* text) {
         return;
     }
     if (State.RunMode == RunModeKind::Console) {
-        Platform.console.writeLine(kind == ReportKind::Error, text);
+        Platform.console.writeLine(kind != ReportKind::Info, text);
         return;
     }
     void* source = State.EventSource;
     if (!source) return;
-    if (kind == ReportKind::Error) Platform.eventLog.report(source, kEventTypeError, kErrorEventId, text);
+    if (kind != ReportKind::Info) Platform.eventLog.report(source, kEventTypeError, kErrorEventId, text);
     else Platform.eventLog.report(source, kEventTypeInformation, kInfoEventId, text);
 }
 
@@ -202,6 +210,28 @@ void reportErrorOfferingPage(const char* url, const char* format, ...) {
         reportLastError();
         reportError("%s", url);
     }
+}
+
+void reportErrorWithDetail(const char* detail, const char* format, ...) {
+    char text[kReportTextSize];
+    va_list args;
+    va_start(args, format);
+    formatReport(text, sizeof text, format ? format : "", args);
+    va_end(args);
+    bool box = showsBoxes();
+    size_t length = strlen(detail);
+    char full[kReportTextSize];
+    Writer w{full, sizeof full, 0, false};
+    full[0] = '\0';
+    w.put(text, strlen(text));
+    w.put(box ? "\n\n" : "\n", box ? 2 : 1);
+    if (box && length > kBoxDetailSize) {
+        w.put(detail, characterStart(detail, kBoxDetailSize - 3));
+        w.put("...", 3);
+    } else {
+        w.put(detail, length);
+    }
+    emitReport(ReportKind::Error, full);
 }
 
 void reportPreface(const char* text) {

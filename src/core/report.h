@@ -5,7 +5,9 @@
 
 #include "platform/platform.h"
 
-enum class ReportKind { Info, Error };
+// A refusal is a start the launcher declines on purpose (a second instance): reported as an
+// error, but its message box shows the information icon, since nothing has gone wrong.
+enum class ReportKind { Info, Error, Refusal };
 
 constexpr size_t kReportTextSize = 8192;
 // Event identifiers of the message table.
@@ -35,6 +37,14 @@ void reportErrorOfferingPage(const char* url, const char* format, ...)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
+// An error report followed by a detail (an exception's text) on a line of its own; in a box,
+// after an empty line and cut to kBoxDetailSize bytes. A cut text ends in "...".
+void reportErrorWithDetail(const char* detail, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+constexpr size_t kBoxDetailSize = 1024;
 // An error text that explains the message reported next (what a search passed over): a
 // message box shows it above that message, console lines and events carry it first.
 void reportPreface(const char* text);

@@ -21,6 +21,11 @@ struct LauncherState {
     void* JvmLibrary;
     void* CreateJavaVMProc;
     void* DefaultInitArgsProc;
+    // The chosen runtime's feature version (17 for 17.0.9), known once its library is loaded:
+    // the java command's forms and an executable jar's attributes depend on it.
+    unsigned RuntimeFeature;
+    // The JVM was given -Duser.dir= with the java command's forms: main sees it, as with that command.
+    bool UserDirGiven;
     std::atomic<JavaVM*> Jvm;  // a service's stopper reads it while the worker may clear it
     JNIEnv* JniEnv;
     // The JVM's exit hook (a JNICALL function taking the exit code) in a service run; the JVM
@@ -38,13 +43,11 @@ struct LauncherState {
     char* LauncherAgentClass;
     char* MainJarFullPath;
     char* SplashJarEntry;
+    // Its Add-Opens and Add-Exports, granted once the JVM exists, where `java -jar` grants them.
+    char* JarAddOpens;
+    char* JarAddExports;
     // This run's own forms of configured texts, null while the configured text stands: the
-    // paths anchored to the executable's folder for a run that stays in its start-up
-    // directory, the executable jar with its references expanded, the manifest's main class.
-    char* ClassPath;
-    char* JvmPath;
-    char* SystemOutFile;
-    char* SystemErrFile;
+    // executable jar with its references expanded, the manifest's main class.
     char* MainJar;
     char* MainClass;
 };
@@ -52,9 +55,5 @@ struct LauncherState {
 extern LauncherState State;
 
 // The texts as this run uses them: its own form when it made one, else the configured text.
-const char* runClassPath();
-const char* runJvmPath();
-const char* runSystemOutFile();
-const char* runSystemErrFile();
 const char* runMainJar();
 const char* runMainClass();

@@ -1,5 +1,6 @@
 // The search trace: with VARNLET_TRACE set (to anything) the launcher tells on standard
-// error where it looked for Java, what it found there and what it built from it.
+// error where it looked for Java, what it found there and what it built from it, and why a
+// log file could not be rolled over.
 #pragma once
 
 bool traceEnabled();

@@ -1,10 +1,8 @@
 // Entering the working directory (WorkingDir or the start-up directory), which the JVM
 // creation and the invocation both do; the one report of a directory that fails; and the
-// anchoring of configured paths to the executable's directory for a run that stays in the
-// caller's directory.
+// executable's own folder.
 #include "core/working_directory.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -64,43 +62,4 @@ bool executableDirectory(char* buffer, size_t size) {
     if (!parentPath(Platform.traits.pathStyle, std::string(buffer, n), &directory)) return false;
     memcpy(buffer, directory.c_str(), directory.size() + 1);
     return true;
-}
-
-namespace {
-
-// `path` as seen from `directory`; %NAME% references name their own root.
-std::string anchored(const std::string& path, const char* directory) {
-    if (path.empty() || path[0] == '%') return path;
-    return resolvePath(Platform.traits.pathStyle, directory, path);
-}
-
-char* heapText(const std::string& value) {
-    char* copy = static_cast<char*>(malloc(value.size() + 1));
-    if (!copy) abort();  // nothing sensible can run without its configuration
-    memcpy(copy, value.c_str(), value.size() + 1);
-    return copy;
-}
-
-// A ';' list with every entry anchored. The first entry of a class path may also end at a
-// line break, as the class path builder reads it; the break itself is kept after it.
-char* anchorList(const std::string& text, const char* directory, bool firstEndsAtLineBreak) {
-    std::string out;
-    size_t at = 0;
-    for (bool first = true; at <= text.size(); first = false) {
-        size_t end = text.find_first_of(first && firstEndsAtLineBreak ? ";\r\n" : ";", at);
-        if (end == std::string::npos) end = text.size();
-        out += anchored(text.substr(at, end - at), directory);
-        if (end < text.size()) out += text[end];
-        at = end + 1;
-    }
-    return heapText(out);
-}
-
-}  // namespace
-
-void anchorConfiguredPaths(const char* directory) {
-    State.ClassPath = anchorList(Config.ClassPath, directory, true);
-    State.JvmPath = anchorList(Config.JvmPath, directory, false);
-    if (Config.SystemOutFile[0] != '\0') State.SystemOutFile = heapText(anchored(Config.SystemOutFile, directory));
-    if (Config.SystemErrFile[0] != '\0') State.SystemErrFile = heapText(anchored(Config.SystemErrFile, directory));
 }

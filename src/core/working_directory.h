@@ -16,8 +16,3 @@ bool reportFileAccessFailure(const char* object);
 // The folder of the running executable, made from its module path (a drive's root keeps its
 // separator). False, reporting nothing, when the path cannot be read or does not fit.
 bool executableDirectory(char* buffer, size_t size);
-// Gives the run absolute forms (in State) of the configuration's relative paths (ClassPath and
-// JvmPath entries, the stream files) against `directory`, so they keep their meaning wherever
-// the process works.
-// Entries that start with a %NAME% reference name their own root and stay as they are.
-void anchorConfiguredPaths(const char* directory);

@@ -9,6 +9,7 @@
 #include "invoke/log_stream.h"
 #include "invoke/main_class.h"
 #include "invoke/split.h"
+#include "jvm/class_data_cache.h"
 #include "jvm/launch_options.h"
 #include "core/config.h"
 #include "core/log_files.h"
@@ -33,25 +34,40 @@ bool failWith(unsigned id, const char* argument) {
 // the JVM's messages and native output would otherwise go nowhere.
 bool redirectToLogFiles(JNIEnv* env, const LogRotation& rotation, bool oneFile) {
     bool native = logFilesTakeStandardStreams();
-    if (runSystemOutFile()[0] != '\0' && !(openLogFile(0, runSystemOutFile(), rotation, native, native && oneFile) &&
-                                           redirectJavaStreamToLog(env, 0, "setOut")))
+    if (Config.SystemOutFile[0] != '\0' &&
+        !(openLogFile(0, Config.SystemOutFile, rotation, native, native && oneFile) &&
+          redirectJavaStreamToLog(env, 0, "setOut")))
         return false;
-    if (runSystemErrFile()[0] == '\0') return true;
+    if (Config.SystemErrFile[0] == '\0') return true;
     if (oneFile) return shareJavaStream(env, "out", "setErr");
-    return openLogFile(1, runSystemErrFile(), rotation, false, native) && redirectJavaStreamToLog(env, 1, "setErr");
+    return openLogFile(1, Config.SystemErrFile, rotation, false, native) && redirectJavaStreamToLog(env, 1, "setErr");
 }
 
 bool redirectStreams(JNIEnv* env, const char* directory) {
-    if (runSystemOutFile()[0] == '\0' && runSystemErrFile()[0] == '\0') return true;
+    if (Config.SystemOutFile[0] == '\0' && Config.SystemErrFile[0] == '\0') return true;
     LogRotation rotation;
     if (!loadLogRotation(&rotation)) return false;
     // Two streams on one file would each write from its start, over each other's lines; the
     // file gets one stream that both System.out and System.err use.
     bool oneFile = logFilesAreOne(directory);
     if (logRotationWanted(rotation) || logFilesTakeStandardStreams()) return redirectToLogFiles(env, rotation, oneFile);
-    if (runSystemOutFile()[0] != '\0' && !redirectJavaStream(env, runSystemOutFile(), "setOut")) return false;
-    if (runSystemErrFile()[0] == '\0') return true;
-    return oneFile ? shareJavaStream(env, "out", "setErr") : redirectJavaStream(env, runSystemErrFile(), "setErr");
+    // The file stream makes no folders; one that cannot be made shows in the stream's failure.
+    for (const char* file : {Config.SystemOutFile, Config.SystemErrFile})
+        if (file[0] != '\0') makeLogFolder(file);
+    if (Config.SystemOutFile[0] != '\0' && !redirectJavaStream(env, Config.SystemOutFile, "setOut")) return false;
+    if (Config.SystemErrFile[0] == '\0') return true;
+    return oneFile ? shareJavaStream(env, "out", "setErr") : redirectJavaStream(env, Config.SystemErrFile, "setErr");
+}
+
+// main ended with an exception: it is printed on System.err as `java` prints it, and its text
+// follows the message wherever System.err is not what the reader sees beside it (a box, an
+// event, a console whose System.err goes to a file).
+bool failAfterMain(JNIEnv* env) {
+    std::string thrown = takeUncaughtException(env);
+    bool besideTrace = State.RunMode == RunModeKind::Console && !State.Windowed && Config.SystemErrFile[0] == '\0';
+    if (besideTrace || thrown.empty()) return failWith(MsgInvoke, kMainMethodText);
+    reportErrorWithDetail(thrown.c_str(), message(MsgInvoke), kMainMethodText);
+    return false;
 }
 
 // Steps 3 to 12 of an invocation, on the thread whose environment is `env`.
@@ -64,13 +80,13 @@ bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
         reportLastError();
         return failWith(MsgFileAccess, "CURRENT_DIR");
     }
-    if (!setSystemProperty(env, "user.dir", directory)) return false;
+    if (!State.UserDirGiven && !setSystemProperty(env, "user.dir", directory)) return false;
 
     // A second, attached invocation runs while the application may still write to the
     // streams of the first one: opening the files again would empty them under it.
     if (!attach && !redirectStreams(env, directory)) return false;
 
-    if (!attach && !startLauncherAgent(env)) return false;
+    if (!attach && (!grantJarPackages(env) || !startLauncherAgent(env))) return false;
     jclass mainClass = nullptr;
     if (isSet(Config.MainModule)) {
         if ((mainClass = moduleMainClass(env)) == nullptr) return false;
@@ -101,7 +117,8 @@ bool runMain(JNIEnv* env, int count, char** vector, bool attach) {
     }
 
     env->CallStaticVoidMethod(mainClass, mainMethod, arguments);
-    if (checkJavaException(env)) return failWith(MsgInvoke, kMainMethodText);
+    if (env->ExceptionCheck()) return failAfterMain(env);
+    if (!attach) classDataCacheMainReturned();
     return true;
 }
 

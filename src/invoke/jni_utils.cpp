@@ -24,6 +24,43 @@ bool fail(unsigned id, const char* argument) {
     return false;
 }
 
+// A step of a chain: its result, or null once an exception is pending (left to the caller).
+template <typename T>
+T step(JNIEnv* env, T result) {
+    return env->ExceptionCheck() ? nullptr : result;
+}
+
+// A Java string in the process's code page.
+std::string stringText(JNIEnv* env, jstring text) {
+    jsize length = env->GetStringLength(text);
+    std::u16string wide(static_cast<size_t>(length > 0 ? length : 0), u'\0');
+    if (length > 0) env->GetStringRegion(text, 0, length, reinterpret_cast<jchar*>(&wide[0]));
+    std::string out;
+    if (!env->ExceptionCheck()) Platform.process.encodeCodePage(wide, &out);
+    return out;
+}
+
+// Thread.currentThread().getUncaughtExceptionHandler().uncaughtException(thread, thrown); false
+// when the handler could not be reached.
+bool dispatchUncaught(JNIEnv* env, jthrowable thrown) {
+    jclass thread = step(env, env->FindClass("java/lang/Thread"));
+    jmethodID current =
+        thread ? step(env, env->GetStaticMethodID(thread, "currentThread", "()Ljava/lang/Thread;")) : nullptr;
+    jobject self = current ? step(env, env->CallStaticObjectMethod(thread, current)) : nullptr;
+    jmethodID getHandler = self ? step(env, env->GetMethodID(thread, "getUncaughtExceptionHandler",
+                                                             "()Ljava/lang/Thread$UncaughtExceptionHandler;"))
+                                : nullptr;
+    jobject handler = getHandler ? step(env, env->CallObjectMethod(self, getHandler)) : nullptr;
+    jclass handlerType = handler ? step(env, env->FindClass("java/lang/Thread$UncaughtExceptionHandler")) : nullptr;
+    jmethodID uncaught = handlerType ? step(env, env->GetMethodID(handlerType, "uncaughtException",
+                                                                  "(Ljava/lang/Thread;Ljava/lang/Throwable;)V"))
+                                     : nullptr;
+    if (uncaught) env->CallVoidMethod(handler, uncaught, self, thrown);
+    // What the handler itself throws is dropped, as the JVM drops it.
+    if (env->ExceptionCheck()) env->ExceptionClear();
+    return uncaught != nullptr;
+}
+
 }  // namespace
 
 std::string codePageToModifiedUtf8(const char* text) {
@@ -37,6 +74,24 @@ bool checkJavaException(JNIEnv* env) {
     env->ExceptionDescribe();
     env->ExceptionClear();
     return true;
+}
+
+std::string takeUncaughtException(JNIEnv* env) {
+    jthrowable thrown = env->ExceptionOccurred();
+    env->ExceptionClear();
+    if (!thrown) return "";
+    jclass throwable = step(env, env->FindClass("java/lang/Throwable"));
+    jmethodID toString =
+        throwable ? step(env, env->GetMethodID(throwable, "toString", "()Ljava/lang/String;")) : nullptr;
+    jstring text = toString ? static_cast<jstring>(step(env, env->CallObjectMethod(thrown, toString))) : nullptr;
+    std::string shown = text ? stringText(env, text) : "";
+    if (env->ExceptionCheck()) env->ExceptionClear();
+    if (!dispatchUncaught(env, thrown)) {
+        env->Throw(thrown);
+        env->ExceptionDescribe();
+        env->ExceptionClear();
+    }
+    return shown;
 }
 
 jstring newJavaString(JNIEnv* env, const char* text) {

@@ -9,6 +9,12 @@
 // there was one.
 bool checkJavaException(JNIEnv* env);
 
+// Takes the exception pending after main and hands it to the thread's uncaught-exception
+// handler, as `java` does: unless the application installed its own, it prints "Exception in
+// thread ..." and the stack trace on System.err. Returns the exception's toString() in the
+// process's code page; empty when that cannot be had.
+std::string takeUncaughtException(JNIEnv* env);
+
 // Text in the process's code page as JNI's modified UTF-8 (what NewStringUTF and FindClass read).
 std::string codePageToModifiedUtf8(const char* text);
 

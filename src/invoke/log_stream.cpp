@@ -1,5 +1,5 @@
-// The embedded class varnlet.launcher.LogStream, defined in the JVM once, with its native write
-// bound to the launcher's log files.
+// The embedded class varnlet.launcher.LogStream, a print stream defined in the JVM once, with
+// its native write bound to the launcher's log files.
 #include "invoke/log_stream.h"
 
 #include <new>
@@ -57,22 +57,13 @@ bool redirectJavaStreamToLog(JNIEnv* env, int slot, const char* setterName) {
     if (checkJavaException(env) || !logInit) return fail(MsgLocateMethod, "varnlet/launcher/LogStream(int)");
     jobject logStream = env->NewObject(logClass, logInit, static_cast<jint>(slot));
     if (checkJavaException(env) || !logStream) return fail(MsgInstantiate, kLogStreamName);
-    jclass printStreamClass = env->FindClass("java/io/PrintStream");
-    if (checkJavaException(env) || !printStreamClass) return fail(MsgLocateClass, "java/io/PrintStream");
-    jmethodID printStreamInit = env->GetMethodID(printStreamClass, "<init>", "(Ljava/io/OutputStream;)V");
-    if (checkJavaException(env) || !printStreamInit)
-        return fail(MsgLocateMethod, "java/io/PrintStream(java/io/OutputStream)");
-    jobject printStream = env->NewObject(printStreamClass, printStreamInit, logStream);
-    if (checkJavaException(env) || !printStream) return fail(MsgInstantiate, "java/io/PrintStream");
     jclass system = env->FindClass("java/lang/System");
     if (checkJavaException(env) || !system) return fail(MsgLocateClass, "java/lang/System");
     jmethodID setter = env->GetStaticMethodID(system, setterName, "(Ljava/io/PrintStream;)V");
     if (checkJavaException(env) || !setter) return fail(MsgLocateMethod, setterName);
-    env->CallStaticVoidMethod(system, setter, printStream);
+    env->CallStaticVoidMethod(system, setter, logStream);
     if (checkJavaException(env)) return fail(MsgInvoke, setterName);
     env->DeleteLocalRef(system);
-    env->DeleteLocalRef(printStream);
-    env->DeleteLocalRef(printStreamClass);
     env->DeleteLocalRef(logStream);
     return true;
 }

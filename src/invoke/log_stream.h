@@ -2,6 +2,6 @@
 #pragma once
 #include <jni.h>
 
-// Points System.out or System.err ("setOut" / "setErr") at a PrintStream whose every write
-// goes to log slot `slot`, which must be open. Reports its own failure.
+// Points System.out or System.err ("setOut" / "setErr") at a print stream whose every print
+// goes whole to log slot `slot`, which must be open. Reports its own failure.
 bool redirectJavaStreamToLog(JNIEnv* env, int slot, const char* setterName);

@@ -3,6 +3,7 @@
 // is found; the descriptor's main class is what `jar --main-class` and jlink record.
 #include "invoke/main_class.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "core/config.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "core/trace.h"
 #include "core/text_encoding.h"
 
 namespace {
@@ -40,6 +42,64 @@ jobject optionalValue(JNIEnv* env, jobject optional) {
 }
 
 }  // namespace
+
+bool grantJarPackages(JNIEnv* env) {
+    // Java 8's `java -jar` knows neither attribute.
+    if (State.RuntimeFeature < 9 || (!State.JarAddOpens && !State.JarAddExports)) return true;
+    jclass layerType = env->FindClass("java/lang/ModuleLayer");
+    jclass moduleType = env->FindClass("java/lang/Module");
+    jclass setType = env->FindClass("java/util/Set");
+    jclass modules = env->FindClass("jdk/internal/module/Modules");
+    if (checkJavaException(env) || !layerType || !moduleType || !setType || !modules)
+        return failWith(MsgLocateClass, "jdk/internal/module/Modules") != nullptr;
+    jmethodID boot = env->GetStaticMethodID(layerType, "boot", "()Ljava/lang/ModuleLayer;");
+    jobject layer = boot ? env->CallStaticObjectMethod(layerType, boot) : nullptr;
+    jmethodID contains = env->GetMethodID(setType, "contains", "(Ljava/lang/Object;)Z");
+    if (checkJavaException(env) || layer == nullptr || contains == nullptr)
+        return failWith(MsgLocateClass, "java/lang/ModuleLayer") != nullptr;
+    struct Grant {
+        const char* list;
+        const char* method;
+        const char* attribute;
+    };
+    for (auto [list, grant, attribute] : {Grant{State.JarAddOpens, "addOpensToAllUnnamed", "Add-Opens: "},
+                                          Grant{State.JarAddExports, "addExportsToAllUnnamed", "Add-Exports: "}}) {
+        jmethodID method = env->GetStaticMethodID(modules, grant, "(Ljava/lang/Module;Ljava/lang/String;)V");
+        if (checkJavaException(env) || method == nullptr) return failWith(MsgLocateMethod, grant) != nullptr;
+        // Pairs between single blanks, each trimmed, "module/package" exactly; a module the
+        // boot layer lacks or a package the module lacks is passed over (a trace line tells).
+        std::string text = list ? list : "";
+        for (size_t at = 0; at <= text.size();) {
+            size_t end = std::min(text.find(' ', at), text.size());
+            std::string pair = text.substr(at, end - at);
+            at = end + 1;
+            // Trimmed as Java trims: every character up to and including the blank, at either end.
+            auto kept = [](char c) { return static_cast<unsigned char>(c) > ' '; };
+            pair.erase(std::find_if(pair.rbegin(), pair.rend(), kept).base(), pair.end());
+            pair.erase(pair.begin(), std::find_if(pair.begin(), pair.end(), kept));
+            size_t slash = pair.find('/');
+            if (slash == std::string::npos || slash + 1 == pair.size() ||
+                pair.find('/', slash + 1) != std::string::npos) {
+                if (!pair.empty()) trace("manifest: passed over ", attribute, pair.c_str());
+                continue;
+            }
+            jstring name = newJavaString(env, pair.substr(0, slash).c_str());
+            jstring package = newJavaString(env, pair.substr(slash + 1).c_str());
+            jobject module = name ? optionalValue(env, callObject(env, layer, layerType, "findModule",
+                                                                  "(Ljava/lang/String;)Ljava/util/Optional;", name))
+                                  : nullptr;
+            jobject packages =
+                module ? callObject(env, module, moduleType, "getPackages", "()Ljava/util/Set;") : nullptr;
+            if (packages && package && env->CallBooleanMethod(packages, contains, package))
+                env->CallStaticVoidMethod(modules, method, module, package);
+            else trace("manifest: passed over ", attribute, pair.c_str());
+            if (checkJavaException(env)) return failWith(MsgInvoke, grant) != nullptr;
+            for (jobject local : {static_cast<jobject>(name), static_cast<jobject>(package), module, packages})
+                if (local) env->DeleteLocalRef(local);
+        }
+    }
+    return true;
+}
 
 bool startLauncherAgent(JNIEnv* env) {
     if (!isSet(State.LauncherAgentClass)) return true;

@@ -2,7 +2,9 @@
 // behaviour so that one file gives the same options with `java @file` and with the launcher.
 #include "jvm/argument_files.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/report.h"
 #include "core/working_directory.h"
@@ -62,8 +64,38 @@ std::vector<std::string> splitArgumentFileText(const std::string& text) {
             argument += c;
         }
     }
-    if (state != Between && state != InComment) arguments.push_back(argument);
+    // A file that ends inside an escape or a joined line's leading blanks gives that argument
+    // no end, and the java command drops it.
+    if (state == InArgument || state == InQuote) arguments.push_back(argument);
+    // An empty argument ("" or '') stands for nothing in a file.
+    arguments.erase(std::remove(arguments.begin(), arguments.end(), std::string()), arguments.end());
     return arguments;
+}
+
+bool splitEnvironmentText(const char* text, std::vector<std::string>* arguments) {
+    std::string argument;
+    bool inArgument = false;
+    char quote = '\0';
+    for (const char* p = text; *p; ++p) {
+        if (quote != '\0') {
+            if (*p == quote) quote = '\0';
+            else argument += *p;
+        } else if (strchr(" \t\n\r\f\v", *p)) {
+            if (inArgument) arguments->push_back(argument);
+            argument.clear();
+            inArgument = false;
+        } else {
+            inArgument = true;
+            if (*p == '"' || *p == '\'') quote = *p;
+            else argument += *p;
+        }
+    }
+    if (quote != '\0') {
+        reportError("Unmatched quote in environment variable JDK_JAVA_OPTIONS");
+        return false;
+    }
+    if (inArgument) arguments->push_back(argument);
+    return true;
 }
 
 bool readArgumentFile(const char* path, std::string* text) {

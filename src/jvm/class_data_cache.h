@@ -1,11 +1,17 @@
 // The class data cache: the runtime's own archive of the application's classes, kept per
-// user and application, made by the first start and mapped by the starts after it.
+// user, installation and runtime, made by a start that ended normally and mapped by the
+// starts after it.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include <jni.h>
+
 enum class ClassDataKind { None, DynamicArchive, AotCache };
+
+// The variable that makes the launcher the detached process assembling a cache.
+extern const char kClassDataJobVariable[];
 
 // What a runtime of this major version keeps: the ahead-of-time cache from Java 25 on,
 // a dynamic archive from Java 13 on, nothing before.
@@ -15,13 +21,27 @@ ClassDataKind classDataKindFor(uint32_t major);
 // the cache), or null.
 const char* sharingOption(const std::vector<std::string>& options);
 
-// With ClassDataCache set, puts in front of the option text `*optionText` (a heap text it may
-// replace) the options that use or make the cache for the runtime whose JVM library is
-// `library`. Never fails the start: whatever stands in the way is traced and the
-// application starts as without the cache.
-void prepareClassDataCache(const char* library, char** optionText);
+// With ClassDataCache set, puts in front of the final JVM options (`*count` heap texts in the
+// heap vector `*tokens`, every option source expanded) those that use or make the cache for
+// the runtime whose JVM library is `library`. Never fails the start: whatever stands in the
+// way is traced and the application starts as without the cache.
+void prepareClassDataCache(const char* library, int* count, char*** tokens);
 
-// Keeps what the JVM wrote for a cache this run makes, once the JVM is gone: called after
-// DestroyJavaVM, and registered to run at process exit, which follows System.exit. Later
-// calls do nothing.
+// The JVM's exit hook for this run: one that notes the application's exit code and then calls
+// State.JvmExitHook, while a cache is used or made; State.JvmExitHook otherwise.
+void* classDataCacheExitHook();
+
+// The JVM exists: the cache in use or being made learns how many classes the run loaded.
+void classDataCacheJvmCreated(JavaVM* jvm, JNIEnv* env);
+
+// The application's main has returned without an exception.
+void classDataCacheMainReturned();
+
+// The process ends in order (a crash never gets here): clears the marker of the cache in
+// use, and keeps what the JVM wrote for a cache this run makes. Called after DestroyJavaVM,
+// and registered to run at process exit, which follows System.exit. Later calls do nothing.
 void finishClassDataCache();
+
+// The detached process's work: assembles the cache that `prefix` (the value of
+// kClassDataJobVariable) names a job for, and keeps it. Its exit code.
+int runClassDataJob(const char* prefix);

@@ -20,6 +20,7 @@
 #include "jvm/discovery.h"
 #include "jvm/installed_runtimes.h"
 #include "jvm/java_option_forms.h"
+#include "jvm/java_version.h"
 #include "jvm/options.h"
 #include "platform/platform.h"
 
@@ -39,6 +40,30 @@ void attachConsole(JNIEnv* env) {
     Platform.console.reopenStdStreams();
     redirectJavaStream(env, Platform.traits.consoleDeviceName, "setOut");
     redirectJavaStream(env, Platform.traits.consoleDeviceName, "setErr");
+}
+
+// The runtime's feature version: its release file's, else the newest JNI version its library
+// knows (which tells 9, 10, 19, 20, 21 and 24 apart), else 8.
+unsigned runtimeFeature(const RuntimeChoice& runtime) {
+    const PathStyle& style = Platform.traits.pathStyle;
+    std::string home = runtime.home, library = runtime.library;
+    for (int up = 0; home.empty() && up < 3; ++up)
+        if (!parentPath(style, library, &library)) break;
+    if (home.empty()) home = library;
+    char text[4096], name[64];
+    uint32_t got = 0;
+    JavaVersion version;
+    if (Platform.files.readStart(joinPath(style, home, "release").c_str(), text, sizeof text, &got) &&
+        parseReleaseVersion(text, got, name, sizeof name) && parseJavaVersion(name, &version))
+        return version.major;
+    typedef jint(JNICALL * DefaultArgsFunction)(void*);
+    for (jint jniVersion : {0x00180000, 0x00150000, 0x00140000, 0x00130000, 0x000a0000, 0x00090000}) {
+        JavaVMInitArgs arguments{};
+        arguments.version = jniVersion;
+        if (reinterpret_cast<DefaultArgsFunction>(State.DefaultInitArgsProc)(&arguments) == JNI_OK)
+            return static_cast<unsigned>(jniVersion) >> 16;
+    }
+    return 8;
 }
 
 }  // namespace
@@ -85,19 +110,23 @@ bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
         reportError(message(MsgJniInterfaces), library);
         return false;
     }
+    State.RuntimeFeature = runtimeFeature(runtime);
 
     char* optionText = buildJvmOptions(runtime);
     if (!optionText) return false;
     showSplashScreen(library);
-    prepareClassDataCache(library, &optionText);
     int count = 0;
     char** tokens = nullptr;
     JavaVMOption* options = nullptr;
     bool split = splitArguments(optionText, &count, &tokens);
     free(optionText);
-    if (!split || !adjustJvmOptionVector(&count, &tokens) ||
-        ((count > 0 || State.JvmExitHook) && (options = static_cast<JavaVMOption*>(calloc(
-                                                  static_cast<size_t>(count) + 1, sizeof(JavaVMOption)))) == nullptr)) {
+    bool adjusted = split && adjustJvmOptionVector(&count, &tokens);
+    // Decided on the final options, every source expanded.
+    if (adjusted) prepareClassDataCache(library, &count, &tokens);
+    void* exitHook = classDataCacheExitHook();
+    if (!adjusted ||
+        ((count > 0 || exitHook) && (options = static_cast<JavaVMOption*>(
+                                         calloc(static_cast<size_t>(count) + 1, sizeof(JavaVMOption)))) == nullptr)) {
         reportError(message(MsgCreateJvm), library);
         return false;
     }
@@ -105,19 +134,22 @@ bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
         options[i].optionString = tokens[i];
         trace("JVM option: ", tokens[i]);
         if (strncmp(tokens[i], "-Djava.class.path=", 18) == 0) trace("class path: ", tokens[i] + 18);
+        if (Config.JavaCommandOptions && strncmp(tokens[i], "-Duser.dir=", 11) == 0) State.UserDirGiven = true;
     }
     int optionCount = count;
-    if (State.JvmExitHook) {
+    if (exitHook) {
         // The service learns of System.exit before the process ends, so it can report its end.
         options[optionCount].optionString = const_cast<char*>("exit");
-        options[optionCount++].extraInfo = State.JvmExitHook;
+        options[optionCount++].extraInfo = exitHook;
     }
 
     JavaVMInitArgs arguments;
     arguments.version = JNI_VERSION_1_2;
     arguments.nOptions = optionCount;
     arguments.options = options;
-    arguments.ignoreUnrecognized = JNI_TRUE;
+    // With the java command's forms a text the JVM does not know stops the start with the JVM's
+    // own message, as with that command; stored launchers rely on the JVM passing over it.
+    arguments.ignoreUnrecognized = Config.JavaCommandOptions ? JNI_FALSE : JNI_TRUE;
     JavaVM* jvm = nullptr;
     void* env = nullptr;
     openLogFilesBeforeJvm();
@@ -134,6 +166,7 @@ bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
     }
     State.JniEnv = static_cast<JNIEnv*>(env);
     State.Jvm = jvm;
+    classDataCacheJvmCreated(jvm, State.JniEnv);
 
     // The class path scan's buffers are gone; give their pages back before the application runs.
     Platform.process.releaseFreeMemory();

@@ -116,7 +116,7 @@ bool findRegistryJvm(RuntimeSearch& search, char* buffer, size_t size) {
 
 RuntimeChoice locateJvm() {
     RuntimeSearch search{};
-    const char* list = runJvmPath();
+    const char* list = Config.JvmPath;
     // Each home is tried with the whole JvmPath text until the list itself has been searched,
     // and with its first entry after that.
     search.jvmPathUnderHome = list != nullptr ? list : "";

@@ -61,6 +61,12 @@ bool appendExpanded(TextBuffer* out, const char* text, const char* javaHome) {
         std::string value;
         if (lookUp(name, javaHome, &value)) {
             if (value.empty()) trace("reference %", name.c_str(), "% is empty");
+            // The launcher's own folders at a drive's root end in a separator ("M:\"): a
+            // separator written after the reference makes no second one.
+            const PathStyle& style = Platform.traits.pathStyle;
+            if ((name == "JAVA_HOME" || name == "VARNLET_EXE_DIR") && !value.empty() &&
+                isPathSeparator(style, value.back()) && isPathSeparator(style, close[1]))
+                value.pop_back();
             if (!appendText(out, value.c_str())) return false;
             p = close + 1;
         } else if (modern) {

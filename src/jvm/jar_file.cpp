@@ -69,7 +69,8 @@ bool applyZip64Extra(const unsigned char* extra, size_t length, uint64_t* uncomp
 
 }  // namespace
 
-JarEntryRead readJarEntry(FileReadAt readAt, const char* path, const char* name, bool ignoreCase, std::string* data) {
+JarEntryRead readJarEntry(FileReadAt readAt, const char* path, const char* name, bool ignoreCase, std::string* data,
+                          bool verifyChecksum) {
     Reader file{readAt, path, 0};
     std::vector<unsigned char> tail;
     // The size first, from a read of nothing.
@@ -128,10 +129,8 @@ JarEntryRead readJarEntry(FileReadAt readAt, const char* path, const char* name,
             const unsigned char* entry = directory.data() + at;
             size_t nameLength = le16(entry + 28), total = 46 + nameLength + le16(entry + 30) + le16(entry + 32);
             if (at + total > directory.size()) return JarEntryRead::Damaged;
-            if (sameName(entry + 46, nameLength, name, !exact)) {
-                match = entry;
-                break;
-            }
+            // The last entry of a name is the one, as the runtime's own reader finds it.
+            if (sameName(entry + 46, nameLength, name, !exact)) match = entry;
             at += total;
         }
     }
@@ -151,7 +150,7 @@ JarEntryRead readJarEntry(FileReadAt readAt, const char* path, const char* name,
     std::vector<unsigned char> plain(static_cast<size_t>(uncompressed));
     if (method == 0) plain.swap(stored);
     else if (!inflateRawData(stored.data(), stored.size(), plain.data(), plain.size())) return JarEntryRead::Damaged;
-    if (crc32Of(plain.data(), plain.size()) != le32(match + 16)) return JarEntryRead::Damaged;
+    if (verifyChecksum && crc32Of(plain.data(), plain.size()) != le32(match + 16)) return JarEntryRead::Damaged;
     data->assign(plain.begin(), plain.end());
     return JarEntryRead::Found;
 }

@@ -5,8 +5,6 @@
 // silently ignored by the JVM.
 #include "jvm/java_option_forms.h"
 
-#include <jni.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +17,7 @@
 #include "core/working_directory.h"
 #include "invoke/split.h"
 #include "jvm/argument_files.h"
+#include "jvm/launch_options.h"
 #include "platform/platform.h"
 
 namespace {
@@ -32,41 +31,83 @@ struct CommandOption {
     const char* name;
     char form;  // '=' the name alone, '+' the name and a value after it, '*' any option it starts
     const char* use;  // what to configure instead, or null
+    bool endsOptions;  // it ends the java command's options: never allowed in JDK_JAVA_OPTIONS
 };
 // The java command's own options: a created JVM refuses them or ignores them.
 const CommandOption kCommandOptions[] = {
-    {"-cp", '+', "ClassPath"},
-    {"-classpath", '+', "ClassPath"},
-    {"--class-path", '+', "ClassPath"},
-    {"--class-path=", '*', "ClassPath"},
-    {"-jar", '+', "MainClass and ClassPath"},
-    {"-m", '+', "MainClass"},
-    {"--module", '+', "MainClass"},
-    {"--module=", '*', "MainClass"},
-    {"--source", '+', nullptr},
-    {"-version", '=', nullptr},
-    {"--version", '=', nullptr},
-    {"-showversion", '=', nullptr},
-    {"--show-version", '=', nullptr},
-    {"-fullversion", '=', nullptr},
-    {"--full-version", '=', nullptr},
-    {"-help", '=', nullptr},
-    {"-h", '=', nullptr},
-    {"-?", '=', nullptr},
-    {"--help", '=', nullptr},
-    {"--help-extra", '=', nullptr},
-    {"-X", '=', nullptr},
-    {"--dry-run", '=', nullptr},
-    {"--list-modules", '=', nullptr},
-    {"-d", '+', nullptr},
-    {"--describe-module", '+', nullptr},
-    {"--validate-modules", '=', nullptr},
-    {"-client", '=', "JvmPath"},
-    {"-server", '=', "JvmPath"},
-    {"-XshowSettings", '*', nullptr},
-    {"-Xdiag", '*', nullptr},
-    {"-splash:", '*', nullptr},
+    {"-cp", '+', "ClassPath", false},
+    {"-classpath", '+', "ClassPath", false},
+    {"--class-path", '+', "ClassPath", false},
+    {"--class-path=", '*', "ClassPath", false},
+    {"-jar", '+', "MainClass and ClassPath", true},
+    {"-m", '+', "MainClass", true},
+    {"--module", '+', "MainClass", true},
+    {"--module=", '*', "MainClass", true},
+    {"--source", '+', nullptr, false},
+    {"-version", '=', nullptr, true},
+    {"--version", '=', nullptr, true},
+    {"-showversion", '=', nullptr, false},
+    {"--show-version", '=', nullptr, false},
+    {"-fullversion", '=', nullptr, true},
+    {"--full-version", '=', nullptr, true},
+    {"-help", '=', nullptr, true},
+    {"-h", '=', nullptr, true},
+    {"-?", '=', nullptr, true},
+    {"--help", '=', nullptr, true},
+    {"--help-extra", '=', nullptr, true},
+    {"-X", '=', nullptr, true},
+    {"--dry-run", '=', nullptr, true},
+    {"--list-modules", '=', nullptr, false},
+    {"-d", '+', nullptr, false},
+    {"--describe-module", '+', nullptr, false},
+    {"--validate-modules", '=', nullptr, false},
+    {"-client", '=', "JvmPath", false},
+    {"-server", '=', "JvmPath", false},
+    {"-XshowSettings", '*', nullptr, false},
+    {"-Xdiag", '*', nullptr, false},
+    {"-splash:", '*', nullptr, false},
 };
+
+// The java command's older spellings, by the runtime's feature version (`from` up to but not
+// including `until`, 0 for no end), as each runtime's own java command was seen to rewrite
+// them; releases between 17 and 25 are taken to behave as 17 does. `value` '+': the rest of
+// the option follows the new form; a null form drops the option. The warning is the java
+// command's own.
+struct Rewrite {
+    const char* given;
+    char value;
+    const char* form;
+    unsigned from, until;
+    const char* warning;
+};
+#define VARNLET_DEPRECATED(option) "Warning: " option " option is deprecated and may be removed in a future release."
+const Rewrite kRewrites[] = {
+    {"-mx", '+', "-Xmx", 0, 25, nullptr},
+    {"-mx", '+', "-Xmx", 25, 0, VARNLET_DEPRECATED("-mx")},
+    {"-ms", '+', "-Xms", 0, 25, nullptr},
+    {"-ms", '+', "-Xms", 25, 0, VARNLET_DEPRECATED("-ms")},
+    {"-ss", '+', "-Xss", 0, 25, nullptr},
+    {"-ss", '+', "-Xss", 25, 0, VARNLET_DEPRECATED("-ss")},
+    {"-oss", '+', "-Xoss", 0, 25, nullptr},
+    {"-verbosegc", '=', "-verbose:gc", 0, 25, nullptr},
+    {"-verbosegc", '=', "-verbose:gc", 25, 0, VARNLET_DEPRECATED("-verbosegc")},
+    {"-noverify", '=', "-Xverify:none", 0, 0, nullptr},
+    {"-verify", '=', "-Xverify:all", 0, 25, nullptr},
+    {"-verify", '=', "-Xverify:all", 25, 0, VARNLET_DEPRECATED("-verify")},
+    {"-noclassgc", '=', "-Xnoclassgc", 0, 25, nullptr},
+    {"-noclassgc", '=', "-Xnoclassgc", 25, 0, VARNLET_DEPRECATED("-noclassgc")},
+    {"-debug", '=', "-Xdebug", 0, 25, nullptr},
+    {"-debug", '=', nullptr, 25, 0, VARNLET_DEPRECATED("-debug")},
+    {"-t", '=', "-Xt", 0, 25, nullptr},
+    {"-tm", '=', "-Xtm", 0, 25, nullptr},
+    {"-cs", '=', nullptr, 0, 25, "Warning: -cs option is no longer supported."},
+    {"-checksource", '=', nullptr, 0, 25, "Warning: -checksource option is no longer supported."},
+    {"-Xfuture", '=', "-Xverify:all", 0, 25, VARNLET_DEPRECATED("-Xfuture")},
+    {"--show-module-resolution", '=', "-Djdk.module.showModuleResolution=true", 0, 0, nullptr},
+};
+#undef VARNLET_DEPRECATED
+// Up to this release the java command hands --disable-@files on to the JVM, which refuses it.
+constexpr unsigned kDisableAtFilesTakenFrom = 25;
 
 const CommandOption* commandOption(const std::string& option) {
     for (const CommandOption& c : kCommandOptions)
@@ -74,89 +115,141 @@ const CommandOption* commandOption(const std::string& option) {
     return nullptr;
 }
 
-// The java command reads JDK_JAVA_OPTIONS from Java 9 on; a runtime that knows the JNI
-// version of Java 9 is one.
-bool runtimeIsJava9OrLater() {
-    typedef jint(JNICALL * DefaultArgsFunction)(void*);
-    if (!State.DefaultInitArgsProc) return false;
-    JavaVMInitArgs arguments{};
-    arguments.version = JNI_VERSION_9;
-    return reinterpret_cast<DefaultArgsFunction>(State.DefaultInitArgsProc)(&arguments) == JNI_OK;
+const Rewrite* rewriteOf(const std::string& option) {
+    unsigned feature = State.RuntimeFeature;
+    for (const Rewrite& r : kRewrites)
+        if ((r.value == '+' ? option.compare(0, strlen(r.given), r.given) == 0 : option == r.given) &&
+            feature >= r.from && (r.until == 0 || feature < r.until))
+            return &r;
+    return nullptr;
 }
 
-}  // namespace
+// An argument and the argument file it came from (empty: none).
+struct Argument {
+    std::string text;
+    std::string file;
+};
 
-bool expandArgumentFiles(std::vector<std::string>* options) {
-    std::vector<std::string> out;
-    char directory[kPathBufferSize];
-    bool expanding = true, haveDirectory = false;
-    for (const std::string& option : *options) {
+// Each "@name" replaced by the arguments of that file, a relative name taken from `directory`.
+bool expandFiles(const std::vector<std::string>& given, const char* directory, std::vector<Argument>* out) {
+    bool expanding = true;
+    for (const std::string& option : given) {
         if (expanding && option == "--disable-@files") {
             expanding = false;
+            out->push_back({option, ""});
         } else if (!expanding || option.size() < 2 || option[0] != '@') {
-            out.push_back(option);
+            out->push_back({option, ""});
         } else if (option[1] == '@') {
-            out.push_back(option.substr(1));
+            out->push_back({option.substr(1), ""});
         } else {
             std::string path = option.substr(1);
-            if (!isAbsolutePath(Platform.traits.pathStyle, path.c_str())) {
-                if (!haveDirectory && !(haveDirectory = executableDirectory(directory, sizeof directory)))
-                    return reportFileAccessFailure("CURRENT_EXE");
+            if (!isAbsolutePath(Platform.traits.pathStyle, path.c_str()))
                 path = joinPath(Platform.traits.pathStyle, directory, path);
-            }
             std::string text;
             if (!readArgumentFile(path.c_str(), &text)) return false;
             trace("argument file: ", path.c_str());
-            for (std::string& argument : splitArgumentFileText(text)) out.push_back(std::move(argument));
+            for (std::string& argument : splitArgumentFileText(text)) out->push_back({std::move(argument), option});
         }
     }
-    options->swap(out);
     return true;
 }
 
-bool applyJavaCommandForms(std::vector<std::string>* options) {
-    const char* environment = Platform.process.environment("JDK_JAVA_OPTIONS");
-    if (environment && environment[0] != '\0') {
-        if (runtimeIsJava9OrLater()) {
-            trace("picked up JDK_JAVA_OPTIONS: ", environment);
-            std::vector<std::string> picked = splitArgumentFileText(environment);
-            options->insert(options->begin(), picked.begin(), picked.end());
-        } else {
-            trace("JDK_JAVA_OPTIONS not read: the runtime is older than Java 9");
-        }
+// The java command's check of JDK_JAVA_OPTIONS: no option that ends its options (a text that
+// is no option is refused as a main class with the others). Its class path option becomes the
+// class path property, which the launcher's own class path, given after it, overrides as the
+// command line's does.
+enum class Checked { Refused, Taken, Passed };
+Checked environmentOption(const std::vector<Argument>& arguments, size_t* i, std::vector<std::string>* out) {
+    const Argument& a = arguments[*i];
+    const CommandOption* c = commandOption(a.text);
+    if (c && c->endsOptions) {
+        std::string where = a.file.empty() ? "" : " in " + a.file;
+        reportError("Option %s is not allowed in environment variable JDK_JAVA_OPTIONS", (a.text + where).c_str());
+        return Checked::Refused;
     }
-    if (!expandArgumentFiles(options)) return false;
-    std::vector<std::string> out;
+    if (!c || !c->use || strcmp(c->use, "ClassPath") != 0) return Checked::Passed;
+    if (c->form == '*') {
+        out->push_back("-Djava.class.path=" + a.text.substr(a.text.find('=') + 1));
+    } else if (*i + 1 == arguments.size()) {
+        reportError("The java command's option %s needs a value", a.text.c_str());
+        return Checked::Refused;
+    } else {
+        out->push_back("-Djava.class.path=" + arguments[++*i].text);
+    }
+    return Checked::Taken;
+}
+
+// One source's arguments as the JVM takes them; false after reporting every refused one.
+bool takeArguments(const std::vector<Argument>& arguments, bool environment, std::vector<std::string>* out) {
     bool refused = false;
-    for (size_t i = 0; i < options->size(); ++i) {
-        const std::string& option = (*options)[i];
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (environment) {
+            Checked checked = environmentOption(arguments, &i, out);
+            if (checked == Checked::Refused) return false;
+            if (checked == Checked::Taken) continue;
+        }
+        const std::string& option = arguments[i].text;
         const char* const* twoWord = std::find_if(std::begin(kTwoWordOptions), std::end(kTwoWordOptions),
                                                   [&](const char* name) { return option == name; });
         bool modulePath = option == "-p";
         if (twoWord != std::end(kTwoWordOptions) || modulePath) {
-            if (i + 1 == options->size()) {
+            if (i + 1 == arguments.size()) {
                 reportError("The java command's option %s needs a value", option.c_str());
-                refused = true;
-                continue;
+                return false;  // the last argument
             }
-            out.push_back((modulePath ? std::string("--module-path") : option) + "=" + (*options)[++i]);
+            out->push_back((modulePath ? std::string("--module-path") : option) + "=" + arguments[++i].text);
+        } else if (const Rewrite* r = rewriteOf(option)) {
+            if (r->warning) Platform.console.writeLine(true, r->warning);
+            if (r->form) out->push_back(r->form + (r->value == '+' ? option.substr(strlen(r->given)) : ""));
+        } else if (option == "--disable-@files") {
+            // Taken by the java command of later releases; earlier ones hand it to the JVM, which refuses it.
+            if (State.RuntimeFeature < kDisableAtFilesTakenFrom) out->push_back(option);
         } else if (const CommandOption* c = commandOption(option)) {
             std::string text = option + " is an option of the java command, which a created JVM does not take";
             if (c->use) text += std::string(": set ") + c->use + " instead";
             reportError("%s", text.c_str());
             refused = true;
             if (c->form == '+') ++i;  // its value is no option of its own
-        } else if (!option.empty() && option[0] != '-' && option[0] != '_') {
-            // The JVM passes over such a text without a word; the java command would take it
-            // for the main class.
+        } else if (option.empty() || option[0] != '-') {
+            // The java command would take it for the main class (and stop there).
+            if (environment) {
+                reportError("Cannot specify main class in environment variable JDK_JAVA_OPTIONS");
+                return false;
+            }
             reportError("%s is no JVM option (the java command would take it for the main class)", option.c_str());
             refused = true;
         } else {
-            out.push_back(option);
+            out->push_back(option);
         }
     }
-    options->swap(out);
     return !refused;
+}
+
+}  // namespace
+
+bool applyJavaCommandForms(std::vector<std::string>* options) {
+    std::vector<std::string> out;
+    const char* environment = Platform.process.environment("JDK_JAVA_OPTIONS");
+    if (environment && State.RuntimeFeature >= 9) {
+        // As the java command tells it, on standard error, whatever the run's reports use.
+        Platform.console.writeLine(true, (std::string("NOTE: Picked up JDK_JAVA_OPTIONS: ") + environment).c_str());
+        std::vector<std::string> picked;
+        std::vector<Argument> expanded;
+        // Its argument files are the caller's, as the java command opens them.
+        if (!splitEnvironmentText(environment, &picked) || !expandFiles(picked, State.StartupDir, &expanded) ||
+            !takeArguments(expanded, true, &out))
+            return false;
+    } else if (environment) {
+        trace("JDK_JAVA_OPTIONS not read: the runtime is older than Java 9");
+    }
+    // Runs of blanks in the configured text leave empty options, which stand for nothing.
+    options->erase(std::remove(options->begin(), options->end(), std::string()), options->end());
+    char directory[kPathBufferSize];
+    std::vector<Argument> configured;
+    if (!executableDirectory(directory, sizeof directory)) return reportFileAccessFailure("CURRENT_EXE");
+    if (!expandFiles(*options, directory, &configured) || !takeArguments(configured, false, &out)) return false;
+    options->swap(out);
+    return true;
 }
 
 bool launcherProperties(std::vector<std::string>* properties) {
@@ -168,10 +261,16 @@ bool launcherProperties(std::vector<std::string>* properties) {
     }
     properties->push_back(std::string("-Dvarnlet.exe.path=") + path);
     properties->push_back(std::string("-Dvarnlet.exe.dir=") + directory);
-    // As the java command writes it: the class in dot form, each argument after a blank.
-    std::string command = std::string("-Dsun.java.command=") + runMainClass();
-    for (size_t i = 19; i < command.size(); ++i)
-        if (command[i] == '/') command[i] = '.';
+    // As the java command writes it: the jar as `java -jar` names it, the module (and class)
+    // as `java -m` does, else the class in dot form; then each argument after a blank.
+    std::string command = std::string("-Dsun.java.command=");
+    if (isSet(runMainJar()) || isSet(Config.MainModule)) {
+        command += isSet(runMainJar()) ? runMainJar() : Config.MainModule;
+    } else {
+        command += runMainClass();
+        for (size_t i = 19; i < command.size(); ++i)
+            if (command[i] == '/') command[i] = '.';
+    }
     int count = State.MainArguments ? State.MainArgumentCount : 0;
     for (int i = 0; i < count; ++i) command += std::string(" ") + State.MainArguments[i];
     if (count == 0) {

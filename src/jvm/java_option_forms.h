@@ -5,15 +5,12 @@
 #include <vector>
 
 // The option list as the JVM must receive it: JDK_JAVA_OPTIONS first (when the runtime is
-// Java 9 or later), @files expanded (relative names from the executable's directory),
-// two-word forms joined into the one-word forms the JVM takes, options only the java command
-// takes reported. False after a reported failure.
+// Java 9 or later; read, announced and checked as the java command does, its @files taken
+// from the start-up directory), the configured options with their @files expanded (relative
+// names from the executable's directory), two-word forms joined into the one-word forms the
+// JVM takes, older spellings rewritten as the runtime's own java command rewrites them,
+// options only the java command takes reported. False after a reported failure.
 bool applyJavaCommandForms(std::vector<std::string>* options);
-
-// Each "@name" replaced by the arguments of that file (a relative name from the executable's
-// directory); "@@x" stands for "@x"; after --disable-@files (which goes no further) nothing is
-// expanded, as with the java command. False after a reported failure.
-bool expandArgumentFiles(std::vector<std::string>* options);
 
 // -Dvarnlet.exe.path, -Dvarnlet.exe.dir and -Dsun.java.command (main class and arguments).
 // False when the executable's path cannot be read (reported) or memory runs out (not reported).

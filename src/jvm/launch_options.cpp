@@ -12,7 +12,6 @@
 #include "core/paths.h"
 #include "core/report.h"
 #include "core/state.h"
-#include "core/trace.h"
 #include "jvm/environment_references.h"
 #include "jvm/jar_file.h"
 #include "jvm/jar_manifest.h"
@@ -47,39 +46,20 @@ BuildOutcome failJar(unsigned id, const std::string& why) {
     return BuildOutcome::Reported;
 }
 
-// "module/package" pairs separated by blanks become one option each, opened or exported to
-// the class path's unnamed module; anything else in the list is passed over as `java` does
-// (the runtime would refuse to start on it).
-bool appendPackageOptions(TextBuffer* options, const std::string& list, const char* option) {
-    size_t at = 0;
-    while ((at = list.find_first_not_of(" \t", at)) != std::string::npos) {
-        size_t end = list.find_first_of(" \t", at);
-        std::string pair = list.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        at = end;
-        size_t slash = pair.find('/');
-        // A quote or percent sign would reach past the option in the option text; no name holds one.
-        if (slash == 0 || slash == std::string::npos || slash + 1 == pair.size() ||
-            pair.find('/', slash + 1) != std::string::npos || pair.find_first_of("\"%") != std::string::npos) {
-            trace("manifest: passed over ", option, pair.c_str());
-            continue;
-        }
-        std::string text = std::string(" \"") + option + pair + "=ALL-UNNAMED\"";
-        if (!appendText(options, text.c_str())) return false;
-    }
-    return true;
-}
-
 BuildOutcome appendJarOptions(TextBuffer* options) {
     std::string manifest, value;
     if (!(State.MainJarFullPath = heapCopy(fullPath(runMainJar())))) return BuildOutcome::OutOfMemory;
-    switch (readJarEntry(Platform.files.readAt, runMainJar(), "META-INF/MANIFEST.MF", true, &manifest)) {
+    // As `java -jar` reads it: the manifest's exact name, its last entry, its checksum unread.
+    switch (readJarEntry(Platform.files.readAt, runMainJar(), "META-INF/MANIFEST.MF", false, &manifest, false)) {
     case JarEntryRead::CannotOpen:
         reportLastError();
         reportError(message(MsgFileAccess), runMainJar());
         return BuildOutcome::Reported;
     case JarEntryRead::Damaged: return failJar(MsgFileAccess, " (not a jar that can be read)");
     case JarEntryRead::Missing: manifest.clear(); break;  // only MainClass can name main then
-    case JarEntryRead::Found: break;
+    case JarEntryRead::Found:
+        if (!manifestReadable(manifest)) return failJar(MsgFileAccess, " (its manifest is malformed)");
+        break;
     }
     if (!isSet(Config.MainClass)) {
         std::string mainClass = manifestAttribute(manifest, "Main-Class", &value) ? trimmed(value) : "";
@@ -88,13 +68,12 @@ BuildOutcome appendJarOptions(TextBuffer* options) {
             if (c == '.') c = '/';
         if (!(State.MainClass = heapCopy(mainClass))) return BuildOutcome::OutOfMemory;
     }
-    if (manifestAttribute(manifest, "Add-Opens", &value) && !appendPackageOptions(options, value, "--add-opens="))
+    if ((manifestAttribute(manifest, "Add-Opens", &value) && !(State.JarAddOpens = heapCopy(value))) ||
+        (manifestAttribute(manifest, "Add-Exports", &value) && !(State.JarAddExports = heapCopy(value))))
         return BuildOutcome::OutOfMemory;
-    if (manifestAttribute(manifest, "Add-Exports", &value) && !appendPackageOptions(options, value, "--add-exports="))
-        return BuildOutcome::OutOfMemory;
-    if (manifestAttribute(manifest, "Enable-Native-Access", &value)) {
-        if (trimmed(value) != "ALL-UNNAMED")
-            return failJar(MsgCreateJvm, " (Enable-Native-Access takes only ALL-UNNAMED)");
+    // Known to `java -jar` from Java 22 on; before, it passes the attribute over.
+    if (manifestAttribute(manifest, "Enable-Native-Access", &value) && State.RuntimeFeature >= 22) {
+        if (value != "ALL-UNNAMED") return failJar(MsgCreateJvm, " (Enable-Native-Access takes only ALL-UNNAMED)");
         if (!appendText(options, " --enable-native-access=ALL-UNNAMED")) return BuildOutcome::OutOfMemory;
     }
     if (manifestAttribute(manifest, "Launcher-Agent-Class", &value) && !trimmed(value).empty()) {

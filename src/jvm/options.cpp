@@ -4,11 +4,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/config.h"
 #include "core/state.h"
 #include "core/report.h"
+#include "invoke/split.h"
 #include "jvm/classpath_scan.h"
 #include "jvm/environment_references.h"
 #include "jvm/launch_options.h"
@@ -53,13 +55,63 @@ BuildOutcome appendClassPathEntry(TextBuffer* list, char* entry, const char* sep
     return result;
 }
 
+// Whether `option`, written into the option text as it is, comes out of the final split as
+// itself: it does not start with a double quote, and its quotes pair up around its blanks.
+bool splitsWhole(const char* option) {
+    bool quoting = false;
+    for (const char* p = option; *p != '\0'; ++p) {
+        if (*p == '"') quoting = !quoting;
+        else if (*p == ' ' && !quoting) return false;
+    }
+    return option[0] != '"' && !quoting;
+}
+
+// One option of JvmOptions, its references expanded (null: memory ran out), into the text:
+// in quotes, which the final split takes off again; one holding a double quote of its own
+// goes in as written, and is refused where the split would cut it.
+BuildOutcome appendOption(TextBuffer* options, const char* option, const char* library) {
+    if (option == nullptr) return BuildOutcome::OutOfMemory;
+    bool appended;
+    if (std::strchr(option, '"') == nullptr) {
+        appended = appendText(options, " \"") && appendText(options, option) && appendText(options, "\"");
+    } else if (splitsWhole(option)) {
+        appended = appendText(options, " ") && appendText(options, option);
+    } else {
+        std::string why = std::string(library) + " (the option " + option +
+                          " cannot be passed whole: its double quotes do not pair up around its blanks)";
+        reportError(message(MsgCreateJvm), why.c_str());
+        return BuildOutcome::Reported;
+    }
+    return appended ? BuildOutcome::Done : BuildOutcome::OutOfMemory;
+}
+
+// JvmOptions cut into options first, then the references expanded inside each, so a value
+// with blanks (a folder under "Program Files") stays one option.
+BuildOutcome appendConfiguredOptions(TextBuffer* options, const char* javaHome, const char* library) {
+    int count = 0;
+    char** tokens = nullptr;
+    // Blanks alone give no option (the split would make them one empty option).
+    if (!isSet(Config.JvmOptions) || Config.JvmOptions[std::strspn(Config.JvmOptions, " ")] == '\0')
+        return BuildOutcome::Done;
+    if (!splitArguments(Config.JvmOptions, &count, &tokens)) return BuildOutcome::OutOfMemory;
+    BuildOutcome result = BuildOutcome::Done;
+    for (int i = 0; i < count && result == BuildOutcome::Done; ++i) {
+        char* option = expandEnvironmentReferences(tokens[i], javaHome);
+        result = appendOption(options, option, library);
+        std::free(option);
+    }
+    for (int i = 0; i < count; ++i) std::free(tokens[i]);
+    std::free(tokens);
+    return result;
+}
+
 // Builds the class path list. Reported: an entry that cannot be accessed.
 BuildOutcome buildClassPathList(TextBuffer* list, const char* javaHome) {
     const char separator[2] = {Platform.traits.pathStyle.classPathSeparator, '\0'};
     // An executable jar comes first, as `java -jar` puts it.
     if (isSet(runMainJar()) && (!appendText(list, runMainJar()) || !appendText(list, separator)))
         return BuildOutcome::OutOfMemory;
-    const char* classPath = runClassPath();
+    const char* classPath = Config.ClassPath;
     std::vector<char> text(classPath, classPath + std::strlen(classPath) + 1);
     char* cursor = nullptr;
     // Only the first entry may also end at a line break.
@@ -79,9 +131,9 @@ char* buildJvmOptions(const RuntimeChoice& runtime) {
     TextBuffer options{nullptr, 0, 0};
     auto done = [](bool appended) { return appended ? BuildOutcome::Done : BuildOutcome::OutOfMemory; };
     const char* javaHome = runtime.home.c_str();
-    BuildOutcome built = done(appendExpanded(&options, Config.JvmOptions, javaHome));
+    BuildOutcome built = appendConfiguredOptions(&options, javaHome, runtime.library.c_str());
     if (built == BuildOutcome::Done) built = appendLaunchOptions(&options, javaHome);
-    if (built == BuildOutcome::Done && (isSet(runClassPath()) || isSet(runMainJar()))) {
+    if (built == BuildOutcome::Done && (isSet(Config.ClassPath) || isSet(runMainJar()))) {
         size_t withoutClassPath = options.length;
         built = done(appendText(&options, " \"-Djava.class.path="));
         size_t listStart = options.length;

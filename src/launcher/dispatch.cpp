@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "invoke/invoke.h"
+#include "jvm/class_data_cache.h"
 #include "jvm/create_jvm.h"
 #include "core/config.h"
 #include "launcher/directories.h"
@@ -61,8 +62,11 @@ static bool serviceSwitchGiven(int argc, char** argv) {
 }
 
 static int runLauncher(int argc, char** argv) {
-    if (!captureStartupDirectory()) return 0;
-    enterExecutableDirectory();
+    // A directory that cannot be read or entered stops the run: carrying on where the process
+    // happens to be would take the caller's files for the application's. The java command ends
+    // with 1 when it cannot read its current directory.
+    if (!captureStartupDirectory()) return 1;
+    if (!enterExecutableDirectory()) return -1;
     loadConfiguration();
     if (!returnToStartupDirectory()) return -1;
     // The console switch runs the service's start and stop here; its exit code is the service's.
@@ -81,6 +85,8 @@ static int runLauncher(int argc, char** argv) {
 }
 
 int launcherMain(int argc, char** argv) {
+    // Started by a launcher to assemble its class data cache, not to run the application.
+    if (const char* job = Platform.process.environment(kClassDataJobVariable)) return runClassDataJob(job);
     State.RunMode = RunModeKind::Console;
     State.Windowed = !Platform.console.startedWith() && !serviceSwitchGiven(argc, argv);
     // Started from a console, a windowed launcher's application writes to it.

@@ -63,7 +63,7 @@ bool claimSingleInstance() {
         return false;
     }
     if (existed) {
-        reportError("%s", Config.SingleInstanceMessage);
+        emitReport(ReportKind::Refusal, Config.SingleInstanceMessage);
         return false;
     }
     return true;

@@ -28,6 +28,8 @@ enum class ErrorKind : uint8_t {
     InvalidAccount,  // a service account that does not exist
     InvalidServiceText,  // a service name or command line the manager cannot hold
     ServiceManagerFailed,  // the service manager's own tool failed or could not run
+    ServiceStopTimedOut,  // a service asked to stop is still running when its time is up
+    ServiceMarkedForDelete,  // a deleted service stays until its last handle is closed
     Unsupported,  // the system cannot do this
     OutOfMemory,
     Other,  // anything else: only its text tells
@@ -143,6 +145,8 @@ constexpr uint32_t kRegDword = 4;
 constexpr uint32_t kScManagerCreateService = 2;
 constexpr uint32_t kScManagerAllAccess = 0xF003F;
 constexpr uint32_t kServiceQueryConfig = 1;
+constexpr uint32_t kServiceQueryStatus = 4;
+constexpr uint32_t kServiceStop = 0x20;
 constexpr uint32_t kServiceAllAccess = 0xF01FF;
 constexpr uint32_t kDeleteAccess = 0x10000;
 constexpr uint32_t kServiceWin32OwnProcess = 0x10;
@@ -181,6 +185,14 @@ struct ServiceSettings {
     const char* account;  // systemd: "user" or "user:group" to run as; null or empty: root
 };
 
+// What the launcher may trust at a path of the class data cache.
+enum class CacheTrust : uint8_t {
+    Missing,  // nothing there
+    Private,  // a file (or folder) of this account, root or the administrators, not a link, that
+    // no other account may write
+    Open,  // anything else: a link, another owner, writable by others, the other kind
+};
+
 // Files the launcher keeps for itself between runs (the class data cache).
 struct CacheFileOps {
     // The folder where the account keeps caches: the local application data folder on
@@ -190,7 +202,8 @@ struct CacheFileOps {
     bool (*userCacheFolder)(bool forService, char* buffer, size_t size);
     // Creates the folder and the missing ones above it; true when it is there afterwards.
     bool (*createFolders)(const char* path);
-    // Creates a file that must not exist yet and writes `size` bytes; on failure nothing is left.
+    // Creates a file that must not exist yet (never through a link) and writes `size` bytes; on
+    // failure nothing is left.
     bool (*writeNewFile)(const char* path, const void* data, size_t size);
     // Moves a file, replacing `to` where the system allows; false when it did not move.
     bool (*renameFile)(const char* from, const char* to);
@@ -201,15 +214,28 @@ struct CacheFileOps {
     uint64_t (*freeBytes)(const char* folder);
     uint32_t (*processId)();
     // Runs a program (argv[0] its path, null-terminated) with its standard streams on the
-    // null device and waits for it: its exit code, or -1 when it could not be started.
+    // null device and without JDK_JAVA_OPTIONS (its options are in argv), and waits for it:
+    // its exit code, or -1 when it could not be started.
     int (*runQuietly)(const char* const* argv);
+    // Whether the launcher may trust `path` as a file, or a folder when `folder`; a file's size
+    // and last write time (the units of fileStamp) when it is Private.
+    CacheTrust (*examine)(const char* path, bool folder, uint64_t* size, uint64_t* time);
+    // False once no process of this number runs (one of another account counts as running).
+    bool (*processRunning)(uint32_t pid);
+    // Starts `program` with no arguments apart from this process: in a session of its own, at
+    // low priority, its standard streams on the null device, no handle of ours inherited and
+    // `assignment` ("NAME=value") added to its environment. Its process number; 0 when it
+    // could not be started.
+    uint32_t (*startDetached)(const char* program, const char* assignment);
 };
 
 // The files that take the redirected standard streams (SystemOutFile, SystemErrFile): written
 // straight to the system, without a buffer, so a crash loses nothing that was handed over.
 struct LogFileOps {
-    // Creates the file or empties it, for appending; null with the last error set.
-    PlatformHandle (*open)(const char* path);
+    // Opens the file for appending, created where missing; `empty` empties an existing one,
+    // else its lines stay and every write goes after them, also when other processes write
+    // to it at once. Null with the last error set.
+    PlatformHandle (*open)(const char* path, bool empty);
     // Writes all `size` bytes; false with the last error set when the system took fewer.
     bool (*write)(PlatformHandle file, const void* data, size_t size);
     // The file's size now, with what other writers of the process's streams added.
@@ -221,6 +247,17 @@ struct LogFileOps {
     bool (*pointStandardStreams)(PlatformHandle file, bool output, bool error);
     // Days since 1970-01-01 by the local calendar.
     int64_t (*localDay)();
+    // A steady clock in milliseconds, for the wait before a failed roll-over is tried again.
+    uint64_t (*milliseconds)();
+    // Whether the file could be moved now: false, with the last error set, while another
+    // program holds it open without letting it be moved (as Windows lets a log viewer do).
+    bool (*movable)(const char* path);
+    // Moves a file to a name that must be free: false, with the last error set, when it did
+    // not move, the name being taken (by another process's roll-over) included.
+    bool (*move)(const char* from, const char* to);
+    // Creates the folder and the missing ones above it, with the access a new file there
+    // gets (the log files are no private files); false with the last error set.
+    bool (*createFolders)(const char* path);
 };
 
 // Directories, files and the INI files of the configuration.
@@ -278,6 +315,11 @@ struct ProcessOps {
     const char* (*environment)(const char* name);
     // Text crossing into Java: the process's code page decoded to UTF-16.
     void (*decodeCodePage)(const char* text, std::u16string* out);
+    // Text coming from Java or the system's wide calls, in the process's code page.
+    void (*encodeCodePage)(const std::u16string& text, std::string* out);
+    // The command line as the system keeps it for a program to split itself (Windows); false
+    // where the system hands a program its arguments already split (POSIX).
+    bool (*commandLine)(std::u16string* out);
     // Hands heap memory freed by start-up work (the class path scan) back to the system, so
     // it does not stay in the process's footprint while the application runs.
     void (*releaseFreeMemory)();
@@ -310,7 +352,13 @@ struct ServiceOps {
     PlatformHandle (*open)(PlatformHandle manager, const char* name, uint32_t access);
     PlatformHandle (*create)(PlatformHandle manager, const char* name, const char* displayName, uint32_t access,
                              uint32_t serviceType, uint32_t startType, uint32_t errorControl, const char* binaryPath);
+    // Deletes the service. Windows' manager only marks it: it goes once it has stopped and its
+    // last handle is closed.
     bool (*remove)(PlatformHandle service);
+    // The service's status, as the manager knows it (systemd: running or stopped).
+    bool (*queryStatus)(PlatformHandle service, ServiceStatusRecord* status);
+    // Sends a control (kServiceControlStop) to the service; false with the last error set.
+    bool (*control)(PlatformHandle service, uint32_t control);
     bool (*close)(PlatformHandle handle);
     bool (*startDispatcher)(const char* serviceName, ServiceMainRoutine routine);
     PlatformHandle (*registerHandler)(const char* serviceName, ServiceHandlerRoutine handler);

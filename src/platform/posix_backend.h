@@ -44,6 +44,8 @@ PlatformHandle posixCreateService(PlatformHandle manager, const char* name, cons
                                   uint32_t serviceType, uint32_t startType, uint32_t errorControl,
                                   const char* binaryPath);
 bool posixDeleteService(PlatformHandle service);
+bool posixQueryServiceStatus(PlatformHandle service, ServiceStatusRecord* status);
+bool posixControlService(PlatformHandle service, uint32_t control);
 bool posixCloseServiceHandle(PlatformHandle handle);
 bool posixStartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
 PlatformHandle posixRegisterServiceCtrlHandler(const char* serviceName, ServiceHandlerRoutine handler);
@@ -68,6 +70,8 @@ bool posixAllocConsole();
 bool posixSetConsoleCtrlHandler(ConsoleHandlerRoutine handler);
 bool posixReopenStdStreamsOnConsole();
 void posixDecodeCodePage(const char* text, std::u16string* out);
+void posixEncodeCodePage(const std::u16string& text, std::string* out);
+bool posixCommandLine(std::u16string* out);
 void posixReleaseFreeMemory();
 bool posixReadFileStart(const char* path, void* buffer, uint32_t size, uint32_t* got);
 bool posixResolveLinks(const char* path, char* buffer, size_t size);
@@ -78,6 +82,9 @@ int posixShowMessageBox(const char* title, const char* text, uint32_t style);
 bool posixReadVersionString(const char* key, char* buffer, size_t size);
 PlatformHandle posixCreateNamedMutex(const char* name, bool* existed);
 bool posixOpenUrl(const char* url);
+// Creates the folder and the missing ones above it, new ones with `mode` (less the umask);
+// false with errno set.
+bool posixCreateFolders(const char* path, unsigned mode);
 extern const CacheFileOps kPosixCacheFileOps;
 extern const LogFileOps kPosixLogFileOps;
 // Standard error as the service manager gave it, for the service's reports, also once the

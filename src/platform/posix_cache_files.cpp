@@ -1,10 +1,12 @@
-// POSIX backend: the files of the class data cache and the quiet helper process that
-// finishes one.
+// POSIX backend: the files of the class data cache and the helper processes that finish one.
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>  // also environ, declared under _GNU_SOURCE (which g++ and clang set)
 
@@ -12,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/posix_backend.h"
 
@@ -38,19 +41,10 @@ bool userCacheFolder(bool forService, char* buffer, size_t size) {
     return home && home[0] == '/' && copyOut(std::string(home) + "/.cache", buffer, size);
 }
 
-bool createFolders(const char* path) {
-    std::string p(path);
-    for (size_t at = 1; at <= p.size(); ++at) {
-        if (at < p.size() && p[at] != '/') continue;
-        std::string part = p.substr(0, at);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    struct stat st;
-    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool createFolders(const char* path) { return posixCreateFolders(path, 0700); }
 
 bool writeNewFile(const char* path, const void* data, size_t size) {
-    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     const char* p = static_cast<const char*>(data);
     bool ok = true;
@@ -84,13 +78,25 @@ uint64_t freeBytes(const char* folder) {
 
 uint32_t processId() { return static_cast<uint32_t>(getpid()); }
 
+// The environment without the variable `name` (with its '=') and with `added`, when given.
+std::vector<char*> environmentWith(const char* name, const char* added) {
+    std::vector<char*> out;
+    size_t n = std::strlen(name);
+    for (char** p = environ; *p; ++p)
+        if (std::strncmp(*p, name, n) != 0) out.push_back(*p);
+    if (added) out.push_back(const_cast<char*>(added));
+    out.push_back(nullptr);
+    return out;
+}
+
 int runQuietly(const char* const* argv) {
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) != 0) return -1;
     for (int fd = 0; fd < 3; ++fd)
         posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
     pid_t pid;
-    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+    std::vector<char*> environment = environmentWith("JDK_JAVA_OPTIONS=", nullptr);
+    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environment.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return -1;
     int status = 0;
@@ -99,8 +105,59 @@ int runQuietly(const char* const* argv) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+CacheTrust examine(const char* path, bool folder, uint64_t* size, uint64_t* time) {
+    struct stat st;
+    if (lstat(path, &st) != 0) return errno == ENOENT || errno == ENOTDIR ? CacheTrust::Missing : CacheTrust::Open;
+    bool owned = st.st_uid == geteuid() || st.st_uid == 0;
+    // Group and others may not write: a group's other members are other accounts.
+    if (!owned || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 || (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)))
+        return CacheTrust::Open;
+    *size = static_cast<uint64_t>(st.st_size);
+    *time = static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(st.st_mtim.tv_nsec);
+    return CacheTrust::Private;
+}
+
+bool processRunning(uint32_t pid) { return pid != 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
+
+// Forked rather than spawned: the child must leave the session and lower its priority before
+// it runs, and it may only make system calls until then (the JVM's threads may hold locks).
+uint32_t startDetached(const char* program, const char* assignment) {
+    std::string name(assignment, std::strcspn(assignment, "=") + 1);
+    std::vector<char*> environment = environmentWith(name.c_str(), assignment);
+    char* argv[] = {const_cast<char*>(program), nullptr};
+    struct rlimit limit;
+    int highest =
+        getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536 ? static_cast<int>(limit.rlim_cur) : 65536;
+    pid_t pid = fork();
+    if (pid != 0) return pid > 0 ? static_cast<uint32_t>(pid) : 0;
+    setsid();
+    setpriority(PRIO_PROCESS, 0, 19);
+    int null = open("/dev/null", O_RDWR);
+    for (int fd = 0; fd < 3; ++fd) dup2(null, fd);
+#ifdef SYS_close_range
+    if (syscall(SYS_close_range, 3u, ~0u, 0u) != 0)
+#endif
+        for (int fd = 3; fd < highest; ++fd) close(fd);
+    execve(program, argv, environment.data());
+    _exit(127);
+}
+
 }  // namespace
 
+bool posixCreateFolders(const char* path, unsigned mode) {
+    std::string p(path);
+    for (size_t at = 1; at <= p.size(); ++at) {
+        if (at < p.size() && p[at] != '/') continue;
+        std::string part = p.substr(0, at);
+        if (mkdir(part.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st;
+    if (stat(path, &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+    return S_ISDIR(st.st_mode);
+}
+
 const CacheFileOps kPosixCacheFileOps = {
-    userCacheFolder, createFolders, writeNewFile, renameFile, deleteFile, fileStamp, freeBytes, processId, runQuietly,
+    userCacheFolder, createFolders, writeNewFile, renameFile, deleteFile,     fileStamp,
+    freeBytes,       processId,     runQuietly,   examine,    processRunning, startDetached,
 };

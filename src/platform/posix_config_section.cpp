@@ -17,7 +17,7 @@ struct DefaultEntry {
 };
 
 constexpr DefaultEntry kDefaults[] = {
-#define VARNLET_ENTRY(id, name, type, text, meaning) {id, text},
+#define VARNLET_ENTRY(id, name, type, shape, text, meaning) {id, text},
 #include "entries.def"
 #undef VARNLET_ENTRY
 };

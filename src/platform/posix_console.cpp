@@ -1,5 +1,6 @@
 // POSIX backend: standard streams and environment. There is no console to allocate, so
-// the console steps of a service run leave the streams as they are.
+// the console steps of a service run leave the streams as they are (its stop signals are
+// the service runner's, posix_service_run.cpp).
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,5 +15,4 @@ void posixWriteConsoleLine(bool toError, const char* text) {
 const char* posixGetEnvironment(const char* name) { return getenv(name); }
 
 bool posixAllocConsole() { return false; }
-bool posixSetConsoleCtrlHandler(ConsoleHandlerRoutine) { return false; }
 bool posixReopenStdStreamsOnConsole() { return false; }

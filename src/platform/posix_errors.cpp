@@ -18,6 +18,8 @@ enum : uint32_t {
     kOwnUnitName,
     kOwnUnitText,
     kOwnSystemctl,
+    kOwnStopTimedOut,
+    kOwnMarkedForDelete,
 };
 
 struct OwnError {
@@ -35,6 +37,8 @@ constexpr OwnError kOwnErrors[] = {
     {kOwnUnitText, ErrorKind::InvalidServiceText,
      "The service's path or switch contains a line break or another control character"},
     {kOwnSystemctl, ErrorKind::ServiceManagerFailed, "systemctl failed or could not be run"},
+    {kOwnStopTimedOut, ErrorKind::ServiceStopTimedOut, "The service did not stop in time"},
+    {kOwnMarkedForDelete, ErrorKind::ServiceMarkedForDelete, "The service is still there after its deletion"},
 };
 
 const OwnError* ownError(uint32_t code) {
@@ -61,6 +65,8 @@ uint32_t codeOfKind(ErrorKind kind) {
     case ErrorKind::InvalidAccount: return kOwnInvalidAccount;
     case ErrorKind::InvalidServiceText: return kOwnUnitText;
     case ErrorKind::ServiceManagerFailed: return kOwnSystemctl;
+    case ErrorKind::ServiceStopTimedOut: return kOwnStopTimedOut;
+    case ErrorKind::ServiceMarkedForDelete: return kOwnMarkedForDelete;
     case ErrorKind::Unsupported: return ENOTSUP;
     case ErrorKind::OutOfMemory: return ENOMEM;
     case ErrorKind::Other: return EIO;

@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -20,8 +21,9 @@ int fdOf(PlatformHandle file) { return static_cast<int>(reinterpret_cast<intptr_
 
 FILE* journal;  // where a service's reports go once standard error leads into a log
 
-PlatformHandle openLog(const char* path) {
-    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+// Appending: every write lands at the end, whoever else writes to the file.
+PlatformHandle openLog(const char* path, bool empty) {
+    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (empty ? O_TRUNC : 0), 0666);
     if (fd < 0) return nullptr;
     return reinterpret_cast<PlatformHandle>(static_cast<intptr_t>(fd) + 1);
 }
@@ -64,8 +66,33 @@ int64_t localDay() {
     return (seconds >= 0 ? seconds : seconds - 86399) / 86400;
 }
 
+uint64_t milliseconds() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+bool movable(const char*) { return true; }  // open files move freely
+
+// The kernel's rename without replacing; where the file system has none, a rename once the
+// name is seen free.
+bool move(const char* from, const char* to) {
+#ifdef SYS_renameat2
+    if (syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, 1 /* RENAME_NOREPLACE */) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+    struct stat st;
+    if (lstat(to, &st) != 0) return rename(from, to) == 0;
+    errno = EEXIST;
+    return false;
+}
+
+// Readable to others as the files in them are (the umask decides), as logging libraries make them.
+bool createFolders(const char* path) { return posixCreateFolders(path, 0777); }
+
 }  // namespace
 
 FILE* posixReportStream() { return journal ? journal : stderr; }
 
-const LogFileOps kPosixLogFileOps = {openLog, writeLog, logSize, closeLog, pointStandardStreams, localDay};
+const LogFileOps kPosixLogFileOps = {openLog,  writeLog,     logSize, closeLog, pointStandardStreams,
+                                     localDay, milliseconds, movable, move,     createFolders};

@@ -29,6 +29,7 @@ struct Unit {
     std::string program;
     std::string arguments;  // one text, given to the program as a single argument when not empty
     bool autoStart;
+    bool stopped;  // a stop has returned
 };
 
 int managerTag;  // the "manager" handle: systemd needs no connection of ours
@@ -166,7 +167,7 @@ PlatformHandle posixOpenService(PlatformHandle, const char* name, uint32_t) {
         posixFailUnitName();
         return nullptr;
     }
-    Unit* unit = new (std::nothrow) Unit{std::string(name) + ".service", "", "", "", false};
+    Unit* unit = new (std::nothrow) Unit{std::string(name) + ".service", "", "", "", false, false};
     if (!unit) {
         errno = ENOMEM;
         return nullptr;
@@ -201,7 +202,7 @@ PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* 
         errno = EINVAL;
         return nullptr;
     }
-    Unit* unit = new (std::nothrow) Unit;
+    Unit* unit = new (std::nothrow) Unit{};
     if (!unit) {
         errno = ENOMEM;
         return nullptr;
@@ -212,10 +213,15 @@ PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* 
     unit->arguments = close[1] == ' ' ? close + 2 : close + 1;
     unit->autoStart = startType == kServiceAutoStart;
     ServiceSettings defaults{displayName, 0, 30, 0, 0, nullptr};
-    // A unit written before reloading or enabling failed stays, as a Windows service stays
-    // when a later installation step fails.
-    if (!writeUnit(*unit, defaults, true) || !reload() || (unit->autoStart && !systemctl("enable", unit->name))) {
+    // Nothing stays of a unit that could not be made whole.
+    bool written = writeUnit(*unit, defaults, true);
+    if (!written || !reload() || (unit->autoStart && !systemctl("enable", unit->name))) {
         SystemError error = posixGetLastError();
+        if (written) {
+            if (unit->autoStart) systemctl("disable", unit->name);
+            unlink(unit->path.c_str());
+            reload();
+        }
         delete unit;
         posixSetLastError(error);
         return nullptr;
@@ -237,6 +243,24 @@ bool posixDeleteService(PlatformHandle service) {
     if (!systemctl("disable", unit->name)) return false;
     if (unlink(unit->path.c_str()) != 0) return false;
     return reload();
+}
+
+// Outside a running systemd a unit is only its file, and nothing of it runs. Under one it
+// counts as running until a stop has returned: systemctl stop ends whatever state the unit
+// is in, and returns at once for one that is not running.
+bool posixQueryServiceStatus(PlatformHandle service, ServiceStatusRecord* status) {
+    bool running = managerRunning() && !static_cast<Unit*>(service)->stopped;
+    *status = ServiceStatusRecord{kServiceWin32OwnProcess, running ? kServiceRunning : kServiceStopped, 0, 0, 0, 0, 0};
+    return true;
+}
+
+// systemctl stop returns once the unit has stopped: the unit's own time-out ends a stop
+// that takes too long.
+bool posixControlService(PlatformHandle service, uint32_t control) {
+    Unit* unit = static_cast<Unit*>(service);
+    if (control != kServiceControlStop) return posixFail(ErrorKind::Unsupported);
+    unit->stopped = !managerRunning() || systemctl("stop", unit->name);
+    return unit->stopped;
 }
 
 bool posixCloseServiceHandle(PlatformHandle handle) {

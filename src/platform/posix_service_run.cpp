@@ -2,6 +2,8 @@
 // dispatcher runs the service's main routine on a thread of its own while the calling
 // thread turns SIGTERM and SIGINT into stop controls for the handler; statuses become
 // notifications to $NOTIFY_SOCKET, and the final status becomes the process's exit status.
+// The console switch takes the same signals as its console events (Ctrl+C), which a thread
+// of their own hands to its handler, as Windows runs a console handler.
 //
 // The JVM takes SIGTERM and SIGINT for its own shutdown (System.exit with 143 or 130)
 // unless it finds them ignored when it starts. So until the application is up they are
@@ -45,6 +47,8 @@ constexpr char kStopSignal = 'S', kReady = 'R', kEnded = 'E';
 int controlPipe[2] = {-1, -1};
 ServiceMainRoutine serviceRoutine;
 std::atomic<ServiceHandlerRoutine> controlHandler{nullptr};
+std::atomic<ConsoleHandlerRoutine> consoleHandler{nullptr};
+enum class ConsoleSignals { Default, Held, Failed } consoleSignals;
 std::atomic<bool> stopping{false};
 ServiceStatusRecord finalStatus;  // written before the routine returns, read after the join
 std::atomic<bool> finalStatusSet{false};
@@ -165,7 +169,52 @@ int runDispatcher(const char* serviceName, ServiceMainRoutine routine) {
     return exitStatusOf(finalStatus);
 }
 
+// The console switch's stop signals, as Ctrl+C events (0), until the process ends.
+void* handConsoleSignals(void*) {
+    for (char c = 0;;) {
+        struct pollfd wait = {controlPipe[0], POLLIN, 0};
+        if (poll(&wait, 1, -1) < 0 || read(controlPipe[0], &c, 1) != 1) {
+            if (errno == EINTR) continue;
+            return nullptr;
+        }
+        ConsoleHandlerRoutine handler = consoleHandler;
+        if (handler) handler(0);
+    }
+}
+
 }  // namespace
+
+// The first call, before the JVM exists, holds the stop signals back as the dispatcher does;
+// a later one, with the JVM up, takes them for the handler in place of the JVM's own.
+bool posixSetConsoleCtrlHandler(ConsoleHandlerRoutine handler) {
+    if (serviceRoutine) return false;  // a service has no console: its stop signals are the dispatcher's
+    consoleHandler = handler;
+    if (consoleSignals == ConsoleSignals::Held) {
+        setStopSignalAction(onStopSignal);
+        unblockStopSignals();
+        return true;
+    }
+    if (consoleSignals == ConsoleSignals::Failed) return false;
+    sigset_t set;
+    stopSignals(&set);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    setStopSignalAction(SIG_IGN);
+    pthread_t thread;
+    int rc = pipe2(controlPipe, O_CLOEXEC);
+    if (rc == 0) rc = pthread_create(&thread, nullptr, handConsoleSignals, nullptr);
+    else rc = errno;
+    if (rc == 0) {
+        pthread_detach(thread);
+        consoleSignals = ConsoleSignals::Held;
+        return true;
+    }
+    // The JVM then takes them, as without the console switch.
+    consoleSignals = ConsoleSignals::Failed;
+    setStopSignalAction(SIG_DFL);
+    unblockStopSignals();
+    errno = rc;
+    return false;
+}
 
 bool posixStartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine) {
     int status = runDispatcher(serviceName, routine);

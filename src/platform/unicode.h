@@ -5,6 +5,8 @@
 
 // Invalid sequences decode to U+FFFD; nothing is read past the end of the input.
 std::u16string utf8ToUtf16(const std::string& text);
+// A surrogate pair becomes its one character; a surrogate without its partner (which UTF-8
+// cannot hold) becomes U+FFFD, as Windows' own conversion makes it.
 std::string utf16ToUtf8(const std::u16string& text);
 // Appends one code point in UTF-8 (surrogate values are written as they are).
 void appendUtf8(std::string& out, unsigned cp);

@@ -38,6 +38,8 @@ PlatformHandle win32CreateService(PlatformHandle manager, const char* name, cons
                                   uint32_t serviceType, uint32_t startType, uint32_t errorControl,
                                   const char* binaryPath);
 bool win32DeleteService(PlatformHandle service);
+bool win32QueryServiceStatus(PlatformHandle service, ServiceStatusRecord* status);
+bool win32ControlService(PlatformHandle service, uint32_t control);
 bool win32CloseServiceHandle(PlatformHandle handle);
 bool win32StartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine);
 PlatformHandle win32RegisterServiceCtrlHandler(const char* serviceName, ServiceHandlerRoutine handler);
@@ -61,6 +63,8 @@ bool win32AllocConsole();
 bool win32SetConsoleCtrlHandler(ConsoleHandlerRoutine handler);
 bool win32ReopenStdStreamsOnConsole();
 void win32DecodeCodePage(const char* text, std::u16string* out);
+void win32EncodeCodePage(const std::u16string& text, std::string* out);
+bool win32CommandLine(std::u16string* out);
 void win32ReleaseFreeMemory();
 bool win32ReadFileStart(const char* path, void* buffer, uint32_t size, uint32_t* got);
 bool win32ResolveLinks(const char* path, char* buffer, size_t size);
@@ -71,5 +75,7 @@ int win32ShowMessageBox(const char* title, const char* text, uint32_t style);
 bool win32ReadVersionString(const char* key, char* buffer, size_t size);
 PlatformHandle win32CreateNamedMutex(const char* name, bool* existed);
 bool win32OpenUrl(const char* url);
+// Creates the folder and the missing ones above it; false with the last error set.
+bool win32CreateFolders(const char* path);
 extern const CacheFileOps kWin32CacheFileOps;
 extern const LogFileOps kWin32LogFileOps;

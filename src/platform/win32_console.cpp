@@ -2,11 +2,27 @@
 #include <windows.h>
 #include <cstdio>
 #include <cstdlib>
+#include <io.h>
+#include <string>
 
 #include "platform/win32_backend.h"
 
 void win32WriteConsoleLine(bool toError, const char* text) {
     FILE* stream = toError ? stderr : stdout;
+    fflush(stream);
+    // A console reads bytes by its own code page, not the process's UTF-8: handed the
+    // characters, it shows every one (accents, ideographs, emoji).
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0, written = 0;
+    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        std::u16string wide, line;
+        win32DecodeCodePage(text, &wide);
+        for (char16_t c : wide + u"\n") {
+            if (c == u'\n' && (line.empty() || line.back() != u'\r')) line += u'\r';
+            line += c;
+        }
+        if (WriteConsoleW(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) return;
+    }
     fprintf(stream, "%s\n", text);
     fflush(stream);
 }

@@ -18,6 +18,8 @@ SystemError win32Error(uint32_t code) {
     case ERROR_WRITE_PROTECT: return {ErrorKind::AccessDenied, code};
     case ERROR_SERVICE_DOES_NOT_EXIST: return {ErrorKind::ServiceMissing, code};
     case ERROR_SERVICE_EXISTS: return {ErrorKind::ServiceExists, code};
+    case ERROR_SERVICE_REQUEST_TIMEOUT: return {ErrorKind::ServiceStopTimedOut, code};
+    case ERROR_SERVICE_MARKED_FOR_DELETE: return {ErrorKind::ServiceMarkedForDelete, code};
     case ERROR_INVALID_SERVICE_ACCOUNT: return {ErrorKind::InvalidAccount, code};
     case ERROR_INVALID_NAME: return {ErrorKind::InvalidServiceText, code};
     case ERROR_NOT_SUPPORTED: return {ErrorKind::Unsupported, code};
@@ -42,6 +44,8 @@ uint32_t codeOfKind(ErrorKind kind) {
     case ErrorKind::InvalidAccount: return ERROR_INVALID_SERVICE_ACCOUNT;
     case ErrorKind::InvalidServiceText: return ERROR_INVALID_NAME;
     case ErrorKind::ServiceManagerFailed: return ERROR_SERVICE_NOT_ACTIVE;
+    case ErrorKind::ServiceStopTimedOut: return ERROR_SERVICE_REQUEST_TIMEOUT;
+    case ErrorKind::ServiceMarkedForDelete: return ERROR_SERVICE_MARKED_FOR_DELETE;
     case ErrorKind::Unsupported: return ERROR_NOT_SUPPORTED;
     case ErrorKind::OutOfMemory: return ERROR_NOT_ENOUGH_MEMORY;
     case ErrorKind::Other: return ERROR_GEN_FAILURE;

@@ -12,9 +12,11 @@
 
 namespace {
 
-PlatformHandle openLog(const char* path) {
-    HANDLE h = CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+// Append access only: every write lands at the end, whoever else writes to the file.
+PlatformHandle openLog(const char* path, bool empty) {
+    HANDLE h = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           empty ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
@@ -131,6 +133,20 @@ int64_t localDay() {
     return static_cast<int64_t>(ticks / 864000000000ull) - 134774;  // 1601-01-01 to 1970-01-01
 }
 
+uint64_t milliseconds() { return GetTickCount64(); }
+
+// A move opens the file for deletion, which every handle open on it must share.
+bool movable(const char* path) {
+    HANDLE h = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+}
+
+bool move(const char* from, const char* to) { return MoveFileExA(from, to, 0) != 0; }
+
 }  // namespace
 
-const LogFileOps kWin32LogFileOps = {openLog, writeLog, logSize, closeLog, pointStandardStreams, localDay};
+const LogFileOps kWin32LogFileOps = {openLog,  writeLog,     logSize, closeLog, pointStandardStreams,
+                                     localDay, milliseconds, movable, move,     win32CreateFolders};

@@ -20,6 +20,20 @@ PlatformHandle win32CreateService(PlatformHandle manager, const char* name, cons
 
 bool win32DeleteService(PlatformHandle service) { return DeleteService(static_cast<SC_HANDLE>(service)) != 0; }
 
+bool win32QueryServiceStatus(PlatformHandle service, ServiceStatusRecord* status) {
+    SERVICE_STATUS s;
+    if (!QueryServiceStatus(static_cast<SC_HANDLE>(service), &s)) return false;
+    *status = ServiceStatusRecord{
+        s.dwServiceType, s.dwCurrentState, s.dwControlsAccepted, s.dwWin32ExitCode, s.dwServiceSpecificExitCode,
+        s.dwCheckPoint,  s.dwWaitHint};
+    return true;
+}
+
+bool win32ControlService(PlatformHandle service, uint32_t control) {
+    SERVICE_STATUS s;
+    return ControlService(static_cast<SC_HANDLE>(service), control, &s) != 0;
+}
+
 bool win32CloseServiceHandle(PlatformHandle handle) { return CloseServiceHandle(static_cast<SC_HANDLE>(handle)) != 0; }
 
 static ServiceMainRoutine serviceMainRoutine;

@@ -131,6 +131,65 @@ bool checkAccount(const char* serviceName, std::string* account) {
     return false;
 }
 
+// The Windows settings a systemd unit has no counterpart for are refused before anything is
+// written, rather than left out.
+bool checkSystemdSettings() {
+    if (!Platform.traits.systemdServices) return true;
+    const char* setting = Config.ServiceDelayedStart && !Config.ServiceManualStart ? "ServiceDelayedStart"
+                          : !dependencyList(Config.ServiceDependencies).empty()    ? "ServiceDependencies"
+                                                                                   : nullptr;
+    if (!setting) return true;
+    reportSystemError(Platform.errors.ofKind(ErrorKind::Unsupported));
+    reportError("%s: a Windows service setting, which systemd units do not have", setting);
+    Platform.errors.set(Platform.errors.ofKind(ErrorKind::Unsupported));
+    return false;
+}
+
+constexpr uint32_t kServicePollMs = 100;
+
+// Stops the service and waits until it has stopped, as long as its own stop may take;
+// false with the last error set.
+bool stopService(PlatformHandle service) {
+    bool sent = false;
+    SystemError refused = kNoError;
+    for (uint32_t waited = 0;; waited += kServicePollMs) {
+        ServiceStatusRecord status;
+        if (!Platform.services.queryStatus(service, &status)) return false;
+        if (status.dwCurrentState == kServiceStopped) return true;
+        // A refused stop counts unless the service is stopping all the same (the manager may
+        // lose the answer of a service that ends at once).
+        if (refused.failed() && status.dwCurrentState != kServiceStopPending) break;
+        if (!sent && status.dwCurrentState != kServiceStopPending) {
+            sent = true;
+            if (!Platform.services.control(service, kServiceControlStop)) refused = Platform.errors.last();
+            continue;
+        }
+        if (waited >= serviceStopWaitHintMs()) {
+            refused = Platform.errors.ofKind(ErrorKind::ServiceStopTimedOut);
+            break;
+        }
+        Platform.threads.sleepMs(kServicePollMs);
+    }
+    Platform.errors.set(refused);
+    return false;
+}
+
+// The manager lets a deleted service go once its last handle is closed and its process has
+// ended, which may take a moment after the stop; one that another program holds open stays.
+// False with the last error set.
+bool serviceGone(PlatformHandle manager, const char* serviceName) {
+    for (uint32_t waited = 0;; waited += kServicePollMs) {
+        PlatformHandle service = Platform.services.open(manager, serviceName, kServiceQueryConfig);
+        if (!service) return Platform.errors.last().kind == ErrorKind::ServiceMissing;
+        Platform.services.close(service);
+        if (waited >= kStopWaitHintMarginMs) {
+            Platform.errors.set(Platform.errors.ofKind(ErrorKind::ServiceMarkedForDelete));
+            return false;
+        }
+        Platform.threads.sleepMs(kServicePollMs);
+    }
+}
+
 }  // namespace
 
 int serviceExitCode(SystemError error) {
@@ -210,7 +269,7 @@ int installService(const char* serviceName, const char* description) {
             refused = refuseTooLong(serviceName);
     }
     std::string account;
-    if (!refused && !checkAccount(serviceName, &account)) refused = -1;
+    if (!refused && (!checkAccount(serviceName, &account) || !checkSystemdSettings())) refused = -1;
     if (refused) {
         if (!error.failed()) error = Platform.errors.last();
         Platform.services.close(manager);
@@ -227,7 +286,8 @@ int installService(const char* serviceName, const char* description) {
         Platform.services.close(manager);
         return failed(error);
     }
-    // A setting the service manager refuses leaves the service created, as a registry failure does.
+    // A setting the service manager refuses removes the service again; a registry failure below
+    // leaves it, without the texts of its events.
     ServiceSettings settings{description ? description : "",
                              Config.ServiceRestartDelay > 0 ? static_cast<uint32_t>(Config.ServiceRestartDelay) : 0,
                              stopTimeoutSeconds(),
@@ -239,6 +299,8 @@ int installService(const char* serviceName, const char* description) {
     if (!configured) {
         error = Platform.errors.last();
         reportSystemError(error);
+        // Not left behind to run otherwise than configured (as another account, say).
+        if (!Platform.services.remove(service)) reportLastError();
     }
     Platform.services.close(service);
     Platform.services.close(manager);
@@ -261,13 +323,19 @@ int installService(const char* serviceName, const char* description) {
 int uninstallService(const char* serviceName) {
     PlatformHandle manager = Platform.services.openManager(kScManagerAllAccess);
     if (!manager) return reportFailure(Platform.errors.last());
-    PlatformHandle service = Platform.services.open(manager, serviceName, kDeleteAccess);
-    bool deleted = service && Platform.services.remove(service);
+    PlatformHandle service =
+        Platform.services.open(manager, serviceName, kDeleteAccess | kServiceStop | kServiceQueryStatus);
+    // A running service is stopped first: deleted while it runs, it would stay, running, until
+    // it stops, and a new installation would find it there.
+    bool deleted = service && stopService(service) && Platform.services.remove(service);
     SystemError error = deleted ? kNoError : Platform.errors.last();
-    if (!deleted) reportSystemError(error);
     if (service) Platform.services.close(service);
+    if (deleted && !serviceGone(manager, serviceName)) {
+        deleted = false;
+        error = Platform.errors.last();
+    }
     Platform.services.close(manager);
-    return deleted ? 0 : failed(error);
+    return deleted ? 0 : reportFailure(error);
 }
 
 RegistryWrite createRegistryKey(RegistryRoot root, const char* subkey, SystemError* status) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/unicode.h"
 
 namespace {
 
@@ -28,6 +29,20 @@ FakeJvm::FakeJvm() {
     functions.ExceptionCheck = [](JNIEnv*) -> jboolean { return fake->pending; };
     functions.ExceptionDescribe = [](JNIEnv*) { ++fake->described; };
     functions.ExceptionClear = [](JNIEnv*) { fake->pending = false; };
+    functions.ExceptionOccurred = [](JNIEnv*) -> jthrowable {
+        if (!fake->pending) return nullptr;
+        fake->objects.push_back(fake->thrownText);
+        return reinterpret_cast<jthrowable>(&fake->objects.back());
+    };
+    functions.Throw = [](JNIEnv*, jthrowable) -> jint { return fake->pending = true, 0; };
+    functions.CallObjectMethodV = [](JNIEnv*, jobject target, jmethodID method, va_list) {
+        return fake->make("CallObjectMethod:" + nameOf(method), nameOf(target));
+    };
+    functions.GetStringLength = [](JNIEnv*, jstring s) { return static_cast<jsize>(utf8ToUtf16(nameOf(s)).size()); };
+    functions.GetStringRegion = [](JNIEnv*, jstring s, jsize start, jsize length, jchar* out) {
+        std::u16string text = utf8ToUtf16(nameOf(s));
+        std::copy(text.begin() + start, text.begin() + start + length, out);
+    };
     functions.NewStringUTF = [](JNIEnv*, const char* s) { return made<jstring>(std::string("NewStringUTF:") + s, s); };
     functions.FindClass = [](JNIEnv*, const char* s) { return made<jclass>(std::string("FindClass:") + s, s); };
     functions.GetMethodID = [](JNIEnv*, jclass c, const char* n, const char* s) {

@@ -16,6 +16,7 @@ struct FakeJvm {
     jint attachResult = JNI_OK, attachVersion = 0;
     std::string attachName;
     bool pending = false;
+    std::string thrownText = "java.lang.IllegalStateException: thrown by main";  // its toString()
     size_t described = 0;
     std::vector<std::string> calls;
     std::deque<std::string> objects;

@@ -69,7 +69,8 @@ void loadDefaultStrings(FakeWorld& world) {
 SystemError win32ErrorOfKind(ErrorKind kind) {
     static const std::map<ErrorKind, uint32_t> codes{{ErrorKind::ServiceExists, 1073}, {ErrorKind::ServiceMissing, 1060},
                                                      {ErrorKind::InvalidAccount, 1057}, {ErrorKind::NameTooLong, 206},
-                                                     {ErrorKind::NotFound, 2}, {ErrorKind::AccessDenied, 5}};
+                                                     {ErrorKind::NotFound, 2}, {ErrorKind::AccessDenied, 5},
+                                                     {ErrorKind::ServiceStopTimedOut, 1053}, {ErrorKind::ServiceMarkedForDelete, 1072}};
     return SystemError{kind, codes.count(kind) ? codes.at(kind) : 31u};
 }
 

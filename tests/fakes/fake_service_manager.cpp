@@ -82,7 +82,22 @@ FakeServiceManager::FakeServiceManager() {
     Platform.services.remove = [](PlatformHandle service) {
         const std::string* name = openName(service);
         if (!name || failure("deleteService").failed()) return failWith(name ? failure("deleteService") : kBadHandle) != nullptr;
-        return f().services.erase(*name) == 1;
+        // Only marked while it runs or another handle is open: it stays.
+        return f().heldOpen || f().serviceStates[*name] > kServiceStopped || f().services.erase(*name) == 1;
+    };
+    Platform.services.queryStatus = [](PlatformHandle service, ServiceStatusRecord* status) {
+        const std::string* name = openName(service);
+        if (!name || failure("queryServiceStatus").failed()) return failWith(name ? failure("queryServiceStatus") : kBadHandle) != nullptr;
+        uint32_t& state = f().serviceStates[*name];
+        *status = ServiceStatusRecord{kServiceWin32OwnProcess, state ? state : kServiceStopped, 0, 0, 0, 0, 0};
+        if (state == kServiceStopPending && !f().ignoresStop) state = kServiceStopped;
+        return true;
+    };
+    Platform.services.control = [](PlatformHandle service, uint32_t) {
+        const std::string* name = openName(service);
+        if (!name) return failWith(kBadHandle) != nullptr;
+        if (!failure("controlService").failed() || f().stopAnswerLost) f().serviceStates[*name] = kServiceStopPending;
+        return !failure("controlService").failed() || failWith(failure("controlService")) != nullptr;
     };
     Platform.services.changeConfig = [](PlatformHandle service, const char* dependencies, const char* account) {
         std::string list;
@@ -96,6 +111,7 @@ FakeServiceManager::FakeServiceManager() {
         return recordSetting(service, std::string("delayed=") + (delayed ? "1" : "0"));
     };
     Platform.services.configure = [](PlatformHandle service, const ServiceSettings* s) {
+        if (failure("configure").failed()) return failWith(failure("configure")) != nullptr;
         return recordSetting(service, "description=" + std::string(s->description) + (s->account ? " user=" + std::string(s->account) : ""));
     };
     Platform.traits.systemdServices = false;  // the Windows manager unless a test says otherwise

@@ -28,6 +28,9 @@ struct FakeServiceManager {
     std::map<ThreadRoutine, SystemError> failingThreads;
     std::map<std::string, std::vector<std::string>> services;  // name -> "name=value" changes after creation
     std::map<std::string, std::set<std::string>> registry;      // key path -> names of the values written
+    std::map<std::string, uint32_t> serviceStates;  // a service's state (none: stopped); a stop takes one look to end
+    bool ignoresStop = false, heldOpen = false;  // another program's handle keeps a deleted service
+    bool stopAnswerLost = false;  // a failing stop control is taken all the same
     // Shared with the service's threads: read under `m` while any may run.
     std::mutex m, statusLock;  // statuses apart: one lock with the event log would order the threads and hide races from TSan
     std::vector<ServiceStatusRecord> statuses;

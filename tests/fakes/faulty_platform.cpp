@@ -18,6 +18,8 @@ R failureValue() {
 }
 template <>
 SystemError failureValue<SystemError>() { return kInjectedError; }
+template <>
+CacheTrust failureValue<CacheTrust>() { return CacheTrust::Open; }
 void setInjectedError() { Platform.errors.set(kInjectedError); }
 
 // Fails: returns the type's failure value (a void slot is skipped). FailsWith: a value of the
@@ -49,6 +51,8 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
     X(process, readVersionString, Fails) \
     X(process, environment, Fails) \
     X(process, decodeCodePage, Never) \
+    X(process, encodeCodePage, Never) \
+    X(process, commandLine, Fails) /* the arguments the runtime split are taken instead */ \
     X(process, releaseFreeMemory, Fails) \
     X(process, createNamedMutex, Fails) \
     X(library, load, Fails) \
@@ -64,6 +68,8 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
     X(services, open, Fails) \
     X(services, create, Fails) \
     X(services, remove, Fails) \
+    X(services, queryStatus, Fails) \
+    X(services, control, Fails) \
     X(services, close, Released) \
     X(services, startDispatcher, Fails) \
     X(services, registerHandler, Fails) \
@@ -103,12 +109,19 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
     X(cacheFiles, freeBytes, Fails) \
     X(cacheFiles, processId, Never) \
     X(cacheFiles, runQuietly, FailsWith(-1)) \
+    X(cacheFiles, examine, Fails) /* what cannot be examined is not trusted */ \
+    X(cacheFiles, processRunning, Never) /* a query: no failure to meet */ \
+    X(cacheFiles, startDetached, Fails) \
     X(logFiles, open, Fails) \
     X(logFiles, write, Fails) \
     X(logFiles, size, Fails) \
     X(logFiles, close, Never) \
     X(logFiles, pointStandardStreams, Fails) \
-    X(logFiles, localDay, Never)
+    X(logFiles, localDay, Never) \
+    X(logFiles, milliseconds, Never) \
+    X(logFiles, movable, Fails) \
+    X(logFiles, move, Fails) \
+    X(logFiles, createFolders, Fails)
 // clang-format on
 
 // A slot missing from the table leaves the sizes apart (a new group, the binding below).

@@ -97,11 +97,13 @@ def scenario_failures():
     rows = [({"WorkingDir": "/nonexistent/varnlet-work", "EarlyWorkingDir": early},
              "No such file or directory", "Error accessing file/directory: /nonexistent/varnlet-work") for early in (False, True)]
     rows += [
-        ({"SystemOutFile": "no-such-dir/out.log"}, "java.io.FileNotFoundException", "Error instantiating object: java/io/FileOutputStream"),
-        ({"SystemOutFile": "no-such-dir/out.log", "LogRotateSize": "1 MB"}, "No such file or directory",
-         "Error accessing file/directory: no-such-dir/out.log"),
+        ({"SystemOutFile": "/dev/null/out.log"}, "java.io.FileNotFoundException", "Error instantiating object: java/io/FileOutputStream"),
+        ({"SystemOutFile": "/dev/null/out.log", "LogRotateSize": "1 MB"}, "Not a directory",
+         "Error accessing file/directory: /dev/null/out.log"),
         ({"MainClass": "varnlet.testapps.NoSuchClass"},
          "java.lang.NoClassDefFoundError: varnlet/testapps/NoSuchClass", "Error locating class: varnlet/testapps/NoSuchClass"),
+        ({"MainClass": "varnlet.testapps.No\U00020BB7", "MsgLocateClass": "\U0001F600 %s"},  # beyond the BMP: the JVM's name, ours
+         "java.lang.NoClassDefFoundError: varnlet/testapps/No\U00020BB7", "\U0001F600 varnlet/testapps/No\U00020BB7\n"),
         ({"MainClass": "java.lang.Object"}, "java.lang.NoSuchMethodError", "Error locating method: main(java/lang/String[])"),
         ({"MainClass": "varnlet.testapps.Throws", "JvmOptions": "-Xcheck:jni"}, "java.lang.IllegalStateException: thrown by the test app",
          "at varnlet.testapps.Throws.main", "Error invoking method: main(java/lang/String[])"),
@@ -118,30 +120,38 @@ def scenario_failures():
 
 def scenario_streams_and_checked_jni():
     # Under the JVM's own JNI checks (references, exceptions left pending) nothing is misused; an option
-    # the JVM does not know is ignored; each stream goes into its file, emptied first, or both into one.
+    # the JVM does not know is ignored; each stream goes into its file, emptied first, or both into one;
+    # missing folders are made.
     stale = "stale content from an earlier run\n" * 50
     options = '-Xcheck:jni -Xno-such-x-option "-Dvarnlet.test=a b"'
-    for files, expected in ((("out.log", "logs/err.log"), ("argc=40\n", "out-marker\n", "err-marker\n")),
+    for files, expected in ((("out.log", "new/logs/err.log"), ("argc=40\n", "out-marker\n", "err-marker\n")),
                             (("o.log", "o.log"), ("argc=40\n", "out-marker\nerr-marker\n"))):
-        launcher = Launcher("streams", {name: stale for name in files}, JvmOptions=options,
+        launcher = Launcher("streams", {files[0]: stale}, JvmOptions=options,
                             SystemOutFile=files[0], SystemErrFile=files[1])
         run = launcher.run(*("arg%d" % i for i in range(40)))
         check(run.returncode == 0 and not run.stdout and not run.stderr, "streams not redirected, or the JVM complained", run)
         out, err = (open(os.path.join(launcher.app, name), encoding="utf-8").read() for name in files)
         check(out.startswith(expected[0]) and out.endswith(expected[1]) and (files[0] == files[1] or err == expected[2]),
               "out %r, err %r" % (out[:100], err[-100:]))
+    # main's exception goes into SystemErrFile as java prints it, and its text follows the message on the console.
+    launcher = Launcher("thrown", MainClass="varnlet.testapps.Throws", JvmOptions="-Xcheck:jni", SystemErrFile="err.log")
+    run, java = launcher.run(), subprocess.run([ARGS.libjvm.rsplit("/lib/", 1)[0] + "/bin/java", "-Xcheck:jni", "-cp", ARGS.jar,
+                                                "varnlet.testapps.Throws"], capture_output=True, text=True)
+    check(run.returncode == 255 and run.stderr == "Error invoking method: main(java/lang/String[])\n"
+          "java.lang.IllegalStateException: thrown by the test app\n", "the console", run)
+    check(open(os.path.join(launcher.app, "err.log")).read() == java.stderr, "err.log, java's stderr: %r" % java.stderr, run)
 
 def scenario_option_references():
     # The JVM's input arguments: as written with ModernReferences (its own %p and %t, %% as one %), by the
-    # stored rules without; archive names found on disk reach it as found under both; the trace names what
-    # was not set and the working directory.
+    # stored rules without; a folder with a blank stays within its option; archive names found on disk reach
+    # it as found under both; the trace names what was not set and the working directory.
     unset = "%VARNLET_NO_SUCH%"
     rows = [(True, '-XX:ErrorFile=logs/hs_err_%p.log -Xlog:gc:file=logs/gc-%t.log "-XX:OnOutOfMemoryError=kill -9 %p" '
              '-Dpct=100%% -Dhome=%VARNLET_EXE_DIR%/.. -Du=' + unset, ["-XX:ErrorFile=logs/hs_err_%p.log",
              "-Xlog:gc:file=logs/gc-%t.log", "-XX:OnOutOfMemoryError=kill -9 %p", "-Dpct=100%", "-Dhome={}/..", "-Du=" + unset]),
             (False, "-Dx=" + unset + "end -Dpct=100%% -Dhome=%VARNLET_EXE_DIR%/..", ["-Dx=end", "-Dpct=100", "-Dhome={}/.."])]
     for modern, options, expected in rows:
-        launcher = Launcher("references", {"lib/my%20lib.jar": None, "lib/ok.jar": None, "logs/x": ""}, JvmOptions=options,
+        launcher = Launcher("option references", {"lib/my%20lib.jar": None, "lib/ok.jar": None, "logs/x": ""}, JvmOptions=options,
                             ClassPath="lib", ModernReferences=modern)
         run = launcher.run(environment=dict(os.environ, VARNLET_TRACE="1"))
         values = expect_ran(run)
@@ -158,10 +168,12 @@ def scenario_non_daemon_thread_outlives_main():
 
 def scenario_single_instance_per_user():
     # One lock per user and file: left behind by root, it lets nobody run; held by nobody, it refuses nobody's
-    # start through a hard link and another XDG_RUNTIME_DIR, and lets root run.
+    # start through a hard link and another XDG_RUNTIME_DIR, and lets root run, and a copy of the application
+    # (a user's second one, another build tree's) run beside it.
     if os.geteuid() != 0 or not shutil.which("setpriv"):
         return print("skipped: needs root and setpriv")
     launcher = Launcher("single", MainClass="varnlet.testapps.NonDaemon", SingleInstance=True)
+    copy = Launcher("single-copy", MainClass="varnlet.testapps.NonDaemon", SingleInstance=True)
     exe, link = launcher.exe, launcher.exe + "-link"
     os.link(exe, link)
     env = {k: v for k, v in os.environ.items() if k != "XDG_RUNTIME_DIR"}
@@ -169,13 +181,18 @@ def scenario_single_instance_per_user():
         (["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if nobody else []) + [path, pause], cwd=launcher.start,
         env=dict(env, **extra), text=True, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     finish = lambda p: subprocess.CompletedProcess(p.args, p.wait(120), p.stdout.read(), p.stderr.read())  # noqa: E731
+    # With no pause, the worker's line may come before main's (a loaded machine shows it).
+    ran = lambda run: run.returncode == 0 and "worker-finished" in run.stdout.split("\n")  # noqa: E731
     for nobody in (False, True):
-        check(finish(start(nobody, exe, "0")).stdout.endswith("worker-finished\n"), "refused while nothing runs")
+        run = finish(start(nobody, exe, "0"))
+        check(ran(run), "refused while nothing runs", run)
     held = start(True, exe, "60000")
     try:
         check(held.stdout.readline() == "main-returned\n", "the first instance did not start")
         expect_failed(finish(start(True, link, "0", XDG_RUNTIME_DIR=launcher.root)), "An instance of this program is already running.")
-        check(finish(start(False, exe, "0")).returncode == 0, "another user's instance blocks root")
+        for nobody, path in ((False, exe), (True, copy.exe)):
+            run = finish(start(nobody, path, "0"))
+            check(ran(run), "another user's instance, or another copy's, blocks a start", run)
     finally:
         held.kill()
 

@@ -30,10 +30,14 @@ def scenario_command_line_tool():
               ":8:14: warning: WorkingDir has no effect with StayInStartupDir" in packed.stderr, "varnlet-pack: " + packed.stderr)
         run = subprocess.run([exe, "data/in.txt", "data/out.txt"], cwd=caller, capture_output=True, text=True, timeout=120,
                              env=dict(os.environ, JDK_JAVA_OPTIONS="-Denv=1", VARNLET_TRACE="1"))
-        check(run.returncode == 0 and "varnlet: picked up JDK_JAVA_OPTIONS: -Denv=1\n" in run.stderr, "run or trace failed", run)
+        check(run.returncode == 0 and "NOTE: Picked up JDK_JAVA_OPTIONS: -Denv=1\n" in run.stderr, "run or trace failed", run)
         inputs = ["-Dvarnlet.exe.path=" + exe, "-Dvarnlet.exe.dir=" + bin_dir, "-Denv=1", "--add-opens=java.base/java.lang=ALL-UNNAMED",
                   "-Dfile=x y", "--enable-native-access=ALL-UNNAMED", "--add-modules=java.sql", "-Dspaced=a b"]
         properties = ["user.dir=" + caller, "sun.java.command=varnlet.testapps.CommandTool data/in.txt data/out.txt",
                       "varnlet.exe.path=" + exe, "varnlet.exe.dir=" + bin_dir]
         check(run.stdout.splitlines() == ["input=" + i for i in inputs] + properties, libjvm + ": input arguments, properties", run)
         check(open(os.path.join(caller, "data", "out.txt")).read() == "relative input\n", "the copy beside the input")
+        for program, said in ((os.path.join(os.path.dirname(libjvm), "../../bin/java"), "working directory"), (exe, "CURRENT_DIR")):
+            run = subprocess.run(["sh", "-c", 'mkdir gone && cd gone && rmdir ../gone && exec "$0" -version', program], cwd=caller,
+                                 capture_output=True, text=True, timeout=120)  # from a deleted directory: 1 and a report, as java
+            check(run.returncode == 1 and said in run.stdout + run.stderr, program + " from a deleted directory", run)

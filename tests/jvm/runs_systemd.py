@@ -59,6 +59,16 @@ def scenario_unit_file_install_and_uninstall():
     os.chmod(units, 0o755)
     check(run.returncode == 2 and "Permission denied." in run.stderr and not os.path.lexists(unit), "unwritable", run)
 
+def scenario_refused_install_leaves_nothing():
+    # A Windows-only setting is refused before anything is written; a unit that cannot be enabled is removed again.
+    root, units = scratch_root()
+    run = runs.Launcher("delayed", ServiceName="demo-refused", ServiceDelayedStart=True).run("-install")
+    check(run.returncode == 5 and "Operation not supported." in run.stderr and "ServiceDelayedStart: a Windows service "
+          "setting" in run.stderr and os.listdir(units) == [], "delayed start", run)
+    open(units + "/multi-user.target.wants", "w").close()  # no folder for the unit's link
+    run = runs.Launcher("enable", ServiceName="demo-refused").run("-install")
+    check(run.returncode == 6 and os.listdir(units) == ["multi-user.target.wants"], "enable fails", run)
+
 def scenario_unit_paths_that_systemd_reads_back():
     # ExecStart's words as systemd hands them over ("%%" undone, and "$$" in the arguments) name the launcher.
     root, units = scratch_root()
@@ -88,9 +98,9 @@ def service(name, **entries):
     return runs.Launcher(name, **dict({"ServiceName": "demo-run", "MainClass": "varnlet.service.ServiceApp",
                                        "ServiceStartOptions": "start", "ServiceStopOptions": "stop now"}, **entries))
 
-def start(launcher, env=None, wait=True):
+def start(launcher, env=None, wait=True, switch=SWITCH):
     """Starts the service switch; with `wait`, returns once the application's main has run."""
-    process = subprocess.Popen([launcher.exe, SWITCH], cwd=launcher.start, env=env, text=True,
+    process = subprocess.Popen([launcher.exe, switch], cwd=launcher.start, env=env, text=True,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     atexit.register(process.kill)  # a failed check leaves no service running
     process.lines = []
@@ -119,6 +129,13 @@ def scenario_notify_ready_and_stop_by_sigterm():
           "exit %d, output %r\n%s" % (code, lines, err))
     check("<6>The demo-run service has started.\n" in err and err.endswith("<6>The demo-run service has stopped.\n"),
           "stderr: %r" % err)
+
+def scenario_console_switch_stops_on_ctrl_c():
+    # Ctrl+C is the normal end of a console run: the stop call, the stop's report and exit 0; SIGTERM as well.
+    for sig in (signal.SIGINT, signal.SIGTERM):
+        code, err, lines = stop(start(service("console", ServiceConsoleSwitch="-console"), switch="-console"), sig)
+        check(code == 0 and "main(stop|now) on Varnlet stopper thread" in lines and
+              lines[-1] == "The demo-run service has stopped.", "%s: exit %d, output %r\n%s" % (sig.name, code, lines, err))
 
 def scenario_ignored_stop_times_out():
     # Outside systemd, stopped by Ctrl+C; the application waits for a second stop call.

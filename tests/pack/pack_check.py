@@ -13,6 +13,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import xml.etree.ElementTree as ElementTree
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from toml_text import toml_text  # noqa: E402
@@ -104,8 +105,9 @@ CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": 17,
           "ServiceStartOptions": "start", "ServiceStopOptions": "stop", "ServiceStopByExit": True, "ServiceManualStart": True,
           "SystemOutFile": "out.log", "SystemErrFile": "err.log", "InstallSwitch": "/install",
           "messages": {1472: "PACKED: no Java runtime here (100%% sure).", "MsgLoadJvm": "PACKED: cannot load %s"},
-          "version": {"FileVersion": "2.3.4.5", "ProductVersion": "2.3", "ProductName": "Pack Test", "CompanyName": "Example Ltd", "LegalCopyright": "(C) 2026 Example",
-                      "FileDescription": "Pack round-trip launcher", "OriginalFilename": "packtest.exe"}}
+          "version": {"FileVersion": "2.3.4.5", "ProductVersion": "2.3-beta", "ProductName": "Pack Test", "CompanyName": "Example Ltd", "LegalCopyright": "(C) 2026 Example",
+                      "FileDescription": "Pack round-trip launcher", "OriginalFilename": "packtest.exe", "Comments": "Built by the pack test",
+                      "LegalTrademarks": "Pack Test is a mark of Example", "PrivateBuild": "by the tests", "SpecialBuild": "test 1"}}
 
 CLI_FILES = {"bad.toml": 'target = "linux"\nClasspath = "x"\n', "untargeted.toml": 'ServiceName = "x"\n',
              "win32.toml": 'target = "win32"\n', "linux.toml": 'target = "linux"\nMainClass = "a.B"\n', "keep": "old",
@@ -177,11 +179,15 @@ def windows_resources(data, body, shown):
         check(res.get((3, icon, 1033)) == ico[offset:offset + size], "icon image %d" % i)
     version = next(d for (kind, *_), d in res.items() if kind == 16)
     fixed = version.find(struct.pack("<I", 0xFEEF04BD))
-    check(struct.unpack_from("<4H", version, fixed + 8) == (3, 2, 5, 4), "file version")
-    for text in list(CONFIG["version"].values())[2:] + ["2.3.4.5"]:
+    check(struct.unpack_from("<4HII", version, fixed + 8)[:4] + struct.unpack_from("<I", version, fixed + 28) == (3, 2, 5, 4, 0x28),
+          "file version, private and special build flags")
+    for text in list(CONFIG["version"].values()):
         check((text + "\0").encode("utf-16-le") in version, "version information lacks " + text)
     check(shown["version"]["productVersion"] == "2.3.0.0", "product version")
     before = pe_resources(body)
+    group = before[(14, "MAINICON", 1033)]  # width and height of each image, 0 for 256
+    sizes = sorted((group[6 + 14 * i] or 256, group[7 + 14 * i] or 256) for i in range(u16(group, 4)))
+    check(sizes == [(16, 16), (32, 32), (48, 48), (256, 256)], "the body's icon images: %r" % sizes)
     for kind in (11, 24):  # the event log's message table and the manifest stay the body's
         check([d for k, d in before.items() if k[0] == kind] == [d for k, d in res.items() if k[0] == kind], "type %d" % kind)
     # The body itself: a console program that imports system DLLs only.
@@ -201,32 +207,45 @@ def pe_checksum(b):
         total = (total + word) & 0xFFFF if total + word <= 0xFFFF else (total + word - 0xFFFF)
     return total + len(b)
 
+def manifest_settings(data):
+    """What Windows reads from the manifest, each where it looks for it, read by Python's XML parser."""
+    v1, v3, root = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}", ElementTree.fromstring(data)
+    setting = lambda year, name: root.findtext(f"{v3}application/{v3}windowsSettings/{{http://schemas.microsoft.com/SMI/{year}/WindowsSettings}}{name}")  # noqa: E731,E501
+    return (root.find(f"{v3}trustInfo/{v3}security/{v3}requestedPrivileges/{v3}requestedExecutionLevel").get("level"), setting(2005, "dpiAware"),
+            setting(2016, "dpiAwareness"), setting(2019, "activeCodePage"), len(root.findall("{urn:schemas-microsoft-com:compatibility.v1}compatibility/*/*")),
+            [a.attrib for a in root.iterfind(f"{v1}dependency/{v1}dependentAssembly/{v1}assemblyIdentity")])
+
 def identity(body):
     """Each launcher packed from the one before: the version information names the application
-    (its settings, else the output's name), never Varnlet, and the manifest asks for the level."""
+    (its settings, else the output's name), never Varnlet, and the manifest asks for the level and
+    DPI mode, keeping the body's code page, common controls and systems."""
     manifest = next(d for k, d in pe_resources(body).items() if k[0] == 24)
-    check(b'level="asInvoker"' in manifest and b"Varnlet" not in manifest, "the body's manifest")
+    declared = {"permonitorv2": ("true/pm", "PerMonitorV2"), "system": ("true", "System"), "unaware": ("false", "Unaware")}
+    settings = lambda level, dpi: (level, *declared[dpi], "UTF-8", 4, [{"type": "win32", "name": "Microsoft.Windows.Common-Controls",  # noqa: E731
+        "version": "6.0.0.0", "processorArchitecture": "*", "publicKeyToken": "6595b64144ccf1df", "language": "*"}])
+    check(manifest_settings(manifest) == settings("asInvoker", "permonitorv2") and b"Varnlet" not in manifest, "the body's manifest")
     defaults = lambda name, file, version="0.0.0.0": {  # noqa: E731
         "CompanyName": "", "FileDescription": name, "FileVersion": version, "InternalName": name, "LegalCopyright": "",
         "OriginalFilename": file, "ProductName": name, "ProductVersion": version}
-    rows = [({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker"),
-            ({"name": "Helix Tool", "version": "1.2.3", "execution_level": "highestAvailable"}, "helix.exe",
-             defaults("Helix Tool", "helix.exe", "1.2.3"), "1.2.3.0", "highestAvailable"),
-            ({"execution_level": "requireAdministrator", "version": {"CompanyName": "Ex", "FileVersion": "4.5", "OriginalFilename": "o.exe"}},
-             "admin.exe", dict(defaults("admin", "o.exe"), CompanyName="Ex", FileVersion="4.5"), "4.5.0.0", "requireAdministrator"),
-            ({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker")]
+    rows = [({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker", "permonitorv2"),
+            ({"name": "Helix Tool", "version": "1.2.3", "execution_level": "highestAvailable", "dpi_awareness": "system"}, "helix.exe",
+             defaults("Helix Tool", "helix.exe", "1.2.3"), "1.2.3.0", "highestAvailable", "system"),
+            ({"execution_level": "requireAdministrator", "dpi_awareness": "unaware",
+              "version": {"CompanyName": "Ex", "FileVersion": "4.5", "OriginalFilename": "o.exe", "Comments": "c"}}, "admin.exe",
+             dict(defaults("admin", "o.exe"), CompanyName="Ex", FileVersion="4.5", Comments="c"), "4.5.0.0", "requireAdministrator", "unaware"),
+            ({}, "setup-helper.exe", defaults("setup-helper", "setup-helper.exe"), "0.0.0.0", "asInvoker", "permonitorv2")]
     stub = BODY
-    for n, (settings, name, strings, number, level) in enumerate(rows):
+    for n, (config, name, strings, number, level, dpi) in enumerate(rows):
         toml, out = os.path.join(WORK, "identity.toml"), os.path.join(WORK, "identity%d" % n, name)
         os.makedirs(os.path.dirname(out))
-        open(toml, "w").write(toml_text(dict(settings, target=TARGET, MainClass="a.B")))
+        open(toml, "w").write(toml_text(dict(config, target=TARGET, MainClass="a.B")))
         run, stub = pack("build", toml, "--stub", stub, "-o", out), out
         shown = json.loads(pack("show", out, "--json").stdout)
         res = {k[0]: d for k, d in pe_resources(open(out, "rb").read()).items()}
-        check((shown["version"]["strings"], shown["version"]["fileVersion"], shown["executionLevel"]) == (strings, number, level),
-              "identity %d: %r" % (n, shown))
-        check(res[24] == manifest.replace(b'"asInvoker"', ('"%s"' % level).encode()) and "Varnlet".encode("utf-16-le") not in res[16],
-              "identity %d: manifest or version resource" % n)
+        check((shown["version"]["strings"], shown["version"]["fileVersion"], shown["executionLevel"], shown["dpiAwareness"]) ==
+              (strings, number, level, dpi), "identity %d: %r" % (n, shown))
+        check(manifest_settings(res[24]) == settings(level, dpi) and "Varnlet".encode("utf-16-le") not in res[16],
+              "identity %d: manifest %r or version resource" % (n, manifest_settings(res[24])))
         check(("OriginalFilename" in run.stderr) == (n == 2), "identity %d: %s" % (n, run.stderr))
 
 def signing():
@@ -285,6 +304,10 @@ def command_line():
     check('ClassPath is not set: the launcher keeps the body\'s "vantoHelix.jar"' in inferred.stderr, inferred.stderr)
     again = pack("build", path("untargeted.toml"), "--stub", path("inferred"), "-o", path("again"))  # the body names it
     check(again.returncode == 0, "a packed launcher's main class: " + again.stderr)
+    open(path("svc.toml"), "w").write('MainClass = "a.B"\nServiceDelayedStart = true\nServiceDependencies = "Tcpip"\n')
+    run = pack("build", path("svc.toml"), "--stub", BODY, "-o", path("svc"))  # Windows service settings, a Linux body
+    check(run.returncode == 0 and run.stderr.count("is a Windows service setting that systemd units do not have") == 2
+          and "svc.toml:2:23: warning: ServiceDelayedStart" in run.stderr, run.stderr)
 
     # init lists every entry with its default; uncommented, the defaults build the body's entries again, but
     # for today's reference rules and the class data cache, which a new configuration switches on.
@@ -302,7 +325,7 @@ def command_line():
         check(run.returncode == 0 and [e["name"] for e in shown["entries"] if e["changed"]] == changed, name + ": " + run.stderr)
     # The Linux sample ("all") lists every entry but the Windows-only ones; a Windows sample every entry and key.
     windows_only = {"JavaSearchMode", "ServiceDelayedStart", "ServiceDependencies", "icon", "gui", "name",
-                    "execution_level", "CompanyName"}
+                    "execution_level", "dpi_awareness", "CompanyName"}
     for sample, absent in ((text, windows_only), (pack("init", "--target", "win32").stdout, set())):
         keys = set(re.findall(r"^(?:# )?(\w+) = ", sample, re.M))  # every entry, by its name or (messages) its id
         listed = {e["name"] for e in shown["entries"] if e["name"] in keys or str(e["id"]) in keys} | (keys & windows_only)

@@ -10,3 +10,5 @@ foreach(test linux_packages.win32 linux_packages.win64 windows_archive.win64)
 PYTHONPATH=${CMAKE_CURRENT_LIST_DIR};VARNLET_DIST=${dist};VARNLET_LIBJVM=${VARNLET_JAVA_HOME}/lib/server/libjvm.so;\
 VARNLET_TEST_JAR=${CMAKE_BINARY_DIR}/tests/java/testapps.jar")
 endforeach()
+add_test(NAME release.symbol_versions COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/symbol_versions.py "${dist}")
+set_tests_properties(release.symbol_versions PROPERTIES LABELS release)

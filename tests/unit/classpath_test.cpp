@@ -18,6 +18,7 @@
 #include "core/writable_config.h"
 #include "core/state.h"
 #include "fakes/fake_platform.h"
+#include "invoke/split.h"
 #include "jvm/name_order.h"
 #include "jvm/options.h"
 
@@ -64,8 +65,13 @@ struct ClassPath : ::testing::Test {
     std::string build(const std::string& options, const std::string& classPath) {
         writableConfig().JvmOptions = strdup(options.c_str());
         writableConfig().ClassPath = strdup(classPath.c_str());
+        // What the JVM receives: the options the text splits into, shown between '|'.
         char* text = buildJvmOptions({"", javaHome});
-        std::string given = text ? text : "<failed>";
+        int count = 0;
+        char** split = nullptr;
+        std::string given = text && splitArguments(text, &count, &split) ? "" : "<failed>";
+        for (int i = 0; i < count; free(split[i++])) given += (i ? "|" : "") + std::string(split[i]);
+        free(split);
         free(text);
         return given;
     }
@@ -86,36 +92,41 @@ TEST_F(ClassPath, OptionTexts) {
     // Links leading back are walked once; a link to an archive is an archive.
     const char* links[][2] = {{"..", "links/sub/up"}, {"../links", "links/self"}, {"sub/b.jar", "links/l.jar"}};
     for (auto& link : links) ASSERT_EQ(symlink(link[0], link[1]), 0);
-    w.environment = {{"APPDIR", root}, {"JAVA_HOME", "/somewhere/else"}, {"DEF", "def"}, {"EMPTY", ""}};
+    w.environment = {{"APPDIR", root}, {"JAVA_HOME", "/somewhere/else"}, {"DEF", "def"}, {"EMPTY", ""}, {"SPACED", "a  b"}};
     javaHome = "/opt/jdk";
-    const std::string cp = " \"-Djava.class.path=";
+    const std::string cp = "-Djava.class.path=";
     struct Row {
         std::string options, classPath, text;
         size_t reports;
     } rows[] = {
-        {"", "lib", cp + "lib:lib/.jar:lib/B.jar:lib/a.jar:lib/b.ZIP:lib/dir.jar/inner.zip:lib/ext/c.jar\"", 0},
-        {"-Xmx256m", "z.jar;lib/ext;a.jar", "-Xmx256m" + cp + "z.jar:lib/ext:lib/ext/c.jar:a.jar\"", 0},
-        {"", "lib/ext/", cp + "lib/ext/:lib/ext/c.jar\"", 0},
-        {"", "%APPDIR%/lib", cp + root + "/lib\"", 0},  // neither examined nor listed
-        {"", ";a.jar;;b.jar;", cp + "a.jar:b.jar\"", 0},
-        {"-Xss1m", ";;;", "-Xss1m", 0}, {"-Xss1m", "", "-Xss1m", 0}, {"", "", "", 0},
-        {"", "empty", cp + "empty\"", 0}, {"-Xmx256m ", "a.jar", "-Xmx256m  " + cp.substr(1) + "a.jar\"", 0},
+        {"", "lib", cp + "lib:lib/.jar:lib/B.jar:lib/a.jar:lib/b.ZIP:lib/dir.jar/inner.zip:lib/ext/c.jar", 0},
+        {"-Xmx256m", "z.jar;lib/ext;a.jar", "-Xmx256m|" + cp + "z.jar:lib/ext:lib/ext/c.jar:a.jar", 0},
+        {"", "lib/ext/", cp + "lib/ext/:lib/ext/c.jar", 0},
+        {"", "%APPDIR%/lib", cp + root + "/lib", 0},  // neither examined nor listed
+        {"", ";a.jar;;b.jar;", cp + "a.jar:b.jar", 0},
+        {"-Xss1m", ";;;", "-Xss1m", 0}, {"-Xss1m", "", "-Xss1m", 0}, {"", "", "", 0}, {"   ", "a.jar", cp + "a.jar", 0},
+        {"", "empty", cp + "empty", 0}, {"-Xmx256m ", "a.jar", "-Xmx256m|" + cp + "a.jar", 0},
         {"-Dh=%JAVA_HOME% -Dx=%NOSUCH%end", "a.jar;%JAVA_HOME%/lib/tools.jar",
-         "-Dh=/opt/jdk -Dx=end" + cp + "a.jar:/opt/jdk/lib/tools.jar\"", 0},
+         "-Dh=/opt/jdk|-Dx=end|" + cp + "a.jar:/opt/jdk/lib/tools.jar", 0},
         // References adjacent, empty, unset, of another case, unclosed (kept without its '%').
         {"-Dx=%DEF%%DEF%,%EMPTY%,x%%y,%java_home%,abc%DEF", "", "-Dx=defdef,,xy,,abcDEF", 0},
-        {"", "links", cp + "links:links/a.jar:links/l.jar:links/sub/b.jar\"", 0},
+        {"", "links", cp + "links:links/a.jar:links/l.jar:links/sub/b.jar", 0},
         // Each listing that fails is reported; the rest of the class path is kept.
-        {"", "mixed", cp + "mixed:mixed/a.jar:mixed/z.jar\"", 2},
-        // Names found on disk are data, and the executable's folder is known by name.
-        {"-Dd=%VARNLET_EXE_DIR%/..", "pct", "-Dd=" + root + "/pct/.." + cp + "pct:pct/a%b.jar:pct/my%20lib.jar:pct/ok.jar\"", 0},
+        {"", "mixed", cp + "mixed:mixed/a.jar:mixed/z.jar", 2},
+        // Names found on disk are data, and the executable's folder is known by name; a value
+        // with blanks stays within its option, and a quote inside an option stays.
+        {"-Dd=%VARNLET_EXE_DIR%/.. -Ds=%SPACED% \"-Dq=%SPACED%\" -Dr=\"%SPACED%\"", "pct",
+         "-Dd=" + root + "/pct/..|-Ds=a  b|-Dq=a  b|-Dr=\"a  b\"|" + cp + "pct:pct/a%b.jar:pct/my%20lib.jar:pct/ok.jar", 0},
         // Today's rules: what opens no defined reference stays, %% is one %, entries are scanned.
         {"+-XX:ErrorFile=hs_err_%p.log \"-XX:OnError=kill %p\" -Dx=%DEF%%DEF%,%EMPTY%,x%%y,%NOSUCH%,%p_%DEF%,a%DEF",
          "%APPDIR%/lib/ext;%VARNLET_EXE_DIR%",
-         "-XX:ErrorFile=hs_err_%p.log \"-XX:OnError=kill %p\" -Dx=defdef,,x%y,%NOSUCH%,%p_def,a%DEF" + cp + root +
+         "-XX:ErrorFile=hs_err_%p.log|-XX:OnError=kill %p|-Dx=defdef,,x%y,%NOSUCH%,%p_def,a%DEF|" + cp + root +
              "/lib/ext:" + root + "/lib/ext/c.jar:" + root + "/pct:" + root + "/pct/a%b.jar:" + root + "/pct/my%20lib.jar:" +
-             root + "/pct/ok.jar\"", 0},
+             root + "/pct/ok.jar", 0},
         {"+", "a.jar;%NOSUCH%/b.jar", "<failed>", 2},
+        // An option whose own quotes leave a value's blank outside or stay open cannot pass whole.
+        {"-Dq=\"x\"%SPACED%", "", "<failed>", 1},
+        {"-Dq=\"x", "a.jar", "<failed>", 1},
     };
     w.modulePath = root + "/pct/launcher";
     for (const Row& row : rows) {

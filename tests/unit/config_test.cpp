@@ -135,11 +135,6 @@ TEST_F(ConfigTest, EnteringDirectories) {
     w.enterableDirectories.insert("E:\\");
     ASSERT_TRUE(enterExecutableDirectory());
     EXPECT_EQ(w.currentDirectory, "E:\\");
-    FakePlatform posix(false);
-    posix.world().modulePath = "/varnlet";
-    posix.world().enterableDirectories.insert("/");
-    ASSERT_TRUE(enterExecutableDirectory());
-    EXPECT_EQ(posix.world().currentDirectory, "/");
 }
 
 }  // namespace

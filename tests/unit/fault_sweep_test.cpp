@@ -1,7 +1,7 @@
 // Every call to the system that can fail, failed in turn, in three runs a user meets: a console
-// start up to the application's main, a service install, and a service run stopped by the
-// manager. Each run must end, and a run that fails must say so: an error line, a message box
-// or an error event.
+// start up to the application's main, a service installed and removed while it runs, and a
+// service run stopped by the manager. Each run must end, and a run that fails must say so: an
+// error line, a message box or an error event.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -61,7 +61,13 @@ const ServiceJavaSteps kSteps{[](bool) { return true; }, invoke, [] {}, [] { ret
 // Each scenario runs under the wrapper and tells whether the run failed, a success that did
 // nothing counting as a failure.
 bool consoleStart(Scene& s) { return s.launch("") != 0 || !s.mainRan(); }
-bool install(Scene& s) { return s.launch("-install") != 0 || !(s.scm.services.count("Demo") || s.mainRan()); }
+// The service installed, then removed while it runs (stopped first).
+bool installAndRemove(Scene& s) {
+    if (s.launch("-install") != 0 || !(s.scm.services.count("Demo") || s.mainRan())) return true;
+    if (s.mainRan()) return false;  // the switch went to main
+    s.scm.serviceStates["Demo"] = kServiceRunning;
+    return s.launch("-uninstall") != 0 || (s.scm.services.count("Demo") && !s.mainRan());
+}
 
 bool serviceRun(Scene& s) {
     mains = stops = 0;
@@ -132,7 +138,7 @@ struct Sweep {
     bool (*scenario)(Scene&);
 };
 void PrintTo(const Sweep& sweep, std::ostream* os) { *os << sweep.name; }
-const Sweep kSweeps[] = {{"ConsoleStart", consoleStart}, {"Install", install}, {"ServiceRun", serviceRun}};
+const Sweep kSweeps[] = {{"ConsoleStart", consoleStart}, {"Install", installAndRemove}, {"ServiceRun", serviceRun}};
 
 struct FaultSweep : ::testing::TestWithParam<Sweep> {};
 

@@ -16,6 +16,7 @@
 #include "invoke/jni_utils.h"
 #include "invoke/split.h"
 #include "jvm/create_jvm.h"
+#include "launcher/command_line.h"
 
 namespace {
 
@@ -156,6 +157,31 @@ TEST_F(Invoke, ServiceConsoleCarriesBothStreams) {
     for (uint32_t other : {0u, 1u, 2u, 6u}) EXPECT_FALSE(consoleControlHandler(other)) << other;
 }
 
+// main's exception in a windowed launcher's box: the message, an empty line, the exception's
+// text (cut visibly, between characters, to fit a box). On a console beside the stack trace: the message.
+TEST_F(Invoke, MainsExceptionFollowsTheMessageInABox) {
+    static Texts boxes;
+    Platform.desktop.showMessageBox = [](const char*, const char* text, uint32_t) { return boxes.push_back(text), 0; };
+    jvm.throwOn.insert("CallStaticVoidMethod:app/Main.main([Ljava/lang/String;)V");
+    std::string message = "Error invoking method: main(java/lang/String[])\n", thrown = jvm.thrownText, wide = "java.lang.Error: x";
+    for (int i = 0; i < 600; ++i) wide += "\xC3\xA9";  // after 18 bytes: byte 1021 is the second of a character
+    const struct {
+        bool windowed;
+        std::string thrown;
+        Texts boxes, console;
+    } rows[] = {{true, thrown, {message + "\n" + thrown}, {}}, {true, wide, {message + "\n" + wide.substr(0, 1020) + "..."}, {}},
+                {false, thrown, {}, {message.substr(0, message.size() - 1)}}};
+    for (const auto& row : rows) {
+        boxes.clear();
+        State.Windowed = row.windowed;
+        jvm.thrownText = row.thrown;
+        EXPECT_FALSE(invoke({"x"}));
+        EXPECT_EQ(boxes, row.boxes);
+        EXPECT_EQ(consoleTexts(), row.console);
+    }
+    State.Windowed = false;
+}
+
 TEST(JavaBinDirectory, TheLibrarysParentsParent) {
     const struct {
         bool windows;
@@ -207,6 +233,31 @@ TEST(SplitArguments, Table) {
         {"-Xmx256m  \"-Djava.class.path=a b.jar\"", {"-Xmx256m", "", "-Djava.class.path=a b.jar"}},
     };
     for (const auto& row : rows) EXPECT_EQ(split(row.text), row.tokens) << "[" << (row.text ? row.text : "(null)") << "]";
+}
+
+// A Windows command line split by the system's rules; a wildcard outside quotes is expanded in
+// the folder it names (sorted, letter case ignored, a final ".*" matching names without one),
+// one inside quotes never, as `java` leaves it.
+TEST(CommandLine, SplitAndUnquotedWildcards) {
+    FakePlatform platform;
+    Platform.files.listDirectory = [](const char* directory, DirListing* listing) {
+        std::string at = directory;
+        Texts names = at == "." ? Texts{"b.txt", "A.TXT", "sub", "x.jar"} : at == "sub\\." ? Texts{"c.txt"} : Texts{};
+        for (const std::string& name : names) listing->add(name.c_str(), name.size(), false);
+        return names.empty() ? SystemError{ErrorKind::NotFound, 3} : kNoError;
+    };
+    const struct {
+        std::u16string line;
+        Texts arguments;
+    } rows[] = {
+        {u"app.exe a  \"b c\"\td", {"app.exe", "a", "b c", "d"}},
+        {u"\"C:\\My Apps\\app.exe\" x ", {"C:\\My Apps\\app.exe", "x"}},
+        {u"app \"a\"\"b\" a\"\"b \"\"\"\" x\"y z\"w \"\"", {"app", "a\"b", "ab", "\"", "xy zw", ""}},
+        {u"app \"a b\\\" c \\\\\\\"d\" a\\\\b \"c\\\\\" \\\\\\\\\"e f\"", {"app", "a b\" c \\\"d", "a\\\\b", "c\\", "\\\\e f"}},
+        {u"app * \"*\" *.txt \"sub\"\\*.T?T x?y \"a*\"* *.* nope\\* s\u00e9*", {"app", "A.TXT", "b.txt", "sub", "x.jar", "*", "A.TXT",
+         "b.txt", "sub\\c.txt", "x?y", "a**", "A.TXT", "b.txt", "sub", "x.jar", "nope\\*", "s\xc3\xa9*"}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(expandArguments(splitCommandLine(row.line)), row.arguments) << row.arguments.back();
 }
 
 }  // namespace

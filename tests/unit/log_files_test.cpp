@@ -1,6 +1,10 @@
-// The log files' portable rules: size texts, the names of rolled files, when a write rolls over.
+// The log files' portable rules: size texts, the names of rolled files, when a write rolls over,
+// and a roll-over that meets files another program holds open (on a real folder).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "fakes/fake_platform.h"
@@ -66,6 +70,51 @@ TEST(LogFiles, SettingsFromTheEntries) {
               "LogRotateSize \"10 parsecs\" is no size: write a number with KB, MB or GB, as 10 MB");
     writableConfig().LogRotateSize = const_cast<char*>("");
     writableConfig().LogRotateDaily = false;
+}
+
+// Another program's hold on a file, as Windows shows it: the `held` file cannot be moved, nor
+// moved onto (`unseen`: not before a move tries); with `refuseOpen` no fresh log opens.
+std::string held;
+bool unseen, refuseOpen;
+uint64_t now;
+LogFileOps real;
+bool refuse() { return Platform.errors.set(win32ErrorOfKind(ErrorKind::AccessDenied)), false; }
+
+std::string folderText(const std::string& dir) {  // "name:text name:text ..."
+    std::string text;
+    for (const auto& path : std::set<std::filesystem::path>(std::filesystem::directory_iterator(dir), {}))
+        text += path.filename().string() + ":" + std::string(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}) + " ";
+    return text;
+}
+
+// A log held at the start is appended to; a failed roll-over is tried again a second later,
+// stops where a move fails, and moves the log back when no fresh one opens; the file past
+// LogRotateKeep goes with a roll-over done. Each file first holds its own name.
+TEST(LogFiles, FilesHeldOpenDelayTheRollOverAndLoseNothing) {
+    FakePlatform platform(false);
+    char dir[] = "/tmp/varnlet-logs-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    LogFileOps logs = real = *Platform.logFiles;
+    logs.move = [](const char* from, const char* to) { return held == from || held == to ? refuse() : real.move(from, to); };
+    logs.movable = [](const char* path) { return unseen || held != path || refuse(); };
+    logs.open = [](const char* path, bool empty) { return refuseOpen ? (refuse(), nullptr) : real.open(path, empty); };
+    logs.milliseconds = [] { return now; };
+    Platform.logFiles = &logs;
+    for (const char* name : {"app.log", "app.log.1", "app.log.2", "app.log.3"}) makeFile(std::string(dir) + "/" + name, name);
+    struct { const char* held; bool unseen, refuseOpen; uint64_t now; const char* files; } steps[] = {
+        {"app.log", false, false, 0, "app.log:app.log0 app.log.1:app.log.1 app.log.2:app.log.2 app.log.3:app.log.3 "},
+        {"", false, false, 999, "app.log:app.log01 app.log.1:app.log.1 app.log.2:app.log.2 app.log.3:app.log.3 "},
+        {"app.log.2", true, false, 1000, "app.log:app.log012 app.log.1:app.log.1 app.log.2:app.log.2 app.log.4:app.log.3 "},
+        {"", false, true, 2000, "app.log:app.log0123 app.log.2:app.log.1 app.log.3:app.log.2 app.log.4:app.log.3 "},
+        {"", false, false, 3000, "app.log:4 app.log.1:app.log0123 app.log.2:app.log.1 app.log.3:app.log.2 "},
+    };
+    for (const auto& step : steps) {
+        held = step.held[0] ? std::string(dir) + "/" + step.held : "", unseen = step.unseen, refuseOpen = step.refuseOpen, now = step.now;
+        if (&step == steps) ASSERT_TRUE(openLogFile(0, (std::string(dir) + "/app.log").c_str(), {4, false, 3}, false, false));
+        ASSERT_TRUE(writeLogFile(0, std::to_string(&step - steps).c_str(), 1));
+        EXPECT_EQ(folderText(dir), step.files) << "at " << step.now;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

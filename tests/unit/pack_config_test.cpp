@@ -3,6 +3,7 @@
 // form of every kind of value is checked on the real bodies by tests/pack/pack_check.py.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "entry_values.h"
@@ -63,7 +64,8 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
         {"[messages]\nClassPath = \"x\"\n", "unknown message"},
         {"[messages]\n1456 = \"%s %s\"\n", "at most one"},
         {"[version]\nFileVersion = \"1.x\"\n", "numbers separated by dots"},
-        {"[version]\nComments = \"x\"\n", "unknown version key"},
+        {"[version]\nTrademarks = \"x\"\n", "unknown version key"},
+        {"[version]\nProductVersion = \"beta 1\"\n", "must start with numbers"}, {"version = \"1.2.3.4.5-rc\"\n", "or \"1.2.3-beta\""},
         {"[version]\nProductNmae = \"x\"\n", "(did you mean ProductName?)"},
         {"version = \"1.x\"\n", "version must be a table or a version"},
         {"name = \"\"\n", "name must hold 1 to 1023"},
@@ -103,6 +105,23 @@ TEST(PackConfig, ErrorsNameFileLineAndKey) {
     std::string why;
     for (const char* format : {"plain", "%s and 50%%"}) EXPECT_TRUE(checkMessageFormat(format, &why)) << format;
     for (const char* format : {"%s and %s", "%d", "%-10s", "ends with %"}) EXPECT_FALSE(checkMessageFormat(format, &why)) << format;
+}
+
+// Every TOML sample of the user's guide (```toml blocks) and of the manual page (.nf blocks of CONFIGURATION, with
+// troff's escapes undone) is a configuration varnlet-pack takes, read with its own TOML reader.
+TEST(PackConfig, DocumentedSamplesAreTaken) {
+    std::ifstream guide(VARNLET_SOURCE_DIR "/docs/GUIDE.md"), page(VARNLET_SOURCE_DIR "/tools/release/varnlet-pack.1");
+    std::string text(std::istreambuf_iterator<char>(guide), {}), manual(std::istreambuf_iterator<char>(page), {});
+    manual = manual.substr(manual.find(".SH CONFIGURATION"), manual.find(".SH SIGNING") - manual.find(".SH CONFIGURATION"));
+    for (const auto& [escape, plain] : {std::pair<std::string, std::string>{"\\-", "-"}, {"\\e", "\\"}, {"\\&", ""}})
+        for (size_t at = manual.find(escape); at != std::string::npos; at = manual.find(escape, at + plain.size())) manual.replace(at, escape.size(), plain);
+    size_t samples[2] = {0, 0};
+    for (const auto& [document, open, close, count] : {std::tuple<std::string, std::string, std::string, size_t*>{text, "```toml\n", "```", &samples[0]},
+                                                       {manual, ".nf\n", ".fi\n", &samples[1]}})
+        for (size_t at = document.find(open), from = at + open.size(); at != std::string::npos; at = document.find(open, from), from = at + open.size(), ++*count)
+            EXPECT_EQ(errorsOf(document.substr(from, document.find(close, from) - from)), std::vector<std::string>{}) << document.substr(from, 200);
+    EXPECT_GE(samples[0], 8u);  // all found
+    EXPECT_EQ(samples[1], 1u);
 }
 
 TEST(PackConfig, ServiceAccountsByTarget) {

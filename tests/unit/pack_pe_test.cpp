@@ -1,11 +1,12 @@
 // varnlet-pack's PE side: header checks on malformed files, the resource tree, and the
 // resource-section rewrite (growth that moves relocations, refusals, checksum, signature) and
-// the manifest's execution level.
+// the manifest's execution level and DPI mode.
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "app_identity.h"
+#include "dpi_awareness.h"
 #include "entry_block.h"
 #include "launcher_file.h"
 #include "pack/test_images.h"
@@ -246,5 +247,20 @@ TEST(PackPe, ManifestLevelIsRewrittenOrAdded) {
             EXPECT_EQ(manifestExecutionLevel(out), "requireAdministrator") << manifest;
             EXPECT_NE(std::string(out.begin(), out.end()).find(kept), std::string::npos) << manifest;
         }
+    }
+}
+
+// A body without the DPI settings (an older one) gets them inside its windowsSettings, or in an application element of their own.
+TEST(PackPe, ManifestDpiModeIsRewrittenOrAdded) {
+    const std::pair<std::string, const char*> rows[] = {  // manifest, what else must stay (nullptr: refused)
+        {"<assembly><application><windowsSettings><dpiAware>true/pm</dpiAware><dpiAwareness>PerMonitorV2</dpiAwareness><x/>", "</dpiAwareness><x/>"},
+        {"<assembly><application><windowsSettings a='1'><dpiAwarenessX/></windowsSettings>", "<windowsSettings a='1'>\n      <dpiAware"},
+        {"<assembly><x/></assembly>", "<x/>  <application"}, {"<assembly><dpiAware/></assembly>", nullptr}, {"<assembly>", nullptr}};
+    for (const auto& [manifest, kept] : rows) {
+        Bytes out;
+        std::string error;
+        ASSERT_EQ(setManifestDpiAwareness(Bytes(manifest.begin(), manifest.end()), "unaware", &out, &error), kept != nullptr) << manifest;
+        for (const char* want : {kept, ">false</dpiAware>", ">Unaware</dpiAwareness>"})
+            EXPECT_TRUE(!kept || std::string(out.begin(), out.end()).find(want) != std::string::npos) << want << " in " << manifest;
     }
 }

@@ -1,11 +1,15 @@
-// Path rules of both systems from one table, and the executable's directory taken with them.
+// Path rules of both systems from one table, and the executable's directory taken with them
+// (also as %VARNLET_EXE_DIR% names it).
 #include "core/paths.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "core/state.h"
 #include "core/working_directory.h"
 #include "fakes/fake_platform.h"
+#include "jvm/environment_references.h"
 
 namespace {
 
@@ -45,19 +49,21 @@ TEST(Paths, RootParentNameAndJoinUnderEitherSystem) {
     }
 }
 
-// Windows takes '/' in the module path as it takes '\'.
+// Windows takes '/' in the module path as it takes '\'. At a root the separator stays ("C:"
+// alone is the drive's current directory), and one written after the reference makes no second.
 TEST(Paths, TheExecutablesDirectory) {
     const struct {
         bool windows;
         const char* module;
         const char* directory;  // null: none
+        const char* referenced;  // %VARNLET_EXE_DIR%/x and %JAVA_HOME%\x, the home a root
     } rows[] = {
-        {true, "C:\\apps\\demo\\varnlet.exe", "C:\\apps\\demo"},
-        {true, "C:/apps/demo/varnlet.exe", "C:/apps/demo"},
-        {true, "C:\\varnlet.exe", "C:\\"},
-        {false, "/opt/demo/varnlet", "/opt/demo"},
-        {false, "/varnlet", "/"},
-        {false, "varnlet", nullptr},
+        {true, "C:\\apps\\demo\\varnlet.exe", "C:\\apps\\demo", "C:\\apps\\demo/x D:\\x"},
+        {true, "C:/apps/demo/varnlet.exe", "C:/apps/demo", "C:/apps/demo/x D:\\x"},
+        {true, "C:\\varnlet.exe", "C:\\", "C:/x D:\\x"},
+        {false, "/opt/demo/varnlet", "/opt/demo", "/opt/demo/x /\\x"},
+        {false, "/varnlet", "/", "/x /\\x"},
+        {false, "varnlet", nullptr, "/x /\\x"},
     };
     for (const auto& row : rows) {
         FakePlatform platform(row.windows);
@@ -66,5 +72,8 @@ TEST(Paths, TheExecutablesDirectory) {
         bool found = executableDirectory(directory, sizeof directory);
         EXPECT_EQ(found, row.directory != nullptr) << row.module;
         EXPECT_STREQ(found ? directory : nullptr, row.directory) << row.module;
+        char* referenced = expandEnvironmentReferences("%VARNLET_EXE_DIR%/x %JAVA_HOME%\\x", row.windows ? "D:\\" : "/");
+        EXPECT_STREQ(referenced, row.referenced) << row.module;
+        free(referenced);
     }
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/unicode.h"
 
 namespace {
 
@@ -18,6 +19,21 @@ TEST(PosixStrings, CutToTheBuffer) {
     EXPECT_EQ(defaultPlatformOps().process.loadString(1025, buffer, sizeof buffer), 0);  // not an entry
     EXPECT_EQ(defaultPlatformOps().process.loadString(1072, buffer, 5), 4);
     EXPECT_STREQ(buffer, "vant");
+}
+
+// Entries are UTF-16, as the string table is: a pair is one character of four bytes (emoji,
+// rare ideographs), a surrogate alone the replacement character; UTF-8 reads back the same.
+TEST(PosixStrings, CharactersBeyondTheBasicPlane) {
+    const std::string lost = "\xEF\xBF\xBD";
+    const struct {
+        std::u16string units;
+        std::string text;
+    } rows[] = {{u"a\U0001F600", "a\xF0\x9F\x98\x80"}, {u"\U00010000\U0010FFFF", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+                {u"\U00020BB7x", "\xF0\xA0\xAE\xB7x"}, {{0xD83D, u'a'}, lost + "a"}, {{0xDE00, 0xD83D}, lost + lost}, {{u'b', 0xDBFF}, "b" + lost}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(utf16ToUtf8(row.units), row.text);
+        EXPECT_TRUE(row.text.find(lost) != std::string::npos || utf8ToUtf16(row.text) == row.units) << row.text;
+    }
 }
 
 // Names match without case, values are trimmed, unquoted and cut to the buffer, the first

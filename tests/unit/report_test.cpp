@@ -17,7 +17,7 @@ namespace {
 // Errors go to stderr, the rest to stdout; an argument is printed as it stands, and a
 // configured format's "%s" beyond the first and other conversions are printed as written.
 // The system text keeps its own line end (the console shows an empty line after it); a code
-// without a text is named; an overlong text is cut visibly.
+// without a text is named; an overlong text is cut visibly, between characters.
 TEST(Report, ConsoleRoutingAndSafeFormatting) {
     FakePlatform platform;
     FakeWorld& w = platform.world();
@@ -38,8 +38,10 @@ TEST(Report, ConsoleRoutingAndSafeFormatting) {
     w.codesWithoutText.insert(0xE0001234);
     reportSystemError({ErrorKind::Other, 0xE0001234});
     EXPECT_EQ(w.console.back().text, "System error 3758101044 (0xE0001234).\n");
-    reportInfo("%s", std::string(9000, 'x').c_str());
-    EXPECT_EQ(w.console.back().text, std::string(kReportTextSize - 4, 'x') + "...");
+    std::string accents;  // a cut at byte 8188 would fall inside the 4094th
+    for (int i = 0; i < 4600; ++i) accents += "\xC3\xA9";
+    reportInfo("%s", ("x" + accents).c_str());
+    EXPECT_EQ(w.console.back().text, "x" + accents.substr(0, 2 * 4093) + "...");
 }
 
 // Windowed launchers, what the wine scenarios cannot see: icons, the title's fallbacks, no

@@ -263,7 +263,7 @@ TEST_F(ServiceTest, SettingsWrittenAtInstall) {
     EXPECT_EQ(scm->services["Demo"][2], "delayed=1");
 }
 
-TEST_F(ServiceTest, FailuresAreToldWithTheSystemTextAndKeepWhatWasDone) {
+TEST_F(ServiceTest, FailuresAreToldWithTheSystemText) {
     const struct {
         const char *argument, *failing;
         size_t services;
@@ -274,6 +274,7 @@ TEST_F(ServiceTest, FailuresAreToldWithTheSystemTextAndKeepWhatWasDone) {
         {"-install", "createService", 0, {}},     {"-install", "regCreateKey", 1, {}},
         {"-install", "TypesSupported", 1, {"EventMessageFile"}}, {"-uninstall", "deleteService", 1, {}},
         {"-install", "regOpenKey", 1, {}},        {"-uninstall", "openService", 1, {}},
+        {"-install", "configure", 0, {}},  // removed again rather than left to run otherwise than configured
     };
     w.strings[1264] = "text";
     for (const auto& c : cases) {
@@ -318,6 +319,30 @@ TEST_F(ServiceTest, ExitCodesAndSystemdAccounts) {
         // Made only when done; with the user and group given to the unit, not to the Windows account call.
         EXPECT_EQ(c.present ? std::vector<std::string>{} : scm->services["Demo"],
                   c.code ? std::vector<std::string>{} : std::vector<std::string>{"description= user=svc:staff"}) << what;
+    }
+}
+
+// A running service is stopped before it is deleted; exit 0 only once it is gone.
+TEST_F(ServiceTest, UninstallStopsTheServiceAndTellsWhyItStays) {
+    const struct { bool systemd; uint32_t state; bool ignoresStop, heldOpen, answerLost; const char* failing; SystemError error; int code; } cases[] = {
+        {false, R, false, false, false, "", kNoError, 0},  {true, R, false, false, false, "", kNoError, 0},
+        {false, R, true, false, false, "", kNoError, 1053},  // not stopped within ServiceStopTimeout + 10 s
+        {false, R, false, false, false, "controlService", {ErrorKind::Other, 1061}, 1061},
+        {false, R, false, false, true, "controlService", {ErrorKind::Other, 109}, 0},  // stopping all the same
+        {true, R, false, false, false, "controlService", {ErrorKind::ServiceManagerFailed, 0x20000006}, 6},
+        {false, S, false, true, false, "", kNoError, 1072},  // another program holds it open
+    };
+    w.strings[1856] = "1";
+    for (const auto& c : cases) {
+        freshManager();
+        Platform.traits.systemdServices = c.systemd;
+        scm->services["Demo"], scm->serviceStates["Demo"] = c.state;
+        scm->ignoresStop = c.ignoresStop, scm->heldOpen = c.heldOpen, scm->stopAnswerLost = c.answerLost;
+        if (*c.failing) scm->failing[c.failing] = c.error;
+        EXPECT_EQ(run({"-uninstall"}), c.code) << c.code;
+        EXPECT_EQ(told(), c.code ? "! System text " + std::to_string(c.error.failed() ? c.error.code : c.code) + ".\r\n"
+                                 : "Service uninstalled: Demo") << c.code;
+        EXPECT_EQ(scm->services.count("Demo"), c.code ? 1u : 0u) << c.code;
     }
 }
 

@@ -1,6 +1,8 @@
 """The class data cache's folder as testjvm.dll receives it, for a runtime whose release file says
 Java 17 (a dynamic archive written at exit): the account's local application data folder, one per
-application, in a console run and in a service run. The double writes no archive, so nothing is kept."""
+installation, in a console run and in a service run; none in a folder others may write. The double
+writes no archive, so nothing is kept."""
+import os
 import re
 from pathlib import Path
 
@@ -18,8 +20,8 @@ def expect_cache_folder(case, record, name):
     asked = [o[0].split("=", 1)[1] for o in record.all("option") if o[0].startswith("-XX:ArchiveClassesAtExit=")]
     expect(len(asked) == 1, f"one archive expected: {record.all('option')}")
     folder, file = asked[0].rsplit("\\", 1)
-    expect(re.fullmatch(r"C:\\users\\[^\\]+\\AppData\\Local\\varnlet\\" + name, folder, re.I) and
-           re.fullmatch(r"cds-\d+\.jsa\.tmp", file), f"the archive asked for: {asked[0]}")
+    expect(re.fullmatch(r"C:\\users\\[^\\]+\\AppData\\Local\\varnlet\\" + name + "-[0-9a-f]{8}", folder, re.I) and
+           re.fullmatch(r"cds-[0-9a-f]{8}-\d+\.jsa\.tmp", file), f"the archive asked for: {asked[0]}")
     linux = case.wine.prefix / "drive_c" / folder[3:].replace("\\", "/")
     expect(linux.is_dir() and not any(linux.glob("cds-*")), f"{linux}: no folder, or a file left in it")
 
@@ -31,12 +33,16 @@ def scenario_console_folder(case):
     expect(run.code == 0, f"exit code {run.code}")
     expect_cache_folder(case, run.record, "Cached")
 
-@service_scenario
-def scenario_service_folder(case, service):
-    service.launcher(CACHED, jvm_script={})
-    java17(case, service.exe.parent)
-    service.run(["-install"]).expect(0, service.message(1632) + "\n", "")
-    start(service, running=False)
-    record = wait_for_record(service, "main")
-    service.wait_for_exit(20)
-    expect_cache_folder(case, record, service.exe_name[:-4])
+def scenario_open_folder(case):
+    # Wine shows a folder's Linux owner and mode in its security record: a folder every account may
+    # write, or one of another account, is not used.
+    app = case.directory("open")
+    java17(case, app)
+    exe = case.app(app, "Cached", ClassDataCacheDir="cache", **CACHED)
+    for mode, owner in ((0o777, 0), (0o700, 65534)):
+        (app / "cache").mkdir(exist_ok=True)
+        (app / "cache").chmod(mode)
+        os.chown(app / "cache", owner, owner)
+        run = case.run(exe, cwd=app, record=app / "testjvm.record", env={"VARNLET_TRACE": "1"})
+        expect(run.code == 0 and "another account owns" in run.stderr and "may write in it" in run.stderr, f"{run.code}: {run.stderr}")
+        expect(not any(o[0].startswith("-XX:ArchiveClassesAtExit=") for o in run.record.all("option")), "an archive asked for")

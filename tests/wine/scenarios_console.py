@@ -3,7 +3,9 @@ directory, where the INI file is read; main's arguments from the command line (w
 expanded) and the longest texts; exit codes; both streams in one file; the class path from real
 directories and the options from a real environment; a private runtime beside the executable,
 and JVM libraries the real loader refuses. TESTJVM_MAIN scripts what main does. (Every
-scenario reads the string table through LoadStringA.)"""
+scenario reads the string table through LoadStringA.) A log held open by another program loses
+nothing."""
+import subprocess
 from concurrent.futures import ThreadPoolExecutor
 
 from winerun import NO_RUNTIME_HINT, Record, expect, expect_eq, until
@@ -32,7 +34,8 @@ def scenario_options_file(case):
 def scenario_wildcard_arguments(case):
     """An unquoted wildcard is expanded in the start-up directory, before the move into the
     executable's own: "-remov?" is the uninstall switch only where a file "-remove" lies there
-    (a service operation: no JVM, exit 1060 as none is installed); several matches become several arguments."""
+    (a service operation: no JVM, exit 1060 as none is installed); several matches become several
+    arguments, sorted; a quoted one is left as it is."""
     app, start = case.directory("app"), case.directory("start")
     exe = case.app(app, ServiceName="VarnletWineTest", UninstallSwitch="-remove")
     case.write(start / "-remove", "")
@@ -41,10 +44,12 @@ def scenario_wildcard_arguments(case):
     (start / "-remove").rename(app / "-remove")
     run = case.run(exe, ["-remov?"], cwd=start, record=app / "testjvm.record")
     expect_eq(run.jvm().one("main")[3:], ["-remov?"], "main's arguments")
-    for name in ("start/b.txt", "start/a.txt", "app/c.txt"):
+    for name in ("start/b.txt", "start/a.txt", "app/c.txt", "start/my files/d.txt"):
         case.write(case.work / name, "")
-    run = case.run(exe, ["*.txt", "x"], cwd=start, record=app / "testjvm.record")
-    expect_eq(sorted(run.jvm().one("main")[3:]), ["a.txt", "b.txt", "x"], "main's arguments")
+    # A quoted wildcard stays as written, as java leaves it (cmd hands a batch file's line over as typed).
+    case.write(start / "run.cmd", f'@"{case.dos_path(exe)}" --exclude "*" "*.txt" *.TXT "my files"\\*.txt x?z\n')
+    run = case.run(exe, ["/c", "run.cmd"], cwd=start, program="cmd", record=app / "testjvm.record")
+    expect_eq(run.jvm().one("main")[3:], ["--exclude", "*", "*.txt", "a.txt", "b.txt", "my files\\d.txt", "x?z"], "main's arguments")
 
 def scenario_class_path_and_options(case):
     """A directory is followed by its archives and its subdirectories', names sorted without
@@ -105,7 +110,7 @@ def scenario_arguments_and_long_texts(case):
     in place of AppOptions. They and the directory cross into Java as modified UTF-8 (the
     executables carry the UTF-8 code page in their manifest): a character beyond the BMP as a
     surrogate pair of three bytes each. 1023 non-ASCII characters in AppOptions and in a message,
-    in a directory of 360 UTF-8 bytes."""
+    in a directory of 360 UTF-8 bytes; the message shown whole on a console."""
     app = case.directory(CJK, CJK)
     exe = case.app(app, AppOptions=TEXT)
     given = ["a b", 'q"uote', "back\\slash\\", "", "-Dnot.an.option=1", "h\u00e9llo", "\u03a9mega \u4e2d\u6587",
@@ -117,9 +122,23 @@ def scenario_arguments_and_long_texts(case):
         raw = [arg.encode("utf-8", "surrogateescape") for arg in run.jvm().one("main")[3:]]
         expect_eq((raw, run.record.one("property")[1], run.code), (expected, case.dos_path(app), 0),
                   "main's arguments, user.dir, exit code")
-    exe = case.app(app, JvmPath="", messages={"MsgNoRuntime": TEXT})
+    # A message of 1023 units ending in a pair, whole; on a console, every character as written.
+    message = TEXT[:-2] + "\U0001F600"
+    exe = case.app(app, JvmPath="", messages={"MsgNoRuntime": message})
     case.reg_own(r"HKLM\Software\JavaSoft\Java Runtime Environment")  # no runtime registered, whatever ran before
-    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}).expect(255, stderr=TEXT + "\n" + NO_RUNTIME_HINT)
+    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}).expect(255, stderr=message + "\n" + NO_RUNTIME_HINT)
+    # (Wine's console draws each half of a pair as U+FFFD.)
+    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}, terminal=True).expect(
+        255, stdout=TEXT[:-2] + "\ufffd\ufffd\n" + NO_RUNTIME_HINT)
+
+def scenario_folder_past_the_limit(case):
+    """A launcher in a folder deeper than the current directory's limit cannot enter it: it says so and
+    stops, and never loads the jvm.dll and run.jar of the directory it was called from."""
+    start, deep = case.directory("start"), case.directory("app", *["d" * 60] * 5)
+    exe, _ = case.app(deep), case.app(start)
+    run = case.run(exe, cwd=start, record=start / "testjvm.record")
+    expect(len(case.dos_path(deep)) > 300 and run.code == 255 and not run.record.exists and
+           run.stderr.endswith("Error accessing file/directory: " + case.dos_path(deep) + "\n"), "the run went on")
 
 def scenario_exit_codes(case):
     """The status cmd's %errorlevel% shows: 0 after main returns, -1 after main throws, System.exit's
@@ -139,6 +158,23 @@ def scenario_streams_to_one_file(case):
     run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "print"}, record=app / "testjvm.record")
     expect_eq(((app / "logs/app.log").read_bytes(), len(run.jvm().all("fileoutputstream")), run.stdout, run.code),
               (b"testjvm main: out\ntestjvm main: err\n", 1, "", 0), "the log, files opened, stdout, exit code")
+
+def scenario_log_held_open(case):
+    """A viewer holds the log open without delete sharing (holdfile.exe): the previous run's log is
+    appended to, not emptied, the rolled files keep their names and lines, nothing else appears,
+    and the trace says why."""
+    app, kept = case.directory("app"), {"app.log.1": b"one\n", "app.log.2": b"two\n", "app.log.3": b"three\n"}
+    for name, text in {"app.log": b"previous run\n", **kept}.items():
+        (app / name).write_bytes(text)
+    exe = case.app(app, SystemOutFile="app.log", SystemErrFile="app.log", LogRotateSize="30 B", LogRotateKeep=3)
+    with subprocess.Popen(case.wine.loader(case.bits) + [case.artifact("holdfile.exe"), case.dos_path(app / "app.log")],
+                          stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=case.wine.env()) as holder:
+        expect_eq(holder.stdout.readline().strip(), b"held", "the holder's word")
+        run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "print", "VARNLET_TRACE": "1"})
+    expect_eq(({path.name: path.read_bytes() for path in app.glob("app.log*")}, run.code),
+              ({"app.log": b"previous run\ntestjvm main: out\ntestjvm main: err\n", **kept}, 0), "the logs, exit code")
+    expect("varnlet: log not rolled over: app.log cannot be moved: Sharing violation.; its lines go on into app.log"
+           in run.stderr, f"the trace: {run.stderr!r}")
 
 def scenario_single_instance_one_file(case):
     """One executable file is one instance: running from Z:, it refuses a start through a mapped drive."""

@@ -167,6 +167,19 @@ def scenario_switches(case, service):
     expect_eq(service.values(service.source), source, "event-log source key after the removal")
 
 @service_scenario
+def scenario_uninstall_stops_the_running_service(case, service):
+    """-uninstall stops a running service first and ends with 0 once it is gone: it can be installed again."""
+    service.launcher({"ServiceStartOptions": "start", "ServiceStopOptions": "stop"}, jvm_script={"main": "wait=60000"})
+    service.run(["-install"]).expect(0, service.message(1632) + "\n", "")
+    start(service)
+    wait_for_record(service, "main")
+    service.run(["-uninstall"]).expect(0, service.message(1648) + "\n", "")
+    expect(service.query() is None, "the service is still there after -uninstall")
+    service.wait_for_exit(10)
+    expect_eq([main[0] for main in Record(service.record_path).all("main")], ["main", STOPPER], "main calls")
+    service.run(["-install"]).expect(0, service.message(1632) + "\n", "")
+
+@service_scenario
 def scenario_ends(case, service):
     """sc start and sc stop from a path with blanks, by a second main and by System.exit (then
     again at once), and the ends by a throwing main and a failed creation. The streams go to

@@ -1,4 +1,4 @@
-"""Windowed launchers on an Xvfb display of their own: a box's text from wine's +msgbox channel,
+"""Windowed launchers on an Xvfb display of their own: a box's text from wine's +msgbox channel, its icon from +cursor,
 its window found by title and answered with keys (forced focus would make it stop responding)."""
 import subprocess
 import time
@@ -36,10 +36,15 @@ class Screen:
         return found
 
     def start(self, exe, cwd):  # result() waits for the run's Result
-        return ThreadPoolExecutor(1).submit(self.case.run, exe, cwd=cwd, env=self.env, trace="+msgbox")
+        return ThreadPoolExecutor(1).submit(self.case.run, exe, cwd=cwd, env=self.env, trace="+msgbox,+cursor")
 
 def texts(run):
     return [text for _, _, function, text in run.traces if function == "MSGBOX_OnInit"]
+
+def icons(run):
+    """The icon each box loads after its text: the system's error, question or information icon."""
+    names, loaded = {"#7f01": "error", "#7f02": "question", "#7f04": "information"}, [(f, t) for _, _, f, t in run.traces]
+    return [next((names[t] for f, t in loaded[n:] if t in names), None) for n, (f, _) in enumerate(loaded) if f == "MSGBOX_OnInit"]
 
 def scenario_report_dialogs(case):
     """No [version] table. No Java: the runtime passed over, message 1472 and the page offer in one
@@ -69,6 +74,7 @@ def scenario_report_dialogs(case):
     screen.answer("helixdesk", "Return")
     run = run.result()
     expect(len(texts(run)) == 1 and texts(run)[0].endswith(".\n\nUnable to load JVM: bad\\jvm.dll"), texts(run))
+    expect_eq(icons(run), ["error"], "the failure's icon")
 
 def scenario_single_instance(case):
     """While the first instance runs (held in a box: no JVM beside it), a second start shows
@@ -83,7 +89,8 @@ def scenario_single_instance(case):
     second = screen.start(exe, first)
     screen.answer("Helix", "Return", known=boxes)
     second = second.result()
-    expect_eq((second.code, texts(second)), (255, ["An instance of this program is already running."]), "second")
+    expect_eq((second.code, texts(second), icons(second)), (255, ["An instance of this program is already running."], ["information"]),
+              "second")
     run = case.run(other / exe.name, cwd=other, trace="+msgbox", record=other / "testjvm.record")
     expect_eq((run.code, run.record.one("main-end")[1], texts(run)), (0, "return", []), "the copy in another folder")
     run = case.run(exe, ["/c", exe.name], cwd=other, env={"TESTJVM_MAIN": "print"}, program="cmd")

@@ -5,13 +5,18 @@ scenarios_MODULE.py with a Case for win32 or win64, which packs launchers with v
 user does, lays out files, registry keys and drive mappings (undone at its end) and runs
 programs. Failure fails the test, Skip skips it (exit code 77)."""
 import contextlib
+import fcntl
 import functools
 import importlib
 import os
+import pty
 import re
+import select
 import shutil
+import struct
 import subprocess
 import sys
+import termios
 import time
 from pathlib import Path
 
@@ -19,7 +24,7 @@ ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tests"))
 from toml_text import toml_text  # noqa: E402
 
-MESSAGES = {int(m[1]): m[2] for m in re.finditer(r'^VARNLET_ENTRY\((\d+), *\w+, *\w+, *"([^"]*)"',
+MESSAGES = {int(m[1]): m[2] for m in re.finditer(r'^VARNLET_ENTRY\((\d+), *\w+, *\w+, *\w+, *"([^"]*)"',
                                                  (ROOT / "resources/entries.def").read_text(), re.M)}
 NO_RUNTIME = MESSAGES[1472]
 NO_RUNTIME_HINT = ("Looked for Java 1.3 or later (MinJavaVersion 0x00010003). To see where the launcher looked for "
@@ -30,7 +35,8 @@ QUIET = {"stdin": subprocess.DEVNULL, "stdout": subprocess.DEVNULL, "stderr": su
 # it stops begins with an empty context at an address in its own stack ("Unhandled illegal
 # instruction"), and the service never ends. Native 32-bit runs pass them.
 EMULATOR_FAULTS = {scenario: "a thread started during the stop crashes in the emulator before it runs any code"
-                   for scenario in ("service.ends", "service.ignored_stop_times_out")}
+                   for scenario in ("service.ends", "service.ignored_stop_times_out",
+                                    "service.uninstall_stops_the_running_service")}
 
 class Failure(Exception):
     pass
@@ -132,7 +138,7 @@ class Wine:
         return result.returncode, decode(result.stdout), decode(result.stderr)
 
 # A wine debug line: "0024:err:eventlog:ReportEventW L\"text\"" (thread, class, channel, function).
-TRACE = re.compile(r'^(?:[0-9a-f]{4,8}:){1,2}(trace|err|warn|fixme):(\w+):(\w+):?(?: L?"((?:[^"\\]|\\.)*)")?')
+TRACE = re.compile(r'^(?:[0-9a-f]{4,8}:){1,2}(trace|err|warn|fixme):(\w+):(\w+):?(?: L?"((?:[^"\\]|\\.)*)"| [^"]*, (#[0-9a-f]+)$)?')
 
 def unescape(text):
     """Undoes wine's quoting: \\n \\r \\t \\" \\\\, \\xHH (narrow text), \\HHHH (wide)."""
@@ -141,11 +147,11 @@ def unescape(text):
     return re.sub(r"\\(x[0-9a-fA-F]{2}|[0-9a-fA-F]{4}|.)", one, text)
 
 def split_traces(text):
-    """(debug lines as (class, channel, function, their first quoted text), the other lines)."""
+    """(debug lines as (class, channel, function, their first quoted text or last resource number), the other lines)."""
     traces, other = [], []
     for line in text.split("\n"):
         m = TRACE.match(line.strip())
-        traces.append((m[1], m[2], m[3], unescape(m[4] or ""))) if m else other.append(line)
+        traces.append((m[1], m[2], m[3], unescape(m[4] or "") or m[5] or "")) if m else other.append(line)
     return traces, "\n".join(other)
 
 def event_reports(traces):
@@ -193,6 +199,20 @@ class Result:
     def describe(self):
         return f"$ {' '.join(self.argv)}\nexit code {self.code}\n--- stdout\n{self.stdout}--- stderr\n{self.stderr}\n" + \
             (f"--- record {self.record.path}\n{self.record.text()}\n" if self.record.exists else "")
+
+def on_terminal(argv, timeout, capture_output, **kwargs):
+    """subprocess.run on a terminal wide enough for any line: stdout is what it shows, with the
+    console's cursor movements undone (a blank is a step right, \\e[nC)."""
+    ours, theirs = pty.openpty()
+    fcntl.ioctl(ours, termios.TIOCSWINSZ, struct.pack("HHHH", 50, 9999, 0, 0))
+    process, shown = subprocess.Popen(argv, stdin=theirs, stdout=theirs, stderr=theirs, **kwargs), b""
+    os.close(theirs)
+    with contextlib.suppress(OSError):  # EIO: the terminal's last writer has gone
+        while select.select([ours], [], [], timeout)[0] and (chunk := os.read(ours, 65536)):
+            shown += chunk
+    os.close(ours)
+    shown = re.sub(rb"\x1b\[(\d*)C", lambda m: b" " * int(m[1] or 1), shown)
+    return subprocess.CompletedProcess(argv, process.wait(timeout), re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", shown), b"")
 
 class Case:
     """One Windows executable's build tree, a scratch directory and the wine prefix."""
@@ -284,19 +304,21 @@ class Case:
     def reg_delete(self, key, view=None):
         self.wine.tool(["reg", "delete", key, "/f", view or f"/reg:{self.bits}"])
 
-    def run(self, exe, args=(), cwd=None, env=None, trace=None, timeout=60, record=None, program=None):
+    def run(self, exe, args=(), cwd=None, env=None, trace=None, timeout=60, record=None, program=None, terminal=False):
         """Runs `exe` (a Linux path) or `program` (a Windows name) in `cwd`, with wine's debug
         channels `trace` on ("+eventlog") and testjvm.dll's record at `record`. cmd, which shows
         a program's whole exit code where wine hands Linux its low byte, is the 64-bit one: it
-        starts the case's executable as it is, and costs no emulated start."""
+        starts the case's executable as it is, and costs no emulated start. With `terminal`, on a
+        terminal, where wine gives the program a console: stdout is what the terminal shows."""
         extra = dict(env or {})
         if record:
             Path(record).unlink(missing_ok=True)
             extra["TESTJVM_RECORD"] = self.dos_path(record)
         argv = self.wine.loader(64 if program == "cmd" else self.bits) + [program or str(exe)] + list(args)
         try:
-            result = subprocess.run(argv, cwd=str(cwd or self.work), env=self.wine.env("-all," + (trace or ""), extra),
-                                    capture_output=True, timeout=timeout)
+            result = (on_terminal if terminal else subprocess.run)(
+                argv, cwd=str(cwd or self.work), env=self.wine.env("-all," + (trace or ""), extra), capture_output=True,
+                timeout=timeout)
         except subprocess.TimeoutExpired as expired:
             raise Failure(f"{argv} did not end within {timeout} s: {expired.stdout!r} {expired.stderr!r}")
         self.runs.append(Result(argv, result.returncode, decode(result.stdout), decode(result.stderr), record))

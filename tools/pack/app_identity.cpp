@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "core/text_encoding.h"
+#include "dpi_awareness.h"
 #include "version_info.h"
 
 namespace {
@@ -54,6 +55,7 @@ bool findLevel(const std::string& xml, size_t* from, size_t* length) {
 }  // namespace
 
 bool checkIdentityValue(const std::string& key, const std::string& value, std::string* why) {
+    if (key == "dpi_awareness") return checkDpiAwareness(value, why);
     if (key == "execution_level") {
         for (const char* level : kLevels)
             if (value == level) return true;
@@ -70,35 +72,42 @@ bool checkIdentityValue(const std::string& key, const std::string& value, std::s
 void applyIdentity(const PackConfig& config, const std::string& target, const std::string& output, PackRequest* request,
                    std::vector<std::string>* notes) {
     if (target == "linux") {
-        request->windowsOnly = !config.name.empty() || !config.executionLevel.empty() || !config.versionNumber.empty();
+        request->windowsOnly = !config.name.empty() || !config.executionLevel.empty() ||
+                               !config.versionNumber.empty() || !config.dpiAwareness.empty();
         return;
     }
     namespace fs = std::filesystem;
     const std::string file = utf8Text(utf8Path(output).filename());
     const std::string name = !config.name.empty() ? config.name : utf8Text(utf8Path(output).stem());
     uint16_t number[4] = {0, 0, 0, 0};
-    parseVersionNumber(config.versionNumber, number);
+    parseLeadingVersionNumber(config.versionNumber, number);
     const std::string version = config.versionNumber.empty() ? versionNumberText(number) : config.versionNumber;
-    const std::string Empty, Name = name, Version = version, File = file;
-    const std::string defaults[] = {
-    // in kVersionStringKeys order
+    const std::string empty;
+    const std::string *Empty = &empty, *Name = &name, *Version = &version, *File = &file, *Unset = nullptr;
+    const std::string* const defaults[] = {
+    // in kVersionStringKeys order; Unset: a text written only when the configuration states it
 #define VARNLET_VERSION_KEY(key, defaultValue) defaultValue,
 #include "pack_rules.def"
     };
     std::vector<std::pair<std::u16string, std::u16string>> strings;
     for (size_t i = 0; i < kVersionStringKeyCount; ++i) {
-        std::u16string key = utf8ToUtf16(kVersionStringKeys[i]), value = utf8ToUtf16(defaults[i]);
-        for (const auto& stated : request->versionStrings)
-            if (stated.first == key) value = stated.second;
+        std::u16string key = utf8ToUtf16(kVersionStringKeys[i]);
+        std::u16string value = utf8ToUtf16(defaults[i] ? *defaults[i] : empty);
+        bool stated = defaults[i] != nullptr;
+        for (const auto& s : request->versionStrings)
+            if (s.first == key) value = s.second, stated = true;
+        if (!stated) continue;
         if (key == u"OriginalFilename" && value != utf8ToUtf16(file))
             notes->push_back("OriginalFilename \"" + utf16ToUtf8(value) + "\" is not the name of the output, " + file);
         strings.emplace_back(key, value);
     }
     request->versionStrings = strings;
+    request->wholeVersionTable = true;
     if (!request->setFileVersion) std::copy(number, number + 4, request->fileVersion);
     if (!request->setProductVersion) std::copy(number, number + 4, request->productVersion);
     request->setFileVersion = request->setProductVersion = true;
     request->executionLevel = config.executionLevel.empty() ? kLevels[0] : config.executionLevel;
+    request->dpiAwareness = config.dpiAwareness.empty() ? kDefaultDpiAwareness : config.dpiAwareness;
 }
 
 std::string manifestExecutionLevel(const Bytes& manifest) {

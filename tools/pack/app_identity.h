@@ -10,7 +10,7 @@
 
 // Checks the value of the top-level key `name` or `execution_level`.
 bool checkIdentityValue(const std::string& key, const std::string& value, std::string* why);
-// Fills the version information and execution level of a request for the file `output`;
+// Fills the version information, execution level and DPI awareness of a request for the file `output`;
 // *notes receives what looks inconsistent (a stated OriginalFilename that is not the output's).
 void applyIdentity(const PackConfig& config, const std::string& target, const std::string& output, PackRequest* request,
                    std::vector<std::string>* notes);

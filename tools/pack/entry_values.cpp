@@ -133,9 +133,29 @@ EntryForm entryForm(unsigned id) {
 #define VARNLET_ENTRY_FORM(entry, form) {kEntry##entry, EntryForm::form},
 #include "pack_rules.def"
     };
+    const EntryInfo* info = findEntry(id);
+    if (info && info->shape == EntryShape::PathList) return EntryForm::List;
     for (const Form& f : kForms)
         if (f.id == id) return f.form;
     return EntryForm::Text;
+}
+
+bool windowsOnlyEntry(unsigned id, bool* warn) {
+    enum { Quiet, Warn };
+    struct Only {
+        unsigned id;
+        bool warn;
+    };
+    static const Only kWindowsOnly[] = {
+#define VARNLET_WINDOWS_ONLY(entry, onLinux) {kEntry##entry, onLinux == Warn},
+#include "pack_rules.def"
+    };
+    for (const Only& only : kWindowsOnly)
+        if (only.id == id) {
+            if (warn) *warn = only.warn;
+            return true;
+        }
+    return false;
 }
 
 bool checkServiceName(const std::string& name, std::string* error) {
@@ -213,7 +233,9 @@ bool checkMainJar(const std::string& name, const std::string& file, std::string*
         return false;
     }
     std::string manifest;
-    if (readJarEntry(readFileRange, file.c_str(), "META-INF/MANIFEST.MF", true, &manifest) == JarEntryRead::Damaged) {
+    // A wrong checksum of the manifest is no refusal: `java -jar` and the launcher run such a jar.
+    if (readJarEntry(readFileRange, file.c_str(), "META-INF/MANIFEST.MF", true, &manifest, false) ==
+        JarEntryRead::Damaged) {
         *error = "MainJar " + file + " is not a jar that can be read (no ZIP directory)";
         return false;
     }

@@ -5,9 +5,11 @@
 #include <set>
 
 #include "app_identity.h"
+#include "dpi_awareness.h"
 #include "elf_section.h"
 #include "entry_block.h"
 #include "core/entries.h"
+#include "core/text_encoding.h"
 #include "pe_image.h"
 #include "platform/config_section.h"
 #include "resource_tree.h"
@@ -80,8 +82,10 @@ bool readPe(const Bytes& file, LauncherContents* c, std::string* error) {
         if (!parseVersionInfo(version->data, &c->version, error)) return false;
         c->hasVersion = true;
     }
-    if (const ResourceItem* manifest = findItem(items, RtManifest, resourceId(1)))
+    if (const ResourceItem* manifest = findItem(items, RtManifest, resourceId(1))) {
         c->executionLevel = manifestExecutionLevel(manifest->data);
+        c->dpiAwareness = manifestDpiAwareness(manifest->data);
+    }
     return true;
 }
 
@@ -149,7 +153,15 @@ bool updateVersion(std::vector<ResourceItem>& items, const PackRequest& request,
     }
     if (request.setFileVersion) std::copy(request.fileVersion, request.fileVersion + 4, info.fileVersion);
     if (request.setProductVersion) std::copy(request.productVersion, request.productVersion + 4, info.productVersion);
+    if (request.wholeVersionTable) info.strings.clear();
     for (const auto& s : request.versionStrings) setVersionString(info, s.first, s.second);
+    // Windows shows PrivateBuild and SpecialBuild only where the fixed flags say the file is such a build.
+    auto has = [&](const char* key) {
+        const std::u16string* text = versionString(info, utf8ToUtf16(key));
+        return text && !text->empty();
+    };
+#define VARNLET_VERSION_FLAG(key, flag) info.fileFlags = has(#key) ? info.fileFlags | (flag) : info.fileFlags & ~(flag);
+#include "pack_rules.def"
     if (info.translations.empty()) info.translations.push_back(0x04B00409);
     removeItems(items, RtVersion, resourceId(1));
     ResourceItem item;
@@ -161,17 +173,23 @@ bool updateVersion(std::vector<ResourceItem>& items, const PackRequest& request,
     return true;
 }
 
-// Rewritten in place, so the body's other manifest settings (code page, supported systems) stay.
-bool updateManifest(std::vector<ResourceItem>& items, const std::string& level, std::string* error) {
-    for (ResourceItem& i : items)
-        if (i.type.isId && i.type.id == RtManifest && sameName(i.name, resourceId(1)))
-            return setManifestExecutionLevel(Bytes(i.data), level, &i.data, error);
-    ResourceItem item;
-    item.type = resourceId(RtManifest);
-    item.name = resourceId(1);
-    item.language = kDefaultLanguage;
-    items.push_back(std::move(item));
-    return setManifestExecutionLevel({}, level, &items.back().data, error);
+// Rewritten in place, so the body's other manifest settings (code page, supported systems,
+// common controls) stay.
+bool updateManifest(std::vector<ResourceItem>& items, const PackRequest& request, std::string* error) {
+    auto manifest = std::find_if(items.begin(), items.end(), [](const ResourceItem& i) {
+        return i.type.isId && i.type.id == RtManifest && sameName(i.name, resourceId(1));
+    });
+    if (manifest == items.end()) {
+        ResourceItem item;
+        item.type = resourceId(RtManifest);
+        item.name = resourceId(1);
+        item.language = kDefaultLanguage;
+        manifest = items.insert(items.end(), std::move(item));
+    }
+    Bytes& data = manifest->data;
+    return (request.executionLevel.empty() ||
+            setManifestExecutionLevel(Bytes(data), request.executionLevel, &data, error)) &&
+           (request.dpiAwareness.empty() || setManifestDpiAwareness(Bytes(data), request.dpiAwareness, &data, error));
 }
 
 bool packPe(const Bytes& body, const PackRequest& request, Bytes* out, std::vector<std::string>* notes,
@@ -194,7 +212,8 @@ bool packPe(const Bytes& body, const PackRequest& request, Bytes* out, std::vect
     if ((!request.versionStrings.empty() || request.setFileVersion || request.setProductVersion) &&
         !updateVersion(items, request, error))
         return false;
-    if (!request.executionLevel.empty() && !updateManifest(items, request.executionLevel, error)) return false;
+    if ((!request.executionLevel.empty() || !request.dpiAwareness.empty()) && !updateManifest(items, request, error))
+        return false;
     // One body serves both kinds: the launcher reads this field at run time. The checksum
     // is computed again when the resource section is put back.
     if (request.setSubsystem)

@@ -33,6 +33,7 @@ struct LauncherContents {
     bool signedFile = false;
     bool windowed = false;  // Windows GUI subsystem: no console window
     std::string executionLevel;  // what the manifest requests; "" for none
+    std::string dpiAwareness;  // what the manifest declares; "" for nothing
 };
 
 bool readLauncher(const Bytes& file, LauncherContents* contents, std::string* error);
@@ -42,10 +43,12 @@ struct PackRequest {
     bool replaceIcon = false;
     std::vector<IconImage> icon;
     std::vector<std::pair<std::u16string, std::u16string>> versionStrings;
+    bool wholeVersionTable = false;  // versionStrings replace every text of the table, not only theirs
     bool setFileVersion = false, setProductVersion = false;
     bool setSubsystem = false, windowed = false;  // the PE subsystem: GUI or console
     uint16_t fileVersion[4] = {0, 0, 0, 0}, productVersion[4] = {0, 0, 0, 0};
     std::string executionLevel;  // the manifest's requested level; "" keeps the body's
+    std::string dpiAwareness;  // the manifest's DPI mode; "" keeps the body's
     bool windowsOnly = false;  // identity settings given for a Linux launcher
     bool hasWindowsResources() const {
         return replaceIcon || !versionStrings.empty() || setFileVersion || setProductVersion || windowed || windowsOnly;

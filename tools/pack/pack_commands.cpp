@@ -26,7 +26,8 @@ const char kUsage[] =
     "\n"
     "build  writes a launcher for the application that CONFIG (TOML) describes: a copy of the\n"
     "       launcher body with the configured entries, icon and version information.\n"
-    "show   prints the entries, icon, version information and execution level of a launcher.\n"
+    "show   prints the entries, icon, version information, execution level and DPI awareness of a\n"
+    "       launcher.\n"
     "init   writes a commented sample configuration (to standard output without FILE).\n";
 
 struct Options {
@@ -149,6 +150,7 @@ int build(const Options& o, const std::string& toolPath, std::ostream& out, std:
         err << "varnlet-pack: nothing written\n";
         return 1;
     }
+    for (const std::string& warning : targetWarnings(config, target)) err << warning << "\n";
     std::string stub, error;
     if (!findStub(o, target, toolPath, &stub, err)) return 1;
     std::string output = !o.output.empty() ? o.output : defaultOutput(config, target);

@@ -236,9 +236,10 @@ struct Checker {
             }
             if (!text(node, key, &value)) continue;
             uint16_t parts[4];
-            if ((key == "FileVersion" || key == "ProductVersion") && !parseVersionNumber(value, parts)) {
-                error(node.source(),
-                      key + " must be numbers separated by dots, such as \"1.2.3.4\" (each up to 65535)");
+            if ((key == "FileVersion" || key == "ProductVersion") && !parseLeadingVersionNumber(value, parts)) {
+                error(node.source(), key +
+                                         " must start with numbers separated by dots, such as \"1.2.3.4\" or "
+                                         "\"1.2.3-beta\" (each up to 65535)");
                 continue;
             }
             if (value.size() > 1023) {
@@ -273,15 +274,19 @@ struct Checker {
             } else if (key == "version") {
                 uint16_t parts[4];
                 if (const toml::table* t = node.as_table()) version(*t);
-                else if (!node.is_string() || !parseVersionNumber(*node.value<std::string>(), parts))
+                else if (!node.is_string() || !parseLeadingVersionNumber(*node.value<std::string>(), parts))
                     error(node.source(),
-                          "version must be a table or a version such as \"1.2.3\" (numbers up to 65535)");
+                          "version must be a table or a version such as \"1.2.3\" or \"1.2.3-beta\" "
+                          "(numbers up to 65535)");
                 else config->versionNumber = *node.value<std::string>();
-            } else if (key == "name" || key == "execution_level") {
+            } else if (key == "name" || key == "execution_level" || key == "dpi_awareness") {
                 std::string why;
                 if (!text(node, key, &value)) continue;
                 if (!checkIdentityValue(key, value, &why)) error(node.source(), why);
-                else (key == "name" ? config->name : config->executionLevel) = value;
+                else
+                    (key == "name"            ? config->name
+                     : key == "dpi_awareness" ? config->dpiAwareness
+                                              : config->executionLevel) = value;
             } else if (const EntryInfo* info = findEntryByName(key.c_str())) {
                 entry(*info, node);
             } else {
@@ -367,6 +372,22 @@ std::vector<std::string> packWarnings(const PackConfig& config) {
     return warnings;
 }
 
+std::vector<std::string> targetWarnings(const PackConfig& config, const std::string& target) {
+    std::vector<std::string> warnings;
+    if (target != "linux") return warnings;
+    // A systemd unit has no such setting: -install refuses them rather than leave them out.
+    for (const auto& [id, value] : config.entries) {
+        bool warn = false;
+        if (!windowsOnlyEntry(id, &warn) || !warn || value.empty() ||
+            (findEntry(id)->type == EntryType::Flag && value == "0"))
+            continue;
+        warnings.push_back(config.entryPlaces.at(id) + ": warning: " + findEntry(id)->name +
+                           " is a Windows service setting that systemd units do not have: -install of this "
+                           "Linux launcher refuses it");
+    }
+    return warnings;
+}
+
 namespace {
 
 bool holds(const PackConfig& config, unsigned id) { return config.entries.count(id) && !config.entries.at(id).empty(); }
@@ -446,9 +467,10 @@ bool makePackRequest(const PackConfig& config, const std::string& target, PackRe
     request->setSubsystem = config.setGui;
     request->windowed = config.gui;
     for (const auto& v : config.version) {
-        if (v.first == "FileVersion") request->setFileVersion = parseVersionNumber(v.second, request->fileVersion);
+        if (v.first == "FileVersion")
+            request->setFileVersion = parseLeadingVersionNumber(v.second, request->fileVersion);
         if (v.first == "ProductVersion")
-            request->setProductVersion = parseVersionNumber(v.second, request->productVersion);
+            request->setProductVersion = parseLeadingVersionNumber(v.second, request->productVersion);
         request->versionStrings.emplace_back(utf8ToUtf16(v.first), utf8ToUtf16(v.second));
     }
     sortByPlace(errors, before, config.path);

@@ -19,7 +19,7 @@ struct PackConfig {
     std::vector<std::pair<std::string, std::string>> version;  // version-information key, value
     std::string iconPlace;
     bool setGui = false, gui = false;  // gui = true: a windowed launcher
-    std::string name, versionNumber, executionLevel;  // the identity keys; "" when not set
+    std::string name, versionNumber, executionLevel, dpiAwareness;  // the identity keys; "" when not set
 };
 
 bool isKnownTarget(const std::string& target);
@@ -31,6 +31,8 @@ bool loadPackConfig(const std::string& path, PackConfig* config, std::vector<std
 bool quoteOption(const std::string& option, std::string* stored, std::string* why);
 // Settings that are valid but do not do what they seem to: "file:line:col: warning: ..." lines.
 std::vector<std::string> packWarnings(const PackConfig& config);
+// The same for settings the target has no use for: the Windows service settings on Linux.
+std::vector<std::string> targetWarnings(const PackConfig& config, const std::string& target);
 // Checks what depends on the target (text lengths, icon file) and prepares the rewrite.
 bool makePackRequest(const PackConfig& config, const std::string& target, PackRequest* request,
                      std::vector<std::string>* errors);

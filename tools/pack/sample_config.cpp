@@ -48,18 +48,6 @@ std::string tomlValue(const EntryInfo& e) {
     }
 }
 
-// Entries a Linux launcher has no use for: the registry search and service settings that
-// systemd units do not have.
-bool windowsOnlyEntry(unsigned id) {
-    static const unsigned kWindowsOnly[] = {
-#define VARNLET_WINDOWS_ONLY(entry) kEntry##entry,
-#include "pack_rules.def"
-    };
-    for (unsigned only : kWindowsOnly)
-        if (only == id) return true;
-    return false;
-}
-
 const char kWindowsKeys[] =
     "# The application icon, a .ico file (all its images are used).\n"
     "# icon = \"myapp.ico\"\n"
@@ -70,18 +58,34 @@ const char kWindowsKeys[] =
     "# name = \"My Application\"\n"
     "# What the launcher asks of Windows: \"asInvoker\" (the user's rights), \"highestAvailable\"\n"
     "# or \"requireAdministrator\" (an elevation prompt at every start).\n"
-    "# execution_level = \"asInvoker\"\n\n";
+    "# execution_level = \"asInvoker\"\n"
+    "# How windows are drawn on scaled displays: \"permonitorv2\" (sharp at every scale, as the\n"
+    "# java command declares), \"system\" (one scale) or \"unaware\" (Windows scales a bitmap).\n"
+    "# dpi_awareness = \"permonitorv2\"\n\n";
 
 const char kCommandLineTools[] =
     "# A command-line tool (a build tool, an interpreter) works where it is called, as with the\n"
     "# java command: StayInStartupDir keeps the process in the caller's directory throughout,\n"
-    "# while relative ClassPath, JvmPath, OptionsFile, stream-file and @file names still mean\n"
-    "# the files beside the executable (a bundle's bin/ with ClassPath = \"../lib\", say).\n"
+    "# while relative paths of the entries (ClassPath, ModulePath, MainJar, the stream files,\n"
+    "# ...) and @file names still mean the files beside the executable, never those of the\n"
+    "# caller's directory (a bundle's bin/ with ClassPath = \"../lib\", say).\n"
     "# JavaCommandOptions reads JvmOptions as the java command reads its options:\n"
     "#   JvmOptions = [\"--add-opens\", \"java.base/java.lang=ALL-UNNAMED\", \"@jvm.options\"]\n"
     "# becomes --add-opens=java.base/java.lang=ALL-UNNAMED and the options of the file\n"
     "# jvm.options beside the executable; JDK_JAVA_OPTIONS is read for Java 9 and later, and\n"
     "# the java command's own options (-jar, -cp, -version, ...) are refused with a report.\n";
+
+const char kVersionTable[] =
+    "\n# Version information of the executable; each value replaces the one made from name and\n"
+    "# the output's file name. FileVersion and ProductVersion (default 0.0.0.0) start with numbers\n"
+    "# separated by dots (\"1.2.3-beta\"), which also set the numeric versions. (A file without this\n"
+    "# table may set both with the top-level key version = \"1.2.3\".) Comments, LegalTrademarks,\n"
+    "# PrivateBuild and SpecialBuild are written only when set.\n[version]\n"
+    "# FileVersion = \"1.0.0.0\"\n# ProductVersion = \"1.0.0.0\"\n# ProductName = \"My Application\"\n"
+    "# FileDescription = \"My Application launcher\"\n# CompanyName = \"Example Ltd\"\n"
+    "# LegalCopyright = \"Copyright (C) 2026 Example Ltd\"\n# OriginalFilename = \"myapp.exe\"\n"
+    "# InternalName = \"myapp\"\n# Comments = \"\"\n# LegalTrademarks = \"\"\n# PrivateBuild = \"\"\n"
+    "# SpecialBuild = \"\"\n";
 
 // A new configuration takes today's reference rules; bodies keep the stored rules as
 // their default, for the launchers made before.
@@ -144,14 +148,5 @@ std::string sampleConfig(const std::string& target) {
                "    # " + e.name + "\n";
     }
     if (target == "linux") return out;
-    out +=
-        "\n# Version information of the executable; each value replaces the one made from name and\n"
-        "# the output's file name. FileVersion and ProductVersion (default 0.0.0.0) are numbers\n"
-        "# separated by dots and also set the numeric versions. (A file without this table may\n"
-        "# set both with the top-level key version = \"1.2.3\".)\n[version]\n"
-        "# FileVersion = \"1.0.0.0\"\n# ProductVersion = \"1.0.0.0\"\n# ProductName = \"My Application\"\n"
-        "# FileDescription = \"My Application launcher\"\n# CompanyName = \"Example Ltd\"\n"
-        "# LegalCopyright = \"Copyright (C) 2026 Example Ltd\"\n# OriginalFilename = \"myapp.exe\"\n"
-        "# InternalName = \"myapp\"\n";
-    return out;
+    return out + kVersionTable;
 }

@@ -89,6 +89,7 @@ std::string showText(const std::string& file, const LauncherContents& c) {
         }
         out +=
             "Execution level: " + (c.executionLevel.empty() ? std::string("none requested") : c.executionLevel) + "\n";
+        out += "DPI awareness: " + (c.dpiAwareness.empty() ? std::string("none declared") : c.dpiAwareness) + "\n";
         out += "\nResources:\n";
         for (const ResourceSummary& r : c.resources)
             out += "  " + r.type + " " + r.name + " language " + hexId(r.language) + ", " + std::to_string(r.size) +
@@ -133,6 +134,7 @@ std::string showJson(const std::string& file, const LauncherContents& c) {
         out += "}}";
     }
     out += ",\n  \"executionLevel\": " + (c.executionLevel.empty() ? std::string("null") : quoted(c.executionLevel));
+    out += ",\n  \"dpiAwareness\": " + (c.dpiAwareness.empty() ? std::string("null") : quoted(c.dpiAwareness));
     out += ",\n  \"resources\": [";
     for (size_t i = 0; i < c.resources.size(); ++i) {
         const ResourceSummary& r = c.resources[i];

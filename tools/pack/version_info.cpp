@@ -187,6 +187,10 @@ bool parseVersionNumber(const std::string& text, uint16_t parts[4]) {
     return true;
 }
 
+bool parseLeadingVersionNumber(const std::string& text, uint16_t parts[4]) {
+    return parseVersionNumber(text.substr(0, text.find_first_not_of("0123456789.")), parts);
+}
+
 std::string versionNumberText(const uint16_t p[4]) {
     return std::to_string(p[0]) + "." + std::to_string(p[1]) + "." + std::to_string(p[2]) + "." + std::to_string(p[3]);
 }

@@ -18,7 +18,7 @@ struct VersionInfo {
     std::vector<uint32_t> translations{0x04B00409};
 };
 
-// The version-information string keys the configuration may set.
+// The version-information string keys the configuration may set (pack_rules.def).
 extern const char* const kVersionStringKeys[];
 extern const size_t kVersionStringKeyCount;
 
@@ -26,6 +26,8 @@ bool parseVersionInfo(const Bytes& data, VersionInfo* info, std::string* error);
 Bytes buildVersionInfo(const VersionInfo& info);
 // "1", "1.2", "1.2.3" or "1.2.3.4", each part 0-65535.
 bool parseVersionNumber(const std::string& text, uint16_t parts[4]);
+// The numbers a version text starts with, as above: "1.2.3-beta" gives 1.2.3.0.
+bool parseLeadingVersionNumber(const std::string& text, uint16_t parts[4]);
 std::string versionNumberText(const uint16_t parts[4]);
 void setVersionString(VersionInfo& info, const std::u16string& key, const std::u16string& value);
 const std::u16string* versionString(const VersionInfo& info, const std::u16string& key);

@@ -1,2 +1,3 @@
 module varnlet.modapp {
+    requires java.management;  // for varnlet.testapps.PrintArgs, compiled into the module too
 }

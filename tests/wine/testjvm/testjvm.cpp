@@ -192,8 +192,9 @@ jobject JNICALL NewObjectV(JNIEnv* env, jclass cls, jmethodID id, va_list list) 
         if (!made->file) raise(env, "java/io/FileNotFoundException", made->text);
     }
     if (what == "java/io/PrintStream(Ljava/io/OutputStream;)V") made->owner = obj(args[0].l);
-    if (what == "varnlet/launcher/LogStream(I)V") {
-        made->owner = obj(cls);
+    if (what == "varnlet/launcher/LogStream(I)V") {  // a print stream over itself
+        made->owner = made;
+        made->native = obj(cls)->native;
         made->name = std::to_string(args[0].i);
         made->text = "log slot " + made->name;
     }
@@ -246,6 +247,18 @@ void JNICALL ExceptionDescribe(JNIEnv* env) {
         writeJava(env, true, "Exception in thread \"" + self(env)->name + "\" " + pending->cls + ": " + pending->text + "\n");
     self(env)->pending = nullptr;
 }
+jthrowable JNICALL ExceptionOccurred(JNIEnv* env) { return reinterpret_cast<jthrowable>(self(env)->pending); }
+jint JNICALL Throw(JNIEnv* env, jthrowable thrown) { return self(env)->pending = obj(thrown), 0; }
+// The only instance method called returning an object: the scripted exception's toString(), in ASCII.
+jobject JNICALL CallObjectMethodV(JNIEnv* env, jobject target, jmethodID, va_list) {
+    std::string name = obj(target)->cls;
+    for (char& c : name) c = c == '/' ? '.' : c;
+    return NewStringUTF(env, (name + ": " + obj(target)->text).c_str());
+}
+jsize JNICALL GetStringLength(JNIEnv*, jstring s) { return static_cast<jsize>(obj(s)->text.size()); }
+void JNICALL GetStringRegion(JNIEnv*, jstring s, jsize start, jsize length, jchar* buffer) {
+    for (jsize i = 0; i < length; ++i) buffer[i] = static_cast<unsigned char>(obj(s)->text[static_cast<size_t>(start + i)]);
+}
 void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}  // nothing is ever freed
 jobject JNICALL NewGlobalRef(JNIEnv*, jobject ref) { return ref; }
 jclass JNICALL DefineClass(JNIEnv*, const char* name, jobject, const jbyte* bytes, jsize size) {
@@ -282,6 +295,11 @@ JNINativeInterface_ functionTable() {
     t.ExceptionCheck = ExceptionCheck;
     t.ExceptionClear = ExceptionClear;
     t.ExceptionDescribe = ExceptionDescribe;
+    t.ExceptionOccurred = ExceptionOccurred;
+    t.Throw = Throw;
+    t.CallObjectMethodV = CallObjectMethodV;
+    t.GetStringLength = GetStringLength;
+    t.GetStringRegion = GetStringRegion;
     t.DeleteLocalRef = DeleteLocalRef;
     t.NewGlobalRef = NewGlobalRef;
     t.DefineClass = DefineClass;
@@ -318,8 +336,9 @@ jint JNICALL DestroyJavaVM(JavaVM*) {
     for (DWORD waited = 0; liveThreads > own && waited < (limit ? limit : 30000); waited += 10) Sleep(10);
     return JNI_OK;
 }
+jint JNICALL GetEnv(JavaVM*, void**, jint) { return JNI_EVERSION; }  // no tool interface
 const JNIInvokeInterface_ invokeInterface = {nullptr, nullptr, nullptr, DestroyJavaVM, AttachCurrentThread,
-                                             DetachCurrentThread, nullptr, nullptr};
+                                             DetachCurrentThread, GetEnv, nullptr};
 JavaVM theVm = {&invokeInterface};
 
 }  // namespace

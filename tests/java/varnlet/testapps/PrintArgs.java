@@ -1,4 +1,4 @@
-// Test app: prints what it received from the launcher, one "key=value" line each (texts as
+// Test app: prints what it received from the launcher or `java`, one "key=value" line each (texts as
 // UTF-8 hex, which no console encoding can change), then one marker line on each stream.
 package varnlet.testapps;
 
@@ -21,6 +21,14 @@ public final class PrintArgs {
         java.util.List<String> options = java.lang.management.ManagementFactory.getRuntimeMXBean().getInputArguments();
         System.out.println("jvmargc=" + options.size());
         for (int i = 0; i < options.size(); ++i) System.out.println("jvmarg" + i + "=" + hex(options.get(i)));
+        for (String key : new String[] {"sun.java.command", "jdk.module.main", "jdk.module.path"})
+            System.out.println(key + "=" + hex(String.valueOf(System.getProperty(key))));
+        Module base = Object.class.getModule(), self = PrintArgs.class.getModule();
+        Object nativeAccess = "unknown";  // known from Java 22 on
+        for (java.lang.reflect.Method m : Module.class.getMethods())
+            if (m.getName().equals("isNativeAccessEnabled")) nativeAccess = m.invoke(self);
+        System.out.println("access=" + base.isOpen("java.lang", self) + "," + base.isOpen("java.util", self) + ","
+                           + base.isExported("sun.nio.ch", self) + "," + base.isExported("jdk.internal.misc", self) + "," + nativeAccess);
         System.out.println("out-marker");
         System.err.println("err-marker");
     }

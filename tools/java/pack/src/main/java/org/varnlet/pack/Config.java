@@ -21,7 +21,7 @@ final class Config {
     final TreeMap<Integer, String> entries = new TreeMap<>(), places = new TreeMap<>();
     final List<String[]> version = new ArrayList<>();
     boolean setGui, gui;
-    String name = "", versionNumber = "", executionLevel = "";
+    String name = "", versionNumber = "", executionLevel = "", dpiAwareness = "";
 
     // ---- paths, as the native tool joins them
 
@@ -325,6 +325,11 @@ final class Config {
     }
 
     static String checkIdentityValue(String key, String value) {
+        if (key.equals("dpi_awareness")) {
+            for (String[] mode : Rules.DPI_MODE)
+                if (value.equals(mode[0])) return null;
+            return "dpi_awareness must be \"permonitorv2\", \"system\" or \"unaware\"";
+        }
         if (key.equals("execution_level")) {
             for (String[] level : Rules.EXECUTION_LEVEL)
                 if (value.equals(level[0])) return null;
@@ -546,8 +551,8 @@ final class Config {
             }
             String value = text(node, key);
             if (value == null) continue;
-            if ((key.equals("FileVersion") || key.equals("ProductVersion")) && Res.parseVersionNumber(value) == null) {
-                error(node, key + " must be numbers separated by dots, such as \"1.2.3.4\" (each up to 65535)");
+            if ((key.equals("FileVersion") || key.equals("ProductVersion")) && Res.parseLeadingVersionNumber(value) == null) {
+                error(node, key + " must start with numbers separated by dots, such as \"1.2.3.4\" or \"1.2.3-beta\" (each up to 65535)");
                 continue;
             }
             if (Bin.utf8Length(value) > 1023) {
@@ -592,16 +597,18 @@ final class Config {
                 break;
             case "version":
                 if (node.is("table")) versionTable(node);
-                else if (!node.is("string") || Res.parseVersionNumber(node.text) == null)
-                    error(node, "version must be a table or a version such as \"1.2.3\" (numbers up to 65535)");
+                else if (!node.is("string") || Res.parseLeadingVersionNumber(node.text) == null)
+                    error(node, "version must be a table or a version such as \"1.2.3\" or \"1.2.3-beta\" (numbers up to 65535)");
                 else versionNumber = node.text;
                 break;
             case "name":
             case "execution_level":
+            case "dpi_awareness":
                 if ((value = text(node, key)) == null) break;
                 String why = checkIdentityValue(key, value);
                 if (why != null) error(node, why);
                 else if (key.equals("name")) name = value;
+                else if (key.equals("dpi_awareness")) dpiAwareness = value;
                 else executionLevel = value;
                 break;
             default:
@@ -696,6 +703,19 @@ final class Config {
         return warnings;
     }
 
+    /** The same for settings the target has no use for: the Windows service settings on Linux. */
+    List<String> targetWarnings(String target) {
+        List<String> warnings = new ArrayList<>();
+        if (!target.equals("linux")) return warnings;
+        for (Map.Entry<Integer, String> e : entries.entrySet()) {
+            Entry info = Entry.byId(e.getKey());
+            if (!info.warnsOnLinux() || e.getValue().isEmpty() || (info.type == Entry.Type.Flag && e.getValue().equals("0"))) continue;
+            warnings.add(places.get(e.getKey()) + ": warning: " + info.name
+                    + " is a Windows service setting that systemd units do not have: -install of this Linux launcher refuses it");
+        }
+        return warnings;
+    }
+
     /** Checks what depends on the target (text lengths, icon file) and prepares the rewrite. */
     Launcher.Request request(String target, List<String> errs) {
         Launcher.Request request = new Launcher.Request();
@@ -735,39 +755,47 @@ final class Config {
         request.setSubsystem = setGui;
         request.windowed = gui;
         for (String[] v : version) {
-            if (v[0].equals("FileVersion") && (request.setFileVersion = Res.parseVersionNumber(v[1]) != null))
-                request.fileVersion = Res.parseVersionNumber(v[1]);
-            if (v[0].equals("ProductVersion") && (request.setProductVersion = Res.parseVersionNumber(v[1]) != null))
-                request.productVersion = Res.parseVersionNumber(v[1]);
+            if (v[0].equals("FileVersion") && (request.setFileVersion = Res.parseLeadingVersionNumber(v[1]) != null))
+                request.fileVersion = Res.parseLeadingVersionNumber(v[1]);
+            if (v[0].equals("ProductVersion") && (request.setProductVersion = Res.parseLeadingVersionNumber(v[1]) != null))
+                request.productVersion = Res.parseLeadingVersionNumber(v[1]);
             request.versionStrings.add(new String[] {v[0], v[1]});
         }
         sortByPlace(errs, before, path);
         return request;
     }
 
-    /** The identity of a Windows launcher written to `out`: version information and execution level. */
+    /** The identity of a Windows launcher written to `out`: version information, execution level and DPI awareness. */
     void applyIdentity(String target, String out, Launcher.Request request, List<String> notes) {
         if (target.equals("linux")) {
-            request.windowsOnly = !name.isEmpty() || !executionLevel.isEmpty() || !versionNumber.isEmpty();
+            request.windowsOnly = !name.isEmpty() || !executionLevel.isEmpty() || !versionNumber.isEmpty() || !dpiAwareness.isEmpty();
             return;
         }
         String file = fileName(out), appName = !name.isEmpty() ? name : stem(out);
-        int[] number = versionNumber.isEmpty() ? new int[4] : Res.parseVersionNumber(versionNumber);
+        int[] number = versionNumber.isEmpty() ? new int[4] : Res.parseLeadingVersionNumber(versionNumber);
         String versionText = versionNumber.isEmpty() ? Res.versionText(number) : versionNumber;
         List<String[]> strings = new ArrayList<>();
         for (String[] k : Rules.VERSION_KEY) {
+            // Unset: a text written only when the configuration states it
             String value = k[1].equals("Name") ? appName : k[1].equals("Version") ? versionText : k[1].equals("File") ? file : "";
-            for (String[] stated : request.versionStrings)
-                if (stated[0].equals(k[0])) value = stated[1];
+            boolean stated = !k[1].equals("Unset");
+            for (String[] s : request.versionStrings)
+                if (s[0].equals(k[0])) {
+                    value = s[1];
+                    stated = true;
+                }
+            if (!stated) continue;
             if (k[0].equals("OriginalFilename") && !value.equals(file))
                 notes.add("OriginalFilename \"" + Bin.clean(value) + "\" is not the name of the output, " + file);
             strings.add(new String[] {k[0], value});
         }
         request.versionStrings = strings;
+        request.wholeVersionTable = true;
         if (!request.setFileVersion) request.fileVersion = number.clone();
         if (!request.setProductVersion) request.productVersion = number.clone();
         request.setFileVersion = request.setProductVersion = true;
         request.executionLevel = executionLevel.isEmpty() ? Rules.EXECUTION_LEVEL[0][0] : executionLevel;
+        request.dpiAwareness = dpiAwareness.isEmpty() ? Rules.DPI_MODE[0][0] : dpiAwareness;
     }
 
     /** A main class (an error without one) and a class path of the launcher's own (a warning when left at the body's). */

@@ -4,15 +4,19 @@ package org.varnlet.pack;
 final class Entry {
     enum Type { Hex, Text, Integer, Flag, Scrambled, Message, ReservedText, ReservedFlag, ReservedInteger }
 
+    enum Shape { Plain, Path, PathList }
+
     final int id;
     final String name;
     final Type type;
+    final Shape shape;
     final String defaultText, meaning;
 
-    Entry(int id, String name, Type type, String defaultText, String meaning) {
+    Entry(int id, String name, Type type, Shape shape, String defaultText, String meaning) {
         this.id = id;
         this.name = name;
         this.type = type;
+        this.shape = shape;
         this.defaultText = defaultText;
         this.meaning = meaning;
     }
@@ -35,17 +39,28 @@ final class Entry {
         return e.id;
     }
 
-    /** The form of a text entry's value in a configuration: "List", "Options" or "Text". */
+    /** The form of a text entry's value in a configuration: "List" (every PathList), "Options" or "Text". */
     String form() {
+        if (shape == Shape.PathList) return "List";
         for (String[] f : Rules.ENTRY_FORM)
             if (f[0].equals(name)) return f[1];
         return "Text";
     }
 
     boolean windowsOnly() {
+        return windowsOnlyRule() != null;
+    }
+
+    /** A service setting that -install of a Linux launcher refuses: building one with it set warns. */
+    boolean warnsOnLinux() {
+        String[] rule = windowsOnlyRule();
+        return rule != null && rule[1].equals("Warn");
+    }
+
+    private String[] windowsOnlyRule() {
         for (String[] w : Rules.WINDOWS_ONLY)
-            if (w[0].equals(name)) return true;
-        return false;
+            if (w[0].equals(name)) return w;
+        return null;
     }
 
     /** {low, high} of an Integer entry with a range of its own, else null. */

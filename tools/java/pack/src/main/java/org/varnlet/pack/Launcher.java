@@ -26,7 +26,7 @@ final class Launcher {
         List<Res.GroupEntry> icon = new ArrayList<>();
         Res.Version version = new Res.Version();
         final List<String[]> resources = new ArrayList<>(); // type, name, language, size
-        String executionLevel = "";
+        String executionLevel = "", dpiAwareness = "";
     }
 
     static final class Request {
@@ -34,9 +34,10 @@ final class Launcher {
         boolean replaceIcon;
         List<Res.IconImage> icon = new ArrayList<>();
         List<String[]> versionStrings = new ArrayList<>();
+        boolean wholeVersionTable; // versionStrings replace every text of the table, not only theirs
         boolean setFileVersion, setProductVersion, setSubsystem, windowed, windowsOnly;
         int[] fileVersion = new int[4], productVersion = new int[4];
-        String executionLevel = "";
+        String executionLevel = "", dpiAwareness = "";
 
         boolean hasWindowsResources() {
             return replaceIcon || !versionStrings.isEmpty() || setFileVersion || setProductVersion || windowed || windowsOnly;
@@ -126,7 +127,10 @@ final class Launcher {
                 c.hasVersion = true;
             }
             Res.Item manifest = find(items, Res.RT_MANIFEST, new Res.Name(1));
-            if (manifest != null) c.executionLevel = Res.manifestLevel(manifest.data);
+            if (manifest != null) {
+                c.executionLevel = Res.manifestLevel(manifest.data);
+                c.dpiAwareness = Res.manifestDpiAwareness(manifest.data);
+            }
             return c;
         }
         if (Elf.isElf(file)) {
@@ -176,19 +180,35 @@ final class Launcher {
         }
         if (request.setFileVersion) info.fileVersion = request.fileVersion.clone();
         if (request.setProductVersion) info.productVersion = request.productVersion.clone();
+        if (request.wholeVersionTable) info.strings.clear();
         for (String[] s : request.versionStrings) info.set(s[0], s[1]);
+        // Windows shows PrivateBuild and SpecialBuild only where the fixed flags say the file is such a build.
+        for (String[] f : Rules.VERSION_FLAG) {
+            long flag = Long.decode(f[1]);
+            boolean has = false;
+            for (String[] s : info.strings)
+                if (s[0].equals(f[0])) {
+                    has = !s[1].isEmpty();
+                    break;
+                }
+            info.fileFlags = has ? info.fileFlags | flag : info.fileFlags & ~flag;
+        }
         if (info.translations.isEmpty()) info.translations.add(0x04B00409L);
         remove(items, Res.RT_VERSION, new Res.Name(1));
         items.add(new Res.Item(new Res.Name(Res.RT_VERSION), new Res.Name(1), language, Res.buildVersion(info)));
     }
 
-    private static void updateManifest(List<Res.Item> items, String level) throws Res.Failure {
+    // Rewritten in place, so the body's other manifest settings (code page, supported systems, common controls) stay.
+    private static void updateManifest(List<Res.Item> items, Request request) throws Res.Failure {
+        Res.Item manifest = null;
         for (Res.Item i : items)
             if (i.type.isId(Res.RT_MANIFEST) && i.name.same(new Res.Name(1))) {
-                i.data = Res.setManifestLevel(i.data, level);
-                return;
+                manifest = i;
+                break;
             }
-        items.add(new Res.Item(new Res.Name(Res.RT_MANIFEST), new Res.Name(1), DEFAULT_LANGUAGE, Res.setManifestLevel(new byte[0], level)));
+        if (manifest == null) items.add(manifest = new Res.Item(new Res.Name(Res.RT_MANIFEST), new Res.Name(1), DEFAULT_LANGUAGE, new byte[0]));
+        if (!request.executionLevel.isEmpty()) manifest.data = Res.setManifestLevel(manifest.data, request.executionLevel);
+        if (!request.dpiAwareness.isEmpty()) manifest.data = Res.setManifestDpiAwareness(manifest.data, request.dpiAwareness);
     }
 
     /** The packed executable; `notes` receives what the user must know. Nothing is written here. */
@@ -204,7 +224,7 @@ final class Launcher {
             }
             if (request.replaceIcon) replaceIcon(items, request.icon);
             if (!request.versionStrings.isEmpty() || request.setFileVersion || request.setProductVersion) updateVersion(items, request);
-            if (!request.executionLevel.isEmpty()) updateManifest(items, request.executionLevel);
+            if (!request.executionLevel.isEmpty() || !request.dpiAwareness.isEmpty()) updateManifest(items, request);
             if (request.setSubsystem) Bin.wr16(pe.bytes, pe.subsystemOffset(), request.windowed ? Pe.SUBSYSTEM_GUI : Pe.SUBSYSTEM_CONSOLE);
             if (pe.removeSignature())
                 notes.add("the launcher body was signed; its signature has been removed, so the output must be signed again");

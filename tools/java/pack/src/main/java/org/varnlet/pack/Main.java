@@ -22,15 +22,7 @@ import java.util.concurrent.atomic.AtomicInteger;
 public final class Main {
     private Main() {}
 
-    static final String USAGE = "usage: varnlet-pack build CONFIG [-o OUT] [--stub BODY] [--target win32|win64|linux]\n"
-            + "       varnlet-pack show FILE [--json]\n"
-            + "       varnlet-pack init [FILE] [--target win32|win64|linux] [--force]\n"
-            + "       varnlet-pack --version\n"
-            + "\n"
-            + "build  writes a launcher for the application that CONFIG (TOML) describes: a copy of the\n"
-            + "       launcher body with the configured entries, icon and version information.\n"
-            + "show   prints the entries, icon, version information and execution level of a launcher.\n"
-            + "init   writes a commented sample configuration (to standard output without FILE).\n";
+    static final String USAGE = Rules.USAGE;
 
     private static final String BODIES = "/org/varnlet/pack/bodies/";
     private static final AtomicInteger COUNTER = new AtomicInteger();
@@ -218,6 +210,7 @@ public final class Main {
             err.print("varnlet-pack: nothing written\n");
             return 1;
         }
+        printAll(config.targetWarnings(target), err);
         String stub;
         boolean embedded = false;
         if (!o.stub.isEmpty()) {

@@ -1,5 +1,6 @@
 // Windows resources: the section's three-level tree as a flat list of items, icons and group
-// icons, the version information (VS_VERSIONINFO) and the manifest's execution level.
+// icons, the version information (VS_VERSIONINFO) and the manifest's execution level and DPI
+// settings.
 package org.varnlet.pack;
 
 import static org.varnlet.pack.Bin.alignUp;
@@ -475,6 +476,13 @@ final class Res {
         return out;
     }
 
+    /** The numbers a version text starts with, as above: "1.2.3-beta" gives 1.2.3.0. */
+    static int[] parseLeadingVersionNumber(String text) {
+        int end = 0;
+        while (end < text.length() && "0123456789.".indexOf(text.charAt(end)) >= 0) end++;
+        return parseVersionNumber(text.substring(0, end));
+    }
+
     static String versionText(int[] p) {
         return p[0] + "." + p[1] + "." + p[2] + "." + p[3];
     }
@@ -533,6 +541,72 @@ final class Res {
             int end = xml.lastIndexOf("</assembly>");
             if (end < 0) throw new Failure("the manifest has no </assembly> end tag");
             xml = xml.substring(0, end) + trustInfo(level) + xml.substring(end);
+        }
+        return xml.getBytes(StandardCharsets.ISO_8859_1);
+    }
+
+    // ---- the manifest's DPI settings (Rules.DPI_SETTING, one value of each Rules.DPI_MODE each)
+
+    /** The start tag `<element` (not a longer name), or -1. */
+    private static int findStartTag(String xml, String element) {
+        String open = "<" + element;
+        for (int at = xml.indexOf(open); at >= 0; at = xml.indexOf(open, at + 1)) {
+            char next = at + open.length() < xml.length() ? xml.charAt(at + open.length()) : 0;
+            if (next == '>' || next == '/' || isSpace(next)) return at;
+        }
+        return -1;
+    }
+
+    /** {from, length} of the element's text; null when it is absent (found[0] false) or holds none that can be read. */
+    private static int[] findText(String xml, String element, boolean[] found) {
+        int tag = findStartTag(xml, element);
+        found[0] = tag >= 0;
+        if (tag < 0) return null;
+        int end = xml.indexOf('>', tag);
+        if (end < 0 || xml.charAt(end - 1) == '/') return null;
+        int close = xml.indexOf("</" + element + ">", end);
+        if (close < 0 || xml.indexOf('<', end) != close) return null;
+        return new int[] {end + 1, close - end - 1};
+    }
+
+    static String manifestDpiAwareness(byte[] manifest) {
+        String xml = new String(manifest, StandardCharsets.ISO_8859_1);
+        boolean[] found = new boolean[1];
+        int[] at = findText(xml, Rules.DPI_SETTING[1][0], found); // the newer setting first, as Windows 10 reads it
+        if (at == null) at = findText(xml, Rules.DPI_SETTING[0][0], found);
+        if (at == null) return "";
+        String text = xml.substring(at[0], at[0] + at[1]);
+        for (String[] mode : Rules.DPI_MODE)
+            if (text.equals(mode[2]) || text.equals(mode[1])) return mode[0];
+        return text;
+    }
+
+    static byte[] setManifestDpiAwareness(byte[] manifest, String name) throws Failure {
+        String[] mode = null;
+        for (String[] m : Rules.DPI_MODE)
+            if (m[0].equals(name)) mode = m;
+        String why = Config.checkIdentityValue("dpi_awareness", name);
+        if (mode == null) throw new Failure(why);
+        String xml = new String(manifest, StandardCharsets.ISO_8859_1);
+        for (int i = 0; i < Rules.DPI_SETTING.length; i++) {
+            String element = Rules.DPI_SETTING[i][0], value = mode[i + 1];
+            boolean[] found = new boolean[1];
+            int[] at = findText(xml, element, found);
+            if (at != null) {
+                xml = xml.substring(0, at[0]) + value + xml.substring(at[0] + at[1]);
+                continue;
+            }
+            if (found[0]) throw new Failure("the manifest's " + element + " element holds no readable value");
+            String tag = "<" + element + " xmlns=\"" + Rules.DPI_SETTING[i][1] + "\">" + value + "</" + element + ">";
+            int settings = findStartTag(xml, "windowsSettings"), open = settings < 0 ? -1 : xml.indexOf('>', settings);
+            if (open >= 0 && xml.charAt(open - 1) != '/') { // into the settings there are
+                xml = xml.substring(0, open + 1) + "\n      " + tag + xml.substring(open + 1);
+                continue;
+            }
+            int end = xml.lastIndexOf("</assembly>");
+            if (end < 0) throw new Failure("the manifest has no </assembly> end tag");
+            xml = xml.substring(0, end) + "  <application xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n    <windowsSettings>\n      " + tag
+                    + "\n    </windowsSettings>\n  </application>\n" + xml.substring(end);
         }
         return xml.getBytes(StandardCharsets.ISO_8859_1);
     }

@@ -1,4 +1,5 @@
-// `show`: a launcher's entries, icon, version information and execution level as text or JSON.
+// `show`: a launcher's entries, icon, version information, execution level and DPI awareness as
+// text or JSON.
 // The main class is shown descrambled; each entry says whether it differs from the default.
 package org.varnlet.pack;
 
@@ -64,6 +65,7 @@ final class Show {
                 for (String[] s : c.version.strings) out.append("  ").append(Bin.clean(s[0])).append(" = ").append(quoted(Bin.clean(s[1]))).append("\n");
             }
             out.append("Execution level: ").append(c.executionLevel.isEmpty() ? "none requested" : c.executionLevel).append("\n");
+            out.append("DPI awareness: ").append(c.dpiAwareness.isEmpty() ? "none declared" : c.dpiAwareness).append("\n");
             out.append("\nResources:\n");
             for (String[] r : c.resources)
                 out.append("  ").append(r[0]).append(" ").append(r[1]).append(" language ").append(String.format("0x%04X", Integer.parseInt(r[2])))
@@ -106,6 +108,7 @@ final class Show {
             out.append("}}");
         }
         out.append(",\n  \"executionLevel\": ").append(c.executionLevel.isEmpty() ? "null" : quoted(c.executionLevel));
+        out.append(",\n  \"dpiAwareness\": ").append(c.dpiAwareness.isEmpty() ? "null" : quoted(c.dpiAwareness));
         out.append(",\n  \"resources\": [");
         for (int i = 0; i < c.resources.size(); i++) {
             String[] r = c.resources.get(i);
