@@ -16,19 +16,22 @@ Raw = type("Raw", (str,), {})  # a value written as it is (a hexadecimal integer
 value = lambda v: v if isinstance(v, Raw) else toml_value(v)  # noqa: E731
 
 
+TEXT, RULES = (open(os.path.join(ROOT, f)).read() for f in ("resources/entries.def", "tools/pack/pack_rules.def"))
+
+
 def entries():
-    text, rules = (open(os.path.join(ROOT, f)).read() for f in ("resources/entries.def", "tools/pack/pack_rules.def"))
-    forms = dict(re.findall(r"^VARNLET_ENTRY_FORM\((\w+), (\w+)\)", rules, re.M))
-    ranges = {m[0]: (int(m[1]), int(m[2])) for m in re.findall(r"^VARNLET_RANGE\((\w+), (-?\d+), (-?\d+),", rules, re.M)}
-    return [(name, kind, forms.get(name), ranges.get(name, (-2 ** 31, 2 ** 31 - 1))) for name, kind in re.findall(r"^VARNLET_ENTRY\(\d+, (\w+), (\w+),", text, re.M)]
+    forms = dict(re.findall(r"^VARNLET_ENTRY_FORM\((\w+), (\w+)\)", RULES, re.M))
+    ranges = {m[0]: (int(m[1]), int(m[2])) for m in re.findall(r"^VARNLET_RANGE\((\w+), (-?\d+), (-?\d+),", RULES, re.M)}
+    return [(name, kind, "List" if shape == "PathList" else forms.get(name), ranges.get(name, (-2 ** 31, 2 ** 31 - 1)))
+            for name, kind, shape in re.findall(r"^VARNLET_ENTRY\(\d+, (\w+), (\w+), (\w+),", TEXT, re.M)]
 
 
-KINDS = {"Flag": [True, False, "yes", 1], "ReservedFlag": [True, "no"], "Message": ["text %s", "%s and %s", "%d", "100%% sure", 5], "List": ["a;b",
+KINDS = {"Flag": [True, False, "yes", 1], "ReservedFlag": [True, "no"], "Message": ["text %s", "%s and %s", "%d", "100%% sure", "%-10s", "ends %", 5], "List": ["a;b",
          ["a", "b"], ["a;b"], [1], [""], 5], "Hex": [17, "1.8", "0x00010008", Raw("0x00110000"), Raw("0xFFFFFFFFF"), "abc", -1, "1.99", "17.16",
-         Raw("1.5")], "Scrambled": ["com.example.Main", "", "a b", "x" * 256, "é.Main", ["a.B"]], "Text": ["value", "x" * 1024, 5, "tab\there é 😀"],
+         Raw("1.5")], "Scrambled": ["com.example.Main", "", "a b", "x" * 256, "é.Main", ["a.B"]], "Text": ["value", "x" * 1024, 5, "tab\there é 😀", "a\0b"],
          "Options": ['-Xmx1g "-Da=b c"', ["-Da=b c", "-Xmx1g"], ['a"b c'], ['"x']]}
 SPECIAL = {"SingleInstanceMutex": ["Global\\App", "Bad\\Name", "Global\\", "m" * 241], "ServiceDependencies": ["a/b", "a;;b", "x" * 257],
-           "MainJar": ["app.jar", "app.zip", "broken.jar", "missing.jar"], "LogRotateSize": ["10 MB", "512KiB", "5 XB", "", " 1 gb "], "MainModule":
+           "MainJar": ["app.jar", "app.zip", "broken.jar", "missing.jar", "badsum.jar"], "LogRotateSize": ["10 MB", "512KiB", "5 XB", "", " 1 gb "], "MainModule":
            ["com.example.app", "com.example.app/com.example.Main", "1bad", "a/1b", "a..b"], "ServiceAccount": ["LocalService", "NT SERVICE\\svc",
            "user:group", "Admin", "-bad", "nt authority\\networkservice"]}
 BROKEN = ['x = "a\\sb"', 'x = "abc', "x 1", "x =", 'MainClass = "a.B" x', "x = 09", "x = 99999999999999999999", "[a", "a.b = 1\na = 2", "x = [1 2]",
@@ -49,17 +52,23 @@ def configurations():
         cases += [(f"{name}-{i}", main + f"{name} = {value(v)}\n") for i, v in enumerate(values)]
     tops = {"target": ["win32", "win16", 5], "output": ["out/app.exe", "", "/nonexistent/dir/app"], "gui": [True, False, "yes"], "icon": ["app.ico",
             "missing.ico", "icon.gif", 5], "name": ["My App", "", "x" * 1024, "Grüße"], "execution_level": ["asInvoker", "highestAvailable",
-            "requireAdministrator", "admin"], "version": ["1.2.3", "1.2.3.4.5", "99999", 5, Raw('{FileVersion = "1.2", ProductName = "P"}')], "messages": ["x"]}
+            "requireAdministrator", "admin"], "version": ["1.2.3", "1.2.3.4.5", "99999", 5, Raw('{FileVersion = "1.2", ProductName = "P"}'), "1.2.3-beta",
+            "2.0 rc", "beta-1", "1.2.3.4.5-x", "1.-x"], "messages": ["x"], "dpi_awareness": [m for m in re.findall(r"^VARNLET_DPI_MODE\((\w+),", RULES, re.M)]
+            + ["PerMonitorV2", "", 5]}
     cases += [(f"{key}-{i}", BASE + f"{key} = {value(v)}\n") for key, values in tops.items() for i, v in enumerate(values)]
-    for table, keys in (("version", {"FileVersion": ["4.5", "4.x"], "ProductVersion": ["1.2.3.4"], "CompanyName": ["Ex"], "Comment": ["x"],
-                                     "OriginalFilename": ["o.exe", "app.exe"], "LegalCopyright": ["c" * 1024], "ProductName": [5]}),
-                        ("messages", {"1472": ["no %s"], "MsgLoadJvm": ["x"], "1473": ["x"], "1024": ["x"], "MsgNoRuntim": ["x"], "99999": ["x"], "1456": [5]})):
+    version = {k: ["t " + k, ""] for k in re.findall(r"^VARNLET_VERSION_KEY\((\w+),", RULES, re.M)}
+    version.update({"FileVersion": ["4.5", "4.x", "1.2.3-rc1", "x1"], "ProductVersion": ["1.2.3.4", "2.0 beta", "beta 1"], "Comment": ["x"],
+                    "OriginalFilename": ["o.exe", "app.exe"], "LegalCopyright": ["c" * 1024], "ProductName": [5]})
+    for table, keys in (("version", version),
+                        ("messages", {"1472": ["no %s"], "MsgLoadJvm": ["x"], "1473": ["x"], "1024": ["x"], "MsgNoRuntim": ["x"], "99999": ["x"], "1456": [5], "ClassPath": ["x"]})):
         cases += [(f"{table}.{k}-{i}", BASE + f"[{table}]\n{toml_value(k)} = {value(v)}\n") for k, vs in keys.items() for i, v in enumerate(vs)]
     together = ["ServiceDelayedStart = true\nServiceManualStart = true\n", 'ServiceName = "svc"\nServiceAccount = "NT SERVICE\\\\other"\n',
                 'JvmOptions = "-Dx=%FOO -Dy=%1"\nClassPath = "%HOME%;50%"\n', "UseStartupDir = true\nEarlyWorkingDir = true\n",
-                'StayInStartupDir = true\nWorkingDir = "w"\n', 'JvmOptions = "-Dx=%%"\nModernReferences = true\n', 'Classpath = "x"\nJvmOption = "y"\n',
+                'StayInStartupDir = true\nWorkingDir = "w"\n', "UseStartupDir = true\nEarlyWorkingDir = false\nStayInStartupDir = true\nWorkingDir = ''\n", 'JvmOptions = "-Dx=%%"\nModernReferences = true\n', 'Classpath = "x"\nJvmOption = "y"\nJavaSerachMode = 1\n',
                 'MsgNoRuntime = "a"\n[messages]\n1472 = "b"\n', 'ClassPath = "vantoHelix.jar"\n', "JavaSearchMode = 9\nClasspath = 1\nMainClass = 5\n",
-                'gui = true\nname = "N"\nversion = "2.0"\nexecution_level = "highestAvailable"\nicon = "app.ico"\n']
+                'gui = true\nname = "N"\nversion = "2.0"\nexecution_level = "highestAvailable"\nicon = "app.ico"\n',
+                'version = "3.1-rc2"\ndpi_awareness = "system"\nServiceDelayedStart = true\nServiceDependencies = ["a", "b"]\n',
+                'ServiceDelayedStart = false\nServiceDependencies = ""\n[version]\nSpecialBuild = "s"\nPrivateBuild = "p"\nComments = ""\n']
     together = [BASE + t for t in together] + ['MainJar = "app.jar"\nMainModule = "m"\n', 'ClassPath = "x"\n', "", 'MainClass = "org.vantohelix.launch.HelixMain"\n']
     cases += [(f"together-{i}", text) for i, text in enumerate(together)]
     cases += [(f"broken-{i}", text + ("\n" if isinstance(text, str) else b"")) for i, text in enumerate(BROKEN)]
@@ -76,6 +85,8 @@ def case_files(directory):
         open(os.path.join(directory, name), "wb").write(data)
     with zipfile.ZipFile(os.path.join(directory, "app.jar"), "w") as jar:
         jar.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\nMain-Class: a.B\n")
+    jar = open(os.path.join(directory, "app.jar"), "rb").read()  # the manifest's checksum made wrong, where java -jar does not look
+    open(os.path.join(directory, "badsum.jar"), "wb").write(jar[:jar.rindex(b"PK\x01\x02") + 16] + b"\0\0\0\0" + jar[jar.rindex(b"PK\x01\x02") + 20:])
 
 
 def runs():
@@ -87,6 +98,20 @@ def runs():
             open(os.path.join(directory, "app.toml"), "wb").write(text.encode() if isinstance(text, str) else text)
             out = os.path.join(directory, "app.exe")
             found.append((f"{name}.{target}", ["build", os.path.join(directory, "app.toml"), "--target", target, "--stub", BODIES[target], "-o", out], out))
+    # Windows bodies: one packed already (its texts and build flags replaced), ones whose manifest lacks the DPI settings or the
+    # settings element or holds an unreadable one (same-length edits)
+    for (target, body), (kind, edit) in ((t, b) for t in BODIES.items() if t[0] != "linux" for b in {"packed": None, "nodpi":
+                                         rb"<dpiAware .*?</dpiAwareness>", "nosettings": rb'<application xmlns="urn.*?</application>',
+                                         "closed": rb">true/pm</dpiAware>"}.items()):
+        variant = os.path.join(WORK, f"{kind}.{target}.exe")
+        if edit:
+            open(variant, "wb").write(re.sub(edit, lambda m: (b"/>" if kind == "closed" else b"").ljust(len(m[0])), open(body, "rb").read(), 1, re.S))
+        else:
+            open(full := variant[:-3] + "toml", "w").write(toml_text(dict(CONFIG, target=target)))
+            subprocess.run([TOOL, "build", full, "--stub", body, "-o", variant], check=True, capture_output=True)
+        for i, text in enumerate([BASE, BASE + 'dpi_awareness = "unaware"\n']):
+            open(config := os.path.join(WORK, f"{kind}-{i}.{target}.toml"), "w").write(text)
+            found.append((f"{kind}-{i}.{target}", ["build", config, "--stub", variant, "-o", out := config[:-4] + "exe"], out))
     case_files(odd := os.path.join(WORK, "odd"))
     (config, gif, missing), linux = (os.path.join(odd, f) for f in ("app.toml", "icon.gif", "missing")), BODIES["linux"]
     open(config, "w").write(BASE)
