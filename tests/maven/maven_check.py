@@ -12,8 +12,8 @@ from toml_text import toml_text  # noqa: E402
 # What a user of varnlet-pack writes for the same launchers: the POM's settings and the plugin's defaults.
 COMMON = {"MainClass": "demo.Greeter", "ClassPath": "greeter.jar;lib"}
 SAME = {"linux": dict(COMMON, target="linux", JvmOptions=["-Dgreeting=Hello there", "-Xmx64m"]),
-        "win64": dict(COMMON, target="win64", JvmPath="testjvm.dll", gui=False, name="Greeter", version={"CompanyName": "Example Ltd", "FileVersion": "2.5.1", "ProductVersion": "2.5.1"}),
-        "win32": dict(COMMON, target="win32", JvmPath="testjvm.dll", ServiceName="Greeter", ServiceManualStart=True, name="Greeter", version="2.5.1")}
+        "win64": dict(COMMON, target="win64", JvmPath="testjvm.dll", gui=False, name="Greeter", version={"CompanyName": "Example Ltd", "FileVersion": "2.5.1-SNAPSHOT", "ProductVersion": "2.5.1-SNAPSHOT"}),
+        "win32": dict(COMMON, target="win32", JvmPath="testjvm.dll", ServiceName="Greeter", ServiceManualStart=True, name="Greeter", version="2.5.1-SNAPSHOT")}
 OUTPUTS = {"linux": "greeter", "win64": "greeter.exe", "win32": "greeter-win32.exe"}
 
 

@@ -69,7 +69,7 @@ public class LauncherMojo extends AbstractMojo {
         List<String[]> keys = new ArrayList<>(); // name, TOML value
         List<String> tables = new ArrayList<>();
         Xpp3Dom configuration = configuration();
-        String target = null, number = versionNumber(project.getVersion());
+        String target = null, projectVersion = versionText(project.getVersion());
         for (Xpp3Dom key : configuration == null ? new Xpp3Dom[0] : configuration.getChildren())
             if (key.getName().equals("target")) target = value(key);
         boolean windows = target != null && !"\"linux\"".equals(target);
@@ -78,10 +78,10 @@ public class LauncherMojo extends AbstractMojo {
             if ("table".equals(Main.valueKind(key.getName())) && key.getChildCount() > 0) {
                 StringBuilder table = new StringBuilder("\n[" + quote(key.getName()) + "]\n");
                 for (Xpp3Dom item : key.getChildren()) table.append(quote(item.getName())).append(" = ").append(quote(text(item))).append('\n');
-                // The project's version where the table leaves the numbers out.
+                // The project's version where the table leaves FileVersion or ProductVersion out.
                 for (String field : new String[] {"FileVersion", "ProductVersion"})
-                    if (key.getName().equals("version") && windows && number != null && key.getChild(field) == null)
-                        table.append(quote(field)).append(" = ").append(quote(number)).append('\n');
+                    if (key.getName().equals("version") && windows && projectVersion != null && key.getChild(field) == null)
+                        table.append(quote(field)).append(" = ").append(quote(projectVersion)).append('\n');
                 tables.add(table.toString());
             } else keys.add(new String[] {key.getName(), value(key)});
         }
@@ -105,8 +105,8 @@ public class LauncherMojo extends AbstractMojo {
         }
         if (windows) {
             if (find(keys, "name") == null) keys.add(new String[] {"name", quote(project.getName() != null ? project.getName() : project.getArtifactId())});
-            if (find(keys, "version") == null && tables.stream().noneMatch(t -> t.startsWith("\n[\"version\"]")) && number != null)
-                keys.add(new String[] {"version", quote(number)});
+            if (find(keys, "version") == null && tables.stream().noneMatch(t -> t.startsWith("\n[\"version\"]")) && projectVersion != null)
+                keys.add(new String[] {"version", quote(projectVersion)});
         }
         StringBuilder toml = new StringBuilder("# Written by varnlet:launcher from the configuration of execution " + mojoExecution.getExecutionId() + ".\n");
         for (String[] k : keys) toml.append(quote(k[0])).append(" = ").append(k[1]).append('\n');
@@ -186,13 +186,17 @@ public class LauncherMojo extends AbstractMojo {
             if (k[0].equals(name)) k[1] = value;
     }
 
-    /** "1.2.3" of "1.2.3-SNAPSHOT": the leading numbers the version information can hold, or null. */
-    static String versionNumber(String version) {
+    /**
+     * The project's version as the version information takes it: the whole text where it starts with
+     * one to four numbers ("1.2.3-SNAPSHOT", numerically 1.2.3.0), else those numbers ("1.2.3.4" of
+     * "1.2.3.4.5"); null where it starts with none.
+     */
+    static String versionText(String version) {
         Matcher m = Pattern.compile("^[0-9]+(\\.[0-9]+){0,3}").matcher(version == null ? "" : version);
         if (!m.find()) return null;
         for (String part : m.group().split("\\."))
             if (part.length() > 5 || Integer.parseInt(part) > 65535) return null;
-        return m.group();
+        return m.end() < version.length() && version.charAt(m.end()) == '.' ? m.group() : version;
     }
 
     /** The main class the jar plugin writes into the manifest (archive/manifest/mainClass), if any. */
