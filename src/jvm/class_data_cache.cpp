@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "core/allocation.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/report.h"
@@ -37,6 +38,7 @@
 #include "jvm/class_data_folder.h"
 #include "jvm/installed_runtimes.h"
 #include "jvm/java_version.h"
+#include "platform/hex_text.h"
 #include "platform/platform.h"
 
 namespace {
@@ -50,7 +52,7 @@ std::string hex8(const std::string& text) {
     char out[9];
     uLong sum =
         crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size()));
-    std::snprintf(out, sizeof out, "%08lx", static_cast<unsigned long>(sum & 0xffffffffu));
+    hexText(sum & 0xffffffffu, 8, false, out);
     return out;
 }
 
@@ -345,20 +347,8 @@ void prepareClassDataCache(const char* library, int* count, char*** tokens) {
     CacheRun.options = options;
     // In front, so the user's own -Xlog options come later and win.
     options.insert(options.begin(), added.begin(), added.end());
-    char** vector = static_cast<char**>(std::calloc(options.size() + 1, sizeof(char*)));
-    size_t copied = 0;
-    for (; vector && copied < options.size(); ++copied)
-        if (!(vector[copied] = static_cast<char*>(std::malloc(options[copied].size() + 1)))) break;
-        else std::memcpy(vector[copied], options[copied].c_str(), options[copied].size() + 1);
-    if (!vector || copied < options.size()) {
-        for (size_t i = 0; vector && i < copied; ++i) std::free(vector[i]);
-        std::free(vector);
-        trace("class data cache: none, out of memory");
-        if (CacheRun.making) Platform.cacheFiles->deleteFile(CacheRun.written.c_str());
-        if (!CacheRun.marker.empty()) Platform.cacheFiles->deleteFile(CacheRun.marker.c_str());
-        CacheRun = ClassDataRun{};
-        return;
-    }
+    char** vector = static_cast<char**>(allocateZeroed(options.size() + 1, sizeof(char*)));
+    for (size_t i = 0; i < options.size(); ++i) vector[i] = heapCopy(options[i].data(), options[i].size());
     for (int i = 0; i < *count; ++i) std::free((*tokens)[i]);
     std::free(*tokens);
     *tokens = vector;

@@ -112,6 +112,21 @@ std::string ownPath(const char* suffix) { return inFolder(CacheRun.folder, ownNa
 
 std::string pointerPath() { return inFolder(CacheRun.folder, "cds-" + CacheRun.slot + ".key"); }
 
+// The numbers of "size time classes wanted", as the pointer writes them; false unless all
+// four are there.
+static bool readCounts(const char* text, unsigned long long* size, unsigned long long* time, long long* classes,
+                       long long* wanted) {
+    char* end = nullptr;
+    *size = std::strtoull(text, &end, 10);
+    if (end == text) return false;
+    *time = std::strtoull(text = end, &end, 10);
+    if (end == text) return false;
+    *classes = std::strtoll(text = end, &end, 10);
+    if (end == text) return false;
+    *wanted = std::strtoll(text = end, &end, 10);
+    return end != text;
+}
+
 bool readPointer(CachePointer* p) {
     std::vector<char> text(kMaxNameLength + CacheRun.key.size() + 128);
     uint32_t got = 0;
@@ -123,7 +138,7 @@ bool readPointer(CachePointer* p) {
     unsigned long long size = 0, time = 0;
     long long classes = 0, wanted = 0;
     if (second == std::string::npos || first == 0 || first > kMaxNameLength || all.find_first_of("/\\", 0) < first ||
-        std::sscanf(all.c_str() + first + 1, "%llu %llu %lld %lld", &size, &time, &classes, &wanted) != 4)
+        !readCounts(all.c_str() + first + 1, &size, &time, &classes, &wanted))
         return false;
     *p = CachePointer{all.substr(0, first), all.substr(second + 1), size, time, classes, wanted};
     return true;

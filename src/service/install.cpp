@@ -5,7 +5,6 @@
 #include "service/install.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -16,8 +15,11 @@ namespace {
 
 // Joins two texts into `buffer`; false when they do not fit (nothing is cut).
 bool joinText(char* buffer, size_t size, const char* prefix, const char* name) {
-    int n = snprintf(buffer, size, "%s%s", prefix, name);
-    return n >= 0 && static_cast<size_t>(n) < size;
+    size_t a = strlen(prefix), b = strlen(name);
+    if (a >= size || b >= size - a) return false;
+    memcpy(buffer, prefix, a);
+    memcpy(buffer + a, name, b + 1);
+    return true;
 }
 
 // Reporting may change the last error (a console write on POSIX): the error is set again after it.
@@ -263,8 +265,9 @@ int installService(const char* serviceName, const char* description) {
     } else if (n >= sizeof path) {
         refused = refuseTooLong("CURRENT_EXE");
     } else {
-        int c = snprintf(commandLine, sizeof commandLine, "\"%s\" %s", path, Config.ServiceSwitch);
-        if (c < 0 || static_cast<size_t>(c) >= sizeof commandLine) refused = refuseTooLong(path);
+        std::string program = std::string("\"") + path + "\" ";
+        if (!joinText(commandLine, sizeof commandLine, program.c_str(), Config.ServiceSwitch))
+            refused = refuseTooLong(path);
         else if (!joinText(eventLogKey, sizeof eventLogKey, kEventLogKeyPrefix, serviceName))
             refused = refuseTooLong(serviceName);
     }
