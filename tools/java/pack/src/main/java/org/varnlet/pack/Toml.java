@@ -901,7 +901,15 @@ final class Toml {
         recording = new StringBuilder();
         recordWhitespace = true;
         recording.appendCodePoint(cp());
-        String expected = result ? "true" : "false";
+        expectWord(result ? "true" : "false");
+        scope = outer;
+        Node v = new Node("boolean", 0, 0);
+        v.bool = result;
+        return v;
+    }
+
+    /** The word `expected` from here on, recorded for the message that names what was seen instead. */
+    private void expectWord(String expected) throws Error {
         for (int i = 0; i < expected.length(); i++) {
             if (eof()) {
                 recording = null;
@@ -916,10 +924,6 @@ final class Toml {
         }
         recording = null;
         if (!eof() && !isTerminator(cp())) throw error("expected value-terminator, saw '" + show(cp()) + "'");
-        scope = outer;
-        Node v = new Node("boolean", 0, 0);
-        v.bool = result;
-        return v;
     }
 
     private Node infOrNan(int vLine, int vColumn) throws Error {
@@ -935,21 +939,7 @@ final class Toml {
                 throw error("encountered end-of-file");
             }
         }
-        String expected = cp() == 'i' || cp() == 'I' ? "inf" : "nan";
-        for (int i = 0; i < 3; i++) {
-            if (eof()) {
-                recording = null;
-                throw error("encountered end-of-file");
-            }
-            if (cp() != expected.charAt(i)) {
-                String seen = recording.toString();
-                recording = null;
-                throw error("expected '" + expected + "', saw '" + seen + "'");
-            }
-            advance();
-        }
-        recording = null;
-        if (!eof() && !isTerminator(cp())) throw error("expected value-terminator, saw '" + show(cp()) + "'");
+        expectWord(cp() == 'i' || cp() == 'I' ? "inf" : "nan");
         scope = outer;
         return new Node("floating-point", vLine, vColumn);
     }
