@@ -5,8 +5,7 @@
 #include <cstring>
 
 const EntryInfo kEntries[] = {
-#define VARNLET_ENTRY(id, name, type, shape, text, meaning) \
-    {id, #name, EntryType::type, EntryShape::shape, text, meaning},
+#define VARNLET_ENTRY(id, name, type, shape, text, meaning) {id, #name, EntryType::type, EntryShape::shape, text},
 #include "entries.def"
 #undef VARNLET_ENTRY
 };

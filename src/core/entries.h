@@ -15,13 +15,15 @@ struct EntryInfo {
     EntryType type;
     EntryShape shape;
     const char* defaultText;
-    const char* meaning;
 };
 
 // Every entry in id order, from resources/entries.def.
 extern const EntryInfo kEntries[];
 extern const size_t kEntryCount;
 const EntryInfo* findEntry(unsigned id);
+// What an entry means, for varnlet-pack's sample configuration: kept in a file of its own
+// (entry_meanings.cpp) so that the bodies, which never show it, leave the texts out.
+const char* entryMeaning(const EntryInfo& entry);
 const EntryInfo* findEntryByName(const char* name);
 
 constexpr size_t kConfigTextMax = 1023;  // characters (UTF-16 units) an entry may hold

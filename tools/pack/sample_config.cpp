@@ -90,7 +90,7 @@ const char kVersionTable[] =
 // A new configuration takes today's reference rules; bodies keep the stored rules as
 // their default, for the launchers made before.
 std::string switchedOn(const EntryInfo& e) {
-    return "# " + std::string(e.meaning) +
+    return "# " + std::string(entryMeaning(e)) +
            ".\n# false: the rules of older launchers, where an undefined %NAME% and %% vanish.\n" +
            std::string(e.name) + " = true\n\n";
 }
@@ -119,7 +119,7 @@ std::string sampleConfig(const std::string& target) {
         }
         if (e.id == kEntryStayInStartupDir) out += kCommandLineTools;
         if (e.id == kEntryMainJar) out += kShippedForms;
-        out += "# " + std::string(e.meaning) + ".\n";
+        out += "# " + std::string(entryMeaning(e)) + ".\n";
         if (entryForm(e.id) == EntryForm::List) out += "# A string with ';' between entries, or an array of strings.\n";
         if (entryForm(e.id) == EntryForm::Options)
             out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
@@ -144,8 +144,8 @@ std::string sampleConfig(const std::string& target) {
     for (size_t i = 0; i < kEntryCount; ++i) {
         const EntryInfo& e = kEntries[i];
         if (e.type != EntryType::Message) continue;
-        out += "# " + std::string(e.meaning) + ".\n# " + std::to_string(e.id) + " = " + tomlString(e.defaultText) +
-               "    # " + e.name + "\n";
+        out += "# " + std::string(entryMeaning(e)) + ".\n# " + std::to_string(e.id) + " = " +
+               tomlString(e.defaultText) + "    # " + e.name + "\n";
     }
     if (target == "linux") return out;
     return out + kVersionTable;
