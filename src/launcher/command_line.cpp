@@ -137,7 +137,11 @@ void launcherArguments(int* argc, char*** argv) {
     for (size_t i = 0; vector && i < texts.size(); ++i) {
         vector[i] = static_cast<char*>(std::malloc(texts[i].size() + 1));
         // Out of memory: the runtime's own split is better than none.
-        if (!vector[i]) return;
+        if (!vector[i]) {
+            while (i > 0) std::free(vector[--i]);
+            std::free(vector);
+            return;
+        }
         std::memcpy(vector[i], texts[i].c_str(), texts[i].size() + 1);
     }
     if (!vector) return;
