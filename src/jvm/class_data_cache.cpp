@@ -389,7 +389,8 @@ void finishClassDataCache() {
     // A run on a damaged cache may fail without a crash (an error thrown out of main): its marker
     // stays, so the next start removes the cache rather than fail the same way.
     if (!CacheRun.marker.empty() && endedNormally()) Platform.cacheFiles->deleteFile(CacheRun.marker.c_str());
-    else if (!CacheRun.marker.empty()) trace("class data cache: the application did not end normally; the next start removes the cache it used");
+    else if (!CacheRun.marker.empty())
+        trace("class data cache: the application did not end normally; the next start removes the cache it used");
     CacheRun.marker.clear();
     if (CacheRun.using_) {
         CacheRun.using_ = false;
