@@ -5,9 +5,13 @@
 
 Builds DIR (default: this tree) with --coverage in DIR/build/coverage (the pack tests use
 the Windows bodies of this tree's build/win32 and build/win64), runs the unit and jvm
-tiers and writes the covered lines, one "file<TAB>line text" a line in file order (text,
-not numbers, so a later run compares across moved lines). With --compare, lists the lines
-BEFORE covered that this run does not, counting repeated texts of one file separately.
+tiers and writes the covered lines to FILE (default: build/coverage/covered.txt), one
+"file<TAB>line text" a line in file order (text, not numbers, so a later run compares across
+moved lines). With --compare, lists the lines BEFORE covered that this run does not,
+counting repeated texts of one file separately. BEFORE is such a list or a git revision
+(main, HEAD~3), whose list is made first the same way, from the revision's files exported
+to build/coverage-before/COMMIT, and kept there as covered.txt. The lists are made when
+asked, never kept in the repository.
 """
 import argparse
 import collections
@@ -42,18 +46,37 @@ def covered_lines(source):
     return lines
 
 
+def revision_list(revision):
+    """The covered lines of a git revision of this tree, made in build/coverage-before/COMMIT."""
+    commit = subprocess.run(["git", "-C", str(HERE), "rev-parse", "--verify", revision + "^{commit}"],
+                            check=True, capture_output=True, text=True).stdout.strip()
+    source = HERE / "build" / "coverage-before" / commit[:12]
+    listed = source / "covered.txt"
+    if not listed.is_file():
+        source.mkdir(parents=True, exist_ok=True)
+        archive = subprocess.run(["git", "-C", str(HERE), "archive", commit], check=True, capture_output=True).stdout
+        subprocess.run(["tar", "-x", "-C", str(source)], input=archive, check=True)
+        listed.write_text("\n".join(covered_lines(source)) + "\n")
+    print(f"lines {revision} ({commit[:12]}) covered: {listed}")
+    return listed
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--source", default=str(HERE))
     parser.add_argument("--out")
     parser.add_argument("--compare")
     args = parser.parse_args()
-    lines = covered_lines(Path(args.source).resolve())
-    if args.out:
-        Path(args.out).write_text("\n".join(lines) + "\n")
-    print(f"{len(lines)} covered lines")
-    if args.compare:
-        before = collections.Counter(Path(args.compare).read_text().splitlines())
+    source = Path(args.source).resolve()
+    before_list = Path(args.compare) if args.compare else None
+    if before_list and not before_list.is_file():
+        before_list = revision_list(args.compare)
+    lines = covered_lines(source)
+    out = Path(args.out) if args.out else source / "build" / "coverage" / "covered.txt"
+    out.write_text("\n".join(lines) + "\n")
+    print(f"{len(lines)} covered lines: {out}")
+    if before_list:
+        before = collections.Counter(before_list.read_text().splitlines())
         lost = before - collections.Counter(lines)
         for line in sorted(lost.elements()):
             print(f"no longer covered: {line}")

@@ -17,7 +17,7 @@ if [ "$profile" = release ]; then
   packages+=("${release_packages[@]}")
 fi
 if [ "$profile" = all ]; then
-  packages+=(clang libclang-rt-14-dev wine wine64 wine32:i386 lintian systemd xvfb xdotool imagemagick openjdk-17-jre gcovr
+  packages+=(clang clang-tidy libclang-rt-14-dev wine wine64 wine32:i386 lintian systemd xvfb xdotool imagemagick openjdk-17-jre gcovr
     osslsigncode "${release_packages[@]}")
 fi
 

@@ -66,7 +66,7 @@ bool joinPath(const PathStyle& style, char* buffer, size_t size, const char* dir
     bool separated = directoryLength > 0 && isPathSeparator(style, directory[directoryLength - 1]);
     size_t total = directoryLength + (separated ? 0 : 1) + nameLength;
     if (total + 1 > size) return false;
-    memcpy(buffer, directory, directoryLength);
+    memcpy(buffer, directory, directoryLength);  // NOLINT(bugprone-not-null-terminated-result): the name's copy ends it
     size_t at = directoryLength;
     if (!separated) buffer[at++] = style.dirSeparator;
     memcpy(buffer + at, name, nameLength + 1);

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr size_t kRecordBufferSize = 32 * 1024;
+constexpr size_t kRecordBufferSize = size_t{32} * 1024;
 
 }  // namespace
 

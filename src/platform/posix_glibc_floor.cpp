@@ -22,6 +22,13 @@
 #define VARNLET_VERSIONED(name, symbol, version) __asm__(".symver " #name "," #symbol "@GLIBC_" #version)
 constexpr int kStatVersion = 1;  // _STAT_VER_LINUX of x86-64
 
+// The wrappers have no declaration elsewhere: only the linker's --wrap ever names them.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wmissing-prototypes"
+#else
+#pragma GCC diagnostic ignored "-Wmissing-declarations"
+#endif
+
 extern "C" {
 
 int old_libc_start_main(int (*main)(int, char**, char**), int argc, char** argv, void (*init)(int, char**, char**),

@@ -143,7 +143,7 @@ int runDispatcher(const char* serviceName, ServiceMainRoutine routine) {
     serviceRoutine = routine;
     finalStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceStopped, 0, 0, 0, 0, 0};
     atexit(exitWithFinalStatus);
-    pthread_t thread;
+    pthread_t thread{};
     int rc = pipe2(controlPipe, O_CLOEXEC);
     if (rc == 0) rc = pthread_create(&thread, nullptr, runServiceRoutine, const_cast<char*>(serviceName));
     else rc = errno;
@@ -199,7 +199,7 @@ bool posixSetConsoleCtrlHandler(ConsoleHandlerRoutine handler) {
     stopSignals(&set);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     setStopSignalAction(SIG_IGN);
-    pthread_t thread;
+    pthread_t thread{};
     int rc = pipe2(controlPipe, O_CLOEXEC);
     if (rc == 0) rc = pthread_create(&thread, nullptr, handConsoleSignals, nullptr);
     else rc = errno;

@@ -110,7 +110,7 @@ TEST(LogFiles, FilesHeldOpenDelayTheRollOverAndLoseNothing) {
     };
     for (const auto& step : steps) {
         held = step.held[0] ? std::string(dir) + "/" + step.held : "", unseen = step.unseen, refuseOpen = step.refuseOpen, now = step.now;
-        if (&step == steps) ASSERT_TRUE(openLogFile(0, (std::string(dir) + "/app.log").c_str(), {4, false, 3}, false, false));
+        if (&step == steps) { ASSERT_TRUE(openLogFile(0, (std::string(dir) + "/app.log").c_str(), {4, false, 3}, false, false)); }
         ASSERT_TRUE(writeLogFile(0, std::to_string(&step - steps).c_str(), 1));
         EXPECT_EQ(folderText(dir), step.files) << "at " << step.now;
     }

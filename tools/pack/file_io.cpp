@@ -10,7 +10,7 @@
 namespace fs = std::filesystem;
 
 namespace {
-constexpr uintmax_t kMaxInput = 512u * 1024 * 1024;
+constexpr uintmax_t kMaxInput = uintmax_t{512} * 1024 * 1024;
 }
 
 bool readWholeFile(const std::string& path, Bytes* data, std::string* error) {

@@ -30,7 +30,7 @@ void writeSection(PeImage& image, const PeSection& s) {
 }
 
 void setDirectory(PeImage& image, unsigned index, uint32_t rva, uint32_t size) {
-    uint8_t* p = image.bytes.data() + image.dataDirectoryOffset + 8 * index;
+    uint8_t* p = image.bytes.data() + image.dataDirectoryOffset + 8 * size_t{index};
     wr32(p, rva);
     wr32(p + 4, size);
 }
@@ -129,7 +129,7 @@ bool parsePe(Bytes bytes, PeImage* image, std::string* error) {
 
 bool dataDirectory(const PeImage& image, unsigned index, uint32_t* rva, uint32_t* size) {
     if (index >= image.dataDirectoryCount) return false;
-    const uint8_t* p = image.bytes.data() + image.dataDirectoryOffset + 8 * index;
+    const uint8_t* p = image.bytes.data() + image.dataDirectoryOffset + 8 * size_t{index};
     *rva = rd32(p);
     *size = rd32(p + 4);
     return *rva != 0 || *size != 0;

@@ -343,6 +343,7 @@ JavaVM theVm = {&invokeInterface};
 
 }  // namespace
 
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID);
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         module = instance;
