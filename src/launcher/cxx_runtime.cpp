@@ -3,6 +3,8 @@
 // allocation and the library's error paths end the run with a report (core/allocation.h)
 // instead of throwing, and no terminate handler is left to name an exception, so the
 // exception machinery and the name demangler stay out of the bodies.
+#include <bits/functexcept.h>  // the library's declarations of the helpers defined here
+
 #include <cstddef>
 #include <cstdlib>
 #include <exception>
