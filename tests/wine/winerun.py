@@ -24,7 +24,7 @@ ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tests"))
 from toml_text import toml_text  # noqa: E402
 
-MESSAGES = {int(m[1]): m[2] for m in re.finditer(r'^VARNLET_ENTRY\((\d+), *\w+, *\w+, *\w+, *"([^"]*)"',
+MESSAGES = {int(m[1]): m[2] for m in re.finditer(r'^VARNLET_ENTRY\((\d+), *\w+, *\w+, *\w+(?:\([^)]*\))?, *"([^"]*)"',
                                                  (ROOT / "resources/entries.def").read_text(), re.M)}
 NO_RUNTIME = MESSAGES[1472]
 NO_RUNTIME_HINT = ("Looked for Java 1.3 or later (MinJavaVersion 0x00010003). To see where the launcher looked for "
