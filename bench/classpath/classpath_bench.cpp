@@ -120,8 +120,9 @@ void measure(const char* label, const std::string& root, size_t expected) {
         elapsed(t0, &walkMs, &walkCpuMs);
 
         LauncherConfig& config = writableConfig();
-        config.JvmOptions = strdup("-Xmx256m");
-        config.ClassPath = strdup(root.c_str());
+        char *jvmOptions = strdup("-Xmx256m"), *classPath = strdup(root.c_str());
+        config.JvmOptions = jvmOptions;
+        config.ClassPath = classPath;
         struct rusage before, after;
         getrusage(RUSAGE_THREAD, &before);
         Clock t1 = now();
@@ -135,8 +136,8 @@ void measure(const char* label, const std::string& root, size_t expected) {
         }
         optionLength = std::strlen(options);
         std::free(options);
-        std::free(config.JvmOptions);
-        std::free(config.ClassPath);
+        std::free(jvmOptions);
+        std::free(classPath);
         if (round >= 0) {
             walk.push_back(walkMs);
             build.push_back(buildMs);

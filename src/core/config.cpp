@@ -22,7 +22,7 @@ LauncherConfig& writableConfig() { return Loaded; }
 
 const char* message(unsigned id) {
     if (id < kFirstMessageId || id > kLastMessageId || (id % 16) != 0) return "";
-    char*& text = Loaded.Messages[(id - kFirstMessageId) / 16];
+    const char*& text = Loaded.Messages[(id - kFirstMessageId) / 16];
     // Reports made before the configuration is loaded (an unreadable start-up directory)
     // still get their configured text, read from the string table on first use.
     if (!text) text = loadConfigString(id);
@@ -30,6 +30,9 @@ const char* message(unsigned id) {
 }
 
 static char* duplicate(const char* text) { return heapCopy(text); }
+
+// Only the loader frees an entry's text: it made the copy.
+static void release(const char* text) { free(const_cast<char*>(text)); }
 
 // An entry holds at most kConfigTextMax characters, counted in UTF-16 units as the string
 // table stores them; the buffers hold that many in UTF-8, and a longer text is cut there,
@@ -83,14 +86,14 @@ static void applyIniOverride(LauncherConfig& config) {
     static const char* const kSection = "Application Configuration";
     struct Override {
         const char* key;
-        char** entry;
+        const char** entry;
     } overrides[] = {{"JvmOptions", &config.JvmOptions}, {"AppOptions", &config.AppOptions}};
     for (const Override& o : overrides) {
         char value[kConfigTextBytes + 1];
         uint32_t got = Platform.files.readProfileString(kSection, o.key, "", value, sizeof value, iniPath.c_str());
         if (got != 0) {
             cutToEntryLength(value);
-            free(*o.entry);
+            release(*o.entry);
             *o.entry = duplicate(value);
         }
     }
@@ -114,8 +117,8 @@ static char* loadHex(unsigned id, uint32_t* value) {
 }
 
 static void loadMessage(LauncherConfig& config, unsigned id) {
-    char*& text = config.Messages[(id - kFirstMessageId) / 16];
-    free(text);  // a report before loading may have read it already
+    const char*& text = config.Messages[(id - kFirstMessageId) / 16];
+    release(text);  // a report before loading may have read it already
     text = loadConfigString(id);
 }
 
@@ -158,7 +161,13 @@ static char* anchoredList(const char* text, const char* directory, bool firstEnd
     return duplicate(out.c_str());
 }
 
-#define VARNLET_ANCHOR_Plain(name, id)
+// By shape: only Path and PathList entries are anchored. A Number comes with its range, which
+// VARNLET_ANCHOR_Number takes up before it leaves what a text leaves: nothing.
+#define VARNLET_ANCHOR_Text(name, id)
+#define VARNLET_ANCHOR_List(name, id)
+#define VARNLET_ANCHOR_OptionList(name, id)
+#define VARNLET_ANCHOR_Flag(name, id)
+#define VARNLET_ANCHOR_Number(low, high, unit) VARNLET_ANCHOR_Text
 #define VARNLET_ANCHOR_Path(name, id) \
     if (c.name) c.name = duplicate(anchored(c.name, directory).c_str());
 #define VARNLET_ANCHOR_PathList(name, id) \

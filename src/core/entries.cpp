@@ -4,12 +4,27 @@
 #include <cctype>
 #include <cstring>
 
-const EntryInfo kEntries[] = {
-#define VARNLET_ENTRY(id, name, type, shape, text, meaning) {id, #name, EntryType::type, EntryShape::shape, text},
+constexpr EntryInfo kEntryList[] = {
+#define VARNLET_ENTRY(id, name, type, shape, text, meaning) {id, #name, EntryType::type, VARNLET_SHAPE_##shape, text},
 #include "entries.def"
 #undef VARNLET_ENTRY
 };
-const size_t kEntryCount = sizeof kEntries / sizeof kEntries[0];
+const EntryInfo* const kEntries = kEntryList;
+const size_t kEntryCount = sizeof kEntryList / sizeof kEntryList[0];
+
+// A flag is stored as a Flag, a number as an Integer, and only plain text takes a text shape
+// of its own; the loader keeps a Number's value as written, the packers check its range.
+constexpr bool shapesFitTypes() {
+    for (const EntryInfo& e : kEntryList) {
+        bool flag = e.type == EntryType::Flag || e.type == EntryType::ReservedFlag;
+        bool number = e.type == EntryType::Integer || e.type == EntryType::ReservedInteger;
+        if (flag != (e.shape == EntryShape::Flag) || number != (e.shape == EntryShape::Number)) return false;
+        if (e.type != EntryType::Text && !flag && !number && e.shape != EntryShape::Text) return false;
+        if (e.low > e.high || e.low < INT32_MIN || e.high > INT32_MAX) return false;
+    }
+    return true;
+}
+static_assert(shapesFitTypes(), "an entry's shape fits its type, and a Number's range its 32 bits");
 
 const unsigned char kScrambleKey[17] = {'K', 'q', '4', 'T', 'z', '8', 'W', 'm', '1',
                                         'R', 'v', '6', 'Y', 'p', '3', 'X', 0};

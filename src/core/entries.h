@@ -6,19 +6,30 @@
 #include <cstdint>
 
 enum class EntryType { Hex, Text, Integer, Flag, Scrambled, Message, ReservedText, ReservedFlag, ReservedInteger };
-// What a text entry holds: one path, a ';' list of paths, or anything else.
-enum class EntryShape { Plain, Path, PathList };
+// What an entry's value is (resources/entries.def explains each); a Number has its range.
+enum class EntryShape { Text, List, OptionList, Path, PathList, Flag, Number };
 
 struct EntryInfo {
     unsigned id;
     const char* name;
     EntryType type;
     EntryShape shape;
+    int64_t low, high;  // a Number's range; the whole 32-bit range means none of its own
+    const char* unit;  // of a Number's range, with its leading blank (" seconds")
     const char* defaultText;
 };
 
+// VARNLET_SHAPE_##shape: the shape and its range as initializers of EntryInfo.
+#define VARNLET_SHAPE_Text EntryShape::Text, INT32_MIN, INT32_MAX, ""
+#define VARNLET_SHAPE_List EntryShape::List, INT32_MIN, INT32_MAX, ""
+#define VARNLET_SHAPE_OptionList EntryShape::OptionList, INT32_MIN, INT32_MAX, ""
+#define VARNLET_SHAPE_Path EntryShape::Path, INT32_MIN, INT32_MAX, ""
+#define VARNLET_SHAPE_PathList EntryShape::PathList, INT32_MIN, INT32_MAX, ""
+#define VARNLET_SHAPE_Flag EntryShape::Flag, 0, 1, ""
+#define VARNLET_SHAPE_Number(low, high, unit) EntryShape::Number, low, high, unit
+
 // Every entry in id order, from resources/entries.def.
-extern const EntryInfo kEntries[];
+extern const EntryInfo* const kEntries;
 extern const size_t kEntryCount;
 const EntryInfo* findEntry(unsigned id);
 // What an entry means, for varnlet-pack's sample configuration: kept in a file of its own

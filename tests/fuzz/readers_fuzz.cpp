@@ -93,9 +93,9 @@ void launcherFiles(const uint8_t* data, size_t size) {
     std::string error;
     readLauncher(file, &contents, &error);
     PackRequest request;
-    request.entries[1072] = u"fuzz.jar";
+    request.entries[kEntryClassPath] = u"fuzz.jar";
     request.versionStrings.emplace_back(u"ProductName", u"Fuzz");
-    if (size % 3 == 0) request.entries[1456] = std::u16string(size % 5000, u'x');  // sometimes grow the section
+    if (size % 3 == 0) request.entries[kEntryMsgFileAccess = std::u16string(size % 5000, u'x');  // sometimes grow the section
     Bytes out;
     std::vector<std::string> notes;
     if (packLauncher(file, request, &out, &notes, &error))

@@ -20,10 +20,9 @@ TEXT, RULES = (open(os.path.join(ROOT, f)).read() for f in ("resources/entries.d
 
 
 def entries():
-    forms = dict(re.findall(r"^VARNLET_ENTRY_FORM\((\w+), (\w+)\)", RULES, re.M))
-    ranges = {m[0]: (int(m[1]), int(m[2])) for m in re.findall(r"^VARNLET_RANGE\((\w+), (-?\d+), (-?\d+),", RULES, re.M)}
-    return [(name, kind, "List" if shape == "PathList" else forms.get(name), ranges.get(name, (-2 ** 31, 2 ** 31 - 1)))
-            for name, kind, shape in re.findall(r"^VARNLET_ENTRY\(\d+, (\w+), (\w+), (\w+),", TEXT, re.M)]
+    forms = {"List": "List", "PathList": "List", "OptionList": "Options"}
+    return [(name, kind, forms.get(shape), (int(low), int(high)) if low else (-2 ** 31, 2 ** 31 - 1))
+            for name, kind, shape, low, high in re.findall(r"^VARNLET_ENTRY\(\d+, (\w+), (\w+), (\w+)(?:\((-?\d+), (-?\d+),)?", TEXT, re.M)]
 
 
 KINDS = {"Flag": [True, False, "yes", 1], "ReservedFlag": [True, "no"], "Message": ["text %s", "%s and %s", "%d", "100%% sure", "%-10s", "ends %", 5], "List": ["a;b",

@@ -23,21 +23,22 @@ struct ConfigTest : ::testing::Test {
 // Flags are true unless the text starts with "0"; integers and hex
 // numbers read like atoi and strtoul, with the hex text kept as written.
 TEST_F(ConfigTest, FlagIntegerAndHexConversions) {
+    const unsigned flag = kEntryUseStartupDir, number = kEntryJavaSearchMode, hex = kEntryMinJavaVersion;
     struct {
         unsigned id;
         const char* text;
         int64_t value;
-    } rows[] = {{1216, "1", 1}, {1216, "yes", 1}, {1216, "", 1}, {1216, " 0", 1}, {1216, "0", 0}, {1216, "00", 0},
-                {1216, "0yes", 0}, {1088, "letters", 0}, {1088, " 7", 7}, {1088, "-3x", -3}, {1088, "+12", 12},
-                {1088, "", 0}, {1088, "99999999999", INT32_MAX}, {1024, "0x00010003", 0x10003}, {1024, "00010003", 0x10003},
-                {1024, " 0X1000a", 0x1000A}, {1024, "zz", 0}, {1024, "0x", 0}};
+    } rows[] = {{flag, "1", 1}, {flag, "yes", 1}, {flag, "", 1}, {flag, " 0", 1}, {flag, "0", 0}, {flag, "00", 0},
+                {flag, "0yes", 0}, {number, "letters", 0}, {number, " 7", 7}, {number, "-3x", -3}, {number, "+12", 12},
+                {number, "", 0}, {number, "99999999999", INT32_MAX}, {hex, "0x00010003", 0x10003}, {hex, "00010003", 0x10003},
+                {hex, " 0X1000a", 0x1000A}, {hex, "zz", 0}, {hex, "0x", 0}};
     for (const auto& row : rows) {
         w.strings[row.id] = row.text;
         resetLauncherRecords();
         loadConfiguration();
-        int64_t got = row.id == 1216   ? int64_t{Config.UseStartupDir}
-                      : row.id == 1088 ? int64_t{Config.JavaSearchMode}
-                                       : int64_t{Config.MinJavaVersionValue};
+        int64_t got = row.id == flag     ? int64_t{Config.UseStartupDir}
+                      : row.id == number ? int64_t{Config.JavaSearchMode}
+                                         : int64_t{Config.MinJavaVersionValue};
         EXPECT_EQ(got, row.value) << row.id << " '" << row.text << "'";
     }
     EXPECT_STREQ(Config.MinJavaVersion, "0x");
@@ -45,10 +46,10 @@ TEST_F(ConfigTest, FlagIntegerAndHexConversions) {
 
 // The defaults of this build; "<null>" only as the whole text; long entries cut.
 TEST_F(ConfigTest, DefaultsNullMarkerAndLongEntries) {
-    w.strings[1184] = "<null>";
-    w.strings[1056] = "<null> ";
-    w.strings.erase(1152);
-    w.strings[1264] = std::string(1500, 'a');
+    w.strings[kEntryAppOptions] = "<null>";
+    w.strings[kEntryJvmOptions] = "<null> ";
+    w.strings.erase(kEntryWorkingDir);
+    w.strings[kEntryServiceDescription] = std::string(1500, 'a');
     loadConfiguration();
     EXPECT_STREQ(Config.AppOptions, "");
     EXPECT_STREQ(Config.JvmOptions, "<null> ");
@@ -67,7 +68,7 @@ TEST_F(ConfigTest, MalformedScrambledTexts) {
     EXPECT_NE(descrambleText(longest.c_str()), nullptr);
     for (std::string bad : {longest + "00", std::string("ABC"), std::string("4g"), std::string("4b")})
         EXPECT_EQ(descrambleText(bad.c_str()), nullptr) << bad.substr(0, 8);
-    w.strings[1168] = "XYZ";
+    w.strings[kEntryMainClass] = "XYZ";
     loadConfiguration();
     EXPECT_STREQ(Config.MainClass, "");
 }
@@ -95,9 +96,9 @@ TEST_F(ConfigTest, IniOverride) {
     };
     for (const Row& row : rows) {
         resetLauncherRecords();
-        w.strings[1056] = "-Xmx64m";
-        w.strings[1184] = "embedded";
-        w.strings[1200] = row.optionsFile;
+        w.strings[kEntryJvmOptions] = "-Xmx64m";
+        w.strings[kEntryAppOptions] = "embedded";
+        w.strings[kEntryOptionsFile] = row.optionsFile;
         w.currentDirectory = row.directory;
         w.readableFiles.clear();
         if (row.readable) w.readableFiles.insert(row.optionsFile);

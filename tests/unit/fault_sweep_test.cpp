@@ -11,6 +11,7 @@
 #include <memory>
 #include <thread>
 
+#include "core/entries.h"
 #include "fakes/fake_jvm.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_service_manager.h"
@@ -28,9 +29,9 @@ struct Scene {
     FakeServiceManager scm;
     std::vector<std::string> boxes;
     Scene() {
-        w.strings[1040] = "C:\\jdk\\jvm.dll";
+        w.strings[kEntryJvmPath] = "C:\\jdk\\jvm.dll";
         w.readableFiles.insert("C:\\jdk\\jvm.dll");
-        w.strings[1248] = "Demo";  // a service, for the switches
+        w.strings[kEntryServiceName] = "Demo";  // a service, for the switches
         Platform.files.attributes = [](const char*) { return uint32_t{0}; };  // the class path's archive is there
         static Scene* scene;
         scene = this;

@@ -24,10 +24,10 @@ using Texts = std::vector<std::string>;
 
 struct Invoke : ::testing::Test {
     void SetUp() override {
-        w.strings[1184] = "from options";
-        w.strings[1072] = "";  // no class path to examine
+        w.strings[kEntryAppOptions] = "from options";
+        w.strings[kEntryClassPath] = "";  // no class path to examine
         loadConfiguration();
-        writableConfig().MainClass = const_cast<char*>("app/Main");
+        writableConfig().MainClass = "app/Main";
         State.Jvm = &jvm.vm;
         State.JniEnv = &jvm.env;
     }
@@ -64,7 +64,7 @@ TEST_F(Invoke, EveryFailingStepReportsOnceAndMainDoesNotRun) {
         {"NewStringUTF:second", false, "Error instantiating object: java/lang/String"},
         {"SetObjectArrayElement:1", true, "Error assigning string argument: second"},
     };
-    writableConfig().SystemOutFile = const_cast<char*>("out.log");
+    writableConfig().SystemOutFile = "out.log";
     for (const auto& row : rows) {
         jvm.described = 0;
         jvm.throwOn.clear();
@@ -84,11 +84,11 @@ TEST_F(Invoke, EveryFailingStepReportsOnceAndMainDoesNotRun) {
 }
 
 TEST_F(Invoke, OneStreamForEverySpellingOfOneFile) {
-    writableConfig().SystemOutFile = const_cast<char*>("logs\\app.log");
+    writableConfig().SystemOutFile = "logs\\app.log";
     for (const char* err : {"LOGS\\App.log", ".\\logs\\app.log", "C:\\start\\logs\\app.log", "\\start\\x\\..\\LOGS/App.log",
                             "logs\\err.log"}) {
         jvm.calls.clear();
-        writableConfig().SystemErrFile = const_cast<char*>(err);
+        writableConfig().SystemErrFile = err;
         ASSERT_TRUE(invoke({"x"}));
         EXPECT_EQ(jvm.count("NewObject:java/io/FileOutputStream"), err[5] == 'e' ? 2u : 1u) << err;
         EXPECT_EQ(jvm.count("CallStaticVoidMethod:java/lang/System.setErr(Ljava/io/PrintStream;)V"), 1u);
@@ -112,8 +112,8 @@ TEST_F(Invoke, TheStopperAttachesAndDetachesOnce) {
          {"Error invoking method: main(java/lang/String[])"}},
         {true, "CallStaticVoidMethod:java/lang/System.exit(I)V", JNI_OK, {"Error invoking method: exit(int)"}},
     };
-    writableConfig().WorkingDir = const_cast<char*>("C:\\work");
-    writableConfig().SystemOutFile = const_cast<char*>("out.log");
+    writableConfig().WorkingDir = "C:\\work";
+    writableConfig().SystemOutFile = "out.log";
     for (const auto& row : rows) {
         SCOPED_TRACE(row.failing);
         jvm.calls.clear();
@@ -144,7 +144,7 @@ TEST_F(Invoke, ServiceConsoleCarriesBothStreams) {
     Platform.console.setCtrlHandler = [](ConsoleHandlerRoutine h) { return handler = h, true; };
     Platform.console.reopenStdStreams = [] { return ++reopened, true; };
     Platform.traits.consoleDeviceName = "CONOUT$";
-    w.strings[1040] = "C:\\jdk\\jvm.dll";
+    w.strings[kEntryJvmPath] = "C:\\jdk\\jvm.dll";
     w.readableFiles.insert("C:\\jdk\\jvm.dll");
     loadConfiguration();
     ASSERT_TRUE(createJvm(true));

@@ -65,9 +65,9 @@ TEST_F(JavaCommand, OptionsAsTheJavaCommandTakesThem) {
 }
 
 TEST_F(JavaCommand, LauncherPropertiesNameTheApplication) {
-    writableConfig().MainClass = const_cast<char*>("org/example/Tool");
-    writableConfig().AppOptions = const_cast<char*>("from \"app options\"");
-    writableConfig().ServiceStartOptions = const_cast<char*>("start");
+    writableConfig().MainClass = "org/example/Tool";
+    writableConfig().AppOptions = "from \"app options\"";
+    writableConfig().ServiceStartOptions = "start";
     char* given[] = {const_cast<char*>("a b"), const_cast<char*>("c")};
     const std::tuple<int, char**, const char*> rows[] = {
         {2, given, "org.example.Tool a b c"}, {0, given, "org.example.Tool from app options"}, {0, nullptr, "org.example.Tool start"}};

@@ -58,17 +58,17 @@ TEST(LogFiles, RollRuleAndNames) {
 
 TEST(LogFiles, SettingsFromTheEntries) {
     FakePlatform platform;
-    writableConfig().LogRotateSize = const_cast<char*>("10 MB");
+    writableConfig().LogRotateSize = "10 MB";
     writableConfig().LogRotateDaily = true;
     writableConfig().LogRotateKeep = -3;
     LogRotation rotation{};
     ASSERT_TRUE(loadLogRotation(&rotation));
     EXPECT_TRUE(rotation.limit == 10u << 20 && rotation.daily && rotation.keep == 0);
-    writableConfig().LogRotateSize = const_cast<char*>("10 parsecs");
+    writableConfig().LogRotateSize = "10 parsecs";
     EXPECT_FALSE(loadLogRotation(&rotation));
     EXPECT_EQ(platform.world().console.back().text,
               "LogRotateSize \"10 parsecs\" is no size: write a number with KB, MB or GB, as 10 MB");
-    writableConfig().LogRotateSize = const_cast<char*>("");
+    writableConfig().LogRotateSize = "";
     writableConfig().LogRotateDaily = false;
 }
 

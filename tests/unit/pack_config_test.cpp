@@ -123,7 +123,8 @@ TEST(PackWarnings, PercentThatTheStoredRulesWouldCut) {
         {"-Da=%A1% -Db=%1A%", "%1A%"}, {"-Dp=%p%", "%p%"}};
     for (const auto& [options, lost] : rows) {
         for (const char* modern : {"0", "1"}) {
-            std::vector<std::string> got = referenceWarnings({{1056, utf8ToUtf16(options)}, {1888, utf8ToUtf16(modern)}});
+            std::vector<std::string> got =
+                referenceWarnings({{kEntryJvmOptions, utf8ToUtf16(options)}, {kEntryModernReferences, utf8ToUtf16(modern)}});
             bool expected = *lost != '\0' && *modern == '0';
             ASSERT_EQ(got.size(), expected ? 1u : 0u) << options;
             if (expected) {
@@ -131,5 +132,5 @@ TEST(PackWarnings, PercentThatTheStoredRulesWouldCut) {
             }
         }
     }
-    EXPECT_EQ(referenceWarnings({{1072, u"lib;%p"}}).at(0).rfind("ClassPath \"lib;%p\"", 0), 0u);
+    EXPECT_EQ(referenceWarnings({{kEntryClassPath, u"lib;%p"}}).at(0).rfind("ClassPath \"lib;%p\"", 0), 0u);
 }

@@ -2,6 +2,7 @@
 // options.
 #include <gtest/gtest.h>
 
+#include "core/entries.h"
 #include "invoke/split.h"
 #include "pack_config.h"
 
@@ -12,8 +13,8 @@ TEST(PackOptions, ArraysSplitBackIntoTheirElements) {
         {},
     };
     for (const auto& options : rows)
-        for (unsigned id : {1056u, 1184u}) {
-            std::string text = id == 1056 ? "JvmOptions = [" : "AppOptions = [";
+        for (unsigned id : {kEntryJvmOptions, kEntryAppOptions}) {
+            std::string text = id == kEntryJvmOptions ? "JvmOptions = [" : "AppOptions = [";
             for (const std::string& option : options) text += "'" + option + "',";
             PackConfig config;
             std::vector<std::string> errors;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "app_identity.h"
+#include "core/entries.h"
 #include "dpi_awareness.h"
 #include "entry_block.h"
 #include "launcher_file.h"
@@ -96,8 +97,8 @@ TEST(PackPe, MalformedResourceTreesAreRefused) {
 TEST(PackPe, GrowingResourcesMovesRelocationsAndFixesHeaders) {
     Bytes body = threeSectionPe();
     PackRequest request;
-    request.entries[1072] = std::u16string(1000, u'x');
-    for (unsigned id = 1456; id <= 1728; id += 16) request.entries[id] = std::u16string(900, u'm');  // far more than 0x1000 bytes
+    request.entries[kEntryClassPath] = std::u16string(1000, u'x');
+    for (unsigned id = kFirstMessageId; id <= kLastMessageId; id += 16) request.entries[id] = std::u16string(900, u'm');  // far more than 0x1000 bytes
     Bytes out;
     std::vector<std::string> notes;
     std::string error;
@@ -123,15 +124,15 @@ TEST(PackPe, GrowingResourcesMovesRelocationsAndFixesHeaders) {
     EXPECT_EQ(rd32(&out[checksumOffset(pe)]), peChecksum(out, checksumOffset(pe)));
     LauncherContents c;
     ASSERT_TRUE(readLauncher(out, &c, &error)) << error;
-    EXPECT_EQ(c.entries[1072], request.entries[1072]);
+    EXPECT_EQ(c.entries[kEntryClassPath], request.entries[kEntryClassPath]);
     EXPECT_EQ(c.entries[1024], u"0x00010003");  // unset entries keep the body's value
 }
 
 // Growth must not move program data, nor sections that relocations point into.
 TEST(PackPe, GrowthThatWouldMoveProgramDataIsRefused) {
     PackRequest small, large;
-    small.entries[1072] = u"app.jar";
-    for (unsigned id = 1456; id <= 1728; id += 16) large.entries[id] = std::u16string(900, u'm');
+    small.entries[kEntryClassPath] = u"app.jar";
+    for (unsigned id = kFirstMessageId; id <= kLastMessageId; id += 16) large.entries[id] = std::u16string(900, u'm');
     const std::pair<Bytes, const char*> rows[] = {
         {makeTestPe(false, {{".rsrc", 0x1000, buildResourceTree(baseItems(), 0x1000), kTestData}, {".data", 0x2000, Bytes(64, 7), kTestData}}, 0),
          "section .data follows them"},
@@ -163,7 +164,7 @@ TEST(PackPe, SignatureIsRemovedWithANote) {
     ASSERT_TRUE(readLauncher(body, &c, &error));
     EXPECT_TRUE(c.signedFile);
     PackRequest request;
-    request.entries[1248] = u"Svc";
+    request.entries[kEntryServiceName] = u"Svc";
     Bytes out;
     std::vector<std::string> notes;
     ASSERT_TRUE(packLauncher(body, request, &out, &notes, &error)) << error;

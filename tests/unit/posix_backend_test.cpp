@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/entries.h"
 #include "platform/platform.h"
 #include "platform/unicode.h"
 
@@ -17,7 +18,7 @@ namespace {
 TEST(PosixStrings, CutToTheBuffer) {
     char buffer[8];
     EXPECT_EQ(defaultPlatformOps().process.loadString(1025, buffer, sizeof buffer), 0);  // not an entry
-    EXPECT_EQ(defaultPlatformOps().process.loadString(1072, buffer, 5), 4);
+    EXPECT_EQ(defaultPlatformOps().process.loadString(kEntryClassPath, buffer, 5), 4);
     EXPECT_STREQ(buffer, "vant");
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/entries.h"
 #include "fakes/fake_platform.h"
 #include "core/report.h"
 #include "core/state.h"
@@ -85,7 +86,7 @@ TEST(Windowed, BoxesByKindTitledByProductOrExecutable) {
 
     // Before a service run, with the start-up directory unreadable: no box. Otherwise the
     // system's text and message share one, and a lone system text shows at the end.
-    platform.world().strings[1248] = "Svc";
+    platform.world().strings[kEntryServiceName] = "Svc";
     for (const char* argument : {"-startlauncherinservicemode", "-install"}) {
         for (uint32_t startupDirError : {5u, 0u}) {
             platform.world().currentDirectoryError = startupDirError;

@@ -122,9 +122,9 @@ struct ServiceTest : ::testing::Test {
     std::unique_ptr<FakeServiceManager> scm{new FakeServiceManager};
 
     void SetUp() override {
-        w.strings[1248] = "Demo";
-        w.strings[1280] = "alpha \"b c\"";
-        w.strings[1296] = "-stop now";
+        w.strings[kEntryServiceName] = "Demo";
+        w.strings[kEntryServiceStartOptions] = "alpha \"b c\"";
+        w.strings[kEntryServiceStopOptions] = "-stop now";
         loadConfiguration();
         consoleHandler = nullptr;
         stops = creates = destroys = 0;
@@ -187,7 +187,7 @@ struct ServiceRun : ServiceTest, ::testing::WithParamInterface<Row> {};
 
 TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
     row = &GetParam();
-    w.strings[1312] = row->byExit ? "1" : "0";
+    w.strings[kEntryServiceStopByExit] = row->byExit ? "1" : "0";
     const ThreadRoutine threads[] = {serviceWorkerThread, serviceStopperThread, serviceStopTimeoutThread};
     if (row->inject == NoSource) scm->failing["registerEventSource"] = kNoMemory;
     if (row->inject == NoEvent) scm->failing["createEvent"] = kNoMemory;
@@ -237,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(Ends, ServiceRun, ::testing::ValuesIn(kRows),
 TEST_F(ServiceTest, ConsoleSwitchRunsTheServiceUntilCtrlC) {
     static const Row console{"Console", InMain, {Stop, Stop}, Made, UntilStopped, NoFailure, {}, 0, {}, 1, false};
     row = &console;
-    w.strings[1872] = "-console";
+    w.strings[kEntryServiceConsoleSwitch] = "-console";
     Platform.console.setCtrlHandler = [](ConsoleHandlerRoutine handler) { return (consoleHandler = handler) != nullptr; };
     EXPECT_EQ(run({"-console"}), 0);
     EXPECT_EQ(told(), eventText("Go") + eventText("Ok"));
@@ -248,8 +248,10 @@ TEST_F(ServiceTest, ConsoleSwitchRunsTheServiceUntilCtrlC) {
 
 // Wine shows the start type, the quoted path, the description, dependencies and account.
 TEST_F(ServiceTest, SettingsWrittenAtInstall) {
-    for (auto entry : {std::make_pair(1264u, "Runs the demo"), {1328u, "1"}, {1760u, "60"}, {1776u, "2"},
-                       {1792u, "3600"}, {1808u, "1"}, {1824u, "Tcpip; ;EventLog"}, {1840u, "localservice"}})
+    for (auto entry : {std::make_pair(kEntryServiceDescription, "Runs the demo"), {kEntryServiceManualStart, "1"},
+                       {kEntryServiceRestartDelay, "60"}, {kEntryServiceRestartCount, "2"},
+                       {kEntryServiceRestartReset, "3600"}, {kEntryServiceDelayedStart, "1"},
+                       {kEntryServiceDependencies, "Tcpip; ;EventLog"}, {kEntryServiceAccount, "localservice"}})
         w.strings[entry.first] = entry.second;
     EXPECT_EQ(run({"-install"}), 0);
     EXPECT_EQ(told(), "Service installed: Demo");
@@ -258,7 +260,7 @@ TEST_F(ServiceTest, SettingsWrittenAtInstall) {
                                                                 "dependencies=Tcpip|EventLog| account=NT AUTHORITY\\LocalService",
                                                                 "restart=3600,60000,2"}));
     freshManager();
-    w.strings[1328] = "0";
+    w.strings[kEntryServiceManualStart] = "0";
     EXPECT_EQ(run({"-install"}), 0);
     EXPECT_EQ(scm->services["Demo"][2], "delayed=1");
 }
@@ -276,7 +278,7 @@ TEST_F(ServiceTest, FailuresAreToldWithTheSystemText) {
         {"-install", "regOpenKey", 1, {}},        {"-uninstall", "openService", 1, {}},
         {"-install", "configure", 0, {}},  // removed again rather than left to run otherwise than configured
     };
-    w.strings[1264] = "text";
+    w.strings[kEntryServiceDescription] = "text";
     for (const auto& c : cases) {
         freshManager();
         scm->failing[c.failing] = kDenied;
@@ -310,7 +312,7 @@ TEST_F(ServiceTest, ExitCodesAndSystemdAccounts) {
     for (const auto& c : cases) {
         freshManager();
         Platform.traits.systemdServices = c.systemd;
-        w.strings[1840] = c.account;
+        w.strings[kEntryServiceAccount] = c.account;
         if (*c.failing) scm->failing[c.failing] = c.error;
         if (c.present) scm->services["Demo"];
         std::string what = std::string(c.argument) + c.failing + c.account;
@@ -332,7 +334,7 @@ TEST_F(ServiceTest, UninstallStopsTheServiceAndTellsWhyItStays) {
         {true, R, false, false, false, "controlService", {ErrorKind::ServiceManagerFailed, 0x20000006}, 6},
         {false, S, false, true, false, "", kNoError, 1072},  // another program holds it open
     };
-    w.strings[1856] = "1";
+    w.strings[kEntryServiceStopTimeout] = "1";
     for (const auto& c : cases) {
         freshManager();
         Platform.traits.systemdServices = c.systemd;
@@ -368,7 +370,7 @@ TEST_F(ServiceTest, TextsThatDoNotFitAreRefusedBeforeAnythingChanges) {
     const char* okSwitch = Config.ServiceSwitch;
     for (int text = 0; text < 3; ++text) {
         w.modulePath = text == 0 ? path : "C:\\apps\\demo\\varnlet.exe";
-        writableConfig().ServiceSwitch = text == 1 ? &longSwitch[0] : const_cast<char*>(okSwitch);
+        writableConfig().ServiceSwitch = text == 1 ? longSwitch.c_str() : okSwitch;
         EXPECT_EQ(installService(text == 2 ? longName.c_str() : "Demo", ""), -1);
         std::string s = told();
         EXPECT_EQ(s.rfind("! System text 206.\r\n! Error accessing file/directory: ", 0), 0u) << s;
@@ -381,10 +383,10 @@ TEST_F(ServiceTest, OnlyOneArgumentEqualToASwitchIsAServiceOperation) {
     // Other case, a second argument, a trailing blank, none: arguments for main (no JVM here).
     for (auto args : std::vector<std::vector<std::string>>{{"-INSTALL"}, {"-install", "x"}, {"-install "}, {}})
         EXPECT_EQ(run(args), -1);
-    w.strings[1248] = "";
+    w.strings[kEntryServiceName] = "";
     EXPECT_EQ(run({"-install"}), -1);
     // The service switch started by hand: the dispatcher's error goes to the event log only.
-    w.strings[1248] = "Demo";
+    w.strings[kEntryServiceName] = "Demo";
     w.console.clear();
     scm->failing["dispatcher"] = SystemError{ErrorKind::Other, 1063};
     EXPECT_EQ(run({"-startlauncherinservicemode"}), 0);

@@ -33,8 +33,8 @@ class Service:
         self.key, self.source = f"{SERVICES}\\{self.name}", f"{SERVICES}\\EventLog\\Application\\{self.name}"
         self.record_path = case.work / "testjvm.record"
 
-    def message(self, message_id):
-        return MESSAGES[message_id].replace("%s", self.name)
+    def message(self, name):
+        return MESSAGES[name].replace("%s", self.name)
 
     def launcher(self, entries, directory=None, jvm_script=None):
         """Packs a launcher beside testjvm.dll, scripted by `jvm_script`; returns its Windows path."""
@@ -133,10 +133,10 @@ def scenario_switches(case, service):
                "ServiceDependencies": ["Tcpip", "EventLog"], "ServiceAccount": "nt service\\" + service.name.lower()}
     exe = service.launcher(entries, jvm_script={})
     run = service.run(["-console"], record=service.record_path)
-    run.expect(0, f"{service.message(1680)}\n{service.message(1696)}\n")
+    run.expect(0, f"{service.message('MsgServiceStarted')}\n{service.message('MsgServiceStopped')}\n")
     expect_eq(([main[3:] for main in run.record.all("main")], service.query()), ([["start"]], None), "main's arguments")
 
-    service.run(["-install"]).expect(0, service.message(1632) + "\n", "")
+    service.run(["-install"]).expect(0, service.message("MsgServiceInstalled") + "\n", "")
     expected = {"ImagePath": ("REG_SZ", f'"{exe}" {SWITCH}'), "DisplayName": ("REG_SZ", service.name),
                 "Type": ("REG_DWORD", "0x10"), "Start": ("REG_DWORD", "0x2"),
                 "Description": ("REG_SZ", "Varnlet test"), "DependOnService": ("REG_MULTI_SZ", "Tcpip\\0EventLog"),
@@ -157,10 +157,10 @@ def scenario_switches(case, service):
 
     service.launcher(entries, jvm_script={"main": "throw"})
     run = service.run(["-console"])
-    expect(run.code == 2 and service.message(1712) in run.stderr, f"exit code {run.code}, stderr {run.stderr!r}")
+    expect(run.code == 2 and service.message("MsgServiceFailed") in run.stderr, f"exit code {run.code}, stderr {run.stderr!r}")
     # Wine hands its Linux parent the exit code's low byte: ERROR_SERVICE_EXISTS, ERROR_SERVICE_DOES_NOT_EXIST.
-    service.run(["-install"]).expect(1073 & 0xFF, "", service.message(1664) + "\n")
-    service.run(["-uninstall"]).expect(0, service.message(1648) + "\n", "")
+    service.run(["-install"]).expect(1073 & 0xFF, "", service.message("MsgServiceExists") + "\n")
+    service.run(["-uninstall"]).expect(0, service.message("MsgServiceUninstalled") + "\n", "")
     expect(service.query() is None, "the service is still there after -uninstall")
     # The system's text brings its own CR LF, which the C runtime's text mode writes as CR CR LF.
     service.run(["-uninstall"]).expect(1060 & 0xFF, "", "Service does not exist.\r\n\n")
@@ -170,14 +170,14 @@ def scenario_switches(case, service):
 def scenario_uninstall_stops_the_running_service(case, service):
     """-uninstall stops a running service first and ends with 0 once it is gone: it can be installed again."""
     service.launcher({"ServiceStartOptions": "start", "ServiceStopOptions": "stop"}, jvm_script={"main": "wait=60000"})
-    service.run(["-install"]).expect(0, service.message(1632) + "\n", "")
+    service.run(["-install"]).expect(0, service.message("MsgServiceInstalled") + "\n", "")
     start(service)
     wait_for_record(service, "main")
-    service.run(["-uninstall"]).expect(0, service.message(1648) + "\n", "")
+    service.run(["-uninstall"]).expect(0, service.message("MsgServiceUninstalled") + "\n", "")
     expect(service.query() is None, "the service is still there after -uninstall")
     service.wait_for_exit(10)
     expect_eq([main[0] for main in Record(service.record_path).all("main")], ["main", STOPPER], "main calls")
-    service.run(["-install"]).expect(0, service.message(1632) + "\n", "")
+    service.run(["-install"]).expect(0, service.message("MsgServiceInstalled") + "\n", "")
 
 @service_scenario
 def scenario_ends(case, service):
@@ -186,7 +186,7 @@ def scenario_ends(case, service):
     CONOUT$, which opens only in a process that has a console."""
     service.launcher({"ServiceStartOptions": "start one", "ServiceStopOptions": "stop now",
                       "AppOptions": "not-for-services"}, directory=BLANKS, jvm_script={"main": "wait=60000"})
-    service.run(["-install"]).expect(0, service.message(1632) + "\n", "")
+    service.run(["-install"]).expect(0, service.message("MsgServiceInstalled") + "\n", "")
     mark = service.log.stat().st_size
     start(service)
     record = wait_for_record(service, "main")
@@ -211,8 +211,8 @@ def scenario_ends(case, service):
                    record.all("main-end"), service.query()["state"], service.query()["exit_codes"][0]),
                   ([[STOPPER]] * runs, [["0", STOPPER]] * runs, ["main"] * runs, [], STOPPED, 0),
                   "stoppers attached, System.exit calls, main calls, main ends, state, exit code")
-    expect_eq(service.events(mark), [("information", service.message(1680)),
-                                     ("information", service.message(1696))] * 3, "event log")
+    expect_eq(service.events(mark), [("information", service.message("MsgServiceStarted")),
+                                     ("information", service.message("MsgServiceStopped"))] * 3, "event log")
 
     service.launcher({}, directory=BLANKS, jvm_script={"main": "throw"})
     start(service, running=False)
@@ -221,8 +221,8 @@ def scenario_ends(case, service):
     mark = service.log.stat().st_size
     start(service, running=False)
     expect_stopped(service, (1066, 1))
-    expect_eq(service.events(mark), [("information", service.message(1680)), ("error", "Unable to create JVM instance "
-              "using testjvm.dll"), ("error", service.message(1712))], "event log after a failed creation")
+    expect_eq(service.events(mark), [("information", service.message("MsgServiceStarted")), ("error", "Unable to create JVM instance "
+              "using testjvm.dll"), ("error", service.message("MsgServiceFailed"))], "event log after a failed creation")
 
     # The JVM's native output lands in the service's file beside the application's lines.
     service.launcher({"SystemOutFile": "svc.log", "SystemErrFile": "SVC.log"}, directory=BLANKS, jvm_script={"main": "native"})
@@ -237,7 +237,7 @@ def scenario_ignored_stop_times_out(case, service):
     is told by 1696 when both main calls have returned by then, else by 1712."""
     service.launcher({"ServiceStopTimeout": 5, "ServiceStartOptions": "start", "ServiceStopOptions": "stop"},
                      jvm_script={"main": "linger=110000", "destroy_timeout": "110000"})
-    service.run(["-install"]).expect(0, service.message(1632) + "\n", "")
+    service.run(["-install"]).expect(0, service.message("MsgServiceInstalled") + "\n", "")
     mark = service.log.stat().st_size
     start(service)
     wait_for_record(service, "linger-start")
@@ -247,8 +247,9 @@ def scenario_ignored_stop_times_out(case, service):
     expect_stopped(service, (1066, 3))
     expect(4 <= time.monotonic() - sent < 15, f"stopped {time.monotonic() - sent:.1f} s after the stop control")
     events = service.events(mark)
-    expect(events[:2] == [("information", service.message(1680)), ("error", service.message(1728))] and
-           events[2:] in ([("information", service.message(1696))], [("error", service.message(1712))]), events)
+    started, stopped, failed = (service.message(m) for m in ("MsgServiceStarted", "MsgServiceStopped", "MsgServiceFailed"))
+    expect(events[:2] == [("information", started), ("error", service.message("MsgServiceTimeout"))] and
+           events[2:] in ([("information", stopped)], [("error", failed)]), events)
     record = Record(service.record_path)
     expect_eq(([main[0] for main in record.all("main")], record.all("linger-end")),
               (["main", STOPPER], []), "main calls, the lingering thread's end")

@@ -24,11 +24,11 @@ ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tests"))
 from toml_text import toml_text  # noqa: E402
 
-MESSAGES = {int(m[1]): m[2] for m in re.finditer(r'^VARNLET_ENTRY\((\d+), *\w+, *\w+, *\w+, *"([^"]*)"',
+MESSAGES = {m[1]: m[2] for m in re.finditer(r'^VARNLET_ENTRY\(\d+, *(\w+), *\w+, *\w+(?:\([^)]*\))?, *"([^"]*)"',
                                                  (ROOT / "resources/entries.def").read_text(), re.M)}
-NO_RUNTIME = MESSAGES[1472]
+NO_RUNTIME = MESSAGES["MsgNoRuntime"]
 NO_RUNTIME_HINT = ("Looked for Java 1.3 or later (MinJavaVersion 0x00010003). To see where the launcher looked for "
-                   "Java, run it again with the environment variable VARNLET_TRACE set.\n")  # after 1472, by default
+                   "Java, run it again with the environment variable VARNLET_TRACE set.\n")  # after MsgNoRuntime, by default
 QUIET = {"stdin": subprocess.DEVNULL, "stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
 
 # Cases the i386 emulator cannot run (qemu-user 7.2, wine 8): a thread the service starts while

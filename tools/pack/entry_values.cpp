@@ -101,43 +101,8 @@ bool convertMinJavaVersion(const std::string& text, std::string* stored, std::st
     return false;
 }
 
-bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit) {
-    struct Range {
-        unsigned id;
-        int64_t low, high;
-        const char* unit;
-    };
-    static const Range kRanges[] = {
-#define VARNLET_RANGE(entry, from, to, text) {kEntry##entry, from, to, text},
-#include "pack_rules.def"
-    };
-    for (const Range& r : kRanges)
-        if (r.id == id) {
-            *low = r.low;
-            *high = r.high;
-            *unit = r.unit;
-            return true;
-        }
-    *low = INT32_MIN;
-    *high = INT32_MAX;
-    unit->clear();
-    return false;
-}
-
-EntryForm entryForm(unsigned id) {
-    struct Form {
-        unsigned id;
-        EntryForm form;
-    };
-    static const Form kForms[] = {
-#define VARNLET_ENTRY_FORM(entry, form) {kEntry##entry, EntryForm::form},
-#include "pack_rules.def"
-    };
-    const EntryInfo* info = findEntry(id);
-    if (info && info->shape == EntryShape::PathList) return EntryForm::List;
-    for (const Form& f : kForms)
-        if (f.id == id) return f.form;
-    return EntryForm::Text;
+bool hasOwnRange(const EntryInfo& info) {
+    return info.shape == EntryShape::Number && (info.low != INT32_MIN || info.high != INT32_MAX);
 }
 
 bool windowsOnlyEntry(unsigned id, bool* warn) {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/entries.h"
+
 // Scrambles a main class name with the launcher's key: two capital hex digits per byte.
 std::string scrambleMainClass(const std::string& name);
 // A message format holds at most one conversion, "%s"; "%%" is a literal percent.
@@ -16,11 +18,8 @@ bool checkTextLength(const std::string& utf8, std::string* error);
 // ("0x00010008", stored as written); the stored text on success.
 bool convertMinJavaVersion(const std::string& text, std::string* stored, std::string* error);
 std::string hexVersionText(uint32_t value);
-// The range an Integer entry accepts; false (and the 32-bit range) when it has none of its own.
-bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit);
-// The form of a text entry's value in the configuration (pack_rules.def; a PathList is a List).
-enum class EntryForm { Text, List, Options };
-EntryForm entryForm(unsigned id);
+// A Number entry with a range of its own (not the whole 32 bits), which messages name.
+bool hasOwnRange(const EntryInfo& info);
 // An entry a Linux launcher has no use for (the registry search, service settings systemd
 // units do not have); *warn: building a Linux launcher with it set warns.
 bool windowsOnlyEntry(unsigned id, bool* warn = nullptr);

@@ -143,13 +143,11 @@ struct Checker {
         case EntryType::Integer:
         case EntryType::ReservedInteger: {
             if (!node.is_integer()) return error(node.source(), key + " must be an integer");
-            int64_t v = *node.value<int64_t>(), low, high;
-            std::string unit;
-            bool ranged = integerRange(info.id, &low, &high, &unit);
-            if (v < low || v > high)
-                return error(node.source(),
-                             ranged ? key + " must be " + std::to_string(low) + " to " + std::to_string(high) + unit
-                                    : key + " is out of range");
+            int64_t v = *node.value<int64_t>();
+            if (v < info.low || v > info.high)
+                return error(node.source(), hasOwnRange(info) ? key + " must be " + std::to_string(info.low) + " to " +
+                                                                    std::to_string(info.high) + info.unit
+                                                              : key + " is out of range");
             value = std::to_string(v);
             break;
         }
@@ -176,9 +174,9 @@ struct Checker {
             if (!checkMessageFormat(value, &why)) return error(node.source(), key + ": " + why);
             break;
         default:
-            if (entryForm(info.id) == EntryForm::List) {
+            if (info.shape == EntryShape::List || info.shape == EntryShape::PathList) {
                 if (!list(node, key, &value)) return;
-            } else if (entryForm(info.id) == EntryForm::Options) {
+            } else if (info.shape == EntryShape::OptionList) {
                 if (!optionList(node, key, &value)) return;
             } else if (!text(node, key, &value)) {
                 return;

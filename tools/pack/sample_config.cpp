@@ -120,17 +120,16 @@ std::string sampleConfig(const std::string& target) {
         if (e.id == kEntryStayInStartupDir) out += kCommandLineTools;
         if (e.id == kEntryMainJar) out += kShippedForms;
         out += "# " + std::string(entryMeaning(e)) + ".\n";
-        if (entryForm(e.id) == EntryForm::List) out += "# A string with ';' between entries, or an array of strings.\n";
-        if (entryForm(e.id) == EntryForm::Options)
+        if (e.shape == EntryShape::List || e.shape == EntryShape::PathList)
+            out += "# A string with ';' between entries, or an array of strings.\n";
+        if (e.shape == EntryShape::OptionList)
             out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
         if (e.id == kEntryClassDataCache) {  // on for new applications; it writes files, so bodies keep it off
             out += std::string(e.name) + " = true\n\n";
             continue;
         }
-        int64_t low, high;
-        std::string unit;
-        if (e.type == EntryType::Integer && e.id != kEntryJavaSearchMode && integerRange(e.id, &low, &high, &unit))
-            out += "# " + std::to_string(low) + " to " + std::to_string(high) + unit + ".\n";
+        if (e.type == EntryType::Integer && e.id != kEntryJavaSearchMode && hasOwnRange(e))
+            out += "# " + std::to_string(e.low) + " to " + std::to_string(e.high) + e.unit + ".\n";
         if (e.type == EntryType::Hex)
             out +=
                 "# Written as a major version (\"17\"), as major.minor (\"1.8\") or as a hexadecimal number such as "

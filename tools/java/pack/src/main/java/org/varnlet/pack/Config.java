@@ -453,10 +453,8 @@ final class Config {
                 error(node, key + " must be an integer");
                 return;
             }
-            long[] range = info.range();
-            long low = range != null ? range[0] : java.lang.Integer.MIN_VALUE, high = range != null ? range[1] : java.lang.Integer.MAX_VALUE;
-            if (node.integer < low || node.integer > high) {
-                error(node, range != null ? key + " must be " + low + " to " + high + info.rangeUnit() : key + " is out of range");
+            if (node.integer < info.low || node.integer > info.high) {
+                error(node, info.hasOwnRange() ? key + " must be " + info.low + " to " + info.high + info.unit : key + " is out of range");
                 return;
             }
             value = Long.toString(node.integer);
@@ -496,8 +494,7 @@ final class Config {
             }
             break;
         default:
-            String form = info.form();
-            value = form.equals("List") ? list(node, key) : form.equals("Options") ? optionList(node, key) : text(node, key);
+            value = info.isList() ? list(node, key) : info.shape == Entry.Shape.OptionList ? optionList(node, key) : text(node, key);
             if (value == null) return;
             if (info.id == Entry.Id.SERVICE_DEPENDENCIES && !value.isEmpty())
                 for (String item : value.split(";", -1))

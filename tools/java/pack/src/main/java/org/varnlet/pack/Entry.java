@@ -4,19 +4,24 @@ package org.varnlet.pack;
 final class Entry {
     enum Type { Hex, Text, Integer, Flag, Scrambled, Message, ReservedText, ReservedFlag, ReservedInteger }
 
-    enum Shape { Plain, Path, PathList }
+    /** What a value is (resources/entries.def explains each); a Number has its range. */
+    enum Shape { Text, List, OptionList, Path, PathList, Flag, Number }
 
     final int id;
     final String name;
     final Type type;
     final Shape shape;
-    final String defaultText, meaning;
+    final long low, high;
+    final String unit, defaultText, meaning;
 
-    Entry(int id, String name, Type type, Shape shape, String defaultText, String meaning) {
+    Entry(int id, String name, Type type, Shape shape, long low, long high, String unit, String defaultText, String meaning) {
         this.id = id;
         this.name = name;
         this.type = type;
         this.shape = shape;
+        this.low = low;
+        this.high = high;
+        this.unit = unit;
         this.defaultText = defaultText;
         this.meaning = meaning;
     }
@@ -39,12 +44,9 @@ final class Entry {
         return e.id;
     }
 
-    /** The form of a text entry's value in a configuration: "List" (every PathList), "Options" or "Text". */
-    String form() {
-        if (shape == Shape.PathList) return "List";
-        for (String[] f : Rules.ENTRY_FORM)
-            if (f[0].equals(name)) return f[1];
-        return "Text";
+    /** A value of ';'-separated items, or an array of them. */
+    boolean isList() {
+        return shape == Shape.List || shape == Shape.PathList;
     }
 
     boolean windowsOnly() {
@@ -63,17 +65,9 @@ final class Entry {
         return null;
     }
 
-    /** {low, high} of an Integer entry with a range of its own, else null. */
-    long[] range() {
-        for (String[] r : Rules.RANGE)
-            if (r[0].equals(name)) return new long[] {Long.parseLong(r[1]), Long.parseLong(r[2])};
-        return null;
-    }
-
-    String rangeUnit() {
-        for (String[] r : Rules.RANGE)
-            if (r[0].equals(name)) return r[3];
-        return "";
+    /** A Number with a range of its own (not the whole 32 bits), which messages name. */
+    boolean hasOwnRange() {
+        return shape == Shape.Number && (low != java.lang.Integer.MIN_VALUE || high != java.lang.Integer.MAX_VALUE);
     }
 
     /** The ids the packer's own rules name (a class of their own: they are known once Rules.ENTRIES is). */

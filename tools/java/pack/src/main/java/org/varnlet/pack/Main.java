@@ -110,7 +110,7 @@ public final class Main {
         case ReservedFlag: return "boolean";
         case Integer:
         case ReservedInteger: return "integer";
-        default: return e.form().equals("Text") ? "string" : "array";
+        default: return e.isList() || e.shape == Entry.Shape.OptionList ? "array" : "string";
         }
     }
 

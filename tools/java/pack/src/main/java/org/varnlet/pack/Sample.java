@@ -48,15 +48,14 @@ final class Sample {
             if (e.id == Entry.Id.STAY_IN_STARTUP_DIR) out.append(Rules.SAMPLE_COMMAND_LINE_TOOLS);
             if (e.id == Entry.Id.MAIN_JAR) out.append(Rules.SAMPLE_SHIPPED_FORMS);
             out.append("# ").append(e.meaning).append(".\n");
-            if (e.form().equals("List")) out.append("# A string with ';' between entries, or an array of strings.\n");
-            if (e.form().equals("Options")) out.append("# A string, or an array of strings with one option each (quoted as needed when stored).\n");
+            if (e.isList()) out.append("# A string with ';' between entries, or an array of strings.\n");
+            if (e.shape == Entry.Shape.OptionList) out.append("# A string, or an array of strings with one option each (quoted as needed when stored).\n");
             if (e.id == Entry.Id.CLASS_DATA_CACHE) {
                 out.append(e.name).append(" = true\n\n");
                 continue;
             }
-            long[] range = e.range();
-            if (e.type == Entry.Type.Integer && e.id != Entry.Id.JAVA_SEARCH_MODE && range != null)
-                out.append("# ").append(range[0]).append(" to ").append(range[1]).append(e.rangeUnit()).append(".\n");
+            if (e.type == Entry.Type.Integer && e.id != Entry.Id.JAVA_SEARCH_MODE && e.hasOwnRange())
+                out.append("# ").append(e.low).append(" to ").append(e.high).append(e.unit).append(".\n");
             if (e.type == Entry.Type.Hex)
                 out.append("# Written as a major version (\"17\"), as major.minor (\"1.8\") or as a hexadecimal number such as \"0x00010008\".\n");
             if (e.type == Entry.Type.Scrambled) out.append("# Required: the class name with dots, such as \"com.example.Main\" (stored scrambled).\n");
