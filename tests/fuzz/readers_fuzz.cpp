@@ -95,7 +95,7 @@ void launcherFiles(const uint8_t* data, size_t size) {
     PackRequest request;
     request.entries[kEntryClassPath] = u"fuzz.jar";
     request.versionStrings.emplace_back(u"ProductName", u"Fuzz");
-    if (size % 3 == 0) request.entries[kEntryMsgFileAccess = std::u16string(size % 5000, u'x');  // sometimes grow the section
+    if (size % 3 == 0) request.entries[kEntryMsgFileAccess] = std::u16string(size % 5000, u'x');  // sometimes grow the section
     Bytes out;
     std::vector<std::string> notes;
     if (packLauncher(file, request, &out, &notes, &error))
