@@ -40,10 +40,11 @@ def start(launcher, environment=None, whole=True):
     return run.stderr, os.path.exists(log) and SHARED in open(log).read()
 
 def kept(folder):
-    """The folder's cache files once nothing works on them any more (Java 25's are assembled apart)."""
+    """The folder's cache files once nothing works on them any more (assembled apart, then kept under
+    the folder's lock)."""
     for _ in range(600):
         names = sorted(n for n in os.listdir(folder) if n.startswith("cds")) if os.path.isdir(folder) else []
-        if not any(n.endswith((".tmp", ".job", ".args")) for n in names):
+        if not any(n.endswith((".tmp", ".job", ".args", ".lock")) for n in names):
             return names
         time.sleep(0.2)
     raise runs.Failure("still assembling in %s: %r" % (folder, names))
