@@ -57,8 +57,12 @@ constexpr unsigned kPlatformPathBytes = 260 * 3;
 constexpr unsigned kPlatformPathBytes = 4096;
 #endif
 
-constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
-constexpr uint32_t kFileAttributeDirectory = 0x10;
+// What is at a path, following links.
+enum class FileKind : uint8_t {
+    Missing,  // nothing there, or nothing the system would tell of: the last error says which
+    File,  // anything but a directory
+    Directory,
+};
 
 // Path rules of the OS the launcher runs on; unit tests swap them to run the other OS's rules.
 struct PathStyle {
@@ -292,7 +296,7 @@ struct FileOps {
     bool (*setCurrentDirectory)(const char* path);
     // True when the file can be opened for reading (directories do not count).
     bool (*canOpenForReading)(const char* path);
-    uint32_t (*attributes)(const char* path);  // kInvalidFileAttributes with the last error set
+    FileKind (*kind)(const char* path);
     // Adds a directory's names (without "." and "..") to `listing` and sets its identity.
     // Returns kNoError, or the error that stopped the listing; names met before the error
     // are kept. An empty listing reports NoMoreItems, a missing directory NotFound; a

@@ -27,7 +27,7 @@ bool posixDeregisterEventSource(PlatformHandle source);
 bool posixAddEventSource(const char* sourceName, const char* messageFile);
 void posixWriteConsoleLine(bool toError, const char* text);
 const char* posixGetEnvironment(const char* name);
-uint32_t posixGetFileAttributes(const char* path);
+FileKind posixFileKind(const char* path);
 SystemError posixListDirectory(const char* directory, DirListing* listing);
 bool posixGetFileIdentity(const char* path, DirIdentity* identity);
 PlatformHandle posixLoadLibrary(const char* path, const char* extraSearchDir);

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
-#include <new>
 #include <pwd.h>
 #include <spawn.h>
 #include <string>

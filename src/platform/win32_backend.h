@@ -21,7 +21,7 @@ bool win32DeregisterEventSource(PlatformHandle source);
 bool win32AddEventSource(const char* sourceName, const char* messageFile);
 void win32WriteConsoleLine(bool toError, const char* text);
 const char* win32GetEnvironment(const char* name);
-uint32_t win32GetFileAttributes(const char* path);
+FileKind win32FileKind(const char* path);
 SystemError win32ListDirectory(const char* directory, DirListing* listing);
 bool win32GetFileIdentity(const char* path, DirIdentity* identity);
 PlatformHandle win32LoadLibrary(const char* path, const char* extraSearchDir);

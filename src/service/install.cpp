@@ -131,11 +131,12 @@ int installService(const char* serviceName, const char* description) {
     if (strlen(serviceName) > kLongestServiceName) return refuseTooLong(serviceName);
 
     std::string dependencies = dependencyList(Config.ServiceDependencies);
+    bool automatic = !Config.ServiceManualStart;
     ServiceDefinition definition{serviceName,
                                  path,
                                  Config.ServiceSwitch,
-                                 !Config.ServiceManualStart,
-                                 Config.ServiceDelayedStart && !Config.ServiceManualStart,
+                                 automatic,
+                                 Config.ServiceDelayedStart && automatic,
                                  description ? description : "",
                                  Config.ServiceAccount,
                                  dependencies.c_str(),

@@ -20,6 +20,8 @@ template <>
 SystemError failureValue<SystemError>() { return kInjectedError; }
 template <>
 CacheTrust failureValue<CacheTrust>() { return CacheTrust::Open; }
+template <>
+FileKind failureValue<FileKind>() { return FileKind::Missing; }
 void setInjectedError() { Platform.errors.set(kInjectedError); }
 
 // Fails: returns the type's failure value (a void slot is skipped). FailsWith: a value of the
@@ -36,7 +38,7 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
     X(files, modulePath, Fails) \
     X(files, setCurrentDirectory, Fails) \
     X(files, canOpenForReading, Fails) \
-    X(files, attributes, FailsWith(kInvalidFileAttributes)) \
+    X(files, kind, Fails) /* Missing */ \
     X(files, listDirectory, Fails) \
     X(files, identity, Fails) \
     X(files, readStart, Fails) \

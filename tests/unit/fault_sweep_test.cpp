@@ -31,7 +31,7 @@ struct Scene {
         w.strings[1040] = "C:\\jdk\\jvm.dll";
         w.readableFiles.insert("C:\\jdk\\jvm.dll");
         w.strings[1248] = "Demo";  // a service, for the switches
-        Platform.files.attributes = [](const char*) { return uint32_t{0}; };  // the class path's archive is there
+        Platform.files.kind = [](const char*) { return FileKind::File; };  // the class path's archive is there
         static Scene* scene;
         scene = this;
         Platform.desktop.showMessageBox = [](const char*, const char* text, BoxKind) { return scene->boxes.push_back(text), true; };
