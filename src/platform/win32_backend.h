@@ -77,6 +77,12 @@ extern const LogFileOps kWin32LogFileOps;
 // "NT AUTHORITY\", any letter case), or the virtual account "NT SERVICE\<serviceName>".
 // False for anything else.
 bool win32ServiceAccountName(const char* configured, const char* serviceName, std::string* account);
+// The manager's status record (SERVICE_STATUS), field by field.
+struct Win32ServiceStatus {
+    uint32_t type, state, controlsAccepted, win32ExitCode, serviceSpecificExitCode, checkPoint, waitHint;
+};
+// Brings the record the service last sent up to `update`.
+void win32UpdateServiceStatus(const ServiceStatus& update, Win32ServiceStatus* status);
 // The registry as the runtime records are read from it: keys under HKEY_LOCAL_MACHINE, each
 // call with its error (MoreData for a value or name larger than the buffer, NoMoreItems past
 // the last subkey).

@@ -9,10 +9,6 @@
 
 namespace {
 
-// The manager's code for a service that ended with a code of its own, which
-// dwServiceSpecificExitCode then holds.
-constexpr DWORD kServiceSpecificError = ERROR_SERVICE_SPECIFIC_ERROR;
-
 // Keeps the last error of a failed call across the closing of handles.
 struct ErrorKept {
     DWORD error = ERROR_SUCCESS;
@@ -83,7 +79,7 @@ ServiceMainRoutine serviceMainRoutine;
 ServiceHandlerRoutine serviceHandlerRoutine;
 SERVICE_STATUS_HANDLE statusHandle;
 // The record every status goes out in: what a status does not say stays as it was.
-SERVICE_STATUS status = {SERVICE_WIN32_OWN_PROCESS, 0, 0, 0, 0, 0, 0};
+Win32ServiceStatus status = {};
 
 void WINAPI serviceMainTrampoline(DWORD, LPSTR*) { serviceMainRoutine(); }
 
@@ -187,18 +183,16 @@ bool win32RegisterServiceHandler(const char* name, ServiceHandlerRoutine handler
     return statusHandle != nullptr;
 }
 
-// Stop and shutdown are accepted while the service runs; its end keeps them, and its own
-// code goes out as the service-specific one.
 bool win32SetServiceStatus(const ServiceStatus* update) {
-    status.dwCurrentState = update->state == ServiceState::Running       ? SERVICE_RUNNING
-                            : update->state == ServiceState::StopPending ? SERVICE_STOP_PENDING
-                                                                         : SERVICE_STOPPED;
-    if (update->state != ServiceState::Stopped)
-        status.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
-    status.dwWin32ExitCode = update->exitCode ? kServiceSpecificError : NO_ERROR;
-    status.dwServiceSpecificExitCode = update->exitCode;
-    status.dwWaitHint = update->waitHintMs;
-    return SetServiceStatus(statusHandle, &status) != 0;
+    win32UpdateServiceStatus(*update, &status);
+    SERVICE_STATUS s = {status.type,
+                        status.state,
+                        status.controlsAccepted,
+                        status.win32ExitCode,
+                        status.serviceSpecificExitCode,
+                        status.checkPoint,
+                        status.waitHint};
+    return SetServiceStatus(statusHandle, &s) != 0;
 }
 
 // The running status reported at the start already told the manager.

@@ -9,7 +9,6 @@
 
 #include "fakes/fake_platform.h"
 #include "core/report.h"
-#include "platform/win32_backend.h"
 
 bool waitFor(const std::function<bool()>& done) {
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -121,6 +120,9 @@ FakeServiceManager::FakeServiceManager() {
         std::unique_lock<std::mutex> lock(f().statusLock);
         if (!f().handlerRegistered) f().faults.push_back("a status before the handler");
         f().statuses.push_back(*status);
+        Win32ServiceStatus record = f().records.empty() ? Win32ServiceStatus{} : f().records.back();
+        win32UpdateServiceStatus(*status, &record);
+        f().records.push_back(record);
         bool first = f().statuses.size() == 1;
         lock.unlock();
         // A control sent on the first status may reach the handler before the service is back from this call.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32_backend.h"
 
 // A fake service manager, registry and event log; its dispatcher runs the service's main routine on the
 // calling thread, controls come from the test's threads. Over real threads and events it counts the threads,
@@ -42,6 +43,7 @@ struct FakeServiceManager {
     // Shared with the service's threads: read under `m` while any may run.
     std::mutex m, statusLock;  // statuses apart: one lock with the event log would order the threads and hide races from TSan
     std::vector<ServiceStatus> statuses;
+    std::vector<Win32ServiceStatus> records;  // each status as the Win32 backend sends it
     std::vector<std::string> events;  // the event log, "error: " marking an error
     std::vector<std::string> faults;
     std::set<PlatformHandle> sources;

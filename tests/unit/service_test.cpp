@@ -211,7 +211,9 @@ TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
     std::vector<ServiceState> states = scm->states();
     if (row->sendAt == AlongExit && states.size() == 3 && states[1] == P) states.erase(states.begin() + 1);  // the stop came first
     EXPECT_EQ(states, row->states);
-    EXPECT_EQ(scm->statuses.back().exitCode, row->code);
+    EXPECT_EQ(scm->records.back().win32ExitCode, row->code ? 1066u : 0u);  // the service's own code
+    EXPECT_EQ(scm->records.back().serviceSpecificExitCode, row->code);
+    for (size_t i = 0; i + 1 < scm->records.size(); ++i) EXPECT_EQ(scm->records[i].controlsAccepted, 1u | 4u);  // stop, shutdown
     for (auto& event : scm->eventsOpen) EXPECT_FALSE(event.second);
     // The source stays for a worker still in main; a run without a stop gives it back.
     EXPECT_TRUE(row->main != IgnoresStop || scm->sources.size() == 1u);

@@ -1,6 +1,5 @@
-// Win32 backend: the accounts a service may run as, by name alone (no system call), so the
-// unit tests run the rule too. No password is ever stored, so only the service accounts
-// Windows keeps without one are taken.
+// Win32 backend: the service rules that need no system call, so the unit tests run them too:
+// the accounts a service may run as, and the status record the manager is sent.
 #include <cctype>
 #include <string>
 
@@ -24,6 +23,7 @@ const char* afterPrefix(const char* text, const char* prefix) {
 
 }  // namespace
 
+// No password is ever stored, so only the service accounts Windows keeps without one are taken.
 bool win32ServiceAccountName(const char* configured, const char* serviceName, std::string* account) {
     static const char* const kBuiltIn[] = {"LocalService", "NetworkService"};
     static const char kAuthority[] = "NT AUTHORITY\\";
@@ -43,4 +43,21 @@ bool win32ServiceAccountName(const char* configured, const char* serviceName, st
         return true;
     }
     return false;
+}
+
+// Stop and shutdown are accepted while the service runs; its end keeps them, and its own
+// code goes out as the service-specific one, under the manager's code for that (1066).
+void win32UpdateServiceStatus(const ServiceStatus& update, Win32ServiceStatus* status) {
+    constexpr uint32_t kStopped = 1, kStopPending = 3, kRunning = 4;
+    constexpr uint32_t kAcceptStop = 1, kAcceptShutdown = 4;
+    constexpr uint32_t kServiceSpecificError = 1066;
+    status->type = 0x10;  // a service in a process of its own
+    status->state = update.state == ServiceState::Running       ? kRunning
+                    : update.state == ServiceState::StopPending ? kStopPending
+                                                                : kStopped;
+    if (update.state != ServiceState::Stopped) status->controlsAccepted = kAcceptStop | kAcceptShutdown;
+    status->win32ExitCode = update.exitCode ? kServiceSpecificError : 0;
+    status->serviceSpecificExitCode = update.exitCode;
+    status->checkPoint = 0;
+    status->waitHint = update.waitHintMs;
 }
