@@ -1,5 +1,5 @@
-// Finding the Java runtime library: the configured JvmPath list and the registry keys
-// that installed runtimes and development kits write.
+// Finding the Java runtime library: the configured JvmPath list and the records installers
+// leave of runtimes and development kits (Windows' registry keys).
 #pragma once
 #include <cstddef>
 #include <cstdint>
