@@ -8,6 +8,11 @@ packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless googletest libgt
 # scripts/release.sh: the Windows cross-compilers, git for the commit's time, and what CPack's
 # DEB generator runs (file, dpkg-shlibdeps).
 release_packages=(mingw-w64 binutils-mingw-w64 libz-mingw-w64-dev git file dpkg-dev)
+# The Maven plugin, built and tested with Maven offline from Debian's repository
+# (/usr/share/maven-repo): Maven, its packaged plugins, and the libraries examples/maven uses.
+release_packages+=(maven libmaven-resources-plugin-java libmaven-compiler-plugin-java libmaven-jar-plugin-java
+  libmaven-install-plugin-java libmaven-plugin-tools-java libsurefire-java libplexus-utils2-java libcommons-cli-java
+  libcommons-lang3-java)
 if [ "$profile" = release ]; then
   packages+=("${release_packages[@]}")
 fi

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/allocation.h"
 #include "core/paths.h"
 #include "core/state.h"
 #include "core/writable_config.h"
@@ -28,13 +29,7 @@ const char* message(unsigned id) {
     return text;
 }
 
-static char* duplicate(const char* text) {
-    size_t n = strlen(text);
-    char* copy = static_cast<char*>(malloc(n + 1));
-    if (!copy) abort();  // nothing sensible can run without its configuration
-    memcpy(copy, text, n + 1);
-    return copy;
-}
+static char* duplicate(const char* text) { return heapCopy(text); }
 
 // An entry holds at most kConfigTextMax characters, counted in UTF-16 units as the string
 // table stores them; the buffers hold that many in UTF-8, and a longer text is cut there,

@@ -61,9 +61,8 @@ LogFile files[kLogSlots];
 void traceNotRolled(const LogFile& file, const std::string& step, SystemError failure) {
     if (!traceEnabled()) return;
     char text[512];
-    if (!Platform.errors.text(failure, text, sizeof text))
-        snprintf(text, sizeof text, "system error %lu", static_cast<unsigned long>(failure.code));
-    std::string reason(text);
+    std::string reason =
+        Platform.errors.text(failure, text, sizeof text) ? text : "system error " + std::to_string(failure.code);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
         reason.pop_back();
     trace("log not rolled over: ", (step + ": " + reason).c_str(), "; its lines go on into ",

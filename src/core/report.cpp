@@ -6,11 +6,12 @@
 #include "core/report.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/paths.h"
 #include "core/state.h"
+#include "platform/hex_text.h"
 #include "platform/platform.h"
 
 namespace {
@@ -85,7 +86,10 @@ void boxTitle(char* title, size_t size) {
     char path[kReportTextSize];
     uint32_t n = Platform.files.modulePath(path, sizeof path);
     if (n == 0 || n >= sizeof path) path[0] = '\0';
-    snprintf(title, size, "%s", pathFileName(Platform.traits.pathStyle, path).c_str());
+    std::string name = pathFileName(Platform.traits.pathStyle, path);
+    size_t length = name.size() < size - 1 ? name.size() : size - 1;
+    memcpy(title, name.c_str(), length);
+    title[length] = '\0';
     char* dot = strrchr(title, '.');
     if (dot && dot != title) *dot = '\0';
 }
@@ -169,9 +173,11 @@ void reportError(const char* format, ...) {
 void reportSystemError(SystemError error) {
     char text[kReportTextSize];
     if (!Platform.errors.text(error, text, sizeof text)) {
-        unsigned long code = error.code;
         // No text for this code: say which code it was rather than nothing.
-        snprintf(text, sizeof text, "System error %lu (0x%08lX).\n", code, code);
+        char hex[9];
+        hexText(error.code, 8, true, hex);
+        std::string fallback = "System error " + std::to_string(error.code) + " (0x" + hex + ").\n";
+        memcpy(text, fallback.c_str(), fallback.size() + 1);
     }
     if (showsBoxes()) {
         flushReports();

@@ -122,7 +122,7 @@ bool startLauncherAgent(JNIEnv* env) {
 jclass moduleMainClass(JNIEnv* env) {
     const char* given = nullptr;
     char* moduleText = mainModuleName(Config.MainModule, &given);
-    std::string moduleName = moduleText ? moduleText : "";
+    std::string moduleName = moduleText;
     std::free(moduleText);
     std::string className = isSet(given) ? given : isSet(runMainClass()) ? runMainClass() : "";
     for (char& c : className)

@@ -22,6 +22,10 @@ typedef int (*SplashLoadFileFunction)(const char* fileName);
 typedef int (*SplashLoadMemoryFunction)(void* data, int size);
 typedef void (*SplashSetFileJarNameFunction)(const char* fileName, const char* jarName);
 
+// The image read from the jar, kept for the process's life: the library may read the bytes
+// after it returns.
+std::string image;
+
 }  // namespace
 
 void showSplashScreen(const char* jvmLibrary) {
@@ -29,8 +33,6 @@ void showSplashScreen(const char* jvmLibrary) {
     if (State.RunMode == RunModeKind::Service) return;
     bool fromJar = !isSet(Config.SplashImage);
     if (fromJar && !isSet(State.SplashJarEntry)) return;
-    // Kept for the process's life: the library may read the bytes after it returns.
-    static std::string image;
     if (fromJar) {
         switch (readJarEntry(Platform.files.readAt, runMainJar(), State.SplashJarEntry, false, &image)) {
         case JarEntryRead::Found: break;

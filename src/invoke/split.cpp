@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/allocation.h"
+
 namespace {
 
 // Walks the tokens of `text` (already past its leading spaces) and hands each token's
@@ -50,13 +52,9 @@ bool splitArguments(const char* text, int* count, char*** vector) {
     // An open quote that runs into a trailing space leaves no token at all.
     if (tokens == 0) return true;
 
-    char** array = static_cast<char**>(std::calloc(static_cast<size_t>(tokens), sizeof(char*)));
-    if (array == nullptr) return false;
-
+    char** array = static_cast<char**>(allocateZeroed(static_cast<size_t>(tokens), sizeof(char*)));
     int filled = 0;
-    bool ok = true;
     walkTokens(start, [&](const char* token, size_t length) {
-        if (!ok) return;
         const char* from = token;
         size_t copyLength = length;
         if (length > 0 && token[0] == '"') {
@@ -65,19 +63,8 @@ bool splitArguments(const char* text, int* count, char*** vector) {
             from = token + 1;
             copyLength = length >= 2 ? length - 2 : 0;
         }
-        char* copy = static_cast<char*>(std::calloc(copyLength + 1, 1));
-        if (copy == nullptr) {
-            ok = false;
-            return;
-        }
-        std::memcpy(copy, from, copyLength);
-        array[filled++] = copy;
+        array[filled++] = heapCopy(from, copyLength);
     });
-    if (!ok) {
-        for (int i = 0; i < filled; ++i) std::free(array[i]);
-        std::free(array);
-        return false;
-    }
     *count = tokens;
     *vector = array;
     return true;

@@ -7,5 +7,5 @@
 // empty string. A null or empty text gives count 0 and a null vector; a text of spaces
 // only gives one empty token. The array and every token are new heap blocks that the
 // caller owns (the launcher keeps them for the life of the process). Returns false, with
-// count 0 and a null vector, only when memory runs out or the text is too long to count.
+// count 0 and a null vector, only when the text is too long to count.
 bool splitArguments(const char* text, int* count, char*** vector);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/allocation.h"
 #include "core/report.h"
 #include "core/working_directory.h"
 #include "platform/platform.h"
@@ -99,12 +100,8 @@ bool splitEnvironmentText(const char* text, std::vector<std::string>* arguments)
 }
 
 bool readArgumentFile(const char* path, std::string* text) {
-    char* buffer = static_cast<char*>(malloc(kArgumentFileMax + 1));
+    char* buffer = static_cast<char*>(allocate(kArgumentFileMax + 1));
     uint32_t got = 0;
-    if (!buffer) {
-        reportError("Argument file %s: out of memory", path);
-        return false;
-    }
     bool read = Platform.files.readStart(path, buffer, kArgumentFileMax + 1, &got);
     if (read && got <= kArgumentFileMax) text->assign(buffer, got);
     free(buffer);

@@ -8,13 +8,13 @@
 
 #include <jni.h>
 
-enum class ClassDataKind { None, DynamicArchive, AotCache };
-
-// The variable that makes the launcher the detached process assembling a cache.
-extern const char kClassDataJobVariable[];
+// Both caches are made after the run from the classes it loaded: a shared archive
+// (-XX:SharedArchiveFile), and from Java 25 on the same with its classes linked ahead of time
+// (-XX:AOTCache).
+enum class ClassDataKind { None, SharedArchive, AotCache };
 
 // What a runtime of this major version keeps: the ahead-of-time cache from Java 25 on,
-// a dynamic archive from Java 13 on, nothing before.
+// a shared archive from Java 13 on, nothing before.
 ClassDataKind classDataKindFor(uint32_t major);
 
 // The first option that concerns class sharing (the user's own choice, which wins over
@@ -38,10 +38,7 @@ void classDataCacheJvmCreated(JavaVM* jvm, JNIEnv* env);
 void classDataCacheMainReturned();
 
 // The process ends in order (a crash never gets here): clears the marker of the cache in
-// use, and keeps what the JVM wrote for a cache this run makes. Called after DestroyJavaVM,
+// use, and has a cache assembled from the classes this run loaded, when it makes one (apart,
+// in a detached process, unless this is a service). Called after DestroyJavaVM,
 // and registered to run at process exit, which follows System.exit. Later calls do nothing.
 void finishClassDataCache();
-
-// The detached process's work: assembles the cache that `prefix` (the value of
-// kClassDataJobVariable) names a job for, and keeps it. Its exit code.
-int runClassDataJob(const char* prefix);

@@ -9,11 +9,11 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
-#include <new>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "core/allocation.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/report.h"
@@ -41,7 +41,6 @@ struct Scan {
     bool caseInsensitive;
     std::deque<Level> levels;  // a deque keeps each level in place while deeper ones are added
     size_t depth;
-    bool outOfMemory;  // once set, the walk stops: an incomplete class path must not be used
 };
 
 bool isArchiveName(const char* name, size_t length) {
@@ -103,10 +102,8 @@ bool walkDirectory(Scan* scan) {
     DirListing& listing = level.listing;
     listing.clear();
     SystemError rc = Platform.files.listDirectory(scan->path.c_str(), &listing);
-    if (listing.outOfMemory) {
-        scan->outOfMemory = true;
-        return false;
-    }
+    // An incomplete class path must not be used.
+    if (rc.kind == ErrorKind::OutOfMemory) outOfMemory();
     // Reached before under another path (a link into the tree, or back up to an ancestor).
     bool known = false;
     if (walkedBefore(scan, listing, &known)) return true;
@@ -123,12 +120,8 @@ bool walkDirectory(Scan* scan) {
         const DirName& entry = listing.entries[index];
         if (!entry.isDirectory) archiveBytes += base + entry.length + 2;  // separator, name, list separator
     }
-    if (!reserveText(scan->list, archiveBytes)) {
-        scan->outOfMemory = true;
-        return ok;
-    }
+    reserveText(scan->list, archiveBytes);
     for (uint32_t index : level.order.order) {
-        if (scan->outOfMemory) break;
         const DirName& entry = listing.entries[index];
         scan->path.resize(base);
         scan->path += scan->directorySeparator;
@@ -144,7 +137,7 @@ bool walkDirectory(Scan* scan) {
             --scan->depth;
         } else {
             scan->path += scan->classPathSeparator;
-            if (!appendText(scan->list, scan->path.c_str(), scan->path.size())) scan->outOfMemory = true;
+            appendText(scan->list, scan->path.c_str(), scan->path.size());
         }
     }
     scan->path.resize(base);
@@ -164,14 +157,6 @@ BuildOutcome appendDirectoryArchives(TextBuffer* list, char* directory) {
               Platform.traits.pathStyle.classPathSeparator,
               Platform.traits.pathStyle.caseInsensitiveNames,
               {},
-              0,
-              false};
-    bool listed = false;
-    try {
-        listed = walkDirectory(&scan);
-    } catch (const std::bad_alloc&) {
-        scan.outOfMemory = true;  // the walk's own arrays and paths
-    }
-    if (scan.outOfMemory) return BuildOutcome::OutOfMemory;
-    return listed ? BuildOutcome::Done : BuildOutcome::Reported;
+              0};
+    return walkDirectory(&scan) ? BuildOutcome::Done : BuildOutcome::Reported;
 }

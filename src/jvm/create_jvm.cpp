@@ -6,6 +6,7 @@
 #include <string>
 #include <jni.h>
 
+#include "core/allocation.h"
 #include "core/config.h"
 #include "core/log_files.h"
 #include "core/paths.h"
@@ -122,12 +123,12 @@ bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
     // Decided on the final options, every source expanded.
     if (adjusted) prepareClassDataCache(library, &count, &tokens);
     void* exitHook = classDataCacheExitHook();
-    if (!adjusted ||
-        ((count > 0 || exitHook) && (options = static_cast<JavaVMOption*>(
-                                         calloc(static_cast<size_t>(count) + 1, sizeof(JavaVMOption)))) == nullptr)) {
+    if (!adjusted) {
         reportError(message(MsgCreateJvm), library);
         return false;
     }
+    if (count > 0 || exitHook)
+        options = static_cast<JavaVMOption*>(allocateZeroed(static_cast<size_t>(count) + 1, sizeof(JavaVMOption)));
     for (int i = 0; i < count; ++i) {
         options[i].optionString = tokens[i];
         trace("JVM option: ", tokens[i]);

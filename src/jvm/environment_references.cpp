@@ -10,10 +10,10 @@
 // reach it intact.
 #include "jvm/environment_references.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "core/allocation.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/state.h"
@@ -43,15 +43,15 @@ bool lookUp(const std::string& name, const char* javaHome, std::string* value) {
 
 }  // namespace
 
-bool appendExpanded(TextBuffer* out, const char* text, const char* javaHome) {
+void appendExpanded(TextBuffer* out, const char* text, const char* javaHome) {
     const bool modern = Config.ModernReferences;
     const char* p = text != nullptr ? text : "";
     for (;;) {
         const char* open = std::strchr(p, '%');
         if (open == nullptr) return appendText(out, p);
-        if (!appendText(out, p, static_cast<size_t>(open - p))) return false;
+        appendText(out, p, static_cast<size_t>(open - p));
         if (modern && open[1] == '%') {
-            if (!appendText(out, "%")) return false;
+            appendText(out, "%");
             p = open + 2;
             continue;
         }
@@ -67,12 +67,12 @@ bool appendExpanded(TextBuffer* out, const char* text, const char* javaHome) {
             if ((name == "JAVA_HOME" || name == "VARNLET_EXE_DIR") && !value.empty() &&
                 isPathSeparator(style, value.back()) && isPathSeparator(style, close[1]))
                 value.pop_back();
-            if (!appendText(out, value.c_str())) return false;
+            appendText(out, value.c_str());
             p = close + 1;
         } else if (modern) {
             // Kept; its closing '%' may open the next reference.
             trace("reference %", name.c_str(), "% is not set: kept as written");
-            if (!appendText(out, open, static_cast<size_t>(close - open))) return false;
+            appendText(out, open, static_cast<size_t>(close - open));
             p = close;
         } else {
             trace("reference %", name.c_str(), "% is not set: left empty");
@@ -83,10 +83,6 @@ bool appendExpanded(TextBuffer* out, const char* text, const char* javaHome) {
 
 char* expandEnvironmentReferences(const char* text, const char* javaHome) {
     TextBuffer out{nullptr, 0, 0};
-    if (!appendExpanded(&out, text, javaHome)) {
-        releaseText(&out);
-        return nullptr;
-    }
-    if (out.text == nullptr) return static_cast<char*>(std::calloc(1, 1));
-    return out.text;
+    appendExpanded(&out, text, javaHome);
+    return out.text != nullptr ? out.text : heapCopy("");
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/allocation.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/report.h"
@@ -293,18 +294,8 @@ bool adjustJvmOptionVector(int* count, char*** tokens) {
     std::vector<std::string> properties;
     if (Config.LauncherProperties && !launcherProperties(&properties)) return false;
     options.insert(options.begin(), properties.begin(), properties.end());
-    char** vector = static_cast<char**>(calloc(options.size() + 1, sizeof(char*)));
-    size_t copied = 0;
-    for (; vector && copied < options.size(); ++copied) {
-        vector[copied] = static_cast<char*>(malloc(options[copied].size() + 1));
-        if (!vector[copied]) break;
-        memcpy(vector[copied], options[copied].c_str(), options[copied].size() + 1);
-    }
-    if (!vector || copied < options.size()) {
-        for (size_t i = 0; vector && i < copied; ++i) free(vector[i]);
-        free(vector);
-        return false;
-    }
+    char** vector = static_cast<char**>(allocateZeroed(options.size() + 1, sizeof(char*)));
+    for (size_t i = 0; i < options.size(); ++i) vector[i] = heapCopy(options[i].data(), options[i].size());
     for (int i = 0; i < *count; ++i) free((*tokens)[i]);
     free(*tokens);
     *tokens = vector;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/allocation.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/report.h"
@@ -21,11 +22,7 @@
 
 namespace {
 
-char* heapCopy(const std::string& text) {
-    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
+char* heapCopy(const std::string& text) { return ::heapCopy(text.data(), text.size()); }
 
 std::string trimmed(const std::string& text) {
     size_t first = text.find_first_not_of(" \t"), last = text.find_last_not_of(" \t");
@@ -48,7 +45,7 @@ BuildOutcome failJar(unsigned id, const std::string& why) {
 
 BuildOutcome appendJarOptions(TextBuffer* options) {
     std::string manifest, value;
-    if (!(State.MainJarFullPath = heapCopy(fullPath(runMainJar())))) return BuildOutcome::OutOfMemory;
+    State.MainJarFullPath = heapCopy(fullPath(runMainJar()));
     // As `java -jar` reads it: the manifest's exact name, its last entry, its checksum unread.
     switch (readJarEntry(Platform.files.readAt, runMainJar(), "META-INF/MANIFEST.MF", false, &manifest, false)) {
     case JarEntryRead::CannotOpen:
@@ -66,22 +63,19 @@ BuildOutcome appendJarOptions(TextBuffer* options) {
         if (mainClass.empty()) return failJar(MsgLocateClass, " (its manifest names no Main-Class)");
         for (char& c : mainClass)
             if (c == '.') c = '/';
-        if (!(State.MainClass = heapCopy(mainClass))) return BuildOutcome::OutOfMemory;
+        State.MainClass = heapCopy(mainClass);
     }
-    if ((manifestAttribute(manifest, "Add-Opens", &value) && !(State.JarAddOpens = heapCopy(value))) ||
-        (manifestAttribute(manifest, "Add-Exports", &value) && !(State.JarAddExports = heapCopy(value))))
-        return BuildOutcome::OutOfMemory;
+    if (manifestAttribute(manifest, "Add-Opens", &value)) State.JarAddOpens = heapCopy(value);
+    if (manifestAttribute(manifest, "Add-Exports", &value)) State.JarAddExports = heapCopy(value);
     // Known to `java -jar` from Java 22 on; before, it passes the attribute over.
     if (manifestAttribute(manifest, "Enable-Native-Access", &value) && State.RuntimeFeature >= 22) {
         if (value != "ALL-UNNAMED") return failJar(MsgCreateJvm, " (Enable-Native-Access takes only ALL-UNNAMED)");
-        if (!appendText(options, " --enable-native-access=ALL-UNNAMED")) return BuildOutcome::OutOfMemory;
+        appendText(options, " --enable-native-access=ALL-UNNAMED");
     }
-    if (manifestAttribute(manifest, "Launcher-Agent-Class", &value) && !trimmed(value).empty()) {
-        if (!(State.LauncherAgentClass = heapCopy(trimmed(value)))) return BuildOutcome::OutOfMemory;
-    }
-    if (manifestAttribute(manifest, "SplashScreen-Image", &value) && !trimmed(value).empty() &&
-        !(State.SplashJarEntry = heapCopy(trimmed(value))))
-        return BuildOutcome::OutOfMemory;
+    if (manifestAttribute(manifest, "Launcher-Agent-Class", &value) && !trimmed(value).empty())
+        State.LauncherAgentClass = heapCopy(trimmed(value));
+    if (manifestAttribute(manifest, "SplashScreen-Image", &value) && !trimmed(value).empty())
+        State.SplashJarEntry = heapCopy(trimmed(value));
     return BuildOutcome::Done;
 }
 
@@ -96,7 +90,7 @@ char* mainModuleName(const char* mainModule, const char** className) {
 BuildOutcome appendLaunchOptions(TextBuffer* options, const char* javaHome) {
     if (isSet(Config.MainJar)) {
         // The manifest is read before the JVM exists, so the jar's path is expanded here.
-        if (!(State.MainJar = expandEnvironmentReferences(Config.MainJar, javaHome))) return BuildOutcome::OutOfMemory;
+        State.MainJar = expandEnvironmentReferences(Config.MainJar, javaHome);
         BuildOutcome done = appendJarOptions(options);
         if (done != BuildOutcome::Done) return done;
     }
@@ -104,14 +98,13 @@ BuildOutcome appendLaunchOptions(TextBuffer* options, const char* javaHome) {
         std::string path;
         for (const char* p = Config.ModulePath; *p; ++p)
             path += *p == ';' ? Platform.traits.pathStyle.classPathSeparator : *p;
-        if (!appendText(options, (" \"--module-path=" + path + "\"").c_str())) return BuildOutcome::OutOfMemory;
+        appendText(options, (" \"--module-path=" + path + "\"").c_str());
     }
     if (isSet(Config.MainModule)) {
         const char* className;
         char* module = mainModuleName(Config.MainModule, &className);
-        bool appended = module && appendText(options, (std::string(" \"-Djdk.module.main=") + module + "\"").c_str());
+        appendText(options, (std::string(" \"-Djdk.module.main=") + module + "\"").c_str());
         std::free(module);
-        if (!appended) return BuildOutcome::OutOfMemory;
     }
     return BuildOutcome::Done;
 }

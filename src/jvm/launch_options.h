@@ -16,5 +16,5 @@ inline bool isSet(const char* text) { return text != nullptr && text[0] != '\0';
 BuildOutcome appendLaunchOptions(TextBuffer* options, const char* javaHome);
 
 // The module part of MainModule ("module" of "module/class") as a new heap text; the class
-// part, when there is one, is left in *className (dot form). Null only when memory runs out.
+// part, when there is one, is left in *className (dot form).
 char* mainModuleName(const char* mainModule, const char** className);

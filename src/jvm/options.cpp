@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/allocation.h"
 #include "core/config.h"
 #include "core/state.h"
 #include "core/report.h"
@@ -37,22 +38,18 @@ namespace {
 // scanned; under the modern ones it is expanded first and then treated like any other.
 BuildOutcome appendClassPathEntry(TextBuffer* list, char* entry, const char* separator, const char* javaHome) {
     char* expanded = nullptr;
-    if (Config.ModernReferences && std::strchr(entry, '%') != nullptr) {
-        if ((expanded = expandEnvironmentReferences(entry, javaHome)) == nullptr) return BuildOutcome::OutOfMemory;
-        entry = expanded;
-    }
+    if (Config.ModernReferences && std::strchr(entry, '%') != nullptr)
+        entry = expanded = expandEnvironmentReferences(entry, javaHome);
     ClassPathEntryKind kind = classifyClassPathEntry(entry);
-    bool accessible = kind != ClassPathEntryKind::Inaccessible;
-    BuildOutcome result = accessible ? BuildOutcome::Done : BuildOutcome::Reported;
-    bool stored = !Config.ModernReferences && std::strchr(entry, '%') != nullptr;
-    if (accessible &&
-        (!(stored ? appendExpanded(list, entry, javaHome) : appendText(list, entry)) || !appendText(list, separator)))
-        result = BuildOutcome::OutOfMemory;
-    if (result == BuildOutcome::Done && kind == ClassPathEntryKind::Directory &&
-        appendDirectoryArchives(list, entry) == BuildOutcome::OutOfMemory)
-        result = BuildOutcome::OutOfMemory;
+    if (kind != ClassPathEntryKind::Inaccessible) {
+        if (!Config.ModernReferences && std::strchr(entry, '%') != nullptr) appendExpanded(list, entry, javaHome);
+        else appendText(list, entry);
+        appendText(list, separator);
+        // A directory that cannot be listed was reported and adds what it could.
+        if (kind == ClassPathEntryKind::Directory) appendDirectoryArchives(list, entry);
+    }
     std::free(expanded);
-    return result;
+    return kind != ClassPathEntryKind::Inaccessible ? BuildOutcome::Done : BuildOutcome::Reported;
 }
 
 // Whether `option`, written into the option text as it is, comes out of the final split as
@@ -66,23 +63,24 @@ bool splitsWhole(const char* option) {
     return option[0] != '"' && !quoting;
 }
 
-// One option of JvmOptions, its references expanded (null: memory ran out), into the text:
-// in quotes, which the final split takes off again; one holding a double quote of its own
-// goes in as written, and is refused where the split would cut it.
+// One option of JvmOptions, its references expanded, into the text: in quotes, which the
+// final split takes off again; one holding a double quote of its own goes in as written, and
+// is refused where the split would cut it.
 BuildOutcome appendOption(TextBuffer* options, const char* option, const char* library) {
-    if (option == nullptr) return BuildOutcome::OutOfMemory;
-    bool appended;
     if (std::strchr(option, '"') == nullptr) {
-        appended = appendText(options, " \"") && appendText(options, option) && appendText(options, "\"");
+        appendText(options, " \"");
+        appendText(options, option);
+        appendText(options, "\"");
     } else if (splitsWhole(option)) {
-        appended = appendText(options, " ") && appendText(options, option);
+        appendText(options, " ");
+        appendText(options, option);
     } else {
         std::string why = std::string(library) + " (the option " + option +
                           " cannot be passed whole: its double quotes do not pair up around its blanks)";
         reportError(message(MsgCreateJvm), why.c_str());
         return BuildOutcome::Reported;
     }
-    return appended ? BuildOutcome::Done : BuildOutcome::OutOfMemory;
+    return BuildOutcome::Done;
 }
 
 // JvmOptions cut into options first, then the references expanded inside each, so a value
@@ -93,7 +91,10 @@ BuildOutcome appendConfiguredOptions(TextBuffer* options, const char* javaHome, 
     // Blanks alone give no option (the split would make them one empty option).
     if (!isSet(Config.JvmOptions) || Config.JvmOptions[std::strspn(Config.JvmOptions, " ")] == '\0')
         return BuildOutcome::Done;
-    if (!splitArguments(Config.JvmOptions, &count, &tokens)) return BuildOutcome::OutOfMemory;
+    if (!splitArguments(Config.JvmOptions, &count, &tokens)) {
+        reportError(message(MsgCreateJvm), library);
+        return BuildOutcome::Reported;
+    }
     BuildOutcome result = BuildOutcome::Done;
     for (int i = 0; i < count && result == BuildOutcome::Done; ++i) {
         char* option = expandEnvironmentReferences(tokens[i], javaHome);
@@ -109,8 +110,10 @@ BuildOutcome appendConfiguredOptions(TextBuffer* options, const char* javaHome, 
 BuildOutcome buildClassPathList(TextBuffer* list, const char* javaHome) {
     const char separator[2] = {Platform.traits.pathStyle.classPathSeparator, '\0'};
     // An executable jar comes first, as `java -jar` puts it.
-    if (isSet(runMainJar()) && (!appendText(list, runMainJar()) || !appendText(list, separator)))
-        return BuildOutcome::OutOfMemory;
+    if (isSet(runMainJar())) {
+        appendText(list, runMainJar());
+        appendText(list, separator);
+    }
     const char* classPath = Config.ClassPath;
     std::vector<char> text(classPath, classPath + std::strlen(classPath) + 1);
     char* cursor = nullptr;
@@ -129,19 +132,18 @@ char* buildJvmOptions(const RuntimeChoice& runtime) {
     // The class path is assembled straight into the option text: a class path of thousands
     // of archives is written once, not copied through several buffers.
     TextBuffer options{nullptr, 0, 0};
-    auto done = [](bool appended) { return appended ? BuildOutcome::Done : BuildOutcome::OutOfMemory; };
     const char* javaHome = runtime.home.c_str();
     BuildOutcome built = appendConfiguredOptions(&options, javaHome, runtime.library.c_str());
     if (built == BuildOutcome::Done) built = appendLaunchOptions(&options, javaHome);
     if (built == BuildOutcome::Done && (isSet(Config.ClassPath) || isSet(runMainJar()))) {
         size_t withoutClassPath = options.length;
-        built = done(appendText(&options, " \"-Djava.class.path="));
+        appendText(&options, " \"-Djava.class.path=");
         size_t listStart = options.length;
-        if (built == BuildOutcome::Done) built = buildClassPathList(&options, javaHome);
+        built = buildClassPathList(&options, javaHome);
         if (built == BuildOutcome::Done && options.length > listStart) {
             // Every piece ends with a separator; the last one goes.
             options.text[--options.length] = '\0';
-            built = done(appendText(&options, "\""));
+            appendText(&options, "\"");
         } else if (built == BuildOutcome::Done) {
             options.length = withoutClassPath;
             options.text[withoutClassPath] = '\0';
@@ -149,12 +151,9 @@ char* buildJvmOptions(const RuntimeChoice& runtime) {
     }
     char* text = nullptr;
     if (built == BuildOutcome::Done) {
-        text = options.text != nullptr ? options.text : static_cast<char*>(std::calloc(1, 1));
+        text = options.text != nullptr ? options.text : heapCopy("");
         options.text = nullptr;
-        if (text == nullptr) built = BuildOutcome::OutOfMemory;
     }
     releaseText(&options);
-    // Running out of memory is reported here, once; an inaccessible entry was reported where found.
-    if (built == BuildOutcome::OutOfMemory) reportError(message(MsgCreateJvm), runtime.library.c_str());
-    return built == BuildOutcome::Done ? text : nullptr;
+    return text;
 }

@@ -12,5 +12,4 @@ char* buildJvmOptions(const RuntimeChoice& runtime);
 enum class BuildOutcome {
     Done,
     Reported,  // a failure, reported where it was met
-    OutOfMemory,  // not reported yet; what was built is incomplete and must not be used
 };

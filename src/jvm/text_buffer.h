@@ -13,11 +13,10 @@ struct TextBuffer {
 
 // Appends `piece` (null or empty changes nothing). Grows at most once per append, by at
 // least 1024 bytes and at least four times the piece, and at least doubling, so that long
-// class paths are built in linear time. False only when memory runs out (nothing changed).
-bool appendText(TextBuffer* buffer, const char* piece);
+// class paths are built in linear time. Memory that runs out ends the run (core/allocation.h).
+void appendText(TextBuffer* buffer, const char* piece);
 // Makes room for `extra` more bytes (and the terminator) by the same rule, so that a text
-// whose size is known ahead is written once instead of being copied as it grows. False
-// only when memory runs out (nothing changed).
-bool reserveText(TextBuffer* buffer, size_t extra);
-bool appendText(TextBuffer* buffer, const char* piece, size_t length);
+// whose size is known ahead is written once instead of being copied as it grows.
+void reserveText(TextBuffer* buffer, size_t extra);
+void appendText(TextBuffer* buffer, const char* piece, size_t length);
 void releaseText(TextBuffer* buffer);

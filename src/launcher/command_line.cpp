@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/allocation.h"
 #include "core/paths.h"
 #include "jvm/name_order.h"
 #include "platform/platform.h"
@@ -133,14 +134,8 @@ void launcherArguments(int* argc, char*** argv) {
     if (!Platform.process.commandLine(&line)) return;
     std::vector<std::string> texts = expandArguments(splitCommandLine(line));
     if (texts.size() >= static_cast<size_t>(INT_MAX)) return;
-    char** vector = static_cast<char**>(std::calloc(texts.size() + 1, sizeof(char*)));
-    for (size_t i = 0; vector && i < texts.size(); ++i) {
-        vector[i] = static_cast<char*>(std::malloc(texts[i].size() + 1));
-        // Out of memory: the runtime's own split is better than none.
-        if (!vector[i]) return;
-        std::memcpy(vector[i], texts[i].c_str(), texts[i].size() + 1);
-    }
-    if (!vector) return;
+    char** vector = static_cast<char**>(allocateZeroed(texts.size() + 1, sizeof(char*)));
+    for (size_t i = 0; i < texts.size(); ++i) vector[i] = heapCopy(texts[i].data(), texts[i].size());
     *argc = static_cast<int>(texts.size());
     *argv = vector;
 }

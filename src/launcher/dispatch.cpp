@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "invoke/invoke.h"
-#include "jvm/class_data_cache.h"
+#include "jvm/class_data_assembly.h"
 #include "jvm/create_jvm.h"
 #include "core/config.h"
 #include "launcher/directories.h"

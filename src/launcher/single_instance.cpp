@@ -3,11 +3,12 @@
 #include "launcher/single_instance.h"
 
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
 
 #include "core/config.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "platform/hex_text.h"
 #include "platform/platform.h"
 
 namespace {
@@ -39,7 +40,12 @@ void instanceMutexName(const char* executablePath, char* name, size_t size) {
             hash = hashBytes(hash, &c, 1);
         }
     }
-    snprintf(name, size, "Varnlet-%016llX", static_cast<unsigned long long>(hash));
+    char text[25] = "Varnlet-";
+    hexText(hash, 16, true, text + 8);
+    if (size == 0) return;
+    size_t length = size - 1 < 24 ? size - 1 : 24;
+    memcpy(name, text, length);
+    name[length] = '\0';
 }
 
 bool claimSingleInstance() {

@@ -98,14 +98,12 @@ struct DirListing {
     // could not tell it.
     DirIdentity identity;
     bool hasIdentity;
-    // Set when a name could not be added for want of memory (or past 4 GiB of names): the
-    // listing is then incomplete, whatever the listing call returns.
-    bool outOfMemory;
 
-    DirListing() : identity{0, 0}, hasIdentity(false), outOfMemory(false) {}
+    DirListing() : identity{0, 0}, hasIdentity(false) {}
     void clear();
     const char* name(const DirName& entry) const { return names.data() + entry.offset; }
-    // False, changing nothing but outOfMemory, when the name cannot be held.
+    // False, changing nothing, past 4 GiB of names: the listing call then stops with
+    // OutOfMemory. Memory that runs out as the arrays grow ends the run (core/allocation.h).
     bool add(const char* name, size_t length, bool isDirectory);
 };
 

@@ -23,7 +23,8 @@ void win32WriteConsoleLine(bool toError, const char* text) {
         }
         if (WriteConsoleW(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) return;
     }
-    fprintf(stream, "%s\n", text);
+    fputs(text, stream);
+    fputc('\n', stream);
     fflush(stream);
 }
 

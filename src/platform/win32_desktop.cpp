@@ -2,9 +2,10 @@
 // functions are looked up at run time, so the executable keeps importing only the DLLs
 // every Windows has loaded anyway.
 #include <windows.h>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "platform/hex_text.h"
 #include "platform/win32_backend.h"
 
 bool win32StartedWithConsole() {
@@ -79,11 +80,14 @@ bool win32ReadVersionString(const char* key, char* buffer, size_t size) {
         DWORD language = 0x040904B0;
         if (query(data, "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) && length >= 4)
             language = (static_cast<DWORD>(LOWORD(*translation)) << 16) | HIWORD(*translation);
-        char name[128];
-        snprintf(name, sizeof name, "\\StringFileInfo\\%08lX\\%s", static_cast<unsigned long>(language), key);
+        char hex[9];
+        hexText(language, 8, true, hex);
+        std::string name = std::string("\\StringFileInfo\\") + hex + "\\" + key;
         char* text = nullptr;
-        if (query(data, name, reinterpret_cast<void**>(&text), &length) && text && text[0] && size > 0) {
-            snprintf(buffer, size, "%s", text);
+        if (query(data, name.c_str(), reinterpret_cast<void**>(&text), &length) && text && text[0] && size > 0) {
+            size_t copied = strnlen(text, size - 1);
+            memcpy(buffer, text, copied);
+            buffer[copied] = '\0';
             found = true;
         }
     }

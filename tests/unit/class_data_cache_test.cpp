@@ -23,8 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ClassDataCache, KindByVersion) {
-    const std::pair<uint32_t, ClassDataKind> rows[] = {{12, ClassDataKind::None}, {13, ClassDataKind::DynamicArchive},
-                                                       {24, ClassDataKind::DynamicArchive}, {25, ClassDataKind::AotCache}};
+    const std::pair<uint32_t, ClassDataKind> rows[] = {{12, ClassDataKind::None}, {13, ClassDataKind::SharedArchive},
+                                                       {24, ClassDataKind::SharedArchive}, {25, ClassDataKind::AotCache}};
     for (const auto& row : rows) EXPECT_EQ(classDataKindFor(row.first), row.second) << row.first;
 }
 
@@ -51,10 +51,25 @@ std::vector<std::string> files(const std::string& folder, const std::string& tai
     return found;
 }
 
+// The runtime's java command as it archives a run's classes: the archive holds the list.
+int archiving(const char* const* argv) {
+    std::string list, archive;
+    for (; *argv; ++argv) {
+        if (std::strncmp(*argv, "-XX:SharedClassListFile=", 24) == 0) list = *argv + 24;
+        if (std::strncmp(*argv, "-XX:SharedArchiveFile=", 22) == 0) archive = *argv + 22;
+    }
+    std::ofstream(archive) << read(list);
+    return 0;
+}
 struct Folder {
     std::string dir, cache, classPath;
+    const CacheFileOps* real = Platform.cacheFiles;
+    CacheFileOps inProcess = *real;  // the runtime's java runs as `archiving` does
     Folder() {
         resetLauncherRecords();
+        inProcess.startDetached = [](const char*, const char*) { return 0u; };
+        inProcess.runQuietly = archiving;
+        Platform.cacheFiles = &inProcess;
         char pattern[] = "/tmp/varnlet-cds-XXXXXX";
         dir = mkdtemp(pattern);
         cache = dir + "/cache";
@@ -62,7 +77,10 @@ struct Folder {
         makeFile(dir + "/a.jar", "x");
         classPath = "-Djava.class.path=" + dir + "/a.jar";
     }
-    ~Folder() { fs::remove_all(dir); }
+    ~Folder() {
+        Platform.cacheFiles = real;
+        fs::remove_all(dir);
+    }
     // A start with these final options: the options the JVM then gets, one a line.
     std::string start(std::vector<std::string> options) {
         writableConfig().ClassDataCache = true;
@@ -79,7 +97,7 @@ struct Folder {
     // A first start that ends as `end` has it.
     std::string made(const std::function<void()>& end, const char* extra = "-Dsun.java.command=App one") {
         std::string text = start({extra, classPath});
-        std::string written = files(cache, ".jsa.tmp").at(0);
+        std::string written = files(cache, ".classes.tmp").at(0);
         std::ofstream(written) << "archive";
         end();
         finishClassDataCache();
@@ -108,7 +126,7 @@ TEST(ClassDataCache, KeptOnlyWholeFromNormalEnds) {
         {[] {}, Real}, {exitWith(3), Real}, {classDataCacheMainReturned, &failing}, {exitWith(0), Real}};
     for (const auto& [end, ops] : ends) {
         Platform.cacheFiles = ops;
-        EXPECT_NE(f.made(end).find("-XX:ArchiveClassesAtExit="), std::string::npos);
+        EXPECT_NE(f.made(end).find("-XX:DumpLoadedClassList="), std::string::npos);
         Platform.cacheFiles = Real;
         EXPECT_TRUE(files(f.cache, ".tmp").empty());
         EXPECT_EQ(files(f.cache, ".key").size(), &end == &ends[3].first ? 1u : 0u);
@@ -120,7 +138,7 @@ TEST(ClassDataCache, KeptOnlyWholeFromNormalEnds) {
     EXPECT_NE(f.start({"-Dsun.java.command=App two", f.classPath}).find("-XX:SharedArchiveFile=" + kept + "\n"), std::string::npos);
     finishClassDataCache();
     makeFile(f.dir + "/a.jar", "changed");  // another size: another key
-    EXPECT_NE(f.start({f.classPath}).find("ArchiveClassesAtExit"), std::string::npos);
+    EXPECT_NE(f.start({f.classPath}).find("DumpLoadedClassList"), std::string::npos);
     finishClassDataCache();
 }
 
@@ -142,7 +160,7 @@ TEST(ClassDataCache, UsedOnlyPrivateAndUnchanged) {
         {"cache a link", [](Folder& f, const std::string& c) { fs::rename(c, f.dir + "/x"), fs::create_symlink(f.dir + "/x", c); }, false, true},
         {"cache rewritten", [](Folder&, const std::string& c) { std::ofstream(c) << "archivf", fs::last_write_time(c, fs::last_write_time(c) - std::chrono::seconds(1)); }, false, false},
         {"cache truncated", [](Folder&, const std::string& c) { truncate(c.c_str(), 3); }, false, false},
-        {"a start that used it crashed", [&](Folder&, const std::string& c) { makeFile(c.substr(0, c.rfind('-')) + endedMarker, fs::path(c).filename()); }, false, false},
+        {"a start that used it did not end normally", [&](Folder&, const std::string& c) { makeFile(c.substr(0, c.rfind('-')) + endedMarker, fs::path(c).filename()); }, false, false},
         {"a start using it runs", [](Folder&, const std::string& c) { makeFile(c.substr(0, c.rfind('-')) + "-1.started", fs::path(c).filename()); }, true, true},
     };
     for (Row& row : rows) {

@@ -1,5 +1,5 @@
 // varnlet-pack's option arrays, stored so that the launcher splits them back into the same
-// options, and its warnings about settings that do not do what they seem to.
+// options.
 #include <gtest/gtest.h>
 
 #include "invoke/split.h"
@@ -29,21 +29,5 @@ TEST(PackOptions, ArraysSplitBackIntoTheirElements) {
         EXPECT_FALSE(parsePackConfig("JvmOptions = ['x', '" + refused + "']\n", "app.toml", &config, &errors));
         EXPECT_EQ(errors, std::vector<std::string>{"app.toml:1:20: JvmOptions element \"" + refused + "\" cannot be stored: "
                                                    "options are split at blanks outside double quotes, with no escape"});
-    }
-}
-
-TEST(PackOptions, WarningsPointToTheCommandLineSetting) {
-    const std::pair<const char*, std::vector<std::string>> rows[] = {
-        {"UseStartupDir = true\nEarlyWorkingDir = true\n",
-         {"app.toml:1:17: warning: UseStartupDir has no effect with EarlyWorkingDir (only WorkingDir is entered); for a "
-          "command-line tool that works in the caller's directory, set StayInStartupDir instead"}},
-        {"StayInStartupDir = true\nWorkingDir = 'work'\n", {"app.toml:2:14: warning: WorkingDir has no effect with StayInStartupDir"}},
-        {"UseStartupDir = true\nEarlyWorkingDir = false\nStayInStartupDir = true\nWorkingDir = ''\n", {}},
-    };
-    for (const auto& [text, want] : rows) {
-        PackConfig config;
-        std::vector<std::string> errors;
-        ASSERT_TRUE(parsePackConfig(text, "app.toml", &config, &errors));
-        EXPECT_EQ(packWarnings(config), want) << text;
     }
 }

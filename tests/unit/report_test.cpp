@@ -7,6 +7,7 @@
 #include "fakes/fake_platform.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "jvm/text_buffer.h"
 #include "launcher/dispatch.h"
 #include "launcher/single_instance.h"
 #include "launcher_file.h"
@@ -42,6 +43,15 @@ TEST(Report, ConsoleRoutingAndSafeFormatting) {
     for (int i = 0; i < 4600; ++i) accents += "\xC3\xA9";
     reportInfo("%s", ("x" + accents).c_str());
     EXPECT_EQ(w.console.back().text, "x" + accents.substr(0, 2 * 4093) + "...");
+}
+
+// Memory that runs out (here a text too long to hold) ends the run with one report and the
+// launcher's failure code.
+TEST(Report, OutOfMemoryEndsTheRun) {
+    FakePlatform platform;
+    Platform.console.writeLine = [](bool toError, const char* text) { fprintf(stderr, "%d %s\n", toError, text); };
+    TextBuffer text{nullptr, 0, 0};
+    EXPECT_EXIT(reserveText(&text, SIZE_MAX / 2), testing::ExitedWithCode(255), "^1 Out of memory\\.\n$");
 }
 
 // Windowed launchers, what the wine scenarios cannot see: icons, the title's fallbacks, no

@@ -1,7 +1,7 @@
 """The class data cache's folder as testjvm.dll receives it, for a runtime whose release file says
-Java 17 (a dynamic archive written at exit): the account's local application data folder, one per
-installation, in a console run and in a service run; none in a folder others may write. The double
-writes no archive, so nothing is kept."""
+Java 17 (the run lists its classes, archived after it): the account's local application data
+folder, one per installation, in a console run and in a service run; none in a folder others may
+write. The double lists no classes, so nothing is kept."""
 import os
 import re
 from pathlib import Path
@@ -17,11 +17,11 @@ def java17(case, directory):
     (home / "release").write_text('JAVA_VERSION="17.0.9"\n')
 
 def expect_cache_folder(case, record, name):
-    asked = [o[0].split("=", 1)[1] for o in record.all("option") if o[0].startswith("-XX:ArchiveClassesAtExit=")]
-    expect(len(asked) == 1, f"one archive expected: {record.all('option')}")
+    asked = [o[0].split("=", 1)[1] for o in record.all("option") if o[0].startswith("-XX:DumpLoadedClassList=")]
+    expect(len(asked) == 1, f"one class list expected: {record.all('option')}")
     folder, file = asked[0].rsplit("\\", 1)
     expect(re.fullmatch(r"C:\\users\\[^\\]+\\AppData\\Local\\varnlet\\" + name + "-[0-9a-f]{8}", folder, re.I) and
-           re.fullmatch(r"cds-[0-9a-f]{8}-\d+\.jsa\.tmp", file), f"the archive asked for: {asked[0]}")
+           re.fullmatch(r"cds-[0-9a-f]{8}-\d+\.classes\.tmp", file), f"the class list asked for: {asked[0]}")
     linux = case.wine.prefix / "drive_c" / folder[3:].replace("\\", "/")
     expect(linux.is_dir() and not any(linux.glob("cds-*")), f"{linux}: no folder, or a file left in it")
 
@@ -45,4 +45,4 @@ def scenario_open_folder(case):
         os.chown(app / "cache", owner, owner)
         run = case.run(exe, cwd=app, record=app / "testjvm.record", env={"VARNLET_TRACE": "1"})
         expect(run.code == 0 and "another account owns" in run.stderr and "may write in it" in run.stderr, f"{run.code}: {run.stderr}")
-        expect(not any(o[0].startswith("-XX:ArchiveClassesAtExit=") for o in run.record.all("option")), "an archive asked for")
+        expect(not any(o[0].startswith("-XX:DumpLoadedClassList=") for o in run.record.all("option")), "a class list asked for")

@@ -12,11 +12,12 @@
 #include "dpi_awareness.h"
 #include "version_info.h"
 
-const char kDefaultExecutionLevel[] = "asInvoker";
-
 namespace {
 
-const char* const kLevels[] = {"asInvoker", "highestAvailable", "requireAdministrator"};
+const char* const kLevels[] = {
+#define VARNLET_EXECUTION_LEVEL(level) #level,
+#include "pack_rules.def"
+};
 
 // The request Windows reads from the manifest; without it, Windows treats the program as one
 // written before user account control (file and registry virtualization, installer detection).
@@ -81,12 +82,18 @@ void applyIdentity(const PackConfig& config, const std::string& target, const st
     uint16_t number[4] = {0, 0, 0, 0};
     parseLeadingVersionNumber(config.versionNumber, number);
     const std::string version = config.versionNumber.empty() ? versionNumberText(number) : config.versionNumber;
-    const std::string defaults[] = {"", name, version, name, "", file, name, version};  // in kVersionStringKeys order
+    const std::string empty;
+    const std::string *Empty = &empty, *Name = &name, *Version = &version, *File = &file, *Unset = nullptr;
+    const std::string* const defaults[] = {
+    // in kVersionStringKeys order; Unset: a text written only when the configuration states it
+#define VARNLET_VERSION_KEY(key, defaultValue) defaultValue,
+#include "pack_rules.def"
+    };
     std::vector<std::pair<std::u16string, std::u16string>> strings;
     for (size_t i = 0; i < kVersionStringKeyCount; ++i) {
         std::u16string key = utf8ToUtf16(kVersionStringKeys[i]);
-        std::u16string value = utf8ToUtf16(i < kWrittenVersionStringKeys ? defaults[i] : "");
-        bool stated = i < kWrittenVersionStringKeys;
+        std::u16string value = utf8ToUtf16(defaults[i] ? *defaults[i] : empty);
+        bool stated = defaults[i] != nullptr;
         for (const auto& s : request->versionStrings)
             if (s.first == key) value = s.second, stated = true;
         if (!stated) continue;
@@ -99,7 +106,7 @@ void applyIdentity(const PackConfig& config, const std::string& target, const st
     if (!request->setFileVersion) std::copy(number, number + 4, request->fileVersion);
     if (!request->setProductVersion) std::copy(number, number + 4, request->productVersion);
     request->setFileVersion = request->setProductVersion = true;
-    request->executionLevel = config.executionLevel.empty() ? kDefaultExecutionLevel : config.executionLevel;
+    request->executionLevel = config.executionLevel.empty() ? kLevels[0] : config.executionLevel;
     request->dpiAwareness = config.dpiAwareness.empty() ? kDefaultDpiAwareness : config.dpiAwareness;
 }
 

@@ -8,9 +8,7 @@
 #include "launcher_file.h"
 #include "pack_config.h"
 
-extern const char kDefaultExecutionLevel[];  // "asInvoker": no virtualization, no installer guess
-
-// Checks the value of the top-level key `name`, `execution_level` or `dpi_awareness`.
+// Checks the value of the top-level key `name` or `execution_level`.
 bool checkIdentityValue(const std::string& key, const std::string& value, std::string* why);
 // Fills the version information, execution level and DPI awareness of a request for the file `output`;
 // *notes receives what looks inconsistent (a stated OriginalFilename that is not the output's).

@@ -7,32 +7,28 @@
 
 #include <cctype>
 
-const char kDefaultDpiAwareness[] = "permonitorv2";
-
 namespace {
 
 struct DpiMode {
     const char* name;
-    const char* dpiAware;
-    const char* dpiAwareness;
+    const char* values[2];  // of the settings below, in their order
 };
 
-const DpiMode kModes[] = {
-    {"permonitorv2", "true/pm", "PerMonitorV2"},
-    {"system", "true", "System"},
-    {"unaware", "false", "Unaware"},
+constexpr DpiMode kModes[] = {
+#define VARNLET_DPI_MODE(mode, dpiAware, dpiAwareness) {#mode, {dpiAware, dpiAwareness}},
+#include "pack_rules.def"
 };
 
 struct Setting {
     const char* element;
     const char* xmlns;
-    const char* DpiMode::*value;
 };
 
 const Setting kSettings[] = {
-    {"dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings", &DpiMode::dpiAware},
-    {"dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings", &DpiMode::dpiAwareness},
+#define VARNLET_DPI_SETTING(element, xmlns) {#element, xmlns},
+#include "pack_rules.def"
 };
+static_assert(sizeof kSettings / sizeof kSettings[0] == 2, "each DPI mode gives one value per setting");
 
 // The start tag `<element` (not a longer name), npos when there is none.
 size_t findStartTag(const std::string& xml, const std::string& element) {
@@ -67,6 +63,8 @@ const DpiMode* findMode(const std::string& name) {
 
 }  // namespace
 
+const char* const kDefaultDpiAwareness = kModes[0].name;
+
 bool checkDpiAwareness(const std::string& value, std::string* why) {
     if (findMode(value)) return true;
     *why = "dpi_awareness must be \"permonitorv2\", \"system\" or \"unaware\"";
@@ -77,11 +75,13 @@ std::string manifestDpiAwareness(const Bytes& manifest) {
     std::string xml(manifest.begin(), manifest.end());
     size_t from = 0, length = 0;
     bool found = false;
-    if (!findText(xml, "dpiAwareness", &from, &length, &found) && !findText(xml, "dpiAware", &from, &length, &found))
+    // The newer setting first: where both are present, Windows 10 reads that one.
+    if (!findText(xml, kSettings[1].element, &from, &length, &found) &&
+        !findText(xml, kSettings[0].element, &from, &length, &found))
         return "";
     std::string text = xml.substr(from, length);
     for (const DpiMode& mode : kModes)
-        if (text == mode.dpiAwareness || text == mode.dpiAware) return mode.name;
+        if (text == mode.values[1] || text == mode.values[0]) return mode.name;
     return text;
 }
 
@@ -89,8 +89,9 @@ bool setManifestDpiAwareness(const Bytes& manifest, const std::string& name, Byt
     const DpiMode* mode = findMode(name);
     if (!mode) return checkDpiAwareness(name, error);
     std::string xml(manifest.begin(), manifest.end());
-    for (const Setting& setting : kSettings) {
-        const std::string value = mode->*setting.value;
+    for (size_t i = 0; i < 2; ++i) {
+        const Setting& setting = kSettings[i];
+        const std::string value = mode->values[i];
         size_t from = 0, length = 0;
         bool found = false;
         if (findText(xml, setting.element, &from, &length, &found)) {

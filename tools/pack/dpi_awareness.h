@@ -5,7 +5,7 @@
 
 #include "byte_io.h"
 
-extern const char kDefaultDpiAwareness[];  // "permonitorv2", as the java command declares
+extern const char* const kDefaultDpiAwareness;  // "permonitorv2", as the java command declares
 
 // Checks a value of dpi_awareness: "permonitorv2", "system" or "unaware".
 bool checkDpiAwareness(const std::string& value, std::string* why);

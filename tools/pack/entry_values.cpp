@@ -108,12 +108,8 @@ bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit) {
         const char* unit;
     };
     static const Range kRanges[] = {
-        {kEntryJavaSearchMode, 0, 7, ""},
-        {kEntryServiceRestartDelay, 0, 86400, " seconds"},
-        {kEntryServiceRestartCount, 1, 100, ""},
-        {kEntryServiceRestartReset, 0, INT32_MAX, " seconds"},
-        {kEntryServiceStopTimeout, 1, 86400, " seconds"},
-        {kEntryLogRotateKeep, 0, 1000, " files"},
+#define VARNLET_RANGE(entry, from, to, text) {kEntry##entry, from, to, text},
+#include "pack_rules.def"
     };
     for (const Range& r : kRanges)
         if (r.id == id) {
@@ -125,6 +121,40 @@ bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit) {
     *low = INT32_MIN;
     *high = INT32_MAX;
     unit->clear();
+    return false;
+}
+
+EntryForm entryForm(unsigned id) {
+    struct Form {
+        unsigned id;
+        EntryForm form;
+    };
+    static const Form kForms[] = {
+#define VARNLET_ENTRY_FORM(entry, form) {kEntry##entry, EntryForm::form},
+#include "pack_rules.def"
+    };
+    const EntryInfo* info = findEntry(id);
+    if (info && info->shape == EntryShape::PathList) return EntryForm::List;
+    for (const Form& f : kForms)
+        if (f.id == id) return f.form;
+    return EntryForm::Text;
+}
+
+bool windowsOnlyEntry(unsigned id, bool* warn) {
+    enum { Quiet, Warn };
+    struct Only {
+        unsigned id;
+        bool warn;
+    };
+    static const Only kWindowsOnly[] = {
+#define VARNLET_WINDOWS_ONLY(entry, onLinux) {kEntry##entry, onLinux == Warn},
+#include "pack_rules.def"
+    };
+    for (const Only& only : kWindowsOnly)
+        if (only.id == id) {
+            if (warn) *warn = only.warn;
+            return true;
+        }
     return false;
 }
 

@@ -18,6 +18,12 @@ bool convertMinJavaVersion(const std::string& text, std::string* stored, std::st
 std::string hexVersionText(uint32_t value);
 // The range an Integer entry accepts; false (and the 32-bit range) when it has none of its own.
 bool integerRange(unsigned id, int64_t* low, int64_t* high, std::string* unit);
+// The form of a text entry's value in the configuration (pack_rules.def; a PathList is a List).
+enum class EntryForm { Text, List, Options };
+EntryForm entryForm(unsigned id);
+// An entry a Linux launcher has no use for (the registry search, service settings systemd
+// units do not have); *warn: building a Linux launcher with it set warns.
+bool windowsOnlyEntry(unsigned id, bool* warn = nullptr);
 // A name the service manager takes for a service (ServiceDependencies items).
 bool checkServiceName(const std::string& name, std::string* error);
 // The accounts a service may run as without a stored password (ServiceAccount).

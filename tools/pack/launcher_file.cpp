@@ -9,6 +9,7 @@
 #include "elf_section.h"
 #include "entry_block.h"
 #include "core/entries.h"
+#include "core/text_encoding.h"
 #include "pe_image.h"
 #include "platform/config_section.h"
 #include "resource_tree.h"
@@ -154,10 +155,13 @@ bool updateVersion(std::vector<ResourceItem>& items, const PackRequest& request,
     if (request.setProductVersion) std::copy(request.productVersion, request.productVersion + 4, info.productVersion);
     if (request.wholeVersionTable) info.strings.clear();
     for (const auto& s : request.versionStrings) setVersionString(info, s.first, s.second);
-    // Windows shows these two texts only where the fixed flags say the file is such a build.
-    auto has = [&](const char16_t* key) { return versionString(info, key) && !versionString(info, key)->empty(); };
-    info.fileFlags = (info.fileFlags & ~(kFilePrivateBuild | kFileSpecialBuild)) |
-                     (has(u"PrivateBuild") ? kFilePrivateBuild : 0) | (has(u"SpecialBuild") ? kFileSpecialBuild : 0);
+    // Windows shows PrivateBuild and SpecialBuild only where the fixed flags say the file is such a build.
+    auto has = [&](const char* key) {
+        const std::u16string* text = versionString(info, utf8ToUtf16(key));
+        return text && !text->empty();
+    };
+#define VARNLET_VERSION_FLAG(key, flag) info.fileFlags = has(#key) ? info.fileFlags | (flag) : info.fileFlags & ~(flag);
+#include "pack_rules.def"
     if (info.translations.empty()) info.translations.push_back(0x04B00409);
     removeItems(items, RtVersion, resourceId(1));
     ResourceItem item;

@@ -176,9 +176,9 @@ struct Checker {
             if (!checkMessageFormat(value, &why)) return error(node.source(), key + ": " + why);
             break;
         default:
-            if (info.shape == EntryShape::PathList || info.id == kEntryServiceDependencies) {
+            if (entryForm(info.id) == EntryForm::List) {
                 if (!list(node, key, &value)) return;
-            } else if (info.id == kEntryJvmOptions || info.id == kEntryAppOptions) {
+            } else if (entryForm(info.id) == EntryForm::Options) {
                 if (!optionList(node, key, &value)) return;
             } else if (!text(node, key, &value)) {
                 return;
@@ -375,10 +375,12 @@ std::vector<std::string> packWarnings(const PackConfig& config) {
 std::vector<std::string> targetWarnings(const PackConfig& config, const std::string& target) {
     std::vector<std::string> warnings;
     if (target != "linux") return warnings;
-    // A systemd unit has neither: -install refuses them rather than leave them out.
-    for (unsigned id : {kEntryServiceDelayedStart, kEntryServiceDependencies}) {
-        auto entry = config.entries.find(id);
-        if (entry == config.entries.end() || entry->second == (id == kEntryServiceDelayedStart ? "0" : "")) continue;
+    // A systemd unit has no such setting: -install refuses them rather than leave them out.
+    for (const auto& [id, value] : config.entries) {
+        bool warn = false;
+        if (!windowsOnlyEntry(id, &warn) || !warn || value.empty() ||
+            (findEntry(id)->type == EntryType::Flag && value == "0"))
+            continue;
         warnings.push_back(config.entryPlaces.at(id) + ": warning: " + findEntry(id)->name +
                            " is a Windows service setting that systemd units do not have: -install of this "
                            "Linux launcher refuses it");
@@ -392,7 +394,14 @@ bool holds(const PackConfig& config, unsigned id) { return config.entries.count(
 
 }  // namespace
 
-bool isKnownTarget(const std::string& target) { return target == "win32" || target == "win64" || target == "linux"; }
+bool isKnownTarget(const std::string& target) {
+    for (const char* known : {
+#define VARNLET_TARGET(name, body) #name,
+#include "pack_rules.def"
+         })
+        if (target == known) return true;
+    return false;
+}
 
 bool parsePackConfig(const std::string& text, const std::string& path, PackConfig* config,
                      std::vector<std::string>* errors) {

@@ -48,12 +48,6 @@ std::string tomlValue(const EntryInfo& e) {
     }
 }
 
-// Entries a Linux launcher has no use for: the registry search and service settings that
-// systemd units do not have.
-bool windowsOnlyEntry(unsigned id) {
-    return id == kEntryJavaSearchMode || id == kEntryServiceDelayedStart || id == kEntryServiceDependencies;
-}
-
 const char kWindowsKeys[] =
     "# The application icon, a .ico file (all its images are used).\n"
     "# icon = \"myapp.ico\"\n"
@@ -80,6 +74,18 @@ const char kCommandLineTools[] =
     "# becomes --add-opens=java.base/java.lang=ALL-UNNAMED and the options of the file\n"
     "# jvm.options beside the executable; JDK_JAVA_OPTIONS is read for Java 9 and later, and\n"
     "# the java command's own options (-jar, -cp, -version, ...) are refused with a report.\n";
+
+const char kVersionTable[] =
+    "\n# Version information of the executable; each value replaces the one made from name and\n"
+    "# the output's file name. FileVersion and ProductVersion (default 0.0.0.0) start with numbers\n"
+    "# separated by dots (\"1.2.3-beta\"), which also set the numeric versions. (A file without this\n"
+    "# table may set both with the top-level key version = \"1.2.3\".) Comments, LegalTrademarks,\n"
+    "# PrivateBuild and SpecialBuild are written only when set.\n[version]\n"
+    "# FileVersion = \"1.0.0.0\"\n# ProductVersion = \"1.0.0.0\"\n# ProductName = \"My Application\"\n"
+    "# FileDescription = \"My Application launcher\"\n# CompanyName = \"Example Ltd\"\n"
+    "# LegalCopyright = \"Copyright (C) 2026 Example Ltd\"\n# OriginalFilename = \"myapp.exe\"\n"
+    "# InternalName = \"myapp\"\n# Comments = \"\"\n# LegalTrademarks = \"\"\n# PrivateBuild = \"\"\n"
+    "# SpecialBuild = \"\"\n";
 
 // A new configuration takes today's reference rules; bodies keep the stored rules as
 // their default, for the launchers made before.
@@ -114,9 +120,8 @@ std::string sampleConfig(const std::string& target) {
         if (e.id == kEntryStayInStartupDir) out += kCommandLineTools;
         if (e.id == kEntryMainJar) out += kShippedForms;
         out += "# " + std::string(e.meaning) + ".\n";
-        if (e.shape == EntryShape::PathList || e.id == kEntryServiceDependencies)
-            out += "# A string with ';' between entries, or an array of strings.\n";
-        if (e.id == kEntryJvmOptions || e.id == kEntryAppOptions)
+        if (entryForm(e.id) == EntryForm::List) out += "# A string with ';' between entries, or an array of strings.\n";
+        if (entryForm(e.id) == EntryForm::Options)
             out += "# A string, or an array of strings with one option each (quoted as needed when stored).\n";
         if (e.id == kEntryClassDataCache) {  // on for new applications; it writes files, so bodies keep it off
             out += std::string(e.name) + " = true\n\n";
@@ -143,16 +148,5 @@ std::string sampleConfig(const std::string& target) {
                "    # " + e.name + "\n";
     }
     if (target == "linux") return out;
-    out +=
-        "\n# Version information of the executable; each value replaces the one made from name and\n"
-        "# the output's file name. FileVersion and ProductVersion (default 0.0.0.0) start with numbers\n"
-        "# separated by dots (\"1.2.3-beta\"), which also set the numeric versions. (A file without this\n"
-        "# table may set both with the top-level key version = \"1.2.3\".) Comments, LegalTrademarks,\n"
-        "# PrivateBuild and SpecialBuild are written only when set.\n[version]\n"
-        "# FileVersion = \"1.0.0.0\"\n# ProductVersion = \"1.0.0.0\"\n# ProductName = \"My Application\"\n"
-        "# FileDescription = \"My Application launcher\"\n# CompanyName = \"Example Ltd\"\n"
-        "# LegalCopyright = \"Copyright (C) 2026 Example Ltd\"\n# OriginalFilename = \"myapp.exe\"\n"
-        "# InternalName = \"myapp\"\n# Comments = \"\"\n# LegalTrademarks = \"\"\n# PrivateBuild = \"\"\n"
-        "# SpecialBuild = \"\"\n";
-    return out;
+    return out + kVersionTable;
 }

@@ -20,9 +20,10 @@
 namespace fs = std::filesystem;
 
 std::string bodyFileName(const std::string& target) {
-    if (target == "win32") return "varnlet.exe";
-    if (target == "win64") return "varnlet64.exe";
-    return "varnlet";
+#define VARNLET_TARGET(name, body) \
+    if (target == #name) return body;
+#include "pack_rules.def"
+    return "";
 }
 
 std::vector<std::string> stubCandidates(const std::string& target, const std::string& toolPath) {

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-// The texts every packed launcher holds, then those it holds only when they are set.
-const char* const kVersionStringKeys[] = {"CompanyName",    "FileDescription",  "FileVersion",  "InternalName",
-                                          "LegalCopyright", "OriginalFilename", "ProductName",  "ProductVersion",
-                                          "Comments",       "LegalTrademarks",  "PrivateBuild", "SpecialBuild"};
+const char* const kVersionStringKeys[] = {
+#define VARNLET_VERSION_KEY(key, defaultValue) #key,
+#include "pack_rules.def"
+};
 const size_t kVersionStringKeyCount = sizeof kVersionStringKeys / sizeof kVersionStringKeys[0];
 
 namespace {

@@ -8,8 +8,6 @@
 
 #include "byte_io.h"
 
-constexpr uint32_t kFilePrivateBuild = 0x08, kFileSpecialBuild = 0x20;  // fixed file flags
-
 struct VersionInfo {
     uint16_t fileVersion[4] = {0, 0, 0, 0};
     uint16_t productVersion[4] = {0, 0, 0, 0};
@@ -20,11 +18,9 @@ struct VersionInfo {
     std::vector<uint32_t> translations{0x04B00409};
 };
 
-// The version-information string keys the configuration may set; the first
-// kWrittenVersionStringKeys are written into every packed launcher.
+// The version-information string keys the configuration may set (pack_rules.def).
 extern const char* const kVersionStringKeys[];
 extern const size_t kVersionStringKeyCount;
-constexpr size_t kWrittenVersionStringKeys = 8;
 
 bool parseVersionInfo(const Bytes& data, VersionInfo* info, std::string* error);
 Bytes buildVersionInfo(const VersionInfo& info);

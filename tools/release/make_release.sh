@@ -2,8 +2,10 @@
 # Builds the release packages from this checkout (scripts/release.sh installs the tools first)
 # and writes them to dist/:
 #   varnlet-<version>-linux-x86_64.tar.gz   bin/varnlet-pack, share/varnlet/<bodies>, share/man, texts
-#                                           (the user's guide GUIDE.md and its image, QUICKSTART, LICENSE)
-#   varnlet-<version>-windows-x64.zip       varnlet-pack.exe beside the bodies, texts
+#                                           (the user's guide GUIDE.md and its image, QUICKSTART, LICENSE),
+#                                           share/varnlet/maven/ (varnlet-pack-<version>.jar, the Maven
+#                                           plugin varnlet-maven-plugin-<version>.jar, their POMs)
+#   varnlet-<version>-windows-x64.zip       varnlet-pack.exe beside the bodies, texts, maven/
 #   varnlet_<version>_amd64.deb             /usr/bin/varnlet-pack, /usr/share/varnlet/<bodies>
 #   SHA256SUMS
 # The version is the CMake project version. The same commit gives the same bytes: every
@@ -54,13 +56,14 @@ rm -r "$stage/$linux/share/doc" "$stage/$linux/share/lintian"
 # The Windows archive: the tool built for Windows beside the same bodies and texts.
 windows=varnlet-$version-windows-x64
 mkdir "$stage/$windows"
-cp "$build/win64/tools/pack/varnlet-pack.exe" "$stage/$linux"/share/varnlet/* "$stage/$windows/"
+cp "$build/win64/tools/pack/varnlet-pack.exe" "$stage/$linux"/share/varnlet/varnlet* "$stage/$windows/"
+cp -r "$stage/$linux/share/varnlet/maven" "$stage/$windows/"
 cp "$stage/$linux"/{GUIDE.md,report-dialog.png,QUICKSTART,LICENSE} "$stage/$windows/"
 
 # Fixed modes and times: programs 755, everything else 644.
 find "$stage" -type d -exec chmod 755 {} +
 find "$stage" -type f -exec chmod 644 {} +
-chmod 755 "$stage/$linux/bin/varnlet-pack" "$stage/$linux"/share/varnlet/* "$stage/$windows/varnlet-pack.exe" \
+chmod 755 "$stage/$linux/bin/varnlet-pack" "$stage/$linux"/share/varnlet/varnlet* "$stage/$windows/varnlet-pack.exe" \
   "$stage/$windows"/varnlet*.exe "$stage/$windows/varnlet"
 find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 

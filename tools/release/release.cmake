@@ -1,7 +1,8 @@
 # The release packages (scripts/release.sh): install rules and the Debian package. The Linux
 # release tree installs varnlet-pack in bin/, every launcher body in share/varnlet/ (the Windows
 # ones from the win32 and win64 release trees), where varnlet-pack finds them, the texts in
-# share/doc/varnlet/ and the manual page in share/man/man1/. make_release.sh makes the archives from the same install tree.
+# share/doc/varnlet/, the manual page in share/man/man1/ and the Java packer and Maven plugin in
+# share/varnlet/maven/. make_release.sh makes the archives from the same install tree.
 if(WIN32)
   return()
 endif()
@@ -25,6 +26,14 @@ install(PROGRAMS "${VARNLET_WIN32_BUILD_DIR}/varnlet.exe" "${VARNLET_WIN64_BUILD
 install(FILES ${PROJECT_SOURCE_DIR}/docs/GUIDE.md ${PROJECT_SOURCE_DIR}/docs/report-dialog.png "${CMAKE_BINARY_DIR}/QUICKSTART"
         "${CMAKE_BINARY_DIR}/changelog.gz" DESTINATION share/doc/varnlet)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION share/doc/varnlet RENAME copyright)
+# The Java packer and the Maven plugin with their POMs, named as `mvn install:install-file` and
+# a repository take them.
+if(NOT TARGET varnlet_maven_plugin)
+  message(FATAL_ERROR "The release carries the Maven plugin: install Maven and Debian's Maven plugins (scripts/setup.sh release)")
+endif()
+install(FILES "${VARNLET_PACK_JAR}" DESTINATION share/varnlet/maven RENAME varnlet-pack-${PROJECT_VERSION}.jar)
+install(FILES "${VARNLET_PLUGIN_POM}" DESTINATION share/varnlet/maven RENAME varnlet-maven-plugin-${PROJECT_VERSION}.pom)
+install(FILES "${VARNLET_PACK_POM}" "${VARNLET_PLUGIN_JAR}" DESTINATION share/varnlet/maven)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides DESTINATION share/lintian/overrides RENAME varnlet)
 
 set(CPACK_GENERATOR DEB)

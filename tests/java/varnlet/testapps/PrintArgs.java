@@ -1,5 +1,6 @@
 // Test app: prints what it received from the launcher or `java`, one "key=value" line each (texts as
-// UTF-8 hex, which no console encoding can change), then one marker line on each stream.
+// UTF-8 hex, which no console encoding can change), then one marker line on each stream. With the
+// property varnlet.testapps.fill it first fills the disk of the file that names.
 package varnlet.testapps;
 
 import java.nio.charset.StandardCharsets;
@@ -13,6 +14,12 @@ public final class PrintArgs {
     }
 
     public static void main(String[] args) throws Exception {
+        String fill = System.getProperty("varnlet.testapps.fill");
+        if (fill != null)
+            try (java.io.OutputStream out = new java.io.FileOutputStream(fill)) {
+                for (byte[] block = new byte[1 << 20];;) out.write(block);
+            } catch (java.io.IOException full) {
+            }
         System.out.println("argc=" + args.length);
         for (int i = 0; i < args.length; ++i) System.out.println("arg" + i + "=" + hex(args[i]));
         System.out.println("user.dir=" + System.getProperty("user.dir"));

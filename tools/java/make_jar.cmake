@@ -1,0 +1,33 @@
+# Makes a jar whose bytes depend only on its files: the compiled classes and the launcher bodies
+# that exist (under org/varnlet/pack/bodies/), each entry named explicitly in sorted order and
+# dated SOURCE_DATE_EPOCH (or 1980-01-01 when unset). The jar is replaced only when it changes.
+# Usage: cmake -DCLASSES=dir -DBODIES="path|path" -DJAR_TOOL=jar -DMAIN=class -DOUTPUT=x.jar -P make_jar.cmake
+set(stage "${OUTPUT}.stage")
+file(REMOVE_RECURSE "${stage}")
+file(COPY "${CLASSES}/" DESTINATION "${stage}")
+string(REPLACE "|" ";" BODIES "${BODIES}")
+foreach(body IN LISTS BODIES)
+  if(EXISTS "${body}")
+    file(COPY "${body}" DESTINATION "${stage}/org/varnlet/pack/bodies")
+  endif()
+endforeach()
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  string(TIMESTAMP date "%Y-%m-%dT%H:%M:%SZ" UTC)
+else()
+  set(date "1980-01-01T00:00:02Z")
+endif()
+file(GLOB_RECURSE files RELATIVE "${stage}" "${stage}/*")
+list(SORT files)
+set(arguments "")
+foreach(f IN LISTS files)
+  list(APPEND arguments -C "${stage}" "${f}")
+endforeach()
+set(main_class "")
+if(MAIN)
+  set(main_class --main-class "${MAIN}")
+endif()
+file(REMOVE "${OUTPUT}.tmp")
+execute_process(COMMAND "${JAR_TOOL}" --create --file "${OUTPUT}.tmp" --date "${date}" ${main_class} ${arguments}
+                COMMAND_ERROR_IS_FATAL ANY)
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE_RECURSE "${stage}" "${OUTPUT}.tmp")
