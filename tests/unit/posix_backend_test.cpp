@@ -1,5 +1,4 @@
-// The POSIX backend's own rules: the configuration section, the INI reader and the missing
-// registry.
+// The POSIX backend's own rules: the configuration section and the INI reader.
 #include <gtest/gtest.h>
 
 #include <cerrno>
