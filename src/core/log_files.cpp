@@ -182,8 +182,7 @@ std::string invocationDirectory() {
 bool makeLogFolder(const char* path) {
     std::string folder;
     if (!parentPath(Platform.traits.pathStyle, path, &folder)) return true;
-    uint32_t attributes = Platform.files.attributes(folder.c_str());
-    if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory)) return true;
+    if (Platform.files.kind(folder.c_str()) == FileKind::Directory) return true;
     return Platform.logFiles->createFolders(folder.c_str());
 }
 

@@ -94,14 +94,14 @@ void boxTitle(char* title, size_t size) {
     if (dot && dot != title) *dot = '\0';
 }
 
-int showBox(const char* text, uint32_t style) {
+bool showBox(const char* text, BoxKind kind) {
     char title[1024];
     boxTitle(title, sizeof title);
-    return Platform.desktop.showMessageBox(title, text, style);
+    return Platform.desktop.showMessageBox(title, text, kind);
 }
 
 void showReportBox(ReportKind kind, const char* text) {
-    showBox(text, kBoxOk | (kind == ReportKind::Error ? kBoxIconError : kBoxIconInformation));
+    showBox(text, kind == ReportKind::Error ? BoxKind::Error : BoxKind::Information);
 }
 
 void join(char* out, size_t size, const char* a, const char* separator, const char* b) {
@@ -153,8 +153,7 @@ void emitReport(ReportKind kind, const char* text) {
     }
     void* source = State.EventSource;
     if (!source) return;
-    if (kind != ReportKind::Info) Platform.eventLog.report(source, kEventTypeError, kErrorEventId, text);
-    else Platform.eventLog.report(source, kEventTypeInformation, kInfoEventId, text);
+    Platform.eventLog.report(source, kind != ReportKind::Info, text);
 }
 
 void reportInfo(const char* format, ...) {
@@ -211,7 +210,7 @@ void reportErrorOfferingPage(const char* url, const char* format, ...) {
         memcpy(offer, full, sizeof offer);
         joinWithSystemText(full, sizeof full, offer);
     }
-    if (showBox(full, kBoxYesNo | kBoxIconError) != kBoxAnswerYes) return;
+    if (!showBox(full, BoxKind::ErrorQuestion)) return;
     if (!Platform.desktop.openUrl(url)) {
         reportLastError();
         reportError("%s", url);

@@ -10,11 +10,6 @@
 enum class ReportKind { Info, Error, Refusal };
 
 constexpr size_t kReportTextSize = 8192;
-// Event identifiers of the message table.
-constexpr uint32_t kInfoEventId = 0x40000001u;
-constexpr uint32_t kErrorEventId = 0xC0000002u;
-constexpr uint16_t kEventTypeError = 1;
-constexpr uint16_t kEventTypeInformation = 4;
 
 void reportInfo(const char* format, ...)
 #if defined(__GNUC__)

@@ -162,8 +162,7 @@ bool archivableClassPath(std::vector<std::string>* options) {
             if (end == std::string::npos) end = list.size();
             std::string entry = list.substr(at, end - at);
             at = end + 1;
-            uint32_t attributes = Platform.files.attributes(entry.c_str());
-            if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0) {
+            if (Platform.files.kind(entry.c_str()) == FileKind::Directory) {
                 if (!onlyArchivesBeneath(entry, 16)) {
                     trace("class data cache: none, the class path folder ", entry.c_str(),
                           " holds files other than archives");

@@ -29,8 +29,6 @@ namespace {
 
 typedef jint(JNICALL* CreateJavaVMFunction)(JavaVM**, void**, void*);
 
-constexpr uint32_t kCtrlLogoffEvent = 5;
-
 // The service console: the native streams and then System.out and System.err go to it.
 // Every step runs whatever the one before returned: a refused AllocConsole most often means
 // the process already has a console, and the streams belong on that one.
@@ -191,8 +189,8 @@ void destroyJvm() {
     State.JvmLibrary = nullptr;
 }
 
-bool consoleControlHandler(uint32_t eventType) {
+bool consoleControlHandler(ConsoleEvent event) {
     // Log-off is handled (the service survives it); close, shutdown and the break keys go on
     // to the next handler.
-    return eventType == kCtrlLogoffEvent;
+    return event == ConsoleEvent::Logoff;
 }

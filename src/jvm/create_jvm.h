@@ -11,7 +11,7 @@ bool createJvm(bool withConsole);
 // message names runtime.library.
 bool createJvmWith(const RuntimeChoice& runtime, bool withConsole);
 void destroyJvm();
-bool consoleControlHandler(uint32_t eventType);
+bool consoleControlHandler(ConsoleEvent event);
 
 // The Java home's bin folder for a JVM library at `libraryPath` (the library's parent's
 // parent: bin\server\jvm.dll and jre\bin\client\jvm.dll both give the bin folder that holds

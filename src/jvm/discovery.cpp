@@ -11,11 +11,10 @@
 #include "jvm/next_token.h"
 #include "jvm/runtime_home.h"
 #include "core/config.h"
+#include "core/paths.h"
 #include "core/trace.h"
 
 namespace {
-
-constexpr size_t kMaxRuntimeKeys = 32;
 
 bool copyIfFits(char* buffer, size_t size, const char* text) {
     size_t n = std::strlen(text);
@@ -24,30 +23,42 @@ bool copyIfFits(char* buffer, size_t size, const char* text) {
     return true;
 }
 
-// The key path buffer holds the parent key; append "\" and the version so it names the
-// version's own key. Refused when the registry could not hold such a path.
-bool appendVersion(char* keyPath, const char* versionName) {
-    size_t base = std::strlen(keyPath);
-    size_t n = std::strlen(versionName);
-    if (base + 1 + n + 1 > kRegistryPathSize) return false;
-    keyPath[base] = '\\';
-    std::memcpy(keyPath + base + 1, versionName, n + 1);
-    return true;
-}
+struct RecordSearch {
+    RuntimeSearch& search;
+    char* buffer;
+    size_t size;
+};
 
-bool searchVersionedKey(const char* key, RuntimeSearch& search, char* buffer, size_t size) {
-    char keyPath[kRegistryPathSize];
-    char version[kRegistryPathSize];
-    if (!copyIfFits(keyPath, sizeof keyPath, key)) return false;
-    if (readRegistryString(RegistryRoot::LocalMachine, keyPath, "CurrentVersion", version, sizeof version) ==
-            RegistryText::Read &&
-        tryRuntimeVersion(keyPath, version, search, buffer, size))
-        return true;
+void lookingIn(void*, const char* place) { trace("registry: looking in ", place); }
 
-    return anySubkey(key, [&](const char* name) {
-        std::memcpy(keyPath, key, std::strlen(key) + 1);
-        return tryRuntimeVersion(keyPath, name, search, buffer, size);
-    });
+// One installer's record: the version against the minimum, then the library it names or the
+// candidates under its homes. The home of every record that passes is kept for %JAVA_HOME%,
+// even when no library is found there. The vendors' records are not traced.
+bool tryRecord(void* context, const InstalledRuntime& runtime) {
+    RecordSearch& s = *static_cast<RecordSearch*>(context);
+    if (!versionPasses(runtime.version, runtime.vendorName)) {
+        if (!runtime.vendorName) trace("registry: ", (std::string(runtime.place) + ": below MinJavaVersion").c_str());
+        return false;
+    }
+    if (!runtime.readable) return false;
+    if (!runtime.vendorName) trace("registry: ", runtime.place);
+    std::memset(s.search.home, 0, sizeof s.search.home);
+    for (size_t i = 0; i < runtime.homeCount; ++i) {
+        // The MSI keys end a home with a separator; %JAVA_HOME%\lib reads as one would write it.
+        std::string home = runtime.vendorName ? withoutTrailingSeparators(Platform.traits.pathStyle, runtime.homes[i])
+                                              : runtime.homes[i];
+        if (home.empty() && runtime.vendorName) continue;
+        if (!copyIfFits(s.search.home, sizeof s.search.home, home.c_str())) continue;
+        if (runtime.library) break;
+        if (tryHomeCandidates(s.search.home, s.search.jvmPathUnderHome, s.buffer, s.size)) return true;
+    }
+    if (!runtime.library) return false;
+    std::memset(s.buffer, 0, s.size);
+    if (copyIfFits(s.buffer, s.size, runtime.library) && fileExists(s.buffer)) return true;
+    // The runtime names its own library and it is gone: do not guess another.
+    trace("  RuntimeLib not there: ", runtime.library);
+    std::memset(s.buffer, 0, s.size);
+    return false;
 }
 
 }  // namespace
@@ -78,40 +89,17 @@ std::string jvmPathAfterListSearch(const char* list) {
     return first == std::string::npos ? text : text.substr(0, text.find(';', first));
 }
 
-bool tryRuntimeVersion(char* keyPath, const char* versionName, RuntimeSearch& search, char* buffer, size_t size) {
-    if (!versionPasses(versionName, false)) {
-        trace("registry: ", keyPath, "\\", (std::string(versionName) + ": below MinJavaVersion").c_str());
-        return false;
-    }
-    if (!appendVersion(keyPath, versionName)) return false;
-    trace("registry: ", keyPath);
-
-    std::memset(search.home, 0, sizeof search.home);
-    readRegistryString(RegistryRoot::LocalMachine, keyPath, "JavaHome", search.home, sizeof search.home);
-
-    std::memset(buffer, 0, size);
-    if (readRegistryString(RegistryRoot::LocalMachine, keyPath, "RuntimeLib", buffer, size) == RegistryText::Read) {
-        if (fileExists(buffer)) return true;
-        // The runtime names its own library and it is gone: do not guess another.
-        trace("  RuntimeLib not there: ", buffer);
-        std::memset(buffer, 0, size);
-        return false;
-    }
-    return tryHomeCandidates(search.home, search.jvmPathUnderHome, buffer, size);
-}
-
 bool findRegistryJvm(RuntimeSearch& search, char* buffer, size_t size) {
-    if (!Platform.traits.hasRegistry) return false;  // a trace of keys never read would only mislead
-    const RuntimeKey* keys[kMaxRuntimeKeys];
-    size_t count = selectRuntimeKeys(Config.JavaSearchMode, keys, kMaxRuntimeKeys);
-    for (size_t i = 0; i < count; ++i) {
-        const RuntimeKey& key = *keys[i];
-        trace("registry: looking in HKLM\\", key.path);
-        bool found = key.layout == KeyLayout::Versioned ? searchVersionedKey(key.path, search, buffer, size)
-                                                        : searchVendorKey(key, search, buffer, size);
-        if (found) return true;
-    }
-    return false;
+    // 0: everything, runtimes first; 1: everything, development kits first; 2: runtimes
+    // only; 3: development kits only. Values outside 0-7 search everything, runtimes first.
+    int selection = Config.JavaSearchMode >= 0 && Config.JavaSearchMode <= 7 ? Config.JavaSearchMode & 3 : 0;
+    static const RuntimeKind kRuntimesFirst[] = {RuntimeKind::Runtime, RuntimeKind::DevelopmentKit};
+    static const RuntimeKind kKitsFirst[] = {RuntimeKind::DevelopmentKit, RuntimeKind::Runtime};
+    const RuntimeKind* kinds = selection == 1 || selection == 3 ? kKitsFirst : kRuntimesFirst;
+    size_t count = selection < 2 ? 2 : 1;
+    RecordSearch context{search, buffer, size};
+    RuntimeVisitor visitor{&context, lookingIn, tryRecord};
+    return Platform.runtimes.installed(kinds, count, &visitor);
 }
 
 RuntimeChoice locateJvm() {

@@ -1,5 +1,5 @@
-// Finding the Java runtime library: the configured JvmPath list and the registry keys
-// that installed runtimes and development kits write.
+// Finding the Java runtime library: the configured JvmPath list and the records installers
+// leave of runtimes and development kits (Windows' registry keys).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -30,11 +30,6 @@ bool findConfiguredJvm(const char* list, char* buffer, size_t size);
 // the end of its first entry (separators before it kept), never the entries after it.
 std::string jvmPathAfterListSearch(const char* list);
 
-// The registry search in the order JavaSearchMode selects; records the Java home of the
-// last version that passed the version check in search.home.
+// The search of the installers' records (the registry) in the order JavaSearchMode selects;
+// records the Java home of the last version that passed the version check in search.home.
 bool findRegistryJvm(RuntimeSearch& search, char* buffer, size_t size);
-
-// Version check and library candidates for the version key `keyPath`\`versionName`.
-// `keyPath` is a kRegistryPathSize buffer holding the parent key; the version is
-// appended to it.
-bool tryRuntimeVersion(char* keyPath, const char* versionName, RuntimeSearch& search, char* buffer, size_t size);

@@ -82,8 +82,7 @@ bool tryInstalledHome(const char* home, const char* source, RuntimeSearch& searc
         return false;
     }
     seenHomes.push_back(identity);
-    uint32_t attributes = Platform.files.attributes(home);
-    if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) == 0) {
+    if (Platform.files.kind(home) != FileKind::Directory) {
         skip(home, "no such folder");
         return false;
     }

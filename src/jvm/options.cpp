@@ -21,13 +21,13 @@
 
 ClassPathEntryKind classifyClassPathEntry(const char* entry) {
     if (!Config.ModernReferences && std::strchr(entry, '%') != nullptr) return ClassPathEntryKind::Other;
-    uint32_t attributes = Platform.files.attributes(entry);
-    if (attributes == kInvalidFileAttributes) {
+    FileKind kind = Platform.files.kind(entry);
+    if (kind == FileKind::Missing) {
         reportLastError();
         reportError(message(MsgFileAccess), entry);
         return ClassPathEntryKind::Inaccessible;
     }
-    return (attributes & kFileAttributeDirectory) != 0 ? ClassPathEntryKind::Directory : ClassPathEntryKind::Other;
+    return kind == FileKind::Directory ? ClassPathEntryKind::Directory : ClassPathEntryKind::Other;
 }
 
 namespace {

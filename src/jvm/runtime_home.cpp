@@ -1,4 +1,4 @@
-// Library candidates under a Java home, the version check and the order of registry keys.
+// Library candidates under a Java home and the version check.
 #include "jvm/runtime_home.h"
 
 #include <cstring>
@@ -27,39 +27,6 @@ const char* const kPosixCandidates[] = {
     "lib/amd64/server/libjvm.so",     "lib/amd64/client/libjvm.so",
 };
 // clang-format on
-
-const RuntimeKey kRuntimeKeys[] = {
-    // The keys every older installer writes, in their historical order.
-    {"Software\\JavaSoft\\Java Runtime Environment", RuntimeKind::Runtime, KeyLayout::Versioned},
-    {"Software\\IBM\\Java2 Runtime Environment", RuntimeKind::Runtime, KeyLayout::Versioned},
-    {"Software\\JavaSoft\\Java Development Kit", RuntimeKind::DevelopmentKit, KeyLayout::Versioned},
-    {"Software\\IBM\\Java Development Kit", RuntimeKind::DevelopmentKit, KeyLayout::Versioned},
-};
-constexpr size_t kClassicKeyCount = sizeof kRuntimeKeys / sizeof kRuntimeKeys[0];
-
-// What the installers of Java 9 and later write.
-const RuntimeKey kCurrentKeys[] = {
-    {"Software\\JavaSoft\\JRE", RuntimeKind::Runtime, KeyLayout::Versioned},
-    {"Software\\Eclipse Adoptium\\JRE", RuntimeKind::Runtime, KeyLayout::VendorMsi},
-    {"Software\\AdoptOpenJDK\\JRE", RuntimeKind::Runtime, KeyLayout::VendorMsi},
-    {"Software\\Eclipse Foundation\\JRE", RuntimeKind::Runtime, KeyLayout::VendorMsi},
-    {"Software\\Semeru\\JRE", RuntimeKind::Runtime, KeyLayout::VendorMsi},
-    {"Software\\Azul Systems\\Zulu", RuntimeKind::Runtime, KeyLayout::Zulu},
-    {"Software\\JavaSoft\\JDK", RuntimeKind::DevelopmentKit, KeyLayout::Versioned},
-    {"Software\\Eclipse Adoptium\\JDK", RuntimeKind::DevelopmentKit, KeyLayout::VendorMsi},
-    {"Software\\AdoptOpenJDK\\JDK", RuntimeKind::DevelopmentKit, KeyLayout::VendorMsi},
-    {"Software\\Eclipse Foundation\\JDK", RuntimeKind::DevelopmentKit, KeyLayout::VendorMsi},
-    {"Software\\Microsoft\\JDK", RuntimeKind::DevelopmentKit, KeyLayout::VendorMsi},
-    {"Software\\Semeru\\JDK", RuntimeKind::DevelopmentKit, KeyLayout::VendorMsi},
-    {"Software\\Azul Systems\\Zulu", RuntimeKind::DevelopmentKit, KeyLayout::Zulu},
-};
-constexpr size_t kCurrentKeyCount = sizeof kCurrentKeys / sizeof kCurrentKeys[0];
-
-void addKind(const RuntimeKey* table, size_t tableSize, RuntimeKind kind, const RuntimeKey** keys, size_t capacity,
-             size_t* count) {
-    for (size_t i = 0; i < tableSize && *count < capacity; ++i)
-        if (table[i].kind == kind) keys[(*count)++] = &table[i];
-}
 
 }  // namespace
 
@@ -90,28 +57,4 @@ bool versionPasses(const char* name, bool vendorName) {
     parseMinimumJavaVersion(Config.MinJavaVersion, &minimum);  // no minimum when it does not parse
     bool parsed = vendorName ? parseVendorJavaVersion(name, &version) : parseJavaVersion(name, &version);
     return parsed && meetsMinimum(version, minimum);
-}
-
-size_t selectRuntimeKeys(int32_t mode, const RuntimeKey** keys, size_t capacity) {
-    // 0: everything, runtimes first; 1: everything, development kits first; 2: runtimes
-    // only; 3: development kits only. Values outside 0-7 search everything, runtimes first.
-    int selection = mode >= 0 && mode <= 7 ? mode & 3 : 0;
-    RuntimeKind order[2];
-    size_t kinds = 0;
-    switch (selection) {
-    case 0:
-        order[kinds++] = RuntimeKind::Runtime;
-        order[kinds++] = RuntimeKind::DevelopmentKit;
-        break;
-    case 1:
-        order[kinds++] = RuntimeKind::DevelopmentKit;
-        order[kinds++] = RuntimeKind::Runtime;
-        break;
-    case 2: order[kinds++] = RuntimeKind::Runtime; break;
-    default: order[kinds++] = RuntimeKind::DevelopmentKit; break;
-    }
-    size_t count = 0;
-    for (size_t k = 0; k < kinds; ++k) addKind(kRuntimeKeys, kClassicKeyCount, order[k], keys, capacity, &count);
-    for (size_t k = 0; k < kinds; ++k) addKind(kCurrentKeys, kCurrentKeyCount, order[k], keys, capacity, &count);
-    return count;
 }

@@ -24,22 +24,22 @@ bool dispatchCommandLine(int argc, char** argv, int* exitCode) {
         ServiceQuery installed = isServiceInstalled(Config.ServiceName);
         if (installed == ServiceQuery::Installed) {
             reportError(message(MsgServiceExists), Config.ServiceName);
-            *exitCode = serviceExitCode(Platform.errors.ofKind(ErrorKind::ServiceExists));
+            *exitCode = Platform.services.exitCode(Platform.errors.ofKind(ErrorKind::ServiceExists));
         } else if (installed == ServiceQuery::NotInstalled) {
             if (installService(Config.ServiceName, Config.ServiceDescription) == 0)
                 reportInfo(message(MsgServiceInstalled), Config.ServiceName);
-            else *exitCode = serviceExitCode(Platform.errors.last());
+            else *exitCode = Platform.services.exitCode(Platform.errors.last());
         } else {
             // The query failed (typically no right to create services): show the system's text for it.
             SystemError error = Platform.errors.last();
             reportSystemError(error);
-            *exitCode = serviceExitCode(error);
+            *exitCode = Platform.services.exitCode(error);
         }
         return true;
     }
     if (strcmp(argument, Config.UninstallSwitch) == 0) {
         if (uninstallService(Config.ServiceName) == 0) reportInfo(message(MsgServiceUninstalled), Config.ServiceName);
-        else *exitCode = serviceExitCode(Platform.errors.last());
+        else *exitCode = Platform.services.exitCode(Platform.errors.last());
         return true;
     }
     if (strcmp(argument, Config.ServiceSwitch) == 0) {

@@ -48,21 +48,6 @@ struct SystemError {
 
 constexpr SystemError kNoError{ErrorKind::None, 0};
 
-// The service manager's exit code for a service that ended with a code of its own
-// (dwWin32ExitCode; the code itself in dwServiceSpecificExitCode).
-constexpr uint32_t kServiceSpecificExitCode = 1066;
-
-// The seven fields of the service status record, in the order the service manager expects.
-struct ServiceStatusRecord {
-    uint32_t dwServiceType;
-    uint32_t dwCurrentState;
-    uint32_t dwControlsAccepted;
-    uint32_t dwWin32ExitCode;
-    uint32_t dwServiceSpecificExitCode;
-    uint32_t dwCheckPoint;
-    uint32_t dwWaitHint;
-};
-
 // The longest path the process meets, in bytes of its code page, with the terminator:
 // Windows' ANSI calls take MAX_PATH UTF-16 units, up to three bytes each in UTF-8; Linux
 // takes PATH_MAX bytes.
@@ -72,8 +57,12 @@ constexpr unsigned kPlatformPathBytes = 260 * 3;
 constexpr unsigned kPlatformPathBytes = 4096;
 #endif
 
-constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
-constexpr uint32_t kFileAttributeDirectory = 0x10;
+// What is at a path, following links.
+enum class FileKind : uint8_t {
+    Missing,  // nothing there, or nothing the system would tell of: the last error says which
+    File,  // anything but a directory
+    Directory,
+};
 
 // Path rules of the OS the launcher runs on; unit tests swap them to run the other OS's rules.
 struct PathStyle {
@@ -131,56 +120,93 @@ struct PlatformLock {
 
 enum class ModuleFormat { Pe, Elf };
 
-enum class RegistryRoot { LocalMachine };
-constexpr uint32_t kKeyRead = 0x20019;
-constexpr uint32_t kKeyWrite = 0x20006;
-constexpr uint32_t kKeyAllAccess = 0xF003F;
-constexpr uint32_t kRegSz = 1;
-constexpr uint32_t kRegExpandSz = 2;
-constexpr uint32_t kRegDword = 4;
-
-// Service manager constants (Win32 values).
-constexpr uint32_t kScManagerCreateService = 2;
-constexpr uint32_t kScManagerAllAccess = 0xF003F;
-constexpr uint32_t kServiceQueryConfig = 1;
-constexpr uint32_t kServiceQueryStatus = 4;
-constexpr uint32_t kServiceStop = 0x20;
-constexpr uint32_t kServiceAllAccess = 0xF01FF;
-constexpr uint32_t kDeleteAccess = 0x10000;
-constexpr uint32_t kServiceWin32OwnProcess = 0x10;
-constexpr uint32_t kServiceAutoStart = 2;
-constexpr uint32_t kServiceDemandStart = 3;
-constexpr uint32_t kServiceErrorNormal = 1;
-constexpr uint32_t kServiceStopped = 1;
-constexpr uint32_t kServiceStopPending = 3;
-constexpr uint32_t kServiceRunning = 4;
-constexpr uint32_t kServiceAcceptStop = 1;
-constexpr uint32_t kServiceAcceptShutdown = 4;
-constexpr uint32_t kServiceControlStop = 1;
-constexpr uint32_t kServiceControlInterrogate = 4;
-constexpr uint32_t kServiceControlShutdown = 5;
-
-// Message box styles and answers (Win32 values).
-constexpr uint32_t kBoxOk = 0x0;
-constexpr uint32_t kBoxYesNo = 0x4;
-constexpr uint32_t kBoxIconError = 0x10;
-constexpr uint32_t kBoxIconQuestion = 0x20;
-constexpr uint32_t kBoxIconInformation = 0x40;
-constexpr int kBoxAnswerYes = 6;
+// Message boxes: what the box says and the answers it offers.
+enum class BoxKind : uint8_t {
+    Information,  // an OK button
+    Error,  // an OK button
+    ErrorQuestion,  // Yes and No; the answer is true for Yes
+};
 
 typedef uint32_t (*ThreadRoutine)(void* parameter);
-typedef void (*ServiceMainRoutine)(uint32_t argc, char** argv);
-typedef void (*ServiceHandlerRoutine)(uint32_t control);
-typedef bool (*ConsoleHandlerRoutine)(uint32_t eventType);
 
-// Settings the service manager keeps with a service besides those of its creation.
-struct ServiceSettings {
+// A service's state as its manager shows it.
+enum class ServiceState : uint8_t { Stopped, Running, StopPending };
+
+// What the manager asks of a running service.
+enum class ServiceControl : uint8_t {
+    Stop,
+    Shutdown,  // the system is going down
+    Other,  // anything else: the service tells its status again
+};
+
+// What a service tells its manager.
+struct ServiceStatus {
+    ServiceState state;
+    uint32_t waitHintMs;  // StopPending: how long the stop may still take
+    // Stopped: 0 for a clean end, else the service's own code for why it ended, which the
+    // manager keeps (Windows: as the service-specific code; systemd: as the exit status).
+    uint32_t exitCode;
+};
+
+typedef void (*ServiceMainRoutine)();
+typedef void (*ServiceHandlerRoutine)(ServiceControl control);
+
+// Settings a service manager may not have; each bit set in PlatformTraits::serviceSettings is
+// one it keeps.
+enum : uint32_t {
+    kServiceSettingDelayedStart = 1,  // an automatic start after the other services
+    kServiceSettingDependencies = 2,  // services started before this one
+};
+
+// What an install writes: the service, and what its manager keeps with it.
+struct ServiceDefinition {
+    const char* name;
+    const char* program;  // the launcher's full path
+    const char* argument;  // the one argument the manager starts it with
+    bool automaticStart;  // else started by hand
+    bool delayedStart;  // automatic, after the other services
     const char* description;  // may be empty
+    // ServiceAccount as configured; empty for the system's own service account. Each manager
+    // has its own forms (ServiceOps::checkAccount).
+    const char* account;
+    // Names each ended by '\0' with one more '\0' after the last; empty ("") for none.
+    const char* dependencies;
     uint32_t restartDelaySeconds;  // 0: not restarted after a failure
-    uint32_t stopTimeoutSeconds;  // how long a stop may take before the service is ended
-    uint32_t restartCount;  // with a restart delay: restarts before giving up
+    uint32_t restartCount;  // with a delay: restarts before giving up (0: none)
     uint32_t restartResetSeconds;  // ... counted within this period (0: no period given)
-    const char* account;  // systemd: "user" or "user:group" to run as; null or empty: root
+    uint32_t stopTimeoutSeconds;  // how long the service's own stop may take
+};
+
+// A console event, as each system delivers it. What the launcher decides on: every one asks
+// for the stop, and after Close, Logoff and Shutdown the system ends the process once the
+// handler returns.
+enum class ConsoleEvent : uint8_t { Interrupt, Break, Close, Logoff, Shutdown };
+// True when the event was handled, so that no other handler (the default one: ending the
+// process) sees it.
+typedef bool (*ConsoleHandlerRoutine)(ConsoleEvent event);
+
+// A Java runtime the system keeps a record of, as its installer left it.
+enum class RuntimeKind : uint8_t { Runtime, DevelopmentKit };
+struct InstalledRuntime {
+    const char* place;  // where the record is, for the trace
+    RuntimeKind kind;
+    // The version the installer named it by ("1.8", "17"), or, when `vendorName`, a vendor's
+    // name for it ("zulu-17", "21.0.1.12").
+    const char* version;
+    bool vendorName;
+    // False when the record lies beyond the system's limits and nothing of it was read.
+    bool readable;
+    // Its homes to try in turn (a vendor's runtime may hold one per virtual machine), each
+    // without a trailing separator; a record with a library has exactly one, maybe empty.
+    const char* const* homes;
+    size_t homeCount;
+    const char* library;  // the JVM library the installer named, or null
+};
+// Called for each record in turn; true stops the walk.
+struct RuntimeVisitor {
+    void* context;
+    void (*looking)(void* context, const char* place);  // a place of records is searched next
+    bool (*visit)(void* context, const InstalledRuntime& runtime);
 };
 
 // What the launcher may trust at a path of the class data cache.
@@ -268,7 +294,7 @@ struct FileOps {
     bool (*setCurrentDirectory)(const char* path);
     // True when the file can be opened for reading (directories do not count).
     bool (*canOpenForReading)(const char* path);
-    uint32_t (*attributes)(const char* path);  // kInvalidFileAttributes with the last error set
+    FileKind (*kind)(const char* path);
     // Adds a directory's names (without "." and "..") to `listing` and sets its identity.
     // Returns kNoError, or the error that stopped the listing; names met before the error
     // are kept. An empty listing reports NoMoreItems, a missing directory NotFound; a
@@ -333,60 +359,62 @@ struct LibraryOps {
     bool (*free)(PlatformHandle library);
 };
 
-// Registry (read and write); each call returns its error (kNoError on success): MoreData
-// for a value or name larger than the buffer, NoMoreItems past the last subkey.
-struct RegistryOps {
-    SystemError (*openKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
-    SystemError (*queryValue)(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size);
-    SystemError (*enumKey)(PlatformHandle key, uint32_t index, char* name, uint32_t* nameSize);
-    SystemError (*closeKey)(PlatformHandle key);
-    SystemError (*createKey)(RegistryRoot root, const char* path, uint32_t access, PlatformHandle* key);
-    SystemError (*setValue)(PlatformHandle key, const char* name, uint32_t type, const void* data, uint32_t size);
+// The runtimes the system keeps records of: Windows' installers write them into the registry
+// (read in this process's own view); the runtimes of Linux packages have no such records and
+// are found in PlatformTraits::standardRuntimeFolder instead.
+struct RuntimeOps {
+    // Walks the records of the runtimes of the kinds given, in their order (each kind's older
+    // records before its newer ones, as the system keeps them), until the visitor stops it:
+    // true then. Records that cannot be read are passed over.
+    bool (*installed)(const RuntimeKind* kinds, size_t kindCount, const RuntimeVisitor* visitor);
 };
 
-// The service manager; handles are null on failure with the last error set.
+// The service manager, by service name. Every call that fails returns false with the last
+// error set; a failed service operation's exit code follows from that error (exitCode).
 struct ServiceOps {
-    PlatformHandle (*openManager)(uint32_t access);
-    PlatformHandle (*open)(PlatformHandle manager, const char* name, uint32_t access);
-    PlatformHandle (*create)(PlatformHandle manager, const char* name, const char* displayName, uint32_t access,
-                             uint32_t serviceType, uint32_t startType, uint32_t errorControl, const char* binaryPath);
-    // Deletes the service. Windows' manager only marks it: it goes once it has stopped and its
-    // last handle is closed.
-    bool (*remove)(PlatformHandle service);
-    // The service's status, as the manager knows it (systemd: running or stopped).
-    bool (*queryStatus)(PlatformHandle service, ServiceStatusRecord* status);
-    // Sends a control (kServiceControlStop) to the service; false with the last error set.
-    bool (*control)(PlatformHandle service, uint32_t control);
-    bool (*close)(PlatformHandle handle);
-    bool (*startDispatcher)(const char* serviceName, ServiceMainRoutine routine);
-    PlatformHandle (*registerHandler)(const char* serviceName, ServiceHandlerRoutine handler);
-    bool (*setStatus)(PlatformHandle statusHandle, const ServiceStatusRecord* status);
-    // Applies the settings to a service just created; false with the last error set.
-    bool (*configure)(PlatformHandle service, const ServiceSettings* settings);
+    // Whether the service is installed, asked with the right to install services (so an
+    // account without it learns nothing): false with ServiceMissing when it is not.
+    bool (*find)(const char* name);
+    // Whether the manager can run the service as `account` (ServiceDefinition::account): false
+    // with InvalidAccount when it cannot, nothing changed.
+    bool (*checkAccount)(const char* account, const char* serviceName);
+    // Creates the service as its manager first holds it; nothing is left when this fails.
+    bool (*create)(const ServiceDefinition* definition);
+    // Applies what the manager keeps beside the service it created (a manager that takes
+    // everything at creation has nothing left to do).
+    bool (*configure)(const ServiceDefinition* definition);
+    // Deletes the service. Windows' manager only marks it: it goes once it has stopped and
+    // its last handle is closed (find tells when).
+    bool (*remove)(const char* name);
+    // The service's state, asked with the rights to stop and remove it.
+    bool (*state)(const char* name, ServiceState* state);
+    // Asks the service to stop (systemd returns once it has stopped).
+    bool (*stop)(const char* name);
+    // The exit code of a service operation (-install, -uninstall) that failed with `error`;
+    // never 0.
+    int (*exitCode)(SystemError error);
+
+    // Running as a service: runs `routine` as the service's main routine and returns once it
+    // has ended; false when the process was not started by the manager.
+    bool (*run)(const char* name, ServiceMainRoutine routine);
+    // From the main routine: the handler of the manager's controls.
+    bool (*registerHandler)(const char* name, ServiceHandlerRoutine handler);
+    bool (*setStatus)(const ServiceStatus* status);
     // Called on the service's worker thread once the JVM exists, just before the
     // application's main runs: a manager that waits for the application itself (systemd's
     // notify services) learns here that the service is up. Windows learnt it from the
     // running status already.
-    void (*ready)(PlatformHandle statusHandle);
-    // Settings of a created service; false with the last error set. `dependencies` holds
-    // names each ended by '\0' with one more '\0' after the last, `account` an account name
-    // (no password is ever given); null leaves either unchanged.
-    bool (*changeConfig)(PlatformHandle service, const char* dependencies, const char* account);
-    // Restarts after each of the first `restartCount` failures, `restartDelayMs` after it,
-    // then none; the count starts again after `resetSeconds` without failure. A failure is
-    // a crash or a stop reported with a non-zero exit code.
-    bool (*setFailureActions)(PlatformHandle service, uint32_t resetSeconds, uint32_t restartDelayMs,
-                              uint32_t restartCount);
-    bool (*setDelayedStart)(PlatformHandle service, bool delayed);
-    // systemd: whether the user (and the group) of "user" or "user:group" exist; false with
-    // the last error set (InvalidAccount when either does not).
-    bool (*findAccount)(const char* account);
+    void (*ready)();
 };
 
+// The system's log of events, where a service reports.
 struct EventLogOps {
     PlatformHandle (*registerSource)(const char* sourceName);
-    bool (*report)(PlatformHandle source, uint16_t eventType, uint32_t eventId, const char* text);
+    bool (*report)(PlatformHandle source, bool error, const char* text);
     bool (*deregisterSource)(PlatformHandle source);
+    // At install: makes `messageFile` (the launcher) the source of the events `sourceName`
+    // reports, so the system shows their text; true where the system needs nothing for it.
+    bool (*addSource)(const char* sourceName, const char* messageFile);
 };
 
 // Threads, events, locks and sleep.
@@ -409,7 +437,8 @@ struct ThreadOps {
 struct ConsoleOps {
     // Writes one whole line (text and line end) to stdout or stderr.
     void (*writeLine)(bool toError, const char* text);
-    // A service run in the console: a console of its own and the Ctrl+C handler.
+    // A service run in the console: a console of its own and the handler of its events
+    // (Ctrl+C, a closed console; on POSIX SIGINT and SIGTERM).
     bool (*alloc)();
     bool (*setCtrlHandler)(ConsoleHandlerRoutine handler);
     // Points the C runtime's stdout and stderr at the console; false when not possible.
@@ -423,8 +452,9 @@ struct ConsoleOps {
 };
 
 struct DesktopOps {
-    // Shows a message box and returns the answer, 0 when none could be shown (POSIX: never).
-    int (*showMessageBox)(const char* title, const char* text, uint32_t style);
+    // Shows a message box; true when it was shown and, for a question, answered Yes
+    // (POSIX: never shown).
+    bool (*showMessageBox)(const char* title, const char* text, BoxKind kind);
     // Opens a web page with the user's default browser.
     bool (*openUrl)(const char* url);
 };
@@ -433,17 +463,11 @@ struct DesktopOps {
 struct PlatformTraits {
     PathStyle pathStyle;
     const char* consoleDeviceName;  // "CONOUT$" on Windows; null where there are no consoles
-    // Whether the event log finds a source's message texts through a registry entry that
-    // installation writes (Windows); elsewhere there is nothing to register.
-    bool eventSourcesInRegistry;
-    // The service manager is systemd: `ServiceAccount` names a system user ("user" or
-    // "user:group", which ServiceSettings::account carries), and a failed service operation
-    // ends with a small exit code, since exit statuses stop at 255 (Windows: the error).
-    bool systemdServices;
+    // The settings (kServiceSetting...) the service manager keeps; a configured one it does
+    // not keep is refused at install.
+    uint32_t serviceSettings;
     // The folder whose subfolders are the system's installed runtimes, or null.
     const char* standardRuntimeFolder;
-    // Whether the system has a registry of installed runtimes to search (Windows).
-    bool hasRegistry;
     // What libraries this build can load: their file format and machine code (a PE
     // header's Machine field, an ELF header's e_machine).
     ModuleFormat moduleFormat;
@@ -456,7 +480,7 @@ struct PlatformOps {
     ErrorOps errors;
     ProcessOps process;
     LibraryOps library;
-    RegistryOps registry;
+    RuntimeOps runtimes;
     ServiceOps services;
     EventLogOps eventLog;
     ThreadOps threads;

@@ -13,7 +13,7 @@
 
 bool posixStartedWithConsole() { return true; }
 bool posixAttachParentConsole() { return false; }
-int posixShowMessageBox(const char*, const char*, uint32_t) { return 0; }
+bool posixShowMessageBox(const char*, const char*, BoxKind) { return false; }
 bool posixReadVersionString(const char*, char*, size_t) { return false; }
 
 // The lock lies in /tmp/varnlet-<uid>, a folder of the user's own: the same for every session

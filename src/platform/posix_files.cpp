@@ -19,10 +19,10 @@ constexpr size_t kRecordBufferSize = size_t{32} * 1024;
 
 }  // namespace
 
-uint32_t posixGetFileAttributes(const char* path) {
+FileKind posixFileKind(const char* path) {
     struct stat st;
-    if (stat(path, &st) != 0) return kInvalidFileAttributes;
-    return S_ISDIR(st.st_mode) ? kFileAttributeDirectory : 0x80 /* normal */;
+    if (stat(path, &st) != 0) return FileKind::Missing;
+    return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::File;
 }
 
 bool posixGetFileIdentity(const char* path, DirIdentity* identity) {

@@ -1,5 +1,5 @@
 // POSIX backend: the file reads of the installed-runtime search (a file's first bytes, a
-// path with its links followed).
+// path with its links followed), and the records of installed runtimes, which Linux has none of.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -36,3 +36,7 @@ bool posixResolveLinks(const char* path, char* buffer, size_t size) {
     std::free(resolved);
     return fits;
 }
+
+// Linux packages leave no records of the runtimes they install: those are found in the
+// folder of runtimes (PlatformTraits::standardRuntimeFolder).
+bool posixInstalledRuntimes(const RuntimeKind*, size_t, const RuntimeVisitor*) { return false; }

@@ -1,6 +1,6 @@
 // POSIX backend: systemd as the service manager. A service is the unit file
-// <root>/etc/systemd/system/<name>.service; creating, configuring and deleting it write or
-// remove that file and tell systemd through systemctl. The root is "/" unless
+// <root>/etc/systemd/system/<name>.service, written whole when it is created (systemd keeps
+// nothing beside it) and removed again; systemctl tells systemd of either. The root is "/" unless
 // VARNLET_SYSTEMD_ROOT names another (an image being prepared, or a test's directory).
 // Away from "/", or where systemd is not running (a container's build step, a chroot),
 // systemctl works on the files alone (--root) and no manager is reloaded.
@@ -11,7 +11,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
-#include <new>
 #include <pwd.h>
 #include <spawn.h>
 #include <string>
@@ -23,16 +22,8 @@
 
 namespace {
 
-struct Unit {
-    std::string name;  // with ".service"
-    std::string path;
-    std::string program;
-    std::string arguments;  // one text, given to the program as a single argument when not empty
-    bool autoStart;
-    bool stopped;  // a stop has returned
-};
-
-int managerTag;  // the "manager" handle: systemd needs no connection of ours
+// The unit whose stop has returned in this process.
+std::string stoppedUnit;
 
 std::string root() {
     const char* r = getenv("VARNLET_SYSTEMD_ROOT");
@@ -46,6 +37,10 @@ std::string unitDirectory() {
     if (r.back() != '/') r += '/';
     return r + "etc/systemd/system";
 }
+std::string unitPath(const std::string& unit) { return unitDirectory() + "/" + unit; }
+
+// Every operation needs the right to write the unit folder: without it, the system's text.
+bool mayWriteUnits() { return access(unitDirectory().c_str(), W_OK) == 0; }
 
 // Letters, digits and ":_.-" (not first): what systemd takes as a plain unit name, so a
 // name can neither leave the unit directory nor be read as a systemctl option.
@@ -107,176 +102,148 @@ std::string word(const std::string& text, bool argument) {
     return out + "\"";
 }
 
-bool writeUnit(const Unit& unit, const ServiceSettings& settings, bool create) {
-    std::string description = settings.description && *settings.description ? settings.description
-                                                                            : unit.name.substr(0, unit.name.size() - 8);
-    if (!writable(unit.program) || !writable(unit.arguments)) return posixFail(ErrorKind::InvalidServiceText);
-    std::string directory = unit.program.substr(0, unit.program.rfind('/'));
+// The whole unit, in a file that must not exist yet.
+bool writeUnit(const ServiceDefinition& service, const std::string& path) {
+    std::string program = service.program, arguments = service.argument;
+    std::string description = service.description[0] ? service.description : service.name;
+    if (program[0] != '/') {
+        errno = EINVAL;
+        return false;
+    }
+    if (!writable(program) || !writable(arguments)) return posixFail(ErrorKind::InvalidServiceText);
+    std::string directory = program.substr(0, program.rfind('/'));
     if (directory.empty()) directory = "/";
     std::string text = "[Unit]\nDescription=" + plain(description) + "\n";
     // systemd's start limit counts every start, an operator's restart as much as its own, so
     // a limit on failures would sooner or later refuse a restart asked for by hand: none.
-    if (settings.restartDelaySeconds > 0) text += "StartLimitIntervalSec=0\n";
+    if (service.restartDelaySeconds > 0) text += "StartLimitIntervalSec=0\n";
     // systemd runs no program whose path holds a quote or a backslash. Such a path goes to the
     // shell as an argument, which may hold anything, and the shell's exec puts the launcher in
     // its place: the same process, as a notify service needs.
-    bool direct = unit.program.find_first_of("\"'\\") == std::string::npos;
+    bool direct = program.find_first_of("\"'\\") == std::string::npos;
     text += "\n[Service]\nType=notify\nExecStart=" +
-            (direct ? word(unit.program, false)
-                    : "/bin/sh -c \"exec \\\"$$0\\\" \\\"$$@\\\"\" " + word(unit.program, true)) +
-            (unit.arguments.empty() ? "" : " " + word(unit.arguments, true)) +
-            "\nWorkingDirectory=" + plain(directory) + "\n";
-    std::string account = settings.account ? settings.account : "";
+            (direct ? word(program, false) : "/bin/sh -c \"exec \\\"$$0\\\" \\\"$$@\\\"\" " + word(program, true)) +
+            (arguments.empty() ? "" : " " + word(arguments, true)) + "\nWorkingDirectory=" + plain(directory) + "\n";
+    std::string account = service.account;
     if (!account.empty()) {
         size_t colon = account.find(':');
         text += "User=" + plain(account.substr(0, colon)) + "\n";
         if (colon != std::string::npos) text += "Group=" + plain(account.substr(colon + 1)) + "\n";
     }
     // Beyond the launcher's own time-out, so its message and exit status come first.
-    text += "TimeoutStopSec=" + std::to_string(uint64_t{settings.stopTimeoutSeconds} + 10) + "\n";
-    if (settings.restartDelaySeconds > 0)
-        text += "Restart=on-failure\nRestartSec=" + std::to_string(settings.restartDelaySeconds) + "\n";
+    text += "TimeoutStopSec=" + std::to_string(uint64_t{service.stopTimeoutSeconds} + 10) + "\n";
+    if (service.restartDelaySeconds > 0)
+        text += "Restart=on-failure\nRestartSec=" + std::to_string(service.restartDelaySeconds) + "\n";
     text += "\n[Install]\nWantedBy=multi-user.target\n";
 
-    // A new unit must not replace one that is there; a changed one replaces it whole.
-    std::string target = create ? unit.path : unit.path + ".new";
-    int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (create ? O_EXCL : O_TRUNC), 0644);
+    // A new unit must not replace one that is there.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_EXCL, 0644);
     if (fd < 0) return errno == EEXIST ? posixFail(ErrorKind::ServiceExists) : false;
     bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     int error = written ? 0 : errno ? errno : EIO;
     if (close(fd) != 0 && written) written = false, error = errno;
-    if (written && !create && rename(target.c_str(), unit.path.c_str()) != 0) written = false, error = errno;
     if (!written) {
-        unlink(target.c_str());
+        unlink(path.c_str());
         errno = error;
         return false;
     }
     return true;
 }
 
+// The unit of a service that is installed; false with the last error set (ServiceMissing
+// when there is none).
+bool installedUnit(const char* name, std::string* unit) {
+    if (!mayWriteUnits()) return false;
+    if (!validName(name)) return posixFailUnitName();
+    *unit = std::string(name) + ".service";
+    struct stat st;
+    if (stat(unitPath(*unit).c_str(), &st) == 0) return true;
+    if (errno == ENOENT) posixSetLastError(posixErrorOfKind(ErrorKind::ServiceMissing));
+    return false;
+}
+
 }  // namespace
 
-PlatformHandle posixOpenScManager(uint32_t) {
-    // Installing needs the right to write the unit directory: without it, the system's text.
-    if (access(unitDirectory().c_str(), W_OK) != 0) return nullptr;
-    return &managerTag;
+bool posixFindService(const char* name) {
+    std::string unit;
+    return installedUnit(name, &unit);
 }
 
-PlatformHandle posixOpenService(PlatformHandle, const char* name, uint32_t) {
-    if (!validName(name)) {
-        posixFailUnitName();
-        return nullptr;
-    }
-    Unit* unit = new (std::nothrow) Unit{std::string(name) + ".service", "", "", "", false, false};
-    if (!unit) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    unit->path = unitDirectory() + "/" + unit->name;
-    struct stat st;
-    if (stat(unit->path.c_str(), &st) != 0) {
-        SystemError error = errno == ENOENT ? posixErrorOfKind(ErrorKind::ServiceMissing) : posixGetLastError();
-        delete unit;
-        posixSetLastError(error);
-        return nullptr;
-    }
-    return unit;
-}
-
-// binaryPath is the Windows command-line form the installer builds: the program in double
-// quotes, then its arguments.
-PlatformHandle posixCreateService(PlatformHandle, const char* name, const char* displayName, uint32_t, uint32_t,
-                                  uint32_t startType, uint32_t, const char* binaryPath) {
-    if (!validName(name)) {
-        posixFailUnitName();
-        return nullptr;
-    }
-    // A Linux path may hold a quote itself: the launcher's own path is taken whole.
-    char self[kPlatformPathBytes];
-    uint32_t n = posixGetModulePath(self, sizeof self);
-    size_t length = n > 0 && n < sizeof self ? n : 0;
-    bool own =
-        length && binaryPath[0] == '"' && strncmp(binaryPath + 1, self, length) == 0 && binaryPath[length + 1] == '"';
-    const char* close = own ? binaryPath + length + 1 : binaryPath[0] == '"' ? strchr(binaryPath + 1, '"') : nullptr;
-    if (!close || binaryPath[1] != '/') {
-        errno = EINVAL;
-        return nullptr;
-    }
-    Unit* unit = new (std::nothrow) Unit{};
-    if (!unit) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    unit->name = std::string(name) + ".service";
-    unit->path = unitDirectory() + "/" + unit->name;
-    unit->program.assign(binaryPath + 1, close);
-    unit->arguments = close[1] == ' ' ? close + 2 : close + 1;
-    unit->autoStart = startType == kServiceAutoStart;
-    ServiceSettings defaults{displayName, 0, 30, 0, 0, nullptr};
+bool posixCreateService(const ServiceDefinition* definition) {
+    if (!mayWriteUnits()) return false;
+    if (!validName(definition->name)) return posixFailUnitName();
+    std::string unit = std::string(definition->name) + ".service", path = unitPath(unit);
     // Nothing stays of a unit that could not be made whole.
-    bool written = writeUnit(*unit, defaults, true);
-    if (!written || !reload() || (unit->autoStart && !systemctl("enable", unit->name))) {
+    bool written = writeUnit(*definition, path);
+    if (!written || !reload() || (definition->automaticStart && !systemctl("enable", unit))) {
         SystemError error = posixGetLastError();
         if (written) {
-            if (unit->autoStart) systemctl("disable", unit->name);
-            unlink(unit->path.c_str());
+            if (definition->automaticStart) systemctl("disable", unit);
+            unlink(path.c_str());
             reload();
         }
-        delete unit;
         posixSetLastError(error);
-        return nullptr;
+        return false;
     }
     // Without a running manager nothing has told systemd yet: whoever installs should know.
     if (!managerRunning())
         posixWriteConsoleLine(
             false, "The unit was written without a running systemd: it takes effect when systemd next starts.");
-    return unit;
+    return true;
 }
 
-bool posixConfigureService(PlatformHandle service, const ServiceSettings* settings) {
-    Unit* unit = static_cast<Unit*>(service);
-    return writeUnit(*unit, *settings, false) && reload();
-}
+// The unit file holds every setting: nothing is left to change.
+bool posixConfigureService(const ServiceDefinition*) { return true; }
 
-bool posixDeleteService(PlatformHandle service) {
-    Unit* unit = static_cast<Unit*>(service);
-    if (!systemctl("disable", unit->name)) return false;
-    if (unlink(unit->path.c_str()) != 0) return false;
+bool posixRemoveService(const char* name) {
+    std::string unit;
+    if (!installedUnit(name, &unit) || !systemctl("disable", unit)) return false;
+    if (unlink(unitPath(unit).c_str()) != 0) return false;
     return reload();
 }
 
 // Outside a running systemd a unit is only its file, and nothing of it runs. Under one it
 // counts as running until a stop has returned: systemctl stop ends whatever state the unit
 // is in, and returns at once for one that is not running.
-bool posixQueryServiceStatus(PlatformHandle service, ServiceStatusRecord* status) {
-    bool running = managerRunning() && !static_cast<Unit*>(service)->stopped;
-    *status = ServiceStatusRecord{kServiceWin32OwnProcess, running ? kServiceRunning : kServiceStopped, 0, 0, 0, 0, 0};
+bool posixServiceState(const char* name, ServiceState* state) {
+    std::string unit;
+    if (!installedUnit(name, &unit)) return false;
+    *state = managerRunning() && unit != stoppedUnit ? ServiceState::Running : ServiceState::Stopped;
     return true;
 }
 
 // systemctl stop returns once the unit has stopped: the unit's own time-out ends a stop
 // that takes too long.
-bool posixControlService(PlatformHandle service, uint32_t control) {
-    Unit* unit = static_cast<Unit*>(service);
-    if (control != kServiceControlStop) return posixFail(ErrorKind::Unsupported);
-    unit->stopped = !managerRunning() || systemctl("stop", unit->name);
-    return unit->stopped;
-}
-
-bool posixCloseServiceHandle(PlatformHandle handle) {
-    if (handle != &managerTag) delete static_cast<Unit*>(handle);
+bool posixStopService(const char* name) {
+    std::string unit;
+    if (!installedUnit(name, &unit)) return false;
+    if (managerRunning() && !systemctl("stop", unit)) return false;
+    stoppedUnit = unit;
     return true;
 }
-bool posixChangeServiceConfig(PlatformHandle, const char*, const char*) {
-    errno = ENOTSUP;
-    return false;
-}
-// Restarts are part of the unit file configureService wrote (Restart=, RestartSec=, the
-// start limit): nothing is left to set.
-bool posixSetServiceFailureActions(PlatformHandle, uint32_t, uint32_t, uint32_t) { return true; }
-bool posixSetServiceDelayedStart(PlatformHandle, bool) {
-    errno = ENOTSUP;
-    return false;
+
+// Exit statuses stop at 255, so a failed operation ends with a small number of its own
+// (the table of docs/GUIDE.md); the message tells the rest.
+int posixServiceExitCode(SystemError error) {
+    enum : int {
+        kFailed = 1,  // any other failure
+        kDenied = 2,  // no right to write the unit folder (also a read-only one)
+        kExists = 3,  // -install: the unit is there already
+        kMissing = 4,  // -uninstall: there is no such unit
+        kRefused = 5,  // the service's settings cannot be a unit: name, account, path, setting
+        kSystemctl = 6  // systemctl could not be run or failed
+    };
+    switch (error.kind) {
+    case ErrorKind::AccessDenied: return kDenied;
+    case ErrorKind::ServiceExists: return kExists;
+    case ErrorKind::ServiceMissing: return kMissing;
+    case ErrorKind::InvalidServiceText:
+    case ErrorKind::InvalidAccount:
+    case ErrorKind::Unsupported:
+    case ErrorKind::NameTooLong: return kRefused;
+    case ErrorKind::ServiceManagerFailed: return kSystemctl;
+    default: return kFailed;
+    }
 }
 
 namespace {
@@ -303,8 +270,11 @@ NameLookup lookUp(const std::string& name, bool group) {
 }
 }  // namespace
 
-bool posixFindServiceAccount(const char* account) {
+// The account is a system user ("user") or a user and group ("user:group"), which must exist;
+// empty runs the service as root.
+bool posixCheckServiceAccount(const char* account, const char*) {
     std::string text = account;
+    if (text.empty()) return true;
     size_t colon = text.find(':');
     std::string user = text.substr(0, colon);
     std::string group = colon == std::string::npos ? "" : text.substr(colon + 1);

@@ -1,7 +1,7 @@
 // POSIX backend: running as a systemd service, or in the foreground outside it. The
 // dispatcher runs the service's main routine on a thread of its own while the calling
 // thread turns SIGTERM and SIGINT into stop controls for the handler; statuses become
-// notifications to $NOTIFY_SOCKET, and the final status becomes the process's exit status.
+// notifications to $NOTIFY_SOCKET, and the stopped status's code the process's exit status.
 // The console switch takes the same signals as its console events (Ctrl+C), which a thread
 // of their own hands to its handler, as Windows runs a console handler.
 //
@@ -50,9 +50,8 @@ std::atomic<ServiceHandlerRoutine> controlHandler{nullptr};
 std::atomic<ConsoleHandlerRoutine> consoleHandler{nullptr};
 enum class ConsoleSignals { Default, Held, Failed } consoleSignals;
 std::atomic<bool> stopping{false};
-ServiceStatusRecord finalStatus;  // written before the routine returns, read after the join
+int finalStatus;  // the exit status: written before the routine returns, read after the join
 std::atomic<bool> finalStatusSet{false};
-int handlerTag;
 
 void sendControl(char c) {
     int saved = errno;
@@ -84,9 +83,8 @@ void unblockStopSignals() {
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
-void* runServiceRoutine(void* name) {
-    char* argv[] = {static_cast<char*>(name), nullptr};
-    serviceRoutine(1, argv);
+void* runServiceRoutine(void*) {
+    serviceRoutine();
     sendControl(kEnded);
     return nullptr;
 }
@@ -117,35 +115,30 @@ bool notifyManager(const char* text) {
     return sent == static_cast<ssize_t>(length);
 }
 
-// 0 for a clean end; otherwise the service's own code (or the system's), as a non-zero
-// exit status: codes past 255 would wrap, perhaps to 0, so they become 255.
-int exitStatusOf(const ServiceStatusRecord& status) {
-    uint32_t code =
-        status.dwWin32ExitCode == kServiceSpecificExitCode ? status.dwServiceSpecificExitCode : status.dwWin32ExitCode;
-    if (status.dwWin32ExitCode != 0 && code == 0) code = 255;
-    return code <= 255 ? static_cast<int>(code) : 255;
-}
+// 0 for a clean end; otherwise the service's own code as a non-zero exit status: codes past
+// 255 would wrap, perhaps to 0, so they become 255.
+int exitStatusOf(uint32_t code) { return code <= 255 ? static_cast<int>(code) : 255; }
 
 // System.exit ends the process after the service's exit hook has reported the end: the exit
 // status is then the service's, as when the dispatcher ends it, not the one given to exit.
 void exitWithFinalStatus() {
     if (!finalStatusSet) return;
     fflush(nullptr);
-    endProcess(exitStatusOf(finalStatus));
+    endProcess(finalStatus);
 }
 
 // Runs the service to its end; its exit status, or -1 with errno set when it cannot start.
-int runDispatcher(const char* serviceName, ServiceMainRoutine routine) {
+int runDispatcher(ServiceMainRoutine routine) {
     sigset_t set, previous;
     stopSignals(&set);
     pthread_sigmask(SIG_BLOCK, &set, &previous);
     setStopSignalAction(SIG_IGN);
     serviceRoutine = routine;
-    finalStatus = ServiceStatusRecord{kServiceWin32OwnProcess, kServiceStopped, 0, 0, 0, 0, 0};
+    finalStatus = 0;
     atexit(exitWithFinalStatus);
     pthread_t thread{};
     int rc = pipe2(controlPipe, O_CLOEXEC);
-    if (rc == 0) rc = pthread_create(&thread, nullptr, runServiceRoutine, const_cast<char*>(serviceName));
+    if (rc == 0) rc = pthread_create(&thread, nullptr, runServiceRoutine, nullptr);
     else rc = errno;
     if (rc != 0) {
         setStopSignalAction(SIG_DFL);
@@ -163,13 +156,13 @@ int runDispatcher(const char* serviceName, ServiceMainRoutine routine) {
         }
         if (c == kReady) unblockStopSignals();
         ServiceHandlerRoutine handler = controlHandler;
-        if (c == kStopSignal && handler) handler(kServiceControlStop);
+        if (c == kStopSignal && handler) handler(ServiceControl::Stop);
     }
     pthread_join(thread, nullptr);
-    return exitStatusOf(finalStatus);
+    return finalStatus;
 }
 
-// The console switch's stop signals, as Ctrl+C events (0), until the process ends.
+// The console switch's stop signals, as Ctrl+C, until the process ends.
 void* handConsoleSignals(void*) {
     for (char c = 0;;) {
         struct pollfd wait = {controlPipe[0], POLLIN, 0};
@@ -178,7 +171,7 @@ void* handConsoleSignals(void*) {
             return nullptr;
         }
         ConsoleHandlerRoutine handler = consoleHandler;
-        if (handler) handler(0);
+        if (handler) handler(ConsoleEvent::Interrupt);
     }
 }
 
@@ -216,8 +209,8 @@ bool posixSetConsoleCtrlHandler(ConsoleHandlerRoutine handler) {
     return false;
 }
 
-bool posixStartServiceDispatcher(const char* serviceName, ServiceMainRoutine routine) {
-    int status = runDispatcher(serviceName, routine);
+bool posixRunService(const char*, ServiceMainRoutine routine) {
+    int status = runDispatcher(routine);
     if (status < 0) return false;
     // As on Windows, the end of the service ends the process, Java threads a timed-out stop
     // left behind included: nothing of ours may run on beside them.
@@ -225,21 +218,21 @@ bool posixStartServiceDispatcher(const char* serviceName, ServiceMainRoutine rou
     endProcess(status);
 }
 
-PlatformHandle posixRegisterServiceCtrlHandler(const char*, ServiceHandlerRoutine handler) {
+bool posixRegisterServiceHandler(const char*, ServiceHandlerRoutine handler) {
     controlHandler = handler;
-    return &handlerTag;
+    return true;
 }
 
-bool posixSetServiceStatus(PlatformHandle, const ServiceStatusRecord* status) {
-    if (status->dwCurrentState == kServiceStopPending && !stopping.exchange(true)) return notifyManager("STOPPING=1");
-    if (status->dwCurrentState == kServiceStopped) {
-        finalStatus = *status;
+bool posixSetServiceStatus(const ServiceStatus* status) {
+    if (status->state == ServiceState::StopPending && !stopping.exchange(true)) return notifyManager("STOPPING=1");
+    if (status->state == ServiceState::Stopped) {
+        finalStatus = exitStatusOf(status->exitCode);
         finalStatusSet = true;
     }
     return true;
 }
 
-void posixServiceReady(PlatformHandle) {
+void posixServiceReady() {
     if (controlPipe[1] < 0) return;  // not under this dispatcher
     setStopSignalAction(onStopSignal);
     unblockStopSignals();

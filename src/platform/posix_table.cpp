@@ -19,7 +19,7 @@ static const PlatformOps kPosixOps = {
             .modulePath = posixGetModulePath,
             .setCurrentDirectory = posixSetCurrentDirectory,
             .canOpenForReading = posixCanOpenForReading,
-            .attributes = posixGetFileAttributes,
+            .kind = posixFileKind,
             .listDirectory = posixListDirectory,
             .identity = posixGetFileIdentity,
             .readStart = posixReadFileStart,
@@ -51,39 +51,31 @@ static const PlatformOps kPosixOps = {
             .symbol = posixGetProcAddress,
             .free = posixFreeLibrary,
         },
-    .registry =
+    .runtimes =
         {
-            .openKey = posixRegOpenKey,
-            .queryValue = posixRegQueryValue,
-            .enumKey = posixRegEnumKey,
-            .closeKey = posixRegCloseKey,
-            .createKey = posixRegCreateKey,
-            .setValue = posixRegSetValue,
+            .installed = posixInstalledRuntimes,
         },
     .services =
         {
-            .openManager = posixOpenScManager,
-            .open = posixOpenService,
+            .find = posixFindService,
+            .checkAccount = posixCheckServiceAccount,
             .create = posixCreateService,
-            .remove = posixDeleteService,
-            .queryStatus = posixQueryServiceStatus,
-            .control = posixControlService,
-            .close = posixCloseServiceHandle,
-            .startDispatcher = posixStartServiceDispatcher,
-            .registerHandler = posixRegisterServiceCtrlHandler,
-            .setStatus = posixSetServiceStatus,
             .configure = posixConfigureService,
+            .remove = posixRemoveService,
+            .state = posixServiceState,
+            .stop = posixStopService,
+            .exitCode = posixServiceExitCode,
+            .run = posixRunService,
+            .registerHandler = posixRegisterServiceHandler,
+            .setStatus = posixSetServiceStatus,
             .ready = posixServiceReady,
-            .changeConfig = posixChangeServiceConfig,
-            .setFailureActions = posixSetServiceFailureActions,
-            .setDelayedStart = posixSetServiceDelayedStart,
-            .findAccount = posixFindServiceAccount,
         },
     .eventLog =
         {
             .registerSource = posixRegisterEventSource,
             .report = posixReportEvent,
             .deregisterSource = posixDeregisterEventSource,
+            .addSource = posixAddEventSource,
         },
     .threads =
         {
@@ -118,10 +110,9 @@ static const PlatformOps kPosixOps = {
             .pathStyle = PathStyle{'/', ':', false},
             // no console device
             .consoleDeviceName = nullptr,
-            .eventSourcesInRegistry = false,
-            .systemdServices = true,
+            // a unit file has neither
+            .serviceSettings = 0,
             .standardRuntimeFolder = "/usr/lib/jvm",
-            .hasRegistry = false,
             .moduleFormat = ModuleFormat::Elf,
             .moduleMachine = kElfMachine,
         },

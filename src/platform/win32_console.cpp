@@ -34,7 +34,14 @@ bool win32AllocConsole() { return AllocConsole() != 0; }
 
 static ConsoleHandlerRoutine consoleHandler;
 
-static BOOL WINAPI consoleHandlerTrampoline(DWORD eventType) { return consoleHandler(eventType) ? TRUE : FALSE; }
+static BOOL WINAPI consoleHandlerTrampoline(DWORD eventType) {
+    ConsoleEvent event = eventType == CTRL_C_EVENT          ? ConsoleEvent::Interrupt
+                         : eventType == CTRL_BREAK_EVENT    ? ConsoleEvent::Break
+                         : eventType == CTRL_LOGOFF_EVENT   ? ConsoleEvent::Logoff
+                         : eventType == CTRL_SHUTDOWN_EVENT ? ConsoleEvent::Shutdown
+                                                            : ConsoleEvent::Close;
+    return consoleHandler(event) ? TRUE : FALSE;
+}
 
 bool win32SetConsoleCtrlHandler(ConsoleHandlerRoutine handler) {
     consoleHandler = handler;

@@ -43,8 +43,12 @@ bool win32AttachParentConsole() {
     return true;
 }
 
-int win32ShowMessageBox(const char* title, const char* text, uint32_t style) {
-    return MessageBoxA(nullptr, text, title, style | MB_SETFOREGROUND);
+bool win32ShowMessageBox(const char* title, const char* text, BoxKind kind) {
+    UINT style = kind == BoxKind::Information ? MB_OK | MB_ICONINFORMATION
+                 : kind == BoxKind::Error     ? MB_OK | MB_ICONERROR
+                                              : MB_YESNO | MB_ICONERROR;
+    int answer = MessageBoxA(nullptr, text, title, style | MB_SETFOREGROUND);
+    return kind == BoxKind::ErrorQuestion ? answer == IDYES : answer != 0;
 }
 
 // Through void*: the cast from FARPROC to the real signature is what GetProcAddress means.

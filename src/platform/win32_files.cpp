@@ -5,7 +5,11 @@
 
 #include "platform/win32_backend.h"
 
-uint32_t win32GetFileAttributes(const char* path) { return GetFileAttributesA(path); }
+FileKind win32FileKind(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? FileKind::Directory : FileKind::File;
+}
 
 // Opened without access rights, so a running executable or a folder in use can be asked too.
 bool win32GetFileIdentity(const char* path, DirIdentity* identity) {

@@ -8,7 +8,7 @@ static const PlatformOps kWin32Ops = {
             .modulePath = win32GetModulePath,
             .setCurrentDirectory = win32SetCurrentDirectory,
             .canOpenForReading = win32CanOpenForReading,
-            .attributes = win32GetFileAttributes,
+            .kind = win32FileKind,
             .listDirectory = win32ListDirectory,
             .identity = win32GetFileIdentity,
             .readStart = win32ReadFileStart,
@@ -40,40 +40,31 @@ static const PlatformOps kWin32Ops = {
             .symbol = win32GetProcAddress,
             .free = win32FreeLibrary,
         },
-    .registry =
+    .runtimes =
         {
-            .openKey = win32RegOpenKey,
-            .queryValue = win32RegQueryValue,
-            .enumKey = win32RegEnumKey,
-            .closeKey = win32RegCloseKey,
-            .createKey = win32RegCreateKey,
-            .setValue = win32RegSetValue,
+            .installed = win32InstalledRuntimes,
         },
     .services =
         {
-            .openManager = win32OpenScManager,
-            .open = win32OpenService,
+            .find = win32FindService,
+            .checkAccount = win32CheckServiceAccount,
             .create = win32CreateService,
-            .remove = win32DeleteService,
-            .queryStatus = win32QueryServiceStatus,
-            .control = win32ControlService,
-            .close = win32CloseServiceHandle,
-            .startDispatcher = win32StartServiceDispatcher,
-            .registerHandler = win32RegisterServiceCtrlHandler,
-            .setStatus = win32SetServiceStatus,
             .configure = win32ConfigureService,
+            .remove = win32RemoveService,
+            .state = win32ServiceState,
+            .stop = win32StopService,
+            .exitCode = win32ServiceExitCode,
+            .run = win32RunService,
+            .registerHandler = win32RegisterServiceHandler,
+            .setStatus = win32SetServiceStatus,
             .ready = win32ServiceReady,
-            .changeConfig = win32ChangeServiceConfig,
-            .setFailureActions = win32SetServiceFailureActions,
-            .setDelayedStart = win32SetServiceDelayedStart,
-            // the service manager checks its accounts itself
-            .findAccount = nullptr,
         },
     .eventLog =
         {
             .registerSource = win32RegisterEventSource,
             .report = win32ReportEvent,
             .deregisterSource = win32DeregisterEventSource,
+            .addSource = win32AddEventSource,
         },
     .threads =
         {
@@ -107,10 +98,8 @@ static const PlatformOps kWin32Ops = {
         {
             .pathStyle = PathStyle{'\\', ';', true},
             .consoleDeviceName = "CONOUT$",
-            .eventSourcesInRegistry = true,
-            .systemdServices = false,
+            .serviceSettings = kServiceSettingDelayedStart | kServiceSettingDependencies,
             .standardRuntimeFolder = nullptr,
-            .hasRegistry = true,
             // The PE machine of this build: i386 or AMD64.
             .moduleFormat = ModuleFormat::Pe,
             .moduleMachine = sizeof(void*) == 8 ? uint16_t{0x8664} : uint16_t{0x14c},

@@ -11,7 +11,7 @@
 // share, is read and written under it.
 //  - Starting: serviceMain holds the lock until the running status is out, so a control
 //    that comes at once waits for it rather than being lost.
-//  - Ending: the end's message and SERVICE_STOPPED are out (they go out in one locked step);
+//  - Ending: the end's message and the stopped status are out (they go out in one locked step);
 //    nothing is reported after them.
 //  - Ended: serviceMain is past the end and closes the done event. Late threads (a time-out
 //    that wakes, a worker or stopper still inside the JVM) touch neither the event nor the
@@ -51,8 +51,7 @@ struct Run {
     uint32_t exitCode;
     PlatformEvent done;  // the worker's end or the time-out wakes serviceMain
     PlatformEvent ended;  // console runs: set once the end is reported
-    PlatformHandle statusHandle;
-    ServiceStatusRecord status;
+    ServiceStatus status;
 };
 
 Run run;
@@ -69,7 +68,7 @@ struct Locked {
 
 void reportStatus() {  // locked
     // A status the manager did not take leaves it with a wrong picture of the service: say so.
-    if (!run.console && !Platform.services.setStatus(run.statusHandle, &run.status)) reportLastError();
+    if (!run.console && !Platform.services.setStatus(&run.status)) reportLastError();
 }
 
 uint32_t endingCode() {  // locked
@@ -78,7 +77,7 @@ uint32_t endingCode() {  // locked
     return run.jvmCreated ? kServiceExitAppFailed : kServiceExitJvmFailed;
 }
 
-// The end's message and SERVICE_STOPPED with the exit code, once, whoever comes first.
+// The end's message and the stopped status with the exit code, once, whoever comes first.
 void reportEnd() {  // locked
     if (run.phase >= Phase::Ending) return;
     run.phase = Phase::Ending;
@@ -86,10 +85,7 @@ void reportEnd() {  // locked
     run.exitCode = code;
     if (run.result) reportInfo(message(MsgServiceStopped), Config.ServiceName);
     else reportError(message(MsgServiceFailed), Config.ServiceName);
-    run.status.dwCurrentState = kServiceStopped;
-    run.status.dwWaitHint = 0;
-    run.status.dwWin32ExitCode = code ? uint32_t{kServiceSpecificExitCode} : 0u;
-    run.status.dwServiceSpecificExitCode = code;
+    run.status = ServiceStatus{ServiceState::Stopped, 0, code};
     reportStatus();
     if (run.endWaiters) Platform.threads.setEvent(run.ended);
 }
@@ -123,7 +119,7 @@ const ServiceJavaSteps& defaultServiceJavaSteps() { return kRealSteps; }
 
 void runServiceDispatcher() {
     State.RunMode = RunModeKind::Service;
-    if (Platform.services.startDispatcher(Config.ServiceName, serviceMain)) return;
+    if (Platform.services.run(Config.ServiceName, serviceMain)) return;
     // Started by hand rather than by the service manager: say why in the event log.
     SystemError error = Platform.errors.last();
     PlatformHandle source = Platform.eventLog.registerSource(Config.ServiceName);
@@ -135,8 +131,6 @@ void runServiceDispatcher() {
 }
 
 namespace {
-
-constexpr uint32_t kCtrlCloseEvent = 2;  // console closed; log-off and shutdown come after it
 
 // A fresh run: every shared record as before the first thread starts.
 void resetRun(bool console) {
@@ -166,8 +160,7 @@ namespace {
 // unlocked, in the Ended phase, with the Java threads still counted.
 int runUntilEnd(SystemError eventError) {
     reportInfo(message(MsgServiceStarted), Config.ServiceName);
-    run.status = ServiceStatusRecord{
-        kServiceWin32OwnProcess, kServiceRunning, kServiceAcceptStop | kServiceAcceptShutdown, 0, 0, 0, 0};
+    run.status = ServiceStatus{ServiceState::Running, 0, 0};
     reportStatus();
     run.phase = Phase::Running;
 
@@ -199,12 +192,12 @@ int runUntilEnd(SystemError eventError) {
     return javaThreads;
 }
 
-// Console events: Ctrl+C and Ctrl+Break ask for the stop; a closing console, log-off or
-// shutdown also waits for the end's report, since the process is ended when the handler
-// returns.
-bool consoleStopHandler(uint32_t eventType) {
-    serviceControlHandler(kServiceControlStop);
-    if (eventType < kCtrlCloseEvent) return true;
+// Console events: each asks for the stop; a closing console, log-off or shutdown also waits
+// for the end's report, since the process is ended when the handler returns.
+bool consoleStopHandler(ConsoleEvent event) {
+    serviceControlHandler(ServiceControl::Stop);
+    bool processEnds = event == ConsoleEvent::Close || event == ConsoleEvent::Logoff || event == ConsoleEvent::Shutdown;
+    if (!processEnds) return true;
     PlatformEvent ended;
     {
         Locked locked;
@@ -238,7 +231,7 @@ int runServiceInConsole() {
     return static_cast<int>(run.exitCode);
 }
 
-void serviceMain(uint32_t, char**) {
+void serviceMain() {
     resetRun(false);
     Platform.threads.acquireLock(&runLock);  // until the running status is out: a control waits for it
 
@@ -246,17 +239,14 @@ void serviceMain(uint32_t, char**) {
     if (!source) {
         // Nothing can be reported, but the service manager must still learn that the service
         // is over, or the dispatcher would never return.
-        run.statusHandle = Platform.services.registerHandler(Config.ServiceName, serviceControlHandler);
-        run.status = ServiceStatusRecord{
-            kServiceWin32OwnProcess, kServiceStopped, 0, kServiceSpecificExitCode, kServiceExitJvmFailed, 0, 0};
-        if (run.statusHandle) reportStatus();
+        run.status = ServiceStatus{ServiceState::Stopped, 0, kServiceExitJvmFailed};
+        if (Platform.services.registerHandler(Config.ServiceName, serviceControlHandler)) reportStatus();
         run.phase = Phase::Ended;
         Platform.threads.releaseLock(&runLock);
         return;
     }
     State.EventSource = source;
-    run.statusHandle = Platform.services.registerHandler(Config.ServiceName, serviceControlHandler);
-    if (!run.statusHandle) {
+    if (!Platform.services.registerHandler(Config.ServiceName, serviceControlHandler)) {
         // No status can reach the manager: say why, and start nothing it could not stop.
         reportLastError();
         run.phase = Phase::Ended;
@@ -277,21 +267,21 @@ void serviceMain(uint32_t, char**) {
     }
 }
 
-void serviceControlHandler(uint32_t control) {
+void serviceControlHandler(ServiceControl control) {
     // The manager may deliver a control as soon as it has the running status, before
     // serviceMain is back from reporting it; such a control waits for the lock.
     Locked locked;
-    // Once the end is out, a status would come after SERVICE_STOPPED.
+    // Once the end is out, a status would come after the stopped one.
     if (run.phase == Phase::Starting || run.phase >= Phase::Ending) return;
-    if (control != kServiceControlStop && control != kServiceControlShutdown) {
+    if (control == ServiceControl::Other) {
         reportStatus();
         return;
     }
     // In the console, a second Ctrl+C while the stop runs adds no stop call and no time-out.
     if (run.console && run.phase == Phase::StopRequested) return;
     run.phase = Phase::StopRequested;
-    run.status.dwCurrentState = kServiceStopPending;
-    run.status.dwWaitHint = serviceStopWaitHintMs();
+    run.status.state = ServiceState::StopPending;
+    run.status.waitHintMs = serviceStopWaitHintMs();
     reportStatus();
     // A stop can come while the worker is still creating the JVM; there is nothing to call
     // into until it exists, and nothing to stop once it is gone.
@@ -305,12 +295,12 @@ void serviceControlHandler(uint32_t control) {
 
 uint32_t serviceWorkerThread(void*) {
     // serviceMain counted this thread in javaThreads before starting it, after writing what
-    // it reads here unlocked (console, statusHandle).
+    // it reads here unlocked (console).
     // A console run keeps the console and the streams it was started with.
     bool created = ServiceJava.createJvm(!run.console);
     if (created) {
         if (run.console) Platform.console.setCtrlHandler(consoleStopHandler);  // ahead of the JVM's own
-        else Platform.services.ready(run.statusHandle);
+        else Platform.services.ready();
     }
     {
         Locked locked;

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/platform.h"
+
 // The stop time-out (ServiceStopTimeout, 1 to 86400 s; anything else means the default)
 // and the wait hint reported with the stop, which leaves the time-out 10 s to end it.
 constexpr uint32_t kStopTimeoutMs = 30000;
@@ -17,8 +19,8 @@ void runServiceDispatcher();
 // The service's start and stop logic in the console (Ctrl+C stops it); reports go to the
 // console. Returns the service's exit code (0, or one of service/exit_codes.h).
 int runServiceInConsole();
-void serviceMain(uint32_t argc, char** argv);
-void serviceControlHandler(uint32_t control);
+void serviceMain();
+void serviceControlHandler(ServiceControl control);
 uint32_t serviceWorkerThread(void* parameter);
 uint32_t serviceStopperThread(void* parameter);
 uint32_t serviceStopTimeoutThread(void* parameter);

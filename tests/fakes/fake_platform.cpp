@@ -98,13 +98,11 @@ FakePlatform::FakePlatform(bool windowsStyle) {
         return it == fakeWorld().environment.end() ? nullptr : it->second.c_str();
     };
     Platform.traits.standardRuntimeFolder = nullptr;  // not the machine's own runtimes
-    Platform.traits.hasRegistry = windowsStyle;
     Platform.traits.pathStyle = windowsStyle ? PathStyle{'\\', ';', true} : PathStyle{'/', ':', false};
     // No real service manager: settings and readiness go nowhere, the service fakes take the rest.
-    Platform.services.configure = [](PlatformHandle, const ServiceSettings*) { return true; };
-    Platform.services.ready = [](PlatformHandle) {};
-    Platform.eventLog.report = [](PlatformHandle, uint16_t, uint32_t, const char*) { return true; };
-    Platform.traits.eventSourcesInRegistry = true;
+    Platform.services.configure = [](const ServiceDefinition*) { return true; };
+    Platform.services.ready = [] {};
+    Platform.eventLog.report = [](PlatformHandle, bool, const char*) { return true; };
     loadDefaultStrings(fakeWorld());
     resetLauncherRecords();
 }

@@ -1,4 +1,4 @@
-// The fake service manager: handles are numbers with a name, misuse is recorded as it happens.
+// The fake service manager: services by name, misuse recorded as it happens.
 #include "fakes/fake_service_manager.h"
 
 #include <gtest/gtest.h>
@@ -24,28 +24,22 @@ namespace {
 FakeServiceManager* current;
 thread_local SystemError threadLastError;  // per thread, as the system keeps it
 // Errors as the Win32 backend gives them.
-constexpr SystemError kBadHandle{ErrorKind::Other, 6}, kNoService{ErrorKind::ServiceMissing, 1060},
-    kBadAccount{ErrorKind::InvalidAccount, 1057}, kNoKey{ErrorKind::NotFound, 2};
+constexpr SystemError kNoService{ErrorKind::ServiceMissing, 1060}, kBadAccount{ErrorKind::InvalidAccount, 1057};
 using Guard = std::lock_guard<std::mutex>;
 FakeServiceManager& f() { return *current; }
 SystemError failure(const std::string& call) { return f().failing.count(call) ? f().failing[call] : kNoError; }
-PlatformHandle failWith(SystemError error) {
+bool failWith(SystemError error) {
     threadLastError = error;
-    return nullptr;
-}
-PlatformHandle newHandle() { return reinterpret_cast<PlatformHandle>(++f().lastHandle); }
-PlatformHandle openHandle(const std::string& name) { return f().open.emplace(newHandle(), name).first->first; }
-const std::string* openName(PlatformHandle h) { return f().open.count(h) ? &f().open[h] : nullptr; }
-bool closeOpen(PlatformHandle h, const char* misuse) {
-    if (f().open.erase(h)) return true;
-    f().faults.push_back(misuse);
     return false;
 }
-bool recordSetting(PlatformHandle service, const std::string& setting) {
-    const std::string* name = openName(service);
-    if (name) f().services[*name].push_back(setting);
-    return name || failWith(kBadHandle);
+// The manager and the service as the Win32 backend opens them, the service's own call `call` last.
+bool reach(const char* name, const char* call = "") {
+    for (const char* step : {"openScManager", "openService"})
+        if (failure(step).failed()) return failWith(failure(step));
+    if (!f().services.count(name)) return failWith(kNoService);
+    return !failure(call).failed() || failWith(failure(call));
 }
+PlatformHandle newHandle() { return reinterpret_cast<PlatformHandle>(++f().lastHandle); }
 // The runtime starts its threads without a parameter: the routine itself travels in its place.
 uint32_t countedThread(void* routine) {
     uint32_t rc = reinterpret_cast<ThreadRoutine>(routine)(nullptr);
@@ -66,105 +60,93 @@ FakeServiceManager::FakeServiceManager() {
     threadLastError = kNoError;
     Platform.errors.last = [] { return threadLastError; };
     Platform.errors.set = [](SystemError e) { threadLastError = e; };
-    Platform.services.openManager = [](uint32_t) { return failure("openScManager").failed() ? failWith(failure("openScManager")) : openHandle(""); };
-    Platform.services.open = [](PlatformHandle manager, const char* name, uint32_t) {
-        if (!openName(manager) || failure("openService").failed()) return failWith(openName(manager) ? failure("openService") : kBadHandle);
-        return f().services.count(name) ? openHandle(name) : failWith(kNoService);
+    useSystemd(false);
+    Platform.services.find = [](const char* name) { return reach(name); };
+    Platform.services.checkAccount = [](const char* account, const char* serviceName) {
+        std::string windowsName;
+        bool known = f().systemd ? !*account || std::string(account) == "svc:staff" : win32ServiceAccountName(account, serviceName, &windowsName);
+        return known || failWith(kBadAccount);
     };
-    Platform.services.create = [](PlatformHandle manager, const char* name, const char*, uint32_t, uint32_t, uint32_t, uint32_t,
-                                const char*) {
-        if (!openName(manager)) return failWith(kBadHandle);
-        if (failure("createService").failed()) return failWith(failure("createService"));
-        f().services[name];
-        f().registry[std::string("SYSTEM\\CurrentControlSet\\Services\\") + name];
-        return openHandle(name);
+    Platform.services.create = [](const ServiceDefinition* d) {
+        for (const char* step : {"openScManager", "createService"})
+            if (failure(step).failed()) return failWith(failure(step));
+        f().services[d->name];
+        f().registry[std::string("SYSTEM\\CurrentControlSet\\Services\\") + d->name];
+        return true;
     };
-    Platform.services.remove = [](PlatformHandle service) {
-        const std::string* name = openName(service);
-        if (!name || failure("deleteService").failed()) return failWith(name ? failure("deleteService") : kBadHandle) != nullptr;
+    // What each backend keeps beside the service, recorded as "name=value" changes.
+    Platform.services.configure = [](const ServiceDefinition* d) {
+        if (!reach(d->name, "configure")) return false;
+        std::vector<std::string>& changes = f().services[d->name];
+        if (f().systemd) return changes.push_back("description=" + std::string(d->description) + " user=" + d->account), true;
+        changes.push_back("description=" + std::string(d->description));
+        std::string list, account;
+        for (const char* p = d->dependencies; *p; p += strlen(p) + 1) list += std::string(p) + "|";
+        win32ServiceAccountName(d->account, d->name, &account);
+        if (!list.empty() || !account.empty()) changes.push_back("dependencies=" + list + " account=" + (account.empty() ? "<null>" : account));
+        if (d->delayedStart) changes.push_back("delayed=1");
+        if (d->restartDelaySeconds && d->restartCount)
+            changes.push_back("restart=" + std::to_string(d->restartResetSeconds) + "," + std::to_string(d->restartDelaySeconds * 1000) + "," +
+                              std::to_string(d->restartCount));
+        return true;
+    };
+    Platform.services.remove = [](const char* name) {
+        if (!reach(name, "deleteService")) return false;
         // Only marked while it runs or another handle is open: it stays.
-        return f().heldOpen || f().serviceStates[*name] > kServiceStopped || f().services.erase(*name) == 1;
+        return f().heldOpen || f().serviceStates[name] != ServiceState::Stopped || f().services.erase(name) == 1;
     };
-    Platform.services.queryStatus = [](PlatformHandle service, ServiceStatusRecord* status) {
-        const std::string* name = openName(service);
-        if (!name || failure("queryServiceStatus").failed()) return failWith(name ? failure("queryServiceStatus") : kBadHandle) != nullptr;
-        uint32_t& state = f().serviceStates[*name];
-        *status = ServiceStatusRecord{kServiceWin32OwnProcess, state ? state : kServiceStopped, 0, 0, 0, 0, 0};
-        if (state == kServiceStopPending && !f().ignoresStop) state = kServiceStopped;
+    Platform.services.state = [](const char* name, ServiceState* state) {
+        if (!reach(name, "queryServiceStatus")) return false;
+        ServiceState& now = f().serviceStates[name];
+        *state = now;
+        if (now == ServiceState::StopPending && !f().ignoresStop) now = ServiceState::Stopped;
         return true;
     };
-    Platform.services.control = [](PlatformHandle service, uint32_t) {
-        const std::string* name = openName(service);
-        if (!name) return failWith(kBadHandle) != nullptr;
-        if (!failure("controlService").failed() || f().stopAnswerLost) f().serviceStates[*name] = kServiceStopPending;
-        return !failure("controlService").failed() || failWith(failure("controlService")) != nullptr;
+    Platform.services.stop = [](const char* name) {
+        if (!reach(name)) return false;
+        if (!failure("controlService").failed() || f().stopAnswerLost) f().serviceStates[name] = ServiceState::StopPending;
+        return !failure("controlService").failed() || failWith(failure("controlService"));
     };
-    Platform.services.changeConfig = [](PlatformHandle service, const char* dependencies, const char* account) {
-        std::string list;
-        for (const char* p = dependencies; p && *p; p += strlen(p) + 1) list += std::string(p) + "|";
-        return recordSetting(service, "dependencies=" + list + " account=" + (account ? account : "<null>"));
+    Platform.services.exitCode = [](SystemError e) {
+        return f().systemd ? defaultPlatformOps().services.exitCode(e) : e.code ? static_cast<int>(e.code) : 1;
     };
-    Platform.services.setFailureActions = [](PlatformHandle service, uint32_t reset, uint32_t delay, uint32_t count) {
-        return recordSetting(service, "restart=" + std::to_string(reset) + "," + std::to_string(delay) + "," + std::to_string(count));
-    };
-    Platform.services.setDelayedStart = [](PlatformHandle service, bool delayed) {
-        return recordSetting(service, std::string("delayed=") + (delayed ? "1" : "0"));
-    };
-    Platform.services.configure = [](PlatformHandle service, const ServiceSettings* s) {
-        if (failure("configure").failed()) return failWith(failure("configure")) != nullptr;
-        return recordSetting(service, "description=" + std::string(s->description) + (s->account ? " user=" + std::string(s->account) : ""));
-    };
-    Platform.traits.systemdServices = false;  // the Windows manager unless a test says otherwise
-    Platform.services.findAccount = [](const char* account) {
-        return std::string(account) == "svc:staff" || failWith(kBadAccount) != nullptr;
-    };
-    Platform.services.close = [](PlatformHandle h) {
-        threadLastError = kNoError;  // a real close may leave a fresh last error
-        return closeOpen(h, "closeServiceHandle on a handle that is not open");
-    };
-    Platform.services.startDispatcher = [](const char* serviceName, ServiceMainRoutine routine) {
-        if (failure("dispatcher").failed()) return failWith(failure("dispatcher")) != nullptr;
-        char* argv[] = {const_cast<char*>(serviceName), nullptr};
-        routine(1, argv);
+    Platform.services.run = [](const char*, ServiceMainRoutine routine) {
+        if (failure("dispatcher").failed()) return failWith(failure("dispatcher"));
+        routine();
         return true;
     };
-    Platform.services.registerHandler = [](const char*, ServiceHandlerRoutine) { return f().statusHandle = newHandle(); };
-    Platform.services.setStatus = [](PlatformHandle handle, const ServiceStatusRecord* status) {
+    Platform.services.registerHandler = [](const char*, ServiceHandlerRoutine) { return f().handlerRegistered = true; };
+    Platform.services.setStatus = [](const ServiceStatus* status) {
         std::unique_lock<std::mutex> lock(f().statusLock);
-        if (!handle || handle != f().statusHandle) f().faults.push_back("status on a wrong handle");
+        if (!f().handlerRegistered) f().faults.push_back("a status before the handler");
         f().statuses.push_back(*status);
+        Win32ServiceStatus record = f().records.empty() ? Win32ServiceStatus{} : f().records.back();
+        win32UpdateServiceStatus(*status, &record);
+        f().records.push_back(record);
         bool first = f().statuses.size() == 1;
         lock.unlock();
         // A control sent on the first status may reach the handler before the service is back from this call.
         if (first) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return true;
     };
-    Platform.registry.createKey = [](RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
-        *key = failure("regCreateKey").failed() ? nullptr : openHandle(path);
-        if (*key) f().registry[path];
-        return *key ? kNoError : failure("regCreateKey");
+    Platform.eventLog.addSource = [](const char* name, const char*) {
+        std::string key = std::string("SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\") + name;
+        if (failure("regCreateKey").failed()) return failWith(failure("regCreateKey"));
+        f().registry[key];
+        for (const char* value : {"regOpenKey", "EventMessageFile", "TypesSupported"}) {
+            if (failure(value).failed()) return failWith(failure(value));
+            if (value[0] != 'r') f().registry[key].insert(value);
+        }
+        return true;
     };
-    Platform.registry.openKey = [](RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
-        *key = f().registry.count(path) && !failure("regOpenKey").failed() ? openHandle(path) : nullptr;
-        return *key ? kNoError : failure("regOpenKey").failed() ? failure("regOpenKey") : kNoKey;
-    };
-    Platform.registry.setValue = [](PlatformHandle key, const char* name, uint32_t, const void*, uint32_t) {
-        const std::string* path = openName(key);
-        if (!path || failure(name).failed()) return path ? failure(name) : kBadHandle;
-        f().registry[*path].insert(name);
-        return kNoError;
-    };
-    Platform.registry.closeKey = [](PlatformHandle key) {
-        return closeOpen(key, "regCloseKey on a key that is not open") ? kNoError : kBadHandle;
-    };
-    Platform.eventLog.registerSource = [](const char*) {
+    Platform.eventLog.registerSource = [](const char*) -> PlatformHandle {
         Guard g(f().m);
-        if (failure("registerEventSource").failed()) return failWith(failure("registerEventSource"));
+        if (failure("registerEventSource").failed()) return failWith(failure("registerEventSource")), nullptr;
         return *f().sources.insert(newHandle()).first;
     };
-    Platform.eventLog.report = [](PlatformHandle source, uint16_t type, uint32_t, const char* text) {
+    Platform.eventLog.report = [](PlatformHandle source, bool error, const char* text) {
         Guard g(f().m);
-        if (f().sources.count(source)) f().events.push_back((type == kEventTypeError ? "error: " : "") + std::string(text));
+        if (f().sources.count(source)) f().events.push_back((error ? "error: " : "") + std::string(text));
         else f().faults.push_back(std::string("report through an unregistered source: ") + text);
         return f().sources.count(source) == 1;
     };
@@ -175,12 +157,12 @@ FakeServiceManager::FakeServiceManager() {
         return false;
     };
     Platform.threads.create = [](ThreadRoutine routine, void*) {
-        if (f().failingThreads.count(routine)) return failWith(f().failingThreads[routine]) != nullptr;
+        if (f().failingThreads.count(routine)) return failWith(f().failingThreads[routine]);
         ++f().liveThreads;
         return f().previous.threads.create(countedThread, reinterpret_cast<void*>(routine));
     };
-    Platform.threads.createEvent = [] {
-        if (failure("createEvent").failed()) return static_cast<PlatformEvent>(failWith(failure("createEvent")));
+    Platform.threads.createEvent = []() -> PlatformEvent {
+        if (failure("createEvent").failed()) return failWith(failure("createEvent")), nullptr;
         PlatformEvent h = f().previous.threads.createEvent();
         Guard g(f().m);
         f().eventsOpen[h] = true;
@@ -206,7 +188,6 @@ FakeServiceManager::FakeServiceManager() {
 FakeServiceManager::~FakeServiceManager() {
     timeoutsReleased = true;
     EXPECT_TRUE(waitFor([this] { return liveThreads == 0; }));
-    EXPECT_TRUE(open.empty());
     EXPECT_EQ(faults, std::vector<std::string>{});
     for (auto& event : eventsOpen) previous.threads.closeEvent(event.first);
     Platform = previous;

@@ -20,6 +20,8 @@ template <>
 SystemError failureValue<SystemError>() { return kInjectedError; }
 template <>
 CacheTrust failureValue<CacheTrust>() { return CacheTrust::Open; }
+template <>
+FileKind failureValue<FileKind>() { return FileKind::Missing; }
 void setInjectedError() { Platform.errors.set(kInjectedError); }
 
 // Fails: returns the type's failure value (a void slot is skipped). FailsWith: a value of the
@@ -36,7 +38,7 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
     X(files, modulePath, Fails) \
     X(files, setCurrentDirectory, Fails) \
     X(files, canOpenForReading, Fails) \
-    X(files, attributes, FailsWith(kInvalidFileAttributes)) \
+    X(files, kind, Fails) /* Missing */ \
     X(files, listDirectory, Fails) \
     X(files, identity, Fails) \
     X(files, readStart, Fails) \
@@ -58,31 +60,23 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
     X(library, load, Fails) \
     X(library, symbol, Fails) \
     X(library, free, Released) \
-    X(registry, openKey, Fails) \
-    X(registry, queryValue, Fails) \
-    X(registry, enumKey, Fails) \
-    X(registry, closeKey, Released) \
-    X(registry, createKey, Fails) \
-    X(registry, setValue, Fails) \
-    X(services, openManager, Fails) \
-    X(services, open, Fails) \
+    X(runtimes, installed, Fails) /* as if no installer had left a record */ \
+    X(services, find, Fails) \
+    X(services, checkAccount, Fails) \
     X(services, create, Fails) \
+    X(services, configure, Fails) \
     X(services, remove, Fails) \
-    X(services, queryStatus, Fails) \
-    X(services, control, Fails) \
-    X(services, close, Released) \
-    X(services, startDispatcher, Fails) \
+    X(services, state, Fails) \
+    X(services, stop, Fails) \
+    X(services, exitCode, Never) /* a mapping: no failure to meet */ \
+    X(services, run, Fails) \
     X(services, registerHandler, Fails) \
     X(services, setStatus, Fails) \
-    X(services, configure, Fails) \
     X(services, ready, Fails) \
-    X(services, changeConfig, Fails) \
-    X(services, setFailureActions, Fails) \
-    X(services, setDelayedStart, Fails) \
-    X(services, findAccount, Fails) \
     X(eventLog, registerSource, Fails) \
     X(eventLog, report, Fails) \
     X(eventLog, deregisterSource, Released) \
+    X(eventLog, addSource, Fails) \
     X(threads, create, Fails) \
     X(threads, createEvent, Fails) \
     X(threads, setEvent, Never) /* signalling an event the run holds: no failure to meet */ \
@@ -179,7 +173,7 @@ FaultyPlatform::FaultyPlatform(uint64_t failAtCall) : saved_(Platform) {
     failedName = "";
     cacheFiles = *Platform.cacheFiles;
     logFiles = *Platform.logFiles;
-    auto& [files, errors, process, library, registry, services, eventLog, threads, console, desktop, cacheTable, logTable,
+    auto& [files, errors, process, library, runtimes, services, eventLog, threads, console, desktop, cacheTable, logTable,
            traits] = Platform;
     cacheTable = &cacheFiles;
     logTable = &logFiles;

@@ -32,10 +32,10 @@ SystemError lockedListing(const char* directory, DirListing* listing) {
     errno = locked ? EACCES : EXDEV;
     return Platform.errors.last();
 }
-uint32_t lockedAttributes(const char* path) {
-    if (std::strstr(path, "locked.jar") == nullptr) return defaultPlatformOps().files.attributes(path);
+FileKind lockedAttributes(const char* path) {
+    if (std::strstr(path, "locked.jar") == nullptr) return defaultPlatformOps().files.kind(path);
     errno = EACCES;
-    return kInvalidFileAttributes;
+    return FileKind::Missing;
 }
 
 struct ClassPath : ::testing::Test {
@@ -50,7 +50,7 @@ struct ClassPath : ::testing::Test {
         Platform.errors.set = d.errors.set;
         Platform.errors.text = d.errors.text;
         Platform.files.listDirectory = lockedListing;
-        Platform.files.attributes = lockedAttributes;
+        Platform.files.kind = lockedAttributes;
         loadConfiguration();
         char pattern[] = "/tmp/varnlet-classpath-XXXXXX", cwd[4096];
         ASSERT_TRUE(mkdtemp(pattern) && getcwd(cwd, sizeof cwd));

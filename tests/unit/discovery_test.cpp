@@ -19,6 +19,7 @@
 #include "jvm/discovery.h"
 #include "jvm/installed_runtimes.h"
 #include "jvm/next_token.h"
+#include "platform/win32_backend.h"
 
 namespace {
 
@@ -27,10 +28,13 @@ namespace {
 #define IBMJRE "Software\\IBM\\Java2 Runtime Environment"
 #define ADOPTIUM "Software\\Eclipse Adoptium\\JDK"
 #define SERVER "\\bin\\server\\jvm.dll"
+// Value types as the Win32 backend reads them: both string types are text.
+constexpr RegistryValueType kRegSz = RegistryValueType::Text, kRegExpandSz = RegistryValueType::Text,
+                            kRegDword = RegistryValueType::Other;
 
 struct Value {
     std::string key, name, data;
-    uint32_t type = kRegSz;
+    RegistryValueType type = kRegSz;
     bool terminated = true;  // as installers write it
 };
 
@@ -47,14 +51,14 @@ std::string lower(std::string text) {
 
 const std::string& pathOf(PlatformHandle key) { return *static_cast<const std::string*>(key); }
 
-SystemError regOpen(RegistryRoot, const char* path, uint32_t, PlatformHandle* key) {
+SystemError regOpen(const char* path, PlatformHandle* key) {
     opened.push_back(lower(path));
     *key = &opened.back();
     ++openKeys;
     return kNoError;
 }
 
-SystemError regQuery(PlatformHandle key, const char* name, uint32_t* type, void* data, uint32_t* size) {
+SystemError regQuery(PlatformHandle key, const char* name, RegistryValueType* type, void* data, uint32_t* size) {
     for (const Value& v : *registry) {
         if (lower(v.key) != pathOf(key) || lower(v.name) != lower(name)) continue;
         *type = v.type;
@@ -250,13 +254,13 @@ std::vector<Machine> machines() {
 
 TEST(Discovery, ChoosesTheRuntimeInstallersLeft) {
     for (const Machine& m : machines()) {
-        FakePlatform platform;  // restores the real registry calls
+        FakePlatform platform;  // restores the backend's records
         registry = &m.registry;
         openKeys = 0;
-        Platform.registry.openKey = regOpen;
-        Platform.registry.queryValue = regQuery;
-        Platform.registry.enumKey = regEnum;
-        Platform.registry.closeKey = [](PlatformHandle) { return --openKeys, kNoError; };
+        Platform.runtimes.installed = [](const RuntimeKind* kinds, size_t count, const RuntimeVisitor* visitor) {
+            static const RegistryReader reader{regOpen, regQuery, regEnum, [](PlatformHandle) { --openKeys; }};
+            return win32RuntimeRecords(reader, kinds, count, visitor);
+        };
         for (const std::string& f : m.files) platform.world().readableFiles.insert(f);
         writableConfig().MinJavaVersion = strdup(m.minimum);
         writableConfig().JvmPath = strdup(m.jvmPath.c_str());

@@ -32,10 +32,10 @@ struct Scene {
         w.strings[kEntryJvmPath] = "C:\\jdk\\jvm.dll";
         w.readableFiles.insert("C:\\jdk\\jvm.dll");
         w.strings[kEntryServiceName] = "Demo";  // a service, for the switches
-        Platform.files.attributes = [](const char*) { return uint32_t{0}; };  // the class path's archive is there
+        Platform.files.kind = [](const char*) { return FileKind::File; };  // the class path's archive is there
         static Scene* scene;
         scene = this;
-        Platform.desktop.showMessageBox = [](const char*, const char* text, uint32_t) { return scene->boxes.push_back(text), 1; };
+        Platform.desktop.showMessageBox = [](const char*, const char* text, BoxKind) { return scene->boxes.push_back(text), true; };
     }
     // A failed read of a service switch or name reads as none: the switch then goes to main.
     bool mainRan() {
@@ -66,7 +66,7 @@ bool consoleStart(Scene& s) { return s.launch("") != 0 || !s.mainRan(); }
 bool installAndRemove(Scene& s) {
     if (s.launch("-install") != 0 || !(s.scm.services.count("Demo") || s.mainRan())) return true;
     if (s.mainRan()) return false;  // the switch went to main
-    s.scm.serviceStates["Demo"] = kServiceRunning;
+    s.scm.serviceStates["Demo"] = ServiceState::Running;
     return s.launch("-uninstall") != 0 || (s.scm.services.count("Demo") && !s.mainRan());
 }
 
@@ -76,7 +76,7 @@ bool serviceRun(Scene& s) {
     ServiceJava = kSteps;
     std::atomic<bool> ended{false};
     std::thread manager([&] {
-        if (waitFor([&] { return mains > 0 || ended; }) && !ended) serviceControlHandler(kServiceControlStop);
+        if (waitFor([&] { return mains > 0 || ended; }) && !ended) serviceControlHandler(ServiceControl::Stop);
         // The stop time-out passes only when a thread could not start (the stopper, say).
         waitFor([&] { return ended || std::string(FaultyPlatform::failedSlot()) == "threads.create"; });
         s.scm.timeoutsReleased = true;
@@ -87,8 +87,8 @@ bool serviceRun(Scene& s) {
     released = s.scm.timeoutsReleased = true;
     waitFor([&] { return s.scm.liveThreads == 0; });
     ServiceJava = defaultServiceJavaSteps();
-    const std::vector<ServiceStatusRecord>& st = s.scm.statuses;
-    bool stoppedWell = !st.empty() && st.back().dwCurrentState == kServiceStopped && st.back().dwWin32ExitCode == 0;
+    const std::vector<ServiceStatus>& st = s.scm.statuses;
+    bool stoppedWell = !st.empty() && st.back().state == ServiceState::Stopped && st.back().exitCode == 0;
     return !s.mainRan() && !(mains && stoppedWell);
 }
 
@@ -111,12 +111,10 @@ Outcome runOnce(bool (*scenario)(Scene&), uint64_t failAt) {
     for (const ConsoleLine& line : s.w.console) o.reported |= line.toError;
     for (const std::string& event : s.scm.events) o.reported |= event.rfind("error: ", 0) == 0;
     // Without an event source the stopped status's exit code is all that can tell.
-    o.reported |= o.slot == "eventLog.registerSource" && !s.scm.statuses.empty() && s.scm.statuses.back().dwWin32ExitCode;
+    o.reported |= o.slot == "eventLog.registerSource" && !s.scm.statuses.empty() && s.scm.statuses.back().exitCode;
     // The fake manager's own checks, named here with the failed call rather than at its end.
     for (const std::string& fault : s.scm.faults) o.misuse += fault + "; ";
-    if (!s.scm.open.empty()) o.misuse += std::to_string(s.scm.open.size()) + " handles left open";
     s.scm.faults.clear();
-    s.scm.open.clear();
     return o;
 }
 

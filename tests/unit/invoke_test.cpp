@@ -153,15 +153,16 @@ TEST_F(Invoke, ServiceConsoleCarriesBothStreams) {
     EXPECT_EQ(jvm.count("NewStringUTF:CONOUT$"), 2u);
     EXPECT_EQ(jvm.count("CallStaticVoidMethod:java/lang/System.setOut(Ljava/io/PrintStream;)V"), 1u);
     EXPECT_EQ(jvm.count("CallStaticVoidMethod:java/lang/System.setErr(Ljava/io/PrintStream;)V"), 1u);
-    EXPECT_TRUE(consoleControlHandler(5));
-    for (uint32_t other : {0u, 1u, 2u, 6u}) EXPECT_FALSE(consoleControlHandler(other)) << other;
+    EXPECT_TRUE(consoleControlHandler(ConsoleEvent::Logoff));
+    for (ConsoleEvent other : {ConsoleEvent::Interrupt, ConsoleEvent::Break, ConsoleEvent::Close, ConsoleEvent::Shutdown})
+        EXPECT_FALSE(consoleControlHandler(other)) << int(other);
 }
 
 // main's exception in a windowed launcher's box: the message, an empty line, the exception's
 // text (cut visibly, between characters, to fit a box). On a console beside the stack trace: the message.
 TEST_F(Invoke, MainsExceptionFollowsTheMessageInABox) {
     static Texts boxes;
-    Platform.desktop.showMessageBox = [](const char*, const char* text, uint32_t) { return boxes.push_back(text), 0; };
+    Platform.desktop.showMessageBox = [](const char*, const char* text, BoxKind) { return boxes.push_back(text), false; };
     jvm.throwOn.insert("CallStaticVoidMethod:app/Main.main([Ljava/lang/String;)V");
     std::string message = "Error invoking method: main(java/lang/String[])\n", thrown = jvm.thrownText, wide = "java.lang.Error: x";
     for (int i = 0; i < 600; ++i) wide += "\xC3\xA9";  // after 18 bytes: byte 1021 is the second of a character

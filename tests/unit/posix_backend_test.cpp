@@ -1,5 +1,4 @@
-// The POSIX backend's own rules: the configuration section, the INI reader and the missing
-// registry.
+// The POSIX backend's own rules: the configuration section and the INI reader.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -71,18 +70,6 @@ TEST(IniFile, NamesValuesEncodingsAndDefaults) {
     }
     std::remove(plain.c_str());
     for (const std::string& file : {bom, wide[0], wide[1]}) std::remove(file.c_str());
-}
-
-TEST(PosixRegistry, EveryKeyIsMissingAndNothingIsWritten) {
-    const PlatformOps& ops = defaultPlatformOps();
-    PlatformHandle key = &key;
-    EXPECT_EQ(ops.registry.openKey(RegistryRoot::LocalMachine, "Software", kKeyWrite, &key).kind, ErrorKind::NotFound);
-    EXPECT_EQ(key, nullptr);
-    uint32_t type = 0, size = 8, nameSize = 8;
-    char data[8];
-    EXPECT_TRUE(ops.registry.queryValue(nullptr, "V", &type, data, &size).failed());
-    EXPECT_EQ(ops.registry.enumKey(nullptr, 0, data, &nameSize).kind, ErrorKind::NoMoreItems);
-    EXPECT_TRUE(ops.registry.createKey(RegistryRoot::LocalMachine, "Software\\X", kKeyAllAccess, &key).failed());
 }
 
 // errno values keep their own meaning and text (18 is a cross-device link here, whatever it

@@ -60,9 +60,10 @@ TEST(Report, OutOfMemoryEndsTheRun) {
 std::vector<std::string> boxes;  // "title|text|style"
 const char* productName;
 
-int fakeBox(const char* title, const char* text, uint32_t style) {
-    boxes.push_back(std::string(title) + "|" + text + "|" + std::to_string(style));
-    return 0;
+bool fakeBox(const char* title, const char* text, BoxKind kind) {
+    const char* style = kind == BoxKind::Information ? "64" : kind == BoxKind::Error ? "16" : "20";  // the Win32 icons and buttons
+    boxes.push_back(std::string(title) + "|" + text + "|" + style);
+    return false;
 }
 bool fakeVersion(const char* key, char* buffer, size_t size) {
     return productName && std::string(key) == "ProductName" && snprintf(buffer, size, "%s", productName) > 0;
@@ -73,7 +74,7 @@ TEST(Windowed, BoxesByKindTitledByProductOrExecutable) {
     Platform.desktop.showMessageBox = fakeBox;
     Platform.process.readVersionString = fakeVersion;
     Platform.console.startedWith = [] { return false; };
-    Platform.services.startDispatcher = [](const char*, ServiceMainRoutine) { return false; };
+    Platform.services.run = [](const char*, ServiceMainRoutine) { return false; };
     boxes.clear();
     productName = "Helix";
     State.Windowed = true;

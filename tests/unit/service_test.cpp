@@ -35,11 +35,11 @@ enum Inject { NoFailure, NoSource, NoEvent, NoWorker, NoStopper, NoTimeout };
 struct Row {
     const char* name;
     SendAt sendAt;
-    std::vector<uint32_t> controls;
+    std::vector<ServiceControl> controls;
     Jvm jvm;
     Main main;
     Inject inject;
-    std::vector<uint32_t> states;
+    std::vector<ServiceState> states;
     uint32_t code;
     std::vector<std::string> events;  // "Go", "Ok", "Bad", "Late" or a system error number
     int stops;                        // -1: not checked (races with the service's end)
@@ -61,7 +61,7 @@ std::string joined(int count, char** vector) {
 }
 // As the service manager and the console deliver them: from a thread of their own.
 void sendControls() {
-    for (uint32_t control : row->controls) consoleHandler ? (void)consoleHandler(0) : serviceControlHandler(control);
+    for (ServiceControl control : row->controls) consoleHandler ? (void)consoleHandler(ConsoleEvent::Interrupt) : serviceControlHandler(control);
 }
 void exitHook(jint code) { reinterpret_cast<void(JNICALL*)(jint)>(State.JvmExitHook)(code); }
 
@@ -158,8 +158,8 @@ struct ServiceTest : ::testing::Test {
     }
 };
 
-const uint32_t R = kServiceRunning, P = kServiceStopPending, S = kServiceStopped;
-const uint32_t Stop = kServiceControlStop, Down = kServiceControlShutdown, Ask = kServiceControlInterrogate;
+const ServiceState R = ServiceState::Running, P = ServiceState::StopPending, S = ServiceState::Stopped;
+const ServiceControl Stop = ServiceControl::Stop, Down = ServiceControl::Shutdown, Ask = ServiceControl::Other;
 const uint32_t JvmFailed = kServiceExitJvmFailed, AppFailed = kServiceExitAppFailed, Late = kServiceExitStopTimeout;
 const Row kRows[] = {
     {"ByItself", InMain, {}, Made, Returns, NoFailure, {R, S}, 0, {"Go", "Ok"}, 0, false},
@@ -204,17 +204,16 @@ TEST_P(ServiceRun, StatusesExitCodeEventsAndJavaCalls) {
     run({"-startlauncherinservicemode"});
     manager.join();
     // Controls after the end, and threads that end late, change nothing.
-    serviceControlHandler(kServiceControlStop);
-    serviceControlHandler(kServiceControlInterrogate);
+    serviceControlHandler(ServiceControl::Stop);
+    serviceControlHandler(ServiceControl::Other);
     released = scm->timeoutsReleased = true;
     ASSERT_TRUE(waitFor([this] { return scm->liveThreads == 0; }));
-    std::vector<uint32_t> states = scm->states();
+    std::vector<ServiceState> states = scm->states();
     if (row->sendAt == AlongExit && states.size() == 3 && states[1] == P) states.erase(states.begin() + 1);  // the stop came first
     EXPECT_EQ(states, row->states);
-    EXPECT_EQ(scm->statuses.back().dwWin32ExitCode, row->code ? uint32_t{kServiceSpecificExitCode} : 0u);
-    EXPECT_EQ(scm->statuses.back().dwServiceSpecificExitCode, row->code);
-    for (size_t i = 0; i + 1 < scm->statuses.size(); ++i)
-        EXPECT_EQ(scm->statuses[i].dwControlsAccepted, kServiceAcceptStop | kServiceAcceptShutdown);
+    EXPECT_EQ(scm->records.back().win32ExitCode, row->code ? 1066u : 0u);  // the service's own code
+    EXPECT_EQ(scm->records.back().serviceSpecificExitCode, row->code);
+    for (size_t i = 0; i + 1 < scm->records.size(); ++i) EXPECT_EQ(scm->records[i].controlsAccepted, 1u | 4u);  // stop, shutdown
     for (auto& event : scm->eventsOpen) EXPECT_FALSE(event.second);
     // The source stays for a worker still in main; a run without a stop gives it back.
     EXPECT_TRUE(row->main != IgnoresStop || scm->sources.size() == 1u);
@@ -311,7 +310,7 @@ TEST_F(ServiceTest, ExitCodesAndSystemdAccounts) {
     };
     for (const auto& c : cases) {
         freshManager();
-        Platform.traits.systemdServices = c.systemd;
+        scm->useSystemd(c.systemd);
         w.strings[kEntryServiceAccount] = c.account;
         if (*c.failing) scm->failing[c.failing] = c.error;
         if (c.present) scm->services["Demo"];
@@ -326,7 +325,7 @@ TEST_F(ServiceTest, ExitCodesAndSystemdAccounts) {
 
 // A running service is stopped before it is deleted; exit 0 only once it is gone.
 TEST_F(ServiceTest, UninstallStopsTheServiceAndTellsWhyItStays) {
-    const struct { bool systemd; uint32_t state; bool ignoresStop, heldOpen, answerLost; const char* failing; SystemError error; int code; } cases[] = {
+    const struct { bool systemd; ServiceState state; bool ignoresStop, heldOpen, answerLost; const char* failing; SystemError error; int code; } cases[] = {
         {false, R, false, false, false, "", kNoError, 0},  {true, R, false, false, false, "", kNoError, 0},
         {false, R, true, false, false, "", kNoError, 1053},  // not stopped within ServiceStopTimeout + 10 s
         {false, R, false, false, false, "controlService", {ErrorKind::Other, 1061}, 1061},
@@ -337,7 +336,7 @@ TEST_F(ServiceTest, UninstallStopsTheServiceAndTellsWhyItStays) {
     w.strings[kEntryServiceStopTimeout] = "1";
     for (const auto& c : cases) {
         freshManager();
-        Platform.traits.systemdServices = c.systemd;
+        scm->useSystemd(c.systemd);
         scm->services["Demo"], scm->serviceStates["Demo"] = c.state;
         scm->ignoresStop = c.ignoresStop, scm->heldOpen = c.heldOpen, scm->stopAnswerLost = c.answerLost;
         if (*c.failing) scm->failing[c.failing] = c.error;
@@ -353,12 +352,11 @@ TEST(SystemdUnit, AccountsAreSystemUsers) {
     const PlatformOps& ops = defaultPlatformOps();
     std::string root = ::testing::TempDir() + "varnlet-root", unit = root + "/etc/systemd/system/demo-user.service";
     makeFile(root + "/etc/systemd/system/"), setenv("VARNLET_SYSTEMD_ROOT", root.c_str(), 1);
-    EXPECT_TRUE(ops.services.findAccount("nobody") && ops.services.findAccount("nobody:nogroup"));
+    EXPECT_TRUE(ops.services.checkAccount("nobody", "") && ops.services.checkAccount("nobody:nogroup", ""));
     for (const char* ghost : {"varnlet-no-such-user", "nobody:varnlet-no-such-group", "nobody:", ":nogroup"})
-        EXPECT_TRUE(!ops.services.findAccount(ghost) && ops.errors.last().kind == ErrorKind::InvalidAccount) << ghost;
-    PlatformHandle service = ops.services.create(ops.services.openManager(0), "demo-user", "d", 0, 0, kServiceDemandStart, 0, "\"/opt/x\" -s");
-    ServiceSettings settings{"", 0, 30, 0, 0, "nobody:nogroup"};
-    ASSERT_TRUE(service && ops.services.configure(service, &settings) && ops.services.close(service));
+        EXPECT_TRUE(!ops.services.checkAccount(ghost, "") && ops.errors.last().kind == ErrorKind::InvalidAccount) << ghost;
+    ServiceDefinition definition{"demo-user", "/opt/x", "-s", false, false, "", "nobody:nogroup", "", 0, 0, 0, 30};
+    ASSERT_TRUE(ops.services.create(&definition) && ops.services.configure(&definition));
     std::ifstream file(unit);
     EXPECT_NE(std::string(std::istreambuf_iterator<char>(file), {}).find("\nUser=nobody\nGroup=nogroup\n"), std::string::npos);
     std::remove(unit.c_str()), unsetenv("VARNLET_SYSTEMD_ROOT");
@@ -366,7 +364,7 @@ TEST(SystemdUnit, AccountsAreSystemUsers) {
 
 TEST_F(ServiceTest, TextsThatDoNotFitAreRefusedBeforeAnythingChanges) {
     std::string path = "C:\\" + std::string(kPathBufferSize + 40, 'p') + "\\varnlet.exe";  // cut by the system
-    std::string longSwitch(kServiceCommandLineSize, 's'), longName(kRegistryKeyPathSize, 'n');
+    std::string longSwitch(kServiceCommandLineSize, 's'), longName(kLongestServiceName + 1, 'n');
     const char* okSwitch = Config.ServiceSwitch;
     for (int text = 0; text < 3; ++text) {
         w.modulePath = text == 0 ? path : "C:\\apps\\demo\\varnlet.exe";
