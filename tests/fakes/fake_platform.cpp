@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sys/stat.h>
 
+#include "platform/win32_backend.h"
+
 #include "core/config.h"
 #include "core/writable_config.h"
 #include "core/state.h"

@@ -43,8 +43,6 @@ public:
     FakeWorld& world();
 };
 
-// An error of the kind with the code the Win32 backend would give it.
-SystemError win32ErrorOfKind(ErrorKind kind);
 // Resets Config and State to a freshly started process.
 void resetLauncherRecords();
 // Writes a real file and its missing directories; a path ending in '/' makes only directories.
