@@ -1,6 +1,5 @@
 """The one TOML writer of the test harnesses: varnlet-pack configurations from dicts."""
 
-
 def toml_value(value):
     if isinstance(value, bool):
         return "true" if value else "false"
@@ -9,9 +8,7 @@ def toml_value(value):
     if isinstance(value, (list, tuple)):
         return "[" + ", ".join(toml_value(v) for v in value) + "]"
     escapes = {"\\": "\\\\", '"': '\\"', "\n": "\\n", "\r": "\\r", "\t": "\\t"}
-    return '"' + "".join(escapes.get(c, c if c >= " " and c != "\x7f" else f"\\u{ord(c):04X}")
-                         for c in str(value)) + '"'
-
+    return '"' + "".join(escapes.get(c, c if c >= " " and c != "\x7f" else f"\\u{ord(c):04X}") for c in str(value)) + '"'
 
 def toml_text(config):
     """Plain keys first, then one table per nested dict."""

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -154,13 +155,9 @@ void optionTexts(const uint8_t* data, size_t size) {
     CHECK(total <= text.size());
     std::free(vector);
     if (!text.empty() && text.find('"') == std::string::npos) {
-        const std::string rest = text.substr(std::min(text.find_first_not_of(' '), text.size()));
-        std::vector<std::string> pieces{""};
-        for (char c : rest) {
-            if (c == ' ') pieces.emplace_back();
-            else pieces.back().push_back(c);
-        }
-        if (!rest.empty() && rest.back() == ' ') pieces.pop_back();
+        std::istringstream rest(text.substr(std::min(text.find_first_not_of(' '), text.size())));
+        std::vector<std::string> pieces(rest.str().empty());  // blanks alone: one empty argument
+        for (std::string piece; std::getline(rest, piece, ' ');) pieces.push_back(piece);
         CHECK(got == pieces);
     }
     const char sets[4][4] = {";", ";\r\n", " \t", ":;/"};

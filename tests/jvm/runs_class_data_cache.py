@@ -58,8 +58,7 @@ def scenario_class_data_cache():
         home = os.path.join(runs.ARGS.work, "cache-home-" + version)
         shutil.rmtree(home, ignore_errors=True)
         environment = dict(os.environ, XDG_CACHE_HOME=home)
-        launcher = cached("cds-" + version, libjvm, {"jvm.options": LOGGED}, ClassDataCacheDir=None, JvmOptions="@jvm.options",
-                          JavaCommandOptions=True)
+        launcher = cached("cds-" + version, libjvm, {"jvm.options": LOGGED}, ClassDataCacheDir=None, JvmOptions="@jvm.options", JavaCommandOptions=True)
         folder = user_folder(home, launcher)
         trace, shared = start(launcher, environment)
         check("class data cache: folder %s for %s" % (folder, launcher.exe) in trace and "class data cache: making " + folder in trace
@@ -131,8 +130,7 @@ def scenario_class_data_cache_other_user():
                  "os.replace(c + '.new', c); [os.symlink(sys.argv[2], '%s/cds-%s-%d%s' % (os.path.dirname(c), sys.argv[3], p, s)) "
                  "for p in range(int(sys.argv[4]), int(sys.argv[4]) + 2000) for s in ('.classes.tmp', '.jsa.tmp', '.aot.tmp')]")
         subprocess.run(AS_NOBODY + ["python3", "-c", patch, cache, victim, slot, str(last)], check=True)
-        for change in (lambda: None, lambda: os.remove(os.path.join(folder, "cds-%s.key" % slot)),
-                       lambda: (os.chmod(folder, 0o700), os.chown(folder, 65534, 65534))):
+        for change in (lambda: None, lambda: os.remove(os.path.join(folder, "cds-%s.key" % slot)), lambda: (os.chmod(folder, 0o700), os.chown(folder, 65534, 65534))):
             change()
             trace = start(launcher)[0]
             check("another account owns %s or may write in it" % folder in trace and open(victim).read() == "mine",
@@ -210,8 +208,7 @@ def scenario_class_data_cache_full_disk():
     subprocess.run(["mount", "-t", "tmpfs", "-o", "size=300m", "tmpfs", mount], check=True)
     try:
         for version, libjvm in runtimes():
-            launcher = cached("cds-full-" + version, libjvm, ClassDataCacheDir=mount + "/cache",
-                              JvmOptions=[LOGGED, "-Dvarnlet.testapps.fill=%s/fill" % mount])
+            launcher = cached("cds-full-" + version, libjvm, ClassDataCacheDir=mount + "/cache", JvmOptions=[LOGGED, "-Dvarnlet.testapps.fill=%s/fill" % mount])
             for expected in ("not kept, too little free space left in " + mount, "none, too little free space in " + mount):
                 trace = start(launcher)[0]
                 check(expected in trace and kept(mount + "/cache") == [], version + ": " + expected + "\n" + trace)

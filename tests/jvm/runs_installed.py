@@ -16,8 +16,7 @@ def chosen_home(run):
 
 def scenario_installed_runtimes():
     if not os.path.exists("/usr/bin/java"):
-        print("skipped: no /usr/bin/java")
-        return
+        return print("skipped: no /usr/bin/java")
     link = os.path.join(runs.ARGS.work, "my-jdk")  # a JAVA_HOME of the user's own naming
     if not os.path.lexists(link):
         os.symlink(HOME, link)

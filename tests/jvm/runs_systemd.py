@@ -127,8 +127,7 @@ def scenario_notify_ready_and_stop_by_sigterm():
     check(notify.recv(256) == b"STOPPING=1", "STOPPING=1 on the stop")
     check(code == 0 and "main(stop|now) on Varnlet stopper thread" in lines and "worker ends" in lines,
           "exit %d, output %r\n%s" % (code, lines, err))
-    check("<6>The demo-run service has started.\n" in err and err.endswith("<6>The demo-run service has stopped.\n"),
-          "stderr: %r" % err)
+    check("<6>The demo-run service has started.\n" in err and err.endswith("<6>The demo-run service has stopped.\n"), "stderr: %r" % err)
 
 def scenario_console_switch_stops_on_ctrl_c():
     # Ctrl+C is the normal end of a console run: the stop call, the stop's report and exit 0; SIGTERM as well.
@@ -145,11 +144,6 @@ def scenario_ignored_stop_times_out():
     elapsed = time.monotonic() - began
     check(code == 3 and 2 <= elapsed < 15, "exit %d after %.1f s" % (code, elapsed))
     check("<3>The demo-run service has timed out during a stop request and will be terminated.\n" in err, err)
-
-def scenario_throwing_main_fails_the_service():
-    run = service("throws", MainClass="varnlet.testapps.Throws").run(SWITCH)
-    check(run.returncode == 2 and "<3>Error invoking method: main(java/lang/String[])\n" in run.stderr
-          and run.stderr.endswith("<3>The demo-run service failed to start.\n"), "exit code 2 and the failure", run)
 
 def scenario_stop_while_the_jvm_starts():
     # A stop during start-up waits for the application: the JVM would take it for its own shutdown (exit 143).

@@ -16,7 +16,6 @@ SAME = {"linux": dict(COMMON, target="linux", JvmOptions=["-Dgreeting=Hello ther
         "win32": dict(COMMON, target="win32", JvmPath="testjvm.dll", ServiceName="Greeter", ServiceManualStart=True, name="Greeter", version="2.5.1-SNAPSHOT")}
 OUTPUTS = {"linux": "greeter", "win64": "greeter.exe", "win32": "greeter-win32.exe"}
 
-
 def build(repo, version, work, edit=lambda pom: pom):
     """`mvn -o package` on copies of the project and the repository in `work`: (run, target directory)."""
     shutil.rmtree(work, ignore_errors=True)
@@ -28,7 +27,6 @@ def build(repo, version, work, edit=lambda pom: pom):
                          cwd=os.path.join(work, "app"), capture_output=True, text=True, timeout=300)
     return run, os.path.join(work, "app", "target")
 
-
 def same_as_native(pack, body, target_dir, target):
     """Whether varnlet-pack makes the plugin's launcher from the same settings, byte for byte."""
     os.makedirs(native := os.path.join(target_dir, "native"), exist_ok=True)
@@ -36,7 +34,6 @@ def same_as_native(pack, body, target_dir, target):
     out = os.path.join(native, OUTPUTS[target])
     run = subprocess.run([pack, "build", config, "--stub", body, "-o", out], capture_output=True, text=True)
     return run.returncode == 0 and open(out, "rb").read() == open(os.path.join(target_dir, OUTPUTS[target]), "rb").read()
-
 
 def main(repo, version, pack, body, java_home, work):
     run, target = build(repo, version, os.path.join(work, "good"))
@@ -51,7 +48,6 @@ def main(repo, version, pack, body, java_home, work):
                                        bad.returncode != 0 and 'unknown key "Gui" (did you mean gui?)' in bad.stdout)) if not ok]
     print("\n".join("FAIL: " + f for f in failures) or "passed")
     return 1 if failures else 0
-
 
 if __name__ == "__main__":
     sys.exit(main(*sys.argv[1:]))

@@ -15,15 +15,12 @@ BODIES = dict(zip(("linux", "win32", "win64"), sys.argv[5:8]))
 Raw = type("Raw", (str,), {})  # a value written as it is (a hexadecimal integer, a float, an inline table)
 value = lambda v: v if isinstance(v, Raw) else toml_value(v)  # noqa: E731
 
-
 TEXT, RULES = (open(os.path.join(ROOT, f)).read() for f in ("resources/entries.def", "tools/pack/pack_rules.def"))
-
 
 def entries():
     forms = {"List": "List", "PathList": "List", "OptionList": "Options"}
     return [(name, kind, forms.get(shape), (int(low), int(high)) if low else (-2 ** 31, 2 ** 31 - 1))
             for name, kind, shape, low, high in re.findall(r"^VARNLET_ENTRY\(\d+, (\w+), (\w+), (\w+)(?:\((-?\d+), (-?\d+),)?", TEXT, re.M)]
-
 
 KINDS = {"Flag": [True, False, "yes", 1], "ReservedFlag": [True, "no"], "Message": ["text %s", "%s and %s", "%d", "100%% sure", "%-10s", "ends %", 5], "List": ["a;b",
          ["a", "b"], ["a;b"], [1], [""], 5], "Hex": [17, "1.8", "0x00010008", Raw("0x00110000"), Raw("0xFFFFFFFFF"), "abc", -1, "1.99", "17.16",
@@ -41,7 +38,6 @@ BROKEN = ['x = "a\\sb"', 'x = "abc', "x 1", "x =", 'MainClass = "a.B" x', "x = 0
           "a.'b c'.\"d\" = 1", "x = -0", "x = 0o777", "x = 1_000", "x = 0x_1", "x = 1979-13-27", "x = 25:00:00", "x = falsey", "x = \"tab\tok\"", "= 1",
           "x = @", "x = 1979-05-27 07:32:00.5+01:00", "x = 07:32", b'x = "\xff"', b'MainClass = "a.B"\r\nx = 1\r', b"\xe2\x82"]
 BASE = 'MainClass = "a.B"\n'
-
 
 def configurations():
     cases = []
@@ -76,7 +72,6 @@ def configurations():
     cases.append(("pack_check-full", toml_text(dict(CONFIG, icon="app.ico"))))
     return cases
 
-
 def case_files(directory):
     os.makedirs(directory)
     shutil.copy(os.path.join(HERE, "app.ico"), directory)
@@ -86,7 +81,6 @@ def case_files(directory):
         jar.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\nMain-Class: a.B\n")
     jar = open(os.path.join(directory, "app.jar"), "rb").read()  # the manifest's checksum made wrong, where java -jar does not look
     open(os.path.join(directory, "badsum.jar"), "wb").write(jar[:jar.rindex(b"PK\x01\x02") + 16] + b"\0\0\0\0" + jar[jar.rindex(b"PK\x01\x02") + 20:])
-
 
 def runs():
     found = []
@@ -124,11 +118,9 @@ def runs():
         found.append((f"odd-{i}", args, None))
     return found
 
-
 def digest(out):  # of a written launcher, which then goes: they are large and many
     data = out and os.path.exists(out) and hashlib.sha256(open(out, "rb").read()).hexdigest()
     return data and (os.remove(out) or data) or None
-
 
 def main():
     if not all(os.path.exists(body) for body in BODIES.values()):
@@ -155,7 +147,6 @@ def main():
     print("\n".join(failures) + f"\n{len(cases) - len(failures)} passed, {len(failures)} failed "
           f"({sum(1 for n in native.values() if n[3])} launchers, {len(configurations())} configurations)")
     return 1 if failures else 0
-
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -327,8 +327,7 @@ def command_line():
         check(listed == ({e["name"] for e in shown["entries"]} | windows_only) - absent, "init lists %r" % listed)
 
 if __name__ == "__main__" and not os.path.exists(BODY):
-    print("launcher body %s not built; skipping" % BODY)
-    sys.exit(77)
+    sys.exit(print("launcher body %s not built; skipping" % BODY) or 77)
 elif __name__ == "__main__":
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)

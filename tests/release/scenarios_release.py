@@ -10,7 +10,6 @@ from pathlib import Path
 
 from winerun import expect, expect_eq, setting
 
-
 def check(case, pattern, unpack, tool):
     """Unpacks the package `pattern` names; tool(root) gives its varnlet-pack as pack(args, cwd)."""
     found = sorted(Path(setting("VARNLET_DIST")).glob(pattern))
@@ -41,7 +40,6 @@ def check(case, pattern, unpack, tool):
         expect_eq((run.code, run.record.one("main")[1]), (0, "varnlet/testapps/PrintArgs"), "Windows launcher")
     return found[0]
 
-
 def expect_guide(root):
     guides = list(root.glob("**/GUIDE.md"))
     expect(len(guides) == 1, f"{root.name}: the user's guide GUIDE.md once, found {guides}")
@@ -50,14 +48,12 @@ def expect_guide(root):
     stray = list(root.glob("**/README.md")) + list(root.glob("**/HACKING.md"))
     expect(not stray, f"{root.name} carries the source's documents: {stray}")
 
-
 def on_linux(tool):
     def pack(args, cwd):
         run = subprocess.run([str(tool)] + args, cwd=cwd, env={"PATH": "/usr/bin:/bin"}, capture_output=True, text=True)
         expect(run.returncode == 0, f"{tool} {args}: {run.stdout}{run.stderr}")
         return run.stdout
     return pack
-
 
 def scenario_linux_packages(case):
     check(case, "varnlet-*-linux-x86_64.tar.gz", lambda a, r: subprocess.run(["tar", "xzf", a, "-C", r]),
@@ -68,7 +64,6 @@ def scenario_linux_packages(case):
         expect(len(list(root.glob("**/share/man/man1/varnlet-pack.1.gz"))) == 1, f"no manual page in {root.name}")
     lintian = subprocess.run(["lintian", str(deb)], capture_output=True, text=True)
     expect(lintian.returncode == 0, f"lintian: {lintian.stdout}{lintian.stderr}")
-
 
 def scenario_windows_archive(case):
     def tool(root):

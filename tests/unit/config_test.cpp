@@ -89,7 +89,6 @@ TEST_F(ConfigTest, IniOverride) {
          "-Xmx64m", "only this"},
         {"C:\\apps\\demo", "app.ini", "C:\\apps\\demo\\app.ini", {{"JvmOptions", "-Xmx1g"}}, "-Xmx64m", "embedded",
          false},
-        {"M:\\", "app.ini", "M:\\app.ini", {{"AppOptions", "at the root"}}, "-Xmx64m", "at the root"},
         {longDir, longName, longDir + "\\" + longName, {{"AppOptions", "long"}}, "-Xmx64m", "long"},
         // An absolute name is joined like any other, so it names no file and overrides nothing.
         {"C:\\apps\\demo", "D:\\conf\\app.ini", "D:\\conf\\app.ini", {{"JvmOptions", "-Xmx1g"}}, "-Xmx64m", "embedded"},
@@ -131,11 +130,6 @@ TEST_F(ConfigTest, EnteringDirectories) {
     EXPECT_EQ(texts, (std::vector<std::string>{system, "Error accessing file/directory: CURRENT_EXE", "System text 2.\r\n",
                                                "Error accessing file/directory: C:\\apps\\gone", system,
                                                "Error accessing file/directory: CURRENT_DIR"}));
-    // At the root the separator stays: "E:" alone would be the drive's own current directory.
-    w.modulePath = "E:\\varnlet.exe";
-    w.enterableDirectories.insert("E:\\");
-    ASSERT_TRUE(enterExecutableDirectory());
-    EXPECT_EQ(w.currentDirectory, "E:\\");
 }
 
 }  // namespace

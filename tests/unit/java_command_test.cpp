@@ -16,11 +16,7 @@
 #include "jvm/argument_files.h"
 #include "jvm/java_option_forms.h"
 
-namespace {
-
 using Texts = std::vector<std::string>;
-
-}  // namespace
 
 struct JavaCommand : ::testing::Test {
     void SetUp() override {

@@ -11,11 +11,7 @@
 #include "fakes/fake_platform.h"
 #include "jvm/environment_references.h"
 
-namespace {
-
-const PathStyle kWindows{'\\', ';', true}, kPosix{'/', ':', false};
-
-}  // namespace
+const PathStyle kWindows{'\\', ';', true}, kPosix{'/', ':', false};  // a const's linkage is internal
 
 TEST(Paths, RootParentNameAndJoinUnderEitherSystem) {
     const struct {

@@ -1,12 +1,11 @@
 """The class data cache's folder as testjvm.dll receives it, for a runtime whose release file says
 Java 17 (the run lists its classes, archived after it): the account's local application data
-folder, one per installation, in a console run and in a service run; none in a folder others may
+folder, one per installation (the jvm tier keeps a service run's); none in a folder others may
 write. The double lists no classes, so nothing is kept."""
 import os
 import re
 from pathlib import Path
 
-from scenarios_service import service_scenario, start, wait_for_record
 from winerun import expect
 
 CACHED = {"ClassDataCache": True, "JvmPath": "jre\\bin\\server\\jvm.dll"}
@@ -25,19 +24,14 @@ def expect_cache_folder(case, record, name):
     linux = case.wine.prefix / "drive_c" / folder[3:].replace("\\", "/")
     expect(linux.is_dir() and not any(linux.glob("cds-*")), f"{linux}: no folder, or a file left in it")
 
-def scenario_console_folder(case):
+def scenario_folders(case):
+    # A console run's folder; then, as wine shows a folder's Linux owner and mode in its security record, a
+    # folder every account may write, or one of another account, is not used.
     app = case.directory("app")
     java17(case, app)
-    exe = case.app(app, "Cached", **CACHED)
-    run = case.run(exe, cwd=app, record=app / "testjvm.record")
+    run = case.run(case.app(app, "Cached", **CACHED), cwd=app, record=app / "testjvm.record")
     expect(run.code == 0, f"exit code {run.code}")
     expect_cache_folder(case, run.record, "Cached")
-
-def scenario_open_folder(case):
-    # Wine shows a folder's Linux owner and mode in its security record: a folder every account may
-    # write, or one of another account, is not used.
-    app = case.directory("open")
-    java17(case, app)
     exe = case.app(app, "Cached", ClassDataCacheDir="cache", **CACHED)
     for mode, owner in ((0o777, 0), (0o700, 65534)):
         (app / "cache").mkdir(exist_ok=True)

@@ -1,10 +1,8 @@
-"""Console runs under Windows, as testjvm.dll sees them: the move into the executable's
-directory, where the INI file is read; main's arguments from the command line (wildcards
-expanded) and the longest texts; exit codes; both streams in one file; the class path from real
-directories and the options from a real environment; a private runtime beside the executable,
-and JVM libraries the real loader refuses. TESTJVM_MAIN scripts what main does. (Every
-scenario reads the string table through LoadStringA.) A log held open by another program loses
-nothing."""
+"""Console runs under Windows, as testjvm.dll sees them: the move into the executable's directory, where the
+INI file is read; main's arguments from the command line (wildcards expanded) and the longest texts; exit
+codes; the class path from real directories and the options from a real environment; a private runtime beside
+the executable, and JVM libraries the real loader refuses; a log held open by another program loses nothing.
+TESTJVM_MAIN scripts what main does. (Every scenario reads the string table through LoadStringA.)"""
 import subprocess
 from concurrent.futures import ThreadPoolExecutor
 
@@ -24,8 +22,7 @@ def scenario_options_file(case):
         text = "[Application Configuration]\nAppOptions=from-own-directory\nJvmOptions=-Dn=Jos\u00e9\n"
         (app / "app.ini").write_bytes(mark + text.encode(encoding))
         own = case.map_drive(drive, app) if drive else case.dos_path(app)
-        run = case.run(exe, program=drive and own + exe.name, cwd=start, record=app / "testjvm.record",
-                       env={"LC_ALL": "C.UTF-8"})
+        run = case.run(exe, program=drive and own + exe.name, cwd=start, record=app / "testjvm.record", env={"LC_ALL": "C.UTF-8"})
         main = run.jvm().one("main")
         expect_eq((main[2], main[3:], run.record.one("property"), run.record.all("option")[0], run.code),
                   (own, ["from-own-directory"], ["user.dir", own], ["-Dn=Jos\u00e9"], 0),
@@ -58,8 +55,7 @@ def scenario_class_path_and_options(case):
     entries vanish. %NAME% takes the environment's value once the class path is built (an
     entry with '%' is not searched); %JAVA_HOME% is the discovered home, not the environment's."""
     app = case.directory("app")
-    for name in ("z.jar", "M.JAR", "notes.txt", "b.ZIP", "ext/c.jar", "ext/readme", "a.jar", "jar", ".zip",
-                 "folder.jar/inner.zip"):
+    for name in ("z.jar", "M.JAR", "notes.txt", "b.ZIP", "ext/c.jar", "ext/readme", "a.jar", "jar", ".zip", "folder.jar/inner.zip"):
         case.write(app / "lib" / name, "")
     case.write(app / "first.jar", "")
     case.directory("app", "empty")
@@ -73,8 +69,7 @@ def scenario_class_path_and_options(case):
              ["-Dc=" + case.dos_path(app), f"-Djava.class.path={case.dos_path(app / 'lib')};\\lib\\tools.jar"])]
     env = {"VARNLET_APPDIR": case.dos_path(app), "JAVA_HOME": "C:\\from\\the\\environment"}
     for class_path, options, expected in rows:
-        run = case.run(case.app(app, ClassPath=class_path, JvmOptions=options), cwd=app, env=env,
-                       record=app / "testjvm.record")
+        run = case.run(case.app(app, ClassPath=class_path, JvmOptions=options), cwd=app, env=env, record=app / "testjvm.record")
         expect_eq([option for option, in run.jvm().all("option")], expected, f"options for {class_path!r}")
 
 def scenario_jvm_library(case):
@@ -113,11 +108,9 @@ def scenario_arguments_and_long_texts(case):
     in a directory of 360 UTF-8 bytes; the message shown whole on a console."""
     app = case.directory(CJK, CJK)
     exe = case.app(app, AppOptions=TEXT)
-    given = ["a b", 'q"uote', "back\\slash\\", "", "-Dnot.an.option=1", "h\u00e9llo", "\u03a9mega \u4e2d\u6587",
-             "smile\U0001F600"]
+    given = ["a b", 'q"uote', "back\\slash\\", "", "-Dnot.an.option=1", "h\u00e9llo", "\u03a9mega \u4e2d\u6587", "smile\U0001F600"]
     # The loader turns the Linux arguments into Windows text by the locale's character set.
-    for args, expected in ((given, [arg.encode() for arg in given[:-1]] + [b"smile\xed\xa0\xbd\xed\xb8\x80"]),
-                           ([], [TEXT.encode()])):
+    for args, expected in ((given, [arg.encode() for arg in given[:-1]] + [b"smile\xed\xa0\xbd\xed\xb8\x80"]), ([], [TEXT.encode()])):
         run = case.run(exe, args, cwd=case.directory("start"), record=app / "testjvm.record", env={"LC_ALL": "C.UTF-8"})
         raw = [arg.encode("utf-8", "surrogateescape") for arg in run.jvm().one("main")[3:]]
         expect_eq((raw, run.record.one("property")[1], run.code), (expected, case.dos_path(app), 0),
@@ -128,8 +121,7 @@ def scenario_arguments_and_long_texts(case):
     case.reg_own(r"HKLM\Software\JavaSoft\Java Runtime Environment")  # no runtime registered, whatever ran before
     case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}).expect(255, stderr=message + "\n" + NO_RUNTIME_HINT)
     # (Wine's console draws each half of a pair as U+FFFD.)
-    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}, terminal=True).expect(
-        255, stdout=TEXT[:-2] + "\ufffd\ufffd\n" + NO_RUNTIME_HINT)
+    case.run(exe, cwd=app, env={"LC_ALL": "C.UTF-8"}, terminal=True).expect(255, stdout=TEXT[:-2] + "\ufffd\ufffd\n" + NO_RUNTIME_HINT)
 
 def scenario_folder_past_the_limit(case):
     """A launcher in a folder deeper than the current directory's limit cannot enter it: it says so and
@@ -148,16 +140,6 @@ def scenario_exit_codes(case):
     for env, level in (({}, 0), ({"TESTJVM_MAIN": "throw"}, -1), ({"TESTJVM_MAIN": "exit=3"}, 3)):
         run = case.run(exe, ["/c", f"{exe.name} & echo errorlevel=%errorlevel%"], cwd=app, env=env, program="cmd")
         expect(f"errorlevel={level}\n" in run.stdout, f"{env}: {run.stdout!r}")
-
-def scenario_streams_to_one_file(case):
-    """SystemOutFile and SystemErrFile naming one file (letter case aside, as Windows compares
-    names): one stream on it that System.err shares, so lines keep their order."""
-    app = case.directory("app")
-    case.directory("app", "logs")
-    exe = case.app(app, SystemOutFile="logs\\app.log", SystemErrFile="LOGS\\App.log")
-    run = case.run(exe, cwd=app, env={"TESTJVM_MAIN": "print"}, record=app / "testjvm.record")
-    expect_eq(((app / "logs/app.log").read_bytes(), len(run.jvm().all("fileoutputstream")), run.stdout, run.code),
-              (b"testjvm main: out\ntestjvm main: err\n", 1, "", 0), "the log, files opened, stdout, exit code")
 
 def scenario_log_held_open(case):
     """A viewer holds the log open without delete sharing (holdfile.exe): the previous run's log is

@@ -8,7 +8,6 @@ from winerun import ROOT, Skip, expect, expect_eq, setting
 sys.path.insert(0, str(ROOT / "tests/maven"))
 import maven_check  # noqa: E402
 
-
 def scenario_plugin_launchers(case):
     if not os.environ.get("VARNLET_MAVEN_REPO"):
         raise Skip("the Maven plugin is not built (Maven or Debian's Maven plugins are missing)")

@@ -73,8 +73,7 @@ class Service:
     def values(self, key):
         """A registry key's values as {name: (type, data)}, or None without the key."""
         code, out, _ = self.wine.tool(["reg", "query", key])
-        return None if code else {m[1]: (m[2], m[3] or "") for m in
-                                  re.finditer(r"(?m)^    (\S.*?)    (REG_[A-Z_]+)(?:    (.*))?$", out)}
+        return None if code else {m[1]: (m[2], m[3] or "") for m in re.finditer(r"(?m)^    (\S.*?)    (REG_[A-Z_]+)(?:    (.*))?$", out)}
 
     def events(self, since):
         """What the service processes gave the event log after `since`, a size of the log."""
@@ -198,8 +197,7 @@ def scenario_ends(case, service):
     expect_eq([(main[0], main[3:]) for main in Record(service.record_path).all("main")],
               [("main", ["start", "one"]), (STOPPER, ["stop", "now"])], "main calls (thread, arguments)")
 
-    service.launcher({"ServiceStopOptions": "never used", "ServiceStopByExit": True}, directory=BLANKS,
-                     jvm_script={"main": "wait=60000"})
+    service.launcher({"ServiceStopOptions": "never used", "ServiceStopByExit": True}, directory=BLANKS, jvm_script={"main": "wait=60000"})
     service.record_path.unlink()
     for runs in (1, 2):
         start(service)

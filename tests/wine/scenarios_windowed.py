@@ -31,8 +31,7 @@ class Screen:
         if screenshot:
             subprocess.run(["import", "-window", "root", str(screenshot)], env=self.env, check=True, timeout=30)
         if key:
-            until(lambda: not [self.xdotool("key", "--window", w, key) for w in found & windows()], 30,
-                  f"the end of {title!r}")
+            until(lambda: not [self.xdotool("key", "--window", w, key) for w in found & windows()], 30, f"the end of {title!r}")
         return found
 
     def start(self, exe, cwd):  # result() waits for the run's Result

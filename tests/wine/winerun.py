@@ -192,8 +192,7 @@ class Result:
 
     def expect(self, code, stdout=None, stderr=None):
         """The exit code, and stdout and stderr where given."""
-        for what, actual, wanted in (("exit code", self.code, code), ("stdout", self.stdout, stdout),
-                                     ("stderr", self.stderr, stderr)):
+        for what, actual, wanted in (("exit code", self.code, code), ("stdout", self.stdout, stdout), ("stderr", self.stderr, stderr)):
             expect(wanted is None or actual == wanted, f"{what}: expected {wanted!r}, got {actual!r}")
 
     def describe(self):
@@ -226,8 +225,7 @@ class Case:
         """A built file: "launcher" (the body), "testjvm.dll" or "testjvm_runtime.dll"."""
         bits = 96 - self.bits if other_arch else self.bits
         tree = Path(setting(f"VARNLET_WIN{bits}_TREE"))
-        path = tree / ("varnlet.exe" if bits == 32 else "varnlet64.exe") if name == "launcher" else \
-            tree / "tests/wine/testjvm" / name
+        path = tree / ("varnlet.exe" if bits == 32 else "varnlet64.exe") if name == "launcher" else tree / "tests/wine/testjvm" / name
         expect(path.exists(), f"{path} is missing: build the win{bits} preset first")
         return path
 
@@ -339,8 +337,7 @@ def setup():
         subprocess.run([wine.wine64, "wineboot", "-i"], env=env, timeout=300, check=True, **QUIET)
         # No crash debugger: a crashing program ends with its exception code at once.
         for view in ("/reg:64", "/reg:32"):
-            wine.tool(["reg", "delete", r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug",
-                       "/v", "Debugger", "/f", view])
+            wine.tool(["reg", "delete", r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug", "/v", "Debugger", "/f", view])
         subprocess.run([wine.server, "-w"], env=env, timeout=120, **QUIET)
         ready.write_text(wine.prefix_state())
     # A persistent server, and a program that stays until cleanup so that wine's system processes
