@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t kReserveSize = 64 * 1024;
+constexpr size_t kReserveSize = size_t{64} * 1024;
 void* reserve = std::malloc(kReserveSize);
 std::atomic_flag ending = ATOMIC_FLAG_INIT;
 // What every failing run of the launcher ends with.

@@ -36,8 +36,9 @@ namespace {
 
 }  // namespace
 
-// The library's error paths: a size that cannot be had is memory running out.
-namespace std {
+// The library's error paths: a size that cannot be had is memory running out. These replace
+// the library's own definitions, which is what the library allows a program without exceptions.
+namespace std {  // NOLINT(cert-dcl58-cpp): defining the library's own helpers is the point
 void __throw_bad_alloc() { outOfMemory(); }
 void __throw_bad_array_new_length() { outOfMemory(); }
 void __throw_length_error(const char*) { outOfMemory(); }

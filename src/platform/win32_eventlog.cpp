@@ -51,7 +51,7 @@ bool win32AddEventSource(const char* sourceName, const char* messageFile) {
     }
     RegCloseKey(key);
     // Stored with its terminating zero.
-    DWORD size = static_cast<DWORD>(strlen(messageFile) + 1);
+    DWORD size = static_cast<DWORD>(strlen(messageFile)) + 1;
     return setValue(path, "EventMessageFile", REG_EXPAND_SZ, messageFile, size) &&
            setValue(path, "TypesSupported", REG_DWORD, &kTypesSupported, sizeof kTypesSupported);
 }
