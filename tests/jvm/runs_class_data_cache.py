@@ -49,15 +49,19 @@ def kept(folder):
         time.sleep(0.2)
     raise runs.Failure("still assembling in %s: %r" % (folder, names))
 
+def fresh_home(name):
+    """An empty cache home of the test's own, and the environment that points the launcher to it."""
+    home = os.path.join(runs.ARGS.work, name)
+    shutil.rmtree(home, ignore_errors=True)
+    return home, dict(os.environ, XDG_CACHE_HOME=home)
+
 def user_folder(home, launcher):
     return os.path.join(home, "varnlet", "testlauncher-%08x" % zlib.crc32(launcher.exe.encode()))
 
 def scenario_class_data_cache():
     # An @file relative to the launcher reaches Java 25's assembling step expanded, wherever the start.
     for version, libjvm in runtimes():
-        home = os.path.join(runs.ARGS.work, "cache-home-" + version)
-        shutil.rmtree(home, ignore_errors=True)
-        environment = dict(os.environ, XDG_CACHE_HOME=home)
+        home, environment = fresh_home("cache-home-" + version)
         launcher = cached("cds-" + version, libjvm, {"jvm.options": LOGGED}, ClassDataCacheDir=None, JvmOptions="@jvm.options", JavaCommandOptions=True)
         folder = user_folder(home, launcher)
         trace, shared = start(launcher, environment)
@@ -78,8 +82,7 @@ def scenario_class_data_cache():
 
 def scenario_class_data_cache_safety():
     for version, libjvm in runtimes():
-        home = os.path.join(runs.ARGS.work, "cache-safety-" + version)
-        shutil.rmtree(home, ignore_errors=True)
+        home = fresh_home("cache-safety-" + version)[0]
         # A folder that cannot be made (below a file), and the user's own choice wherever it stands,
         # cost a trace line only.
         off = "left to the option -Xshare:off"
@@ -163,9 +166,7 @@ def scenario_class_data_cache_damage():
 def scenario_class_data_cache_installations():
     # Two installations of one name keep a cache each; one installation keeps one per runtime it is
     # started with, in turn.
-    home = os.path.join(runs.ARGS.work, "cache-installations")
-    shutil.rmtree(home, ignore_errors=True)
-    environment = dict(os.environ, XDG_CACHE_HOME=home)
+    home, environment = fresh_home("cache-installations")
     found = runtimes()
     # Each installation with an archive of its own, so they differ in key; the one installation is
     # packed anew for each runtime.
@@ -184,9 +185,7 @@ def scenario_class_data_cache_runs():
     # A first start that fails keeps nothing; a cache made by a short run is made again after a run that
     # loaded many more classes (javac's help), and that one is used.
     for version, libjvm in runtimes():
-        home = os.path.join(runs.ARGS.work, "cache-runs-" + version)
-        shutil.rmtree(home, ignore_errors=True)
-        environment = dict(os.environ, XDG_CACHE_HOME=home)
+        home, environment = fresh_home("cache-runs-" + version)
         rows = [("varnlet.testapps.Throws", "not kept, the application did not end normally", 255),
                 ("varnlet.testapps.PrintArgs", "class data cache: making", 0), (JAVAC, "the next start makes it again", 0),
                 (JAVAC, "class data cache: made again", 0), (JAVAC, "class data cache: using", 0)]

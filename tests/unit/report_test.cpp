@@ -11,8 +11,6 @@
 #include "jvm/text_buffer.h"
 #include "launcher/dispatch.h"
 #include "launcher/single_instance.h"
-#include "launcher_file.h"
-#include "pack/test_images.h"
 
 namespace {
 
@@ -112,20 +110,6 @@ TEST(Windowed, MutexNameFollowsTheFolderNotTheCase) {
     EXPECT_STREQ(a, b);
     EXPECT_STRNE(a, c);
     EXPECT_TRUE(claimSingleInstance());  // SingleInstance off: no mutex, as before
-}
-
-// The checksum after it is shown with the resource rewrite that computes it.
-TEST(PackSubsystem, GuiSetsTheSubsystem) {
-    Bytes body = makeTestPe(false, {{".rsrc", 0x1000, buildResourceTree({}, 0x1000), kTestData}}, 0), out;
-    for (bool windowed : {true, false}) {
-        PackRequest request;
-        request.setSubsystem = true, request.windowed = windowed;
-        std::vector<std::string> notes;
-        std::string error;
-        LauncherContents contents;
-        ASSERT_TRUE(packLauncher(body, request, &out, &notes, &error) && readLauncher(out, &contents, &error)) << error;
-        EXPECT_EQ(contents.windowed, windowed);
-    }
 }
 
 }  // namespace
