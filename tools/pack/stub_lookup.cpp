@@ -38,9 +38,9 @@ std::vector<std::string> stubCandidates(const std::string& target, const std::st
         out.push_back(utf8Text(dir.parent_path().parent_path() / name));
 #endif
     }
-    std::string configured = target == "win32"   ? VARNLET_PACK_WIN32_STUB
-                             : target == "win64" ? VARNLET_PACK_WIN64_STUB
-                                                 : VARNLET_PACK_LINUX_STUB;
+    // A table, as a released tool has none of them and the branches would be the same.
+    const char* const configuredBodies[] = {VARNLET_PACK_WIN32_STUB, VARNLET_PACK_WIN64_STUB, VARNLET_PACK_LINUX_STUB};
+    std::string configured = configuredBodies[target == "win32" ? 0 : target == "win64" ? 1 : 2];
     if (!configured.empty()) out.push_back(configured);
     return out;
 }
