@@ -9,6 +9,6 @@ public class Greeter {
     public static void main(String[] args) throws Exception {
         CommandLine line = new DefaultParser().parse(new Options().addOption("n", "name", true, "who"), args);
         System.out.println(System.getProperty("greeting") + ", " + StringUtils.capitalize(line.getOptionValue("n", "world")) + "! (Java "
-                + System.getProperty("java.specification.version") + ")");
+                + Runtime.version().feature() + ")");
     }
 }
