@@ -126,16 +126,16 @@ void measure(const char* label, const std::string& root, size_t expected) {
         struct rusage before, after;
         getrusage(RUSAGE_THREAD, &before);
         Clock t1 = now();
-        char* options = buildJvmOptions(RuntimeChoice{});
-        bool ok = options != nullptr;
+        std::vector<std::string> options;
+        bool ok = buildJvmOptions(RuntimeChoice{}, &options);
         elapsed(t1, &buildMs, &buildCpuMs);
         getrusage(RUSAGE_THREAD, &after);
         if (!ok || found != expected) {
             std::fprintf(stderr, "%s: build %s, walk found %zu of %zu\n", label, ok ? "ok" : "failed", found, expected);
             std::exit(1);
         }
-        optionLength = std::strlen(options);
-        std::free(options);
+        optionLength = 0;
+        for (const std::string& option : options) optionLength += option.size() + 1;
         std::free(jvmOptions);
         std::free(classPath);
         if (round >= 0) {

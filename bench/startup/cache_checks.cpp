@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "core/writable_config.h"
 #include "jvm/class_data_cache.h"
@@ -19,13 +20,10 @@ void write(const std::string& path, const std::string& text) { std::ofstream(pat
 // One start's work on the options `-Djava.class.path=JAR`, up to its end when `ends`; the
 // options the JVM would get.
 std::string start(const std::string& dir, bool ends = true) {
-    int count = 1;
-    char** tokens = static_cast<char**>(std::calloc(2, sizeof(char*)));
-    tokens[0] = strdup(("-Djava.class.path=" + dir + "/a.jar").c_str());
-    prepareClassDataCache((dir + "/jdk/lib/server/libjvm.so").c_str(), &count, &tokens);
+    std::vector<std::string> options = {"-Djava.class.path=" + dir + "/a.jar"};
+    prepareClassDataCache((dir + "/jdk/lib/server/libjvm.so").c_str(), &options);
     std::string given;
-    for (int i = 0; i < count; ++i) given += std::string(tokens[i]) + " ", std::free(tokens[i]);
-    std::free(tokens);
+    for (const std::string& option : options) given += option + " ";
     if (ends) finishClassDataCache();
     return given;
 }

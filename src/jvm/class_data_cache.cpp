@@ -28,7 +28,6 @@
 #include <string>
 #include <vector>
 
-#include "core/allocation.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/report.h"
@@ -265,10 +264,11 @@ const char* sharingOption(const std::vector<std::string>& options) {
     return nullptr;
 }
 
-void prepareClassDataCache(const char* library, int* count, char*** tokens) {
+void prepareClassDataCache(const char* library, std::vector<std::string>* given) {
     if (!Config.ClassDataCache || library == nullptr) return;
     CacheRun = ClassDataRun{};
-    std::vector<std::string> options(*tokens, *tokens + *count);
+    // Worked on apart: the JVM gets the options as given unless a cache is used or made.
+    std::vector<std::string> options(*given);
     std::string home, version;
     uint32_t major = 0;
     if (const char* user = sharingOption(options)) {
@@ -346,12 +346,7 @@ void prepareClassDataCache(const char* library, int* count, char*** tokens) {
     CacheRun.options = options;
     // In front, so the user's own -Xlog options come later and win.
     options.insert(options.begin(), added.begin(), added.end());
-    char** vector = static_cast<char**>(allocateZeroed(options.size() + 1, sizeof(char*)));
-    for (size_t i = 0; i < options.size(); ++i) vector[i] = heapCopy(options[i].data(), options[i].size());
-    for (int i = 0; i < *count; ++i) std::free((*tokens)[i]);
-    std::free(*tokens);
-    *tokens = vector;
-    *count = static_cast<int>(options.size());
+    given->swap(options);
     static bool registered = false;
     if (!registered) registered = std::atexit(finishAtExit) == 0;
 }

@@ -21,11 +21,11 @@ ClassDataKind classDataKindFor(uint32_t major);
 // the cache), or null.
 const char* sharingOption(const std::vector<std::string>& options);
 
-// With ClassDataCache set, puts in front of the final JVM options (`*count` heap texts in the
-// heap vector `*tokens`, every option source expanded) those that use or make the cache for
-// the runtime whose JVM library is `library`. Never fails the start: whatever stands in the
+// With ClassDataCache set, puts in front of the final JVM options (`options`, every option
+// source expanded) those that use or make the cache for the runtime whose JVM library is
+// `library`. Never fails the start: whatever stands in the
 // way is traced and the application starts as without the cache.
-void prepareClassDataCache(const char* library, int* count, char*** tokens);
+void prepareClassDataCache(const char* library, std::vector<std::string>* options);
 
 // The JVM's exit hook for this run: one that notes the application's exit code and then calls
 // State.JvmExitHook, while a cache is used or made; State.JvmExitHook otherwise.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <jni.h>
 
 #include "core/allocation.h"
@@ -16,7 +17,6 @@
 #include "core/working_directory.h"
 #include "invoke/jni_utils.h"
 #include "invoke/splash.h"
-#include "invoke/split.h"
 #include "jvm/class_data_cache.h"
 #include "jvm/discovery.h"
 #include "jvm/installed_runtimes.h"
@@ -111,31 +111,28 @@ bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
     }
     State.RuntimeFeature = runtimeFeature(runtime);
 
-    char* optionText = buildJvmOptions(runtime);
-    if (!optionText) return false;
+    std::vector<std::string> list;
+    if (!buildJvmOptions(runtime, &list)) return false;
     showSplashScreen(library);
-    int count = 0;
-    char** tokens = nullptr;
-    JavaVMOption* options = nullptr;
-    bool split = splitArguments(optionText, &count, &tokens);
-    free(optionText);
-    bool adjusted = split && adjustJvmOptionVector(&count, &tokens);
+    bool adjusted = adjustJvmOptions(&list);
     // Decided on the final options, every source expanded.
-    if (adjusted) prepareClassDataCache(library, &count, &tokens);
+    if (adjusted) prepareClassDataCache(library, &list);
     void* exitHook = classDataCacheExitHook();
     if (!adjusted) {
         reportError(message(MsgCreateJvm), library);
         return false;
     }
-    if (count > 0 || exitHook)
-        options = static_cast<JavaVMOption*>(allocateZeroed(static_cast<size_t>(count) + 1, sizeof(JavaVMOption)));
-    for (int i = 0; i < count; ++i) {
-        options[i].optionString = tokens[i];
-        trace("JVM option: ", tokens[i]);
-        if (strncmp(tokens[i], "-Djava.class.path=", 18) == 0) trace("class path: ", tokens[i] + 18);
-        if (Config.JavaCommandOptions && strncmp(tokens[i], "-Duser.dir=", 11) == 0) State.UserDirGiven = true;
+    size_t count = list.size();
+    JavaVMOption* options = nullptr;
+    if (count > 0 || exitHook) options = static_cast<JavaVMOption*>(allocateZeroed(count + 1, sizeof(JavaVMOption)));
+    for (size_t i = 0; i < count; ++i) {
+        const char* option = list[i].c_str();
+        options[i].optionString = const_cast<char*>(option);  // JNI's type; the JVM only reads it
+        trace("JVM option: ", option);
+        if (strncmp(option, "-Djava.class.path=", 18) == 0) trace("class path: ", option + 18);
+        if (Config.JavaCommandOptions && strncmp(option, "-Duser.dir=", 11) == 0) State.UserDirGiven = true;
     }
-    int optionCount = count;
+    size_t optionCount = count;
     if (exitHook) {
         // The service learns of System.exit before the process ends, so it can report its end.
         options[optionCount].optionString = const_cast<char*>("exit");
@@ -144,7 +141,7 @@ bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
 
     JavaVMInitArgs arguments;
     arguments.version = JNI_VERSION_1_2;
-    arguments.nOptions = optionCount;
+    arguments.nOptions = static_cast<jint>(optionCount);
     arguments.options = options;
     // With the java command's forms a text the JVM does not know stops the start with the JVM's
     // own message, as with that command; stored launchers rely on the JVM passing over it.
@@ -156,8 +153,7 @@ bool createJvmWith(const RuntimeChoice& runtime, bool withConsole) {
     jint created = create(&jvm, &env, &arguments);
     // The JVM keeps copies of its options. A class path of thousands of archives makes
     // these copies large, and the JVM's own peak comes later.
-    for (int i = 0; i < count; ++i) free(tokens[i]);
-    free(tokens);
+    std::vector<std::string>().swap(list);
     free(options);
     if (created != JNI_OK) {
         reportError(message(MsgCreateJvm), library);

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/allocation.h"
 #include "core/config.h"
 #include "core/paths.h"
 #include "core/report.h"
@@ -286,19 +285,11 @@ bool launcherProperties(std::vector<std::string>* properties) {
     return true;
 }
 
-bool adjustJvmOptionVector(int* count, char*** tokens) {
-    if (!Config.JavaCommandOptions && !Config.LauncherProperties) return true;
-    std::vector<std::string> options(*tokens, *tokens + *count);
-    if (Config.JavaCommandOptions && !applyJavaCommandForms(&options)) return false;
+bool adjustJvmOptions(std::vector<std::string>* options) {
+    if (Config.JavaCommandOptions && !applyJavaCommandForms(options)) return false;
     // First, so that a property the configuration sets itself wins.
     std::vector<std::string> properties;
     if (Config.LauncherProperties && !launcherProperties(&properties)) return false;
-    options.insert(options.begin(), properties.begin(), properties.end());
-    char** vector = static_cast<char**>(allocateZeroed(options.size() + 1, sizeof(char*)));
-    for (size_t i = 0; i < options.size(); ++i) vector[i] = heapCopy(options[i].data(), options[i].size());
-    for (int i = 0; i < *count; ++i) free((*tokens)[i]);
-    free(*tokens);
-    *tokens = vector;
-    *count = static_cast<int>(options.size());
+    options->insert(options->begin(), properties.begin(), properties.end());
     return true;
 }

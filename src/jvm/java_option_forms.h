@@ -16,8 +16,7 @@ bool applyJavaCommandForms(std::vector<std::string>* options);
 // False when the executable's path cannot be read (reported) or memory runs out (not reported).
 bool launcherProperties(std::vector<std::string>* properties);
 
-// Hook of the JVM creation: rewrites the split option vector by both settings (the old
-// vector is freed). Without either setting nothing changes. False after a failure, which the
-// caller follows with its message (what went wrong is reported first, running out of memory
-// is not).
-bool adjustJvmOptionVector(int* count, char*** tokens);
+// Hook of the JVM creation: reworks the option list by both settings. Without either setting
+// nothing changes. False after a failure, which the caller follows with its message (what went
+// wrong is reported first).
+bool adjustJvmOptions(std::vector<std::string>* options);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/allocation.h"
 #include "core/config.h"
@@ -17,7 +18,6 @@
 #include "jvm/jar_file.h"
 #include "jvm/jar_manifest.h"
 #include "jvm/options.h"
-#include "jvm/text_buffer.h"
 #include "platform/platform.h"
 
 namespace {
@@ -43,7 +43,7 @@ BuildOutcome failJar(unsigned id, const std::string& why) {
     return BuildOutcome::Reported;
 }
 
-BuildOutcome appendJarOptions(TextBuffer* options) {
+BuildOutcome addJarOptions(std::vector<std::string>* options) {
     std::string manifest, value;
     State.MainJarFullPath = heapCopy(fullPath(runMainJar()));
     // As `java -jar` reads it: the manifest's exact name, its last entry, its checksum unread.
@@ -70,7 +70,7 @@ BuildOutcome appendJarOptions(TextBuffer* options) {
     // Known to `java -jar` from Java 22 on; before, it passes the attribute over.
     if (manifestAttribute(manifest, "Enable-Native-Access", &value) && State.RuntimeFeature >= 22) {
         if (value != "ALL-UNNAMED") return failJar(MsgCreateJvm, " (Enable-Native-Access takes only ALL-UNNAMED)");
-        appendText(options, " --enable-native-access=ALL-UNNAMED");
+        options->push_back("--enable-native-access=ALL-UNNAMED");
     }
     if (manifestAttribute(manifest, "Launcher-Agent-Class", &value) && !trimmed(value).empty())
         State.LauncherAgentClass = heapCopy(trimmed(value));
@@ -87,23 +87,23 @@ char* mainModuleName(const char* mainModule, const char** className) {
     return heapCopy(slash ? std::string(mainModule, slash) : std::string(mainModule));
 }
 
-BuildOutcome appendLaunchOptions(TextBuffer* options, const char* javaHome) {
+BuildOutcome addLaunchOptions(std::vector<std::string>* options, const char* javaHome) {
     if (isSet(Config.MainJar)) {
         // The manifest is read before the JVM exists, so the jar's path is expanded here.
         State.MainJar = expandEnvironmentReferences(Config.MainJar, javaHome);
-        BuildOutcome done = appendJarOptions(options);
+        BuildOutcome done = addJarOptions(options);
         if (done != BuildOutcome::Done) return done;
     }
     if (isSet(Config.ModulePath)) {
-        std::string path;
+        std::string path = "--module-path=";
         for (const char* p = Config.ModulePath; *p; ++p)
             path += *p == ';' ? Platform.traits.pathStyle.classPathSeparator : *p;
-        appendText(options, (" \"--module-path=" + path + "\"").c_str());
+        options->push_back(path);
     }
     if (isSet(Config.MainModule)) {
         const char* className;
         char* module = mainModuleName(Config.MainModule, &className);
-        appendText(options, (std::string(" \"-Djdk.module.main=") + module + "\"").c_str());
+        options->push_back(std::string("-Djdk.module.main=") + module);
         std::free(module);
     }
     return BuildOutcome::Done;

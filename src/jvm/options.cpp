@@ -1,5 +1,5 @@
-// The final JVM option text: JvmOptions, then one quoted class path option, with the
-// %NAME% references of the configured texts expanded.
+// The JVM options as a list: JvmOptions, the launch options, then the class path option,
+// with the %NAME% references of the configured texts expanded.
 #include "jvm/options.h"
 
 #include <cstdlib>
@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "core/allocation.h"
 #include "core/config.h"
 #include "core/state.h"
 #include "core/report.h"
@@ -52,40 +51,9 @@ BuildOutcome appendClassPathEntry(TextBuffer* list, char* entry, const char* sep
     return kind != ClassPathEntryKind::Inaccessible ? BuildOutcome::Done : BuildOutcome::Reported;
 }
 
-// Whether `option`, written into the option text as it is, comes out of the final split as
-// itself: it does not start with a double quote, and its quotes pair up around its blanks.
-bool splitsWhole(const char* option) {
-    bool quoting = false;
-    for (const char* p = option; *p != '\0'; ++p) {
-        if (*p == '"') quoting = !quoting;
-        else if (*p == ' ' && !quoting) return false;
-    }
-    return option[0] != '"' && !quoting;
-}
-
-// One option of JvmOptions, its references expanded, into the text: in quotes, which the
-// final split takes off again; one holding a double quote of its own goes in as written, and
-// is refused where the split would cut it.
-BuildOutcome appendOption(TextBuffer* options, const char* option, const char* library) {
-    if (std::strchr(option, '"') == nullptr) {
-        appendText(options, " \"");
-        appendText(options, option);
-        appendText(options, "\"");
-    } else if (splitsWhole(option)) {
-        appendText(options, " ");
-        appendText(options, option);
-    } else {
-        std::string why = std::string(library) + " (the option " + option +
-                          " cannot be passed whole: its double quotes do not pair up around its blanks)";
-        reportError(message(MsgCreateJvm), why.c_str());
-        return BuildOutcome::Reported;
-    }
-    return BuildOutcome::Done;
-}
-
-// JvmOptions cut into options first, then the references expanded inside each, so a value
-// with blanks (a folder under "Program Files") stays one option.
-BuildOutcome appendConfiguredOptions(TextBuffer* options, const char* javaHome, const char* library) {
+// JvmOptions cut into options once, then the references expanded inside each, so a value
+// with blanks (a folder under "Program Files") or a double quote stays one option.
+BuildOutcome addConfiguredOptions(std::vector<std::string>* options, const char* javaHome, const char* library) {
     int count = 0;
     char** tokens = nullptr;
     // Blanks alone give no option (the split would make them one empty option).
@@ -95,15 +63,14 @@ BuildOutcome appendConfiguredOptions(TextBuffer* options, const char* javaHome, 
         reportError(message(MsgCreateJvm), library);
         return BuildOutcome::Reported;
     }
-    BuildOutcome result = BuildOutcome::Done;
-    for (int i = 0; i < count && result == BuildOutcome::Done; ++i) {
+    for (int i = 0; i < count; ++i) {
         char* option = expandEnvironmentReferences(tokens[i], javaHome);
-        result = appendOption(options, option, library);
+        options->push_back(option);
         std::free(option);
+        std::free(tokens[i]);
     }
-    for (int i = 0; i < count; ++i) std::free(tokens[i]);
     std::free(tokens);
-    return result;
+    return BuildOutcome::Done;
 }
 
 // Builds the class path list. Reported: an entry that cannot be accessed.
@@ -128,32 +95,20 @@ BuildOutcome buildClassPathList(TextBuffer* list, const char* javaHome) {
 
 }  // namespace
 
-char* buildJvmOptions(const RuntimeChoice& runtime) {
-    // The class path is assembled straight into the option text: a class path of thousands
-    // of archives is written once, not copied through several buffers.
-    TextBuffer options{nullptr, 0, 0};
+bool buildJvmOptions(const RuntimeChoice& runtime, std::vector<std::string>* options) {
     const char* javaHome = runtime.home.c_str();
-    BuildOutcome built = appendConfiguredOptions(&options, javaHome, runtime.library.c_str());
-    if (built == BuildOutcome::Done) built = appendLaunchOptions(&options, javaHome);
-    if (built == BuildOutcome::Done && (isSet(Config.ClassPath) || isSet(runMainJar()))) {
-        size_t withoutClassPath = options.length;
-        appendText(&options, " \"-Djava.class.path=");
-        size_t listStart = options.length;
-        built = buildClassPathList(&options, javaHome);
-        if (built == BuildOutcome::Done && options.length > listStart) {
-            // Every piece ends with a separator; the last one goes.
-            options.text[--options.length] = '\0';
-            appendText(&options, "\"");
-        } else if (built == BuildOutcome::Done) {
-            options.length = withoutClassPath;
-            options.text[withoutClassPath] = '\0';
-        }
-    }
-    char* text = nullptr;
-    if (built == BuildOutcome::Done) {
-        text = options.text != nullptr ? options.text : heapCopy("");
-        options.text = nullptr;
-    }
-    releaseText(&options);
-    return text;
+    if (addConfiguredOptions(options, javaHome, runtime.library.c_str()) != BuildOutcome::Done ||
+        addLaunchOptions(options, javaHome) != BuildOutcome::Done)
+        return false;
+    if (!isSet(Config.ClassPath) && !isSet(runMainJar())) return true;
+    // The class path is assembled straight into its option: a class path of thousands of
+    // archives is written once and copied once into the list.
+    TextBuffer list{nullptr, 0, 0};
+    const size_t prefix = 18;
+    appendText(&list, "-Djava.class.path=", prefix);
+    bool built = buildClassPathList(&list, javaHome) == BuildOutcome::Done;
+    // Every piece ends with a separator; the last one goes. An empty list gives no option.
+    if (built && list.length > prefix) options->push_back(std::string(list.text, list.length - 1));
+    releaseText(&list);
+    return built;
 }

@@ -1,4 +1,4 @@
-// The growable text the option builder assembles into.
+// The growable text the class path option is assembled into.
 #include "jvm/text_buffer.h"
 
 #include <cstdint>

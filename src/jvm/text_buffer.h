@@ -1,4 +1,4 @@
-// A growable text for the option text and the class path, built in linear time.
+// A growable text for the class path option and expanded references, built in linear time.
 #pragma once
 #include <cstddef>
 

@@ -85,13 +85,9 @@ struct Folder {
     std::string start(std::vector<std::string> options) {
         writableConfig().ClassDataCache = true;
         writableConfig().ClassDataCacheDir = strdup(cache.c_str());
-        int count = static_cast<int>(options.size());
-        char** tokens = static_cast<char**>(calloc(options.size() + 1, sizeof(char*)));
-        for (size_t i = 0; i < options.size(); ++i) tokens[i] = strdup(options[i].c_str());
-        prepareClassDataCache((dir + "/jdk/lib/server/libjvm.so").c_str(), &count, &tokens);
+        prepareClassDataCache((dir + "/jdk/lib/server/libjvm.so").c_str(), &options);
         std::string given;
-        for (int i = 0; i < count; ++i) given += std::string(tokens[i]) + "\n", free(tokens[i]);
-        free(tokens);
+        for (const std::string& option : options) given += option + "\n";
         return given;
     }
     // A first start that ends as `end` has it.

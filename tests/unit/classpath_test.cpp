@@ -1,4 +1,4 @@
-// The JVM option text on real Linux directories (the POSIX backend lists them): class path
+// The JVM options on real Linux directories (the POSIX backend lists them): class path
 // entries, directories expanded into their archives in name order, links, failures, %NAME%
 // references.
 #include <gtest/gtest.h>
@@ -18,7 +18,6 @@
 #include "core/writable_config.h"
 #include "core/state.h"
 #include "fakes/fake_platform.h"
-#include "invoke/split.h"
 #include "jvm/name_order.h"
 #include "jvm/options.h"
 
@@ -65,14 +64,11 @@ struct ClassPath : ::testing::Test {
     std::string build(const std::string& options, const std::string& classPath) {
         writableConfig().JvmOptions = strdup(options.c_str());
         writableConfig().ClassPath = strdup(classPath.c_str());
-        // What the JVM receives: the options the text splits into, shown between '|'.
-        char* text = buildJvmOptions({"", javaHome});
-        int count = 0;
-        char** split = nullptr;
-        std::string given = text && splitArguments(text, &count, &split) ? "" : "<failed>";
-        for (int i = 0; i < count; free(split[i++])) given += (i ? "|" : "") + std::string(split[i]);
-        free(split);
-        free(text);
+        // What the JVM receives: the options, shown between '|'.
+        std::vector<std::string> list;
+        if (!buildJvmOptions({"", javaHome}, &list)) return "<failed>";
+        std::string given;
+        for (size_t i = 0; i < list.size(); ++i) given += (i ? "|" : "") + list[i];
         return given;
     }
     std::vector<std::string> reports() {
@@ -124,9 +120,9 @@ TEST_F(ClassPath, OptionTexts) {
              "/lib/ext:" + root + "/lib/ext/c.jar:" + root + "/pct:" + root + "/pct/a%b.jar:" + root + "/pct/my%20lib.jar:" +
              root + "/pct/ok.jar", 0},
         {"+", "a.jar;%NOSUCH%/b.jar", "<failed>", 2},
-        // An option whose own quotes leave a value's blank outside or stay open cannot pass whole.
-        {"-Dq=\"x\"%SPACED%", "", "<failed>", 1},
-        {"-Dq=\"x", "a.jar", "<failed>", 1},
+        // An option whose own quotes leave a value's blank outside or stay open passes whole.
+        {"-Dq=\"x\"%SPACED%", "", "-Dq=\"x\"a  b", 0},
+        {"-Dq=\"x", "a.jar", "-Dq=\"x|" + cp + "a.jar", 0},
     };
     w.modulePath = root + "/pct/launcher";
     for (const Row& row : rows) {
