@@ -27,8 +27,8 @@ def cached(name, libjvm, files=None, **entries):
     return Launcher(name, files, **dict(dict(JvmPath=libjvm, ClassDataCache=True, ClassDataCacheDir="cache", JvmOptions=LOGGED), **entries))
 
 def start(launcher, environment=None, whole=True):
-    """One start: its trace, and whether the application's classes came from the cache. `whole`: the
-    application's output is whole and nothing else reached its streams."""
+    """One start: its trace and output, and whether the application's classes came from the cache.
+    `whole`: the application's output is whole and nothing else reached its streams."""
     log = os.path.join(launcher.app, "classes.log")
     if os.path.exists(log):
         os.remove(log)
@@ -37,7 +37,7 @@ def start(launcher, environment=None, whole=True):
         expect_ran(run, None)
         lines = [line for line in run.stderr.splitlines() if not line.startswith(("varnlet: ", "NOTE: Picked up "))]
         check(run.stdout.endswith("out-marker\n") and lines == ["err-marker"], "the application's streams got more", run)
-    return run.stderr, os.path.exists(log) and SHARED in open(log).read()
+    return run.stderr + run.stdout, os.path.exists(log) and SHARED in open(log).read()
 
 def kept(folder):
     """The folder's cache files once nothing works on them any more (assembled apart, then kept under
@@ -59,17 +59,21 @@ def user_folder(home, launcher):
     return os.path.join(home, "varnlet", "testlauncher-%08x" % zlib.crc32(launcher.exe.encode()))
 
 def scenario_class_data_cache():
-    # An @file relative to the launcher reaches Java 25's assembling step expanded, wherever the start.
+    # An @file relative to the launcher reaches Java 25's assembling step expanded, wherever the start;
+    # an option with a double quote (here from a folder's name) reaches the JVM and the assembling step
+    # whole, and the cache is used.
     for version, libjvm in runtimes():
         home, environment = fresh_home("cache-home-" + version)
-        launcher = cached("cds-" + version, libjvm, {"jvm.options": LOGGED}, ClassDataCacheDir=None, JvmOptions="@jvm.options", JavaCommandOptions=True)
+        environment["APP_HOME"], quoted = '/opt/my "app dir', '-Dapp.home=/opt/my "app dir'.encode().hex()
+        launcher = cached("cds-" + version, libjvm, {"jvm.options": LOGGED}, ClassDataCacheDir=None, JvmOptions="@jvm.options -Dapp.home=%APP_HOME%",
+                          JavaCommandOptions=True)
         folder = user_folder(home, launcher)
         trace, shared = start(launcher, environment)
         check("class data cache: folder %s for %s" % (folder, launcher.exe) in trace and "class data cache: making " + folder in trace
               and not shared, version + ": the first start made no cache in " + folder + ":\n" + trace)
         first = kept(folder)
         trace, shared = start(launcher, environment)
-        check("class data cache: using " + folder in trace and shared and os.stat(folder).st_mode & 0o777 == 0o700,
+        check("class data cache: using " + folder in trace and shared and os.stat(folder).st_mode & 0o777 == 0o700 and "=%s\n" % quoted in trace,
               version + ": the second start did not use it, or its folder is not private:\n" + trace)
         # Another class path is another key: a new cache, and the old one goes. A folder of archives
         # (which the runtime cannot archive with) is left out, its archives stay.

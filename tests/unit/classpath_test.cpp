@@ -120,9 +120,8 @@ TEST_F(ClassPath, OptionTexts) {
              "/lib/ext:" + root + "/lib/ext/c.jar:" + root + "/pct:" + root + "/pct/a%b.jar:" + root + "/pct/my%20lib.jar:" +
              root + "/pct/ok.jar", 0},
         {"+", "a.jar;%NOSUCH%/b.jar", "<failed>", 2},
-        // An option whose own quotes leave a value's blank outside or stay open passes whole.
-        {"-Dq=\"x\"%SPACED%", "", "-Dq=\"x\"a  b", 0},
-        {"-Dq=\"x", "a.jar", "-Dq=\"x|" + cp + "a.jar", 0},
+        // Options whose own quotes leave a value's blank outside or stay open pass whole, the class path after them.
+        {"-Dq=\"x\"%SPACED% -Dp=\"x", "a.jar", "-Dq=\"x\"a  b|-Dp=\"x|" + cp + "a.jar", 0},
     };
     w.modulePath = root + "/pct/launcher";
     for (const Row& row : rows) {
