@@ -18,9 +18,9 @@
 #include "core/writable_config.h"
 #include "core/state.h"
 #include "fakes/fake_platform.h"
-#include "invoke/split.h"
-#include "jvm/name_order.h"
-#include "jvm/options.h"
+#include "options/split.h"
+#include "options/name_order.h"
+#include "options/options.h"
 
 namespace {
 
