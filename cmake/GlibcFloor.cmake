@@ -1,10 +1,10 @@
 # The Linux programs we ship run on glibc 2.17 and later and need no libstdc++ or libgcc of
 # the system: the C++ runtime is linked in, and every call the linker would bind to a glibc
-# version above 2.17 goes through a wrapper of src/platform/posix_glibc_floor.cpp (a --wrap
+# version above 2.17 goes through a wrapper of src/platform/posix/glibc_floor.cpp (a --wrap
 # option for each __wrap_ function defined there). libdl and libpthread are named as needed
 # libraries, since glibc before 2.34 keeps dlopen and pthread_create there. The sanitizer and
 # fuzz builds link their own runtimes against the build machine's glibc and are left as they are.
-set(glibc_floor_source ${PROJECT_SOURCE_DIR}/src/platform/posix_glibc_floor.cpp)
+set(glibc_floor_source ${PROJECT_SOURCE_DIR}/src/platform/posix/glibc_floor.cpp)
 file(STRINGS ${glibc_floor_source} glibc_floor_wrappers REGEX "^[a-z].* __wrap_[A-Za-z0-9_]+[ (]")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${glibc_floor_source})  # a new wrapper, a new option
 set(glibc_floor_options -static-libstdc++ -static-libgcc)

@@ -10,7 +10,8 @@ tiers and writes the covered lines to FILE (default: build/coverage/covered.txt)
 moved lines). With --compare, lists the lines BEFORE covered that this run does not,
 counting repeated texts of one file separately. BEFORE is such a list or a git revision
 (main, HEAD~3), whose list is made first the same way, from the revision's files exported
-to build/coverage-before/COMMIT, and kept there as covered.txt. The lists are made when
+to build/coverage-before/COMMIT, and kept there as covered.txt; files git sees as renamed
+since that revision are compared under their new names. The lists are made when
 asked, never kept in the repository.
 """
 import argparse
@@ -61,6 +62,14 @@ def revision_list(revision):
     return listed
 
 
+def renames_since(revision):
+    """Old name -> new name of the files git sees as renamed between REVISION and this tree."""
+    out = subprocess.run(["git", "-C", str(HERE), "diff", "-M", "--name-status", revision],
+                         check=True, capture_output=True, text=True).stdout
+    fields = [line.split("\t") for line in out.splitlines()]
+    return {f[1]: f[2] for f in fields if f[0].startswith("R")}
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--source", default=str(HERE))
@@ -69,14 +78,19 @@ def main():
     args = parser.parse_args()
     source = Path(args.source).resolve()
     before_list = Path(args.compare) if args.compare else None
+    renames = {}
     if before_list and not before_list.is_file():
         before_list = revision_list(args.compare)
+        renames = renames_since(args.compare)
     lines = covered_lines(source)
     out = Path(args.out) if args.out else source / "build" / "coverage" / "covered.txt"
     out.write_text("\n".join(lines) + "\n")
     print(f"{len(lines)} covered lines: {out}")
     if before_list:
-        before = collections.Counter(before_list.read_text().splitlines())
+        before = collections.Counter()
+        for line in before_list.read_text().splitlines():
+            name, _, text = line.partition("\t")
+            before[f"{renames.get(name, name)}\t{text}"] += 1
         lost = before - collections.Counter(lines)
         for line in sorted(lost.elements()):
             print(f"no longer covered: {line}")

@@ -13,7 +13,7 @@ linux=${1:-build/linux}
 win32=${2:-build/win32}
 tidy=${CLANG_TIDY:-$(command -v clang-tidy-14 || command -v clang-tidy)}
 
-# The files of src/ and tools/ that a compile commands file names (src/platform/win32_* and
+# The files of src/ and tools/ that a compile commands file names (src/platform/win32/* and
 # main.cpp only, when PATTERN says so).
 sources() {
   python3 - "$1" "$2" <<'EOF'
@@ -34,7 +34,7 @@ if [ -f "$win32/compile_commands.json" ]; then
   args=(--extra-arg=--target=i686-w64-mingw32 --extra-arg=-nostdinc)
   while read -r dir; do args+=("--extra-arg=-isystem$dir"); done < <(
     i686-w64-mingw32-g++ -xc++ -E -v - </dev/null 2>&1 | sed -n '/#include <...>/,/End of/{/^ /s/^ //p}')
-  sources "$win32" '/src/(platform/win32_|launcher/main\.cpp)' |
+  sources "$win32" '/src/(platform/win32/|launcher/main\.cpp)' |
     xargs -r -P2 -n4 "$tidy" -p "$win32" --quiet "${args[@]}" || status=1
 else
   echo "clang-tidy: no $win32/compile_commands.json, the Windows backend is not read"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "jvm/options.h"
+#include "options/options.h"
 #include "core/config.h"
 #include "core/writable_config.h"
 #include "platform/platform.h"

@@ -12,9 +12,9 @@ absolute paths in the copied build trees stay valid and a fault costs a few incr
 compiles. Each run brings the copy's sources up to date with this tree's files (or with
 COMMIT), so a later run measures the suite as it stands then; this tree stays untouched.
 
-Which presets and tiers: win32_* backends need only the Windows builds and the wine tier (the
+Which presets and tiers: the win32 backend needs only the Windows builds and the wine tier (the
 Win32 backend's plain code that the unit tests build starts with the Linux unit tier);
-posix_* backends only the Linux build and the unit and jvm tiers; everything else starts
+the posix backend only the Linux build and the unit and jvm tiers; everything else starts
 with the Linux build (unit, then jvm) and, while it survives, goes on to the Windows
 builds and the wine tier. A fault no test fails is "survived"; one that no longer
 applies is "stale". Results: one line per fault, "NAME killed TEST", "NAME survived".
@@ -44,7 +44,7 @@ def read_faults():
 
 
 # The Win32 backend's plain code that the unit tests build too (tests/CMakeLists.txt).
-UNIT_BUILT_WIN32 = set(re.findall(r"\.\./(src/platform/win32_\S+\.cpp)", (ROOT / "tests/CMakeLists.txt").read_text()))
+UNIT_BUILT_WIN32 = set(re.findall(r"\.\./(src/platform/win32/\S+\.cpp)", (ROOT / "tests/CMakeLists.txt").read_text()))
 
 
 def stages(path):
@@ -54,9 +54,9 @@ def stages(path):
     windows = ["win32", "win64", "linux"]
     if path in UNIT_BUILT_WIN32:
         return [(["linux"], ["unit"]), (windows, ["wine"])]
-    if "/win32_" in path:
+    if "/platform/win32/" in path:
         return [(windows, ["wine"])]
-    if "/posix_" in path:
+    if "/platform/posix/" in path:
         return [(["linux"], ["unit"]), ([], ["jvm"])]
     return [(["linux"], ["unit"]), ([], ["jvm"]), (windows, ["wine"])]
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/entries.h"
+#include "entries/entries.h"
 
 // One field per entry of resources/entries.def, by its type: texts as read, flags, numbers,
 // a hex entry's text and its value (<Name>Value), the descrambled main class in slash form.

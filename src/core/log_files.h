@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/log_size.h"
+#include "entries/log_size.h"
 
 struct LogRotation {
     uint64_t limit;  // bytes; 0: no size limit

@@ -5,19 +5,19 @@
 #include <cstring>
 #include <string>
 
-#include "invoke/jni_utils.h"
-#include "invoke/log_stream.h"
-#include "invoke/main_class.h"
-#include "invoke/split.h"
-#include "jvm/class_data_cache.h"
-#include "jvm/launch_options.h"
 #include "core/config.h"
 #include "core/log_files.h"
 #include "core/paths.h"
-#include "core/working_directory.h"
 #include "core/report.h"
 #include "core/state.h"
-#include "core/text_encoding.h"
+#include "core/working_directory.h"
+#include "entries/text_encoding.h"
+#include "invoke/log_stream.h"
+#include "invoke/main_class.h"
+#include "jvm/class_data_cache.h"
+#include "jvm/jni_utils.h"
+#include "options/launch_options.h"
+#include "options/split.h"
 #include "platform/platform.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "core/config.h"
 #include "core/log_files.h"
 #include "core/report.h"
-#include "invoke/jni_utils.h"
+#include "jvm/jni_utils.h"
 #include "log_stream_class.h"
 
 namespace {

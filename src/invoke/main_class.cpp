@@ -7,13 +7,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "invoke/jni_utils.h"
-#include "jvm/launch_options.h"
 #include "core/config.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/trace.h"
-#include "core/text_encoding.h"
+#include "entries/text_encoding.h"
+#include "jvm/jni_utils.h"
+#include "options/launch_options.h"
 
 namespace {
 

@@ -35,10 +35,10 @@
 #include "core/trace.h"
 #include "jvm/class_data_assembly.h"
 #include "jvm/class_data_folder.h"
-#include "jvm/installed_runtimes.h"
-#include "jvm/java_version.h"
 #include "platform/hex_text.h"
 #include "platform/platform.h"
+#include "runtimes/installed_runtimes.h"
+#include "runtimes/java_version.h"
 
 namespace {
 

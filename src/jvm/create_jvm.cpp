@@ -15,15 +15,15 @@
 #include "core/state.h"
 #include "core/trace.h"
 #include "core/working_directory.h"
-#include "invoke/jni_utils.h"
-#include "invoke/splash.h"
 #include "jvm/class_data_cache.h"
-#include "jvm/discovery.h"
-#include "jvm/installed_runtimes.h"
-#include "jvm/java_option_forms.h"
-#include "jvm/java_version.h"
-#include "jvm/options.h"
+#include "jvm/jni_utils.h"
+#include "jvm/splash.h"
+#include "options/java_option_forms.h"
+#include "options/options.h"
 #include "platform/platform.h"
+#include "runtimes/discovery.h"
+#include "runtimes/installed_runtimes.h"
+#include "runtimes/java_version.h"
 
 namespace {
 

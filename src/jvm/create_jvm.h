@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "jvm/discovery.h"
+#include "runtimes/discovery.h"
 
 // Finds the runtime (reporting a search that found none) and creates its JVM.
 bool createJvm(bool withConsole);

@@ -9,7 +9,7 @@
 
 #include "core/allocation.h"
 #include "core/paths.h"
-#include "jvm/name_order.h"
+#include "options/name_order.h"
 #include "platform/platform.h"
 
 namespace {

@@ -4,17 +4,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/config.h"
+#include "core/report.h"
+#include "core/state.h"
 #include "invoke/invoke.h"
 #include "jvm/class_data_assembly.h"
 #include "jvm/create_jvm.h"
-#include "core/config.h"
 #include "launcher/directories.h"
 #include "launcher/single_instance.h"
-#include "core/report.h"
-#include "core/state.h"
+#include "platform/platform.h"
 #include "service/install.h"
 #include "service/runtime.h"
-#include "platform/platform.h"
 
 bool dispatchCommandLine(int argc, char** argv, int* exitCode) {
     if (argc != 2) return false;

@@ -22,13 +22,13 @@
 
 #include "service/exit_codes.h"
 
-#include "invoke/invoke.h"
-#include "invoke/jni_utils.h"
-#include "invoke/split.h"
-#include "jvm/create_jvm.h"
 #include "core/config.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "invoke/invoke.h"
+#include "jvm/create_jvm.h"
+#include "jvm/jni_utils.h"
+#include "options/split.h"
 #include "platform/platform.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "invoke/jni_utils.h"
+#include "jvm/jni_utils.h"
 
 // The JVM library. Each call is recorded as "Function:subject"; a call listed in throwOn
 // raises a Java exception, one in nullOn returns null.

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sys/stat.h>
 
-#include "platform/win32_backend.h"
+#include "platform/win32/backend.h"
 
 #include "core/config.h"
 #include "core/writable_config.h"

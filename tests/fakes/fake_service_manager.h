@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/win32_backend.h"
+#include "platform/win32/backend.h"
 
 // A fake service manager, registry and event log; its dispatcher runs the service's main routine on the
 // calling thread, controls come from the test's threads. Over real threads and events it counts the threads,

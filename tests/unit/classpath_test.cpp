@@ -18,8 +18,8 @@
 #include "core/writable_config.h"
 #include "core/state.h"
 #include "fakes/fake_platform.h"
-#include "jvm/name_order.h"
-#include "jvm/options.h"
+#include "options/name_order.h"
+#include "options/options.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include "core/writable_config.h"
 #include "core/state.h"
 #include "fakes/fake_platform.h"
-#include "jvm/discovery.h"
-#include "jvm/installed_runtimes.h"
-#include "jvm/next_token.h"
-#include "platform/win32_backend.h"
+#include "runtimes/discovery.h"
+#include "runtimes/installed_runtimes.h"
+#include "core/next_token.h"
+#include "platform/win32/backend.h"
 
 namespace {
 

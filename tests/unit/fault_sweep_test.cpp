@@ -11,7 +11,7 @@
 #include <memory>
 #include <thread>
 
-#include "core/entries.h"
+#include "entries/entries.h"
 #include "fakes/fake_jvm.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_service_manager.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <vector>
 
-#include "jvm/jar_file.h"
+#include "archive/jar_file.h"
 #include "platform/platform.h"
 
 namespace {

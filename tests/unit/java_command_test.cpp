@@ -13,8 +13,8 @@
 #include "core/writable_config.h"
 #include "core/state.h"
 #include "core/working_directory.h"
-#include "jvm/argument_files.h"
-#include "jvm/java_option_forms.h"
+#include "options/argument_files.h"
+#include "options/java_option_forms.h"
 
 using Texts = std::vector<std::string>;
 

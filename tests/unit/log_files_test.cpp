@@ -11,7 +11,7 @@
 #include "core/config.h"
 #include "core/writable_config.h"
 #include "core/log_files.h"
-#include "platform/win32_backend.h"
+#include "platform/win32/backend.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // options.
 #include <gtest/gtest.h>
 
-#include "core/entries.h"
-#include "invoke/split.h"
+#include "entries/entries.h"
+#include "options/split.h"
 #include "pack_config.h"
 
 TEST(PackOptions, ArraysSplitBackIntoTheirElements) {

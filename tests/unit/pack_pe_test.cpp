@@ -6,7 +6,7 @@
 #include <map>
 
 #include "app_identity.h"
-#include "core/entries.h"
+#include "entries/entries.h"
 #include "dpi_awareness.h"
 #include "entry_block.h"
 #include "launcher_file.h"

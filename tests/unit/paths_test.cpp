@@ -9,7 +9,7 @@
 #include "core/state.h"
 #include "core/working_directory.h"
 #include "fakes/fake_platform.h"
-#include "jvm/environment_references.h"
+#include "options/environment_references.h"
 
 const PathStyle kWindows{'\\', ';', true}, kPosix{'/', ':', false};  // a const's linkage is internal
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/entries.h"
+#include "entries/entries.h"
 #include "platform/platform.h"
 #include "platform/unicode.h"
 

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "core/entries.h"
+#include "entries/entries.h"
 #include "fakes/fake_platform.h"
 #include "core/report.h"
 #include "core/state.h"
-#include "jvm/text_buffer.h"
+#include "options/text_buffer.h"
 #include "launcher/dispatch.h"
 #include "launcher/single_instance.h"
 

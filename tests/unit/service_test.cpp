@@ -17,7 +17,7 @@
 #include "core/writable_config.h"
 #include "core/report.h"
 #include "core/state.h"
-#include "invoke/jni_utils.h"
+#include "jvm/jni_utils.h"
 #include "launcher/dispatch.h"
 #include "service/exit_codes.h"
 #include "service/install.h"

@@ -8,7 +8,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "core/text_encoding.h"
+#include "entries/text_encoding.h"
 #include "dpi_awareness.h"
 #include "version_info.h"
 

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/entries.h"
+#include "entries/entries.h"
 #include "file_io.h"
-#include "jvm/jar_file.h"
-#include "core/text_encoding.h"
+#include "archive/jar_file.h"
+#include "entries/text_encoding.h"
 
 std::string scrambleMainClass(const std::string& name) {
     static const char kDigits[] = "0123456789ABCDEF";

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/entries.h"
+#include "entries/entries.h"
 
 // Scrambles a main class name with the launcher's key: two capital hex digits per byte.
 std::string scrambleMainClass(const std::string& name);

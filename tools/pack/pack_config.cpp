@@ -13,9 +13,9 @@
 
 #include "app_identity.h"
 #include "entry_values.h"
-#include "core/entries.h"
-#include "core/log_size.h"
-#include "core/text_encoding.h"
+#include "entries/entries.h"
+#include "entries/log_size.h"
+#include "entries/text_encoding.h"
 
 namespace {
 

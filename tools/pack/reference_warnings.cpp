@@ -6,7 +6,7 @@
 
 #include <cctype>
 
-#include "core/entries.h"
+#include "entries/entries.h"
 #include "platform/unicode.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // so a user uncomments what the application needs.
 #include "sample_config.h"
 
-#include "core/entries.h"
+#include "entries/entries.h"
 #include "entry_values.h"
 
 namespace {

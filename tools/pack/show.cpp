@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "core/entries.h"
-#include "core/text_encoding.h"
+#include "entries/entries.h"
+#include "entries/text_encoding.h"
 
 namespace {
 

@@ -1,6 +1,0 @@
-// Probes the runtime searches share.
-#include "jvm/probes.h"
-
-#include "platform/platform.h"
-
-bool fileExists(const char* path) { return path != nullptr && *path != '\0' && Platform.files.canOpenForReading(path); }
