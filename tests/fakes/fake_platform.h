@@ -9,10 +9,7 @@
 
 #include "platform/platform.h"
 
-struct ConsoleLine {
-    bool toError;
-    std::string text;
-};
+struct ConsoleLine { bool toError; std::string text; };
 
 struct FakeWorld {
     std::string currentDirectory = "C:\\start";
@@ -20,14 +17,11 @@ struct FakeWorld {
     std::set<std::string> enterableDirectories{"C:\\start", "C:\\apps\\demo"};
     std::vector<std::string> directoryChanges;
     uint32_t currentDirectoryError = 0;  // non-zero: getCurrentDirectory fails with it
-
     SystemError lastError = kNoError;
     std::set<uint32_t> codesWithoutText;
-
     std::map<unsigned, std::string> strings;  // a missing id reads as absent
     std::set<std::string> readableFiles;
     std::map<std::string, std::map<std::string, std::string>> profiles;  // file -> key -> value
-
     std::vector<ConsoleLine> console;
     std::map<std::string, std::string> environment;
 };
