@@ -23,6 +23,13 @@ struct FakeWorld {
     std::set<std::string> readableFiles;
     std::map<std::string, std::map<std::string, std::string>> profiles;  // file -> key -> value
     std::vector<ConsoleLine> console;
+    // The lines reported since the last call, marked by their stream; they are cleared.
+    std::vector<std::string> takeConsole(const std::string& errorMark = "", const std::string& infoMark = "") {
+        std::vector<std::string> lines;
+        for (const ConsoleLine& l : console) lines.push_back((l.toError ? errorMark : infoMark) + l.text);
+        console.clear();
+        return lines;
+    }
     std::map<std::string, std::string> environment;
 };
 

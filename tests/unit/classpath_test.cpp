@@ -71,12 +71,7 @@ struct ClassPath : ::testing::Test {
         for (size_t i = 0; i < list.size(); ++i) given += (i ? "|" : "") + list[i];
         return given;
     }
-    std::vector<std::string> reports() {
-        std::vector<std::string> lines;
-        for (const ConsoleLine& l : w.console) lines.push_back(l.toError ? l.text : "(not an error) " + l.text);
-        w.console.clear();
-        return lines;
-    }
+    std::vector<std::string> reports() { return w.takeConsole("", "(not an error) "); }
 };
 
 TEST_F(ClassPath, OptionTexts) {

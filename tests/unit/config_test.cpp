@@ -121,10 +121,8 @@ TEST_F(ConfigTest, EnteringDirectories) {
     writableConfig().UseStartupDir = true;
     EXPECT_FALSE(enterWorkingDirectory(false));
     EXPECT_EQ(w.directoryChanges, std::vector<std::string>{"C:\\apps\\gone"});
-    std::vector<std::string> texts;
-    for (const ConsoleLine& line : w.console) texts.push_back(line.text);
     const char* const system = "System text 206.\r\n";  // the name is too long
-    EXPECT_EQ(texts, (std::vector<std::string>{system, "Error accessing file/directory: CURRENT_EXE", "System text 2.\r\n",
+    EXPECT_EQ(w.takeConsole(), (std::vector<std::string>{system, "Error accessing file/directory: CURRENT_EXE", "System text 2.\r\n",
                                                "Error accessing file/directory: C:\\apps\\gone", system,
                                                "Error accessing file/directory: CURRENT_DIR"}));
 }

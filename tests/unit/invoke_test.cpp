@@ -31,12 +31,7 @@ struct Invoke : ::testing::Test {
         State.Jvm = &jvm.vm;
         State.JniEnv = &jvm.env;
     }
-    Texts consoleTexts() {
-        Texts texts;
-        for (const ConsoleLine& l : w.console) texts.push_back(l.text);
-        w.console.clear();
-        return texts;
-    }
+    Texts consoleTexts() { return w.takeConsole(); }
     bool invoke(std::vector<const char*> arguments, bool attach = false) {
         return invokeMainClass(static_cast<int>(arguments.size()), const_cast<char**>(arguments.data()), attach);
     }

@@ -129,11 +129,9 @@ struct ServiceTest : ::testing::Test {
         scm.reset();  // first the service's threads end, some still in the Java steps below
         ServiceJava = defaultServiceJavaSteps();
     }
-    // What the user was told since the last call, errors marked "! ".
-    std::string told() {
+    std::string told() {  // since the last call, errors marked "! "
         std::string s;
-        for (const ConsoleLine& l : w.console) s += (l.toError ? "! " : "") + l.text;
-        w.console.clear();
+        for (const std::string& line : w.takeConsole("! ")) s += line;
         return s;
     }
     void freshManager() {
