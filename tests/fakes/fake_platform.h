@@ -9,10 +9,7 @@
 
 #include "platform/platform.h"
 
-struct ConsoleLine {
-    bool toError;
-    std::string text;
-};
+struct ConsoleLine { bool toError; std::string text; };
 
 struct FakeWorld {
     std::string currentDirectory = "C:\\start";
@@ -20,15 +17,19 @@ struct FakeWorld {
     std::set<std::string> enterableDirectories{"C:\\start", "C:\\apps\\demo"};
     std::vector<std::string> directoryChanges;
     uint32_t currentDirectoryError = 0;  // non-zero: getCurrentDirectory fails with it
-
     SystemError lastError = kNoError;
     std::set<uint32_t> codesWithoutText;
-
     std::map<unsigned, std::string> strings;  // a missing id reads as absent
     std::set<std::string> readableFiles;
     std::map<std::string, std::map<std::string, std::string>> profiles;  // file -> key -> value
-
     std::vector<ConsoleLine> console;
+    // The lines reported since the last call, marked by their stream; they are cleared.
+    std::vector<std::string> takeConsole(const std::string& errorMark = "", const std::string& infoMark = "") {
+        std::vector<std::string> lines;
+        for (const ConsoleLine& l : console) lines.push_back((l.toError ? errorMark : infoMark) + l.text);
+        console.clear();
+        return lines;
+    }
     std::map<std::string, std::string> environment;
 };
 

@@ -1,5 +1,8 @@
-// A fake service manager, registry and event log over real threads and events, for the
-// service tests and the fault sweep.
+// A fake service manager, registry and event log for the service tests and the fault sweep; its
+// dispatcher runs the service's main routine on the calling thread, controls come from the test's
+// threads. Over real threads and events it counts the threads, holds the stop time-out until released,
+// and records misuse of sources, events and statuses, checked as it goes. It acts as the Win32 backend
+// does unless `systemd` is set, then as the POSIX one.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -13,10 +16,6 @@
 #include "platform/platform.h"
 #include "platform/win32/backend.h"
 
-// A fake service manager, registry and event log; its dispatcher runs the service's main routine on the
-// calling thread, controls come from the test's threads. Over real threads and events it counts the threads,
-// holds the stop time-out until released, and records misuse of sources, events and statuses, checked as it goes.
-// It acts as the Win32 backend does unless `systemd` is set, then as the POSIX one.
 struct FakeServiceManager {
     FakeServiceManager();
     ~FakeServiceManager();

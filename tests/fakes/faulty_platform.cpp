@@ -34,88 +34,39 @@ constexpr How FailsWith(long long value) { return How{Way::Fails, true, value}; 
 
 // clang-format off
 #define FAULTY_SLOTS(X) \
-    X(files, currentDirectory, Fails) \
-    X(files, modulePath, Fails) \
-    X(files, setCurrentDirectory, Fails) \
-    X(files, canOpenForReading, Fails) \
-    X(files, kind, Fails) /* Missing */ \
-    X(files, listDirectory, Fails) \
-    X(files, identity, Fails) \
-    X(files, readStart, Fails) \
-    X(files, resolveLinks, Fails) \
-    X(files, readAt, Fails) \
+    X(files, currentDirectory, Fails) X(files, modulePath, Fails) X(files, setCurrentDirectory, Fails) \
+    X(files, canOpenForReading, Fails) X(files, kind, Fails) /* Missing */ X(files, listDirectory, Fails) \
+    X(files, identity, Fails) X(files, readStart, Fails) X(files, resolveLinks, Fails) X(files, readAt, Fails) \
     X(files, readProfileString, Never) /* an unreadable file gives the default, as a missing one */ \
-    X(errors, last, Never) \
-    X(errors, set, Never) \
-    X(errors, ofKind, Never) \
-    X(errors, text, Fails) \
-    X(process, loadString, Fails) \
-    X(process, readVersionString, Fails) \
-    X(process, environment, Fails) \
-    X(process, decodeCodePage, Never) \
-    X(process, encodeCodePage, Never) \
+    X(errors, last, Never) X(errors, set, Never) X(errors, ofKind, Never) X(errors, text, Fails) \
+    X(process, loadString, Fails) X(process, readVersionString, Fails) X(process, environment, Fails) \
+    X(process, decodeCodePage, Never) X(process, encodeCodePage, Never) \
     X(process, commandLine, Fails) /* the arguments the runtime split are taken instead */ \
-    X(process, releaseFreeMemory, Fails) \
-    X(process, createNamedMutex, Fails) \
-    X(library, load, Fails) \
-    X(library, symbol, Fails) \
-    X(library, free, Released) \
+    X(process, releaseFreeMemory, Fails) X(process, createNamedMutex, Fails) \
+    X(library, load, Fails) X(library, symbol, Fails) X(library, free, Released) \
     X(runtimes, installed, Fails) /* as if no installer had left a record */ \
-    X(services, find, Fails) \
-    X(services, checkAccount, Fails) \
-    X(services, create, Fails) \
-    X(services, configure, Fails) \
-    X(services, remove, Fails) \
-    X(services, state, Fails) \
-    X(services, stop, Fails) \
-    X(services, exitCode, Never) /* a mapping: no failure to meet */ \
-    X(services, run, Fails) \
-    X(services, registerHandler, Fails) \
-    X(services, setStatus, Fails) \
-    X(services, ready, Fails) \
-    X(eventLog, registerSource, Fails) \
-    X(eventLog, report, Fails) \
-    X(eventLog, deregisterSource, Released) \
+    X(services, find, Fails) X(services, checkAccount, Fails) X(services, create, Fails) X(services, configure, Fails) \
+    X(services, remove, Fails) X(services, state, Fails) X(services, stop, Fails) \
+    X(services, exitCode, Never) /* a mapping: no failure to meet */ X(services, run, Fails) \
+    X(services, registerHandler, Fails) X(services, setStatus, Fails) X(services, ready, Fails) \
+    X(eventLog, registerSource, Fails) X(eventLog, report, Fails) X(eventLog, deregisterSource, Released) \
     X(eventLog, addSource, Fails) \
-    X(threads, create, Fails) \
-    X(threads, createEvent, Fails) \
+    X(threads, create, Fails) X(threads, createEvent, Fails) \
     X(threads, setEvent, Never) /* signalling an event the run holds: no failure to meet */ \
-    X(threads, waitForEvent, Never) \
-    X(threads, closeEvent, Released) \
-    X(threads, sleepMs, Never) \
-    X(threads, initLock, Never) \
-    X(threads, acquireLock, Never) \
-    X(threads, releaseLock, Never) \
-    X(console, writeLine, Never) /* the reports' own way out */ \
-    X(console, alloc, Fails) \
-    X(console, setCtrlHandler, Fails) \
-    X(console, reopenStdStreams, Fails) \
-    X(console, startedWith, Fails) \
+    X(threads, waitForEvent, Never) X(threads, closeEvent, Released) X(threads, sleepMs, Never) \
+    X(threads, initLock, Never) X(threads, acquireLock, Never) X(threads, releaseLock, Never) \
+    X(console, writeLine, Never) /* the reports' own way out */ X(console, alloc, Fails) \
+    X(console, setCtrlHandler, Fails) X(console, reopenStdStreams, Fails) X(console, startedWith, Fails) \
     X(console, attachParent, Fails) \
-    X(desktop, showMessageBox, Fails) \
-    X(desktop, openUrl, Fails) \
-    X(cacheFiles, userCacheFolder, Fails) \
-    X(cacheFiles, createFolders, Fails) \
-    X(cacheFiles, writeNewFile, Fails) \
-    X(cacheFiles, renameFile, Fails) \
-    X(cacheFiles, deleteFile, Fails) \
-    X(cacheFiles, fileStamp, Fails) \
-    X(cacheFiles, freeBytes, Fails) \
-    X(cacheFiles, processId, Never) \
-    X(cacheFiles, runQuietly, FailsWith(-1)) \
+    X(desktop, showMessageBox, Fails) X(desktop, openUrl, Fails) \
+    X(cacheFiles, userCacheFolder, Fails) X(cacheFiles, createFolders, Fails) X(cacheFiles, writeNewFile, Fails) \
+    X(cacheFiles, renameFile, Fails) X(cacheFiles, deleteFile, Fails) X(cacheFiles, fileStamp, Fails) \
+    X(cacheFiles, freeBytes, Fails) X(cacheFiles, processId, Never) X(cacheFiles, runQuietly, FailsWith(-1)) \
     X(cacheFiles, examine, Fails) /* what cannot be examined is not trusted */ \
-    X(cacheFiles, processRunning, Never) /* a query: no failure to meet */ \
-    X(cacheFiles, startDetached, Fails) \
-    X(logFiles, open, Fails) \
-    X(logFiles, write, Fails) \
-    X(logFiles, size, Fails) \
-    X(logFiles, close, Never) \
-    X(logFiles, pointStandardStreams, Fails) \
-    X(logFiles, localDay, Never) \
-    X(logFiles, milliseconds, Never) \
-    X(logFiles, movable, Fails) \
-    X(logFiles, move, Fails) \
-    X(logFiles, createFolders, Fails)
+    X(cacheFiles, processRunning, Never) /* a query: no failure to meet */ X(cacheFiles, startDetached, Fails) \
+    X(logFiles, open, Fails) X(logFiles, write, Fails) X(logFiles, size, Fails) X(logFiles, close, Never) \
+    X(logFiles, pointStandardStreams, Fails) X(logFiles, localDay, Never) X(logFiles, milliseconds, Never) \
+    X(logFiles, movable, Fails) X(logFiles, move, Fails) X(logFiles, createFolders, Fails)
 // clang-format on
 
 // A slot missing from the table leaves the sizes apart (a new group, the binding below).

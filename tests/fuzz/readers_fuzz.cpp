@@ -211,12 +211,10 @@ void releaseFiles(const uint8_t* data, size_t size) {
     std::free(text);
 }
 
-const struct {
-    const char* name;
-    void (*feed)(const uint8_t* data, size_t size);
-} kTargets[] = {{"argumentFiles", argumentFiles}, {"iniFiles", iniFiles},       {"launcherFiles", launcherFiles},
-                {"manifest", manifest},           {"optionTexts", optionTexts}, {"references", references},
-                {"releaseFiles", releaseFiles}};
+const struct { const char* name; void (*feed)(const uint8_t* data, size_t size); } kTargets[] = {
+    {"argumentFiles", argumentFiles}, {"iniFiles", iniFiles},       {"launcherFiles", launcherFiles},
+    {"manifest", manifest},           {"optionTexts", optionTexts}, {"references", references},
+    {"releaseFiles", releaseFiles}};
 void (*target)(const uint8_t* data, size_t size);
 
 }  // namespace

@@ -145,11 +145,7 @@ TEST(ClassDataCache, UsedOnlyPrivateAndUnchanged) {
     if (ended == 0) _exit(0);
     waitpid(ended, nullptr, 0);
     const std::string endedMarker = "-" + std::to_string(ended) + ".started";
-    struct Row {
-        const char* what;
-        std::function<void(Folder&, const std::string& cache)> change;
-        bool used, kept;
-    } rows[] = {
+    struct Row { const char* what; std::function<void(Folder&, const std::string& cache)> change; bool used, kept; } rows[] = {
         {"as made", [](Folder&, const std::string&) {}, true, true},
         {"folder others may write", [](Folder& f, const std::string&) { chmod(f.cache.c_str(), 0770); }, false, true},
         {"cache others may write", [](Folder&, const std::string& c) { chmod(c.c_str(), 0646); }, false, true},

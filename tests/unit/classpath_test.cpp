@@ -71,12 +71,7 @@ struct ClassPath : ::testing::Test {
         for (size_t i = 0; i < list.size(); ++i) given += (i ? "|" : "") + list[i];
         return given;
     }
-    std::vector<std::string> reports() {
-        std::vector<std::string> lines;
-        for (const ConsoleLine& l : w.console) lines.push_back(l.toError ? l.text : "(not an error) " + l.text);
-        w.console.clear();
-        return lines;
-    }
+    std::vector<std::string> reports() { return w.takeConsole("", "(not an error) "); }
 };
 
 TEST_F(ClassPath, OptionTexts) {
@@ -91,10 +86,7 @@ TEST_F(ClassPath, OptionTexts) {
     w.environment = {{"APPDIR", root}, {"JAVA_HOME", "/somewhere/else"}, {"DEF", "def"}, {"EMPTY", ""}, {"SPACED", "a  b"}};
     javaHome = "/opt/jdk";
     const std::string cp = "-Djava.class.path=";
-    struct Row {
-        std::string options, classPath, text;
-        size_t reports;
-    } rows[] = {
+    struct Row { std::string options, classPath, text; size_t reports; } rows[] = {
         {"", "lib", cp + "lib:lib/.jar:lib/B.jar:lib/a.jar:lib/b.ZIP:lib/dir.jar/inner.zip:lib/ext/c.jar", 0},
         {"-Xmx256m", "z.jar;lib/ext;a.jar", "-Xmx256m|" + cp + "z.jar:lib/ext:lib/ext/c.jar:a.jar", 0},
         {"", "lib/ext/", cp + "lib/ext/:lib/ext/c.jar", 0},

@@ -31,12 +31,7 @@ struct Invoke : ::testing::Test {
         State.Jvm = &jvm.vm;
         State.JniEnv = &jvm.env;
     }
-    Texts consoleTexts() {
-        Texts texts;
-        for (const ConsoleLine& l : w.console) texts.push_back(l.text);
-        w.console.clear();
-        return texts;
-    }
+    Texts consoleTexts() { return w.takeConsole(); }
     bool invoke(std::vector<const char*> arguments, bool attach = false) {
         return invokeMainClass(static_cast<int>(arguments.size()), const_cast<char**>(arguments.data()), attach);
     }
@@ -51,11 +46,7 @@ TEST(ModifiedUtf8, NulIsTwoBytes) { EXPECT_EQ(toModifiedUtf8(std::u16string(u"a\
 // The steps a real JVM can be made to fail (the output file, the main class, its method) are
 // shown in the jvm tier.
 TEST_F(Invoke, EveryFailingStepReportsOnceAndMainDoesNotRun) {
-    const struct {
-        const char* call;
-        bool throws;  // else the call returns null
-        const char* report;
-    } rows[] = {
+    const struct { const char* call; bool throws; const char* report; } rows[] = {  // throws, else the call returns null
         {"NewStringUTF:user.dir", true, "Error instantiating object: java/lang/String"},
         {"FindClass:java/lang/System", false, "Error locating class: java/lang/System"},
         {"CallStaticObjectMethod:java/lang/System.setProperty(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;", true,
@@ -99,12 +90,7 @@ TEST_F(Invoke, OneStreamForEverySpellingOfOneFile) {
 // neither changes directory nor redirects again, and it detaches whatever happens. A second
 // main that succeeds runs on a real JVM in the jvm tier; System.exit never returns there.
 TEST_F(Invoke, TheStopperAttachesAndDetachesOnce) {
-    const struct {
-        bool exit;  // requestJavaExit, else invokeMainClass attached
-        const char* failing;
-        jint attach;
-        Texts report;
-    } rows[] = {
+    const struct { bool exit; const char* failing; jint attach; Texts report; } rows[] = {  // exit: requestJavaExit, else main attached
         {true, "", JNI_OK, {}}, {false, "", JNI_ERR, {"Unable to attach thread to the JVM."}},
         {true, "", JNI_EDETACHED, {"Unable to attach thread to the JVM."}},
         {false, "FindClass:app/Main", JNI_OK, {"Error locating class: app/Main"}},
@@ -166,12 +152,9 @@ TEST_F(Invoke, MainsExceptionFollowsTheMessageInABox) {
     jvm.throwOn.insert("CallStaticVoidMethod:app/Main.main([Ljava/lang/String;)V");
     std::string message = "Error invoking method: main(java/lang/String[])\n", thrown = jvm.thrownText, wide = "java.lang.Error: x";
     for (int i = 0; i < 600; ++i) wide += "\xC3\xA9";  // after 18 bytes: byte 1021 is the second of a character
-    const struct {
-        bool windowed;
-        std::string thrown;
-        Texts boxes, console;
-    } rows[] = {{true, thrown, {message + "\n" + thrown}, {}}, {true, wide, {message + "\n" + wide.substr(0, 1020) + "..."}, {}},
-                {false, thrown, {}, {message.substr(0, message.size() - 1)}}};
+    const struct { bool windowed; std::string thrown; Texts boxes, console; } rows[] = {
+        {true, thrown, {message + "\n" + thrown}, {}}, {true, wide, {message + "\n" + wide.substr(0, 1020) + "..."}, {}},
+        {false, thrown, {}, {message.substr(0, message.size() - 1)}}};
     for (const auto& row : rows) {
         boxes.clear();
         State.Windowed = row.windowed;
@@ -184,12 +167,7 @@ TEST_F(Invoke, MainsExceptionFollowsTheMessageInABox) {
 }
 
 TEST(JavaBinDirectory, TheLibrarysParentsParent) {
-    const struct {
-        bool windows;
-        const char* path;
-        const char* bin;  // null: no folder
-        size_t size = 260;
-    } rows[] = {
+    const struct { bool windows; const char* path; const char* bin; size_t size = 260; } rows[] = {  // bin null: no folder
         {true, "C:\\jdk-17\\bin\\server\\jvm.dll", "C:\\jdk-17\\bin"}, {true, "C:/jdk/bin/server/jvm.dll", "C:/jdk/bin"},
         {true, "server\\jvm.dll", nullptr}, {true, "\\server\\jvm.dll", nullptr}, {true, "jvm.dll", nullptr},
         {false, "/usr/lib/jvm/java-17/lib/server/libjvm.so", "/usr/lib/jvm/java-17/lib"},
@@ -214,10 +192,7 @@ Texts split(const char* text) {
 }
 
 TEST(SplitArguments, Table) {
-    const struct {
-        const char* text;
-        Texts tokens;
-    } rows[] = {
+    const struct { const char* text; Texts tokens; } rows[] = {
         // The documented examples.
         {nullptr, {}}, {"", {}}, {"   ", {""}}, {" ", {""}}, {"alpha beta", {"alpha", "beta"}},
         {"alpha  beta", {"alpha", "", "beta"}}, {"   alpha", {"alpha"}}, {"alpha  ", {"alpha", ""}},
@@ -247,10 +222,7 @@ TEST(CommandLine, SplitAndUnquotedWildcards) {
         for (const std::string& name : names) listing->add(name.c_str(), name.size(), false);
         return names.empty() ? SystemError{ErrorKind::NotFound, 3} : kNoError;
     };
-    const struct {
-        std::u16string line;
-        Texts arguments;
-    } rows[] = {
+    const struct { std::u16string line; Texts arguments; } rows[] = {
         {u"app.exe a  \"b c\"\td", {"app.exe", "a", "b c", "d"}},
         {u"\"C:\\My Apps\\app.exe\" x ", {"C:\\My Apps\\app.exe", "x"}},
         {u"app \"a\"\"b\" a\"\"b \"\"\"\" x\"y z\"w \"\"", {"app", "a\"b", "ab", "\"", "xy zw", ""}},

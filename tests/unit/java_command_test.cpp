@@ -52,9 +52,7 @@ TEST_F(JavaCommand, OptionsAsTheJavaCommandTakesThem) {
         w.lastError = {ErrorKind::NotFound, 2};  // what the real file read leaves for the fake's last error
         Texts options = given;
         bool taken = applyJavaCommandForms(&options);
-        Texts reports;
-        for (const ConsoleLine& line : w.console) reports.push_back(line.text);
-        w.console.clear();
+        Texts reports = w.takeConsole();
         EXPECT_EQ(taken ? options : reports, want) << given[0];
         EXPECT_EQ(taken, reports.empty()) << given[0];
     }

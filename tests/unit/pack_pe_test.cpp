@@ -48,12 +48,8 @@ TEST(PackPe, MalformedHeadersAreRefused) {
     std::string error;
     ASSERT_TRUE(parsePe(good, &pe, &error)) << error;
     auto header = [&](int section, size_t field) { return pe.sections[section].headerOffset + field; };
-    struct Row {
-        size_t at;  // where `value` is written (0: nowhere)
-        uint32_t value;
-        size_t keep;  // bytes kept (0: all)
-        const char* error;
-    } rows[] = {
+    // `value` is written at `at` (0: nowhere); `keep` bytes are kept (0: all).
+    struct Row { size_t at; uint32_t value; size_t keep; const char* error; } rows[] = {
         {0, 0, 30, "DOS header"},
         {0, 0, kTestPeOffset + 10, "PE header"},
         {0, 0, kTestPeOffset + 100, "optional header"},

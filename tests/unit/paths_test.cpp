@@ -14,14 +14,8 @@
 const PathStyle kWindows{'\\', ';', true}, kPosix{'/', ':', false};  // a const's linkage is internal
 
 TEST(Paths, RootParentNameAndJoinUnderEitherSystem) {
-    const struct {
-        const PathStyle& style;
-        const char* path;
-        size_t root;
-        const char* parent;  // null: none
-        const char* name;
-        const char* joined;  // the path joined to "x"
-    } rows[] = {
+    // parent null: none; joined: the path joined to "x".
+    const struct { const PathStyle& style; const char* path; size_t root; const char *parent, *name, *joined; } rows[] = {
         {kWindows, "C:\\app\\bin\\tool.exe", 3, "C:\\app\\bin", "tool.exe", "C:\\app\\bin\\tool.exe\\x"},
         {kWindows, "C:/app/bin/", 3, "C:/app", "", "C:/app/bin/x"},
         {kWindows, "C:\\tool.exe", 3, "C:\\", "tool.exe", "C:\\tool.exe\\x"},
@@ -48,12 +42,8 @@ TEST(Paths, RootParentNameAndJoinUnderEitherSystem) {
 // Windows takes '/' in the module path as it takes '\'. At a root the separator stays ("C:"
 // alone is the drive's current directory), and one written after the reference makes no second.
 TEST(Paths, TheExecutablesDirectory) {
-    const struct {
-        bool windows;
-        const char* module;
-        const char* directory;  // null: none
-        const char* referenced;  // %VARNLET_EXE_DIR%/x and %JAVA_HOME%\x, the home a root
-    } rows[] = {
+    // directory null: none; referenced: %VARNLET_EXE_DIR%/x and %JAVA_HOME%\x, the home a root.
+    const struct { bool windows; const char *module, *directory, *referenced; } rows[] = {
         {true, "C:\\apps\\demo\\varnlet.exe", "C:\\apps\\demo", "C:\\apps\\demo/x D:\\x"},
         {true, "C:/apps/demo/varnlet.exe", "C:/apps/demo", "C:/apps/demo/x D:\\x"},
         {true, "C:\\varnlet.exe", "C:\\", "C:/x D:\\x"},

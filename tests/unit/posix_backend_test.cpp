@@ -25,11 +25,9 @@ TEST(PosixStrings, CutToTheBuffer) {
 // rare ideographs), a surrogate alone the replacement character; UTF-8 reads back the same.
 TEST(PosixStrings, CharactersBeyondTheBasicPlane) {
     const std::string lost = "\xEF\xBF\xBD";
-    const struct {
-        std::u16string units;
-        std::string text;
-    } rows[] = {{u"a\U0001F600", "a\xF0\x9F\x98\x80"}, {u"\U00010000\U0010FFFF", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
-                {u"\U00020BB7x", "\xF0\xA0\xAE\xB7x"}, {{0xD83D, u'a'}, lost + "a"}, {{0xDE00, 0xD83D}, lost + lost}, {{u'b', 0xDBFF}, "b" + lost}};
+    const struct { std::u16string units; std::string text; } rows[] = {
+        {u"a\U0001F600", "a\xF0\x9F\x98\x80"}, {u"\U00010000\U0010FFFF", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+        {u"\U00020BB7x", "\xF0\xA0\xAE\xB7x"}, {{0xD83D, u'a'}, lost + "a"}, {{0xDE00, 0xD83D}, lost + lost}, {{u'b', 0xDBFF}, "b" + lost}};
     for (const auto& row : rows) {
         EXPECT_EQ(utf16ToUtf8(row.units), row.text);
         EXPECT_TRUE(row.text.find(lost) != std::string::npos || utf8ToUtf16(row.text) == row.units) << row.text;
@@ -52,15 +50,12 @@ TEST(IniFile, NamesValuesEncodingsAndDefaults) {
         for (char c : std::string("[Application Configuration]\nJvmOptions=-Dname=Jos\xE9\n")) units += {big ? '\0' : c, big ? c : '\0'};
         std::ofstream(wide[big], std::ios::binary) << units;
     }
-    const struct {
-        std::string file;
-        const char *key, *value;
-        uint32_t size;
-    } rows[] = {{plain, "JvmOptions", "-Xmx1g -Dx=\"a b\"", 1024}, {plain, "AppOptions", "one two", 1024},
-                {plain, "Empty", "", 1024}, {plain, "Missing", "dflt", 1024}, {plain, "JvmOptions", "-Xm", 4},
-                {plain, "Utf", "-Dname=Jos\xC3\xA9", 1024}, {plain, "Legacy", "Jos\xC3\xA9", 1024},
-                {bom, "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}, {"/nonexistent/x.ini", "JvmOptions", "dflt", 1024},
-                {wide[0], "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}, {wide[1], "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}};
+    const struct { std::string file; const char *key, *value; uint32_t size; } rows[] = {
+        {plain, "JvmOptions", "-Xmx1g -Dx=\"a b\"", 1024}, {plain, "AppOptions", "one two", 1024},
+        {plain, "Empty", "", 1024}, {plain, "Missing", "dflt", 1024}, {plain, "JvmOptions", "-Xm", 4},
+        {plain, "Utf", "-Dname=Jos\xC3\xA9", 1024}, {plain, "Legacy", "Jos\xC3\xA9", 1024},
+        {bom, "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}, {"/nonexistent/x.ini", "JvmOptions", "dflt", 1024},
+        {wide[0], "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}, {wide[1], "JvmOptions", "-Dname=Jos\xC3\xA9", 1024}};
     for (const auto& row : rows) {
         char buffer[1024];
         uint32_t n = defaultPlatformOps().files.readProfileString("Application Configuration", row.key, "dflt", buffer,
@@ -76,11 +71,7 @@ TEST(IniFile, NamesValuesEncodingsAndDefaults) {
 // means on Windows); the service manager's own errors never pass through errno.
 TEST(PosixErrors, KindsAndTheSystemsOwnWords) {
     const PlatformOps& ops = defaultPlatformOps();
-    const struct {
-        SystemError set;
-        ErrorKind kind;
-        const char* text;
-    } rows[] = {
+    const struct { SystemError set; ErrorKind kind; const char* text; } rows[] = {
         {{ErrorKind::Other, ENOENT}, ErrorKind::NotFound, "No such file or directory.\n"},
         {{ErrorKind::Other, EXDEV}, ErrorKind::Other, "Invalid cross-device link.\n"},
         {{ErrorKind::Other, EROFS}, ErrorKind::AccessDenied, "Read-only file system.\n"},

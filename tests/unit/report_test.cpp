@@ -21,12 +21,10 @@ namespace {
 TEST(Report, ConsoleRoutingAndSafeFormatting) {
     FakePlatform platform;
     FakeWorld& w = platform.world();
-    struct {
-        bool error;
-        const char *format, *argument, *printed;
-    } rows[] = {{false, "Service installed: %s", "Svc", "Service installed: Svc"},
-                {true, "Error: %s", "%APPDIR%\\lib %s %n", "Error: %APPDIR%\\lib %s %n"},
-                {true, "%s and %s, %d%% %n", "one", "one and %s, %d% %n"}, {false, "100%% done", nullptr, "100% done"}};
+    struct { bool error; const char *format, *argument, *printed; } rows[] = {
+        {false, "Service installed: %s", "Svc", "Service installed: Svc"},
+        {true, "Error: %s", "%APPDIR%\\lib %s %n", "Error: %APPDIR%\\lib %s %n"},
+        {true, "%s and %s, %d%% %n", "one", "one and %s, %d% %n"}, {false, "100%% done", nullptr, "100% done"}};
     for (const auto& row : rows) {
         row.error ? reportError(row.format, row.argument) : reportInfo(row.format, row.argument);
         EXPECT_EQ(w.console.back().text, row.printed);

@@ -32,18 +32,10 @@ enum Jvm { Made, Fails, None };  // None: the JVM must not even be asked for
 enum Main { Returns, MainFails, Exits3, UntilStopped, IgnoresStop };
 enum Inject { NoFailure, NoSource, NoEvent, NoWorker, NoStopper, NoTimeout };
 
+// events: "Go", "Ok", "Bad", "Late" or a system error number; stops -1: not checked (races with the service's end).
 struct Row {
-    const char* name;
-    SendAt sendAt;
-    std::vector<ServiceControl> controls;
-    Jvm jvm;
-    Main main;
-    Inject inject;
-    std::vector<ServiceState> states;
-    uint32_t code;
-    std::vector<std::string> events;  // "Go", "Ok", "Bad", "Late" or a system error number
-    int stops;                        // -1: not checked (races with the service's end)
-    bool byExit;
+    const char* name; SendAt sendAt; std::vector<ServiceControl> controls; Jvm jvm; Main main; Inject inject;
+    std::vector<ServiceState> states; uint32_t code; std::vector<std::string> events; int stops; bool byExit;
 };
 void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }  // ctest names the rows by it
 
@@ -137,11 +129,9 @@ struct ServiceTest : ::testing::Test {
         scm.reset();  // first the service's threads end, some still in the Java steps below
         ServiceJava = defaultServiceJavaSteps();
     }
-    // What the user was told since the last call, errors marked "! ".
-    std::string told() {
+    std::string told() {  // since the last call, errors marked "! "
         std::string s;
-        for (const ConsoleLine& l : w.console) s += (l.toError ? "! " : "") + l.text;
-        w.console.clear();
+        for (const std::string& line : w.takeConsole("! ")) s += line;
         return s;
     }
     void freshManager() {
@@ -265,11 +255,7 @@ TEST_F(ServiceTest, SettingsWrittenAtInstall) {
 }
 
 TEST_F(ServiceTest, FailuresAreToldWithTheSystemText) {
-    const struct {
-        const char *argument, *failing;
-        size_t services;
-        std::set<std::string> eventLogValues;
-    } cases[] = {
+    const struct { const char *argument, *failing; size_t services; std::set<std::string> eventLogValues; } cases[] = {
         {"-install", "openScManager", 0, {}},     {"-uninstall", "openScManager", 1, {}},
         {"-install", "openService", 0, {}},       // the query's own error, not the close's
         {"-install", "createService", 0, {}},     {"-install", "regCreateKey", 1, {}},
