@@ -6,8 +6,8 @@ profile=${1:-all}
 
 packages=(cmake ninja-build g++ python3 openjdk-17-jdk-headless googletest libgtest-dev libtomlplusplus-dev zlib1g-dev clang-format)
 # scripts/release.sh: the Windows cross-compilers, git for the commit's time, and what CPack's
-# DEB generator runs (file, dpkg-shlibdeps).
-release_packages=(mingw-w64 binutils-mingw-w64 libz-mingw-w64-dev git file dpkg-dev)
+# DEB generator runs (file, dpkg-shlibdeps); dpkg-dev also unpacks zlib's source (below).
+release_packages=(mingw-w64 binutils-mingw-w64 git file dpkg-dev)
 # The Maven plugin, built and tested with Maven offline from Debian's repository
 # (/usr/share/maven-repo): Maven, its packaged plugins, and the libraries examples/maven uses.
 release_packages+=(maven libmaven-resources-plugin-java libmaven-compiler-plugin-java libmaven-jar-plugin-java
@@ -64,3 +64,30 @@ register_i386_emulator() {
   echo "32-bit programs: this kernel cannot execute them; registered /usr/bin/qemu-i386-static for i386 ELF files ($misc/$entry)"
 }
 if [ "$profile" = all ]; then register_i386_emulator; fi
+
+# zlib for the Windows bodies, compiled by the build for size from Debian's own source package
+# (Debian's mingw-w64 library is built for speed, every member whole): a deb-src entry for
+# bookworm main in a file of its own, and `apt-get source zlib` unpacked, with Debian's patches,
+# into the fixed folder CMake reads (VARNLET_ZLIB_SOURCE). Left alone once it is there.
+zlib_source=/usr/local/src/varnlet-zlib
+fetch_zlib_source() {
+  if [ -f "$zlib_source/inflate.c" ]; then
+    echo "zlib source: $zlib_source is there already"
+    return
+  fi
+  local list=/etc/apt/sources.list.d/varnlet-zlib-source.sources
+  if [ ! -f "$list" ]; then
+    printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: bookworm" "Components: main" \
+      "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" | "${sudo_cmd[@]}" tee "$list" >/dev/null
+  fi
+  "${sudo_cmd[@]}" apt-get update -qq
+  local work
+  work=$(mktemp -d)
+  (cd "$work" && apt-get source -qq zlib >/dev/null)
+  local unpacked=("$work"/zlib-*/)
+  "${sudo_cmd[@]}" mkdir -p "$(dirname "$zlib_source")"
+  "${sudo_cmd[@]}" mv "${unpacked[0]}" "$zlib_source"
+  rm -rf "$work"
+  echo "zlib source: unpacked into $zlib_source"
+}
+if [ "$profile" = release ] || [ "$profile" = all ]; then fetch_zlib_source; fi
