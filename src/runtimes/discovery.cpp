@@ -11,17 +11,11 @@
 #include "core/next_token.h"
 #include "core/paths.h"
 #include "core/trace.h"
+#include "platform/bounded_copy.h"
 #include "runtimes/installed_runtimes.h"
 #include "runtimes/runtime_home.h"
 
 namespace {
-
-bool copyIfFits(char* buffer, size_t size, const char* text) {
-    size_t n = std::strlen(text);
-    if (n + 1 > size) return false;
-    std::memcpy(buffer, text, n + 1);
-    return true;
-}
 
 struct RecordSearch {
     RuntimeSearch& search;

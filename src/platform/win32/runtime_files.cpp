@@ -4,18 +4,8 @@
 
 #include <cstring>
 
+#include "platform/bounded_copy.h"
 #include "platform/win32/backend.h"
-
-namespace {
-
-bool copyIfFits(char* buffer, size_t size, const char* text) {
-    size_t n = std::strlen(text);
-    if (n + 1 > size) return false;
-    std::memcpy(buffer, text, n + 1);
-    return true;
-}
-
-}  // namespace
 
 bool win32ReadFileStart(const char* path, void* buffer, uint32_t size, uint32_t* got) {
     *got = 0;
