@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <new>
 
+#include "archive/inflate.h"
 #include "core/allocation.h"
 #include "core/config.h"
 #include "core/log_files.h"
 #include "core/report.h"
-#include "archive/inflate.h"
 #include "jvm/jni_utils.h"
 #include "log_stream_class.h"
 
